@@ -1,0 +1,75 @@
+#include "decoders/report_conventions.h"
+
+#include "decoders/text_append.h"
+
+bool AppendWatchCharacter(std::string& name, int code) {
+    if (code < kWatchCharsetEnd) {
+        name.push_back(WatchCharset[static_cast<std::size_t>(code)]);
+        return true;
+    }
+    if (code == kWatchCharsetEnd) return false;
+    name.push_back('~');
+    return true;
+}
+
+int BcdToInt(int value) { return ((value >> 4) & 0x0F) * 10 + (value & 0x0F); }
+
+std::string HrmLineToCsv(std::string_view line) {
+    std::string copy(line);
+    const std::size_t equals = copy.find('=');
+    if (equals != std::string::npos && equals != 0) copy[equals] = '\t';
+    return copy;
+}
+
+std::string FormatHrmTime(const CTimeValue& t) {
+    return Concat(ZeroPad(t.hours, 2), ':', ZeroPad(t.minutes, 2), ':', ZeroPad(t.seconds, 2), '.',
+                  t.tenths);
+}
+
+std::string FormatHrmDate(const CDateValue& d) {
+    return Concat(SpacePad(d.year, 4), ZeroPad(d.month, 2), ZeroPad(d.day, 2));
+}
+
+std::string FormatHrmTenths(long long tenths) { return Concat(tenths / 10, '.', tenths % 10); }
+
+std::string CValueFormat::FormatCsvTime(int hours, int minutes, int seconds, int tenths) const {
+    std::string out = Concat(ZeroPad(hours, 2), timeSep, ZeroPad(minutes, 2), timeSep,
+                             ZeroPad(seconds, 2));
+    if (!noTenths) Append(out, decimalSep, tenths);
+    return out;
+}
+
+std::string CValueFormat::FormatCsvDate(const CDateValue& d) const {
+    return Concat(ZeroPad(d.day, 2), dateSep, ZeroPad(d.month, 2), dateSep, SpacePad(d.year, 4));
+}
+
+std::string CValueFormat::FormatCsvTenths(long long tenths) const {
+    return Concat(tenths / 10, decimalSep, tenths % 10);
+}
+
+int MinHrInRange(const std::int32_t* hr, int count, int from, int to, int interval) {
+    if (from > to || interval == 0 || count == 0) return 0;
+    const int first = from / interval;
+    const int last = to / interval;
+    if (first < 0) return 0;
+    int lowest = 0;
+    for (int k = first; k <= last && k < count; ++k) {
+        // A sample of 0 resets the running value; the next sample replaces it.
+        if (hr[k] < lowest || lowest == 0) lowest = hr[k];
+    }
+    return lowest;
+}
+
+CZoneCounts CountZoneSamples(const std::int32_t* hr, int count, int lower, int upper) {
+    CZoneCounts counts;
+    for (int k = 0; k < count; ++k) {
+        if (hr[k] >= upper) {
+            ++counts.above;
+        } else if (hr[k] < lower) {
+            ++counts.below;
+        } else {
+            ++counts.in;
+        }
+    }
+    return counts;
+}

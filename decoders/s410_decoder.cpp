@@ -1,0 +1,216 @@
+// Checks an S410/S510 transfer block by block and takes the exercise values from its blocks.
+#include <algorithm>
+#include <vector>
+
+#include "decoders/s410_exercise.h"
+#include "decoders/stream_values.h"
+#include "decoders/text_append.h"
+#include "reception/sonic_link_data.h"
+#include "reception/stream_check.h"
+
+namespace {
+
+constexpr int kMaxBlocks = 20;
+constexpr int kFirstBlockAt = 13;
+constexpr int kLapBytesPerBlock = 60;
+constexpr int kLongSeries = 60;  // a longer series takes two blocks
+
+// Where the blocks of a checked stream start and how much data each holds.
+struct CBlockTable {
+    const CReceivedBytes* bytes = nullptr;
+    int count = 0;
+    std::ptrdiff_t start[kMaxBlocks] = {};
+    int len[kMaxBlocks] = {};
+
+    bool Present(int k) const { return k >= 0 && k < count; }
+    // The data of block k; a block that is not in the stream reads as zeros.
+    CByteView Data(int k) const { return Present(k) ? CByteView(*bytes, start[k]) : CByteView(); }
+    int Length(int k) const { return Present(k) ? len[k] : 0; }
+};
+
+CExerciseSummary ReadSummary(const CByteView& q) {
+    CExerciseSummary s;
+    if ((q[0] & 0x0F) == 0) {
+        s.name = "BasicUse";
+    } else {
+        for (int i = 1; i <= 7 && AppendWatchCharacter(s.name, q[i]); ++i) {
+        }
+    }
+    s.start = BcdTimeOfDay(q + 8, 0x3F);
+    s.date.day = BcdToInt(q[11] & 0x3F);
+    const int yy = BcdToInt(q[12]);
+    s.date.year = yy < 90 ? 2000 + yy : 1900 + yy;
+    s.date.month = q[13] & 0x0F;
+    s.length = BcdDuration(q + 13, 0x3F);  // shares q[13]: month below, tenths above
+    s.avgHr = q[17];
+    s.maxHr = q[18];
+    return s;
+}
+
+int IntervalCodeSeconds(int code) {
+    static const int kSeconds[] = {15, 30, 60, 120, 240, 480};
+    code &= 0x0F;
+    return code < 6 ? kSeconds[code] : 1;
+}
+
+int RecordingInterval(int samples, const CTimeValue& length, int code) {
+    if (samples == 0) return IntervalCodeSeconds(code);
+    return ((length.TotalSeconds() / samples) + 14) / 15 * 15;
+}
+
+// Reads one series from its first block on, moving to the next block whenever the sample index
+// reaches the length of the block being read. Returns the block after the last one read.
+int ReadSeries(const CBlockTable& blocks, int block, int samples, int scale, std::int32_t* out) {
+    CByteView data = blocks.Data(block);
+    std::ptrdiff_t offset = 0;
+    for (int i = 0; i < samples; ++i) {
+        if (i == blocks.Length(block)) {
+            data = blocks.Data(++block);
+            offset = 0;
+        }
+        out[i] = data[offset++] * scale;
+    }
+    return block + 1;
+}
+
+}  // namespace
+
+void CSonicLinkData::DecodeS410() {
+    m_bValid = 0;
+    m_strHrm.clear();
+    m_strHrmCompat.clear();
+    m_strCsv.clear();
+
+    const CReceivedBytes& b = m_bytes;
+    const std::ptrdiff_t count = b.GetSize();
+    if (count <= 20 || !HasPreamble(b) || b[5] != 0x55) {
+        m_strHrm = "\r\ninvalid Data Header\r\n";
+        return;
+    }
+
+    CBlockTable blocks;
+    blocks.bytes = &b;
+    const int nb = b[8];
+    bool error = false;
+    if (nb > kMaxBlocks) {
+        Append(m_strHrm, "Internal Buffer too small (", nb, " Blocks)!\r\n");
+        error = true;
+    }
+    std::ptrdiff_t pos = kFirstBlockAt;
+    for (int k = 0; k < nb && !error; ++k) {
+        if (pos + 3 > count || b[pos] != 0x55 || b[pos + 1] != k + 1) {
+            error = true;
+            break;
+        }
+        blocks.start[k] = pos + 3;
+        blocks.len[k] = b[pos + 2];
+        pos += 3 + blocks.len[k];
+        if (pos + 2 > count) {  // both checksum bytes must have arrived
+            error = true;
+            break;
+        }
+        const unsigned stored = 256u * b[pos] + b[pos + 1];
+        const unsigned computed = BlockCrc16(b, blocks.start[k] - 3, blocks.len[k] + 3);
+        if (stored != computed) {
+            Append(m_strHrm, "CRC Error Block ", b[blocks.start[k] - 2], ": BlockCRC: ", Hex4(stored),
+                   ", expected: ", Hex4(computed), "\r\n");
+            error = true;
+        }
+        pos += 2;
+        blocks.count = k + 1;
+    }
+    long long sum = 0;
+    if (!error) {
+        for (int k = 0; k < nb; ++k) sum += blocks.len[k];
+    }
+    if (sum != 256 * b[10] + b[9]) {
+        m_strHrm += "Length Check failed!\r\n";
+        error = true;
+    }
+    if (error) {
+        m_strCsv = m_strHrm;
+        return;
+    }
+
+    CS410Exercise x;
+    const CByteView first = blocks.Data(0);
+    x.s510 = b[6] == 0x51;
+    const int s = x.s510 ? 1 : 0;
+    // The count byte can claim more samples than a series holds.
+    const int n = std::min(first[0], kMaxSeriesSamples);
+    m_nSeriesCount = n;
+    x.samples = n;
+    if (x.s510) {
+        const int flags = first[26];
+        x.speed = flags & 1;
+        x.cadence = (flags >> 2) & 1;
+        x.cycling = (flags & 0x30) ? 1 : 0;
+    }
+    x.current = ReadSummary(first + 2);
+    x.interval = RecordingInterval(n, x.current.length, first[1]);
+    for (int z = 0; z < 3; ++z) {
+        x.lower[z] = first[27 + s + 2 * z];
+        x.upper[z] = first[28 + s + 2 * z];
+    }
+
+    std::fill(std::begin(m_anHr), std::end(m_anHr), 0);
+    std::fill(std::begin(m_anCadence), std::end(m_anCadence), 0);
+    std::fill(std::begin(m_anSpeed), std::end(m_anSpeed), 0);
+    int next = ReadSeries(blocks, 2, n, 1, m_anHr);
+    if (x.s510 && x.cycling) {
+        if (x.speed) next = ReadSeries(blocks, next, n, 5, m_anSpeed);
+        if (x.cadence) ReadSeries(blocks, next, n, 1, m_anCadence);
+    }
+
+    // Lap records, gathered from at most 60 bytes of each block from the first lap block on.
+    const int laps = BcdToInt(first[21]);
+    const int recordSize = x.s510 ? 11 : (BcdToInt(first[22]) == laps ? 6 : 10);
+    const int lapBlock = x.s510 ? (n > kLongSeries ? 8 : 5) : (n > kLongSeries ? 4 : 3);
+    const int wanted = laps * recordSize;
+    std::vector<int> area;
+    area.reserve(static_cast<std::size_t>(wanted));
+    for (int k = lapBlock; static_cast<int>(area.size()) < wanted; ++k) {
+        const CByteView data = blocks.Data(k);
+        const int take = std::min(kLapBytesPerBlock, wanted - static_cast<int>(area.size()));
+        for (int i = 0; i < take; ++i) area.push_back(data[i]);
+    }
+    int previousEnd = 0;
+    for (int j = 0; j < laps; ++j) {
+        const int* e = area.data() + static_cast<std::ptrdiff_t>(j) * recordSize;
+        CS410Lap lap;
+        lap.time = PackedLapTime(e[0], e[1], e[2], 0xFF);
+        const int end = lap.time.TotalSeconds();
+        lap.endHr = e[3];
+        lap.minHr = MinHrInRange(m_anHr, n, previousEnd, end, x.interval);
+        if (lap.endHr < lap.minHr) lap.minHr = lap.endHr;
+        lap.avgHr = e[4];
+        lap.maxHr = e[5];
+        if (x.s510) lap.distance = (256LL * e[7] + e[6]) * 100;
+        previousEnd = end;
+        x.laps.push_back(lap);
+    }
+
+    for (int z = 0; z < 3; ++z) x.zones[z] = CountZoneSamples(m_anHr, n, x.lower[z], x.upper[z]);
+
+    const CByteView p = blocks.Data(1) + 8 + s;
+    x.calories = BcdNumber(p, 3);
+    x.totalCalories = BcdNumber(p + 3, 3);
+    x.totalHours = BcdNumber(p + 6, 2);
+    x.totalMinutes = BcdToInt(p[8]);
+    if (x.s510) {
+        x.totalDistance = BcdNumber(p + 9, 3);
+        x.distance = BcdNumber(p + 12, 2);
+    }
+
+    if (nb > 3) {
+        const CByteView older = blocks.Data(nb - 2);
+        const CByteView oldest = blocks.Data(nb - 1);
+        x.earlier = {ReadSummary(older), ReadSummary(older + 19), ReadSummary(oldest),
+                     ReadSummary(oldest + 19), ReadSummary(oldest + 38)};
+    }
+
+    m_strDate = FormatHrmDate(x.current.date);
+    WriteS410Report(x, CSampleSeriesView{m_anHr, m_anSpeed, m_anCadence}, ValueFormat(), m_strHrm,
+                    m_strCsv);
+    m_bValid = 1;
+}

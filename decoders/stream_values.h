@@ -1,0 +1,39 @@
+// Reading the watch's value encodings from the received stream through its bounded accessor.
+#pragma once
+
+#include <cstddef>
+
+#include "decoders/report_conventions.h"
+#include "reception/received_bytes.h"
+
+// A window onto the stream from a base position; a window onto a block that is not in the
+// stream reads as all zeros, as do positions past the received bytes.
+class CByteView {
+public:
+    CByteView() = default;
+    CByteView(const CReceivedBytes& bytes, std::ptrdiff_t base) : m_bytes(&bytes), m_base(base) {}
+
+    int operator[](std::ptrdiff_t offset) const { return m_bytes ? m_bytes->At(m_base + offset) : 0; }
+    CByteView operator+(std::ptrdiff_t offset) const {
+        CByteView moved = *this;
+        moved.m_base += offset;
+        return moved;
+    }
+
+private:
+    const CReceivedBytes* m_bytes = nullptr;
+    std::ptrdiff_t m_base = 0;
+};
+
+// k BCD bytes, least significant first.
+long long BcdNumber(const CByteView& at, int k);
+
+// Seconds, minutes, hours; `hourMask` picks the hour bits (0x3F for the S410 family).
+CTimeValue BcdTimeOfDay(const CByteView& at, int hourMask);
+
+// Tenths in the high nibble of the first byte, then BCD seconds, minutes, hours.
+CTimeValue BcdDuration(const CByteView& at, int hourMask);
+
+// Three bytes e0, e1, e2: seconds and minutes in the low six bits, the tenths split over the two
+// top bits of each, and the hours a plain number in e2 & hourMask.
+CTimeValue PackedLapTime(int e0, int e1, int e2, int hourMask);

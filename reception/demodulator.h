@@ -1,0 +1,18 @@
+// Turns recorded sound into SonicLink bytes by amplitude detection: each byte is a frame of ten
+// bit periods (start bit, eight data bits LSB first, stop bit), a tone burst standing for 1.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "reception/received_bytes.h"
+#include "reception/watch_models.h"
+
+// The two rectifiers: a recording read from a file is differentiated first, live capture is
+// taken by its absolute value; they also differ in their start threshold.
+enum class DemodVariant { File, Live };
+
+// Demodulates samples[0..count) into out, which is emptied first. Integer arithmetic throughout,
+// linear in count, with one working array of count 16-bit values.
+void DemodulateSamples(const std::int16_t* samples, std::ptrdiff_t count, DemodVariant variant,
+                       BitTiming timing, CReceivedBytes& out);

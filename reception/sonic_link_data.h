@@ -1,0 +1,78 @@
+// The reception and report object: the samples of the last WAV file, the received bytes, the
+// watch model, the CSV value separators and the three report texts the decoders write.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "decoders/report_conventions.h"
+#include "reception/received_bytes.h"
+
+class CRecordSound;
+
+// Most samples a series holds; longer sample counts in a stream are cut to it.
+inline constexpr int kMaxSeriesSamples = 120;
+
+class CSonicLinkData {
+public:
+    CSonicLinkData();
+    virtual ~CSonicLinkData();
+    CSonicLinkData(const CSonicLinkData&) = delete;
+    CSonicLinkData& operator=(const CSonicLinkData&) = delete;
+
+    // Reads a WAV file, demodulates it and decodes with the current watch model; 1 when a
+    // decoder ran, 0 when the file gave no samples (the report texts then stay as they were).
+    int DecodeWaveFile(const std::string& path);
+    // Reads a dump and decodes it with the model its bytes name; 1 when a model was found.
+    int LoadDumpFile(const std::string& path);
+    // Reads the samples of a RIFF WAVE file into the sample buffer; 0 leaves the buffer as it was.
+    int ReadWaveFile(const std::string& path);
+    // Demodulates the sample buffer into m_bytes; 0 (bytes untouched) when there are no samples.
+    int Demodulate();
+    // Reads a dump into m_bytes; 0 only when the file cannot be opened.
+    int ReadDumpFile(const std::string& path);
+    // Forgets the samples, the bytes and the valid flag.
+    void ClearReception();
+    // Runs the decoder of m_nWatchModel, or writes "Watch model unknown (%d)".
+    void DecodeExercises();
+    // Decodes with the model the stream head names, keeping the user's model; 1 when one was
+    // named, else the texts are emptied.
+    int DetectModelAndDecode();
+    // Stores the CSV value separators and decodes anew when any of them changed.
+    void ApplyValueFormat(std::uint8_t noTenths, char decimalSep, char timeSep, char dateSep);
+
+    // The dump text of m_bytes: each byte as "%02X\r\n".
+    std::string DumpText() const;
+    // The separators the decoders render CSV values with.
+    CValueFormat ValueFormat() const;
+
+    // Model decoders.
+    void DecodeS410();
+
+    std::string m_strHrm;
+    std::string m_strHrmCompat;
+    std::string m_strCsv;
+    std::unique_ptr<std::int16_t[]> m_pSamples;
+    std::int32_t m_nSamples = 0;
+    std::string m_strDate;
+    std::string m_strPath;
+    std::int32_t m_bValid = 0;
+    CReceivedBytes m_bytes;
+
+    // Decoder work area: the sample series of the S410/S510 and Coach.
+    std::int32_t m_anHr[kMaxSeriesSamples] = {};
+    std::int32_t m_anCadence[kMaxSeriesSamples] = {};
+    std::int32_t m_anSpeed[kMaxSeriesSamples] = {};
+    std::int32_t m_nSeriesCount = 0;
+
+    CRecordSound* m_pRecorder = nullptr;  // live capture, when the program provides it
+    std::int32_t m_nWatchModel = 1;
+    std::string m_strDecimalSep = ".";
+    std::string m_strTimeSep = ":";
+    std::string m_strDateSep = ".";
+    std::uint8_t m_bNoTenths = 0;
+
+private:
+    void ClearReports();
+};

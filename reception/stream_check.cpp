@@ -1,0 +1,112 @@
+#include "reception/stream_check.h"
+
+#include <array>
+
+#include "reception/watch_models.h"
+
+namespace {
+
+constexpr std::array<std::uint16_t, 256> MakeCrcTable() {
+    std::array<std::uint16_t, 256> table{};
+    for (unsigned byte = 0; byte < 256; ++byte) {
+        unsigned acc = byte << 8;
+        for (int bit = 0; bit < 8; ++bit) {
+            acc = (acc & 0x8000) ? (acc << 1) ^ 0x8005 : acc << 1;
+        }
+        table[byte] = static_cast<std::uint16_t>(acc);
+    }
+    return table;
+}
+
+constexpr std::array<std::uint16_t, 256> kCrcTable = MakeCrcTable();
+
+inline std::uint16_t CrcStep(std::uint16_t acc, unsigned byte) {
+    return static_cast<std::uint16_t>((acc << 8) ^ kCrcTable[((acc >> 8) ^ byte) & 0xFF]);
+}
+
+}  // namespace
+
+std::uint16_t BlockCrc16(const std::uint8_t* bytes, std::size_t count) {
+    std::uint16_t acc = 0;
+    for (std::size_t i = 0; i < count; ++i) acc = CrcStep(acc, bytes[i]);
+    return acc;
+}
+
+std::uint16_t BlockCrc16(const CReceivedBytes& bytes, std::ptrdiff_t first, std::ptrdiff_t count) {
+    std::uint16_t acc = 0;
+    for (std::ptrdiff_t i = 0; i < count; ++i) {
+        acc = CrcStep(acc, static_cast<unsigned>(bytes.At(first + i)));
+    }
+    return acc;
+}
+
+bool HasPreamble(const CReceivedBytes& bytes) {
+    if (bytes.GetSize() <= 10) return false;
+    for (int i = 0; i < 5; ++i) {
+        if (bytes[i] != 0xAA) return false;
+    }
+    return true;
+}
+
+bool FindStreamHead(const CReceivedBytes& bytes, int watchModel, std::ptrdiff_t* expected) {
+    if (!HasPreamble(bytes)) return false;
+    const std::ptrdiff_t count = bytes.GetSize();
+    const std::ptrdiff_t blocks = bytes.At(8);
+    std::ptrdiff_t total = 0;
+    switch (LayoutOf(watchModel)) {
+        case StreamLayout::CoachBlocks: {
+            // Each Coach block names its own size in its third byte; walk the sizes as far as
+            // they have arrived.
+            std::ptrdiff_t x = 13;
+            std::ptrdiff_t steps = 0;
+            for (; steps < blocks; ++steps) {
+                if (x >= count) break;
+                x += bytes.At(x);
+            }
+            total = 17 * blocks + 14;
+            if (steps == blocks && count >= x - 1) total = count;
+            break;
+        }
+        case StreamLayout::RS200Blocks:
+            total = 252 * blocks + 12;
+            break;
+        case StreamLayout::S410Blocks:
+            total = 256 * bytes.At(10) + bytes.At(9) + 5 * blocks + 13;
+            break;
+    }
+    if (expected) *expected = total;
+    return true;
+}
+
+bool BlockCheckPasses(const CReceivedBytes& bytes, int watchModel) {
+    if (LayoutOf(watchModel) != StreamLayout::S410Blocks) return true;
+    const std::ptrdiff_t count = bytes.GetSize();
+    if (count <= 20) return true;
+    if (!HasPreamble(bytes) || bytes[5] != 0x55) return true;
+    const int blocks = bytes[8];
+    std::ptrdiff_t x = 13;
+    for (int number = 1; number <= blocks; ++number) {
+        if (count < x + 4) return true;  // this block has not arrived yet
+        const std::ptrdiff_t len = bytes[x + 2];
+        const std::ptrdiff_t next = x + len + 5;
+        if (count < next) return true;
+        if (bytes[x] != 0x55 || bytes[x + 1] != number) return false;
+        const unsigned stored = 256u * bytes[x + len + 3] + bytes[x + len + 4];
+        if (BlockCrc16(bytes, x, len + 3) != stored) return false;
+        x = next;
+    }
+    return true;
+}
+
+int DetectWatchModel(const CReceivedBytes& bytes) {
+    if (bytes.GetSize() <= 10 || bytes[5] != 0x55) return 0;
+    const int model = bytes[6];
+    // A Coach stream carries the S410's model byte; its first block mark tells them apart.
+    if (model == 10 && bytes.At(11) == 0x55 && bytes.At(12) == 1 && bytes.At(13) == 0x11) {
+        return kModelCoach;
+    }
+    if (model == 0x51) return kModelS410S510;
+    if (model == 10) return kModelS410;
+    if (model == 1) return kModelRS200;
+    return 0;
+}

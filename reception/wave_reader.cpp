@@ -1,0 +1,121 @@
+#include "reception/wave_reader.h"
+
+#include <algorithm>
+#include <cstring>
+#include <fstream>
+#include <limits>
+#include <new>
+#include <vector>
+
+#include "reception/sonic_link_data.h"
+
+namespace {
+
+std::uint32_t Le32(const unsigned char* p) {
+    return p[0] | (p[1] << 8) | (p[2] << 16) | (std::uint32_t{p[3]} << 24);
+}
+std::uint16_t Le16(const unsigned char* p) { return static_cast<std::uint16_t>(p[0] | (p[1] << 8)); }
+
+struct Chunk {
+    std::int64_t dataStart = 0;
+    std::uint32_t size = 0;
+};
+
+bool ReadAt(std::istream& in, std::int64_t position, unsigned char* buffer, std::streamsize n) {
+    in.clear();
+    in.seekg(position);
+    if (!in) return false;
+    in.read(reinterpret_cast<char*>(buffer), n);
+    return in.gcount() == n;
+}
+
+// Searches the chunks from `position` up to `end` (the end of the enclosing chunk) for the id.
+// Chunks are word aligned: an odd size is followed by one pad byte.
+bool FindChunk(std::istream& in, std::int64_t position, std::int64_t end, const char* id,
+               Chunk& found) {
+    unsigned char header[8];
+    while (position + 8 <= end) {
+        if (!ReadAt(in, position, header, 8)) return false;
+        const std::uint32_t size = Le32(header + 4);
+        if (std::memcmp(header, id, 4) == 0) {
+            found = {position + 8, size};
+            return true;
+        }
+        position += 8 + std::int64_t{size} + (size & 1);
+    }
+    return false;
+}
+
+}  // namespace
+
+bool ReadWaveStream(std::istream& in, CWaveSamples& out) {
+    in.clear();
+    in.seekg(0, std::ios::end);
+    const std::int64_t fileSize = in.tellg();
+    if (fileSize < 12) return false;
+
+    unsigned char riff[12];
+    if (!ReadAt(in, 0, riff, 12)) return false;
+    if (std::memcmp(riff, "RIFF", 4) != 0 || std::memcmp(riff + 8, "WAVE", 4) != 0) return false;
+    const std::int64_t outerEnd = std::min<std::int64_t>(8 + std::int64_t{Le32(riff + 4)}, fileSize);
+
+    Chunk fmt;
+    if (!FindChunk(in, 12, outerEnd, "fmt ", fmt) || fmt.size < 16) return false;
+    unsigned char format[16];
+    if (!ReadAt(in, fmt.dataStart, format, 16)) return false;
+    if (Le16(format) != 1) return false;  // integer PCM only
+    const int channels = Le16(format + 2);
+    const int bits = Le16(format + 14);
+    // Wider samples or more channels are not recordings a sound card makes of a watch.
+    if ((channels != 1 && channels != 2) || (bits != 8 && bits != 16)) return false;
+
+    Chunk data;
+    const std::int64_t afterFmt = fmt.dataStart + fmt.size + (fmt.size & 1);
+    if (!FindChunk(in, afterFmt, outerEnd, "data", data)) return false;
+
+    const int bytesPerSample = bits / 8;
+    const int frameSize = bytesPerSample * channels;
+    std::int64_t frames = data.size / frameSize;
+    // A size field can claim far more than the file holds; pad with at most a second of silence.
+    const std::int64_t framesInFile = std::max<std::int64_t>(0, fileSize - data.dataStart) / frameSize;
+    frames = std::min(frames, framesInFile + kMaxMissingFrames);
+    frames = std::min<std::int64_t>(frames, std::numeric_limits<std::int32_t>::max());
+
+    std::unique_ptr<std::int16_t[]> samples(new (std::nothrow)
+                                                std::int16_t[static_cast<std::size_t>(frames)]());
+    if (!samples && frames > 0) return false;
+
+    in.clear();
+    in.seekg(data.dataStart);
+    const std::int64_t framesToRead = std::min(frames, framesInFile);
+    const std::int64_t keep = (channels == 2) ? bytesPerSample : 0;  // offset of the second channel
+    std::vector<unsigned char> buffer(static_cast<std::size_t>(frameSize) * 8192);
+    std::int64_t done = 0;
+    while (done < framesToRead) {
+        const std::int64_t batch = std::min<std::int64_t>(framesToRead - done, 8192);
+        in.read(reinterpret_cast<char*>(buffer.data()), batch * frameSize);
+        const std::int64_t got = in.gcount() / frameSize;
+        for (std::int64_t f = 0; f < got; ++f) {
+            const unsigned char* p = buffer.data() + f * frameSize + keep;
+            samples[static_cast<std::size_t>(done + f)] =
+                bytesPerSample == 1 ? static_cast<std::int16_t>(p[0] - 128)
+                                    : static_cast<std::int16_t>(Le16(p));
+        }
+        done += got;
+        if (got < batch) break;  // the file ended early: the rest stays 0
+    }
+
+    out.samples = std::move(samples);
+    out.count = static_cast<std::int32_t>(frames);
+    return true;
+}
+
+int CSonicLinkData::ReadWaveFile(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    if (!file) return 0;
+    CWaveSamples wave;
+    if (!ReadWaveStream(file, wave)) return 0;
+    m_pSamples = std::move(wave.samples);
+    m_nSamples = wave.count;
+    return 1;
+}

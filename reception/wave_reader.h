@@ -1,0 +1,22 @@
+// Reading the sound of a RIFF WAVE recording: integer PCM, 8 or 16 bits, one or two channels.
+#pragma once
+
+#include <cstdint>
+#include <istream>
+#include <memory>
+
+// One channel of a recording, one 16-bit value per sample frame.
+struct CWaveSamples {
+    std::unique_ptr<std::int16_t[]> samples;
+    std::int32_t count = 0;
+};
+
+// Longest stretch of silence that stands in for frames a data chunk declares but the file lacks:
+// one second at the rate the demodulator assumes.
+inline constexpr std::int64_t kMaxMissingFrames = 44100;
+
+// Reads the recording in `in` (positioned at its start). Of two channels the second is kept;
+// 8-bit samples are centred on 0 without scaling. Frames the data chunk declares beyond the end
+// of the input are 0, up to kMaxMissingFrames of them. Returns false when the input is not such
+// a recording; `out` is then untouched.
+bool ReadWaveStream(std::istream& in, CWaveSamples& out);
