@@ -1,0 +1,186 @@
+// zendrik-cli end to end: recordings and dumps in, report bytes and exit codes out.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+
+#include "reception/modulator.h"
+#include "reception/sonic_link_data.h"
+#include "reception/wave_writer.h"
+#include "support/run_process.h"
+#include "support/s410_stream_builder.h"
+
+using namespace testing_streams;
+
+namespace {
+
+ProcessResult Cli(const std::vector<std::string>& args, const std::vector<std::string>& env = {}) {
+    return RunProcess(ZENDRIK_CLI_PATH, args, env);
+}
+
+S410Values Ride() {
+    S410Values v;
+    v.s510 = true;
+    v.flags = 0x35;
+    for (int i = 0; i < 40; ++i) {
+        v.hr.push_back(120 + i);
+        v.speed.push_back(50 + i % 5);
+        v.cadence.push_back(85 + i % 3);
+    }
+    v.current.length = {0, 20, 0, 5};
+    v.laps = {{{0, 10, 0, 5}, 140, 130, 150, 30}, {{0, 20, 0, 0}, 150, 140, 159, 31}};
+    v.earlier.resize(5);
+    return v;
+}
+
+struct Texts {
+    std::string m_strHrm;
+    std::string m_strCsv;
+};
+
+// What the program itself makes of the bytes, decoded in-process.
+Texts Decoded(const std::vector<std::uint8_t>& bytes) {
+    CSonicLinkData data;
+    data.m_bytes = ToReceived(bytes);
+    data.DetectModelAndDecode();
+    return {data.m_strHrm, data.m_strCsv};
+}
+
+std::string Replaced(std::string text, char separator) {
+    std::replace(text.begin(), text.end(), '\t', separator);
+    return text;
+}
+
+}  // namespace
+
+TEST(Cli, DumpGivesTheReportTextsByteForByte) {
+    const Stream stream = BuildS410Stream(Ride());
+    const std::string dump = WriteDump(stream.bytes, "ride.sld");
+    const Texts expected = Decoded(stream.bytes);
+
+    ProcessResult hrm = Cli({dump});
+    EXPECT_EQ(hrm.exitCode, 0) << hrm.err;
+    EXPECT_EQ(hrm.out, expected.m_strHrm);
+    EXPECT_TRUE(hrm.err.empty());
+
+    EXPECT_EQ(Cli({"--format", "csv", dump}).out, Replaced(expected.m_strCsv, ';'));
+    EXPECT_EQ(Cli({"--format=csv", "--csv-separator", "comma", dump}).out,
+              Replaced(expected.m_strCsv, ','));
+    EXPECT_EQ(Cli({"--format", "csv", "--csv-separator", "tab", dump}).out, expected.m_strCsv);
+    EXPECT_EQ(Cli({"--format", "sld", dump}).out, ReadFile(dump));
+
+    // The S410/S510 has no compatible form: a valid, empty text.
+    ProcessResult compat = Cli({"--format", "hrm-compat", dump});
+    EXPECT_EQ(compat.exitCode, 0);
+    EXPECT_EQ(compat.out, "");
+}
+
+TEST(Cli, SynthesizedRecordingDecodesLikeItsDump) {
+    const Stream stream = BuildS410Stream(Ride());
+    const std::string dump = WriteDump(stream.bytes, "ride2.sld");
+    const std::string wav = TempPath("ride2.WAV");  // the type test ignores case
+    ASSERT_EQ(Cli({"--synthesize", wav, dump}).exitCode, 0);
+
+    EXPECT_EQ(Cli({"--format", "sld", wav}).out, ReadFile(dump));
+    EXPECT_EQ(Cli({wav}).out, Decoded(stream.bytes).m_strHrm);
+    // The model chosen for a recording only sets the bit timing for an S410/S510 stream.
+    EXPECT_EQ(Cli({"--model", "3", wav}).out, Decoded(stream.bytes).m_strHrm);
+}
+
+TEST(Cli, ValueFormatOptionsRenderTheCsvText) {
+    const Stream stream = BuildS410Stream(Ride());
+    const std::string dump = WriteDump(stream.bytes, "ride3.sld");
+
+    CSonicLinkData custom;
+    custom.m_bytes = ToReceived(stream.bytes);
+    custom.ApplyValueFormat(1, ',', '-', '/');
+    ProcessResult out = Cli({"--format", "csv", "--csv-separator", "tab", "--value-format", "custom",
+                             "--decimal", ",", "--time", "-", "--date", "/", "--no-tenths", dump});
+    EXPECT_EQ(out.exitCode, 0) << out.err;
+    EXPECT_EQ(out.out, custom.m_strCsv);
+    EXPECT_NE(out.out.find("Date\t05/03/2006\r\n"), std::string::npos);
+
+    // The user's locale decides the regional separators; the HRM text never changes with it.
+    const std::vector<std::string> german = {"LC_ALL=de_DE.UTF-8", "LANG=de_DE.UTF-8"};
+    ProcessResult regional = Cli({"--format", "csv", "--value-format", "regional", dump}, german);
+    EXPECT_EQ(regional.exitCode, 0) << regional.err;
+    EXPECT_NE(regional.out.find("Calories;654,3\r\n"), std::string::npos) << regional.out;
+    EXPECT_NE(regional.out.find("Date;05.03.2006\r\n"), std::string::npos);
+    const std::vector<std::string> american = {"LC_ALL=en_US.UTF-8", "LANG=en_US.UTF-8"};
+    regional = Cli({"--format", "csv", "--value-format", "regional", dump}, american);
+    EXPECT_NE(regional.out.find("Date;05/03/2006\r\n"), std::string::npos) << regional.out;
+    EXPECT_NE(regional.out.find("StartTime;07:30:15.0\r\n"), std::string::npos);
+    EXPECT_EQ(Cli({dump}, german).out, Decoded(stream.bytes).m_strHrm);
+}
+
+TEST(Cli, BrokenTransferExitsThreeWithTheErrorLinesOnly) {
+    Stream stream = BuildS410Stream(Ride());
+    BreakChecksum(stream, 2);
+    const std::string dump = WriteDump(stream.bytes, "broken.sld");
+    const std::string target = TempPath("never-written.hrm");
+    std::filesystem::remove(target);
+
+    ProcessResult result = Cli({"-o", target, dump});
+    EXPECT_EQ(result.exitCode, 3);
+    EXPECT_EQ(result.out, "");
+    EXPECT_EQ(result.err, Decoded(stream.bytes).m_strHrm);
+    EXPECT_EQ(result.err.rfind("CRC Error Block 3: BlockCRC: ", 0), 0u) << result.err;
+    EXPECT_FALSE(std::filesystem::exists(target));
+}
+
+TEST(Cli, InputsThatCannotBeReadOrNameNoModel) {
+    const Stream stream = BuildS410Stream(Ride());
+    std::vector<std::uint8_t> unnamed = stream.bytes;
+    unnamed[6] = 2;  // no watch family sends this model byte
+    EXPECT_EQ(Cli({WriteDump(unnamed, "unnamed.sld")}).exitCode, 4);
+
+    EXPECT_EQ(Cli({TempPath("missing.sld")}).exitCode, 1);
+    EXPECT_EQ(Cli({TempPath("missing.wav")}).exitCode, 1);
+    EXPECT_EQ(Cli({WriteDump(stream.bytes, "ride.wave")}).exitCode, 1);
+    EXPECT_EQ(Cli({WriteDump(stream.bytes, "no-extension")}).exitCode, 1);
+    // A dump is not a RIFF file: rejected as a recording.
+    EXPECT_EQ(Cli({WriteDump(stream.bytes, "dump-named.wav")}).exitCode, 1);
+}
+
+TEST(Cli, UsageErrorsExitTwoWithAHint) {
+    const std::string dump = WriteDump(BuildS410Stream(Ride()).bytes, "usage.sld");
+    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+             {},
+             {"--model", "5", dump},
+             {"--model", "x", dump},
+             {"--format", "pdf", dump},
+             {"--bogus", dump},
+             {"--decimal", ",", dump},  // only with custom separators
+             {"--value-format", "custom", "--decimal", ",,", dump},
+             {"--format", "csv", "--csv-separator", "comma", "--value-format", "custom", "--decimal",
+              ",", dump},
+             {dump, dump},
+         }) {
+        ProcessResult result = Cli(args);
+        EXPECT_EQ(result.exitCode, 2) << testing::PrintToString(args);
+        EXPECT_NE(result.err.find("--help"), std::string::npos);
+        EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1);
+    }
+    EXPECT_EQ(Cli({"--help"}).exitCode, 0);
+    EXPECT_EQ(Cli({"--version"}).out, "zendrik-cli 1.09 beta 9\n");
+}
+
+TEST(Cli, OutputFileHoldsExactlyTheReport) {
+    const Stream stream = BuildS410Stream(Ride());
+    const std::string dump = WriteDump(stream.bytes, "out.sld");
+    const std::string target = TempPath("out.csv");
+    ProcessResult result = Cli({"--format", "csv", "-o", target, dump});
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(result.out, "");
+    EXPECT_EQ(ReadFile(target), Replaced(Decoded(stream.bytes).m_strCsv, ';'));
+    EXPECT_EQ(Cli({"-o", TempPath("no-such-dir/x.hrm"), dump}).exitCode, 1);
+}
+
+TEST(Cli, BundledSampleRecordingDecodesToItsDump) {
+    const std::string samples = ZENDRIK_SAMPLES_DIR;
+    ProcessResult bytes = Cli({"--format", "sld", samples + "/s510-ride.wav"});
+    ASSERT_EQ(bytes.exitCode, 0) << bytes.err;
+    EXPECT_EQ(bytes.out, ReadFile(samples + "/s510-ride.sld"));
+    EXPECT_EQ(Cli({samples + "/s510-ride.wav"}).out, ReadFile(samples + "/s510-ride.hrm"));
+}
