@@ -47,8 +47,10 @@ public:
     // The separators the decoders render CSV values with.
     CValueFormat ValueFormat() const;
 
-    // Model decoders.
+    // Model decoders, each writing the report texts of its watch family.
     void DecodeS410();
+    void DecodeCoach();
+    void DecodeRS200();
 
     std::string m_strHrm;
     std::string m_strHrmCompat;
