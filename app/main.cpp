@@ -1,0 +1,8 @@
+// zendrik: the desktop program.
+#include "app/zendrik_app.h"
+
+int main(int argc, char** argv) {
+    CZendrikApp app(argc, argv);
+    if (!app.InitInstance(app.arguments())) return 1;
+    return app.ExitInstance(app.exec());
+}

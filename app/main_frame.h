@@ -1,0 +1,51 @@
+// The main window: a toolbar over the report view, no menu bar and no status bar.
+#pragma once
+
+#include <QMainWindow>
+
+class CReportView;
+class QAction;
+class QToolBar;
+struct Settings;
+
+class CMainFrame : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit CMainFrame(Settings& settings);
+    ~CMainFrame() override;
+
+    // Creates the view (which opens the command line's file) and the toolbar; false on failure.
+    bool Create(const QString& commandLineFile);
+
+    CReportView* View() const { return m_wndView; }
+    QToolBar* ToolBar() const { return m_wndToolBar; }
+    QAction* Action(int id) const;
+
+signals:
+    void aboutRequested();
+    void propertiesRequested();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+
+private:
+    QAction* AddCommand(int id, const QString& icon, const QString& prompt, const QString& tooltip,
+                        const QList<QKeySequence>& keys);
+    void UpdateSaveCommand();
+
+    Settings& m_settings;
+    QToolBar* m_wndToolBar = nullptr;
+    CReportView* m_wndView = nullptr;
+    QList<QAction*> m_commands;
+};
+
+// Command ids of the program.
+enum CommandId {
+    ID_FILE_OPEN = 57601,
+    ID_READ_MICROPHONE = 32771,
+    ID_FILE_SAVE = 57604,
+    ID_PROPERTIES = 32773,
+    ID_APP_ABOUT = 57664,
+    ID_EDIT_COPY = 57634,
+};

@@ -1,0 +1,16 @@
+#include "app/report_edit.h"
+
+#include <QKeyEvent>
+
+CReportEdit::CReportEdit(QWidget* parent) : QPlainTextEdit(parent) {}
+
+bool CReportEdit::event(QEvent* event) {
+    if (event->type() == QEvent::ShortcutOverride) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        const bool copy = key->matches(QKeySequence::Copy) ||
+                          (key->key() == Qt::Key_Insert && key->modifiers() == Qt::ControlModifier);
+        // Declining the override lets the window's shortcut of the same key run instead.
+        if (copy || key->text() == QStringLiteral("?")) return false;
+    }
+    return QPlainTextEdit::event(event);
+}

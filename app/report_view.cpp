@@ -1,0 +1,197 @@
+#include "app/report_view.h"
+
+#include <QClipboard>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileInfo>
+#include <QMimeData>
+#include <QTextCursor>
+
+#include "app/commands.h"
+#include "app/file_dialogs.h"
+#include "app/microphone.h"
+#include "app/report_edit.h"
+#include "app/settings.h"
+#include "app/user_prompts.h"
+#include "app/wait_cursor.h"
+#include "platform/regional_format.h"
+
+namespace {
+
+constexpr int kTabStopDialogUnits = 48;
+
+// A separator setting of 0 (an empty custom field) stands for the default separator.
+char SeparatorOrDefault(std::int32_t setting, char fallback) {
+    const char c = static_cast<char>(setting & 0xFF);
+    return c ? c : fallback;
+}
+
+}  // namespace
+
+CReportView::CReportView(Settings& settings, QWidget* parent) : QWidget(parent), m_settings(settings) {
+    setFocusPolicy(Qt::StrongFocus);
+    setAcceptDrops(true);
+}
+
+CReportView::~CReportView() = default;
+
+bool CReportView::OnCreate(const QString& commandLineFile) {
+    m_wndEdit = new CReportEdit(this);
+    m_wndEdit->setGeometry(0, 0, width(), height());
+    m_wndEdit->setLineWrapMode(QPlainTextEdit::NoWrap);
+    m_wndEdit->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    m_wndEdit->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // The text control takes the focus only when clicked; the view itself holds it otherwise.
+    m_wndEdit->setFocusPolicy(Qt::ClickFocus);
+    // Files dropped on the text go to the view, which opens them.
+    m_wndEdit->setAcceptDrops(false);
+
+    m_font = QFont(QStringLiteral("Verdana"));
+    m_font.setPointSizeF(9.6);
+    m_wndEdit->setFont(m_font);
+    // Tab stops every 48 dialog units; a dialog unit is a quarter of the average character width.
+    m_wndEdit->setTabStopDistance(kTabStopDialogUnits * m_wndEdit->fontMetrics().averageCharWidth() / 4.0);
+    m_wndEdit->show();
+
+    if (!commandLineFile.isEmpty()) OpenDataFile(commandLineFile);
+    return true;
+}
+
+void CReportView::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    if (m_wndEdit) m_wndEdit->setGeometry(0, 0, width(), height());
+}
+
+bool CReportView::event(QEvent* event) {
+    if (event->type() == kUpdateDisplayEvent) {
+        ShowReport();
+        event->accept();
+        return true;
+    }
+    return QWidget::event(event);
+}
+
+void CReportView::ShowReport() {
+    const std::string* text = &m_data.m_strHrm;
+    if (m_settings.DisplayMode == kDisplayCsv) {
+        UpdateValueFormat();
+        text = &m_data.m_strCsv;
+    } else if (m_settings.HrmFormat != 0) {
+        text = &m_data.m_strHrmCompat;
+    }
+    if (m_wndEdit) m_wndEdit->setPlainText(QString::fromLatin1(text->data(), static_cast<qsizetype>(text->size())));
+    emit reportShown();
+}
+
+void CReportView::UpdateValueFormat() {
+    const std::uint8_t noTenths = m_settings.Disable10thSeconds != 0 ? 1 : 0;
+    char decimal = '.';
+    char time = ':';
+    char date = '.';
+    if (m_settings.ValueFormat == kCustomSeparators) {
+        decimal = SeparatorOrDefault(m_settings.DecimalSeparator, '.');
+        time = SeparatorOrDefault(m_settings.TimeSeparator, ':');
+        date = SeparatorOrDefault(m_settings.DateSeparator, '.');
+    } else if (m_settings.ValueFormat == kRegionalSettings) {
+        const CRegionalSeparators regional = RegionalSeparators();
+        decimal = regional.decimal;
+        time = regional.time;
+        date = regional.date;
+    }
+    m_data.ApplyValueFormat(noTenths, decimal, time, date);
+}
+
+void CReportView::SetModified(bool modified) {
+    const std::uint8_t flag = modified ? 1 : 0;
+    if (flag == m_bModified) return;
+    m_bModified = flag;
+    window()->setWindowTitle(QString::fromLatin1(kProductTitle) + (modified ? " *" : ""));
+}
+
+bool CReportView::SaveModified() {
+    if (!m_bModified) return true;
+    const QMessageBox::StandardButton answer = UserPrompts().Ask(
+        this, QString::fromLatin1(kProductTitle),
+        QStringLiteral("Current Data not saved!\nDo you want to save the current data?"),
+        QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+    switch (answer) {
+        case QMessageBox::Yes:
+            OnFileSave();
+            return !m_bModified;
+        case QMessageBox::No:
+            SetModified(false);
+            return true;
+        default:
+            return false;
+    }
+}
+
+int CReportView::OpenDataFile(const QString& path) {
+    if (path.isEmpty()) return 0;
+    CWaitCursor wait;
+    // Only the extension test ignores case; the path itself goes on as it is.
+    const QString extension = path.right(4).toLower();
+    int result = 0;
+    if (extension == QLatin1String(".wav")) {
+        result = m_data.DecodeWaveFile(LocalPath(path));
+    } else if (extension == QLatin1String(".sld")) {
+        result = m_data.LoadDumpFile(LocalPath(path));
+    } else {
+        return 0;
+    }
+    if (result) {
+        ShowReport();
+    } else {
+        emit reportShown();  // the report on screen stays; whether it may be saved can change
+    }
+    return result;
+}
+
+void CReportView::OnFileOpen() {
+    if (!SaveModified()) return;
+    m_data.m_nWatchModel = m_settings.WatchModel;
+    OpenFileDialog(m_data, window());
+    ShowReport();
+}
+
+void CReportView::OnFileSave() {
+    if (SaveFileDialog(m_data, m_settings.DisplayMode, m_settings.HrmFormat,
+                       CsvSeparatorChar(m_settings), window())) {
+        SetModified(false);
+    }
+}
+
+void CReportView::OnReadMicrophone() {
+    if (!SaveModified()) return;
+    m_data.m_nWatchModel = m_settings.WatchModel;
+    if (ReadFromMicrophone(m_data, window()) == 1) SetModified(true);
+    ShowReport();
+}
+
+void CReportView::OnEditCopy() {
+    if (!m_wndEdit) return;
+    const QTextCursor saved = m_wndEdit->textCursor();
+    // Right after a report is shown the caret stands at the very start: copy the whole text.
+    if (saved.selectionStart() == 0 && saved.selectionEnd() == 0) {
+        m_wndEdit->selectAll();
+        m_wndEdit->copy();
+        m_wndEdit->setTextCursor(saved);
+        return;
+    }
+    m_wndEdit->copy();  // the selection; nothing when there is none
+}
+
+void CReportView::dragEnterEvent(QDragEnterEvent* event) {
+    if (event->mimeData()->hasUrls()) event->acceptProposedAction();
+}
+
+void CReportView::dropEvent(QDropEvent* event) {
+    OnDropFiles(event->mimeData()->urls());
+    event->acceptProposedAction();
+}
+
+void CReportView::OnDropFiles(const QList<QUrl>& urls) {
+    // Only a drop of exactly one file opens it.
+    if (urls.size() != 1 || !urls.first().isLocalFile()) return;
+    OpenDataFile(urls.first().toLocalFile());
+}

@@ -1,0 +1,61 @@
+// The main view: shows one report text as the settings choose, owns the reception object, and
+// serves the working commands (open, microphone, save, copy, dropped files).
+#pragma once
+
+#include <QFont>
+#include <QWidget>
+#include <cstdint>
+
+#include "reception/sonic_link_data.h"
+
+class CReportEdit;
+struct Settings;
+
+class CReportView : public QWidget {
+    Q_OBJECT
+public:
+    CReportView(Settings& settings, QWidget* parent);
+    ~CReportView() override;
+
+    // Creates the text control and opens the file named on the command line, if any.
+    bool OnCreate(const QString& commandLineFile);
+
+    // Puts the text the settings select into the text control.
+    void ShowReport();
+    // Works out the CSV value separators and hands them to the reception object.
+    void UpdateValueFormat();
+    // Sets the unsaved-data mark and the window title.
+    void SetModified(bool modified);
+    // Asks about unsaved microphone data; true when the caller may go on.
+    bool SaveModified();
+    // Opens a .wav or .sld file by its extension; 1 when one was read and decoded.
+    int OpenDataFile(const QString& path);
+
+    void OnFileOpen();
+    void OnFileSave();
+    void OnReadMicrophone();
+    void OnEditCopy();
+
+    bool IsModified() const { return m_bModified != 0; }
+    CSonicLinkData& Data() { return m_data; }
+    CReportEdit* Edit() const { return m_wndEdit; }
+
+signals:
+    // The report or its valid flag may have changed (the save command's state follows it).
+    void reportShown();
+
+protected:
+    bool event(QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+private:
+    void OnDropFiles(const QList<QUrl>& urls);
+
+    Settings& m_settings;
+    CReportEdit* m_wndEdit = nullptr;
+    QFont m_font;
+    std::uint8_t m_bModified = 0;
+    CSonicLinkData m_data;
+};

@@ -1,0 +1,64 @@
+#include "app/user_prompts.h"
+
+#include <QFileDialog>
+
+namespace {
+
+class CQtUserPrompts final : public CUserPrompts {
+public:
+    std::optional<CFileChoice> ChooseOpenFile(QWidget* owner, const CFileRequest& request) override {
+        QFileDialog dialog(owner);
+        dialog.setAcceptMode(QFileDialog::AcceptOpen);
+        dialog.setFileMode(QFileDialog::ExistingFile);
+        return Run(dialog, request);
+    }
+
+    std::optional<CFileChoice> ChooseSaveFile(QWidget* owner, const CFileRequest& request) override {
+        QFileDialog dialog(owner);
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setFileMode(QFileDialog::AnyFile);
+        if (!request.proposedName.isEmpty()) dialog.selectFile(request.proposedName);
+        return Run(dialog, request);
+    }
+
+    QMessageBox::StandardButton Ask(QWidget* owner, const QString& caption, const QString& text,
+                                    QMessageBox::StandardButtons buttons) override {
+        QMessageBox box(QMessageBox::NoIcon, caption, text, buttons, owner);
+        const int answer = box.exec();
+        return static_cast<QMessageBox::StandardButton>(answer);
+    }
+
+    void Tell(QWidget* owner, QMessageBox::Icon icon, const QString& caption, const QString& text,
+              const QString& detail) override {
+        QMessageBox box(icon, caption, text, QMessageBox::Ok, owner);
+        if (!detail.isEmpty()) box.setInformativeText(detail);
+        box.exec();
+    }
+
+private:
+    static std::optional<CFileChoice> Run(QFileDialog& dialog, const CFileRequest& request) {
+        // Qt's own dialog matches the patterns without regard to case, so "*.wav" also lists
+        // recordings named .WAV on file systems that tell the two apart.
+        dialog.setOption(QFileDialog::DontUseNativeDialog);
+        dialog.setNameFilters(request.filters);
+        const int selected = request.selectedFilter - 1;
+        if (selected >= 0 && selected < request.filters.size()) {
+            dialog.selectNameFilter(request.filters.at(selected));
+        }
+        dialog.setDefaultSuffix(request.defaultSuffix);
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+        return CFileChoice{dialog.selectedFiles().first(),
+                           static_cast<int>(request.filters.indexOf(dialog.selectedNameFilter())) + 1};
+    }
+};
+
+CUserPrompts* g_installed = nullptr;
+
+}  // namespace
+
+CUserPrompts& UserPrompts() {
+    static CQtUserPrompts qtPrompts;
+    return g_installed ? *g_installed : qtPrompts;
+}
+
+void SetUserPrompts(CUserPrompts* prompts) { g_installed = prompts; }

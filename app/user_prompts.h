@@ -1,0 +1,44 @@
+// The file dialogs and message boxes of the program, behind one seam so tests can answer them.
+#pragma once
+
+#include <QMessageBox>
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+class QWidget;
+
+// A file the user confirmed, with the filter entry left selected (counting from 1).
+struct CFileChoice {
+    QString path;
+    int filterIndex = 0;
+};
+
+struct CFileRequest {
+    QStringList filters;    // "Description (*.ext)" entries, in order
+    int selectedFilter = 1;  // counting from 1
+    QString defaultSuffix;
+    QString proposedName;    // save only
+};
+
+class CUserPrompts {
+public:
+    virtual ~CUserPrompts() = default;
+    // The open dialog; nothing when cancelled.
+    virtual std::optional<CFileChoice> ChooseOpenFile(QWidget* owner, const CFileRequest& request) = 0;
+    // The save dialog, which asks before an existing file is replaced; nothing when cancelled.
+    virtual std::optional<CFileChoice> ChooseSaveFile(QWidget* owner, const CFileRequest& request) = 0;
+    // A question; returns the button pressed (Cancel or Escape when the box was closed).
+    virtual QMessageBox::StandardButton Ask(QWidget* owner, const QString& caption,
+                                            const QString& text,
+                                            QMessageBox::StandardButtons buttons) = 0;
+    // A message with an OK button; `detail` is the system's wording, when there is one.
+    virtual void Tell(QWidget* owner, QMessageBox::Icon icon, const QString& caption,
+                      const QString& text, const QString& detail = QString()) = 0;
+};
+
+// The prompts in use: Qt's dialogs unless a test installed its own.
+CUserPrompts& UserPrompts();
+
+// Installs prompts (not owned); nullptr goes back to Qt's dialogs.
+void SetUserPrompts(CUserPrompts* prompts);

@@ -1,0 +1,61 @@
+#include "app/zendrik_app.h"
+
+#include <QMessageBox>
+#include <QSettings>
+
+#include "app/commands.h"
+#include "app/main_frame.h"
+
+CZendrikApp::CZendrikApp(int& argc, char** argv) : QApplication(argc, argv) {
+    setOrganizationName(QStringLiteral("qlx"));
+    setApplicationName(QString::fromLatin1(kProductTitle));
+    setApplicationDisplayName(QString::fromLatin1(kProductTitle));
+    setApplicationVersion(QStringLiteral("1.0.9.0"));
+}
+
+CZendrikApp::~CZendrikApp() = default;
+
+QString CommandLineFile(const QStringList& arguments) {
+    const QStringList parameters = arguments.mid(1);
+    if (parameters.size() != 1 || parameters.first().startsWith(u'-')) return {};
+    return parameters.first();
+}
+
+bool CZendrikApp::InitInstance(const QStringList& arguments) {
+    // A file on the command line is opened while the window is created, so it is shown with
+    // the built-in settings, before the stored ones are loaded.
+    auto frame = std::make_unique<CMainFrame>(m_settings);
+    if (!frame->Create(CommandLineFile(arguments))) return false;
+    m_pMainWnd = std::move(frame);
+    connect(m_pMainWnd.get(), &CMainFrame::aboutRequested, this, &CZendrikApp::OnAppAbout);
+    connect(m_pMainWnd.get(), &CMainFrame::propertiesRequested, this, &CZendrikApp::OnProperties);
+    m_pMainWnd->show();
+    LoadSettings();
+    QMetaObject::invokeMethod(this, &CZendrikApp::OnAppAbout, Qt::QueuedConnection);
+    return true;
+}
+
+int CZendrikApp::ExitInstance(int loopResult) {
+    SaveSettings();
+    // The window goes (and with it any capture) before the application object does.
+    m_pMainWnd.reset();
+    return loopResult;
+}
+
+void CZendrikApp::LoadSettings() {
+    QSettings store(QStringLiteral("qlx"), QString::fromLatin1(kProductTitle));
+    ::LoadSettings(store, m_settings);
+}
+
+void CZendrikApp::SaveSettings() {
+    QSettings store(QStringLiteral("qlx"), QString::fromLatin1(kProductTitle));
+    ::SaveSettings(store, m_settings);
+}
+
+void CZendrikApp::OnAppAbout() {
+    if (!m_pMainWnd) return;
+    QMessageBox::about(m_pMainWnd.get(), QStringLiteral("About Zendrik"),
+                       QStringLiteral("Zendrik\nVersion 1.09 beta 9"));
+}
+
+void CZendrikApp::OnProperties() {}
