@@ -1,0 +1,94 @@
+// How fast a received S510 transfer becomes its HRM and CSV reports, from the bytes in memory
+// and from the text of a dump.
+#include <benchmark/benchmark.h>
+
+#include <sstream>
+#include <string>
+
+#include "bench_inputs.h"
+#include "reception/dump_file.h"
+#include "reception/received_bytes.h"
+#include "reception/sonic_link_data.h"
+#include "support/s410_stream_builder.h"
+
+namespace {
+
+const CReceivedBytes& LargeS510Bytes() {
+    static const CReceivedBytes bytes = testing_streams::ToReceived(bench_inputs::LargeS510Stream());
+    return bytes;
+}
+
+// One decode outside the timing, so a broken stream fails loudly instead of timing an error path.
+bool DecodesCleanly(CSonicLinkData& data) {
+    data.m_bytes = LargeS510Bytes();
+    return data.DetectModelAndDecode() == 1 && data.m_bValid == 1 && !data.m_strCsv.empty() &&
+           data.m_strHrm.find("[HRData]") != std::string::npos;
+}
+
+void ReportCounters(benchmark::State& state, const CSonicLinkData& data) {
+    state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()));
+    state.counters["reports_per_s"] =
+        benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+    state.counters["hrm_chars"] = static_cast<double>(data.m_strHrm.size());
+    state.counters["csv_chars"] = static_cast<double>(data.m_strCsv.size());
+    state.counters["stream_bytes"] = static_cast<double>(data.m_bytes.GetSize());
+}
+
+// The received bytes handed over, then the model found from the head and both reports written.
+void BM_DecodeS510Stream(benchmark::State& state) {
+    CSonicLinkData data;
+    if (!DecodesCleanly(data)) {
+        state.SkipWithError("the S510 stream does not decode");
+        return;
+    }
+    const CReceivedBytes& bytes = LargeS510Bytes();
+    for (auto _ : state) {
+        data.m_bytes = bytes;
+        benchmark::DoNotOptimize(data.DetectModelAndDecode());
+        benchmark::DoNotOptimize(data.m_strHrm.data());
+        benchmark::DoNotOptimize(data.m_strCsv.data());
+    }
+    ReportCounters(state, data);
+}
+BENCHMARK(BM_DecodeS510Stream);
+
+// The same transfer read from the text of its dump first.
+void BM_ParseDumpAndDecodeS510(benchmark::State& state) {
+    CSonicLinkData data;
+    if (!DecodesCleanly(data)) {
+        state.SkipWithError("the S510 stream does not decode");
+        return;
+    }
+    const std::string text = FormatDump(LargeS510Bytes());
+    for (auto _ : state) {
+        std::istringstream in(text);
+        data.m_bytes.SetSize(0);
+        ParseDump(in, data.m_bytes);
+        benchmark::DoNotOptimize(data.DetectModelAndDecode());
+        benchmark::DoNotOptimize(data.m_strHrm.data());
+        benchmark::DoNotOptimize(data.m_strCsv.data());
+    }
+    if (!(data.m_bytes == LargeS510Bytes())) {
+        state.SkipWithError("the dump does not read back to the stream");
+        return;
+    }
+    ReportCounters(state, data);
+}
+BENCHMARK(BM_ParseDumpAndDecodeS510);
+
+// The dump reading alone, to tell its share of the step above.
+void BM_ParseDumpS510(benchmark::State& state) {
+    const std::string text = FormatDump(LargeS510Bytes());
+    CReceivedBytes bytes;
+    for (auto _ : state) {
+        std::istringstream in(text);
+        bytes.SetSize(0);
+        ParseDump(in, bytes);
+        benchmark::DoNotOptimize(bytes);
+    }
+    state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()));
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
+}
+BENCHMARK(BM_ParseDumpS510);
+
+}  // namespace
