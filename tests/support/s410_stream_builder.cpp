@@ -1,10 +1,10 @@
 #include "support/s410_stream_builder.h"
 
+#include <unistd.h>
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <stdexcept>
-#include <unistd.h>
 
 #include "decoders/report_conventions.h"
 #include "reception/dump_file.h"
@@ -12,7 +12,9 @@
 
 namespace testing_streams {
 
-std::uint8_t BcdByte(int value) { return static_cast<std::uint8_t>((value / 10) * 16 + value % 10); }
+std::uint8_t BcdByte(int value) {
+    return static_cast<std::uint8_t>((value / 10) * 16 + value % 10);
+}
 
 std::vector<std::uint8_t> Bcd(long value, int k) {
     std::vector<std::uint8_t> out;
@@ -37,8 +39,9 @@ std::vector<std::uint8_t> SummaryRecord(const Summary& s) {
     std::vector<std::uint8_t> r;
     r.push_back(s.named ? 1 : 0);
     for (int i = 0; i < 7; ++i) {
-        r.push_back(i < static_cast<int>(s.name.size()) ? static_cast<std::uint8_t>(WatchCode(s.name[i]))
-                                                        : static_cast<std::uint8_t>(kWatchCharsetEnd));
+        r.push_back(i < static_cast<int>(s.name.size())
+                        ? static_cast<std::uint8_t>(WatchCode(s.name[i]))
+                        : static_cast<std::uint8_t>(kWatchCharsetEnd));
     }
     r.push_back(BcdByte(s.start.seconds));
     r.push_back(BcdByte(s.start.minutes));
@@ -65,7 +68,8 @@ std::vector<std::uint8_t> PackedLapTime(const Time& t) {
 void SeriesBlocks(std::vector<std::vector<std::uint8_t>>& blocks, const std::vector<int>& values,
                   std::size_t n) {
     std::vector<std::uint8_t> all;
-    for (std::size_t i = 0; i < n; ++i) all.push_back(static_cast<std::uint8_t>(i < values.size() ? values[i] : 0));
+    for (std::size_t i = 0; i < n; ++i)
+        all.push_back(static_cast<std::uint8_t>(i < values.size() ? values[i] : 0));
     if (n <= 60) {
         blocks.push_back(all);
     } else {
@@ -80,9 +84,19 @@ Stream FrameS410Blocks(const std::vector<std::vector<std::uint8_t>>& blocks, int
     Stream stream;
     std::size_t total = 0;
     for (const auto& block : blocks) total += block.size();
-    stream.bytes = {0xAA, 0xAA, 0xAA, 0xAA, 0xAA, 0x55, static_cast<std::uint8_t>(modelByte), 0,
-                    static_cast<std::uint8_t>(blocks.size()), static_cast<std::uint8_t>(total & 0xFF),
-                    static_cast<std::uint8_t>(total >> 8), 0, 0};
+    stream.bytes = {0xAA,
+                    0xAA,
+                    0xAA,
+                    0xAA,
+                    0xAA,
+                    0x55,
+                    static_cast<std::uint8_t>(modelByte),
+                    0,
+                    static_cast<std::uint8_t>(blocks.size()),
+                    static_cast<std::uint8_t>(total & 0xFF),
+                    static_cast<std::uint8_t>(total >> 8),
+                    0,
+                    0};
     for (std::size_t k = 0; k < blocks.size(); ++k) {
         stream.blockAt.push_back(stream.bytes.size());
         std::vector<std::uint8_t> framed = {0x55, static_cast<std::uint8_t>(k + 1),
@@ -97,6 +111,10 @@ Stream FrameS410Blocks(const std::vector<std::vector<std::uint8_t>>& blocks, int
 }
 
 Stream BuildS410Stream(const S410Values& v) {
+    return FrameS410Blocks(BuildS410Blocks(v), v.s510 ? 0x51 : 10);
+}
+
+std::vector<std::vector<std::uint8_t>> BuildS410Blocks(const S410Values& v) {
     const std::size_t n = std::max(v.hr.size(), std::max(v.speed.size(), v.cadence.size()));
     const int s = v.s510 ? 1 : 0;
     std::vector<std::vector<std::uint8_t>> blocks;
@@ -107,7 +125,8 @@ Stream BuildS410Stream(const S410Values& v) {
     Put(first, SummaryRecord(v.current));
     first.push_back(BcdByte(static_cast<int>(v.laps.size())));
     // A second lap count that differs from the first announces 10-byte S410 lap records.
-    const int second = v.longLapRecords ? static_cast<int>(v.laps.size()) + 1 : static_cast<int>(v.laps.size());
+    const int second =
+        v.longLapRecords ? static_cast<int>(v.laps.size()) + 1 : static_cast<int>(v.laps.size());
     first.push_back(BcdByte(second % 100));
     first.resize(27 + s, 0);
     if (v.s510) first[26] = static_cast<std::uint8_t>(v.flags);
@@ -164,7 +183,7 @@ Stream BuildS410Stream(const S410Values& v) {
         blocks.push_back(older);
         blocks.push_back(oldest);
     }
-    return FrameS410Blocks(blocks, v.s510 ? 0x51 : 10);
+    return blocks;
 }
 
 void BreakChecksum(Stream& stream, std::size_t block) {
@@ -182,7 +201,20 @@ void SetBlockNumber(Stream& stream, std::size_t block, int number) {
     stream.bytes[at + 4 + len] = static_cast<std::uint8_t>(crc & 0xFF);
 }
 
-void SetBlockCount(Stream& stream, int count) { stream.bytes.at(8) = static_cast<std::uint8_t>(count); }
+void SetChecksum(Stream& stream, std::size_t block, std::uint16_t stored) {
+    const std::size_t at = stream.blockAt.at(block);
+    const std::size_t len = stream.bytes.at(at + 2);
+    stream.bytes.at(at + 3 + len) = static_cast<std::uint8_t>(stored >> 8);
+    stream.bytes.at(at + 4 + len) = static_cast<std::uint8_t>(stored & 0xFF);
+}
+
+std::size_t DataAt(const Stream& stream, std::size_t block, std::size_t offset) {
+    return stream.blockAt.at(block) + 3 + offset;
+}
+
+void SetBlockCount(Stream& stream, int count) {
+    stream.bytes.at(8) = static_cast<std::uint8_t>(count);
+}
 
 CReceivedBytes ToReceived(const std::vector<std::uint8_t>& bytes) {
     CReceivedBytes received;

@@ -24,7 +24,7 @@ struct Date {
 
 // One exercise summary record as the watch stores it.
 struct Summary {
-    bool named = true;         // false: name flag 0, the report says "BasicUse"
+    bool named = true;          // false: name flag 0, the report says "BasicUse"
     std::string name = "Ride";  // up to 7 characters of the watch's character set
     Time start{7, 30, 15, 0};
     Date date;
@@ -34,31 +34,31 @@ struct Summary {
 };
 
 struct Lap {
-    Time time;            // from the exercise start to the end of the lap
+    Time time;  // from the exercise start to the end of the lap
     int endHr = 0;
     int avgHr = 0;
     int maxHr = 0;
-    int distance = 0;     // S510: in units of 100, so 25 means 2500
+    int distance = 0;  // S510: in units of 100, so 25 means 2500
 };
 
 struct S410Values {
     bool s510 = false;
-    int flags = 0;            // S510 flags byte: bit 0 speed, bit 2 cadence, bits 4-5 cycling
+    int flags = 0;  // S510 flags byte: bit 0 speed, bit 2 cadence, bits 4-5 cycling
     int intervalCode = 0;
     Summary current;
     int lower[3] = {100, 120, 140};
     int upper[3] = {120, 140, 160};
-    long calories = 6543;     // tenths
+    long calories = 6543;  // tenths
     long totalCalories = 123456;
     int totalHours = 1234;
     int totalMinutes = 56;
     long totalDistance = 4321;
-    int distance = 256;       // tenths
-    std::vector<int> hr;      // 0 to 120 samples
-    std::vector<int> speed;   // raw speed bytes, the report shows them times 5
+    int distance = 256;      // tenths
+    std::vector<int> hr;     // 0 to 120 samples
+    std::vector<int> speed;  // raw speed bytes, the report shows them times 5
     std::vector<int> cadence;
     std::vector<Lap> laps;
-    bool longLapRecords = false;  // S410: 10-byte lap records (announced by a second lap count)
+    bool longLapRecords = false;   // S410: 10-byte lap records (announced by a second lap count)
     std::vector<Summary> earlier;  // none, or the five earlier exercises
 };
 
@@ -70,6 +70,9 @@ struct Stream {
 // The whole transfer: head, numbered blocks with their checksums.
 Stream BuildS410Stream(const S410Values& values);
 
+// The data of each block of that transfer, before framing, so a test can drop or add blocks.
+std::vector<std::vector<std::uint8_t>> BuildS410Blocks(const S410Values& values);
+
 // Frames blocks of data into a transfer with the given model byte (10 S410, 0x51 S510).
 Stream FrameS410Blocks(const std::vector<std::vector<std::uint8_t>>& blocks, int modelByte);
 
@@ -77,6 +80,9 @@ Stream FrameS410Blocks(const std::vector<std::vector<std::uint8_t>>& blocks, int
 void BreakChecksum(Stream& stream, std::size_t block);
 void SetBlockNumber(Stream& stream, std::size_t block, int number);
 void SetBlockCount(Stream& stream, int count);  // the count byte alone; blocks stay as they are
+void SetChecksum(Stream& stream, std::size_t block, std::uint16_t stored);
+// Position of byte `offset` of a block's data in the stream.
+std::size_t DataAt(const Stream& stream, std::size_t block, std::size_t offset);
 
 // A value as k BCD bytes, least significant first.
 std::vector<std::uint8_t> Bcd(long value, int k);

@@ -1,0 +1,509 @@
+// The S410/S510 decoder: the checks of the transfer with their messages, and the values it takes
+// from the blocks.
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "reception/sonic_link_data.h"
+#include "support/golden.h"
+#include "support/s410_stream_builder.h"
+
+namespace {
+
+using golden::LineStartingWith;
+using namespace testing_streams;
+
+using Blocks = std::vector<std::vector<std::uint8_t>>;
+
+constexpr int kS410 = 10;
+constexpr int kS510 = 0x51;
+
+void Decode(CSonicLinkData& data, const std::vector<std::uint8_t>& bytes) {
+    data.m_bytes = ToReceived(bytes);
+    data.DecodeS410();
+}
+
+// A decoder run whose stream failed its checks: the messages in both texts, nothing to save.
+void ExpectRejected(const CSonicLinkData& data, const std::string& messages) {
+    EXPECT_EQ(data.m_strHrm, messages);
+    EXPECT_EQ(data.m_strCsv, messages);
+    EXPECT_EQ(data.m_bValid, 0);
+}
+
+// All lines of a text from the one starting with `from` up to (not including) the next line
+// starting with `to`.
+std::string Section(const std::string& text, const std::string& from, const std::string& to) {
+    const std::size_t begin = text.find("\r\n" + from);
+    if (begin == std::string::npos) return {};
+    const std::size_t end = text.find("\r\n" + to, begin + 2);
+    return text.substr(begin + 2, end == std::string::npos ? std::string::npos : end - begin);
+}
+
+S410Values SimpleS410(int samples) {
+    S410Values v;
+    for (int i = 0; i < samples; ++i) v.hr.push_back(100 + i % 50);
+    v.current.length = {0, samples / 4, 0, 0};  // 15 s per sample
+    return v;
+}
+
+}  // namespace
+
+TEST(S410Decoder, HeadNeedsMoreThanTwentyBytesAPreambleAndASyncByte) {
+    // A whole transfer of 21 bytes: one block of three data bytes.
+    const Stream two = FrameS410Blocks({{1, 2, 3}}, kS410);
+    ASSERT_EQ(two.bytes.size(), 21u);
+
+    CSonicLinkData data;
+    std::vector<std::uint8_t> bytes(two.bytes.begin(), two.bytes.begin() + 20);
+    data.m_strCsv = "previous";
+    data.m_strHrmCompat = "previous";
+    Decode(data, bytes);
+    EXPECT_EQ(data.m_strHrm, "\r\ninvalid Data Header\r\n");
+    EXPECT_EQ(data.m_strCsv, "");
+    EXPECT_EQ(data.m_strHrmCompat, "");
+    EXPECT_EQ(data.m_bValid, 0);
+
+    // One byte more passes the head.
+    bytes.push_back(two.bytes[20]);
+    Decode(data, bytes);
+    EXPECT_EQ(data.m_bValid, 1);
+    EXPECT_EQ(data.m_strHrm.rfind("[Params]\r\n", 0), 0u);
+
+    std::vector<std::uint8_t> badPreamble = two.bytes;
+    badPreamble[3] = 0xAB;
+    Decode(data, badPreamble);
+    EXPECT_EQ(data.m_strHrm, "\r\ninvalid Data Header\r\n");
+    EXPECT_EQ(data.m_strCsv, "");
+
+    std::vector<std::uint8_t> badSync = two.bytes;
+    badSync[5] = 0x54;
+    Decode(data, badSync);
+    EXPECT_EQ(data.m_strHrm, "\r\ninvalid Data Header\r\n");
+}
+
+TEST(S410Decoder, AtMostTwentyBlocks) {
+    CSonicLinkData data;
+    Decode(data, FrameS410Blocks(Blocks(20, {7}), kS410).bytes);
+    EXPECT_EQ(data.m_bValid, 1) << data.m_strHrm;
+
+    Decode(data, FrameS410Blocks(Blocks(21, {7}), kS410).bytes);
+    ExpectRejected(data, "Internal Buffer too small (21 Blocks)!\r\nLength Check failed!\r\n");
+
+    // With a stored total of 0 the length check has nothing to object to.
+    Decode(data, FrameS410Blocks(Blocks(21), kS410).bytes);
+    ExpectRejected(data, "Internal Buffer too small (21 Blocks)!\r\n");
+}
+
+TEST(S410Decoder, MisplacedBlocksFailTheLengthCheckWithoutAMessageOfTheirOwn) {
+    const Stream good = BuildS410Stream(SimpleS410(8));
+    CSonicLinkData data;
+
+    Stream renumbered = good;
+    SetBlockNumber(renumbered, 1, 3);
+    Decode(data, renumbered.bytes);
+    ExpectRejected(data, "Length Check failed!\r\n");
+
+    // Block 2 left out: block 3 follows block 1.
+    std::vector<std::uint8_t> gap = good.bytes;
+    gap.erase(gap.begin() + static_cast<std::ptrdiff_t>(good.blockAt[1]),
+              gap.begin() + static_cast<std::ptrdiff_t>(good.blockAt[2]));
+    Decode(data, gap);
+    ExpectRejected(data, "Length Check failed!\r\n");
+
+    std::vector<std::uint8_t> unmarked = good.bytes;
+    unmarked[good.blockAt[2]] = 0x54;
+    Decode(data, unmarked);
+    ExpectRejected(data, "Length Check failed!\r\n");
+
+    // The last checksum byte never arrived.
+    std::vector<std::uint8_t> cut = good.bytes;
+    cut.pop_back();
+    Decode(data, cut);
+    ExpectRejected(data, "Length Check failed!\r\n");
+
+    // Bytes after the last block do not matter.
+    std::vector<std::uint8_t> trailing = good.bytes;
+    trailing.insert(trailing.end(), {0x55, 0x99, 0x01});
+    Decode(data, trailing);
+    EXPECT_EQ(data.m_bValid, 1);
+    Decode(data, good.bytes);
+    EXPECT_EQ(data.m_bValid, 1);
+}
+
+TEST(S410Decoder, CutBlockWithAStoredTotalOfZeroLeavesBothTextsEmpty) {
+    std::vector<std::uint8_t> bytes = FrameS410Blocks({{}, {}}, kS410).bytes;
+    bytes.pop_back();
+    ASSERT_GT(bytes.size(), 20u);
+    CSonicLinkData data;
+    Decode(data, bytes);
+    ExpectRejected(data, "");
+}
+
+TEST(S410Decoder, ChecksumMismatchNamesTheBlockAndBothChecksums) {
+    Stream stream = FrameS410Blocks({{1, 2, 3}, {4, 5, 6}, {7}}, kS410);
+    SetChecksum(stream, 1, 0x1234);
+    BreakChecksum(stream, 2);  // the scan has stopped before it
+    CSonicLinkData data;
+    Decode(data, stream.bytes);
+    ExpectRejected(data,
+                   "CRC Error Block 2: BlockCRC: 1234, expected: 3AE4\r\n"
+                   "Length Check failed!\r\n");
+
+    // Lower-case hexadecimal would betray itself here.
+    SetChecksum(stream, 1, 0x00AB);
+    Decode(data, stream.bytes);
+    EXPECT_EQ(data.m_strHrm,
+              "CRC Error Block 2: BlockCRC: 00AB, expected: 3AE4\r\nLength Check failed!\r\n");
+
+    // Checksums over empty blocks: when the stored total is 0 only the checksum is reported.
+    Stream empty = FrameS410Blocks({{}, {}, {}, {}}, kS410);
+    SetChecksum(empty, 3, 0);
+    Decode(data, empty.bytes);
+    ExpectRejected(data, "CRC Error Block 4: BlockCRC: 0000, expected: 9C07\r\n");
+}
+
+TEST(S410Decoder, StoredTotalMustMatchTheBlockLengths) {
+    Stream stream = BuildS410Stream(SimpleS410(8));
+    stream.bytes[9] ^= 0x01;
+    CSonicLinkData data;
+    Decode(data, stream.bytes);
+    ExpectRejected(data, "Length Check failed!\r\n");
+
+    // No blocks at all pass only with a stored total of 0, and then read as zeros.
+    std::vector<std::uint8_t> none = {0xAA, 0xAA, 0xAA, 0xAA, 0xAA, 0x55, kS410, 0, 0, 0, 0};
+    none.resize(21, 0);
+    Decode(data, none);
+    EXPECT_EQ(data.m_bValid, 1);
+    EXPECT_EQ(LineStartingWith(data.m_strHrm, "Monitor="), "Monitor=9\r\n");
+    EXPECT_EQ(LineStartingWith(data.m_strHrm, "Interval="), "Interval=15\r\n");
+    none[9] = 5;
+    Decode(data, none);
+    ExpectRejected(data, "Length Check failed!\r\n");
+}
+
+TEST(S410Decoder, EachRunReplacesTheReportAndTheValidFlag) {
+    S410Values v = SimpleS410(8);
+    v.current.date = {2007, 11, 30};
+    const Stream good = BuildS410Stream(v);
+    CSonicLinkData data;
+    data.m_strHrmCompat = "left over";
+    Decode(data, good.bytes);
+    const std::string first = data.m_strHrm;
+    EXPECT_EQ(data.m_bValid, 1);
+    EXPECT_EQ(data.m_strDate, "20071130");
+    EXPECT_EQ(data.m_strHrmCompat, "");
+    EXPECT_EQ(LineStartingWith(data.m_strHrm, "Date="), "Date=20071130\r\n");
+
+    Decode(data, good.bytes);
+    EXPECT_EQ(data.m_strHrm, first);
+
+    Stream bad = good;
+    BreakChecksum(bad, 0);
+    Decode(data, bad.bytes);
+    EXPECT_EQ(data.m_bValid, 0);
+    EXPECT_EQ(data.m_strCsv, data.m_strHrm);
+}
+
+TEST(S410Decoder, S510FlagsChooseTheSeries) {
+    S410Values v;
+    v.s510 = true;
+    v.hr = {100, 101, 102};
+    v.speed = {10, 11, 12};
+    v.cadence = {80, 81, 82};
+    CSonicLinkData data;
+
+    // Speed and cadence announced, but no cycling data: nothing besides the heart rate.
+    v.flags = 0x05;
+    Decode(data, BuildS410Stream(v).bytes);
+    EXPECT_EQ(LineStartingWith(data.m_strHrm, "SMode="), "SMode=110000000\r\n");
+    EXPECT_EQ(LineStartingWith(data.m_strCsv, "SMode"), "SMode\t110000000\r\n");
+    EXPECT_EQ(Section(data.m_strHrm, "[HRData]", "[File1]"),
+              "[HRData]\r\n100\r\n101\r\n102\r\n\r\n");
+    EXPECT_EQ(data.m_strCsv.find("[Speed]"), std::string::npos);
+    EXPECT_EQ(data.m_strCsv.find("[Cadence]"), std::string::npos);
+
+    // Cadence alone, on the block right after the heart rate.
+    v.flags = 0x14;
+    Decode(data, BuildS410Stream(v).bytes);
+    EXPECT_EQ(LineStartingWith(data.m_strHrm, "SMode="), "SMode=010000100\r\n");
+    EXPECT_EQ(Section(data.m_strHrm, "[HRData]", "[File1]"),
+              "[HRData]\r\n100\t80\r\n101\t81\r\n102\t82\r\n\r\n");
+    EXPECT_EQ(data.m_strCsv.find("[Speed]"), std::string::npos);
+    EXPECT_EQ(LineStartingWith(data.m_strCsv, "[Cadence]"), "[Cadence]\t80\t81\t82\r\n");
+
+    // Speed alone, bit 5 for cycling.
+    v.flags = 0x21;
+    Decode(data, BuildS410Stream(v).bytes);
+    EXPECT_EQ(LineStartingWith(data.m_strHrm, "SMode="), "SMode=100000100\r\n");
+    EXPECT_EQ(Section(data.m_strHrm, "[HRData]", "[File1]"),
+              "[HRData]\r\n100\t50\r\n101\t55\r\n102\t60\r\n\r\n");
+    EXPECT_EQ(LineStartingWith(data.m_strCsv, "[Speed]"), "[Speed]\t50\t55\t60\r\n");
+}
+
+TEST(S410Decoder, SeriesFollowTheLengthsOfTheirBlocks) {
+    // Fifty heart rates sent as 30 + 20, and the speed series in the block after them.
+    S410Values v = SimpleS410(50);
+    v.s510 = true;
+    v.flags = 0x31;
+    v.speed.assign(50, 7);
+    v.speed[0] = 3;
+    Blocks blocks = BuildS410Blocks(v);
+    const std::vector<std::uint8_t> hr = blocks[2];
+    blocks[2].assign(hr.begin(), hr.begin() + 30);
+    blocks.insert(blocks.begin() + 3, std::vector<std::uint8_t>(hr.begin() + 30, hr.end()));
+
+    CSonicLinkData data;
+    Decode(data, FrameS410Blocks(blocks, kS510).bytes);
+    ASSERT_EQ(data.m_bValid, 1);
+    EXPECT_EQ(data.m_anHr[29], 129);
+    EXPECT_EQ(data.m_anHr[30], 130);
+    EXPECT_EQ(data.m_anHr[49], 149);
+    EXPECT_EQ(data.m_anSpeed[0], 15);
+    EXPECT_EQ(data.m_anSpeed[49], 35);
+}
+
+TEST(S410Decoder, NoSamplesAndNoLaps) {
+    S410Values v;
+    v.intervalCode = 2;
+    CSonicLinkData data;
+    Decode(data, BuildS410Stream(v).bytes);
+    ASSERT_EQ(data.m_bValid, 1);
+    const std::string& he = data.m_strHrm;
+    EXPECT_EQ(LineStartingWith(he, "Interval="), "Interval=60\r\n");
+    EXPECT_NE(he.find("[IntTimes]\r\n\r\n[IntNotes]"), std::string::npos);
+    EXPECT_NE(
+        he.find("[Summary-123]\r\n0\t0\t0\t0\t0\t0\r\n0\t0\t0\t0\r\n"
+                "0\t0\t0\t0\t0\t0\r\n0\t0\t0\t0\r\n0\t0\t0\t0\t0\t0\r\n0\t0\t0\t0\r\n0\t0\r\n"),
+        std::string::npos);
+    EXPECT_NE(he.find("[HRData]\r\n\r\n[File6]"), std::string::npos);
+    EXPECT_NE(
+        data.m_strCsv.find("\r\n[Laps]\tTime\tEndHR\tMinHR\tAvgHR\tMaxHR\r\n\r\n[HRData]\r\n\r\n"),
+        std::string::npos);
+    EXPECT_TRUE(data.m_strCsv.ends_with("\r\n[HRData]\r\n\r\n"));
+}
+
+TEST(S410Decoder, RecordingInterval) {
+    CSonicLinkData data;
+    auto interval = [&data](const S410Values& v) {
+        Decode(data, BuildS410Stream(v).bytes);
+        return LineStartingWith(data.m_strHrm, "Interval=");
+    };
+    S410Values none;
+    none.intervalCode = 9;
+    EXPECT_EQ(interval(none), "Interval=1\r\n");
+    none.intervalCode = 0x12;  // only the low nibble is the code
+    EXPECT_EQ(interval(none), "Interval=60\r\n");
+    none.intervalCode = 5;
+    EXPECT_EQ(interval(none), "Interval=480\r\n");
+
+    // With samples the length decides, rounded up to a multiple of 15 seconds.
+    S410Values sixty;
+    sixty.hr.assign(60, 120);
+    sixty.intervalCode = 9;
+    sixty.current.length = {0, 30, 0, 0};
+    EXPECT_EQ(interval(sixty), "Interval=30\r\n");
+    sixty.current.length = {0, 29, 59, 9};
+    EXPECT_EQ(interval(sixty), "Interval=30\r\n");
+    sixty.current.length = {0, 15, 59, 0};
+    EXPECT_EQ(interval(sixty), "Interval=15\r\n");
+    sixty.current.length = {0, 16, 0, 0};
+    EXPECT_EQ(interval(sixty), "Interval=30\r\n");
+    // Under a second per sample the interval is 0; the lap minimum must cope with that.
+    sixty.current.length = {0, 0, 30, 0};
+    sixty.laps = {{{0, 0, 30, 0}, 100, 0, 0, 0}};
+    EXPECT_EQ(interval(sixty), "Interval=0\r\n");
+    EXPECT_EQ(LineStartingWith(data.m_strHrm, "00:00:30.0"), "00:00:30.0\t100\t0\t0\t0\r\n");
+}
+
+TEST(S410Decoder, LongSeriesMoveTheLapArea) {
+    const Lap lap{{0, 12, 34, 5}, 141, 133, 155, 42};
+    CSonicLinkData data;
+
+    S410Values s410 = SimpleS410(61);
+    s410.laps = {lap};
+    const Stream s410Stream = BuildS410Stream(s410);
+    ASSERT_EQ(s410Stream.blockAt.size(), 5u);  // heart rate in blocks 2 and 3, laps in 4
+    Decode(data, s410Stream.bytes);
+    EXPECT_EQ(LineStartingWith(data.m_strCsv, "1\t"), "1\t00:12:34.5\t141\t100\t133\t155\r\n");
+    EXPECT_EQ(data.m_anHr[59], 109);
+    EXPECT_EQ(data.m_anHr[60], 110);  // the first sample of the second block
+
+    S410Values s510 = SimpleS410(61);
+    s510.s510 = true;
+    s510.flags = 0x35;
+    s510.speed.assign(61, 4);
+    s510.cadence.assign(61, 90);
+    s510.cadence[60] = 91;
+    s510.laps = {lap};
+    const Stream s510Stream = BuildS410Stream(s510);
+    ASSERT_EQ(s510Stream.blockAt.size(), 9u);  // laps in block 8
+    Decode(data, s510Stream.bytes);
+    EXPECT_EQ(LineStartingWith(data.m_strCsv, "1\t"),
+              "1\t00:12:34.5\t141\t100\t133\t155\t4200\r\n");
+    EXPECT_EQ(data.m_anSpeed[60], 20);
+    EXPECT_EQ(data.m_anCadence[60], 91);
+
+    // Without cycling data the S510 laps still come from block 8 (the blocks between are empty).
+    s510.flags = 0x00;
+    Decode(data, BuildS410Stream(s510).bytes);
+    EXPECT_EQ(LineStartingWith(data.m_strCsv, "1\t"),
+              "1\t00:12:34.5\t141\t100\t133\t155\t4200\r\n");
+}
+
+TEST(S410Decoder, LapRecordSizesAndCounts) {
+    CSonicLinkData data;
+    S410Values v = SimpleS410(8);
+    v.laps = {{{0, 0, 30, 0}, 110, 105, 115, 0}, {{1, 2, 3, 15}, 120, 112, 130, 0}};
+
+    // A second lap count that differs from the first: 10 bytes per record.
+    v.longLapRecords = true;
+    Decode(data, BuildS410Stream(v).bytes);
+    EXPECT_EQ(LineStartingWith(data.m_strCsv, "1\t"), "1\t00:00:30.0\t110\t100\t105\t115\r\n");
+    EXPECT_EQ(LineStartingWith(data.m_strCsv, "2\t"), "2\t01:02:03.15\t120\t102\t112\t130\r\n");
+
+    // Lap count 0x12 is twelve laps; their 72 bytes fill one block of 60 and part of the next.
+    S410Values twelve = SimpleS410(8);
+    for (int j = 1; j <= 12; ++j)
+        twelve.laps.push_back({{0, j, 0, 0}, 100 + j, 90 + j, 150 + j, 0});
+    const Stream stream = BuildS410Stream(twelve);
+    ASSERT_EQ(stream.bytes[DataAt(stream, 0, 21)], 0x12);
+    Decode(data, stream.bytes);
+    const std::string laps = Section(data.m_strCsv, "[Laps]", "[HRData]");
+    EXPECT_EQ(std::count(laps.begin(), laps.end(), '\n'), 14);  // title, 12 laps, empty line
+    EXPECT_EQ(LineStartingWith(data.m_strCsv, "10\t"), "10\t00:10:00.0\t110\t0\t100\t160\r\n");
+    EXPECT_EQ(LineStartingWith(data.m_strCsv, "12\t"), "12\t00:12:00.0\t112\t0\t102\t162\r\n");
+
+    // S510 records are 11 bytes, whatever the second count says.
+    S410Values s510 = twelve;
+    s510.s510 = true;
+    s510.laps[11].distance = 0x0102;
+    Decode(data, BuildS410Stream(s510).bytes);
+    EXPECT_EQ(LineStartingWith(data.m_strCsv, "12\t"),
+              "12\t00:12:00.0\t112\t0\t102\t162\t25800\r\n");
+}
+
+TEST(S410Decoder, LapMinimumHeartRate) {
+    S410Values v;
+    v.hr = {150, 140, 130, 120, 110, 90, 120, 130, 140, 150};
+    v.current.length = {0, 10, 0, 0};         // 60 s per sample
+    v.laps = {{{0, 3, 0, 0}, 100, 0, 0, 0},   // samples 0-3; the lap's own end is lower
+              {{0, 5, 0, 0}, 150, 0, 0, 0},   // samples 3-5
+              {{0, 10, 0, 0}, 95, 0, 0, 0},   // samples 5-9: sample 5 counts for both laps
+              {{0, 20, 0, 0}, 70, 0, 0, 0}};  // past the samples: nothing to compare with
+    CSonicLinkData data;
+    Decode(data, BuildS410Stream(v).bytes);
+    ASSERT_EQ(LineStartingWith(data.m_strHrm, "Interval="), "Interval=60\r\n");
+    EXPECT_EQ(LineStartingWith(data.m_strHrm, "00:03:00.0"), "00:03:00.0\t100\t100\t0\t0\r\n");
+    EXPECT_EQ(LineStartingWith(data.m_strHrm, "00:05:00.0"), "00:05:00.0\t150\t90\t0\t0\r\n");
+    EXPECT_EQ(LineStartingWith(data.m_strHrm, "00:10:00.0"), "00:10:00.0\t95\t90\t0\t0\r\n");
+    EXPECT_EQ(LineStartingWith(data.m_strHrm, "00:20:00.0"), "00:20:00.0\t70\t0\t0\t0\r\n");
+}
+
+TEST(S410Decoder, ExerciseValuesFromTheSecondBlock) {
+    S410Values v = SimpleS410(4);
+    v.calories = 12345;
+    v.totalCalories = 7;
+    v.totalHours = 12;
+    v.totalMinutes = 34;
+    CSonicLinkData data;
+    Decode(data, BuildS410Stream(v).bytes);
+    const Stream stream = BuildS410Stream(v);
+    EXPECT_EQ(stream.bytes[DataAt(stream, 1, 8)], 0x45);
+    EXPECT_EQ(stream.bytes[DataAt(stream, 1, 14)], 0x12);
+    EXPECT_EQ(LineStartingWith(data.m_strHrm, "Calories="), "Calories=1234.5\r\n");
+    EXPECT_EQ(LineStartingWith(data.m_strHrm, "TotalCalories="), "TotalCalories=7\r\n");
+    EXPECT_EQ(LineStartingWith(data.m_strHrm, "TotalTime="), "TotalTime=12:34:00\r\n");
+    EXPECT_EQ(data.m_strHrm.find("Distance="), std::string::npos);
+    EXPECT_EQ(LineStartingWith(data.m_strCsv, "[Laps]"),
+              "[Laps]\tTime\tEndHR\tMinHR\tAvgHR\tMaxHR\r\n");
+
+    v.totalHours = 100;
+    v.totalMinutes = 0;
+    Decode(data, BuildS410Stream(v).bytes);
+    EXPECT_EQ(LineStartingWith(data.m_strHrm, "TotalTime="), "TotalTime=100:00:00\r\n");
+}
+
+TEST(S410Decoder, EarlierExercisesComeFromTheLastTwoBlocks) {
+    CSonicLinkData data;
+    S410Values three = SimpleS410(4);
+    const Stream threeBlocks = BuildS410Stream(three);
+    ASSERT_EQ(threeBlocks.blockAt.size(), 3u);
+    Decode(data, threeBlocks.bytes);
+    EXPECT_EQ(data.m_strHrm.find("[File1]"), std::string::npos);
+    EXPECT_NE(data.m_strHrm.find("\r\n\r\n[File6]\r\n"), std::string::npos);
+
+    // Four blocks: first, second, then the two blocks of earlier exercises.
+    S410Values four;
+    for (int f = 1; f <= 5; ++f) {
+        Summary s;
+        s.name = "Ex" + std::to_string(f);
+        s.avgHr = 100 + f;
+        four.earlier.push_back(s);
+    }
+    Blocks blocks = BuildS410Blocks(four);
+    ASSERT_EQ(blocks.size(), 5u);
+    blocks.erase(blocks.begin() + 2);  // the empty heart-rate block
+    Decode(data, FrameS410Blocks(blocks, kS410).bytes);
+    ASSERT_EQ(data.m_bValid, 1);
+    for (int f = 1; f <= 5; ++f) {
+        const std::string section = Section(data.m_strHrm, "[File" + std::to_string(f) + "]",
+                                            "[File" + std::to_string(f + 1) + "]");
+        EXPECT_NE(section.find("AvgHR=" + std::to_string(100 + f) + "\r\n"), std::string::npos)
+            << section;
+        EXPECT_NE(section.find("Exercise=Ex" + std::to_string(f) + "\r\n"), std::string::npos)
+            << section;
+    }
+}
+
+TEST(S410Decoder, OversizedSampleCountIsCutToTheSeriesSize) {
+    S410Values v;
+    for (int i = 0; i < 200; ++i) v.hr.push_back(60 + i % 100);
+    v.current.length = {0, 50, 0, 0};
+    const Stream stream = BuildS410Stream(v);
+    ASSERT_EQ(stream.bytes[DataAt(stream, 0, 0)], 200);
+    CSonicLinkData data;
+    Decode(data, stream.bytes);
+    ASSERT_EQ(data.m_bValid, 1);
+    EXPECT_EQ(data.m_nSeriesCount, 120);
+    EXPECT_EQ(LineStartingWith(data.m_strHrm, "Interval="), "Interval=30\r\n");  // 3000 s / 120
+    EXPECT_NE(data.m_strHrm.find("\r\n0\t120\r\n"), std::string::npos);
+    const std::string samples = Section(data.m_strHrm, "[HRData]", "[File1]");
+    EXPECT_EQ(std::count(samples.begin(), samples.end(), '\n'), 122);  // title, samples, gap
+    EXPECT_EQ(data.m_anHr[119], 60 + 119 % 100);
+    const std::string csv = LineStartingWith(data.m_strCsv, "[HRData]");
+    EXPECT_EQ(std::count(csv.begin(), csv.end(), '\t'), 120);
+}
+
+TEST(S410Decoder, MissingBlocksReadAsZeros) {
+    CSonicLinkData data;
+
+    // Laps announced, but the stream ends before the lap area.
+    S410Values laps = SimpleS410(4);
+    laps.laps = {{{0, 0, 30, 0}, 110, 105, 115, 0}, {{0, 1, 0, 0}, 120, 112, 130, 0}};
+    Blocks blocks = BuildS410Blocks(laps);
+    blocks.resize(3);
+    Decode(data, FrameS410Blocks(blocks, kS410).bytes);
+    ASSERT_EQ(data.m_bValid, 1);
+    EXPECT_EQ(Section(data.m_strCsv, "[Laps]", "[HRData]"),
+              "[Laps]\tTime\tEndHR\tMinHR\tAvgHR\tMaxHR\r\n"
+              "1\t00:00:00.0\t0\t0\t0\t0\r\n"
+              "2\t00:00:00.0\t0\t0\t0\t0\r\n\r\n");
+
+    // Samples announced, but no series block: zero heart rates, all below every zone.
+    blocks.resize(2);
+    Decode(data, FrameS410Blocks(blocks, kS410).bytes);
+    ASSERT_EQ(data.m_bValid, 1);
+    EXPECT_EQ(LineStartingWith(data.m_strCsv, "[HRData]"), "[HRData]\t0\t0\t0\t0\r\n");
+    EXPECT_NE(data.m_strHrm.find("[Summary-123]\r\n60\t0\t0\t0\t60\t0\r\n"), std::string::npos);
+
+    // The largest lap count the byte can state, in 10-byte records far past the last block.
+    blocks = BuildS410Blocks(SimpleS410(4));
+    blocks[0][21] = 0xFF;
+    Decode(data, FrameS410Blocks(blocks, kS410).bytes);
+    ASSERT_EQ(data.m_bValid, 1);
+    const std::string rows = Section(data.m_strCsv, "[Laps]", "[HRData]");
+    EXPECT_EQ(std::count(rows.begin(), rows.end(), '\n'), 167);
+    EXPECT_EQ(LineStartingWith(data.m_strCsv, "165\t"), "165\t00:00:00.0\t0\t0\t0\t0\r\n");
+}

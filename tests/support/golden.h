@@ -1,0 +1,29 @@
+// Comparing whole report texts: a mismatch names the first line that differs and shows both
+// versions of it with the line ends and TABs made visible.
+#pragma once
+
+#include <initializer_list>
+#include <string>
+#include <string_view>
+
+#include <gtest/gtest.h>
+
+namespace golden {
+
+// The lines, each followed by CR LF (the last one too); "" stands for an empty line.
+std::string CrlfLines(std::initializer_list<std::string_view> lines);
+
+// A line with CR, LF, TAB and other control bytes written as escapes.
+std::string Visible(std::string_view line);
+
+// For EXPECT_PRED_FORMAT2: success when the texts are equal byte for byte, otherwise a message
+// with the first differing line number and both lines.
+::testing::AssertionResult SameText(const char* expectedExpr, const char* actualExpr,
+                                    std::string_view expected, std::string_view actual);
+
+// The first line of text (CR LF included) that begins with prefix, or "" when there is none.
+std::string LineStartingWith(std::string_view text, std::string_view prefix);
+
+}  // namespace golden
+
+#define EXPECT_SAME_TEXT(expected, actual) EXPECT_PRED_FORMAT2(::golden::SameText, expected, actual)
