@@ -1,0 +1,64 @@
+// The steps of demodulation, shared by the one-shot run and the live demodulator that carries
+// its work over from pass to pass.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "reception/watch_models.h"
+
+namespace demod {
+
+inline constexpr int kFrameBits = 10;
+
+// Live rectifier: |s|, with |-32768| kept at 32767 so it never turns negative.
+inline std::int16_t LiveLevel(std::int16_t s) {
+    return s == -32768 ? std::int16_t{32767} : static_cast<std::int16_t>(s < 0 ? -s : s);
+}
+
+// Back-fill steps first..last-1 (a step i looks at e[i-1], e[i], e[i+1]): each strict local
+// maximum is copied back over the stretch since the last falling step, `anchor` (0 = none).
+// Returns the lowest index written, or `last` when nothing was.
+std::ptrdiff_t BackFillPeaks(std::int16_t* e, std::ptrdiff_t first, std::ptrdiff_t last,
+                             std::ptrdiff_t& anchor);
+
+// The start threshold for an envelope spanning lo..hi.
+std::int32_t StartThreshold(std::int16_t lo, std::int16_t hi, int percent);
+
+// Scans e[0..count) for frames from position `from` and calls found(start, byte) for each.
+template <typename Found>
+void ScanFrames(const std::int16_t* e, std::ptrdiff_t count, std::ptrdiff_t from, BitTiming timing,
+                std::int32_t threshold, Found found);
+
+// The byte of the frame starting at e[0].
+std::uint8_t ReadFrame(const std::int16_t* e, int period);
+
+template <typename Found>
+void ScanFrames(const std::int16_t* e, std::ptrdiff_t count, std::ptrdiff_t from, BitTiming timing,
+                std::int32_t threshold, Found found) {
+    const std::ptrdiff_t frame = static_cast<std::ptrdiff_t>(kFrameBits) * timing.period;
+    const std::ptrdiff_t end = count - frame - timing.window;
+    const int window = timing.window;
+    // The start window slides one sample at a time through the quiet between frames, so its
+    // sum is kept running; the mean is the same truncated quotient as adding it up anew.
+    std::ptrdiff_t i = from;
+    std::int32_t sum = 0;
+    bool sumValid = false;
+    while (i < end) {
+        if (!sumValid) {
+            sum = 0;
+            for (int j = 0; j < window; ++j) sum += e[i + j];
+            sumValid = true;
+        }
+        if (static_cast<std::int16_t>(sum / window) <= threshold) {
+            sum += e[i + window] - e[i];
+            ++i;
+            continue;
+        }
+        found(i, ReadFrame(e + i, timing.period));
+        i += frame + 1;
+        sumValid = false;
+    }
+}
+
+}  // namespace demod

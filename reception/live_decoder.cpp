@@ -1,0 +1,46 @@
+#include "reception/live_decoder.h"
+
+#include "reception/stream_check.h"
+#include "reception/watch_models.h"
+
+void CLiveDecoder::OnStart(int watchModel, CReadingReports* dialog) {
+    m_collected.Clear();
+    m_complete.store(0, std::memory_order_release);
+    m_watchModel = watchModel;
+    m_dialog = dialog;
+}
+
+void CLiveDecoder::OnReset() { m_collected.Clear(); }
+
+void CLiveDecoder::OnQuit() { m_collected.Clear(); }
+
+void CLiveDecoder::OnSamples(const std::int16_t* samples, std::ptrdiff_t count) {
+    if (IsComplete()) return;
+    m_collected.Append(samples, count);
+    if (DemodulationPass()) return;
+    // Until a head turns up, look for it in the last second or so only.
+    if (m_collected.SampleCount() > kTrimAbove) m_collected.KeepLast(kTrimTo);
+}
+
+bool CLiveDecoder::DemodulationPass() {
+    if (m_collected.SampleCount() == 0) return false;
+    m_collected.Demodulate(BitTimingFor(m_watchModel, m_sampleRate), m_bytes);
+    std::ptrdiff_t expected = 0;
+    if (!FindStreamHead(m_bytes, m_watchModel, &expected)) return false;
+    if (DialogAlive()) {
+        if (!BlockCheckPasses(m_bytes, m_watchModel)) {
+            // A broken block: collect anew. Even when it was the last block, the transfer is
+            // not taken as complete: reception starts over like after any other broken block.
+            m_collected.Clear();
+            m_dialog->ReadState(kReadingCrcError);
+            return true;
+        }
+        m_dialog->ReadProgress(m_bytes.GetSize(), expected);
+        m_dialog->ReadState(kReadingReceiving);
+    }
+    if (m_bytes.GetSize() >= expected) {
+        m_complete.store(1, std::memory_order_release);
+        if (DialogAlive()) m_dialog->ReadState(kReadingComplete);
+    }
+    return true;
+}

@@ -1,0 +1,70 @@
+// The work of the decode thread of live reception: collect the captured samples, demodulate
+// everything collected after every block, recognise the stream head, check the blocks, and tell
+// the reading dialog how far the transfer has come, until all expected bytes are in.
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+
+#include "reception/live_demodulator.h"
+#include "reception/received_bytes.h"
+
+// Reading states shown by the reading dialog.
+enum ReadingState : int {
+    kReadingWaiting = 1,    // "waiting for data..."
+    kReadingReceiving = 2,  // "receiving data..."
+    kReadingComplete = 3,   // "complete"
+    kReadingCrcError = 4,   // "CRC error"
+};
+
+// What the reception threads tell the reading dialog. Implementations may be called from the
+// worker threads; IsAlive says whether the dialog is still there to be told.
+class CReadingReports {
+public:
+    virtual ~CReadingReports() = default;
+    virtual bool IsAlive() const = 0;
+    virtual void ReadLevel(int peak) = 0;
+    virtual void ReadProgress(std::ptrdiff_t received, std::ptrdiff_t expected) = 0;
+    virtual void ReadState(int state) = 0;
+    // Ends the dialog with OK: the transfer is complete.
+    virtual void CommandOk() = 0;
+};
+
+// While no stream head is found, a collection above kTrimAbove samples keeps its last kTrimTo.
+inline constexpr std::ptrdiff_t kTrimAbove = 40000;
+inline constexpr std::ptrdiff_t kTrimTo = 20000;
+
+class CLiveDecoder {
+public:
+    // A new reading: drops the collected samples, clears the complete flag.
+    void OnStart(int watchModel, CReadingReports* dialog);
+    // Restart: drops the collected samples; the complete flag stays.
+    void OnReset();
+    // End: drops the collected samples.
+    void OnQuit();
+    // A captured block: collected and demodulated with everything before it (ignored once the
+    // transfer is complete).
+    void OnSamples(const std::int16_t* samples, std::ptrdiff_t count);
+    // The rate the capture device runs at, which sets the bit timing.
+    void SetSampleRate(int rate) { m_sampleRate = rate; }
+
+    // Set by the decode thread alone; safe to read from any thread.
+    bool IsComplete() const { return m_complete.load(std::memory_order_acquire) != 0; }
+    // The bytes demodulated so far; stable once IsComplete() (no more samples are taken).
+    const CReceivedBytes& Bytes() const { return m_bytes; }
+    std::ptrdiff_t SampleCount() const { return m_collected.SampleCount(); }
+    int SampleRate() const { return m_sampleRate; }
+    int WatchModel() const { return m_watchModel; }
+
+private:
+    bool DemodulationPass();
+    bool DialogAlive() const { return m_dialog && m_dialog->IsAlive(); }
+
+    CReadingReports* m_dialog = nullptr;
+    CReceivedBytes m_bytes;
+    std::atomic<int> m_complete{0};
+    CLiveDemodulator m_collected;
+    int m_watchModel = 1;
+    int m_sampleRate = 44100;
+};
