@@ -63,8 +63,8 @@ std::uint8_t ReadFrame(const std::int16_t* e, int period) {
 
 void DemodulateSamples(const std::int16_t* samples, std::ptrdiff_t count, DemodVariant variant,
                        BitTiming timing, CReceivedBytes& out) {
+    if (count <= 0) return;  // nothing to work on: the bytes stay as they were
     out.SetSize(0);
-    if (count <= 0) return;
     std::unique_ptr<std::int16_t[]> envelope(new std::int16_t[static_cast<std::size_t>(count)]);
     std::int16_t* e = envelope.get();
     if (variant == DemodVariant::File) {

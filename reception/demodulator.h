@@ -12,7 +12,8 @@
 // taken by its absolute value; they also differ in their start threshold.
 enum class DemodVariant { File, Live };
 
-// Demodulates samples[0..count) into out, which is emptied first. Integer arithmetic throughout,
+// Demodulates samples[0..count) into out, which is emptied first (left as it is when there
+// are no samples). Integer arithmetic throughout,
 // linear in count, with one working array of count 16-bit values.
 void DemodulateSamples(const std::int16_t* samples, std::ptrdiff_t count, DemodVariant variant,
                        BitTiming timing, CReceivedBytes& out);

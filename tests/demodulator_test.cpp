@@ -1,0 +1,164 @@
+#include "reception/demodulator.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <memory>
+#include <vector>
+
+#include "reception/modulator.h"
+#include "reception/sonic_link_data.h"
+
+namespace {
+
+constexpr BitTiming kFast{90, 9};
+constexpr BitTiming kCoach{225, 5};
+
+std::vector<int> Demod(const std::vector<std::int16_t>& samples, DemodVariant variant,
+                       BitTiming timing) {
+    CReceivedBytes out;
+    DemodulateSamples(samples.data(), static_cast<std::ptrdiff_t>(samples.size()), variant, timing,
+                      out);
+    return out.Elements();
+}
+
+// Samples whose file rectifier output (half the difference of neighbours) is exactly
+// `envelope`: the signal zig-zags around 0 in steps of twice the wanted level.
+std::vector<std::int16_t> SamplesWithEnvelope(const std::vector<int>& envelope) {
+    std::vector<std::int16_t> s{0};
+    for (int level : envelope) {
+        const int last = s.back();
+        s.push_back(static_cast<std::int16_t>(last >= 0 ? last - 2 * level : last + 2 * level));
+    }
+    return s;
+}
+
+// One frame whose ten periods (start bit, eight data bits, stop bit) have the given mean
+// envelope levels, placed where the scan for frames begins, then quiet.
+std::vector<std::int16_t> Frame(const std::array<int, 10>& levels, int period = 90) {
+    std::vector<int> envelope{0};
+    for (int level : levels) envelope.insert(envelope.end(), period, level);
+    envelope.insert(envelope.end(), 100, 0);
+    return SamplesWithEnvelope(envelope);
+}
+
+std::vector<std::int16_t> Alternating(int amplitude, std::size_t count) {
+    std::vector<std::int16_t> s(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        s[i] = static_cast<std::int16_t>(i % 2 ? -amplitude : amplitude);
+    }
+    return s;
+}
+
+}  // namespace
+
+TEST(Demodulator, FindsNothingInEmptyShortOrSilentBuffers) {
+    CSonicLinkData data;
+    data.m_bytes.Add(0x12);
+    EXPECT_EQ(data.Demodulate(), 0);
+    EXPECT_EQ(data.m_bytes.Elements(), std::vector<int>{0x12});
+
+    // A steady tone is one frame of equal periods; the scan needs more than 10 periods plus the
+    // start window plus one sample.
+    for (BitTiming timing : {kFast, kCoach}) {
+        const std::size_t limit = 10 * timing.period + timing.window + 1;
+        EXPECT_TRUE(Demod(Alternating(1000, limit), DemodVariant::File, timing).empty());
+        EXPECT_EQ(Demod(Alternating(1000, limit + 1), DemodVariant::File, timing),
+                  std::vector<int>{0xFF});
+        EXPECT_TRUE(Demod(Alternating(1000, limit), DemodVariant::Live, timing).empty());
+    }
+
+    CReceivedBytes out;
+    out.Add(7);
+    const std::vector<std::int16_t> zeros(5000, 0);
+    DemodulateSamples(zeros.data(), 5000, DemodVariant::File, kFast, out);
+    EXPECT_EQ(out.GetSize(), 0);
+    DemodulateSamples(zeros.data(), 5000, DemodVariant::Live, kFast, out);
+    EXPECT_EQ(out.GetSize(), 0);
+}
+
+TEST(Demodulator, ReadsDataBitsAgainstTheLastToneLevel) {
+    auto read = [](const std::array<int, 10>& levels) {
+        return Demod(Frame(levels), DemodVariant::File, kFast);
+    };
+    using V = std::vector<int>;
+    EXPECT_EQ(read({1000, 0, 0, 0, 0, 0, 0, 0, 0, 0}), V{0x00});
+    EXPECT_EQ(read({1000, 0, 0, 0, 0, 0, 0, 0, 0, 1000}), V{0x00});  // the stop bit is not read
+    // Below a level of 100 the reference rounds down to 0 and silence reads as 1.
+    EXPECT_EQ(read({99, 0, 0, 0, 0, 0, 0, 0, 0, 0}), V{0xFF});
+    EXPECT_EQ(read({800, 800, 800, 800, 800, 800, 800, 800, 800, 800}), V{0xFF});
+    // A weakening tone: 67 % of 1000 is still a 1 bit, one less is not.
+    EXPECT_EQ(read({1000, 1000, 670, 0, 0, 0, 0, 0, 0, 0}), V{0x03});
+    EXPECT_EQ(read({1000, 1000, 669, 0, 0, 0, 0, 0, 0, 0}), V{0x01});
+    // The reference is renewed by every 1 bit and kept through 0 bits.
+    EXPECT_EQ(read({1000, 1000, 2000, 1200, 0, 0, 0, 0, 0, 0}), V{0x03});
+    EXPECT_EQ(read({1000, 1000, 600, 650, 0, 0, 0, 0, 0, 0}), V{0x01});
+    EXPECT_EQ(read({1000, 0, 1000, 0, 1000, 0, 1000, 0, 1000, 0}), V{0xAA});
+}
+
+TEST(Demodulator, HoldsEachPeakUntilTheSignalFalls) {
+    // A data period of one-sample spikes averages half its peak; held back over the preceding
+    // samples, the peaks make it a full-level 1 bit.
+    std::vector<int> envelope{0};
+    envelope.insert(envelope.end(), 90, 1000);
+    for (int i = 0; i < 90; ++i) envelope.push_back(i % 2 ? 1000 : 0);
+    envelope.insert(envelope.end(), 8 * 90 + 100, 0);
+    EXPECT_EQ(Demod(SamplesWithEnvelope(envelope), DemodVariant::File, kFast),
+              std::vector<int>{0x01});
+}
+
+TEST(Demodulator, FileAndLiveVariantsStartFramesAtDifferentLevels) {
+    // A strong frame, then a weak one at 30 % of its level: above the live start threshold
+    // (25 %), below the file one (33 %).
+    const std::array<int, 10> strong{1000, 1000, 1000, 1000, 1000, 1000, 1000, 1000, 1000, 1000};
+    const std::array<int, 10> weak{300, 300, 300, 300, 300, 300, 300, 300, 300, 300};
+    std::vector<int> levels{0};
+    for (const auto* frame : {&strong, &weak}) {
+        for (int level : *frame) levels.insert(levels.end(), 90, level);
+        levels.insert(levels.end(), 200, 0);
+    }
+    EXPECT_EQ(Demod(SamplesWithEnvelope(levels), DemodVariant::File, kFast),
+              std::vector<int>{0xFF});
+    // The live rectifier takes the samples' absolute values, so the levels can stand as they are.
+    const std::vector<std::int16_t> live(levels.begin(), levels.end());
+    EXPECT_EQ(Demod(live, DemodVariant::Live, kFast), (std::vector<int>{0xFF, 0xFF}));
+}
+
+TEST(Demodulator, LiveVariantKeepsTheLoudestSamplePositive) {
+    // Were |-32768| stored as -32768, the envelope would lie below the quiet end of the buffer
+    // and no frame would start.
+    const std::vector<std::int16_t> clipped(10 * 90 + 9 + 2, -32768);
+    EXPECT_EQ(Demod(clipped, DemodVariant::Live, kFast), std::vector<int>{0xFF});
+}
+
+TEST(Demodulator, BitTimingFollowsTheModelAndTheCaptureRate) {
+    for (int model : {1, 3, 4, 0, 9}) {
+        EXPECT_EQ(BitTimingFor(model, 44100).period, 90) << model;
+        EXPECT_EQ(BitTimingFor(model, 44100).window, 9) << model;
+        EXPECT_EQ(BitTimingFor(model, 22050).period, 44) << model;
+        EXPECT_EQ(BitTimingFor(model, 22050).window, 5) << model;
+    }
+    EXPECT_EQ(BitTimingFor(2, 44100).period, 225);
+    EXPECT_EQ(BitTimingFor(2, 44100).window, 5);
+    EXPECT_EQ(BitTimingFor(2, 22050).period, 113);
+    EXPECT_EQ(BitTimingFor(2, 22050).window, 5);
+
+    // A Coach recording read with the faster timing gives other bytes.
+    const std::vector<std::uint8_t> bytes{0xAA, 0x55, 0x0A, 0x00, 0x3C};
+    const std::vector<std::int16_t> coach = ModulateBytes(bytes, ModulatorSettingsFor(2));
+    const std::vector<int> expected(bytes.begin(), bytes.end());
+    EXPECT_EQ(Demod(coach, DemodVariant::File, kCoach), expected);
+    EXPECT_NE(Demod(coach, DemodVariant::File, kFast), expected);
+
+    CSonicLinkData data;
+    data.m_nSamples = static_cast<std::int32_t>(coach.size());
+    data.m_pSamples = std::make_unique<std::int16_t[]>(coach.size());
+    std::copy(coach.begin(), coach.end(), data.m_pSamples.get());
+    data.m_nWatchModel = 2;
+    ASSERT_EQ(data.Demodulate(), 1);
+    EXPECT_EQ(data.m_bytes.Elements(), expected);
+    data.m_nWatchModel = 1;
+    ASSERT_EQ(data.Demodulate(), 1);
+    EXPECT_NE(data.m_bytes.Elements(), expected);
+}

@@ -1,0 +1,188 @@
+#include "reception/sonic_link_data.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "reception/stream_check.h"
+#include "support/s410_stream_builder.h"
+
+using testing_streams::ToReceived;
+
+namespace {
+
+// A transfer head of `size` bytes: preamble, start mark, model byte, then zeros.
+std::vector<std::uint8_t> Head(int modelByte, std::size_t size) {
+    std::vector<std::uint8_t> bytes{
+        0xAA, 0xAA, 0xAA, 0xAA, 0xAA, 0x55, static_cast<std::uint8_t>(modelByte)};
+    bytes.resize(size, 0);
+    return bytes;
+}
+
+// A Coach head: the S410's model byte, one block, and the mark, number and size of that block.
+std::vector<std::uint8_t> CoachHead(std::size_t size) {
+    std::vector<std::uint8_t> bytes = Head(10, 14);
+    bytes[8] = 1;
+    bytes[11] = 0x55;
+    bytes[12] = 1;
+    bytes[13] = 0x11;
+    bytes.resize(size, 0);
+    return bytes;
+}
+
+void FillReports(CSonicLinkData& data) {
+    data.m_strHrm = "hrm";
+    data.m_strHrmCompat = "compatible";
+    data.m_strCsv = "csv";
+}
+
+// What the decoder of the model writes for these bytes.
+std::string ReportOf(int model, const std::vector<std::uint8_t>& bytes) {
+    CSonicLinkData reference;
+    reference.m_nWatchModel = model;
+    reference.m_bytes = ToReceived(bytes);
+    reference.DecodeExercises();
+    return reference.m_strHrm + "|" + reference.m_strHrmCompat + "|" + reference.m_strCsv;
+}
+
+std::string ReportOf(const CSonicLinkData& data) {
+    return data.m_strHrm + "|" + data.m_strHrmCompat + "|" + data.m_strCsv;
+}
+
+}  // namespace
+
+TEST(SonicLinkData, RecognisesTheModelTheStreamHeadNames) {
+    EXPECT_EQ(DetectWatchModel(ToReceived(Head(10, 12))), 1);
+    EXPECT_EQ(DetectWatchModel(ToReceived(Head(0x51, 12))), 3);
+    EXPECT_EQ(DetectWatchModel(ToReceived(Head(1, 12))), 4);
+    EXPECT_EQ(DetectWatchModel(ToReceived(CoachHead(14))), 2);
+    // Bytes not yet received never complete the Coach mark.
+    EXPECT_EQ(DetectWatchModel(ToReceived(CoachHead(13))), 1);
+    std::vector<std::uint8_t> s510Coach = CoachHead(20);
+    s510Coach[6] = 0x51;
+    EXPECT_EQ(DetectWatchModel(ToReceived(s510Coach)), 3);
+    EXPECT_EQ(DetectWatchModel(ToReceived(Head(10, 10))), 0);
+    EXPECT_EQ(DetectWatchModel(ToReceived(Head(2, 12))), 0);
+    // The preamble is not looked at here, only the start mark.
+    std::vector<std::uint8_t> noPreamble = Head(0x51, 12);
+    noPreamble[0] = 0;
+    EXPECT_EQ(DetectWatchModel(ToReceived(noPreamble)), 3);
+    std::vector<std::uint8_t> noMark = Head(10, 12);
+    noMark[5] = 0x54;
+    EXPECT_EQ(DetectWatchModel(ToReceived(noMark)), 0);
+}
+
+TEST(SonicLinkData, DecodesADumpWithTheDetectedModelAndKeepsTheUsers) {
+    // The three heads must give three different reports for the test to tell them apart.
+    ASSERT_NE(ReportOf(2, CoachHead(40)), ReportOf(1, CoachHead(40)));
+    ASSERT_NE(ReportOf(1, Head(10, 30)), ReportOf(2, Head(10, 30)));
+    ASSERT_NE(ReportOf(4, Head(1, 30)), ReportOf(2, Head(1, 30)));
+
+    CSonicLinkData data;
+    data.m_nWatchModel = 1;
+    data.m_bytes = ToReceived(CoachHead(40));
+    EXPECT_EQ(data.DetectModelAndDecode(), 1);
+    EXPECT_EQ(ReportOf(data), ReportOf(2, CoachHead(40)));
+    EXPECT_EQ(data.m_nWatchModel, 1);
+
+    data.m_nWatchModel = 2;
+    data.m_bytes = ToReceived(Head(10, 30));
+    EXPECT_EQ(data.DetectModelAndDecode(), 1);
+    EXPECT_EQ(ReportOf(data), ReportOf(1, Head(10, 30)));
+    EXPECT_EQ(data.m_nWatchModel, 2);
+
+    data.m_bytes = ToReceived(Head(1, 30));
+    EXPECT_EQ(data.DetectModelAndDecode(), 1);
+    EXPECT_EQ(ReportOf(data), ReportOf(4, Head(1, 30)));
+    EXPECT_EQ(data.m_nWatchModel, 2);
+
+    // A whole S510 transfer from a dump file, whatever model the user selected.
+    testing_streams::S410Values values;
+    values.s510 = true;
+    values.hr = {101, 102, 103};
+    data.m_nWatchModel = 4;
+    const std::string path =
+        testing_streams::WriteDump(testing_streams::BuildS410Stream(values).bytes, "s510.sld");
+    EXPECT_EQ(data.LoadDumpFile(path), 1);
+    EXPECT_EQ(data.m_bValid, 1);
+    EXPECT_EQ(data.m_nWatchModel, 4);
+    EXPECT_NE(data.m_strHrm.find("[HRData]"), std::string::npos);
+}
+
+TEST(SonicLinkData, AnUnrecognisedStreamEmptiesTheReports) {
+    for (const std::vector<std::uint8_t>& bytes : {Head(10, 10), Head(2, 12), Head(0x52, 40)}) {
+        CSonicLinkData data;
+        data.m_nWatchModel = 3;
+        data.m_bytes = ToReceived(bytes);
+        FillReports(data);
+        data.m_bValid = 1;
+        EXPECT_EQ(data.DetectModelAndDecode(), 0);
+        EXPECT_EQ(data.m_strHrm, "");
+        EXPECT_EQ(data.m_strHrmCompat, "");
+        EXPECT_EQ(data.m_strCsv, "");
+        EXPECT_EQ(data.m_bValid, 0);
+        EXPECT_EQ(data.m_nWatchModel, 3);
+    }
+}
+
+TEST(SonicLinkData, UnknownModelCodesAreReportedInTheReport) {
+    for (int model : {0, 5, -1, 0x51}) {
+        CSonicLinkData data;
+        data.m_bytes = ToReceived(Head(10, 40));
+        FillReports(data);
+        data.m_bValid = 1;
+        data.m_nWatchModel = model;
+        data.DecodeExercises();
+        const std::string text = "Watch model unknown (" + std::to_string(model) + ")\r\n";
+        EXPECT_EQ(data.m_strHrm, text);
+        EXPECT_EQ(data.m_strCsv, text);
+        EXPECT_EQ(data.m_strHrmCompat, "compatible");
+        EXPECT_EQ(data.m_bValid, 1);
+    }
+}
+
+TEST(SonicLinkData, ValueFormatChangesDecodeAnew) {
+    const std::vector<std::uint8_t> rs200 = Head(1, 12);
+    const std::vector<std::uint8_t> s410 = Head(10, 12);
+    ASSERT_NE(ReportOf(4, rs200), ReportOf(1, s410));
+    CSonicLinkData data;
+    data.m_bytes = ToReceived(rs200);
+    // The defaults are what the report was rendered with: nothing to do.
+    data.ApplyValueFormat(0, '.', ':', '.');
+    EXPECT_EQ(ReportOf(data), "||");
+
+    data.ApplyValueFormat(1, ',', '.', '/');
+    EXPECT_EQ(ReportOf(data), ReportOf(4, rs200));
+    EXPECT_EQ(data.m_bNoTenths, 1);
+    EXPECT_EQ(data.m_strDecimalSep, ",");
+    EXPECT_EQ(data.m_strTimeSep, ".");
+    EXPECT_EQ(data.m_strDateSep, "/");
+
+    // The same separators again: the report is not rendered anew from the changed bytes.
+    data.m_bytes = ToReceived(s410);
+    data.ApplyValueFormat(1, ',', '.', '/');
+    EXPECT_EQ(ReportOf(data), ReportOf(4, rs200));
+    // Any one of them changed: it is.
+    data.ApplyValueFormat(1, ',', '.', '-');
+    EXPECT_EQ(ReportOf(data), ReportOf(1, s410));
+    data.m_bytes = ToReceived(rs200);
+    data.ApplyValueFormat(0, ',', '.', '-');
+    EXPECT_EQ(ReportOf(data), ReportOf(4, rs200));
+}
+
+TEST(SonicLinkData, ClearReceptionForgetsSamplesBytesAndTheValidFlag) {
+    CSonicLinkData data;
+    data.m_nSamples = 3;
+    data.m_pSamples = std::make_unique<std::int16_t[]>(3);
+    data.m_bytes = ToReceived(Head(10, 12));
+    data.m_bValid = 1;
+    FillReports(data);
+    data.ClearReception();
+    EXPECT_EQ(data.m_pSamples, nullptr);
+    EXPECT_EQ(data.m_nSamples, 0);
+    EXPECT_EQ(data.m_bytes.GetSize(), 0);
+    EXPECT_EQ(data.m_bValid, 0);
+    EXPECT_EQ(data.m_strHrm, "hrm");  // the report stays until the next decoding
+}
