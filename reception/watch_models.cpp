@@ -19,7 +19,7 @@ const WatchModelInfo kModels[] = {
     {kModelS410S510, "Polar S410/S510", StreamLayout::S410Blocks, kFastAt44100, kFastAt22050,
      &CSonicLinkData::DecodeS410},
     {kModelRS200, "Polar RS200/CS200 (beta test)", StreamLayout::RS200Blocks, kFastAt44100,
-     kFastAt22050, nullptr},
+     kFastAt22050, &CSonicLinkData::DecodeRS200},
 };
 
 }  // namespace

@@ -1,0 +1,126 @@
+// zendrik-cli end to end with RS200 and CS200 transfers: dumps and recordings in, the three
+// report texts out.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "reception/sonic_link_data.h"
+#include "support/run_process.h"
+#include "support/rs200_stream_builder.h"
+
+using namespace testing_streams;
+
+namespace {
+
+ProcessResult Cli(const std::vector<std::string>& args, const std::vector<std::string>& env = {}) {
+    return RunProcess(ZENDRIK_CLI_PATH, args, env);
+}
+
+RunValues LongRun() {
+    RunValues v;
+    for (int n = 1; n <= 30; ++n) {
+        v.laps.push_back(
+            {{0, 3 * n, n % 60, n % 10}, n % 4 == 0, 150 + n, 140 + n, 160 + n, 3000, 3050, 95 * n});
+    }
+    return v;
+}
+
+RideValues ShortRide() {
+    RideValues v;
+    v.laps = {{{0, 30, 15, 5}, false, 140, 130, 251, 88, 85, 123},
+              {{1, 0, 2, 0}, true, 150, 142, 262, 90, 86, 250}};
+    return v;
+}
+
+struct Texts {
+    std::string hrm;
+    std::string compat;
+    std::string csv;
+};
+
+// What the program itself makes of the bytes, decoded in-process.
+Texts Decoded(const std::vector<std::uint8_t>& bytes) {
+    CSonicLinkData data;
+    data.m_bytes = ToReceived(bytes);
+    data.DetectModelAndDecode();
+    return {data.m_strHrm, data.m_strHrmCompat, data.m_strCsv};
+}
+
+std::string Semicolons(std::string text) {
+    std::replace(text.begin(), text.end(), '\t', ';');
+    return text;
+}
+
+void ExpectAllFormats(const std::string& input, const Texts& expected,
+                      const std::vector<std::string>& model = {}) {
+    auto run = [&](const std::string& format) {
+        std::vector<std::string> args = model;
+        args.insert(args.end(), {"--format", format, input});
+        ProcessResult result = Cli(args);
+        EXPECT_EQ(result.exitCode, 0) << format << ": " << result.err;
+        return result.out;
+    };
+    EXPECT_EQ(run("hrm"), expected.hrm);
+    EXPECT_EQ(run("hrm-compat"), expected.compat);
+    EXPECT_EQ(run("csv"), Semicolons(expected.csv));
+}
+
+}  // namespace
+
+TEST(Rs200Cli, DumpsOfBothKindsGiveTheirThreeTexts) {
+    const std::vector<std::uint8_t> run = BuildRs200Stream(LongRun());
+    const Texts runTexts = Decoded(run);
+    ASSERT_NE(runTexts.hrm.find("[Lap30]"), std::string::npos);
+    ExpectAllFormats(WriteDump(run, "run.sld"), runTexts);
+
+    const std::vector<std::uint8_t> ride = BuildCs200Stream(ShortRide());
+    const Texts rideTexts = Decoded(ride);
+    ASSERT_NE(rideTexts.compat.find("[Trip]"), std::string::npos);
+    const std::string dump = WriteDump(ride, "ride.sld");
+    ExpectAllFormats(dump, rideTexts);
+
+    const std::string target = TempPath("ride-compat.hrm");
+    EXPECT_EQ(Cli({"--format", "hrm-compat", "-o", target, dump}).exitCode, 0);
+    EXPECT_EQ(ReadFile(target), rideTexts.compat);
+}
+
+TEST(Rs200Cli, RecordingsDecodeAsRs200WithModelFour) {
+    for (const std::vector<std::uint8_t>& bytes :
+         {BuildRs200Stream(LongRun()), BuildCs200Stream(ShortRide())}) {
+        const std::string dump = WriteDump(bytes, "sent.sld");
+        const std::string wav = TempPath("sent.wav");
+        ASSERT_EQ(Cli({"--synthesize", wav, dump}).exitCode, 0);
+        EXPECT_EQ(Cli({"--model", "4", "--format", "sld", wav}).out, ReadFile(dump));
+        ExpectAllFormats(wav, Decoded(bytes), {"--model", "4"});
+    }
+}
+
+TEST(Rs200Cli, SoundHeadIsEnoughForAValidReport) {
+    // A damaged head checksum is reported in the Enhanced and CSV texts, which are still valid.
+    std::vector<std::uint8_t> bytes = BuildRs200Stream(LongRun());
+    SetRsStoredCrc(bytes, 0x1234);
+    const std::string dump = WriteDump(bytes, "crc.sld");
+    ProcessResult hrm = Cli({dump});
+    EXPECT_EQ(hrm.exitCode, 0);
+    EXPECT_EQ(hrm.out.rfind("CRC Error Block 0: BlockCRC: 1234, expected: ", 0), 0u) << hrm.out;
+    EXPECT_EQ(Cli({"--format", "hrm-compat", dump}).out, Decoded(bytes).compat);
+    EXPECT_EQ(Cli({"--format", "csv", dump}).out, Semicolons(Decoded(bytes).csv));
+    EXPECT_EQ(Decoded(bytes).csv.rfind("CRC Error Block 0: BlockCRC: 1234", 0), 0u);
+
+    // Twenty bytes name the model but carry no report: nothing that could be saved.
+    bytes.resize(20);
+    ProcessResult tiny = Cli({WriteDump(bytes, "tiny.sld")});
+    EXPECT_EQ(tiny.exitCode, 3);
+    EXPECT_EQ(tiny.out, "");
+    EXPECT_EQ(tiny.err, "");
+}
+
+TEST(Rs200Cli, ReportsDoNotFollowTheUsersLocale) {
+    const std::vector<std::uint8_t> bytes = BuildCs200Stream(ShortRide());
+    const std::string dump = WriteDump(bytes, "ride-de.sld");
+    const std::vector<std::string> german = {"LC_ALL=de_DE.UTF-8", "LANG=de_DE.UTF-8"};
+    ProcessResult hrm = Cli({dump}, german);
+    EXPECT_EQ(hrm.out, Decoded(bytes).hrm);
+    EXPECT_NE(hrm.out.find("Distance=12.30\r\n"), std::string::npos);
+    EXPECT_EQ(Cli({"--format", "hrm-compat", dump}, german).out, Decoded(bytes).compat);
+}
