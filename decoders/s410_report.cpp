@@ -1,4 +1,5 @@
 // The HRM 1.06 and CSV texts of an S410/S510 transfer, written side by side.
+#include "decoders/hrm106_sections.h"
 #include "decoders/report_pair.h"
 #include "decoders/s410_exercise.h"
 
@@ -23,11 +24,7 @@ void WriteParams(CReportPair& r, const CS410Exercise& x, const CValueFormat& f) 
     r.He("Length=", FormatHrmTime(x.current.length), "\r\n");
     r.Csv("Length", kTab, f.FormatCsvTime(x.current.length), "\r\n");
     r.Both("Interval=", x.interval, "\r\n");
-    for (int z = 0; z < 3; ++z) {
-        r.Both("Upper", z + 1, "=", x.upper[z], "\r\n");
-        r.Both("Lower", z + 1, "=", x.lower[z], "\r\n");
-    }
-    r.He("Timer1=00:00:00.0\r\nTimer2=00:00:00.0\r\nTimer3=00:00:00.0\r\nActiveLimit=0\r\n");
+    WriteZoneLimits(r, x.lower, x.upper);
     r.Both("Exercise=", x.current.name, "\r\n");
     r.He("Calories=", FormatHrmTenths(x.calories), "\r\n");
     r.Csv("Calories", kTab, f.FormatCsvTenths(x.calories), "\r\n");
@@ -45,14 +42,10 @@ void WriteParams(CReportPair& r, const CS410Exercise& x, const CValueFormat& f) 
 }
 
 void WriteLaps(CReportPair& r, const CS410Exercise& x, const CValueFormat& f) {
-    r.He("[IntTimes]\r\n");
-    r.Csv("[Laps]\tTime\tEndHR\tMinHR\tAvgHR\tMaxHR", x.s510 ? "\tDistance" : "", "\r\n");
+    WriteLapTitles(r, x.s510 ? "\tDistance" : "");
     int j = 0;
     for (const CS410Lap& lap : x.laps) {
-        r.He(FormatHrmTime(lap.time), kTab, lap.endHr, kTab, lap.minHr, kTab, lap.avgHr, kTab,
-             lap.maxHr, "\r\n");
-        r.Csv(++j, kTab, f.FormatCsvTime(lap.time), kTab, lap.endHr, kTab, lap.minHr, kTab,
-              lap.avgHr, kTab, lap.maxHr);
+        WriteLapTimeRow(r, ++j, lap.time, lap.endHr, lap.minHr, lap.avgHr, lap.maxHr, f);
         r.He("0\t0\t0\t0\t0\t0\r\n0\t0\t0\t0\t0\r\n");
         if (x.s510) r.Csv(kTab, lap.distance);
         r.He("0\t", lap.distance, "\t0\t0\t0\t0\r\n0\t0\t0\t0\t0\t0\r\n");
@@ -60,22 +53,6 @@ void WriteLaps(CReportPair& r, const CS410Exercise& x, const CValueFormat& f) {
     }
     r.He("\r\n");
     r.Csv("\r\n");
-}
-
-void WriteSummaries(CReportPair& r, const CS410Exercise& x) {
-    r.He("[IntNotes]\r\n\r\n[ExtraData]\r\n\r\n[Summary-123]\r\n");
-    const long long recorded = static_cast<long long>(x.interval) * x.samples;
-    for (const CZoneCounts& zone : x.zones) {
-        r.He(recorded, "\t0\t", static_cast<long long>(zone.above) * x.interval, kTab,
-             static_cast<long long>(zone.in) * x.interval, kTab,
-             static_cast<long long>(zone.below) * x.interval, "\t0\r\n");
-        r.He("0\t0\t0\t0\r\n");
-    }
-    r.He("0\t", x.samples, "\r\n\r\n");
-    r.He("[Summary-TH]\r\n\r\n");
-    r.He("[HRZones]\r\n");
-    for (int i = 0; i < 11; ++i) r.He("0\r\n");
-    r.He("\r\n[SwapTimes]\r\n\r\n");
 }
 
 void WriteSamples(CReportPair& r, const CS410Exercise& x, const CSampleSeriesView& series) {
@@ -120,11 +97,10 @@ void WriteS410Report(const CS410Exercise& x, const CSampleSeriesView& series,
                      const CValueFormat& format, std::string& hrm, std::string& csv) {
     CReportPair r{hrm, csv};
     WriteParams(r, x, format);
-    r.He("[Coach]\r\n000000\r\n0\t0\r\n0\t0\r\n0\t0\t0\r\n0\t0\t0\r\n0\t0\t0\r\n0\t0\r\n\r\n");
-    r.He("[Note]\r\n", NoteLine, "\r\n");
-    r.Csv("[Note]", kTab, NoteLine, "\r\n");
+    WriteCoachSection(r, 0, 0);
+    WriteNoteSection(r);
     WriteLaps(r, x, format);
-    WriteSummaries(r, x);
+    WriteZoneSummaries(r, x.interval, x.samples, x.zones);
     WriteSamples(r, x, series);
     for (std::size_t f = 0; f < x.earlier.size(); ++f) {
         WriteFileSection(r, static_cast<int>(f) + 1, x.earlier[f]);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -13,6 +14,9 @@ class CRecordSound;
 
 // Most samples a series holds; longer sample counts in a stream are cut to it.
 inline constexpr int kMaxSeriesSamples = 120;
+
+// Today's date by the computer's clock, in UTC.
+CDateValue SystemUtcDate();
 
 class CSonicLinkData {
 public:
@@ -74,6 +78,10 @@ public:
     std::string m_strTimeSep = ":";
     std::string m_strDateSep = ".";
     std::uint8_t m_bNoTenths = 0;
+
+    // Where the Coach decoder reads today's date from, since its stream carries no year; tests
+    // put a fixed date here.
+    std::function<CDateValue()> m_utcToday = SystemUtcDate;
 
 private:
     void ClearReports();

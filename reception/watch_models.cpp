@@ -15,7 +15,7 @@ const WatchModelInfo kModels[] = {
     {kModelS410, "Polar S410/S510", StreamLayout::S410Blocks, kFastAt44100, kFastAt22050,
      &CSonicLinkData::DecodeS410},
     {kModelCoach, "Polar Coach", StreamLayout::CoachBlocks, kCoachAt44100, kCoachAt22050,
-     nullptr},
+     &CSonicLinkData::DecodeCoach},
     {kModelS410S510, "Polar S410/S510", StreamLayout::S410Blocks, kFastAt44100, kFastAt22050,
      &CSonicLinkData::DecodeS410},
     {kModelRS200, "Polar RS200/CS200 (beta test)", StreamLayout::RS200Blocks, kFastAt44100,

@@ -1,0 +1,53 @@
+#include "decoders/hrm106_sections.h"
+
+namespace {
+
+constexpr const char* kTab = "\t";
+
+}  // namespace
+
+void WriteZoneLimits(CReportPair& r, const int (&lower)[3], const int (&upper)[3]) {
+    for (int z = 0; z < 3; ++z) {
+        r.Both("Upper", z + 1, "=", upper[z], "\r\n");
+        r.Both("Lower", z + 1, "=", lower[z], "\r\n");
+    }
+    r.He("Timer1=00:00:00.0\r\nTimer2=00:00:00.0\r\nTimer3=00:00:00.0\r\nActiveLimit=0\r\n");
+}
+
+void WriteCoachSection(CReportPair& r, int first, int second) {
+    r.He("[Coach]\r\n000000\r\n0\t0\r\n0\t0\r\n0\t0\t0\r\n0\t0\t0\r\n0\t0\t0\r\n");
+    r.He(first, kTab, second, "\r\n\r\n");
+}
+
+void WriteNoteSection(CReportPair& r) {
+    r.He("[Note]\r\n", NoteLine, "\r\n");
+    r.Csv("[Note]", kTab, NoteLine, "\r\n");
+}
+
+void WriteLapTitles(CReportPair& r, std::string_view extraColumns) {
+    r.He("[IntTimes]\r\n");
+    r.Csv("[Laps]\tTime\tEndHR\tMinHR\tAvgHR\tMaxHR", extraColumns, "\r\n");
+}
+
+void WriteLapTimeRow(CReportPair& r, int number, const CTimeValue& time, int endHr, int minHr,
+                     int avgHr, int maxHr, const CValueFormat& format) {
+    r.He(FormatHrmTime(time), kTab, endHr, kTab, minHr, kTab, avgHr, kTab, maxHr, "\r\n");
+    r.Csv(number, kTab, format.FormatCsvTime(time), kTab, endHr, kTab, minHr, kTab, avgHr, kTab,
+          maxHr);
+}
+
+void WriteZoneSummaries(CReportPair& r, int interval, int samples, const CZoneCounts (&zones)[3]) {
+    r.He("[IntNotes]\r\n\r\n[ExtraData]\r\n\r\n[Summary-123]\r\n");
+    const long long recorded = static_cast<long long>(interval) * samples;
+    for (const CZoneCounts& zone : zones) {
+        r.He(recorded, "\t0\t", static_cast<long long>(zone.above) * interval, kTab,
+             static_cast<long long>(zone.in) * interval, kTab,
+             static_cast<long long>(zone.below) * interval, "\t0\r\n");
+        r.He("0\t0\t0\t0\r\n");
+    }
+    r.He("0\t", samples, "\r\n\r\n");
+    r.He("[Summary-TH]\r\n\r\n");
+    r.He("[HRZones]\r\n");
+    for (int i = 0; i < 11; ++i) r.He("0\r\n");
+    r.He("\r\n[SwapTimes]\r\n\r\n");
+}

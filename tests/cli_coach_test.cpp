@@ -1,0 +1,133 @@
+// zendrik-cli end to end with Coach transfers: dumps, recordings at the Coach's slower bit rate,
+// and broken transfers.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <string>
+
+#include "reception/sonic_link_data.h"
+#include "support/coach_stream_builder.h"
+#include "support/golden.h"
+#include "support/run_process.h"
+
+using namespace testing_streams;
+using golden::LineStartingWith;
+
+namespace {
+
+ProcessResult Cli(const std::vector<std::string>& args, const std::vector<std::string>& env = {}) {
+    return RunProcess(ZENDRIK_CLI_PATH, args, env);
+}
+
+CoachValues Intervals() {
+    CoachValues v;
+    v.month = 3;
+    v.day = 5;
+    v.hr = {110, 115, 118, 121, 125, 130, 135, 138, 142, 145, 150, 155, 158};
+    v.laps = {{{0, 3, 0, 5}, 128, 117, 131, 0}, {{0, 6, 30, 0}, 130, 146, 159, 0}};
+    return v;
+}
+
+// The year a Coach exercise of `month` gets today: the current UTC year, or the one before
+// while that month is still ahead.
+std::string YearOf(int month) {
+    using namespace std::chrono;
+    const year_month_day today{floor<days>(system_clock::now())};
+    const int year = static_cast<int>(today.year());
+    return std::to_string(month > static_cast<int>(static_cast<unsigned>(today.month())) ? year - 1
+                                                                                         : year);
+}
+
+struct Texts {
+    std::string m_strHrm;
+    std::string m_strCsv;
+};
+
+// What the program itself makes of the bytes, decoded in-process.
+Texts Decoded(const std::vector<std::uint8_t>& bytes) {
+    CSonicLinkData data;
+    data.m_bytes = ToReceived(bytes);
+    data.DetectModelAndDecode();
+    return {data.m_strHrm, data.m_strCsv};
+}
+
+std::string Replaced(std::string text, char separator) {
+    std::replace(text.begin(), text.end(), '\t', separator);
+    return text;
+}
+
+}  // namespace
+
+TEST(CliCoach, DumpGivesTheCoachReportWhateverModelIsChosen) {
+    const Stream stream = BuildCoachStream(Intervals());
+    const std::string dump = WriteDump(stream.bytes, "coach.sld");
+    const Texts expected = Decoded(stream.bytes);
+
+    ProcessResult hrm = Cli({dump});
+    ASSERT_EQ(hrm.exitCode, 0) << hrm.err;
+    EXPECT_EQ(hrm.out, expected.m_strHrm);
+    EXPECT_EQ(LineStartingWith(hrm.out, "Monitor="), "Monitor=7\r\n");
+    EXPECT_EQ(LineStartingWith(hrm.out, "Date="), "Date=" + YearOf(3) + "0305\r\n");
+    EXPECT_NE(hrm.out.find("0\t0\t0\r\n12\t34\r\n\r\n[Note]\r\n"), std::string::npos);
+    EXPECT_TRUE(
+        hrm.out.ends_with("[HRData]\r\n110\r\n115\r\n118\r\n121\r\n125\r\n130\r\n135\r\n"
+                          "138\r\n142\r\n145\r\n150\r\n155\r\n158\r\n\r\n"));
+    // The stream head names the Coach, so the chosen model does not count for a dump.
+    EXPECT_EQ(Cli({"--model", "1", dump}).out, expected.m_strHrm);
+    EXPECT_EQ(Cli({"--model", "4", dump}).out, expected.m_strHrm);
+
+    ProcessResult csv = Cli({"--format", "csv", dump});
+    EXPECT_EQ(csv.out, Replaced(expected.m_strCsv, ';'));
+    EXPECT_EQ(LineStartingWith(csv.out, "[Laps]"), "[Laps];Time;EndHR;MinHR;AvgHR;MaxHR\r\n");
+    EXPECT_EQ(LineStartingWith(csv.out, "2;"), "2;00:06:30.0;130;135;146;159\r\n");
+
+    // The user's locale gives the regional separators.
+    ProcessResult german = Cli({"--format", "csv", "--value-format", "regional", dump},
+                               {"LC_ALL=de_DE.UTF-8", "LANG=de_DE.UTF-8"});
+    EXPECT_EQ(LineStartingWith(german.out, "Length"), "Length;00:06:30,0\r\n") << german.err;
+
+    ProcessResult compat = Cli({"--format", "hrm-compat", dump});
+    EXPECT_EQ(compat.exitCode, 0);
+    EXPECT_EQ(compat.out, "");
+}
+
+TEST(CliCoach, SynthesizedRecordingDecodesWithTheCoachBitTiming) {
+    const Stream stream = BuildCoachStream(Intervals());
+    const std::string dump = WriteDump(stream.bytes, "coach-rec.sld");
+    const std::string wav = TempPath("coach-rec.wav");
+    ASSERT_EQ(Cli({"--synthesize", wav, dump}).exitCode, 0);
+
+    ProcessResult bytes = Cli({"--model", "2", "--format", "sld", wav});
+    ASSERT_EQ(bytes.exitCode, 0) << bytes.err;
+    EXPECT_EQ(bytes.out, ReadFile(dump));
+    ProcessResult hrm = Cli({"--model", "2", wav});
+    EXPECT_EQ(hrm.exitCode, 0) << hrm.err;
+    EXPECT_EQ(hrm.out, Decoded(stream.bytes).m_strHrm);
+    ProcessResult csv = Cli({"--model", "2", "--format", "csv", wav});
+    EXPECT_EQ(csv.out, Replaced(Decoded(stream.bytes).m_strCsv, ';'));
+
+    // At the bit period of the other watches the same sound gives other bytes.
+    EXPECT_NE(Cli({"--model", "1", "--format", "sld", wav}).out, ReadFile(dump));
+}
+
+TEST(CliCoach, BrokenTransfersExitThreeWithTheirErrorLines) {
+    Stream crc = BuildCoachStream(Intervals());
+    BreakCoachChecksum(crc, 4);
+    ProcessResult result = Cli({WriteDump(crc.bytes, "coach-crc.sld")});
+    EXPECT_EQ(result.exitCode, 3);
+    EXPECT_EQ(result.out, "");
+    EXPECT_EQ(result.err.rfind("CRC Error Block 5: BlockCRC: ", 0), 0u) << result.err;
+    EXPECT_EQ(result.err, Decoded(crc.bytes).m_strHrm);
+
+    // Block errors without a message: nothing on either stream, and still a failure.
+    Stream renumbered = BuildCoachStream(Intervals());
+    SetCoachBlockNumber(renumbered, 2, 5);
+    const std::string dump = WriteDump(renumbered.bytes, "coach-number.sld");
+    for (const char* format : {"hrm", "csv"}) {
+        result = Cli({"--format", format, dump});
+        EXPECT_EQ(result.exitCode, 3) << format;
+        EXPECT_EQ(result.out, "");
+        EXPECT_EQ(result.err, "");
+    }
+}
