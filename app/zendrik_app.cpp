@@ -1,10 +1,11 @@
 #include "app/zendrik_app.h"
 
-#include <QMessageBox>
 #include <QSettings>
 
+#include "app/about_dialog.h"
 #include "app/commands.h"
 #include "app/main_frame.h"
+#include "app/properties_dialog.h"
 
 CZendrikApp::CZendrikApp(int& argc, char** argv) : QApplication(argc, argv) {
     setOrganizationName(QStringLiteral("qlx"));
@@ -54,8 +55,11 @@ void CZendrikApp::SaveSettings() {
 
 void CZendrikApp::OnAppAbout() {
     if (!m_pMainWnd) return;
-    QMessageBox::about(m_pMainWnd.get(), QStringLiteral("About Zendrik"),
-                       QStringLiteral("Zendrik\nVersion 1.09 beta 9"));
+    CAboutDialog dlg(m_pMainWnd.get());
+    dlg.DoModal();
 }
 
-void CZendrikApp::OnProperties() {}
+void CZendrikApp::OnProperties() {
+    if (!m_pMainWnd) return;
+    EditProperties(m_settings, m_pMainWnd.get());
+}

@@ -1,0 +1,274 @@
+#include "app/properties_dialog.h"
+
+#include <QApplication>
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFontMetrics>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+
+#include "app/commands.h"
+#include "app/dialog_units.h"
+#include "app/settings.h"
+#include "app/user_prompts.h"
+#include "reception/watch_models.h"
+
+namespace {
+
+// The models the dialog knows, in lookup order. Codes 1 and 3 share a name; a name always
+// finds the first of them.
+constexpr int kModelTable[] = {kModelS410, kModelS410S510, kModelCoach, kModelRS200};
+// The models the list offers, in list order.
+constexpr int kListedModels[] = {kModelS410, kModelCoach, kModelRS200};
+
+QString ModelNameForCode(int code) {
+    for (int entry : kModelTable) {
+        if (entry == code) return QString::fromLatin1(WatchModelName(entry));
+    }
+    return QString();
+}
+
+int ModelCodeForName(const QString& name) {
+    for (int entry : kModelTable) {
+        if (QString::fromLatin1(WatchModelName(entry)) == name) return entry;
+    }
+    return 0;
+}
+
+// Checks the button with the index `index`; any other value leaves none checked.
+void SetRadio(QButtonGroup* group, int index) {
+    if (QAbstractButton* button = group->button(index)) {
+        button->setChecked(true);
+        return;
+    }
+    // An exclusive group refuses to uncheck its last checked button.
+    group->setExclusive(false);
+    for (QAbstractButton* button : group->buttons()) button->setChecked(false);
+    group->setExclusive(true);
+}
+
+// A separator setting as the one character its low byte stands for; 0 is an empty field.
+QString SeparatorText(std::int32_t setting) {
+    const auto code = static_cast<unsigned char>(setting & 0xFF);
+    return code ? QString(QChar(code)) : QString();
+}
+
+// The first character of a field as a signed 8-bit code (Latin-1; others become '?'), 0 when
+// the field is empty.
+std::int32_t SeparatorSetting(const QString& text) {
+    if (text.isEmpty()) return 0;
+    return static_cast<std::int8_t>(text.left(1).toLatin1().at(0));
+}
+
+bool StartsWith(const QString& text, QChar c) {
+    return !text.isEmpty() && text.front() == c;
+}
+
+}  // namespace
+
+CPropertiesDialog::CPropertiesDialog(QWidget* parent) : QDialog(parent) {
+    setWindowTitle(QStringLiteral("Zendrik Properties"));
+    setFont(TemplateFont());
+    const CDialogUnits du(font());
+    setFixedSize(du.X(186), du.Y(236));
+
+    // Controls are made in tab order; later ones lie above the group boxes that frame them.
+    auto groupBox = [&](const char* title, int l, int t, int w, int h) {
+        auto* box = new QGroupBox(QString::fromLatin1(title), this);
+        box->setGeometry(du.Rect(l, t, w, h));
+    };
+    auto label = [&](const char* text, int l, int t, int w, int h) {
+        auto* item = new QLabel(QString::fromLatin1(text), this);
+        item->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        item->setGeometry(du.Rect(l, t, w, h));
+    };
+    auto radio = [&](QButtonGroup* group, int id, const char* text, int l, int t, int w, int h) {
+        auto* button = new QRadioButton(QString::fromLatin1(text), this);
+        button->setGeometry(du.Rect(l, t, w, h));
+        group->addButton(button, static_cast<int>(group->buttons().size()));
+        m_controls.insert(id, button);
+    };
+    auto edit = [&](int id, int l, int t, int w, int h) {
+        auto* field = new QLineEdit(this);
+        field->setGeometry(du.Rect(l, t, w, h));
+        m_controls.insert(id, field);
+        return field;
+    };
+    auto pushButton = [&](int id, const char* text, int l, int t, int w, int h) {
+        auto* button = new QPushButton(QString::fromLatin1(text), this);
+        button->setGeometry(du.Rect(l, t, w, h));
+        m_controls.insert(id, button);
+        return button;
+    };
+    m_grpDisplayMode = new QButtonGroup(this);
+    m_grpCsvSeparator = new QButtonGroup(this);
+    m_grpHrmFormat = new QButtonGroup(this);
+    m_grpValueFormat = new QButtonGroup(this);
+
+    groupBox("HR Monitor Type", 5, 5, 175, 30);
+    m_cbModel = new QComboBox(this);
+    // The list drops down below the field; the field itself is as high as the style makes it.
+    m_cbModel->setGeometry(du.X(10), du.Y(15), du.X(160), m_cbModel->sizeHint().height());
+    m_controls.insert(IDC_MODEL, m_cbModel);
+    groupBox("Display as", 5, 40, 175, 25);
+    radio(m_grpDisplayMode, IDC_DISPLAY_HRM, "&HRM", 10, 50, 33, 10);
+    radio(m_grpDisplayMode, IDC_DISPLAY_CSV, "&CSV", 90, 50, 30, 10);
+    groupBox("HRM Format", 5, 70, 175, 25);
+    radio(m_grpHrmFormat, IDC_HRM_ENHANCED, "&Enhanced", 10, 80, 49, 10);
+    radio(m_grpHrmFormat, IDC_HRM_COMPATIBLE, "&Polar Compatible", 90, 80, 69, 10);
+    groupBox("CSV Options", 5, 100, 175, 110);
+    groupBox("CSV Separator", 10, 110, 70, 60);
+    radio(m_grpCsvSeparator, IDC_SEPARATOR_SEMICOLON, "&Semicolon  ( ; )", 15, 120, 63, 10);
+    radio(m_grpCsvSeparator, IDC_SEPARATOR_COMMA, "C&omma  ( , )", 15, 130, 53, 10);
+    radio(m_grpCsvSeparator, IDC_SEPARATOR_TAB, "&Tabulator", 15, 140, 46, 10);
+    groupBox("Value Format", 85, 110, 90, 60);
+    radio(m_grpValueFormat, IDC_REGIONAL_SETTINGS, "Regional Settings", 90, 120, 71, 10);
+    radio(m_grpValueFormat, IDC_HRM_FORMATTING, "HRM Formatting", 90, 130, 67, 10);
+    radio(m_grpValueFormat, IDC_CUSTOM_SEPARATORS, "Custom Separators", 90, 140, 75, 10);
+    m_chkDisable10th = new QCheckBox(QStringLiteral("Disable 1/10 sec."), this);
+    m_chkDisable10th->setGeometry(du.Rect(90, 155, 72, 10));
+    m_controls.insert(IDC_DISABLE_10TH, m_chkDisable10th);
+    groupBox("Custom Separators", 10, 175, 165, 30);
+    label("Decimal:", 15, 190, 28, 8);
+    m_edCustomDecimal = edit(IDC_CUSTOM_DECIMAL, 48, 188, 15, 12);
+    label("Time:", 75, 190, 18, 8);
+    m_edCustomTime = edit(IDC_CUSTOM_TIME, 95, 188, 15, 12);
+    label("Date:", 120, 190, 18, 8);
+    m_edCustomDate = edit(IDC_CUSTOM_DATE, 144, 188, 15, 12);
+    QPushButton* ok = pushButton(1, "OK", 75, 215, 50, 14);
+    ok->setDefault(true);
+    QPushButton* cancel = pushButton(2, "Cancel", 130, 215, 50, 14);
+
+    // Only a choice the user makes counts; filling the list and selecting by code does not.
+    connect(m_cbModel, &QComboBox::activated, this, &CPropertiesDialog::OnSelchangeModel);
+    connect(ok, &QPushButton::clicked, this, &CPropertiesDialog::OnOK);
+    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+void CPropertiesDialog::UpdateData(bool saveAndValidate) {
+    if (saveAndValidate) {
+        m_nDisplayMode = m_grpDisplayMode->checkedId();
+        m_nCsvSeparator = m_grpCsvSeparator->checkedId();
+        m_nHrmFormat = m_grpHrmFormat->checkedId();
+        m_strCustomDate = m_edCustomDate->text();
+        m_strCustomDecimal = m_edCustomDecimal->text();
+        m_nValueFormat = m_grpValueFormat->checkedId();
+        m_strCustomTime = m_edCustomTime->text();
+        m_bDisable10th = m_chkDisable10th->isChecked() ? 1 : 0;
+        return;
+    }
+    SetRadio(m_grpDisplayMode, m_nDisplayMode);
+    SetRadio(m_grpCsvSeparator, m_nCsvSeparator);
+    SetRadio(m_grpHrmFormat, m_nHrmFormat);
+    m_edCustomDate->setText(m_strCustomDate);
+    m_edCustomDecimal->setText(m_strCustomDecimal);
+    SetRadio(m_grpValueFormat, m_nValueFormat);
+    m_edCustomTime->setText(m_strCustomTime);
+    m_chkDisable10th->setChecked(m_bDisable10th != 0);
+}
+
+bool CPropertiesDialog::OnInitDialog() {
+    UpdateData(false);
+    m_cbModel->clear();
+    for (int code : kListedModels) m_cbModel->addItem(ModelNameForCode(code));
+
+    // The first item beginning with the name, searching from the second item on and wrapping
+    // round. A code outside the table has no name, and then nothing is selected.
+    m_strModelName = ModelNameForCode(m_nWatchModel);
+    int selected = -1;
+    const int count = m_cbModel->count();
+    for (int step = 1; !m_strModelName.isEmpty() && step <= count; ++step) {
+        const int index = step % count;
+        if (m_cbModel->itemText(index).startsWith(m_strModelName, Qt::CaseInsensitive)) {
+            selected = index;
+            break;
+        }
+    }
+    m_cbModel->setCurrentIndex(selected);
+
+    UpdateData(false);
+    return true;
+}
+
+void CPropertiesDialog::OnSelchangeModel() {
+    UpdateData(true);
+    const int code = ModelCodeForName(m_cbModel->currentText());
+    if (code != 0 && code != m_nWatchModel) {
+        m_nWatchModel = code;
+        m_strModelName = ModelNameForCode(code);
+    }
+}
+
+void CPropertiesDialog::OnOK() {
+    UpdateData(true);
+    if ((m_nCsvSeparator == 0 || m_nCsvSeparator == 1) && m_nValueFormat == kCustomSeparators) {
+        const QChar csv = m_nCsvSeparator == 0 ? u';' : u',';
+        if (StartsWith(m_strCustomDecimal, csv) || StartsWith(m_strCustomTime, csv) ||
+            StartsWith(m_strCustomDate, csv)) {
+            UserPrompts().Tell(this, QMessageBox::Critical, QStringLiteral("Invalid Properties"),
+                               QStringLiteral("Custom Separators must differ the CSV Separator"));
+            return;
+        }
+    }
+    UpdateData(true);
+    accept();
+}
+
+int CPropertiesDialog::DoModal() {
+    OnInitDialog();
+    return exec();
+}
+
+void EditProperties(Settings& settings, QWidget* mainWindow) {
+    const Settings before = settings;
+    {
+        CPropertiesDialog dlg(mainWindow);
+        dlg.m_nWatchModel = settings.WatchModel;
+        dlg.m_nComPort = settings.ComPort;
+        dlg.m_nDisplayMode = settings.DisplayMode;
+        dlg.m_nCsvSeparator = settings.CsvSeparator;
+        dlg.m_nHrmFormat = settings.HrmFormat;
+        dlg.m_nValueFormat = settings.ValueFormat;
+        dlg.m_bDisable10th = settings.Disable10thSeconds;
+        dlg.m_strCustomDecimal = SeparatorText(settings.DecimalSeparator);
+        dlg.m_strCustomTime = SeparatorText(settings.TimeSeparator);
+        dlg.m_strCustomDate = SeparatorText(settings.DateSeparator);
+        if (dlg.DoModal() != QDialog::Accepted) return;
+
+        settings.WatchModel = dlg.m_nWatchModel;
+        settings.ComPort = dlg.m_nComPort;
+        settings.DisplayMode = dlg.m_nDisplayMode;
+        settings.CsvSeparator = dlg.m_nCsvSeparator;
+        settings.HrmFormat = dlg.m_nHrmFormat;
+        settings.ValueFormat = dlg.m_nValueFormat;
+        settings.Disable10thSeconds = dlg.m_bDisable10th;
+        settings.DecimalSeparator = SeparatorSetting(dlg.m_strCustomDecimal);
+        settings.TimeSeparator = SeparatorSetting(dlg.m_strCustomTime);
+        settings.DateSeparator = SeparatorSetting(dlg.m_strCustomDate);
+    }
+
+    // The model, the port and the CSV separator only count for the next reading or save. With
+    // custom separators every OK re-shows, since the characters themselves may have changed;
+    // the view re-renders only when they did.
+    // Like the view, every display mode but CSV counts as HRM.
+    bool reshow = settings.DisplayMode != before.DisplayMode;
+    if (settings.DisplayMode != kDisplayCsv) {
+        reshow = reshow || settings.HrmFormat != before.HrmFormat;
+    } else {
+        reshow = reshow || settings.ValueFormat != before.ValueFormat ||
+                 settings.Disable10thSeconds != before.Disable10thSeconds ||
+                 settings.ValueFormat == kCustomSeparators;
+    }
+    if (!reshow || !mainWindow) return;
+    // Sent, not posted: the report is on screen again before the command returns. Windows of
+    // their own (menus, tooltips) that happen to hang off the main window are left out.
+    for (QWidget* child : mainWindow->findChildren<QWidget*>()) {
+        if (child->window() != mainWindow) continue;
+        QEvent update(kUpdateDisplayEvent);
+        QCoreApplication::sendEvent(child, &update);
+    }
+}
