@@ -1,9 +1,20 @@
 #include "app/microphone.h"
 
+#include "app/reading_dialog.h"
+#include "app/wait_cursor.h"
+#include "reception/live/record_sound.h"
 #include "reception/sonic_link_data.h"
 
-int ReadFromMicrophone(CSonicLinkData& data, QWidget* /*owner*/) {
-    // Without live capture there is nothing to read from.
-    if (!data.m_pRecorder) return 0;
-    return 0;
+int ReadFromMicrophone(CSonicLinkData& data, QWidget* owner) {
+    CReadingDialog dialog(owner);
+    dialog.m_pRecorder = data.m_pRecorder;
+    dialog.m_nWatchModel = data.m_nWatchModel;
+    if (dialog.DoModal() != QDialog::Accepted) return 0;
+    CWaitCursor wait;
+    if (!data.m_pRecorder) {
+        data.m_pSamples.reset();
+        data.m_nSamples = 0;
+        return 0;
+    }
+    return HandOverLiveBytes(data, data.m_pRecorder->Decoder()->Decoder());
 }

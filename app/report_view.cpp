@@ -15,6 +15,7 @@
 #include "app/user_prompts.h"
 #include "app/wait_cursor.h"
 #include "platform/regional_format.h"
+#include "reception/live/record_sound.h"
 
 namespace {
 
@@ -31,6 +32,12 @@ char SeparatorOrDefault(std::int32_t setting, char fallback) {
 CReportView::CReportView(Settings& settings, QWidget* parent) : QWidget(parent), m_settings(settings) {
     setFocusPolicy(Qt::StrongFocus);
     setAcceptDrops(true);
+    // The reception threads run for as long as the view; between readings they sit idle.
+    m_recorder = std::make_unique<CRecordSound>(44100, CaptureDeviceFactory(), [this](const QString& text) {
+        UserPrompts().Tell(window(), QMessageBox::NoIcon, QString::fromLatin1(kProductTitle), text);
+    });
+    m_recorder->StartThread();
+    m_data.m_pRecorder = m_recorder.get();
 }
 
 CReportView::~CReportView() = default;

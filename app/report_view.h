@@ -5,9 +5,11 @@
 #include <QFont>
 #include <QWidget>
 #include <cstdint>
+#include <memory>
 
 #include "reception/sonic_link_data.h"
 
+class CRecordSound;
 class CReportEdit;
 struct Settings;
 
@@ -58,4 +60,7 @@ private:
     QFont m_font;
     std::uint8_t m_bModified = 0;
     CSonicLinkData m_data;
+    // Declared after the data, so it goes first: the capture thread stops before the data it
+    // hands over to is gone.
+    std::unique_ptr<CRecordSound> m_recorder;
 };

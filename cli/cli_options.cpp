@@ -4,6 +4,7 @@
 
 const char* const kCliUsage =
     "zendrik-cli [OPTIONS] INPUT\n"
+    "zendrik-cli --microphone [--model N] [--seconds S] [OPTIONS]\n"
     "  INPUT                 a .wav or .sld file; the type follows the extension, compared without regard\n"
     "                        to case (as when a file is opened by name); any other extension: exit 1\n"
     "  --model N             watch model code for a WAV recording: 1 S410, 2 Coach, 3 S410/S510,\n"
@@ -18,12 +19,16 @@ const char* const kCliUsage =
     "  --no-tenths           drop the tenths of a second from CSV times\n"
     "  -o FILE               write to FILE instead of standard output\n"
     "  --synthesize WAV      instead of decoding: write a SonicLink recording of INPUT's bytes to WAV\n"
+    "  --microphone          record a transfer from the default audio input instead of reading INPUT;\n"
+    "                        the reading state and progress go to standard error while it listens\n"
+    "  --seconds S           how long --microphone waits for a complete transfer (default 120)\n"
     "  --help, --version\n"
     "Exit status: 0 = the report was valid and its bytes were written exactly as the save command writes\n"
     "them (CR LF, no BOM); 3 = decoding ran but the report is not valid: nothing on standard output, no\n"
     "file written, and standard error receives exactly the report text (the error lines); 4 = a dump whose\n"
     "stream head names no known watch model (nothing written); 1 = the input cannot be read or is rejected\n"
-    "(missing file, unknown extension, rejected WAV); 2 = usage error (with a one-line hint).\n";
+    "(missing file, unknown extension, rejected WAV), or the sound device cannot be opened or started; 2 =\n"
+    "usage error (with a one-line hint); 5 = no complete transfer arrived within S seconds.\n";
 
 namespace {
 
@@ -71,6 +76,17 @@ CParseResult ParseCliOptions(const std::vector<std::string>& args) {
         } else if (arg == "--no-tenths") {
             if (!flagOnly()) return Fail(arg + " takes no value");
             o.noTenths = true;
+        } else if (arg == "--microphone") {
+            if (!flagOnly()) return Fail(arg + " takes no value");
+            o.microphone = true;
+        } else if (arg == "--seconds") {
+            if (!value(v)) return Fail("--seconds needs a number of seconds");
+            int seconds = 0;
+            auto [end, ec] = std::from_chars(v.data(), v.data() + v.size(), seconds);
+            if (ec != std::errc() || end != v.data() + v.size() || seconds < 1 || seconds > 86400) {
+                return Fail("--seconds takes a whole number from 1 to 86400, not '" + v + "'");
+            }
+            o.seconds = seconds;
         } else if (arg == "--model") {
             if (!value(v)) return Fail("--model needs a model code");
             int code = 0;
@@ -142,7 +158,12 @@ CParseResult ParseCliOptions(const std::vector<std::string>& args) {
         result.ok = true;
         return result;
     }
-    if (o.input.empty()) return Fail("no INPUT file given");
+    if (o.microphone) {
+        if (!o.input.empty()) return Fail("--microphone reads no INPUT file");
+        if (o.synthesizePath) return Fail("--synthesize needs an INPUT file, not --microphone");
+    } else if (o.input.empty()) {
+        return Fail("no INPUT file given");
+    }
     if (customCharGiven && o.valueFormat != ValueFormatChoice::Custom) {
         return Fail("--decimal, --time and --date go with --value-format custom");
     }

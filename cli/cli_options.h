@@ -20,6 +20,8 @@ struct CCliOptions {
     bool noTenths = false;
     std::optional<std::string> outputPath;
     std::optional<std::string> synthesizePath;
+    bool microphone = false;  // record from the default audio input instead of reading INPUT
+    int seconds = 120;        // how long --microphone waits for a complete transfer
     bool help = false;
     bool version = false;
 };

@@ -94,6 +94,7 @@ void ApplyValueFormat(const CCliOptions& o, CSonicLinkData& data) {
 }  // namespace
 
 int RunCli(const CCliOptions& o, std::ostream& out, std::ostream& err) {
+    if (o.microphone) return RunMicrophone(o, out, err);
     const InputKind kind = KindOf(o.input);
     if (kind == InputKind::Unknown) {
         err << "zendrik-cli: " << o.input << ": not a .wav or .sld file\n";
@@ -118,8 +119,11 @@ int RunCli(const CCliOptions& o, std::ostream& out, std::ostream& err) {
             return kExitNoModel;
         }
     }
-    if (o.format == OutputFormat::Csv) ApplyValueFormat(o, data);
+    return WriteReport(o, data, out, err);
+}
 
+int WriteReport(const CCliOptions& o, CSonicLinkData& data, std::ostream& out, std::ostream& err) {
+    if (o.format == OutputFormat::Csv) ApplyValueFormat(o, data);
     if (!data.m_bValid) {
         // The error lines are carried by the Enhanced text, and copied into the CSV text.
         const std::string& report = o.format == OutputFormat::Csv ? data.m_strCsv : data.m_strHrm;

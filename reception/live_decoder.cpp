@@ -1,5 +1,6 @@
 #include "reception/live_decoder.h"
 
+#include "reception/sonic_link_data.h"
 #include "reception/stream_check.h"
 #include "reception/watch_models.h"
 
@@ -43,4 +44,16 @@ bool CLiveDecoder::DemodulationPass() {
         if (DialogAlive()) m_dialog->ReadState(kReadingComplete);
     }
     return true;
+}
+
+int HandOverLiveBytes(CSonicLinkData& data, const CLiveDecoder& decoder) {
+    data.m_pSamples.reset();
+    data.m_nSamples = 0;
+    if (!decoder.IsComplete()) return 0;
+    data.m_bytes.SetSize(0);
+    const CReceivedBytes& bytes = decoder.Bytes();
+    if (!HasPreamble(bytes)) return 0;
+    data.m_bytes = bytes;
+    data.DecodeExercises();
+    return 1;
 }

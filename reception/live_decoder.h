@@ -54,6 +54,7 @@ public:
     // The bytes demodulated so far; stable once IsComplete() (no more samples are taken).
     const CReceivedBytes& Bytes() const { return m_bytes; }
     std::ptrdiff_t SampleCount() const { return m_collected.SampleCount(); }
+    const std::vector<std::int16_t>& CollectedSamples() const { return m_collected.Samples(); }
     int SampleRate() const { return m_sampleRate; }
     int WatchModel() const { return m_watchModel; }
 
@@ -68,3 +69,11 @@ private:
     int m_watchModel = 1;
     int m_sampleRate = 44100;
 };
+
+class CSonicLinkData;
+
+// The end of a microphone reading, on the user-interface thread: releases the recording's
+// samples and, when the decode thread completed a transfer whose bytes start with a stream
+// head, copies them into the reception object and decodes them with its watch model.
+// 1 when bytes were handed over and decoded.
+int HandOverLiveBytes(CSonicLinkData& data, const CLiveDecoder& decoder);

@@ -1,0 +1,148 @@
+#include "app/reading_dialog.h"
+
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QThread>
+#include <algorithm>
+#include <limits>
+
+#include "app/dialog_units.h"
+#include "app/user_prompts.h"
+#include "reception/live/live_messages.h"
+#include "reception/live/record_sound.h"
+#include "reception/watch_models.h"
+
+namespace {
+
+const char* ReadingStateText(int state) {
+    switch (state) {
+        case kReadingWaiting:
+            return "waiting for data...";
+        case kReadingReceiving:
+            return "receiving data...";
+        case kReadingComplete:
+            return "complete";
+        case kReadingCrcError:
+            return "CRC error";
+        default:
+            return nullptr;
+    }
+}
+
+constexpr int kLevelMax = 32767;
+constexpr unsigned long kPostRetryMs = 200;
+
+}  // namespace
+
+CReadingDialog::CReadingDialog(QWidget* parent) : QDialog(parent, Qt::Tool) {
+    setWindowTitle(QStringLiteral(" Reading SonicLink Data"));
+    setFont(TemplateFont());
+    const CDialogUnits du(font());
+    setFixedSize(du.X(147), du.Y(76));
+    m_watchText = new QLabel(QStringLiteral("Watch"), this);
+    m_watchText->setGeometry(du.Rect(5, 5, 120, 8));
+    m_stateText = new QLabel(QString::fromLatin1(ReadingStateText(kReadingWaiting)), this);
+    m_stateText->setGeometry(du.Rect(5, 20, 120, 8));
+    m_progress = new QProgressBar(this);
+    m_progress->setGeometry(du.Rect(5, 34, 120, 15));
+    m_progress->setTextVisible(false);
+    m_progress->setValue(0);
+    m_restart = new QPushButton(QStringLiteral("&Restart"), this);
+    m_restart->setGeometry(du.Rect(10, 55, 50, 14));
+    m_abort = new QPushButton(QStringLiteral("&Abort"), this);
+    m_abort->setGeometry(du.Rect(70, 55, 50, 14));
+    m_level = new QProgressBar(this);
+    m_level->setOrientation(Qt::Vertical);
+    m_level->setTextVisible(false);
+    m_level->setGeometry(du.Rect(132, 5, 10, 69));
+    m_level->setRange(0, kLevelMax);
+    m_level->setValue(0);
+    connect(m_restart, &QPushButton::clicked, this, &CReadingDialog::OnRestart);
+    connect(m_abort, &QPushButton::clicked, this, &CReadingDialog::OnCancel);
+}
+
+CReadingDialog::~CReadingDialog() { StopCapture(); }
+
+int CReadingDialog::DoModal() {
+    OnInitDialog();
+    return exec();
+}
+
+void CReadingDialog::OnInitDialog() {
+    m_watchText->setText(QString::fromLatin1(WatchModelName(m_nWatchModel)));
+    m_level->setRange(0, kLevelMax);
+    OnReadState(kReadingWaiting);
+    StartCapture();
+    // The RS200/CS200 may not finish by itself; closing then keeps what has arrived.
+    if (m_nWatchModel == kModelRS200) m_abort->setText(QStringLiteral("Close"));
+}
+
+void CReadingDialog::StartCapture() {
+    if (m_bCaptureStarted) return;
+    auto post = [this] {
+        if (!m_pRecorder || !m_pRecorder->isRunning()) return false;
+        m_channel = CReadingChannel::Open(this, this);
+        m_pRecorder->PostStart(m_nWatchModel, m_channel);
+        return true;
+    };
+    bool posted = post();
+    if (!posted) {
+        QThread::msleep(kPostRetryMs);
+        posted = post();
+    }
+    m_bCaptureStarted = posted;
+}
+
+void CReadingDialog::StopCapture() {
+    if (m_channel) m_channel->Close();  // nothing more reaches this dialog
+    if (!m_bCaptureStarted) return;
+    if (m_pRecorder) m_pRecorder->PostMessage(WM_REC_STOP);
+    m_level->setValue(0);
+    m_bCaptureStarted = false;
+}
+
+void CReadingDialog::OnReadState(int state) {
+    if (state == m_nState) return;
+    m_nState = state;
+    if (const char* text = ReadingStateText(state)) {
+        m_stateText->setText(QString::fromLatin1(text));
+        ++m_stateTextUpdates;
+    }
+}
+
+void CReadingDialog::OnReadProgress(qint64 received, qint64 expected) {
+    const qint64 top = std::clamp<qint64>(expected, 0, std::numeric_limits<int>::max());
+    m_progress->setRange(0, static_cast<int>(top));
+    m_progress->setValue(static_cast<int>(std::clamp<qint64>(received, 0, top)));
+}
+
+void CReadingDialog::OnReadLevel(int peak) {
+    // A block without samples reports the lowest level there is: the meter shows 0.
+    m_level->setValue(qBound(0, peak, kLevelMax));
+}
+
+void CReadingDialog::OnCommandOk() { done(QDialog::Accepted); }
+
+void CReadingDialog::OnDeviceError(const QString& text) {
+    UserPrompts().Tell(this, QMessageBox::NoIcon, QString(), text);
+}
+
+void CReadingDialog::OnRestart() {
+    if (m_pRecorder) m_pRecorder->PostMessage(WM_REC_RESTART);
+    m_progress->setValue(0);
+    OnReadState(kReadingWaiting);
+}
+
+void CReadingDialog::OnCancel() {
+    // For the RS200/CS200 the button is "Close": the reading ends with OK, and the bytes are
+    // handed over if the transfer was complete.
+    done(m_nWatchModel == kModelRS200 ? QDialog::Accepted : QDialog::Rejected);
+}
+
+void CReadingDialog::reject() { OnCancel(); }
+
+void CReadingDialog::done(int result) {
+    StopCapture();
+    QDialog::done(result);
+}

@@ -1,0 +1,67 @@
+// The reading dialog: starts capture, shows the watch, the reading state, the progress and a
+// level meter, and ends with OK by itself once the transfer is complete.
+#pragma once
+
+#include <QDialog>
+#include <memory>
+
+#include "reception/live/reading_channel.h"
+
+class CRecordSound;
+class QLabel;
+class QProgressBar;
+class QPushButton;
+
+class CReadingDialog : public QDialog, public CReadingTarget {
+    Q_OBJECT
+public:
+    explicit CReadingDialog(QWidget* parent);
+    ~CReadingDialog() override;
+
+    // Set before the dialog runs.
+    CRecordSound* m_pRecorder = nullptr;
+    int m_nWatchModel = 1;
+
+    // Sets up the texts and starts capture.
+    void OnInitDialog();
+    // Runs the dialog modally; QDialog::Accepted when it ended with OK.
+    int DoModal();
+
+    void OnReadLevel(int peak) override;
+    void OnReadProgress(qint64 received, qint64 expected) override;
+    void OnReadState(int state) override;
+    void OnCommandOk() override;
+    void OnDeviceError(const QString& text) override;
+
+    void OnRestart();
+    void OnCancel();
+
+    int State() const { return m_nState; }
+    int StateTextUpdates() const { return m_stateTextUpdates; }
+    QLabel* WatchText() const { return m_watchText; }
+    QLabel* StateText() const { return m_stateText; }
+    QProgressBar* Progress() const { return m_progress; }
+    QProgressBar* Level() const { return m_level; }
+    QPushButton* RestartButton() const { return m_restart; }
+    QPushButton* AbortButton() const { return m_abort; }
+
+    void done(int result) override;
+
+protected:
+    void reject() override;
+
+private:
+    void StartCapture();
+    void StopCapture();
+
+    int m_nState = 0;
+    int m_stateTextUpdates = 0;
+    bool m_bCaptureStarted = false;
+    std::shared_ptr<CReadingChannel> m_channel;
+    QLabel* m_watchText = nullptr;
+    QLabel* m_stateText = nullptr;
+    QProgressBar* m_progress = nullptr;
+    QProgressBar* m_level = nullptr;
+    QPushButton* m_restart = nullptr;
+    QPushButton* m_abort = nullptr;
+};

@@ -1,0 +1,132 @@
+// zendrik-cli --microphone: the two reception threads of the desktop program, driven by a
+// stand-in for the reading dialog that reports on standard error.
+#include <QCoreApplication>
+#include <QTimer>
+#include <iostream>
+
+#include "cli/cli_run.h"
+#include "reception/live/live_messages.h"
+#include "reception/live/reading_channel.h"
+#include "reception/live/record_sound.h"
+#include "reception/sonic_link_data.h"
+#include "reception/watch_models.h"
+
+namespace {
+
+const char* StateText(int state) {
+    switch (state) {
+        case kReadingWaiting:
+            return "waiting for data...";
+        case kReadingReceiving:
+            return "receiving data...";
+        case kReadingComplete:
+            return "complete";
+        case kReadingCrcError:
+            return "CRC error";
+        default:
+            return nullptr;
+    }
+}
+
+// Plays the reading dialog's part: starts capture, shows state changes and progress, and ends
+// the reading when the transfer is complete or the device fails.
+class CHeadlessReading : public QObject, public CReadingTarget {
+public:
+    enum class Outcome { Listening, Complete, DeviceError, TimedOut };
+
+    CHeadlessReading(CRecordSound& recorder, int watchModel, std::ostream& err)
+        : m_recorder(recorder), m_watchModel(watchModel), m_err(err) {}
+
+    void Start() {
+        m_err << "zendrik-cli: listening for a " << WatchModelName(m_watchModel) << " transfer\n";
+        OnReadState(kReadingWaiting);
+        m_channel = CReadingChannel::Open(this, this);
+        m_recorder.PostStart(m_watchModel, m_channel);
+    }
+
+    // Ends the reading as closing the dialog does: nothing more arrives, capture stops.
+    void Stop() {
+        if (!m_channel) return;
+        m_channel->Close();
+        m_channel.reset();
+        m_recorder.PostMessage(WM_REC_STOP);
+    }
+
+    void TimeOut() { Finish(Outcome::TimedOut); }
+    Outcome Result() const { return m_outcome; }
+
+    void OnReadLevel(int) override {}
+    void OnReadProgress(qint64 received, qint64 expected) override {
+        if (received == m_received && expected == m_expected) return;
+        m_received = received;
+        m_expected = expected;
+        m_err << "zendrik-cli: " << received << " of " << expected << " bytes\n";
+    }
+    void OnReadState(int state) override {
+        if (state == m_state) return;
+        m_state = state;
+        if (const char* text = StateText(state)) m_err << "zendrik-cli: " << text << "\n";
+    }
+    void OnCommandOk() override { Finish(Outcome::Complete); }
+    void OnDeviceError(const QString& text) override {
+        m_err << "zendrik-cli: " << text.toStdString() << "\n";
+        Finish(Outcome::DeviceError);
+    }
+
+private:
+    void Finish(Outcome outcome) {
+        if (m_outcome != Outcome::Listening) return;
+        m_outcome = outcome;
+        Stop();
+        QCoreApplication::quit();
+    }
+
+    CRecordSound& m_recorder;
+    int m_watchModel;
+    std::ostream& m_err;
+    std::shared_ptr<CReadingChannel> m_channel;
+    int m_state = 0;
+    qint64 m_received = -1;
+    qint64 m_expected = -1;
+    Outcome m_outcome = Outcome::Listening;
+};
+
+}  // namespace
+
+int RunMicrophone(const CCliOptions& o, std::ostream& out, std::ostream& err) {
+    static int argc = 1;
+    static char name[] = "zendrik-cli";
+    static char* argv[] = {name, nullptr};
+    QCoreApplication app(argc, argv);
+
+    CSonicLinkData data;
+    data.m_nWatchModel = o.watchModel;
+    int handedOver = 0;
+    CHeadlessReading::Outcome outcome;
+    {
+        // Errors after the reading has ended (stopping, closing) are only told.
+        CRecordSound recorder(44100, CaptureDeviceFactory(),
+                              [&err](const QString& text) { err << "zendrik-cli: " << text.toStdString() << "\n"; });
+        recorder.StartThread();
+        data.m_pRecorder = &recorder;
+        CHeadlessReading reading(recorder, o.watchModel, err);
+        QTimer::singleShot(0, &reading, [&reading] { reading.Start(); });
+        QTimer::singleShot(o.seconds * 1000, &reading, [&reading] { reading.TimeOut(); });
+        app.exec();
+        outcome = reading.Result();
+        reading.Stop();
+        if (outcome == CHeadlessReading::Outcome::Complete) {
+            handedOver = HandOverLiveBytes(data, recorder.Decoder()->Decoder());
+        }
+        // The capture thread and its sound input end here, before the application object.
+        data.m_pRecorder = nullptr;
+    }
+    QCoreApplication::processEvents();
+
+    if (outcome == CHeadlessReading::Outcome::DeviceError) return kExitInput;
+    if (!handedOver) {
+        err << "zendrik-cli: no complete transfer arrived within " << o.seconds << " seconds\n";
+        return kExitNoTransfer;
+    }
+    return WriteReport(o, data, out, err);
+}

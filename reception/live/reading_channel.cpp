@@ -1,0 +1,53 @@
+#include "reception/live/reading_channel.h"
+
+#include <QMetaObject>
+
+std::shared_ptr<CReadingChannel> CReadingChannel::Open(QObject* targetObject, CReadingTarget* target) {
+    // Whichever thread lets go of the channel last, it is deleted in its own thread.
+    std::shared_ptr<CReadingChannel> channel(new CReadingChannel(targetObject, target),
+                                             [](CReadingChannel* c) { c->deleteLater(); });
+    channel->m_self = channel;
+    return channel;
+}
+
+CReadingChannel::CReadingChannel(QObject* targetObject, CReadingTarget* target)
+    : m_targetObject(targetObject), m_target(target) {}
+
+void CReadingChannel::Close() {
+    m_alive.store(false, std::memory_order_release);
+    m_targetObject = nullptr;
+}
+
+template <typename Deliver>
+void CReadingChannel::Queue(Deliver deliver) {
+    if (!IsAlive()) return;
+    // The queued call holds the channel, so it outlives every report still on its way.
+    std::shared_ptr<CReadingChannel> self = m_self.lock();
+    if (!self) return;
+    QMetaObject::invokeMethod(
+        this,
+        [self, deliver] {
+            if (self->IsAlive() && self->m_targetObject) deliver(*self->m_target);
+        },
+        Qt::QueuedConnection);
+}
+
+void CReadingChannel::ReadLevel(int peak) {
+    Queue([peak](CReadingTarget& t) { t.OnReadLevel(peak); });
+}
+
+void CReadingChannel::ReadProgress(std::ptrdiff_t received, std::ptrdiff_t expected) {
+    Queue([received, expected](CReadingTarget& t) { t.OnReadProgress(received, expected); });
+}
+
+void CReadingChannel::ReadState(int state) {
+    Queue([state](CReadingTarget& t) { t.OnReadState(state); });
+}
+
+void CReadingChannel::CommandOk() {
+    Queue([](CReadingTarget& t) { t.OnCommandOk(); });
+}
+
+void CReadingChannel::DeviceError(const QString& text) {
+    Queue([text](CReadingTarget& t) { t.OnDeviceError(text); });
+}

@@ -1,0 +1,52 @@
+// How the reception threads reach the reading dialog (or the command line's stand-in for it).
+// The threads never wait on the dialog: each report is queued to the user-interface thread
+// and delivered there only while the dialog of that reading is still open.
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <atomic>
+#include <memory>
+
+#include "reception/live_decoder.h"
+
+// The user-interface side of a reading: the reading dialog, or the command line's stand-in.
+class CReadingTarget {
+public:
+    virtual ~CReadingTarget() = default;
+    virtual void OnReadLevel(int peak) = 0;
+    virtual void OnReadProgress(qint64 received, qint64 expected) = 0;
+    virtual void OnReadState(int state) = 0;
+    // The transfer is complete: end the reading with OK.
+    virtual void OnCommandOk() = 0;
+    // A sound device step failed; `text` is the "%s:%04X:\n%s" message.
+    virtual void OnDeviceError(const QString& text) = 0;
+};
+
+class CReadingChannel : public QObject, public CReadingReports {
+    Q_OBJECT
+public:
+    // A channel to `target`, which must be a QObject living in the user-interface thread.
+    static std::shared_ptr<CReadingChannel> Open(QObject* targetObject, CReadingTarget* target);
+
+    // The reading has ended: nothing more reaches the target. User-interface thread.
+    void Close();
+
+    bool IsAlive() const override { return m_alive.load(std::memory_order_acquire); }
+    void ReadLevel(int peak) override;
+    void ReadProgress(std::ptrdiff_t received, std::ptrdiff_t expected) override;
+    void ReadState(int state) override;
+    void CommandOk() override;
+    void DeviceError(const QString& text);
+
+private:
+    CReadingChannel(QObject* targetObject, CReadingTarget* target);
+    template <typename Deliver>
+    void Queue(Deliver deliver);
+
+    QPointer<QObject> m_targetObject;  // user-interface thread only
+    CReadingTarget* m_target;
+    std::atomic<bool> m_alive{true};
+    std::weak_ptr<CReadingChannel> m_self;
+};

@@ -1,0 +1,171 @@
+// The capture and decode threads together, on a scripted sound input.
+#include "reception/live/record_sound.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QThread>
+#include <gtest/gtest.h>
+
+#include "reception/live/reading_channel.h"
+#include "reception/modulator.h"
+#include "scripted_capture_device.h"
+#include "support/s410_stream_builder.h"
+
+using namespace testing_streams;
+
+namespace {
+
+// Handles the user-interface thread's events until `done` holds (or the time is up).
+template <typename Done>
+bool RunUntil(Done done, int ms = 10000) {
+    QDeadlineTimer deadline(ms);
+    while (!done()) {
+        if (deadline.hasExpired()) return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        QThread::usleep(200);
+    }
+    return true;
+}
+
+class CRecordedTarget : public QObject, public CReadingTarget {
+public:
+    void OnReadLevel(int peak) override { levels.push_back(peak); }
+    void OnReadProgress(qint64 received, qint64) override { lastReceived = received; }
+    void OnReadState(int state) override { states.push_back(state); }
+    void OnCommandOk() override { ok = true; }
+    void OnDeviceError(const QString& text) override { errors.push_back(text); }
+
+    std::vector<int> levels;
+    std::vector<int> states;
+    std::vector<QString> errors;
+    qint64 lastReceived = 0;
+    bool ok = false;
+};
+
+std::vector<std::uint8_t> Transfer() {
+    S410Values v;
+    for (int i = 0; i < 12; ++i) v.hr.push_back(100 + i);
+    return BuildS410Stream(v).bytes;
+}
+
+struct Reception {
+    std::shared_ptr<CDeviceScript> script = std::make_shared<CDeviceScript>();
+    std::vector<QString> appErrors;
+    std::unique_ptr<CRecordSound> recorder;
+    CRecordedTarget target;
+    std::shared_ptr<CReadingChannel> channel;
+
+    void Begin(int model = 1) {
+        recorder = std::make_unique<CRecordSound>(44100, ScriptedDevices(script),
+                                                  [this](const QString& text) { appErrors.push_back(text); });
+        recorder->StartThread();
+        channel = CReadingChannel::Open(&target, &target);
+        recorder->PostStart(model, channel);
+    }
+    // Closing the dialog: nothing more reaches it, and capture stops.
+    void EndReading() {
+        channel->Close();
+        recorder->PostMessage(WM_REC_STOP);
+    }
+    const CLiveDecoder& Decoder() const { return recorder->Decoder()->Decoder(); }
+};
+
+}  // namespace
+
+TEST(RecordSound, CompleteTransferEndsTheReadingWithOk) {
+    Reception r;
+    const std::vector<std::uint8_t> bytes = Transfer();
+    r.script->blocks = InBlocks(ModulateBytes(bytes, CModulatorSettings{}));
+    r.Begin();
+    ASSERT_TRUE(RunUntil([&] { return r.target.ok; }));
+    EXPECT_TRUE(r.Decoder().IsComplete());
+    EXPECT_EQ(r.Decoder().Bytes().Elements(), ToReceived(bytes).Elements());
+    EXPECT_EQ(r.target.lastReceived, static_cast<qint64>(bytes.size()));
+    EXPECT_EQ(r.target.states.back(), kReadingComplete);
+    EXPECT_EQ(r.script->OpenRates(), std::vector<int>{44100});
+    r.EndReading();
+    r.recorder.reset();  // ends both threads
+    EXPECT_EQ(r.script->Steps(), (std::vector<std::string>{"open", "start", "stop", "reset", "close"}));
+    EXPECT_TRUE(r.appErrors.empty());
+}
+
+TEST(RecordSound, RefusedFormatFallsBackToHalfRateWithItsTiming) {
+    Reception r;
+    const std::vector<std::uint8_t> bytes = Transfer();
+    CModulatorSettings settings;
+    settings.sampleRate = 22050;
+    settings.toneHz = 2205;
+    settings.bitPeriod = BitTimingFor(1, 22050).period;
+    r.script->openResults = {{kDeviceBadFormat, "bad format"}};
+    r.script->blocks = InBlocks(ModulateBytes(bytes, settings));
+    r.Begin();
+    ASSERT_TRUE(RunUntil([&] { return r.target.ok; }));
+    EXPECT_EQ(r.script->OpenRates(), (std::vector<int>{44100, 22050}));
+    EXPECT_EQ(r.recorder->SampleRate(), 22050);
+    EXPECT_EQ(r.Decoder().SampleRate(), 22050);
+    EXPECT_EQ(r.Decoder().Bytes().Elements(), ToReceived(bytes).Elements());
+    EXPECT_TRUE(r.target.errors.empty());
+}
+
+TEST(RecordSound, DeviceErrorsReachTheDialogOrTheApplication) {
+    {
+        Reception r;
+        r.script->openResults = {{2, "no such device"}};
+        r.Begin();
+        ASSERT_TRUE(RunUntil([&] { return !r.target.errors.empty(); }));
+        EXPECT_EQ(r.target.errors.front(), QStringLiteral("waveInOpen:0002:\nno such device"));
+        EXPECT_EQ(r.script->Steps(), std::vector<std::string>{"open"});  // nothing started
+    }
+    {
+        Reception r;
+        r.script->startResult = {0x1F, "cannot start"};
+        r.Begin();
+        ASSERT_TRUE(RunUntil([&] { return !r.target.errors.empty(); }));
+        EXPECT_EQ(r.target.errors.front(), QStringLiteral("waveInStart:001F:\ncannot start"));
+    }
+    {
+        // Stopping happens after the dialog has gone: the application tells the user, once,
+        // and a device that did not stop is not closed.
+        Reception r;
+        r.script->stopResult = {0xABC, "stuck"};
+        r.script->intervalMs = 1000;
+        r.Begin();
+        ASSERT_TRUE(RunUntil([&] {
+            const auto steps = r.script->Steps();
+            return std::find(steps.begin(), steps.end(), "start") != steps.end();
+        }));
+        r.EndReading();
+        ASSERT_TRUE(RunUntil([&] { return !r.appErrors.empty(); }));
+        EXPECT_EQ(r.appErrors, std::vector<QString>{QStringLiteral("waveInStop:0ABC:\nstuck")});
+        EXPECT_TRUE(r.target.errors.empty());
+        const auto steps = r.script->Steps();
+        EXPECT_EQ(std::count(steps.begin(), steps.end(), "reset"), 0);
+    }
+}
+
+TEST(RecordSound, EmptyBlockUpdatesTheLevelButPassesNoSamples) {
+    Reception r;
+    std::vector<std::int16_t> loud(kBlockFrames, 0);
+    loud[17] = 1234;
+    r.script->blocks = {{}, loud};
+    r.script->thenSilence = false;
+    r.Begin();
+    ASSERT_TRUE(RunUntil([&] { return r.target.levels.size() == 2; }));
+    EXPECT_EQ(r.target.levels, (std::vector<int>{-32768, 1234}));
+    ASSERT_TRUE(RunUntil([&] { return r.Decoder().SampleCount() == kBlockFrames; }));
+}
+
+TEST(RecordSound, EndingMidReadingNeverHangs) {
+    // The reading goes away while blocks keep arriving and reports are on their way.
+    for (int round = 0; round < 3; ++round) {
+        Reception r;
+        r.script->blocks = InBlocks(ModulateBytes(Transfer(), CModulatorSettings{}));
+        r.script->intervalMs = 1;
+        r.Begin();
+        ASSERT_TRUE(RunUntil([&] { return !r.target.levels.empty(); }));
+        r.channel->Close();
+        QDeadlineTimer bounded(7000);
+        r.recorder.reset();
+        EXPECT_FALSE(bounded.hasExpired());
+    }
+}

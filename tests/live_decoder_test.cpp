@@ -1,0 +1,162 @@
+// The decode thread's rules, driven block by block without threads.
+#include "reception/live_decoder.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "reception/modulator.h"
+#include "reception/sonic_link_data.h"
+#include "support/s410_stream_builder.h"
+
+using namespace testing_streams;
+
+namespace {
+
+class CRecordedReports : public CReadingReports {
+public:
+    bool IsAlive() const override { return alive; }
+    void ReadLevel(int) override {}
+    void ReadProgress(std::ptrdiff_t received, std::ptrdiff_t expected) override {
+        progress.emplace_back(received, expected);
+    }
+    void ReadState(int state) override { states.push_back(state); }
+    void CommandOk() override {}
+
+    bool alive = true;
+    std::vector<std::pair<std::ptrdiff_t, std::ptrdiff_t>> progress;
+    std::vector<int> states;
+};
+
+std::vector<std::uint8_t> Transfer() {
+    S410Values v;
+    for (int i = 0; i < 20; ++i) v.hr.push_back(110 + i);
+    v.laps = {{{0, 5, 0, 0}, 130, 120, 140, 0}};
+    return BuildS410Stream(v).bytes;
+}
+
+void Feed(CLiveDecoder& decoder, const std::vector<std::int16_t>& sound, std::size_t from = 0,
+          std::size_t to = SIZE_MAX) {
+    to = std::min(to, sound.size());
+    for (std::size_t at = from; at < to; at += 10000) {
+        decoder.OnSamples(sound.data() + at, static_cast<std::ptrdiff_t>(std::min<std::size_t>(10000, to - at)));
+    }
+}
+
+std::vector<std::int16_t> Hiss(std::size_t count) {
+    std::mt19937 rng(9);
+    std::vector<std::int16_t> hiss(count);
+    for (std::int16_t& s : hiss) s = static_cast<std::int16_t>(static_cast<int>(rng() % 41) - 20);
+    return hiss;
+}
+
+}  // namespace
+
+TEST(LiveDecoder, KeepsOnlyTheLastSecondWhileNoHeadIsFound) {
+    CLiveDecoder decoder;
+    CRecordedReports reports;
+    decoder.OnStart(1, &reports);
+    const std::vector<std::int16_t> hiss = Hiss(45000);
+    decoder.OnSamples(hiss.data(), 30000);
+    decoder.OnSamples(hiss.data() + 30000, 10000);
+    EXPECT_EQ(decoder.SampleCount(), 40000);  // not above the bound yet
+    decoder.OnSamples(hiss.data() + 40000, 5000);
+    ASSERT_EQ(decoder.SampleCount(), 20000);
+    EXPECT_TRUE(std::equal(decoder.CollectedSamples().begin(), decoder.CollectedSamples().end(),
+                           hiss.begin() + 25000));
+    EXPECT_TRUE(reports.states.empty());
+}
+
+TEST(LiveDecoder, ReportsProgressUntilCompleteThenIgnoresSamples) {
+    const std::vector<std::uint8_t> bytes = Transfer();
+    const std::vector<std::int16_t> sound = ModulateBytes(bytes, CModulatorSettings{});
+    CLiveDecoder decoder;
+    CRecordedReports reports;
+    decoder.OnStart(1, &reports);
+    Feed(decoder, sound);
+    ASSERT_TRUE(decoder.IsComplete());
+    EXPECT_EQ(decoder.Bytes().Elements(), ToReceived(bytes).Elements());
+    ASSERT_FALSE(reports.progress.empty());
+    EXPECT_EQ(reports.progress.back(),
+              std::make_pair(static_cast<std::ptrdiff_t>(bytes.size()), static_cast<std::ptrdiff_t>(bytes.size())));
+    EXPECT_TRUE(std::is_sorted(reports.progress.begin(), reports.progress.end()));
+    EXPECT_EQ(reports.states.front(), kReadingReceiving);
+    EXPECT_EQ(reports.states.back(), kReadingComplete);
+
+    const std::ptrdiff_t collected = decoder.SampleCount();
+    decoder.OnSamples(sound.data(), 10000);
+    EXPECT_EQ(decoder.SampleCount(), collected);
+
+    // A new reading clears the flag; a restart does not.
+    decoder.OnReset();
+    EXPECT_TRUE(decoder.IsComplete());
+    decoder.OnStart(1, &reports);
+    EXPECT_FALSE(decoder.IsComplete());
+    EXPECT_EQ(decoder.SampleCount(), 0);
+}
+
+TEST(LiveDecoder, BrokenBlockStartsOverAndAGoodTransferStillCompletes) {
+    Stream broken = BuildS410Stream(S410Values{});
+    BreakChecksum(broken, 1);
+    std::vector<std::int16_t> sound = ModulateBytes(broken.bytes, CModulatorSettings{});
+    const std::vector<std::int16_t> good = ModulateBytes(Transfer(), CModulatorSettings{});
+    sound.insert(sound.end(), good.begin(), good.end());
+
+    CLiveDecoder decoder;
+    CRecordedReports reports;
+    decoder.OnStart(1, &reports);
+    Feed(decoder, sound);
+    const auto crc = std::find(reports.states.begin(), reports.states.end(), kReadingCrcError);
+    ASSERT_NE(crc, reports.states.end());
+    EXPECT_NE(std::find(crc, reports.states.end(), kReadingReceiving), reports.states.end());
+    EXPECT_TRUE(decoder.IsComplete());
+    EXPECT_EQ(decoder.Bytes().Elements(), ToReceived(Transfer()).Elements());
+}
+
+TEST(LiveDecoder, BrokenLastBlockDoesNotCompleteTheTransfer) {
+    Stream broken = BuildS410Stream(S410Values{});
+    BreakChecksum(broken, broken.blockAt.size() - 1);
+    CLiveDecoder decoder;
+    CRecordedReports reports;
+    decoder.OnStart(1, &reports);
+    Feed(decoder, ModulateBytes(broken.bytes, CModulatorSettings{}));
+    EXPECT_FALSE(decoder.IsComplete());
+    EXPECT_EQ(reports.states.back(), kReadingCrcError);
+}
+
+TEST(LiveDecoder, HalfRateCaptureUsesItsOwnBitTiming) {
+    const std::vector<std::uint8_t> bytes = Transfer();
+    CModulatorSettings settings;
+    settings.sampleRate = 22050;
+    settings.toneHz = 2205;
+    settings.bitPeriod = BitTimingFor(1, 22050).period;
+    CLiveDecoder decoder;
+    decoder.OnStart(1, nullptr);  // no dialog: nothing to report, the transfer still completes
+    decoder.SetSampleRate(22050);
+    Feed(decoder, ModulateBytes(bytes, settings));
+    EXPECT_TRUE(decoder.IsComplete());
+    EXPECT_EQ(decoder.Bytes().Elements(), ToReceived(bytes).Elements());
+}
+
+TEST(LiveDecoder, HandOverNeedsACompleteTransfer) {
+    const std::vector<std::uint8_t> bytes = Transfer();
+    const std::vector<std::int16_t> sound = ModulateBytes(bytes, CModulatorSettings{});
+    CSonicLinkData data;
+    data.m_bytes = ToReceived({1, 2, 3});
+    data.m_nSamples = 5;
+    data.m_pSamples.reset(new std::int16_t[5]());
+
+    CLiveDecoder decoder;
+    decoder.OnStart(1, nullptr);
+    const std::size_t half = sound.size() / 2 / 10000 * 10000;
+    Feed(decoder, sound, 0, half);
+    EXPECT_EQ(HandOverLiveBytes(data, decoder), 0);
+    EXPECT_EQ(data.m_nSamples, 0);
+    EXPECT_EQ(data.m_bytes.GetSize(), 3);  // an incomplete reading hands nothing over
+
+    Feed(decoder, sound, half);
+    ASSERT_TRUE(decoder.IsComplete());
+    EXPECT_EQ(HandOverLiveBytes(data, decoder), 1);
+    EXPECT_EQ(data.m_bytes.Elements(), ToReceived(bytes).Elements());
+    EXPECT_EQ(data.m_bValid, 1);
+}
