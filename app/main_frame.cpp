@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QDialog>
 #include <QToolBar>
 
 #include "app/commands.h"
@@ -90,6 +91,11 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
     if (m_wndView && !m_wndView->SaveModified()) {
         event->ignore();
         return;
+    }
+    // A dialog still open over the window (a reading, say) ends first, so whatever runs it
+    // finishes before the window and its reception threads go away.
+    for (QDialog* dialog : findChildren<QDialog*>()) {
+        if (dialog->isVisible()) dialog->reject();
     }
     QMainWindow::closeEvent(event);
 }

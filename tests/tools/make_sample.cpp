@@ -4,16 +4,44 @@
 #include <cmath>
 #include <cstdio>
 #include <fstream>
+#include <string>
 
 #include "reception/dump_file.h"
 #include "support/s410_stream_builder.h"
 
 using namespace testing_streams;
 
+namespace {
+
+// A short S410 transfer (a few seconds of sound), for tests that play it in real time.
+S410Values ShortRun() {
+    S410Values v;
+    v.current.name = "Jog";
+    v.current.length = {0, 12, 0, 0};
+    for (int i = 0; i < 24; ++i) v.hr.push_back(118 + (i * 7) % 25);
+    v.laps = {{{0, 6, 0, 2}, 131, 126, 139, 0}, {{0, 12, 0, 0}, 142, 135, 144, 0}};
+    return v;
+}
+
+void Write(const Stream& stream, const char* path, bool& ok) {
+    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    const std::string text = FormatDump(ToReceived(stream.bytes));
+    file.write(text.data(), static_cast<std::streamsize>(text.size()));
+    ok = static_cast<bool>(file);
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: zendrik_make_sample OUT.sld\n");
+    const bool small = argc == 3 && std::string(argv[1]) == "--short";
+    if (argc != 2 && !small) {
+        std::fprintf(stderr, "usage: zendrik_make_sample [--short] OUT.sld\n");
         return 2;
+    }
+    bool ok = false;
+    if (small) {
+        Write(BuildS410Stream(ShortRun()), argv[2], ok);
+        return ok ? 0 : 1;
     }
     S410Values v;
     v.s510 = true;
@@ -52,9 +80,6 @@ int main(int argc, char** argv) {
         {true, "Hills", {7, 30, 0, 0}, {2026, 6, 6}, {1, 4, 41, 2}, 141, 173},
         {true, "Recov", {17, 45, 5, 0}, {2026, 6, 4}, {0, 31, 59, 5}, 112, 129},
     };
-    const Stream stream = BuildS410Stream(v);
-    std::ofstream file(argv[1], std::ios::binary | std::ios::trunc);
-    const std::string text = FormatDump(ToReceived(stream.bytes));
-    file.write(text.data(), static_cast<std::streamsize>(text.size()));
-    return file ? 0 : 1;
+    Write(BuildS410Stream(v), argv[1], ok);
+    return ok ? 0 : 1;
 }

@@ -1,0 +1,180 @@
+// The reading dialog and the microphone command, on a scripted sound input.
+#include <QAction>
+#include <QFile>
+#include <QProcess>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <QApplication>
+#include <QElapsedTimer>
+
+#include "app/main_frame.h"
+#include "app/reading_dialog.h"
+#include "app/report_edit.h"
+#include "app/report_view.h"
+#include "app/settings.h"
+#include "gui_test_registry.h"
+#include "reception/modulator.h"
+#include "scripted_capture_device.h"
+#include "scripted_prompts.h"
+#include "support/s410_stream_builder.h"
+
+using namespace testing_streams;
+
+namespace {
+
+std::vector<std::uint8_t> Transfer() {
+    S410Values v;
+    for (int i = 0; i < 15; ++i) v.hr.push_back(120 + i);
+    v.laps = {{{0, 3, 0, 0}, 130, 125, 140, 0}};
+    return BuildS410Stream(v).bytes;
+}
+
+// Installs scripted sound input for the windows made while it lives.
+struct ScriptedInput {
+    std::shared_ptr<CDeviceScript> script = std::make_shared<CDeviceScript>();
+    ScriptedInput() { SetCaptureDeviceFactory(ScriptedDevices(script)); }
+    ~ScriptedInput() { SetCaptureDeviceFactory({}); }
+};
+
+}  // namespace
+
+class ReadingDialogTest : public QObject {
+    Q_OBJECT
+private slots:
+    void theSameStateTwiceUpdatesTheTextOnce() {
+        CReadingDialog dialog(nullptr);
+        dialog.OnInitDialog();  // no recorder: nothing is captured
+        QCOMPARE(dialog.windowTitle(), QStringLiteral(" Reading SonicLink Data"));
+        QCOMPARE(dialog.StateText()->text(), QStringLiteral("waiting for data..."));
+        const int before = dialog.StateTextUpdates();
+        dialog.OnReadState(kReadingReceiving);
+        dialog.OnReadState(kReadingReceiving);
+        QCOMPARE(dialog.StateTextUpdates(), before + 1);
+        QCOMPARE(dialog.StateText()->text(), QStringLiteral("receiving data..."));
+        dialog.OnReadState(7);  // not a state: the text stays
+        QCOMPARE(dialog.StateText()->text(), QStringLiteral("receiving data..."));
+        dialog.OnReadLevel(-32768);  // a block without samples
+        QCOMPARE(dialog.Level()->value(), 0);
+        dialog.OnReadLevel(20000);
+        QCOMPARE(dialog.Level()->value(), 20000);
+    }
+
+    void restartWhileReceivingStartsTheProgressOver() {
+        CReadingDialog dialog(nullptr);
+        dialog.OnInitDialog();
+        dialog.OnReadProgress(300, 600);
+        dialog.OnReadState(kReadingReceiving);
+        QCOMPARE(dialog.Progress()->value(), 300);
+        QTest::mouseClick(dialog.RestartButton(), Qt::LeftButton);
+        QCOMPARE(dialog.Progress()->value(), 0);
+        QCOMPARE(dialog.StateText()->text(), QStringLiteral("waiting for data..."));
+    }
+
+    void closeButtonOfTheRs200EndsWithOk() {
+        CReadingDialog rs200(nullptr);
+        rs200.m_nWatchModel = 4;
+        rs200.OnInitDialog();
+        QCOMPARE(rs200.WatchText()->text(), QStringLiteral("Polar RS200/CS200 (beta test)"));
+        QCOMPARE(rs200.AbortButton()->text(), QStringLiteral("Close"));
+        QTest::mouseClick(rs200.AbortButton(), Qt::LeftButton);
+        QCOMPARE(rs200.result(), int(QDialog::Accepted));
+
+        CReadingDialog s410(nullptr);
+        s410.OnInitDialog();
+        QCOMPARE(s410.WatchText()->text(), QStringLiteral("Polar S410/S510"));
+        QCOMPARE(s410.AbortButton()->text(), QStringLiteral("&Abort"));
+        QTest::mouseClick(s410.AbortButton(), Qt::LeftButton);
+        QCOMPARE(s410.result(), int(QDialog::Rejected));
+    }
+
+    void microphoneCommandShowsTheTransferWhenItCompletes() {
+        ScriptedInput input;
+        const std::vector<std::uint8_t> bytes = Transfer();
+        input.script->blocks = InBlocks(ModulateBytes(bytes, CModulatorSettings{}));
+        input.script->intervalMs = 2;
+        Settings settings;
+        CMainFrame frame(settings);
+        frame.Create({});
+        frame.show();
+        // The dialog runs modally and closes by itself once all bytes are in.
+        frame.Action(ID_READ_MICROPHONE)->trigger();
+        CSonicLinkData& data = frame.View()->Data();
+        QCOMPARE(data.m_bytes.Elements(), ToReceived(bytes).Elements());
+        QVERIFY(frame.View()->Edit()->toPlainText().startsWith("[Params]\nVersion=106\nMonitor=9"));
+        QCOMPARE(frame.windowTitle(), QStringLiteral("Zendrik *"));
+        QVERIFY(frame.Action(ID_FILE_SAVE)->isEnabled());
+    }
+
+    void abortedReadingChangesNothing() {
+        ScriptedInput input;
+        input.script->intervalMs = 5;  // quiet blocks only: the transfer never comes
+        Settings settings;
+        CMainFrame frame(settings);
+        frame.Create({});
+        QTimer::singleShot(300, [] {
+            if (auto* dialog = qobject_cast<CReadingDialog*>(QApplication::activeModalWidget())) {
+                QTest::mouseClick(dialog->AbortButton(), Qt::LeftButton);
+            }
+        });
+        frame.Action(ID_READ_MICROPHONE)->trigger();
+        QCOMPARE(frame.windowTitle(), QStringLiteral("Zendrik"));
+        QCOMPARE(frame.View()->Data().m_bytes.GetSize(), 0);
+    }
+
+    void closingTheWindowInTheMiddleOfAReadingEndsCleanly() {
+        for (int round = 0; round < 2; ++round) {
+            ScriptedInput input;
+            // Half a transfer, then quiet: the reading is under way when the window closes.
+            std::vector<std::int16_t> sound = ModulateBytes(Transfer(), CModulatorSettings{});
+            sound.resize(sound.size() / 2);
+            input.script->blocks = InBlocks(sound);
+            input.script->intervalMs = 2;
+            Settings settings;
+            auto frame = std::make_unique<CMainFrame>(settings);
+            frame->Create({});
+            frame->show();
+            QTimer::singleShot(400, frame.get(), [&frame] { frame->close(); });
+            frame->Action(ID_READ_MICROPHONE)->trigger();
+            QVERIFY(!frame->isVisible());
+            QElapsedTimer bounded;
+            bounded.start();
+            frame.reset();
+            QVERIFY(bounded.elapsed() < 7000);
+        }
+    }
+
+    void microphoneCommandWithARealSoundServer() {
+        // Run by the sound-server end-to-end script, which starts the server and says where
+        // the recording, the FIFO of the virtual microphone and the expected report are.
+        const QString wav = qEnvironmentVariable("ZENDRIK_LIVE_AUDIO_WAV");
+        if (wav.isEmpty()) QSKIP("needs the sound server of the end-to-end script");
+        QFile expectedFile(qEnvironmentVariable("ZENDRIK_LIVE_AUDIO_EXPECTED"));
+        QVERIFY(expectedFile.open(QIODevice::ReadOnly));
+        const QByteArray expected = expectedFile.readAll();
+
+        Settings settings;
+        auto frame = std::make_unique<CMainFrame>(settings);
+        frame->Create({});
+        frame->show();
+        QProcess feeder;
+        QTimer::singleShot(1000, [&] {
+            feeder.start(qEnvironmentVariable("ZENDRIK_LIVE_AUDIO_FEEDER"),
+                         {wav, qEnvironmentVariable("ZENDRIK_LIVE_AUDIO_FIFO")});
+        });
+        QTimer::singleShot(40000, [] {  // never wait for ever on a transfer that does not come
+            if (auto* dialog = qobject_cast<CReadingDialog*>(QApplication::activeModalWidget())) dialog->OnCancel();
+        });
+        frame->Action(ID_READ_MICROPHONE)->trigger();
+        feeder.waitForFinished(10000);
+        const std::string& hrm = frame->View()->Data().m_strHrm;
+        QCOMPARE(QByteArray(hrm.data(), static_cast<qsizetype>(hrm.size())), expected);
+        QCOMPARE(frame->windowTitle(), QStringLiteral("Zendrik *"));
+        frame.reset();  // the capture thread and its sound input end before the application
+    }
+};
+
+ZENDRIK_GUI_TEST(ReadingDialogTest);
+#include "reading_dialog_test.moc"

@@ -1,0 +1,60 @@
+// Plays a 16-bit mono WAV into a FIFO at the pace of real time, 20 ms at a time, as a sound
+// card would hear it; used to feed a virtual microphone in the end-to-end tests.
+#include <fcntl.h>
+#include <poll.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <thread>
+#include <vector>
+
+#include "reception/wave_reader.h"
+
+int main(int argc, char** argv) {
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: zendrik_fifo_feeder RECORDING.wav FIFO\n");
+        return 2;
+    }
+    std::ifstream file(argv[1], std::ios::binary);
+    CWaveSamples wave;
+    if (!file || !ReadWaveStream(file, wave)) {
+        std::fprintf(stderr, "zendrik_fifo_feeder: cannot read %s\n", argv[1]);
+        return 1;
+    }
+    // Opened without blocking: the sound server holds the FIFO open for reading.
+    const int fifo = ::open(argv[2], O_WRONLY | O_NONBLOCK);
+    if (fifo < 0) {
+        std::perror("zendrik_fifo_feeder: open");
+        return 1;
+    }
+    constexpr int kChunk = 882;  // 20 ms at 44100
+    std::vector<std::int16_t> samples(wave.samples.get(), wave.samples.get() + wave.count);
+    samples.resize(samples.size() + 44100, 0);  // and a second of quiet after the transfer
+    const auto start = std::chrono::steady_clock::now();
+    for (std::size_t at = 0; at < samples.size(); at += kChunk) {
+        const std::size_t count = std::min<std::size_t>(kChunk, samples.size() - at);
+        const char* data = reinterpret_cast<const char*>(samples.data() + at);
+        std::size_t left = count * 2;
+        while (left > 0) {
+            pollfd ready{fifo, POLLOUT, 0};
+            // A reader that stopped reading must not leave the feeder waiting for ever.
+            if (::poll(&ready, 1, 5000) <= 0) {
+                std::fprintf(stderr, "zendrik_fifo_feeder: nobody reads the FIFO\n");
+                return 1;
+            }
+            const ssize_t written = ::write(fifo, data, left);
+            if (written < 0) {
+                if (errno == EAGAIN) continue;
+                std::perror("zendrik_fifo_feeder: write");
+                return 1;
+            }
+            data += written;
+            left -= static_cast<std::size_t>(written);
+        }
+        std::this_thread::sleep_until(start + std::chrono::microseconds((at + count) * 1000000 / 44100));
+    }
+    ::close(fifo);
+    return 0;
+}
