@@ -15,21 +15,6 @@
 
 namespace {
 
-const char* ReadingStateText(int state) {
-    switch (state) {
-        case kReadingWaiting:
-            return "waiting for data...";
-        case kReadingReceiving:
-            return "receiving data...";
-        case kReadingComplete:
-            return "complete";
-        case kReadingCrcError:
-            return "CRC error";
-        default:
-            return nullptr;
-    }
-}
-
 constexpr int kLevelMax = 32767;
 constexpr unsigned long kPostRetryMs = 200;
 

@@ -13,21 +13,6 @@
 
 namespace {
 
-const char* StateText(int state) {
-    switch (state) {
-        case kReadingWaiting:
-            return "waiting for data...";
-        case kReadingReceiving:
-            return "receiving data...";
-        case kReadingComplete:
-            return "complete";
-        case kReadingCrcError:
-            return "CRC error";
-        default:
-            return nullptr;
-    }
-}
-
 // Plays the reading dialog's part: starts capture, shows state changes and progress, and ends
 // the reading when the transfer is complete or the device fails.
 class CHeadlessReading : public QObject, public CReadingTarget {
@@ -65,7 +50,7 @@ public:
     void OnReadState(int state) override {
         if (state == m_state) return;
         m_state = state;
-        if (const char* text = StateText(state)) m_err << "zendrik-cli: " << text << "\n";
+        if (const char* text = ReadingStateText(state)) m_err << "zendrik-cli: " << text << "\n";
     }
     void OnCommandOk() override { Finish(Outcome::Complete); }
     void OnDeviceError(const QString& text) override {

@@ -4,6 +4,21 @@
 #include "reception/stream_check.h"
 #include "reception/watch_models.h"
 
+const char* ReadingStateText(int state) {
+    switch (state) {
+        case kReadingWaiting:
+            return "waiting for data...";
+        case kReadingReceiving:
+            return "receiving data...";
+        case kReadingComplete:
+            return "complete";
+        case kReadingCrcError:
+            return "CRC error";
+        default:
+            return nullptr;
+    }
+}
+
 void CLiveDecoder::OnStart(int watchModel, CReadingReports* dialog) {
     m_collected.Clear();
     m_complete.store(0, std::memory_order_release);

@@ -18,6 +18,9 @@ enum ReadingState : int {
     kReadingCrcError = 4,   // "CRC error"
 };
 
+// The text the reading dialog shows for a state; nullptr for a value that is not a state.
+const char* ReadingStateText(int state);
+
 // What the reception threads tell the reading dialog. Implementations may be called from the
 // worker threads; IsAlive says whether the dialog is still there to be told.
 class CReadingReports {
