@@ -2,7 +2,11 @@
 
 #include <QKeyEvent>
 
-CReportEdit::CReportEdit(QWidget* parent) : QPlainTextEdit(parent) {}
+CReportEdit::CReportEdit(QWidget* parent) : QPlainTextEdit(parent) {
+    // The text starts 3 pixels in from the left edge and right at the top.
+    document()->setDocumentMargin(0);
+    setViewportMargins(kLeftMargin, 0, 0, 0);
+}
 
 bool CReportEdit::event(QEvent* event) {
     if (event->type() == QEvent::ShortcutOverride) {

@@ -9,6 +9,9 @@ class CReportEdit : public QPlainTextEdit {
 public:
     explicit CReportEdit(QWidget* parent);
 
+    static constexpr int kLeftMargin = 3;
+    int LeftMargin() const { return viewportMargins().left(); }
+
 protected:
     bool event(QEvent* event) override;
 };

@@ -131,6 +131,7 @@ private slots:
         QCOMPARE(edit->font().family(), QStringLiteral("Verdana"));
         QCOMPARE(edit->font().pointSizeF(), 9.6);
         QCOMPARE(edit->lineWrapMode(), QPlainTextEdit::NoWrap);
+        QCOMPARE(f.View()->Edit()->LeftMargin(), 3);
         QVERIFY(!edit->isReadOnly());
         // Nothing open yet: an empty report that cannot be saved.
         QVERIFY(Shown(f.View()).isEmpty());
