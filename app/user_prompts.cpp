@@ -2,6 +2,16 @@
 
 #include <QFileDialog>
 
+void ConfigureFileDialog(QFileDialog& dialog, const CFileRequest& request) {
+    // Qt's own dialog matches the patterns without regard to case, so "*.wav" also lists
+    // recordings named .WAV on file systems that tell the two apart.
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setNameFilters(request.filters);
+    const int selected = request.selectedFilter - 1;
+    if (selected >= 0 && selected < request.filters.size()) dialog.selectNameFilter(request.filters.at(selected));
+    dialog.setDefaultSuffix(request.defaultSuffix);
+}
+
 namespace {
 
 class CQtUserPrompts final : public CUserPrompts {
@@ -37,15 +47,7 @@ public:
 
 private:
     static std::optional<CFileChoice> Run(QFileDialog& dialog, const CFileRequest& request) {
-        // Qt's own dialog matches the patterns without regard to case, so "*.wav" also lists
-        // recordings named .WAV on file systems that tell the two apart.
-        dialog.setOption(QFileDialog::DontUseNativeDialog);
-        dialog.setNameFilters(request.filters);
-        const int selected = request.selectedFilter - 1;
-        if (selected >= 0 && selected < request.filters.size()) {
-            dialog.selectNameFilter(request.filters.at(selected));
-        }
-        dialog.setDefaultSuffix(request.defaultSuffix);
+        ConfigureFileDialog(dialog, request);
         if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
         return CFileChoice{dialog.selectedFiles().first(),
                            static_cast<int>(request.filters.indexOf(dialog.selectedNameFilter())) + 1};

@@ -6,6 +6,7 @@
 #include <QStringList>
 #include <optional>
 
+class QFileDialog;
 class QWidget;
 
 // A file the user confirmed, with the filter entry left selected (counting from 1).
@@ -36,6 +37,9 @@ public:
     virtual void Tell(QWidget* owner, QMessageBox::Icon icon, const QString& caption,
                       const QString& text, const QString& detail = QString()) = 0;
 };
+
+// Sets up Qt's file dialog for a request: its filters, the entry selected, the suffix.
+void ConfigureFileDialog(QFileDialog& dialog, const CFileRequest& request);
 
 // The prompts in use: Qt's dialogs unless a test installed its own.
 CUserPrompts& UserPrompts();

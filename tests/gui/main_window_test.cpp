@@ -2,7 +2,10 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QDir>
 #include <QFile>
+#include <QFileDialog>
+#include <QListView>
 #include <fstream>
 #include <QMainWindow>
 #include <QMenuBar>
@@ -19,6 +22,7 @@
 #include "app/main_frame.h"
 #include "app/report_edit.h"
 #include "app/report_view.h"
+#include "app/user_prompts.h"
 #include "app/zendrik_app.h"
 #include "gui_test_registry.h"
 #include "reception/modulator.h"
@@ -253,6 +257,21 @@ private slots:
         f.frame.Action(ID_FILE_OPEN)->trigger();
         QCOMPARE(Shown(f.View()), shown);
         QCOMPARE(f.View()->Data().m_bytes.GetSize(), 0);
+    }
+
+    void waveFilterListsRecordingsWhateverTheCaseOfTheirExtension() {
+        const QString dir = QString::fromStdString(TempPath("filter-case"));
+        QDir().mkpath(dir);
+        for (const char* name : {"lower.wav", "upper.WAV", "mixed.Wav", "dump.sld"}) {
+            QFile file(dir + "/" + name);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+        }
+        QFileDialog dialog;
+        ConfigureFileDialog(dialog, CFileRequest{{"SonicLink Dump Files (*.sld)", "Wave Files (*.wav)"}, 2, "sld", {}});
+        dialog.setDirectory(dir);
+        auto* view = dialog.findChild<QListView*>("listView");
+        QVERIFY(view);
+        QTRY_COMPARE(view->model()->rowCount(view->rootIndex()), 3);
     }
 
     void saveWritesTheChosenTypeByteForByte() {
