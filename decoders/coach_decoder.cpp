@@ -3,6 +3,7 @@
 #include <chrono>
 #include <vector>
 
+#include "decoders/block_table.h"
 #include "decoders/coach_exercise.h"
 #include "decoders/stream_values.h"
 #include "decoders/text_append.h"
@@ -11,7 +12,6 @@
 
 namespace {
 
-constexpr int kMaxBlocks = 20;
 constexpr int kFirstBlockAt = 11;
 constexpr int kBlockFraming = 5;  // mark, number, length byte and the two checksum bytes
 // The watch fills every block with 12 data bytes, and the sample and lap positions are counted
@@ -19,18 +19,6 @@ constexpr int kBlockFraming = 5;  // mark, number, length byte and the two check
 constexpr int kDataPerBlock = 12;
 constexpr int kFirstSampleBlock = 5;
 constexpr int kLapRecordSize = 8;
-
-// Where the data of each block of a checked stream starts.
-struct CCoachBlocks {
-    const CReceivedBytes* bytes = nullptr;
-    int count = 0;
-    std::ptrdiff_t start[kMaxBlocks] = {};
-
-    // The data of block k; a block that is not in the stream reads as zeros.
-    CByteView Data(int k) const {
-        return (k >= 0 && k < count) ? CByteView(*bytes, start[k]) : CByteView();
-    }
-};
 
 // Seconds per sample: the length shared out over the samples, rounded up to one of the watch's
 // recording rates; a share longer than the slowest rate is taken as it is.
@@ -54,24 +42,19 @@ CDateValue SystemUtcDate() {
 }
 
 void CSonicLinkData::DecodeCoach() {
-    m_bValid = 0;
-    m_strHrm.clear();
-    m_strHrmCompat.clear();
-    m_strCsv.clear();
-
+    BeginDecoding();
     const CReceivedBytes& b = m_bytes;
     const std::ptrdiff_t count = b.GetSize();
-    if (count <= 20 || !HasPreamble(b) || b[5] != 0x55) {
+    if (!HasStreamHead(b)) {
         m_strHrm = "\r\ninvalid Data Header\r\n";
         return;
     }
 
-    CCoachBlocks blocks;
-    blocks.bytes = &b;
+    CBlockTable blocks(b);
     const int nb = b[8];
     bool error = false;
     if (nb > kMaxBlocks) {
-        Append(m_strHrm, "Internal Buffer too small (", nb, " Blocks)!\r\n");
+        AppendBufferTooSmall(m_strHrm, nb);
         error = true;
     }
     std::ptrdiff_t pos = kFirstBlockAt;
@@ -90,13 +73,11 @@ void CSonicLinkData::DecodeCoach() {
         const unsigned stored = 256u * b[pos + len - 1] + b[pos + len - 2];
         const unsigned computed = BlockCrc16(b, pos, len - 2);
         if (stored != computed) {
-            Append(m_strHrm, "CRC Error Block ", b[pos + 1], ": BlockCRC: ", Hex4(stored),
-                   ", expected: ", Hex4(computed), "\r\n");
+            AppendBlockCrcError(m_strHrm, b[pos + 1], stored, computed);
             error = true;
             break;
         }
-        blocks.start[k] = pos + 3;
-        blocks.count = k + 1;
+        blocks.Add(pos + 3);
         pos += len;
     }
     if (error) {

@@ -2,6 +2,7 @@
 // their fixed positions and the lap records from the lap area that runs across the blocks.
 #include <cstddef>
 
+#include "decoders/block_table.h"
 #include "decoders/rs200_exercise.h"
 #include "decoders/rs200_values.h"
 #include "decoders/stream_values.h"
@@ -11,7 +12,6 @@
 
 namespace {
 
-constexpr int kMaxBlocks = 20;
 constexpr std::ptrdiff_t kFirstBlockAt = 13;
 constexpr std::ptrdiff_t kBlockStride = 255;
 constexpr std::ptrdiff_t kBlockDataBytes = 220;
@@ -27,29 +27,15 @@ constexpr int kWholeByte = 0xFF;  // this family's BCD hours carry no flags
 
 enum class RsKind { None, Run, Ride };
 
-// Where the data of each block that passed its frame check starts.
-struct CRsBlockTable {
-    const CReceivedBytes* bytes = nullptr;
-    std::ptrdiff_t start[kMaxBlocks] = {};
-
-    // The data of block k; a block that was not validated reads as zeros rather than as whatever
-    // lies at the start of the stream.
-    CByteView Data(std::ptrdiff_t k) const {
-        if (k < 0 || k >= kMaxBlocks || start[k] == 0) return CByteView();
-        return CByteView(*bytes, start[k]);
-    }
-};
-
 // Blocks follow each other at a fixed stride; the first one that is framed wrongly or has not
 // arrived ends the scan, and the report is still written from what is there.
-CRsBlockTable ScanBlocks(const CReceivedBytes& b, int blockCount) {
-    CRsBlockTable blocks;
-    blocks.bytes = &b;
+CBlockTable ScanBlocks(const CReceivedBytes& b, int blockCount) {
+    CBlockTable blocks(b);
     const std::ptrdiff_t count = b.GetSize();
     for (int k = 0; k < blockCount; ++k) {
         const std::ptrdiff_t h = kFirstBlockAt + kBlockStride * k;
         if (h + kBlockFrameBytes > count || b[h] != 0x55 || b[h + 1] != k + 1) break;
-        blocks.start[k] = h + kBlockFrameBytes;
+        blocks.Add(h + kBlockFrameBytes);
         if (h + kBlockCompleteAt > count) break;
     }
     return blocks;
@@ -57,7 +43,7 @@ CRsBlockTable ScanBlocks(const CReceivedBytes& b, int blockCount) {
 
 // The lap records of L laps, gathered from data offset `first` of block 0 on and continued at the
 // start of each following block's data.
-CReceivedBytes CollectLapArea(const CRsBlockTable& blocks, std::ptrdiff_t first, int laps) {
+CReceivedBytes CollectLapArea(const CBlockTable& blocks, std::ptrdiff_t first, int laps) {
     const std::ptrdiff_t wanted = kLapRecordBytes * laps;
     CReceivedBytes area;
     area.Reserve(wanted);
@@ -97,7 +83,7 @@ CRsUser ReadUser(const CByteView& height, const CByteView& maxHr) {
     return user;
 }
 
-CRs200Exercise ReadRun(const CByteView& b, const CRsBlockTable& blocks) {
+CRs200Exercise ReadRun(const CByteView& b, const CBlockTable& blocks) {
     CRs200Exercise x;
     x.user = ReadUser(b + 23, b + 27);
     x.name = DecodeRsName(b + 32);
@@ -144,7 +130,7 @@ CRs200Exercise ReadRun(const CByteView& b, const CRsBlockTable& blocks) {
     return x;
 }
 
-CCs200Exercise ReadRide(const CByteView& b, const CRsBlockTable& blocks) {
+CCs200Exercise ReadRide(const CByteView& b, const CBlockTable& blocks) {
     CCs200Exercise x;
     x.user = ReadUser(b + 105, b + 110);
     x.length = BcdDurationClock(b + 114);
@@ -195,28 +181,18 @@ RsKind KindOf(const CReceivedBytes& b) {
 }  // namespace
 
 void CSonicLinkData::DecodeRS200() {
-    m_bValid = 0;
-    m_strHrm.clear();
-    m_strHrmCompat.clear();
-    m_strCsv.clear();
-
+    BeginDecoding();
     const CReceivedBytes& b = m_bytes;
-    if (b.GetSize() <= 20 || !HasPreamble(b) || b[5] != 0x55 || b[6] != 1) return;
+    if (!HasStreamHead(b) || b[6] != 1) return;
 
     // Every fixed position is read through this view, so a stream cut short reads zeros there.
     const CByteView at(b, 0);
     const int blockCount = at[8];
-    CRsBlockTable blocks;
-    blocks.bytes = &b;
-    if (blockCount > kMaxBlocks) {
-        Append(m_strHrm, "Internal Buffer too small (", blockCount, " Blocks)!\r\n");
-    }
+    CBlockTable blocks(b);
+    if (blockCount > kMaxBlocks) AppendBufferTooSmall(m_strHrm, blockCount);
     const unsigned stored = 256u * static_cast<unsigned>(at[11]) + static_cast<unsigned>(at[12]);
     const unsigned computed = BlockCrc16(b, 5, 6);
-    if (stored != computed) {
-        Append(m_strHrm, "CRC Error Block 0: BlockCRC: ", Hex4(stored),
-               ", expected: ", Hex4(computed), "\r\n");
-    }
+    if (stored != computed) AppendBlockCrcError(m_strHrm, 0, stored, computed);
     if (blockCount <= kMaxBlocks) blocks = ScanBlocks(b, blockCount);
 
     const CRsTexts texts{m_strHrm, m_strHrmCompat, m_strCsv};

@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "decoders/block_table.h"
 #include "decoders/s410_exercise.h"
 #include "decoders/stream_values.h"
 #include "decoders/text_append.h"
@@ -10,23 +11,9 @@
 
 namespace {
 
-constexpr int kMaxBlocks = 20;
 constexpr int kFirstBlockAt = 13;
 constexpr int kLapBytesPerBlock = 60;
 constexpr int kLongSeries = 60;  // a longer series takes two blocks
-
-// Where the blocks of a checked stream start and how much data each holds.
-struct CBlockTable {
-    const CReceivedBytes* bytes = nullptr;
-    int count = 0;
-    std::ptrdiff_t start[kMaxBlocks] = {};
-    int len[kMaxBlocks] = {};
-
-    bool Present(int k) const { return k >= 0 && k < count; }
-    // The data of block k; a block that is not in the stream reads as zeros.
-    CByteView Data(int k) const { return Present(k) ? CByteView(*bytes, start[k]) : CByteView(); }
-    int Length(int k) const { return Present(k) ? len[k] : 0; }
-};
 
 CExerciseSummary ReadSummary(const CByteView& q) {
     CExerciseSummary s;
@@ -76,24 +63,19 @@ int ReadSeries(const CBlockTable& blocks, int block, int samples, int scale, std
 }  // namespace
 
 void CSonicLinkData::DecodeS410() {
-    m_bValid = 0;
-    m_strHrm.clear();
-    m_strHrmCompat.clear();
-    m_strCsv.clear();
-
+    BeginDecoding();
     const CReceivedBytes& b = m_bytes;
     const std::ptrdiff_t count = b.GetSize();
-    if (count <= 20 || !HasPreamble(b) || b[5] != 0x55) {
+    if (!HasStreamHead(b)) {
         m_strHrm = "\r\ninvalid Data Header\r\n";
         return;
     }
 
-    CBlockTable blocks;
-    blocks.bytes = &b;
+    CBlockTable blocks(b);
     const int nb = b[8];
     bool error = false;
     if (nb > kMaxBlocks) {
-        Append(m_strHrm, "Internal Buffer too small (", nb, " Blocks)!\r\n");
+        AppendBufferTooSmall(m_strHrm, nb);
         error = true;
     }
     std::ptrdiff_t pos = kFirstBlockAt;
@@ -102,26 +84,25 @@ void CSonicLinkData::DecodeS410() {
             error = true;
             break;
         }
-        blocks.start[k] = pos + 3;
-        blocks.len[k] = b[pos + 2];
-        pos += 3 + blocks.len[k];
+        const int len = b[pos + 2];
+        const std::ptrdiff_t blockAt = pos;
+        pos += 3 + len;
         if (pos + 2 > count) {  // both checksum bytes must have arrived
             error = true;
             break;
         }
         const unsigned stored = 256u * b[pos] + b[pos + 1];
-        const unsigned computed = BlockCrc16(b, blocks.start[k] - 3, blocks.len[k] + 3);
+        const unsigned computed = BlockCrc16(b, blockAt, len + 3);
         if (stored != computed) {
-            Append(m_strHrm, "CRC Error Block ", b[blocks.start[k] - 2], ": BlockCRC: ", Hex4(stored),
-                   ", expected: ", Hex4(computed), "\r\n");
+            AppendBlockCrcError(m_strHrm, b[blockAt + 1], stored, computed);
             error = true;
         }
         pos += 2;
-        blocks.count = k + 1;
+        blocks.Add(blockAt + 3, len);
     }
     long long sum = 0;
     if (!error) {
-        for (int k = 0; k < nb; ++k) sum += blocks.len[k];
+        for (int k = 0; k < nb; ++k) sum += blocks.Length(k);
     }
     if (sum != 256 * b[10] + b[9]) {
         m_strHrm += "Length Check failed!\r\n";

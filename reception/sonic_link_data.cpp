@@ -41,6 +41,11 @@ void CSonicLinkData::ClearReports() {
     m_strCsv.clear();
 }
 
+void CSonicLinkData::BeginDecoding() {
+    m_bValid = 0;
+    ClearReports();
+}
+
 void CSonicLinkData::DecodeExercises() {
     const WatchModelInfo* model = FindWatchModel(m_nWatchModel);
     if (model && model->decode) {

@@ -85,4 +85,6 @@ public:
 
 private:
     void ClearReports();
+    // The start of every decoding run: nothing valid, three empty texts.
+    void BeginDecoding();
 };

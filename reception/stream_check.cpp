@@ -48,6 +48,10 @@ bool HasPreamble(const CReceivedBytes& bytes) {
     return true;
 }
 
+bool HasStreamHead(const CReceivedBytes& bytes) {
+    return bytes.GetSize() > 20 && HasPreamble(bytes) && bytes[5] == 0x55;
+}
+
 bool FindStreamHead(const CReceivedBytes& bytes, int watchModel, std::ptrdiff_t* expected) {
     if (!HasPreamble(bytes)) return false;
     const std::ptrdiff_t count = bytes.GetSize();

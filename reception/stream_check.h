@@ -28,3 +28,7 @@ int DetectWatchModel(const CReceivedBytes& bytes);
 
 // The five 0xAA bytes that open every transfer.
 bool HasPreamble(const CReceivedBytes& bytes);
+
+// What every decoder asks of a transfer before anything else: more than 20 bytes, the
+// preamble and the 0x55 start mark.
+bool HasStreamHead(const CReceivedBytes& bytes);
