@@ -9,16 +9,12 @@
 #include "reception/sonic_link_data.h"
 #include "support/coach_stream_builder.h"
 #include "support/golden.h"
-#include "support/run_process.h"
+#include "support/cli_support.h"
 
 using namespace testing_streams;
 using golden::LineStartingWith;
 
 namespace {
-
-ProcessResult Cli(const std::vector<std::string>& args, const std::vector<std::string>& env = {}) {
-    return RunProcess(ZENDRIK_CLI_PATH, args, env);
-}
 
 CoachValues Intervals() {
     CoachValues v;
@@ -39,24 +35,6 @@ std::string YearOf(int month) {
                                                                                          : year);
 }
 
-struct Texts {
-    std::string m_strHrm;
-    std::string m_strCsv;
-};
-
-// What the program itself makes of the bytes, decoded in-process.
-Texts Decoded(const std::vector<std::uint8_t>& bytes) {
-    CSonicLinkData data;
-    data.m_bytes = ToReceived(bytes);
-    data.DetectModelAndDecode();
-    return {data.m_strHrm, data.m_strCsv};
-}
-
-std::string Replaced(std::string text, char separator) {
-    std::replace(text.begin(), text.end(), '\t', separator);
-    return text;
-}
-
 }  // namespace
 
 TEST(CliCoach, DumpGivesTheCoachReportWhateverModelIsChosen) {
@@ -66,7 +44,7 @@ TEST(CliCoach, DumpGivesTheCoachReportWhateverModelIsChosen) {
 
     ProcessResult hrm = Cli({dump});
     ASSERT_EQ(hrm.exitCode, 0) << hrm.err;
-    EXPECT_EQ(hrm.out, expected.m_strHrm);
+    EXPECT_EQ(hrm.out, expected.hrm);
     EXPECT_EQ(LineStartingWith(hrm.out, "Monitor="), "Monitor=7\r\n");
     EXPECT_EQ(LineStartingWith(hrm.out, "Date="), "Date=" + YearOf(3) + "0305\r\n");
     EXPECT_NE(hrm.out.find("0\t0\t0\r\n12\t34\r\n\r\n[Note]\r\n"), std::string::npos);
@@ -74,11 +52,11 @@ TEST(CliCoach, DumpGivesTheCoachReportWhateverModelIsChosen) {
         hrm.out.ends_with("[HRData]\r\n110\r\n115\r\n118\r\n121\r\n125\r\n130\r\n135\r\n"
                           "138\r\n142\r\n145\r\n150\r\n155\r\n158\r\n\r\n"));
     // The stream head names the Coach, so the chosen model does not count for a dump.
-    EXPECT_EQ(Cli({"--model", "1", dump}).out, expected.m_strHrm);
-    EXPECT_EQ(Cli({"--model", "4", dump}).out, expected.m_strHrm);
+    EXPECT_EQ(Cli({"--model", "1", dump}).out, expected.hrm);
+    EXPECT_EQ(Cli({"--model", "4", dump}).out, expected.hrm);
 
     ProcessResult csv = Cli({"--format", "csv", dump});
-    EXPECT_EQ(csv.out, Replaced(expected.m_strCsv, ';'));
+    EXPECT_EQ(csv.out, Replaced(expected.csv, ';'));
     EXPECT_EQ(LineStartingWith(csv.out, "[Laps]"), "[Laps];Time;EndHR;MinHR;AvgHR;MaxHR\r\n");
     EXPECT_EQ(LineStartingWith(csv.out, "2;"), "2;00:06:30.0;130;135;146;159\r\n");
 
@@ -103,9 +81,9 @@ TEST(CliCoach, SynthesizedRecordingDecodesWithTheCoachBitTiming) {
     EXPECT_EQ(bytes.out, ReadFile(dump));
     ProcessResult hrm = Cli({"--model", "2", wav});
     EXPECT_EQ(hrm.exitCode, 0) << hrm.err;
-    EXPECT_EQ(hrm.out, Decoded(stream.bytes).m_strHrm);
+    EXPECT_EQ(hrm.out, Decoded(stream.bytes).hrm);
     ProcessResult csv = Cli({"--model", "2", "--format", "csv", wav});
-    EXPECT_EQ(csv.out, Replaced(Decoded(stream.bytes).m_strCsv, ';'));
+    EXPECT_EQ(csv.out, Replaced(Decoded(stream.bytes).csv, ';'));
 
     // At the bit period of the other watches the same sound gives other bytes.
     EXPECT_NE(Cli({"--model", "1", "--format", "sld", wav}).out, ReadFile(dump));
@@ -118,7 +96,7 @@ TEST(CliCoach, BrokenTransfersExitThreeWithTheirErrorLines) {
     EXPECT_EQ(result.exitCode, 3);
     EXPECT_EQ(result.out, "");
     EXPECT_EQ(result.err.rfind("CRC Error Block 5: BlockCRC: ", 0), 0u) << result.err;
-    EXPECT_EQ(result.err, Decoded(crc.bytes).m_strHrm);
+    EXPECT_EQ(result.err, Decoded(crc.bytes).hrm);
 
     // Block errors without a message: nothing on either stream, and still a failure.
     Stream renumbered = BuildCoachStream(Intervals());

@@ -5,16 +5,12 @@
 #include <algorithm>
 
 #include "reception/sonic_link_data.h"
-#include "support/run_process.h"
+#include "support/cli_support.h"
 #include "support/rs200_stream_builder.h"
 
 using namespace testing_streams;
 
 namespace {
-
-ProcessResult Cli(const std::vector<std::string>& args, const std::vector<std::string>& env = {}) {
-    return RunProcess(ZENDRIK_CLI_PATH, args, env);
-}
 
 RunValues LongRun() {
     RunValues v;
@@ -32,25 +28,6 @@ RideValues ShortRide() {
     return v;
 }
 
-struct Texts {
-    std::string hrm;
-    std::string compat;
-    std::string csv;
-};
-
-// What the program itself makes of the bytes, decoded in-process.
-Texts Decoded(const std::vector<std::uint8_t>& bytes) {
-    CSonicLinkData data;
-    data.m_bytes = ToReceived(bytes);
-    data.DetectModelAndDecode();
-    return {data.m_strHrm, data.m_strHrmCompat, data.m_strCsv};
-}
-
-std::string Semicolons(std::string text) {
-    std::replace(text.begin(), text.end(), '\t', ';');
-    return text;
-}
-
 void ExpectAllFormats(const std::string& input, const Texts& expected,
                       const std::vector<std::string>& model = {}) {
     auto run = [&](const std::string& format) {
@@ -62,7 +39,7 @@ void ExpectAllFormats(const std::string& input, const Texts& expected,
     };
     EXPECT_EQ(run("hrm"), expected.hrm);
     EXPECT_EQ(run("hrm-compat"), expected.compat);
-    EXPECT_EQ(run("csv"), Semicolons(expected.csv));
+    EXPECT_EQ(run("csv"), Replaced(expected.csv, ';'));
 }
 
 }  // namespace
@@ -104,7 +81,7 @@ TEST(Rs200Cli, SoundHeadIsEnoughForAValidReport) {
     EXPECT_EQ(hrm.exitCode, 0);
     EXPECT_EQ(hrm.out.rfind("CRC Error Block 0: BlockCRC: 1234, expected: ", 0), 0u) << hrm.out;
     EXPECT_EQ(Cli({"--format", "hrm-compat", dump}).out, Decoded(bytes).compat);
-    EXPECT_EQ(Cli({"--format", "csv", dump}).out, Semicolons(Decoded(bytes).csv));
+    EXPECT_EQ(Cli({"--format", "csv", dump}).out, Replaced(Decoded(bytes).csv, ';'));
     EXPECT_EQ(Decoded(bytes).csv.rfind("CRC Error Block 0: BlockCRC: 1234", 0), 0u);
 
     // Twenty bytes name the model but carry no report: nothing that could be saved.

@@ -8,16 +8,12 @@
 #include "reception/modulator.h"
 #include "reception/sonic_link_data.h"
 #include "reception/wave_writer.h"
-#include "support/run_process.h"
+#include "support/cli_support.h"
 #include "support/s410_stream_builder.h"
 
 using namespace testing_streams;
 
 namespace {
-
-ProcessResult Cli(const std::vector<std::string>& args, const std::vector<std::string>& env = {}) {
-    return RunProcess(ZENDRIK_CLI_PATH, args, env);
-}
 
 S410Values Ride() {
     S410Values v;
@@ -34,24 +30,6 @@ S410Values Ride() {
     return v;
 }
 
-struct Texts {
-    std::string m_strHrm;
-    std::string m_strCsv;
-};
-
-// What the program itself makes of the bytes, decoded in-process.
-Texts Decoded(const std::vector<std::uint8_t>& bytes) {
-    CSonicLinkData data;
-    data.m_bytes = ToReceived(bytes);
-    data.DetectModelAndDecode();
-    return {data.m_strHrm, data.m_strCsv};
-}
-
-std::string Replaced(std::string text, char separator) {
-    std::replace(text.begin(), text.end(), '\t', separator);
-    return text;
-}
-
 }  // namespace
 
 TEST(Cli, DumpGivesTheReportTextsByteForByte) {
@@ -61,13 +39,13 @@ TEST(Cli, DumpGivesTheReportTextsByteForByte) {
 
     ProcessResult hrm = Cli({dump});
     EXPECT_EQ(hrm.exitCode, 0) << hrm.err;
-    EXPECT_EQ(hrm.out, expected.m_strHrm);
+    EXPECT_EQ(hrm.out, expected.hrm);
     EXPECT_TRUE(hrm.err.empty());
 
-    EXPECT_EQ(Cli({"--format", "csv", dump}).out, Replaced(expected.m_strCsv, ';'));
+    EXPECT_EQ(Cli({"--format", "csv", dump}).out, Replaced(expected.csv, ';'));
     EXPECT_EQ(Cli({"--format=csv", "--csv-separator", "comma", dump}).out,
-              Replaced(expected.m_strCsv, ','));
-    EXPECT_EQ(Cli({"--format", "csv", "--csv-separator", "tab", dump}).out, expected.m_strCsv);
+              Replaced(expected.csv, ','));
+    EXPECT_EQ(Cli({"--format", "csv", "--csv-separator", "tab", dump}).out, expected.csv);
     EXPECT_EQ(Cli({"--format", "sld", dump}).out, ReadFile(dump));
 
     // The S410/S510 has no compatible form: a valid, empty text.
@@ -83,9 +61,9 @@ TEST(Cli, SynthesizedRecordingDecodesLikeItsDump) {
     ASSERT_EQ(Cli({"--synthesize", wav, dump}).exitCode, 0);
 
     EXPECT_EQ(Cli({"--format", "sld", wav}).out, ReadFile(dump));
-    EXPECT_EQ(Cli({wav}).out, Decoded(stream.bytes).m_strHrm);
+    EXPECT_EQ(Cli({wav}).out, Decoded(stream.bytes).hrm);
     // The model chosen for a recording only sets the bit timing for an S410/S510 stream.
-    EXPECT_EQ(Cli({"--model", "3", wav}).out, Decoded(stream.bytes).m_strHrm);
+    EXPECT_EQ(Cli({"--model", "3", wav}).out, Decoded(stream.bytes).hrm);
 }
 
 TEST(Cli, ValueFormatOptionsRenderTheCsvText) {
@@ -111,7 +89,7 @@ TEST(Cli, ValueFormatOptionsRenderTheCsvText) {
     regional = Cli({"--format", "csv", "--value-format", "regional", dump}, american);
     EXPECT_NE(regional.out.find("Date;05/03/2006\r\n"), std::string::npos) << regional.out;
     EXPECT_NE(regional.out.find("StartTime;07:30:15.0\r\n"), std::string::npos);
-    EXPECT_EQ(Cli({dump}, german).out, Decoded(stream.bytes).m_strHrm);
+    EXPECT_EQ(Cli({dump}, german).out, Decoded(stream.bytes).hrm);
 }
 
 TEST(Cli, BrokenTransferExitsThreeWithTheErrorLinesOnly) {
@@ -124,7 +102,7 @@ TEST(Cli, BrokenTransferExitsThreeWithTheErrorLinesOnly) {
     ProcessResult result = Cli({"-o", target, dump});
     EXPECT_EQ(result.exitCode, 3);
     EXPECT_EQ(result.out, "");
-    EXPECT_EQ(result.err, Decoded(stream.bytes).m_strHrm);
+    EXPECT_EQ(result.err, Decoded(stream.bytes).hrm);
     EXPECT_EQ(result.err.rfind("CRC Error Block 3: BlockCRC: ", 0), 0u) << result.err;
     EXPECT_FALSE(std::filesystem::exists(target));
 }
@@ -173,7 +151,7 @@ TEST(Cli, OutputFileHoldsExactlyTheReport) {
     ProcessResult result = Cli({"--format", "csv", "-o", target, dump});
     EXPECT_EQ(result.exitCode, 0);
     EXPECT_EQ(result.out, "");
-    EXPECT_EQ(ReadFile(target), Replaced(Decoded(stream.bytes).m_strCsv, ';'));
+    EXPECT_EQ(ReadFile(target), Replaced(Decoded(stream.bytes).csv, ';'));
     EXPECT_EQ(Cli({"-o", TempPath("no-such-dir/x.hrm"), dump}).exitCode, 1);
 }
 
