@@ -33,7 +33,7 @@ CReportView::CReportView(Settings& settings, QWidget* parent) : QWidget(parent),
     setFocusPolicy(Qt::StrongFocus);
     setAcceptDrops(true);
     // The reception threads run for as long as the view; between readings they sit idle.
-    m_recorder = std::make_unique<CRecordSound>(44100, CaptureDeviceFactory(), [this](const QString& text) {
+    m_recorder = std::make_unique<CRecordSound>(44100, CaptureDeviceFactory(), this, [this](const QString& text) {
         UserPrompts().Tell(window(), QMessageBox::NoIcon, QString::fromLatin1(kProductTitle), text);
     });
     m_recorder->StartThread();

@@ -88,9 +88,11 @@ int RunMicrophone(const CCliOptions& o, std::ostream& out, std::ostream& err) {
     data.m_nWatchModel = o.watchModel;
     int handedOver = 0;
     CHeadlessReading::Outcome outcome;
+    // Errors after the reading has ended (stopping, closing) are only told, once the threads
+    // have gone.
+    QObject errorContext;
     {
-        // Errors after the reading has ended (stopping, closing) are only told.
-        CRecordSound recorder(44100, CaptureDeviceFactory(),
+        CRecordSound recorder(44100, CaptureDeviceFactory(), &errorContext,
                               [&err](const QString& text) { err << "zendrik-cli: " << text.toStdString() << "\n"; });
         recorder.StartThread();
         data.m_pRecorder = &recorder;

@@ -16,8 +16,10 @@ constexpr unsigned long kThreadEndMs = 5000;
 
 }  // namespace
 
-CRecordSound::CRecordSound(int sampleRate, CCaptureDeviceFactory makeDevice, ErrorSink appErrors)
+CRecordSound::CRecordSound(int sampleRate, CCaptureDeviceFactory makeDevice, QObject* errorContext,
+                           ErrorSink appErrors)
     : m_makeDevice(std::move(makeDevice)),
+      m_errorContext(errorContext),
       m_appErrors(std::move(appErrors)),
       m_sampleRate(sampleRate),
       m_decoder(std::make_unique<CDecodeSound>()) {
@@ -26,9 +28,13 @@ CRecordSound::CRecordSound(int sampleRate, CCaptureDeviceFactory makeDevice, Err
 
 CRecordSound::~CRecordSound() {
     if (isRunning()) {
+        // The capture thread ends the decode thread itself, and its way out is bounded by our
+        // own waits (the stop settling, the decode thread's end); only then may it go.
         PostMessage(WM_REC_QUIT);
-        WaitForEnd(kThreadEndMs);
+        wait();
+        return;
     }
+    // The capture thread never ran: the decode thread is ours to end.
     if (m_decoder && m_decoder->isRunning()) {
         m_decoder->PostMessage(WM_DEC_QUIT);
         if (!m_decoder->WaitForEnd(kThreadEndMs)) (void)m_decoder.release();  // cannot be freed
@@ -162,9 +168,8 @@ void CRecordSound::ReportError(const char* step, const CDeviceResult& result) {
                                   result.text.left(256));
     if (DialogAlive()) {
         m_dialog->DeviceError(text);
-    } else if (m_appErrors && QCoreApplication::instance()) {
-        // No dialog to own the message: the application shows it, on its own thread.
-        QMetaObject::invokeMethod(QCoreApplication::instance(), [sink = m_appErrors, text] { sink(text); },
-                                  Qt::QueuedConnection);
+    } else if (m_appErrors && m_errorContext) {
+        // No dialog to own the message: whoever started the threads shows it, in its own thread.
+        QMetaObject::invokeMethod(m_errorContext, [sink = m_appErrors, text] { sink(text); }, Qt::QueuedConnection);
     }
 }

@@ -19,7 +19,10 @@ public:
     using ErrorSink = std::function<void(const QString&)>;
 
     // Starts the decode thread at once; the capture thread itself starts with StartThread().
-    CRecordSound(int sampleRate, CCaptureDeviceFactory makeDevice, ErrorSink appErrors);
+    // `appErrors` is called in the thread of `errorContext`, and only while that object
+    // lives: an error still on its way when the context goes is dropped with it. The context
+    // must outlive this object.
+    CRecordSound(int sampleRate, CCaptureDeviceFactory makeDevice, QObject* errorContext, ErrorSink appErrors);
     ~CRecordSound() override;
 
     // Starts a reading for `channel` (none: the decode thread is prepared, nothing is captured).
@@ -41,6 +44,7 @@ private:
     bool DialogAlive() const;
 
     CCaptureDeviceFactory m_makeDevice;
+    QObject* m_errorContext;
     ErrorSink m_appErrors;
     std::unique_ptr<CCaptureDevice> m_device;
     std::atomic<int> m_sampleRate;

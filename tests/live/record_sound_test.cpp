@@ -48,15 +48,17 @@ std::vector<std::uint8_t> Transfer() {
     return BuildS410Stream(v).bytes;
 }
 
+// Members go in reverse order: the threads end before the dialog and the error owner do.
 struct Reception {
     std::shared_ptr<CDeviceScript> script = std::make_shared<CDeviceScript>();
+    QObject errorContext;
     std::vector<QString> appErrors;
-    std::unique_ptr<CRecordSound> recorder;
     CRecordedTarget target;
+    std::unique_ptr<CRecordSound> recorder;
     std::shared_ptr<CReadingChannel> channel;
 
     void Begin(int model = 1) {
-        recorder = std::make_unique<CRecordSound>(44100, ScriptedDevices(script),
+        recorder = std::make_unique<CRecordSound>(44100, ScriptedDevices(script), &errorContext,
                                                   [this](const QString& text) { appErrors.push_back(text); });
         recorder->StartThread();
         channel = CReadingChannel::Open(&target, &target);
@@ -141,6 +143,26 @@ TEST(RecordSound, DeviceErrorsReachTheDialogOrTheApplication) {
         const auto steps = r.script->Steps();
         EXPECT_EQ(std::count(steps.begin(), steps.end(), "reset"), 0);
     }
+}
+
+TEST(RecordSound, ErrorsStillOnTheirWayToAnOwnerThatHasGoneAreDropped) {
+    // A device that will not stop fails again when the threads end; that report is queued
+    // for the owner, which is gone by the time the user-interface thread handles events.
+    auto r = std::make_unique<Reception>();
+    r->script->stopResult = {0xABC, "stuck"};
+    r->script->intervalMs = 1000;
+    r->Begin();
+    ASSERT_TRUE(RunUntil([&] {
+        const auto steps = r->script->Steps();
+        return std::find(steps.begin(), steps.end(), "start") != steps.end();
+    }));
+    r->EndReading();
+    r->recorder.reset();
+    const auto steps = r->script->Steps();
+    ASSERT_EQ(std::count(steps.begin(), steps.end(), "stop"), 2);  // two failures, both queued
+    r.reset();
+    QCoreApplication::processEvents();
+    QCoreApplication::sendPostedEvents();
 }
 
 TEST(RecordSound, EmptyBlockUpdatesTheLevelButPassesNoSamples) {
