@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <limits>
 #include <string>
 
 #include "decoders/stream_values.h"
@@ -23,13 +24,18 @@ public:
         ++m_count;
     }
 
+    // Where the transfer's last block ends. Whatever follows it (noise a live reception caught
+    // after the transfer, junk appended to a dump) is not part of the transfer, and a layout
+    // position that runs past the last block reads zeros there instead.
+    void EndsAt(std::ptrdiff_t end) { m_end = end; }
+
     // Blocks 0 .. Count()-1 were found.
     int Count() const { return m_count; }
     bool Present(std::ptrdiff_t k) const { return k >= 0 && k < m_count; }
     // The data of block k; a block that was not found reads as all zeros (never as the bytes at
     // the start of the stream, and never past the table).
     CByteView Data(std::ptrdiff_t k) const {
-        return Present(k) ? CByteView(*m_bytes, m_start[k]) : CByteView();
+        return Present(k) ? CByteView(*m_bytes, m_start[k], m_end) : CByteView();
     }
     std::ptrdiff_t Start(std::ptrdiff_t k) const { return Present(k) ? m_start[k] : 0; }
     int Length(std::ptrdiff_t k) const { return Present(k) ? m_length[k] : 0; }
@@ -39,6 +45,7 @@ private:
     std::ptrdiff_t m_start[kMaxBlocks] = {};
     int m_length[kMaxBlocks] = {};
     int m_count = 0;
+    std::ptrdiff_t m_end = std::numeric_limits<std::ptrdiff_t>::max();
 };
 
 // "Internal Buffer too small (%d Blocks)!\r\n"

@@ -80,6 +80,7 @@ void CSonicLinkData::DecodeCoach() {
         blocks.Add(pos + 3);
         pos += len;
     }
+    blocks.EndsAt(pos);
     if (error) {
         m_strCsv = m_strHrm;
         return;

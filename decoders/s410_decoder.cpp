@@ -100,6 +100,7 @@ void CSonicLinkData::DecodeS410() {
         pos += 2;
         blocks.Add(blockAt + 3, len);
     }
+    blocks.EndsAt(pos);
     long long sum = 0;
     if (!error) {
         for (int k = 0; k < nb; ++k) sum += blocks.Length(k);

@@ -2,18 +2,25 @@
 #pragma once
 
 #include <cstddef>
+#include <limits>
 
 #include "decoders/report_conventions.h"
 #include "reception/received_bytes.h"
 
 // A window onto the stream from a base position; a window onto a block that is not in the
-// stream reads as all zeros, as do positions past the received bytes.
+// stream reads as all zeros, as do positions past the received bytes and, when the window has
+// an end, positions from that end on.
 class CByteView {
 public:
     CByteView() = default;
-    CByteView(const CReceivedBytes& bytes, std::ptrdiff_t base) : m_bytes(&bytes), m_base(base) {}
+    CByteView(const CReceivedBytes& bytes, std::ptrdiff_t base,
+              std::ptrdiff_t end = std::numeric_limits<std::ptrdiff_t>::max())
+        : m_bytes(&bytes), m_base(base), m_end(end) {}
 
-    int operator[](std::ptrdiff_t offset) const { return m_bytes ? m_bytes->At(m_base + offset) : 0; }
+    int operator[](std::ptrdiff_t offset) const {
+        const std::ptrdiff_t at = m_base + offset;
+        return (m_bytes && at < m_end) ? m_bytes->At(at) : 0;
+    }
     CByteView operator+(std::ptrdiff_t offset) const {
         CByteView moved = *this;
         moved.m_base += offset;
@@ -23,6 +30,7 @@ public:
 private:
     const CReceivedBytes* m_bytes = nullptr;
     std::ptrdiff_t m_base = 0;
+    std::ptrdiff_t m_end = std::numeric_limits<std::ptrdiff_t>::max();
 };
 
 // k BCD bytes, least significant first.
