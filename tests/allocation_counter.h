@@ -1,0 +1,28 @@
+// Counts what the program asks of the heap through operator new, so tests can bound the memory
+// and the allocation work an input costs without looking at the clock. Linked only into the
+// resource-bound tests, which replace the global operator new for it.
+#pragma once
+
+#include <cstddef>
+
+struct CAllocationTotals {
+    std::size_t calls = 0;  // operator new calls
+    std::size_t bytes = 0;  // bytes asked for, in all
+    std::size_t peak = 0;   // highest heap use above the level at the start
+};
+
+// Measures the allocations of the current thread from construction to Totals().
+class CAllocationCounter {
+public:
+    CAllocationCounter();
+    ~CAllocationCounter();
+    CAllocationCounter(const CAllocationCounter&) = delete;
+    CAllocationCounter& operator=(const CAllocationCounter&) = delete;
+
+    CAllocationTotals Totals() const;
+
+private:
+    std::size_t m_callsAtStart;
+    std::size_t m_bytesAtStart;
+    std::ptrdiff_t m_liveAtStart;
+};
