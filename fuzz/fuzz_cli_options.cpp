@@ -1,0 +1,94 @@
+// Any command line: the input split at NUL bytes into arguments. A parse either fails with a
+// reason or gives options that hang together, and those options written out again as a
+// command line parse to the same options.
+#include <string>
+#include <vector>
+
+#include "cli/cli_options.h"
+#include "fuzz_support.h"
+
+namespace {
+
+bool SameOptions(const CCliOptions& a, const CCliOptions& b) {
+    return a.input == b.input && a.watchModel == b.watchModel && a.format == b.format &&
+           a.csvSeparator == b.csvSeparator && a.valueFormat == b.valueFormat &&
+           a.decimal == b.decimal && a.time == b.time && a.date == b.date &&
+           a.noTenths == b.noTenths && a.outputPath == b.outputPath &&
+           a.synthesizePath == b.synthesizePath && a.microphone == b.microphone &&
+           a.seconds == b.seconds && a.help == b.help && a.version == b.version;
+}
+
+// The options as one canonical command line.
+std::vector<std::string> Arguments(const CCliOptions& o) {
+    static const char* const kFormats[] = {"hrm", "hrm-compat", "csv", "sld"};
+    static const char* const kValueFormats[] = {"hrm", "custom", "regional"};
+    std::vector<std::string> args = {
+        "--model=" + std::to_string(o.watchModel),
+        std::string("--format=") + kFormats[static_cast<int>(o.format)],
+        std::string("--csv-separator=") +
+            (o.csvSeparator == ';' ? "semicolon" : o.csvSeparator == ',' ? "comma" : "tab"),
+        std::string("--value-format=") + kValueFormats[static_cast<int>(o.valueFormat)],
+        "--seconds=" + std::to_string(o.seconds),
+    };
+    if (o.decimal) args.push_back(std::string("--decimal=") + *o.decimal);
+    if (o.time) args.push_back(std::string("--time=") + *o.time);
+    if (o.date) args.push_back(std::string("--date=") + *o.date);
+    if (o.noTenths) args.push_back("--no-tenths");
+    if (o.microphone) args.push_back("--microphone");
+    if (o.outputPath) args.push_back("--output=" + *o.outputPath);
+    if (o.synthesizePath) args.push_back("--synthesize=" + *o.synthesizePath);
+    if (!o.input.empty()) {
+        args.push_back("--");
+        args.push_back(o.input);
+    }
+    return args;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    std::vector<std::string> args;
+    std::string current;
+    for (std::size_t i = 0; i < size; ++i) {
+        if (data[i] == 0) {
+            args.push_back(current);
+            current.clear();
+        } else {
+            current.push_back(static_cast<char>(data[i]));
+        }
+    }
+    if (size > 0) args.push_back(current);
+
+    const CParseResult parsed = ParseCliOptions(args);
+    if (!parsed.ok) {
+        fuzzing::Require(!parsed.error.empty(), "a failed parse says why");
+        return 0;
+    }
+    fuzzing::Require(parsed.error.empty(), "a good parse has no complaint");
+    const CCliOptions& o = parsed.options;
+    fuzzing::Require(o.watchModel >= 1 && o.watchModel <= 4, "model code 1-4");
+    fuzzing::Require(o.seconds >= 1 && o.seconds <= 86400, "seconds 1-86400");
+    fuzzing::Require(o.csvSeparator == ';' || o.csvSeparator == ',' || o.csvSeparator == '\t',
+                     "a CSV separator the save command knows");
+    for (const std::optional<char>& c : {o.decimal, o.time, o.date}) {
+        fuzzing::Require(!c || *c != '\0', "a custom separator is a character");
+    }
+    fuzzing::Require(!o.outputPath || !o.outputPath->empty(), "an output file has a name");
+    fuzzing::Require(!o.synthesizePath || !o.synthesizePath->empty(), "a recording to write has a name");
+    if (o.help || o.version) return 0;
+
+    fuzzing::Require(o.microphone ? o.input.empty() && !o.synthesizePath : !o.input.empty(),
+                     "a file to read or the microphone, not both");
+    const bool customChars = o.decimal || o.time || o.date;
+    fuzzing::Require(!customChars || o.valueFormat == ValueFormatChoice::Custom,
+                     "custom separators only with the custom value format");
+    if (o.valueFormat == ValueFormatChoice::Custom && o.format == OutputFormat::Csv) {
+        for (const std::optional<char>& c : {o.decimal, o.time, o.date}) {
+            fuzzing::Require(!c || *c != o.csvSeparator, "a custom separator differs from the CSV one");
+        }
+    }
+
+    const CParseResult again = ParseCliOptions(Arguments(o));
+    fuzzing::Require(again.ok && SameOptions(again.options, o), "options written out parse the same");
+    return 0;
+}

@@ -1,0 +1,207 @@
+// Any byte stream through any model decoder, under any value separators. The first input bytes
+// choose the decoder, the separators and the tenths flag, and whether the block frames and
+// checksums are made right first (so that mutated exercise data reaches the report writers
+// instead of stopping at a checksum).
+#include <string>
+#include <vector>
+
+#include "fuzz_support.h"
+#include "reception/sonic_link_data.h"
+#include "reception/stream_check.h"
+#include "reception/watch_models.h"
+
+namespace {
+
+// The largest report a stream can make is a few tens of kilobytes (255 laps); a text beyond
+// this means something runs away with the stream length.
+constexpr std::size_t kMaxReportBytes = 1 << 20;
+
+char Separator(std::uint8_t choice) {
+    // 0 is "no separator"; every other choice is a printable character, as a user could type.
+    return choice == 0 ? '\0' : static_cast<char>(0x20 + choice % 95);
+}
+
+void PutCrc(std::vector<std::uint8_t>& b, std::size_t at, std::uint16_t crc, bool highFirst) {
+    b[at] = static_cast<std::uint8_t>(highFirst ? crc >> 8 : crc & 0xFF);
+    b[at + 1] = static_cast<std::uint8_t>(highFirst ? crc & 0xFF : crc >> 8);
+}
+
+// Gives each block that has fully arrived its mark, number and a right checksum, and the head
+// the right total length, in the framing of the model.
+void FrameBlocks(std::vector<std::uint8_t>& b, int model) {
+    const std::size_t count = b.size();
+    if (count <= 13) return;
+    const int blocks = std::min<int>(b[8], 20);
+    switch (LayoutOf(model)) {
+        case StreamLayout::S410Blocks: {
+            std::size_t pos = 13;
+            unsigned total = 0;
+            for (int k = 0; k < blocks && pos + 3 <= count; ++k) {
+                b[pos] = 0x55;
+                b[pos + 1] = static_cast<std::uint8_t>(k + 1);
+                const std::size_t len = b[pos + 2];
+                if (pos + 5 + len > count) break;
+                PutCrc(b, pos + 3 + len, BlockCrc16(b.data() + pos, len + 3), true);
+                total += static_cast<unsigned>(len);
+                pos += len + 5;
+            }
+            b[9] = static_cast<std::uint8_t>(total & 0xFF);
+            b[10] = static_cast<std::uint8_t>(total >> 8);
+            break;
+        }
+        case StreamLayout::CoachBlocks: {
+            std::size_t pos = 11;
+            for (int k = 0; k < blocks && pos + 3 <= count; ++k) {
+                b[pos] = 0x55;
+                b[pos + 1] = static_cast<std::uint8_t>(k + 1);
+                const std::size_t len = b[pos + 2];
+                if (len < 5 || pos + len > count) break;
+                PutCrc(b, pos + len - 2, BlockCrc16(b.data() + pos, len - 2), false);
+                pos += len;
+            }
+            break;
+        }
+        case StreamLayout::RS200Blocks: {
+            for (int k = 0; k < blocks; ++k) {
+                const std::size_t h = 13 + 255 * static_cast<std::size_t>(k);
+                if (h + 2 > count) break;
+                b[h] = 0x55;
+                b[h + 1] = static_cast<std::uint8_t>(k + 1);
+            }
+            PutCrc(b, 11, BlockCrc16(b.data() + 5, 6), true);
+            break;
+        }
+    }
+}
+
+struct CRun {
+    int result = -1;  // DetectModelAndDecode's, when it ran
+    std::string hrm, compat, csv, date;
+    int valid = 0;
+    int series = 0;
+};
+
+// Decodes the stream in `sonic` with the model code (0 for detection from the head).
+CRun Decode(CSonicLinkData& sonic, const CReceivedBytes& bytes, int model) {
+    sonic.m_bytes = bytes;
+    CRun run;
+    if (model == 0) {
+        const int user = sonic.m_nWatchModel;
+        run.result = sonic.DetectModelAndDecode();
+        fuzzing::Require(sonic.m_nWatchModel == user, "detection keeps the user's model");
+    } else {
+        sonic.m_nWatchModel = model;
+        sonic.DecodeExercises();
+    }
+    run.hrm = sonic.m_strHrm;
+    run.compat = sonic.m_strHrmCompat;
+    run.csv = sonic.m_strCsv;
+    run.date = sonic.m_strDate;
+    run.valid = sonic.m_bValid;
+    run.series = sonic.m_nSeriesCount;
+    return run;
+}
+
+void UseFixedClock(CSonicLinkData& sonic) {
+    sonic.m_utcToday = [] { return CDateValue{2024, 6, 15}; };
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    fuzzing::CFuzzInput input(data, size);
+    const std::uint8_t mode = input.Byte();
+    const char decimal = Separator(input.Byte());
+    const char time = Separator(input.Byte());
+    const char date = Separator(input.Byte());
+    const std::uint8_t noTenths = (mode >> 4) & 1;
+    // 0 detects the model from the head; 1-4 are the models; 5-7 are codes no decoder has.
+    int model = mode & 7;
+    if (model == 6) model = static_cast<std::int8_t>(input.Byte());  // any code, negative too
+
+    std::vector<std::uint8_t> stream(input.Rest(), input.Rest() + input.RestSize());
+    if (mode & 8) {
+        CReceivedBytes named;
+        for (std::uint8_t v : stream) named.Add(v);
+        FrameBlocks(stream, model == 0 ? DetectWatchModel(named) : model);
+    }
+    CReceivedBytes bytes;
+    for (std::uint8_t v : stream) bytes.Add(v);
+
+    CSonicLinkData sonic;
+    UseFixedClock(sonic);
+    sonic.m_nWatchModel = 1;
+    sonic.ApplyValueFormat(noTenths, decimal, time, date);
+    const CRun run = Decode(sonic, bytes, model);
+
+    const int decoder = model == 0 ? DetectWatchModel(bytes) : model;
+    const bool known = FindWatchModel(decoder) != nullptr;
+
+    fuzzing::Require(fuzzing::IsWholeCrLfLines(run.hrm) && fuzzing::IsWholeCrLfLines(run.compat) &&
+                         fuzzing::IsWholeCrLfLines(run.csv),
+                     "report texts are whole CR LF lines");
+    fuzzing::Require(run.hrm.size() < kMaxReportBytes && run.compat.size() < kMaxReportBytes &&
+                         run.csv.size() < kMaxReportBytes,
+                     "reports stay small whatever the stream");
+    if (run.valid) {
+        fuzzing::Require(!run.hrm.empty() && !run.csv.empty(), "a savable report has HRM and CSV text");
+        const std::string_view version = LayoutOf(decoder) == StreamLayout::RS200Blocks
+                                             ? "[Params]\r\nVersion=107\r\n"
+                                             : "[Params]\r\nVersion=106\r\n";
+        fuzzing::Require(run.hrm.find(version) != std::string::npos, "a savable report has its head");
+    }
+    // The exercise date is offered as a file name: eight digits or nothing.
+    fuzzing::Require(run.date.empty() || (run.date.size() == 8 &&
+                                          run.date.find_first_not_of("0123456789") == std::string::npos),
+                     "the exercise date is eight digits");
+    if (model == 0 && decoder == 0) {
+        fuzzing::Require(run.result == 0 && run.hrm.empty() && run.compat.empty() && run.csv.empty() &&
+                             !run.valid,
+                         "an unnamed model leaves nothing to show or save");
+    }
+    if (!known && model != 0) {
+        const std::string unknown = "Watch model unknown (" + std::to_string(model) + ")\r\n";
+        fuzzing::Require(run.hrm == unknown && run.csv == unknown && !run.valid,
+                         "an unknown model code is reported as such");
+    }
+    if (known && LayoutOf(decoder) != StreamLayout::RS200Blocks) {
+        fuzzing::Require(run.compat.empty(), "only the RS200/CS200 has a compatible text");
+        fuzzing::Require(run.series >= 0 && run.series <= kMaxSeriesSamples, "series within their arrays");
+    }
+
+    // The HRM texts never depend on the separators or the tenths flag, and the CSV text keeps
+    // its lines under any of them.
+    CSonicLinkData plain;
+    UseFixedClock(plain);
+    const CRun reference = Decode(plain, bytes, model);
+    fuzzing::Require(run.hrm == reference.hrm && run.compat == reference.compat,
+                     "HRM texts do not depend on the value format");
+    fuzzing::Require(fuzzing::CountLines(run.csv) == fuzzing::CountLines(reference.csv),
+                     "the CSV text has the same lines under any separators");
+    fuzzing::Require(run.valid == reference.valid, "validity does not depend on the value format");
+
+    // Bytes after a checked transfer's last block are not part of it: noise caught after the
+    // transfer or junk after a dump leaves the report as it was.
+    if (reference.valid && known && LayoutOf(decoder) != StreamLayout::RS200Blocks) {
+        CReceivedBytes followed = bytes;
+        for (int i = 0; i < 64; ++i) followed.Add((mode + 37 * i) & 0xFF);
+        CSonicLinkData other;
+        UseFixedClock(other);
+        const CRun noisy = Decode(other, followed, model);
+        fuzzing::Require(noisy.hrm == reference.hrm && noisy.csv == reference.csv,
+                         "bytes after the last block do not change the report");
+    }
+
+    // A decoder keeps nothing from an earlier stream: decoding after another model's run gives
+    // the same texts as a fresh object. (An unknown model code only replaces the HRM and CSV
+    // texts and leaves the rest of the last report as it was.)
+    Decode(plain, bytes, 1 + ((decoder + 1) & 3));
+    const CRun again = Decode(plain, bytes, model);
+    fuzzing::Require(again.hrm == reference.hrm && again.csv == reference.csv,
+                     "decoding does not depend on what was decoded before");
+    if (known) {
+        fuzzing::Require(again.compat == reference.compat && again.valid == reference.valid,
+                         "decoding does not depend on what was decoded before");
+    }
+    return 0;
+}

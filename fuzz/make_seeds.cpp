@@ -1,0 +1,317 @@
+// Writes the starting corpora of the fuzz harnesses: transfers of every watch family made from
+// exercise values, their dumps, short recordings of them in the WAV shapes recorders write (and
+// a few they should not), raw sound for the demodulators, and command lines.
+//
+//   make_seeds DIR   -> DIR/dump, DIR/wave, DIR/demodulator, DIR/decoders, DIR/cli_options
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "reception/dump_file.h"
+#include "reception/modulator.h"
+#include "reception/wave_writer.h"
+#include "support/coach_stream_builder.h"
+#include "support/rs200_stream_builder.h"
+#include "support/s410_stream_builder.h"
+#include "support/wave_file_maker.h"
+
+namespace fs = std::filesystem;
+using namespace testing_streams;
+using testing_wave::CWaveFileMaker;
+using Bytes = std::vector<std::uint8_t>;
+
+namespace {
+
+class CSeedWriter {
+public:
+    explicit CSeedWriter(fs::path root) : m_root(std::move(root)) {}
+
+    void Write(const std::string& harness, const std::string& name, const std::string& content) {
+        const fs::path dir = m_root / harness;
+        fs::create_directories(dir);
+        std::ofstream out(dir / name, std::ios::binary | std::ios::trunc);
+        out.write(content.data(), static_cast<std::streamsize>(content.size()));
+        ++m_count;
+    }
+    void Write(const std::string& harness, const std::string& name, const Bytes& content) {
+        Write(harness, name, std::string(content.begin(), content.end()));
+    }
+    int Count() const { return m_count; }
+
+private:
+    fs::path m_root;
+    int m_count = 0;
+};
+
+struct CNamedStream {
+    std::string name;
+    Bytes bytes;
+    int model;  // the model code the stream is for
+};
+
+std::vector<int> Ramp(int count, int from, int step) {
+    std::vector<int> values;
+    for (int i = 0; i < count; ++i) values.push_back(from + (i * step) % 60);
+    return values;
+}
+
+std::vector<CNamedStream> Streams() {
+    std::vector<CNamedStream> streams;
+
+    S410Values s410;
+    s410.hr = Ramp(20, 100, 3);
+    s410.laps = {{{0, 5, 0, 3}, 130, 120, 140, 0}, {{0, 10, 0, 0}, 150, 135, 160, 0}};
+    streams.push_back({"s410", BuildS410Stream(s410).bytes, 1});
+
+    S410Values empty;
+    empty.current.named = false;
+    streams.push_back({"s410-empty", BuildS410Stream(empty).bytes, 1});
+
+    S410Values longer = s410;
+    longer.hr = Ramp(61, 90, 7);
+    longer.longLapRecords = true;
+    longer.earlier = std::vector<Summary>(5);
+    streams.push_back({"s410-61-earlier", BuildS410Stream(longer).bytes, 1});
+
+    S410Values s510;
+    s510.s510 = true;
+    s510.flags = 0x35;
+    s510.hr = Ramp(70, 110, 5);
+    s510.speed = Ramp(70, 40, 3);
+    s510.cadence = Ramp(70, 80, 2);
+    s510.laps = {{{0, 20, 0, 0}, 140, 130, 150, 25}, {{0, 41, 7, 9}, 160, 150, 171, 31}};
+    streams.push_back({"s510", BuildS410Stream(s510).bytes, 3});
+
+    CoachValues coach;
+    coach.hr = Ramp(13, 95, 4);
+    coach.laps = {{{0, 3, 0, 0}, 120, 110, 130, 0}, {{0, 6, 30, 5}, 140, 125, 150, 0},
+                  {{0, 9, 0, 0}, 150, 140, 160, 0}};
+    coach.secondLapCount = 1;
+    streams.push_back({"coach", BuildCoachStream(coach).bytes, 2});
+
+    RunValues run;
+    for (int i = 0; i < 19; ++i) {
+        RunLap lap;
+        lap.time = {0, 4 + i / 10, (i * 7) % 60, i % 10};
+        lap.autoLap = i % 3 == 0;
+        lap.endHr = 140 + i;
+        lap.avgHr = 130 + i;
+        lap.maxHr = 160 + i;
+        lap.endPace = 2700 + 10 * i;
+        lap.avgPace = 3000 - 10 * i;
+        lap.distance = 100 + 37 * i;
+        run.laps.push_back(lap);
+    }
+    streams.push_back({"rs200", BuildRs200Stream(run), 4});
+    RunValues shortRun;
+    shortRun.laps.resize(4);
+    shortRun.maxPace = 0;
+    streams.push_back({"rs200-no-distance", BuildRs200Stream(shortRun), 4});
+
+    RideValues ride;
+    for (int i = 0; i < 19; ++i) {
+        RideLap lap;
+        lap.time = {0, 10 + i, i % 60, i % 10};
+        lap.autoLap = i % 2 == 1;
+        lap.endHr = 120 + i;
+        lap.avgHr = 115 + i;
+        lap.endSpeed = 250 + i;
+        lap.endCadence = 80 + i;
+        lap.avgCadence = 78 + i;
+        lap.distance = 123 + 50 * i;
+        ride.laps.push_back(lap);
+    }
+    streams.push_back({"cs200", BuildCs200Stream(ride), 4});
+    return streams;
+}
+
+std::string DumpOf(const Bytes& bytes) {
+    CReceivedBytes received;
+    for (std::uint8_t b : bytes) received.Add(b);
+    return FormatDump(received);
+}
+
+void WriteDumpSeeds(CSeedWriter& out, const std::vector<CNamedStream>& streams) {
+    for (const CNamedStream& s : streams) out.Write("dump", s.name + ".sld", DumpOf(s.bytes));
+    // The same bytes as hand editors leave them: LF only, lower case, stray lines, no last LF.
+    std::string text = DumpOf(streams.front().bytes);
+    std::string lfOnly;
+    for (char c : text) {
+        if (c != '\r') lfOnly.push_back(static_cast<char>(std::tolower(static_cast<unsigned char>(c))));
+    }
+    out.Write("dump", "lf-lower.sld", lfOnly);
+    out.Write("dump", "stray.sld", "AA\r\naa\r\nG0\r\n0G\r\n 1\r\nAAA\r\n\r\n\r\r\n55\r\n5");
+}
+
+void WriteDecoderSeeds(CSeedWriter& out, const std::vector<CNamedStream>& streams) {
+    // Mode byte: decoder in bits 0-2 (0 detect, 1-4 models), 8 = frame the blocks, 16 = no tenths.
+    struct CChoice {
+        std::string suffix;
+        std::uint8_t mode, decimal, time, date;
+    };
+    const std::vector<CChoice> choices = {
+        {"detect", 0, '.' - 0x20, ':' - 0x20, '.' - 0x20},
+        {"model", 0xFF, ',' - 0x20, '-' - 0x20, '/' - 0x20},
+        {"framed-notenths", 0xFF, 0, 0, 0},
+    };
+    for (const CNamedStream& s : streams) {
+        for (const CChoice& c : choices) {
+            std::uint8_t mode = c.mode;
+            if (mode == 0xFF) mode = static_cast<std::uint8_t>(s.model | (c.suffix[0] == 'f' ? 8 | 16 : 0));
+            Bytes seed = {mode, c.decimal, c.time, c.date};
+            seed.insert(seed.end(), s.bytes.begin(), s.bytes.end());
+            out.Write("decoders", s.name + "-" + c.suffix, seed);
+        }
+    }
+    out.Write("decoders", "unknown-model", Bytes{6, 0, 0, 0, 0xF9, 0xAA, 0xAA});
+}
+
+// A short recording of the head of a transfer, quiet around it kept brief so seeds stay small.
+std::vector<std::int16_t> Recording(const Bytes& bytes, int model, std::uint32_t seed) {
+    CModulatorSettings settings = ModulatorSettingsFor(model);
+    settings.leadIn = 300;
+    settings.leadOut = 300;
+    settings.seed = seed;
+    return ModulateBytes(bytes, settings);
+}
+
+Bytes Pcm16(const std::vector<std::int16_t>& samples, int channels) {
+    Bytes out;
+    for (std::int16_t s : samples) {
+        for (int c = 0; c < channels; ++c) {
+            const int v = c + 1 == channels ? s : s / 3;  // the kept channel is the last one
+            out.push_back(static_cast<std::uint8_t>(v & 0xFF));
+            out.push_back(static_cast<std::uint8_t>((v >> 8) & 0xFF));
+        }
+    }
+    return out;
+}
+
+Bytes Pcm8(const std::vector<std::int16_t>& samples, int channels) {
+    Bytes out;
+    for (std::int16_t s : samples) {
+        for (int c = 0; c < channels; ++c) out.push_back(static_cast<std::uint8_t>((s >> 8) + 128));
+    }
+    return out;
+}
+
+void WriteWaveSeeds(CSeedWriter& out, const std::vector<CNamedStream>& streams) {
+    const Bytes head(streams.front().bytes.begin(), streams.front().bytes.begin() + 18);
+    const std::vector<std::int16_t> sound = Recording(head, 1, 3);
+    std::ostringstream written;
+    WriteWaveStream(written, sound, 44100);
+    out.Write("wave", "mono16.wav", written.str());
+
+    const Bytes coachHead(streams[4].bytes.begin(), streams[4].bytes.begin() + 8);
+    std::ostringstream coach;
+    WriteWaveStream(coach, Recording(coachHead, 2, 5), 44100);
+    out.Write("wave", "coach16.wav", coach.str());
+
+    const std::vector<std::int16_t> part(sound.begin(), sound.begin() + std::min<std::size_t>(sound.size(), 9000));
+    const std::vector<std::uint8_t> junk = {'j', 'u', 'n', 'k', '!'};
+    out.Write("wave", "stereo16.wav", CWaveFileMaker().Format({1, 2, 44100, 16}).Data(Pcm16(part, 2)).Bytes());
+    out.Write("wave", "mono8.wav", CWaveFileMaker().Format({1, 1, 44100, 8}).Data(Pcm8(sound, 1)).Bytes());
+    out.Write("wave", "stereo8.wav", CWaveFileMaker().Format({1, 2, 44100, 8}).Data(Pcm8(part, 2)).Bytes());
+    out.Write("wave", "list-odd-chunk-fmt18.wav",
+              CWaveFileMaker().Chunk("LIST", junk).Format({}, 18).Chunk("fact", {4, 0, 0, 0})
+                  .Data(Pcm16(part, 1)).Bytes());
+    out.Write("wave", "data-longer-than-file.wav",
+              CWaveFileMaker().Format({}).ChunkDeclaring("data", 0xFFFFFFF0u, Pcm16(part, 1)).Bytes());
+    out.Write("wave", "data-before-fmt.wav", CWaveFileMaker().Data(Pcm16(part, 1)).Format({}).Bytes());
+    out.Write("wave", "outer-too-short.wav",
+              CWaveFileMaker().Format({}).Data(Pcm16(part, 1)).OuterSize(20).Bytes());
+    out.Write("wave", "float.wav", CWaveFileMaker().Format({3, 1, 44100, 32}).Data(Pcm16(part, 1)).Bytes());
+    out.Write("wave", "three-channels.wav", CWaveFileMaker().Format({1, 3, 44100, 16}).Data(Pcm16(part, 1)).Bytes());
+    out.Write("wave", "fmt14.wav", CWaveFileMaker().Format({}, 14).Data(Pcm16(part, 1)).Bytes());
+    std::string cut = written.str();
+    cut.resize(cut.size() / 2 + 1);
+    out.Write("wave", "cut-short.wav", cut);
+}
+
+void WriteDemodulatorSeeds(CSeedWriter& out, const std::vector<CNamedStream>& streams) {
+    // Header: mode (bit 0 Coach timing, bit 1 half rate, bit 2 timing changes, bit 3 trimming,
+    // bit 4 capture-sized blocks, bits 4-7 cuts), seed (2 bytes), reading (bits 0-1 stretch,
+    // bits 2-3 model - 1, bit 4 half-rate device, bit 5 a dialog, bit 6 restarts).
+    auto seed = [&](const std::string& name, std::uint8_t mode, std::uint8_t reading,
+                    const std::vector<std::int16_t>& samples) {
+        Bytes bytes = {mode, 0x5A, 0xC3, reading};
+        const Bytes pcm = Pcm16(samples, 1);
+        bytes.insert(bytes.end(), pcm.begin(), pcm.end());
+        out.Write("demodulator", name, bytes);
+    };
+    const Bytes head(streams.front().bytes.begin(), streams.front().bytes.begin() + 14);
+    seed("s410-head", 0x70, 0x00, Recording(head, 1, 7));
+    seed("s410-head-dialog", 0x30, 0x20, Recording(head, 1, 11));
+    seed("s410-head-timing-changes-restarts", 0xFC, 0x61, Recording(head, 1, 13));
+    const Bytes coachHead(streams[4].bytes.begin(), streams[4].bytes.begin() + 9);
+    seed("coach-head", 0x91, 0x24, Recording(coachHead, 2, 17));
+    CModulatorSettings halfRate = ModulatorSettingsFor(1);
+    halfRate.bitPeriod = 44;
+    halfRate.leadIn = halfRate.leadOut = 200;
+    seed("s410-half-rate", 0x52, 0x10, ModulateBytes(head, halfRate));
+
+    // Whole transfers short enough for a seed: no blocks at all, so the live decoder sees them
+    // through to the end, and one whose only block is broken.
+    const Bytes noBlocks = {0xAA, 0xAA, 0xAA, 0xAA, 0xAA, 0x55, 10, 0, 0, 0, 0, 0, 0};
+    seed("s410-complete", 0x10, 0x20, Recording(noBlocks, 1, 19));
+    seed("s410-complete-no-dialog", 0x30, 0x00, Recording(noBlocks, 1, 23));
+    Bytes rsHead = {0xAA, 0xAA, 0xAA, 0xAA, 0xAA, 0x55, 1, 0, 0, 0, 0, 0, 0};
+    seed("rs200-complete", 0x10, 0x2C, Recording(rsHead, 4, 29));
+    Bytes broken = FrameS410Blocks({{7, 7, 7, 7, 7}}, 10).bytes;  // more than 20 bytes are checked
+    broken[broken.size() - 1] ^= 0xFF;
+    seed("s410-broken-block", 0x20, 0x20, Recording(broken, 1, 31));
+
+    // Hiss long enough, stretched, for the live decoder to trim.
+    CModulatorSettings hiss;
+    hiss.leadIn = 30000;
+    hiss.leadOut = 0;
+    hiss.noise = 300;
+    seed("hiss-trimmed", 0x18, 0x23, ModulateBytes({}, hiss));
+}
+
+void WriteCliSeeds(CSeedWriter& out) {
+    const std::vector<std::vector<std::string>> lines = {
+        {"in.sld"},
+        {"--model", "2", "--format", "csv", "ride.wav"},
+        {"--format=csv", "--value-format", "custom", "--decimal", ",", "--time", "-", "--date", "/",
+         "--csv-separator=comma", "x.sld"},
+        {"--microphone", "--model=4", "--seconds", "30"},
+        {"--help"},
+        {"--version"},
+        {"-o", "out.hrm", "--no-tenths", "--", "-odd.sld"},
+        {"--synthesize", "x.wav", "in.sld"},
+        {"--format=hrm-compat", "--value-format=regional", "--output=a=b.hrm", "a.SLD"},
+        {"--format=sld", "--csv-separator", "tab", "r.wav"},
+    };
+    int n = 0;
+    for (const auto& line : lines) {
+        std::string joined;
+        for (std::size_t i = 0; i < line.size(); ++i) {
+            if (i) joined.push_back('\0');
+            joined += line[i];
+        }
+        out.Write("cli_options", "line" + std::to_string(++n), joined);
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: %s DIR\n", argv[0]);
+        return 2;
+    }
+    CSeedWriter out{fs::path(argv[1])};
+    const std::vector<CNamedStream> streams = Streams();
+    WriteDumpSeeds(out, streams);
+    WriteDecoderSeeds(out, streams);
+    WriteWaveSeeds(out, streams);
+    WriteDemodulatorSeeds(out, streams);
+    WriteCliSeeds(out);
+    std::printf("%d seeds in %s\n", out.Count(), argv[1]);
+    return 0;
+}
