@@ -74,6 +74,13 @@ void FrameBlocks(std::vector<std::uint8_t>& b, int model) {
     }
 }
 
+CReceivedBytes Received(const std::vector<std::uint8_t>& stream) {
+    CReceivedBytes bytes;
+    bytes.Reserve(static_cast<std::ptrdiff_t>(stream.size()));
+    for (std::uint8_t v : stream) bytes.Add(v);
+    return bytes;
+}
+
 struct CRun {
     int result = -1;  // DetectModelAndDecode's, when it ran
     std::string hrm, compat, csv, date;
@@ -120,13 +127,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (model == 6) model = static_cast<std::int8_t>(input.Byte());  // any code, negative too
 
     std::vector<std::uint8_t> stream(input.Rest(), input.Rest() + input.RestSize());
+    CReceivedBytes bytes = Received(stream);
     if (mode & 8) {
-        CReceivedBytes named;
-        for (std::uint8_t v : stream) named.Add(v);
-        FrameBlocks(stream, model == 0 ? DetectWatchModel(named) : model);
+        FrameBlocks(stream, model == 0 ? DetectWatchModel(bytes) : model);
+        bytes = Received(stream);
     }
-    CReceivedBytes bytes;
-    for (std::uint8_t v : stream) bytes.Add(v);
 
     CSonicLinkData sonic;
     UseFixedClock(sonic);

@@ -25,6 +25,15 @@ build_harnesses() {
   cmake --build "$build"
 }
 
+# Makes the seeds afresh in $1/seeds (they are generated, never kept) and the folders runs
+# write to.
+make_seeds() {
+  local build=$1
+  rm -rf "$build/seeds"
+  "$build/fuzz/zendrik_make_seeds" "$build/seeds"
+  mkdir -p "$build/findings" "$build/logs"
+}
+
 # Prints the executions, speed and time of a finished run from its log.
 run_stats() {
   local log=$1

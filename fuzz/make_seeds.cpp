@@ -129,11 +129,7 @@ std::vector<CNamedStream> Streams() {
     return streams;
 }
 
-std::string DumpOf(const Bytes& bytes) {
-    CReceivedBytes received;
-    for (std::uint8_t b : bytes) received.Add(b);
-    return FormatDump(received);
-}
+std::string DumpOf(const Bytes& bytes) { return FormatDump(ToReceived(bytes)); }
 
 void WriteDumpSeeds(CSeedWriter& out, const std::vector<CNamedStream>& streams) {
     for (const CNamedStream& s : streams) out.Write("dump", s.name + ".sld", DumpOf(s.bytes));

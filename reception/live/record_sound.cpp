@@ -1,6 +1,5 @@
 #include "reception/live/record_sound.h"
 
-#include <QCoreApplication>
 #include <QMetaObject>
 #include <QThread>
 #include <algorithm>
