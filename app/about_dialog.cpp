@@ -9,6 +9,7 @@
 #include "app/dialog_units.h"
 #include "app/icons.h"
 #include "app/link_static.h"
+#include "zendrik_version.h"
 
 namespace {
 
@@ -86,7 +87,7 @@ CAboutDialog::CAboutDialog(QWidget* parent) : QDialog(parent) {
     auto* icon = new QLabel(this);
     icon->setPixmap(AppIcon().pixmap(32, 32));
     icon->setGeometry(du.X(10), du.Y(10), 32, 32);  // an icon keeps its own size
-    AddLabel(this, du, QStringLiteral("Zendrik   Version 1.09 beta 9"), {40, 10, 110, 8});
+    AddLabel(this, du, QStringLiteral("Zendrik   Version " ZENDRIK_VERSION_TEXT), {40, 10, 110, 8});
     AddLabel(this, du, QStringLiteral("Copyright \u00A9 2026\nZendrik developers"),
              {40, 25, 185, 18});
     AddGroupBox(this, du, {5, 45, 225, 35});

@@ -6,12 +6,13 @@
 #include "app/commands.h"
 #include "app/main_frame.h"
 #include "app/properties_dialog.h"
+#include "zendrik_version.h"
 
 CZendrikApp::CZendrikApp(int& argc, char** argv) : QApplication(argc, argv) {
     setOrganizationName(QStringLiteral("qlx"));
     setApplicationName(QString::fromLatin1(kProductTitle));
     setApplicationDisplayName(QString::fromLatin1(kProductTitle));
-    setApplicationVersion(QStringLiteral("1.0.9.0"));
+    setApplicationVersion(QStringLiteral(ZENDRIK_VERSION_DOTTED));
 }
 
 CZendrikApp::~CZendrikApp() = default;

@@ -5,6 +5,7 @@
 
 #include "cli/cli_options.h"
 #include "cli/cli_run.h"
+#include "zendrik_version.h"
 
 #ifdef _WIN32
 #include <fcntl.h>
@@ -28,7 +29,7 @@ int main(int argc, char** argv) {
         return kExitOk;
     }
     if (parsed.options.version) {
-        std::cout << "zendrik-cli 1.09 beta 9\n";
+        std::cout << "zendrik-cli " ZENDRIK_VERSION_TEXT "\n";
         return kExitOk;
     }
     return RunCli(parsed.options, std::cout, std::cerr);

@@ -6,12 +6,14 @@
 #include <string>
 #include <string_view>
 
+#include "zendrik_version.h"
+
 // The field separator of the CSV text while it is held and shown; saving replaces it.
 inline constexpr std::string_view CsvFieldTab = "\t";
 
 // The one line of every [Note] section, CR LF included.
 inline constexpr std::string_view NoteLine =
-    "File created with Zendrik, version 1.09 beta 9, zendrik@example.org\r\n";
+    "File created with Zendrik, version " ZENDRIK_VERSION_TEXT ", zendrik@example.org\r\n";
 
 // The watch's character set: code c is character c for 0-72, 73 ends a name, 74-255 is "~".
 inline constexpr std::string_view WatchCharset =

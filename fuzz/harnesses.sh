@@ -19,7 +19,7 @@ harness_options() {
 build_harnesses() {
   local build=$1
   if [ ! -f "$build/CMakeCache.txt" ]; then
-    CC=clang CXX=clang++ cmake -S . -B "$build" -G Ninja -DZENDRIK_FUZZ=ON \
+    CC=clang CXX=clang++ cmake -S . -B "$build" -G Ninja -DZENDRIK_FUZZ=ON -DZENDRIK_WERROR=ON \
       -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
   fi
   cmake --build "$build"
