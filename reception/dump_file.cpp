@@ -1,7 +1,9 @@
 #include "reception/dump_file.h"
 
 #include <fstream>
+#include <sstream>
 
+#include "reception/input_file.h"
 #include "reception/sonic_link_data.h"
 
 namespace {
@@ -54,11 +56,27 @@ std::string FormatDump(const CReceivedBytes& bytes) {
 }
 
 int CSonicLinkData::ReadDumpFile(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    if (!file) return 0;
-    ClearReception();
-    ParseDump(file, m_bytes);
-    return 1;
+    return Guarded([&] {
+        std::ifstream file;
+        m_strReadError.assign(zendrik::OpenInputFile(path, file));
+        if (!m_strReadError.empty()) return 0;
+        return ReadDumpData(file);
+    });
+}
+
+int CSonicLinkData::ReadDumpData(std::istream& in) {
+    return Guarded([&] {
+        std::string text;
+        if (!zendrik::ReadAtMost(in, zendrik::kMaxDumpFileBytes, text)) {
+            m_strReadError.assign("larger than any dump (more than 16 MB)");
+            return 0;
+        }
+        m_strReadError.clear();
+        ClearReception();
+        std::istringstream lines(std::move(text));
+        ParseDump(lines, m_bytes);
+        return 1;
+    });
 }
 
 std::string CSonicLinkData::DumpText() const { return FormatDump(m_bytes); }

@@ -5,27 +5,50 @@
 #include "reception/stream_check.h"
 #include "reception/watch_models.h"
 
-CSonicLinkData::CSonicLinkData() = default;
+CSonicLinkData::CSonicLinkData() {
+    // Room for any reason, so that saying "out of memory" needs no memory.
+    m_strReadError.reserve(256);
+}
 
 CSonicLinkData::~CSonicLinkData() = default;
 
+void CSonicLinkData::OnOutOfMemory() {
+    m_pSamples.reset();
+    m_nSamples = 0;
+    m_bValid = 0;
+    ClearReports();
+    m_strReadError.assign(kOutOfMemoryReason);
+}
+
 int CSonicLinkData::DecodeWaveFile(const std::string& path) {
-    if (!ReadWaveFile(path)) return 0;
-    if (!Demodulate()) return 0;
-    DecodeExercises();
-    return 1;
+    return Guarded([&] {
+        if (!ReadWaveFile(path)) return 0;
+        if (!Demodulate()) return 0;
+        DecodeExercises();
+        return m_strReadError.empty() ? 1 : 0;
+    });
 }
 
 int CSonicLinkData::LoadDumpFile(const std::string& path) {
-    if (!ReadDumpFile(path)) return 0;
-    return DetectModelAndDecode();
+    return Guarded([&] {
+        if (!ReadDumpFile(path)) return 0;
+        const int named = DetectModelAndDecode();
+        if (m_bytes.GetSize() == 0) {
+            m_strReadError.assign("the dump holds no bytes");
+        } else if (!named && m_strReadError.empty()) {
+            m_strReadError.assign("the stream head names no known watch model");
+        }
+        return named;
+    });
 }
 
 int CSonicLinkData::Demodulate() {
-    if (m_nSamples <= 0) return 0;
-    DemodulateSamples(m_pSamples.get(), m_nSamples, DemodVariant::File,
-                      BitTimingFor(m_nWatchModel, 44100), m_bytes);
-    return 1;
+    return Guarded([&] {
+        if (m_nSamples <= 0) return 0;
+        DemodulateSamples(m_pSamples.get(), m_nSamples, DemodVariant::File,
+                          BitTimingFor(m_nWatchModel, 44100), m_bytes);
+        return 1;
+    });
 }
 
 void CSonicLinkData::ClearReception() {
@@ -47,13 +70,16 @@ void CSonicLinkData::BeginDecoding() {
 }
 
 void CSonicLinkData::DecodeExercises() {
-    const WatchModelInfo* model = FindWatchModel(m_nWatchModel);
-    if (model && model->decode) {
-        (this->*model->decode)();
-        return;
-    }
-    m_strHrm = Concat("Watch model unknown (", m_nWatchModel, ")\r\n");
-    m_strCsv = m_strHrm;
+    Guarded([&] {
+        m_strReadError.clear();
+        const WatchModelInfo* model = FindWatchModel(m_nWatchModel);
+        if (model && model->decode) {
+            (this->*model->decode)();
+            return;
+        }
+        m_strHrm = Concat("Watch model unknown (", m_nWatchModel, ")\r\n");
+        m_strCsv = m_strHrm;
+    });
 }
 
 int CSonicLinkData::DetectModelAndDecode() {
@@ -68,7 +94,7 @@ int CSonicLinkData::DetectModelAndDecode() {
     m_nWatchModel = detected;
     DecodeExercises();
     m_nWatchModel = userModel;
-    return 1;
+    return m_strReadError.empty() ? 1 : 0;
 }
 
 void CSonicLinkData::ApplyValueFormat(std::uint8_t noTenths, char decimalSep, char timeSep,

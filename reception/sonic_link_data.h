@@ -4,8 +4,11 @@
 
 #include <cstdint>
 #include <functional>
+#include <istream>
 #include <memory>
+#include <new>
 #include <string>
+#include <type_traits>
 
 #include "decoders/report_conventions.h"
 #include "reception/received_bytes.h"
@@ -14,6 +17,9 @@ class CRecordSound;
 
 // Most samples a series holds; longer sample counts in a stream are cut to it.
 inline constexpr int kMaxSeriesSamples = 120;
+
+// What m_strReadError says when memory ran out.
+inline constexpr const char* kOutOfMemoryReason = "not enough memory to decode it";
 
 // Today's date by the computer's clock, in UTC.
 CDateValue SystemUtcDate();
@@ -25,17 +31,28 @@ public:
     CSonicLinkData(const CSonicLinkData&) = delete;
     CSonicLinkData& operator=(const CSonicLinkData&) = delete;
 
+    // None of the operations below lets an exception out: when memory runs out they return 0 (or
+    // leave an empty, invalid report) with the reason in m_strReadError.
+
     // Reads a WAV file, demodulates it and decodes with the current watch model; 1 when a
-    // decoder ran, 0 when the file gave no samples (the report texts then stay as they were).
+    // decoder ran, 0 when the file gave no samples (the report texts then stay as they were,
+    // m_strReadError says why).
     int DecodeWaveFile(const std::string& path);
-    // Reads a dump and decodes it with the model its bytes name; 1 when a model was found.
+    // Reads a dump and decodes it with the model its bytes name; 1 when a model was found, else
+    // 0 with the reason in m_strReadError.
     int LoadDumpFile(const std::string& path);
-    // Reads the samples of a RIFF WAVE file into the sample buffer; 0 leaves the buffer as it was.
+    // Reads the samples of a RIFF WAVE file into the sample buffer; 0 leaves the buffer as it was
+    // and puts the reason in m_strReadError.
     int ReadWaveFile(const std::string& path);
+    // The same for a recording already open (standard input, say).
+    int ReadWaveData(std::istream& in);
     // Demodulates the sample buffer into m_bytes; 0 (bytes untouched) when there are no samples.
     int Demodulate();
-    // Reads a dump into m_bytes; 0 only when the file cannot be opened.
+    // Reads a dump into m_bytes; 0 (with the reason in m_strReadError) when the file cannot be
+    // opened or is larger than any dump.
     int ReadDumpFile(const std::string& path);
+    // The same for a dump already open; reads at most kMaxDumpFileBytes.
+    int ReadDumpData(std::istream& in);
     // Forgets the samples, the bytes and the valid flag.
     void ClearReception();
     // Runs the decoder of m_nWatchModel, or writes "Watch model unknown (%d)".
@@ -64,6 +81,9 @@ public:
     std::string m_strDate;
     std::string m_strPath;
     std::int32_t m_bValid = 0;
+    // Why the last read or decoding step failed, in words for the user ("not found", "not a PCM
+    // WAV: 24-bit, format tag 1 ...", "the dump holds no bytes"); "" after a success.
+    std::string m_strReadError;
     CReceivedBytes m_bytes;
 
     // Decoder work area: the sample series of the S410/S510 and Coach.
@@ -84,6 +104,22 @@ public:
     std::function<CDateValue()> m_utcToday = SystemUtcDate;
 
 private:
+    // Runs a step, turning an allocation failure into a failed, invalid result with its reason.
+    template <class Step>
+    auto Guarded(Step step) -> decltype(step()) {
+        try {
+            return step();
+        } catch (const std::bad_alloc&) {
+            OnOutOfMemory();
+            if constexpr (std::is_void_v<decltype(step())>) {
+                return;
+            } else {
+                return 0;
+            }
+        }
+    }
+    // Gives back what a failed step may have held, and leaves nothing that could be saved.
+    void OnOutOfMemory();
     void ClearReports();
     // The start of every decoding run: nothing valid, three empty texts.
     void BeginDecoding();

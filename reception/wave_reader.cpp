@@ -5,8 +5,10 @@
 #include <fstream>
 #include <limits>
 #include <new>
+#include <string_view>
 #include <vector>
 
+#include "reception/input_file.h"
 #include "reception/sonic_link_data.h"
 
 namespace {
@@ -48,30 +50,47 @@ bool FindChunk(std::istream& in, std::int64_t position, std::int64_t end, const 
 
 }  // namespace
 
-bool ReadWaveStream(std::istream& in, CWaveSamples& out) {
+bool ReadWaveStream(std::istream& in, CWaveSamples& out, std::string* why) {
+    auto reject = [why](std::string_view reason) {
+        if (why) why->assign(reason);
+        return false;
+    };
     in.clear();
     in.seekg(0, std::ios::end);
     const std::int64_t fileSize = in.tellg();
-    if (fileSize < 12) return false;
+    if (fileSize < 12) return reject("not a RIFF WAVE file (too short)");
 
     unsigned char riff[12];
-    if (!ReadAt(in, 0, riff, 12)) return false;
-    if (std::memcmp(riff, "RIFF", 4) != 0 || std::memcmp(riff + 8, "WAVE", 4) != 0) return false;
+    if (!ReadAt(in, 0, riff, 12)) return reject("not a RIFF WAVE file (too short)");
+    if (std::memcmp(riff, "RIFF", 4) != 0 || std::memcmp(riff + 8, "WAVE", 4) != 0) {
+        return reject("not a RIFF WAVE file");
+    }
     const std::int64_t outerEnd = std::min<std::int64_t>(8 + std::int64_t{Le32(riff + 4)}, fileSize);
 
     Chunk fmt;
-    if (!FindChunk(in, 12, outerEnd, "fmt ", fmt) || fmt.size < 16) return false;
+    if (!FindChunk(in, 12, outerEnd, "fmt ", fmt) || fmt.size < 16) {
+        return reject("a WAV file without its format chunk");
+    }
     unsigned char format[16];
-    if (!ReadAt(in, fmt.dataStart, format, 16)) return false;
-    if (Le16(format) != 1) return false;  // integer PCM only
+    if (!ReadAt(in, fmt.dataStart, format, 16)) return reject("a WAV file without its format chunk");
+    const int tag = Le16(format);
     const int channels = Le16(format + 2);
     const int bits = Le16(format + 14);
-    // Wider samples or more channels are not recordings a sound card makes of a watch.
-    if ((channels != 1 && channels != 2) || (bits != 8 && bits != 16)) return false;
+    // Integer PCM only; wider samples or more channels are not recordings a sound card makes of
+    // a watch.
+    if (tag != 1 || (bits != 8 && bits != 16)) {
+        if (!why) return false;
+        return reject("not a PCM WAV: " + std::to_string(bits) + "-bit, format tag " +
+                      std::to_string(tag) + " (8- or 16-bit integer PCM is read)");
+    }
+    if (channels != 1 && channels != 2) {
+        if (!why) return false;
+        return reject("a WAV file of " + std::to_string(channels) + " channels (one or two are read)");
+    }
 
     Chunk data;
     const std::int64_t afterFmt = fmt.dataStart + fmt.size + (fmt.size & 1);
-    if (!FindChunk(in, afterFmt, outerEnd, "data", data)) return false;
+    if (!FindChunk(in, afterFmt, outerEnd, "data", data)) return reject("a WAV file without sound data");
 
     const int bytesPerSample = bits / 8;
     const int frameSize = bytesPerSample * channels;
@@ -83,7 +102,7 @@ bool ReadWaveStream(std::istream& in, CWaveSamples& out) {
 
     std::unique_ptr<std::int16_t[]> samples(new (std::nothrow)
                                                 std::int16_t[static_cast<std::size_t>(frames)]());
-    if (!samples && frames > 0) return false;
+    if (!samples && frames > 0) return reject(kOutOfMemoryReason);
 
     in.clear();
     in.seekg(data.dataStart);
@@ -111,11 +130,21 @@ bool ReadWaveStream(std::istream& in, CWaveSamples& out) {
 }
 
 int CSonicLinkData::ReadWaveFile(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    if (!file) return 0;
-    CWaveSamples wave;
-    if (!ReadWaveStream(file, wave)) return 0;
-    m_pSamples = std::move(wave.samples);
-    m_nSamples = wave.count;
-    return 1;
+    return Guarded([&] {
+        std::ifstream file;
+        m_strReadError.assign(zendrik::OpenInputFile(path, file));
+        if (!m_strReadError.empty()) return 0;
+        return ReadWaveData(file);
+    });
+}
+
+int CSonicLinkData::ReadWaveData(std::istream& in) {
+    return Guarded([&] {
+        CWaveSamples wave;
+        if (!ReadWaveStream(in, wave, &m_strReadError)) return 0;
+        m_strReadError.clear();
+        m_pSamples = std::move(wave.samples);
+        m_nSamples = wave.count;
+        return 1;
+    });
 }

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <istream>
 #include <memory>
+#include <string>
 
 // One channel of a recording, one 16-bit value per sample frame.
 struct CWaveSamples {
@@ -18,5 +19,5 @@ inline constexpr std::int64_t kMaxMissingFrames = 44100;
 // Reads the recording in `in` (positioned at its start). Of two channels the second is kept;
 // 8-bit samples are centred on 0 without scaling. Frames the data chunk declares beyond the end
 // of the input are 0, up to kMaxMissingFrames of them. Returns false when the input is not such
-// a recording; `out` is then untouched.
-bool ReadWaveStream(std::istream& in, CWaveSamples& out);
+// a recording; `out` is then untouched, and `why` (when given) says what the input is instead.
+bool ReadWaveStream(std::istream& in, CWaveSamples& out, std::string* why = nullptr);

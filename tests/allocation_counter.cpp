@@ -17,8 +17,10 @@ struct CHeapUse {
 
 // Per thread: the tests measure the thread they run on, and nothing else disturbs it.
 thread_local CHeapUse t_heap;
+thread_local std::size_t t_largest = static_cast<std::size_t>(-1);
 
 void* Allocate(std::size_t size) {
+    if (size > t_largest) return nullptr;
     void* block = std::malloc(size + kHeader);
     if (!block) return nullptr;
     *static_cast<std::size_t*>(block) = size;
@@ -49,6 +51,12 @@ CAllocationCounter::CAllocationCounter()
 }
 
 CAllocationCounter::~CAllocationCounter() = default;
+
+CAllocationLimit::CAllocationLimit(std::size_t largest) : m_previous(t_largest) {
+    t_largest = largest;
+}
+
+CAllocationLimit::~CAllocationLimit() { t_largest = m_previous; }
 
 CAllocationTotals CAllocationCounter::Totals() const {
     CAllocationTotals totals;

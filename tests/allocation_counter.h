@@ -26,3 +26,17 @@ private:
     std::size_t m_bytesAtStart;
     std::ptrdiff_t m_liveAtStart;
 };
+
+// While one exists, the current thread's requests for more than `largest` bytes fail as if the
+// machine had run out of memory (operator new throws std::bad_alloc, the nothrow form returns
+// nullptr).
+class CAllocationLimit {
+public:
+    explicit CAllocationLimit(std::size_t largest);
+    ~CAllocationLimit();
+    CAllocationLimit(const CAllocationLimit&) = delete;
+    CAllocationLimit& operator=(const CAllocationLimit&) = delete;
+
+private:
+    std::size_t m_previous;
+};

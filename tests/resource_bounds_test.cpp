@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <fstream>
 #include <random>
 #include <sstream>
 #include <streambuf>
@@ -17,6 +18,7 @@
 #include "reception/sonic_link_data.h"
 #include "reception/stream_check.h"
 #include "reception/wave_reader.h"
+#include "reception/wave_writer.h"
 #include "support/coach_stream_builder.h"
 #include "support/rs200_stream_builder.h"
 #include "support/s410_stream_builder.h"
@@ -386,6 +388,32 @@ TEST(ResourceBounds, LiveCollectionStaysWithinTheTrimmingBoundWhateverIsFed) {
         // samples and their envelope, each with room to grow.
         const std::size_t bound = static_cast<std::size_t>(kTrimAbove) + largestBlock;
         EXPECT_LE(counter.Totals().peak, 8 * sizeof(std::int16_t) * bound);
+    }
+}
+
+// --- Running out of memory ------------------------------------------------------------------
+
+TEST(ResourceBounds, RunningOutOfMemoryEndsInAReasonNotAnException) {
+    const std::string recording = TempPath("memory.wav");
+    {
+        std::ofstream file(recording, std::ios::binary | std::ios::trunc);
+        ASSERT_TRUE(WriteWaveStream(
+            file, ModulateBytes(BuildS410Stream(S410Values{}).bytes, ModulatorSettingsFor(kModelS410)),
+            44100));
+    }
+    // Every step of decoding, from reading the samples to writing the texts, under limits from
+    // "nothing fits" up to "only the report's last text does not fit".
+    for (std::size_t largest : {std::size_t{0}, std::size_t{64}, std::size_t{4096}, std::size_t{65536}}) {
+        SCOPED_TRACE(largest);
+        CSonicLinkData data;
+        int result = 1;
+        {
+            CAllocationLimit limit(largest);
+            result = data.DecodeWaveFile(recording);
+        }
+        EXPECT_EQ(result, 0);
+        EXPECT_EQ(data.m_strReadError, "not enough memory to decode it");
+        EXPECT_EQ(data.m_bValid, 0);
     }
 }
 

@@ -1,0 +1,39 @@
+// Opening the files the program reads, with the reason in words when one cannot be read, and
+// telling a recording from a dump.
+#pragma once
+
+#include <cstddef>
+#include <fstream>
+#include <istream>
+#include <string>
+#include <string_view>
+
+namespace zendrik {
+
+enum class InputKind { Recording, Dump, Unknown };
+
+// Most bytes a dump may hold: far more than any watch sends (a transfer is a few thousand bytes,
+// four characters each), and little enough to read whole.
+inline constexpr std::size_t kMaxDumpFileBytes = 16 * 1024 * 1024;
+
+// What the first bytes of a file say it is: a sound file by its signature (RIFF, FLAC, Ogg, MP3),
+// Unknown when they name nothing.
+InputKind InputKindByContent(std::string_view firstBytes);
+
+// The kind of a named file: a sound file signature wins, else the extension decides, whatever
+// its case (.sld a dump; .wav and the other sound file extensions a recording).
+InputKind InputKindOf(std::string_view path, std::string_view firstBytes);
+
+// Opens a named file for binary reading. Folders, devices, pipes and sockets are refused, so
+// reading always ends. Returns "" on success, else the reason in words ("not found",
+// "permission denied", ...).
+std::string OpenInputFile(const std::string& path, std::ifstream& file);
+
+// Up to `count` bytes from the start of the file, for InputKindOf; "" when it cannot be read.
+std::string FirstBytesOf(const std::string& path, std::size_t count = 16);
+
+// Reads all of `in` into `out` when it holds at most `limit` bytes; false (out emptied) when it
+// holds more.
+bool ReadAtMost(std::istream& in, std::size_t limit, std::string& out);
+
+}  // namespace zendrik

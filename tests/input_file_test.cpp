@@ -1,0 +1,141 @@
+// Opening what the user names: the kind of file, the reasons a file cannot be read, the bound on
+// dumps; and the CSV text under each separator.
+#include "reception/input_file.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "decoders/csv_text.h"
+#include "reception/sonic_link_data.h"
+#include "support/s410_stream_builder.h"
+#include "support/wave_file_maker.h"
+
+using zendrik::InputKind;
+
+namespace {
+
+std::string Written(const std::string& name, const std::string& content) {
+    const std::string path = testing_streams::TempPath(name);
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << content;
+    return path;
+}
+
+}  // namespace
+
+TEST(InputFile, TheKindFollowsTheContentThenTheExtension) {
+    struct Case {
+        const char* path;
+        std::string firstBytes;
+        InputKind kind;
+    };
+    const Case cases[] = {
+        {"a.wav", "RIFF....WAVE", InputKind::Recording},
+        {"a.sld", "RIFF....WAVE", InputKind::Recording},  // a recording saved under a dump's name
+        {"a.SLD", "AA\r\n", InputKind::Dump},
+        {"a.Wav", "", InputKind::Recording},
+        {"dir.wav/a", "AA\r\n", InputKind::Unknown},
+        {"a.flac", "fLaC", InputKind::Recording},
+        {"a", "OggS", InputKind::Recording},
+        {"a", "ID3\x04", InputKind::Recording},
+        {"a", "\xFF\xFB\x90", InputKind::Recording},
+        {"a.txt", "AA\r\n", InputKind::Unknown},
+        {"wav", "", InputKind::Unknown},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(zendrik::InputKindOf(c.path, c.firstBytes), c.kind) << c.path << " " << c.firstBytes;
+    }
+}
+
+TEST(InputFile, SaysWhyAFileCannotBeReadAndNeverReadsWithoutEnd) {
+    const std::string folder = testing_streams::TempPath("a-folder.sld");
+    std::filesystem::create_directories(folder);
+    const std::string fifo = testing_streams::TempPath("a-pipe.sld");
+    std::filesystem::remove(fifo);
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const std::string zeroLink = testing_streams::TempPath("zero.sld");
+    std::filesystem::remove(zeroLink);
+    std::filesystem::create_symlink("/dev/zero", zeroLink);
+
+    struct Case {
+        std::string path;
+        const char* reason;
+    };
+    for (const Case& c : {Case{testing_streams::TempPath("missing.sld"), "not found"},
+                          Case{folder, "it is a folder, not a file"},
+                          Case{fifo, "not a regular file (a device, pipe or socket)"},
+                          Case{zeroLink, "not a regular file (a device, pipe or socket)"}}) {
+        std::ifstream file;
+        EXPECT_EQ(zendrik::OpenInputFile(c.path, file), c.reason) << c.path;
+        CSonicLinkData data;
+        EXPECT_EQ(data.LoadDumpFile(c.path), 0);
+        EXPECT_EQ(data.m_strReadError, c.reason);
+        EXPECT_EQ(data.DecodeWaveFile(c.path), 0);
+        EXPECT_EQ(data.m_strReadError, c.reason);
+    }
+}
+
+TEST(InputFile, ADumpLargerThanAnyTransferIsRefusedAndTheLastOneKept) {
+    CSonicLinkData data;
+    ASSERT_EQ(data.LoadDumpFile(testing_streams::WriteDump(
+                  testing_streams::BuildS410Stream(testing_streams::S410Values{}).bytes, "kept.sld")),
+              1);
+    const std::string report = data.m_strHrm;
+    const std::string huge = Written("huge.sld", std::string(zendrik::kMaxDumpFileBytes + 1, '\n'));
+    EXPECT_EQ(data.LoadDumpFile(huge), 0);
+    EXPECT_EQ(data.m_strReadError, "larger than any dump (more than 16 MB)");
+    EXPECT_EQ(data.m_strHrm, report);
+    EXPECT_EQ(data.m_bValid, 1);
+
+    EXPECT_EQ(data.LoadDumpFile(Written("empty.sld", "")), 0);
+    EXPECT_EQ(data.m_strReadError, "the dump holds no bytes");
+    EXPECT_EQ(data.LoadDumpFile(Written("nohead.sld", "12\r\n34\r\n")), 0);
+    EXPECT_EQ(data.m_strReadError, "the stream head names no known watch model");
+}
+
+TEST(InputFile, ARejectedRecordingSaysWhatItIs) {
+    using testing_wave::CWaveFileMaker;
+    testing_wave::FormatFields floating;
+    floating.formatTag = 3;
+    floating.bitsPerSample = 32;
+    testing_wave::FormatFields wide;
+    wide.bitsPerSample = 24;
+    struct Case {
+        std::string file;
+        const char* reason;
+    };
+    for (const Case& c :
+         {Case{"RIFF", "not a RIFF WAVE file (too short)"},
+          Case{"AA\r\nAA\r\nAA\r\n", "not a RIFF WAVE file"},
+          Case{CWaveFileMaker().Format(floating).Data({0, 0, 0, 0}).Bytes(),
+               "not a PCM WAV: 32-bit, format tag 3 (8- or 16-bit integer PCM is read)"},
+          Case{CWaveFileMaker().Format(wide).Data({0, 0, 0}).Bytes(),
+               "not a PCM WAV: 24-bit, format tag 1 (8- or 16-bit integer PCM is read)"},
+          Case{CWaveFileMaker().Format({}).Bytes(), "a WAV file without sound data"}}) {
+        CSonicLinkData data;
+        EXPECT_EQ(data.DecodeWaveFile(Written("rejected.wav", c.file)), 0);
+        EXPECT_EQ(data.m_strReadError, c.reason);
+    }
+}
+
+TEST(CsvText, FieldsHoldingTheSeparatorOrAQuoteAreQuoted) {
+    struct Case {
+        const char* text;
+        char separator;
+        const char* csv;
+    };
+    const Case cases[] = {
+        {"a\tb\r\n", ';', "a;b\r\n"},
+        {"File created with Z, version 1, x@y\r\n", ',', "\"File created with Z, version 1, x@y\"\r\n"},
+        {"File created with Z, version 1, x@y\r\n", ';', "File created with Z, version 1, x@y\r\n"},
+        {"[Note]\tx, y\r\n12,5\t3\r\n", ',', "[Note],\"x, y\"\r\n\"12,5\",3\r\n"},
+        {"say \"hi\"\t\t1;2\r\n", ';', "\"say \"\"hi\"\"\";;\"1;2\"\r\n"},
+        {"a\"b\tc\r\n", '\t', "\"a\"\"b\"\tc\r\n"},
+        {"\t\r\n\r\n", ',', ",\r\n\r\n"},
+        {"", ',', ""},
+    };
+    for (const Case& c : cases) EXPECT_EQ(zendrik::CsvForSeparator(c.text, c.separator), c.csv) << c.text;
+}
