@@ -1,0 +1,54 @@
+#include "formats/export_timeline.h"
+
+#include <algorithm>
+
+namespace zendrik {
+
+namespace {
+
+// The longest exercise a watch could keep is well under a thousand hours; past that the times
+// are not an exercise's, and the dates they lead to would leave every format's range.
+constexpr Tenths kLongestExercise = 1000LL * 24 * 3600 * 10;
+
+}  // namespace
+
+std::size_t Timeline::LapOf(Tenths t) const {
+    for (std::size_t i = 0; i < laps.size(); ++i) {
+        if (t < laps[i].end) return i;
+    }
+    return laps.empty() ? 0 : laps.size() - 1;
+}
+
+std::optional<Timeline> MakeTimeline(const Exercise& x, const TimeZone& zone, std::string& error) {
+    const std::optional<std::int64_t> start = zone.ToUtc(x.start);
+    if (!start) {
+        error = "The exercise's start is not a valid date and time.";
+        return std::nullopt;
+    }
+    Timeline t;
+    t.startUtc = *start;
+    t.samples = x.SampleCount();
+    // A recording interval of 0 (a length shorter than one second per sample) would put every
+    // sample at the same moment; a second apart keeps them in order.
+    t.sampleStep = static_cast<Tenths>(std::max(x.intervalSeconds, 1)) * 10;
+    t.end = std::max<Tenths>(x.duration, 0);
+    if (t.samples > 0) t.end = std::max(t.end, t.SampleTime(t.samples - 1));
+
+    // Laps follow each other; a split that goes back in time closes an empty lap rather than
+    // one that ends before it starts.
+    Tenths previous = 0;
+    for (const Lap& lap : x.laps) {
+        const Tenths end = std::max(previous, lap.split);
+        t.laps.push_back({previous, end, &lap});
+        previous = end;
+    }
+    t.end = std::max(t.end, previous);
+    if (t.end > kLongestExercise || t.sampleStep > kLongestExercise) {
+        error = "The exercise's times are out of range.";
+        return std::nullopt;
+    }
+    if (t.laps.empty()) t.laps.push_back({0, t.end, nullptr});
+    return t;
+}
+
+}  // namespace zendrik
