@@ -6,20 +6,28 @@ namespace zendrik {
 
 const char* FamilyName(WatchFamily family) {
     switch (family) {
-        case WatchFamily::S410: return "S410";
-        case WatchFamily::S510: return "S510";
-        case WatchFamily::Coach: return "Coach";
-        case WatchFamily::Rs200: return "RS200";
-        case WatchFamily::Cs200: return "CS200";
+        case WatchFamily::S410:
+            return "S410";
+        case WatchFamily::S510:
+            return "S510";
+        case WatchFamily::Coach:
+            return "Coach";
+        case WatchFamily::Rs200:
+            return "RS200";
+        case WatchFamily::Cs200:
+            return "CS200";
     }
     return "";
 }
 
 const char* SportName(Sport sport) {
     switch (sport) {
-        case Sport::Generic: return "generic";
-        case Sport::Running: return "running";
-        case Sport::Cycling: return "cycling";
+        case Sport::Generic:
+            return "generic";
+        case Sport::Running:
+            return "running";
+        case Sport::Cycling:
+            return "cycling";
     }
     return "";
 }

@@ -122,7 +122,8 @@ struct Cs200Extras {
     WatchUser user;
 };
 
-using FamilyExtras = std::variant<std::monostate, S410Extras, CoachExtras, Rs200Extras, Cs200Extras>;
+using FamilyExtras =
+    std::variant<std::monostate, S410Extras, CoachExtras, Rs200Extras, Cs200Extras>;
 
 struct Exercise {
     WatchFamily family = WatchFamily::S410;

@@ -9,7 +9,8 @@ namespace zendrik {
 namespace {
 
 Tenths ToTenths(const CTimeValue& t) {
-    const Tenths seconds = static_cast<Tenths>(t.hours) * 3600 + static_cast<Tenths>(t.minutes) * 60 + t.seconds;
+    const Tenths seconds =
+        static_cast<Tenths>(t.hours) * 3600 + static_cast<Tenths>(t.minutes) * 60 + t.seconds;
     return seconds * 10 + t.tenths;
 }
 
@@ -40,8 +41,8 @@ std::vector<Zone> SampledZones(const int (&lower)[3], const int (&upper)[3],
     std::vector<Zone> zones;
     const Tenths perSample = static_cast<Tenths>(interval) * 10;
     for (int z = 0; z < 3; ++z) {
-        zones.push_back({lower[z], upper[z], counts[z].below * perSample,
-                         counts[z].in * perSample, counts[z].above * perSample});
+        zones.push_back({lower[z], upper[z], counts[z].below * perSample, counts[z].in * perSample,
+                         counts[z].above * perSample});
     }
     return zones;
 }
@@ -95,8 +96,8 @@ Exercise ToExercise(const CS410Exercise& x, const CSampleSeriesView& view) {
     e.caloriesTenths = x.calories;
     if (x.s510) e.distanceMeters = x.distance * 100;  // tenths of a km
     for (const CExerciseSummary& s : x.earlier) e.earlier.push_back(ToSummary(s));
-    e.extras = S410Extras{x.speed,          x.cadence,       x.cycling,      x.totalCalories,
-                          x.totalHours,     x.totalMinutes,  x.totalDistance};
+    e.extras = S410Extras{x.speed,      x.cadence,      x.cycling,      x.totalCalories,
+                          x.totalHours, x.totalMinutes, x.totalDistance};
     return e;
 }
 
@@ -143,7 +144,8 @@ Exercise ToExercise(const CRs200Exercise& x) {
         if (x.distanceData) {
             lap.endPace = l.endPace;
             lap.avgPace = l.avgPace;
-            lap.distanceMeters = LapDistance(l.distance, previousDistance, 10);  // hundredths of a km
+            lap.distanceMeters =
+                LapDistance(l.distance, previousDistance, 10);  // hundredths of a km
         }
         previousDistance = l.distance;
         e.laps.push_back(lap);
@@ -161,7 +163,8 @@ Exercise ToExercise(const CRs200Exercise& x) {
     if (x.distanceData) e.distanceMeters = static_cast<std::int64_t>(x.distance) * 10;
     Rs200Extras extras;
     for (int z = 0; z < 3; ++z) {
-        for (int part = 0; part < 3; ++part) extras.targetZones[z][part] = ToTenths(x.targetZones[z][part]);
+        for (int part = 0; part < 3; ++part)
+            extras.targetZones[z][part] = ToTenths(x.targetZones[z][part]);
     }
     extras.distanceData = x.distanceData;
     extras.maxPace = x.maxPace;

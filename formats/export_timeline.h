@@ -45,7 +45,8 @@ std::optional<Timeline> MakeTimeline(const Exercise& exercise, const TimeZone& z
 // Distance covered by a speed series: speeds (value / divisor km/h, each over the interval that
 // ends at its sample) add up to `speedTimesSeconds`; the result in centimetres.
 inline std::int64_t DistanceCentimetres(std::int64_t speedTimesSeconds, int divisor) {
-    const std::int64_t per = 36LL * divisor;  // value * s / divisor km/h = value * s * 1000 / per cm
+    const std::int64_t per =
+        36LL * divisor;  // value * s / divisor km/h = value * s * 1000 / per cm
     return (speedTimesSeconds * 1000 + per / 2) / per;
 }
 

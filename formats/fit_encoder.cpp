@@ -16,32 +16,45 @@ constexpr std::uint16_t kProfileVersion = 2100;
 
 std::uint8_t BaseType(FitType type) {
     switch (type) {
-        case FitType::Enum: return 0x00;
-        case FitType::UInt8: return 0x02;
-        case FitType::UInt16: return 0x84;
-        case FitType::UInt32: return 0x86;
-        case FitType::UInt32z: return 0x8C;
-        case FitType::String: return 0x07;
+        case FitType::Enum:
+            return 0x00;
+        case FitType::UInt8:
+            return 0x02;
+        case FitType::UInt16:
+            return 0x84;
+        case FitType::UInt32:
+            return 0x86;
+        case FitType::UInt32z:
+            return 0x8C;
+        case FitType::String:
+            return 0x07;
     }
     return 0x02;
 }
 
 std::uint8_t SizeOf(FitType type) {
     switch (type) {
-        case FitType::UInt16: return 2;
+        case FitType::UInt16:
+            return 2;
         case FitType::UInt32:
-        case FitType::UInt32z: return 4;
-        default: return 1;
+        case FitType::UInt32z:
+            return 4;
+        default:
+            return 1;
     }
 }
 
 // The "invalid" of each type, and the largest value that is not it.
 std::uint64_t Invalid(FitType type) {
     switch (type) {
-        case FitType::UInt16: return 0xFFFF;
-        case FitType::UInt32: return 0xFFFFFFFF;
-        case FitType::UInt32z: return 0;
-        default: return 0xFF;
+        case FitType::UInt16:
+            return 0xFFFF;
+        case FitType::UInt32:
+            return 0xFFFFFFFF;
+        case FitType::UInt32z:
+            return 0;
+        default:
+            return 0xFF;
     }
 }
 
@@ -62,7 +75,8 @@ std::uint16_t FitCrc(const void* data, std::size_t size, std::uint16_t crc) {
         std::uint16_t tmp = kCrcTable[crc & 0xF];
         crc = static_cast<std::uint16_t>(((crc >> 4) & 0x0FFF) ^ tmp ^ kCrcTable[byte & 0xF]);
         tmp = kCrcTable[crc & 0xF];
-        crc = static_cast<std::uint16_t>(((crc >> 4) & 0x0FFF) ^ tmp ^ kCrcTable[(byte >> 4) & 0xF]);
+        crc =
+            static_cast<std::uint16_t>(((crc >> 4) & 0x0FFF) ^ tmp ^ kCrcTable[(byte >> 4) & 0xF]);
     }
     return crc;
 }
@@ -118,8 +132,10 @@ int FitEncoder::LocalTypeFor(const FitMessage& m) {
         if (layouts_[i].global == wanted.global) local = i;
     }
     if (local == nextLocal_) {
-        if (nextLocal_ == static_cast<int>(layouts_.size())) local = 0;
-        else ++nextLocal_;
+        if (nextLocal_ == static_cast<int>(layouts_.size()))
+            local = 0;
+        else
+            ++nextLocal_;
     }
     layouts_[local] = wanted;
     data_ += static_cast<char>(0x40 | local);

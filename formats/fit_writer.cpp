@@ -58,9 +58,12 @@ Value Milliseconds(Tenths t) {
 
 Value SportCode(Sport sport) {
     switch (sport) {
-        case Sport::Running: return 1;
-        case Sport::Cycling: return 2;
-        case Sport::Generic: break;
+        case Sport::Running:
+            return 1;
+        case Sport::Cycling:
+            return 2;
+        case Sport::Generic:
+            break;
     }
     return 0;
 }
@@ -102,7 +105,8 @@ public:
                        .Add(2, FitType::Enum, 0)  // manual
                        .Add(3, FitType::Enum, kEventActivity)
                        .Add(4, FitType::Enum, kTypeStop)
-                       .Add(5, FitType::UInt32, end + zone_.OffsetAt(t_.startUtc + RoundedSeconds(t_.end))));
+                       .Add(5, FitType::UInt32,
+                            end + zone_.OffsetAt(t_.startUtc + RoundedSeconds(t_.end))));
         return enc_.Finish();
     }
 
@@ -139,10 +143,12 @@ private:
                 const std::optional<int> v = SampleAt(speed, i);
                 if (i > 0) speedTimesSeconds += SpeedTimesSeconds(v, t_.sampleStep);
                 record.Add(6, FitType::UInt16, SpeedMmPerSecond(ScaledToTenths(speed, v)));
-                record.Add(5, FitType::UInt32, DistanceCentimetres(speedTimesSeconds, speed->divisor));
+                record.Add(5, FitType::UInt32,
+                           DistanceCentimetres(speedTimesSeconds, speed->divisor));
             }
             if (cadence) record.Add(4, FitType::UInt8, SampleAt(cadence, i));
-            if (altitude) record.Add(2, FitType::UInt16, AltitudeField(altitude, SampleAt(altitude, i)));
+            if (altitude)
+                record.Add(2, FitType::UInt16, AltitudeField(altitude, SampleAt(altitude, i)));
             enc_.Write(record);
         }
         while (nextLap < t_.laps.size()) WriteLap(nextLap++);
@@ -228,8 +234,9 @@ ExportResult WriteFit(const Exercise& exercise, const TimeZone& zone) {
     const std::int64_t start = timeline->startUtc - kFitEpoch;
     const std::int64_t end = start + RoundedSeconds(timeline->end);
     if (start < kFirstFitDate || end > kLastFitDate) {
-        result.error = "FIT files carry dates from 1998-07-03 to 2125 only; this exercise starts on " +
-                       FormatUtc(timeline->startUtc) + ".";
+        result.error =
+            "FIT files carry dates from 1998-07-04 to 2126-02-06 only; this exercise starts on " +
+            FormatUtc(timeline->startUtc) + ".";
         return result;
     }
     result.data = ActivityWriter(exercise, *timeline, zone).Write();

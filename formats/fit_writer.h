@@ -11,7 +11,7 @@ namespace zendrik {
 // distance, cadence and altitude where recorded), a lap per lap (one for the whole exercise when
 // the watch kept none), timer stop_all, session and activity. Times are the watch's local times
 // read in `zone`. An error, and no file, when the start is not a date and time or lies outside
-// FIT's dates (1998-07-03 to 2125).
+// FIT's dates (1998-07-04 to 2126-02-06).
 ExportResult WriteFit(const Exercise& exercise, const TimeZone& zone);
 
 }  // namespace zendrik

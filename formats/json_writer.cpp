@@ -38,17 +38,23 @@ void PutSeconds(Json& j, const char* key, const std::optional<Tenths>& value) {
 
 const char* KindName(SeriesKind kind) {
     switch (kind) {
-        case SeriesKind::HeartRate: return "heartRate";
-        case SeriesKind::Speed: return "speed";
-        case SeriesKind::Cadence: return "cadence";
-        case SeriesKind::Altitude: return "altitude";
+        case SeriesKind::HeartRate:
+            return "heartRate";
+        case SeriesKind::Speed:
+            return "speed";
+        case SeriesKind::Cadence:
+            return "cadence";
+        case SeriesKind::Altitude:
+            return "altitude";
     }
     return "";
 }
 
 Json UserJson(const WatchUser& u) {
-    return {{"height", u.height}, {"birth", {u.birth[0], u.birth[1], u.birth[2]}},
-            {"maxHr", u.maxHr},   {"maxVo2", u.maxVo2},
+    return {{"height", u.height},
+            {"birth", {u.birth[0], u.birth[1], u.birth[2]}},
+            {"maxHr", u.maxHr},
+            {"maxVo2", u.maxVo2},
             {"restHr", u.restHr}};
 }
 
@@ -57,9 +63,9 @@ Json ExtrasJson(const FamilyExtras& extras) {
         [](const auto& e) -> Json {
             using T = std::decay_t<decltype(e)>;
             if constexpr (std::is_same_v<T, S410Extras>) {
-                return {{"speedRecorded", e.speedFlag},   {"cadenceRecorded", e.cadenceFlag},
-                        {"cyclingData", e.cyclingFlag},   {"totalCalories", e.totalCalories},
-                        {"totalHours", e.totalHours},     {"totalMinutes", e.totalMinutes},
+                return {{"speedRecorded", e.speedFlag},        {"cadenceRecorded", e.cadenceFlag},
+                        {"cyclingData", e.cyclingFlag},        {"totalCalories", e.totalCalories},
+                        {"totalHours", e.totalHours},          {"totalMinutes", e.totalMinutes},
                         {"totalDistanceKm", e.totalDistanceKm}};
             } else if constexpr (std::is_same_v<T, CoachExtras>) {
                 return {{"coachValues", {e.coachValues[0], e.coachValues[1]}}};
@@ -79,7 +85,8 @@ Json ExtrasJson(const FamilyExtras& extras) {
                         {"bestLapSeconds", Seconds(e.bestLapTime)},
                         {"user", UserJson(e.user)}};
             } else if constexpr (std::is_same_v<T, Cs200Extras>) {
-                return {{"timesSeconds", {Seconds(e.times[0]), Seconds(e.times[1]), Seconds(e.times[2])}},
+                return {{"timesSeconds",
+                         {Seconds(e.times[0]), Seconds(e.times[1]), Seconds(e.times[2])}},
                         {"rideSeconds", Seconds(e.rideTime)},
                         {"lapCount", e.lapCount},
                         {"bestLap", e.bestLap},

@@ -90,9 +90,12 @@ void AppendHeartRate(std::string& out, const char* indent, const char* name, int
 
 const char* SportAttribute(Sport sport) {
     switch (sport) {
-        case Sport::Running: return "Running";
-        case Sport::Cycling: return "Biking";
-        case Sport::Generic: break;
+        case Sport::Running:
+            return "Running";
+        case Sport::Cycling:
+            return "Biking";
+        case Sport::Generic:
+            break;
     }
     return "Other";
 }
@@ -132,9 +135,10 @@ public:
         out_ += FamilyName(x_.family);
         out_ += "</Name>\n    <UnitId>0</UnitId>\n    <ProductID>";
         AppendInt(out_, static_cast<int>(x_.family) + 1);
-        out_ += "</ProductID>\n"
-                "    <Version><VersionMajor>0</VersionMajor><VersionMinor>0</VersionMinor>"
-                "</Version>\n   </Creator>\n  </Activity>\n";
+        out_ +=
+            "</ProductID>\n"
+            "    <Version><VersionMajor>0</VersionMajor><VersionMinor>0</VersionMinor>"
+            "</Version>\n   </Creator>\n  </Activity>\n";
         out_ += kTail;
         return std::move(out_);
     }
@@ -159,7 +163,8 @@ private:
         out_ += "\">\n";
         AppendElement(out_, "    ", "TotalTimeSeconds", span.end - span.start, 1);
         const std::optional<std::int64_t> distance = lap ? lap->distanceMeters : x_.distanceMeters;
-        AppendElement(out_, "    ", "DistanceMeters", distance ? std::max<std::int64_t>(*distance, 0) : 0);
+        AppendElement(out_, "    ", "DistanceMeters",
+                      distance ? std::max<std::int64_t>(*distance, 0) : 0);
         AppendElement(out_, "    ", "Calories", LapCalories(index));
         const std::optional<int> avg = lap ? lap->avgHr : x_.avgHr;
         const std::optional<int> max = lap ? lap->maxHr : x_.maxHr;
@@ -207,7 +212,10 @@ private:
         if (speed && *speed >= 0 && *speed <= 1000000) {
             out_ += "      <Extensions><ns3:TPX><ns3:Speed>";
             // Millimetres per second: value / divisor km/h times 1000000 / 3600.
-            AppendFixed(out_, (static_cast<std::int64_t>(*speed) * 10000 + 18LL * speed_->divisor) / (36LL * speed_->divisor), 3);
+            AppendFixed(out_,
+                        (static_cast<std::int64_t>(*speed) * 10000 + 18LL * speed_->divisor) /
+                            (36LL * speed_->divisor),
+                        3);
             out_ += "</ns3:Speed></ns3:TPX></Extensions>\n";
         }
         out_ += "     </Trackpoint>\n";

@@ -15,6 +15,7 @@
 #include "formats/fit_writer.h"
 #include "formats/tcx_writer.h"
 #include "support/run_process.h"
+#include "support/sample_exercises.h"
 
 namespace {
 
@@ -31,115 +32,14 @@ struct Case {
     const char* tcxSport;
 };
 
-CTimeValue Hms(int h, int m, int s, int tenths = 0) {
-    return {h, m, s, tenths};
-}
-
-// Heart rates with a lost contact (0) every so often, speeds in tenths of km/h, cadences.
-struct SeriesArrays {
-    std::int32_t hr[120] = {};
-    std::int32_t speed[120] = {};
-    std::int32_t cadence[120] = {};
-    explicit SeriesArrays(int n) {
-        for (int i = 0; i < n; ++i) {
-            hr[i] = i % 13 == 5 ? 0 : 100 + i;
-            speed[i] = 5 * (40 + i % 20);
-            cadence[i] = 70 + i % 25;
-        }
-    }
-};
-
-Exercise S510Ride() {
-    CS410Exercise x;
-    x.s510 = true;
-    x.speed = x.cadence = x.cycling = 1;
-    x.interval = 15;
-    x.samples = 40;
-    x.current = {{2006, 7, 15}, Hms(7, 30, 15), Hms(0, 10, 0), 131, 170, "Ride"};
-    x.calories = 2345;  // 234.5 kcal
-    x.distance = 52;    // 5.2 km
-    x.laps = {{Hms(0, 3, 0), 120, 101, 118, 139, 1600},
-              {Hms(0, 6, 30), 125, 110, 130, 150, 1800},
-              {Hms(0, 9, 45, 5), 128, 112, 133, 170, 1700}};
-    const SeriesArrays s(x.samples);
-    return zendrik::ToExercise(x, {s.hr, s.speed, s.cadence});
-}
-
-Exercise S410WithoutLaps(const CDateValue& date, const CTimeValue& start) {
-    CS410Exercise x;
-    x.interval = 60;
-    x.samples = 20;
-    x.current = {date, start, Hms(0, 20, 0), 140, 165, "Tempo"};
-    x.calories = 1500;
-    const SeriesArrays s(x.samples);
-    return zendrik::ToExercise(x, {s.hr, s.speed, s.cadence});
-}
-
-Exercise S410WithLaps() {
-    Exercise e = S410WithoutLaps({2005, 1, 20}, Hms(18, 0, 0));
-    e.laps = {{}, {}};
-    e.laps[0].split = 6000;
-    e.laps[0].avgHr = 130;
-    e.laps[0].maxHr = 150;
-    e.laps[1].split = 12000;
-    e.laps[1].avgHr = 145;
-    e.laps[1].maxHr = 165;
-    return e;
-}
-
-Exercise CoachExercise() {
-    CCoachExercise x;
-    x.date = {2007, 3, 5};
-    x.start = Hms(7, 30, 15);
-    x.length = Hms(0, 12, 0);
-    x.interval = 30;
-    x.samples = 24;
-    x.laps = {{Hms(0, 5, 0), 120, 100, 115, 130}, {Hms(0, 12, 0), 140, 118, 135, 160}};
-    const SeriesArrays s(x.samples);
-    return zendrik::ToExercise(x, s.hr);
-}
-
-Exercise Rs200Run() {
-    CRs200Exercise x;
-    x.name = "Long run";
-    x.date = {2007, 3, 25};
-    x.start = {0x01, 0x30, 0x00, 0};  // BCD, in the hour the clocks skip that night
-    x.length = Hms(0, 42, 17, 3);
-    x.avgHr = 151;
-    x.maxHr = 178;
-    x.calories = 612;
-    x.distanceData = true;
-    x.distance = 812;
-    x.laps = {{Hms(0, 15, 0), false, 150, 145, 160, 3100, 3050, 300},
-              {Hms(0, 30, 10, 2), true, 160, 152, 170, 2900, 3000, 600},
-              {Hms(0, 42, 17, 3), false, 170, 160, 178, 2800, 2950, 812}};
-    return zendrik::ToExercise(x);
-}
-
-Exercise Cs200Ride() {
-    CCs200Exercise x;
-    x.date = {2007, 9, 15};
-    x.start = {0x09, 0x41, 0x07, 0};
-    x.length = {0x01, 0x12, 0x45, 6};
-    x.avgHr = 138;
-    x.maxHr = 171;
-    x.calories = 987;
-    x.distance = 312;
-    x.avgSpeed = 256;
-    x.maxSpeed = 488;
-    x.avgCadence = 84;
-    x.maxCadence = 112;
-    x.laps = {{Hms(0, 40, 0), false, 135, 130, 250, 85, 82, 170},
-              {Hms(1, 12, 45, 6), true, 150, 145, 260, 90, 86, 312}};
-    return zendrik::ToExercise(x);
-}
+using namespace testing_streams;
 
 std::vector<Case> Cases() {
     return {
         {"s510_ride", S510Ride(), "Europe/Berlin", 1152941415, 7200, "cycling", "Biking"},
         {"s410_laps", S410WithLaps(), "America/New_York", 1106262000, -18000, "generic", "Other"},
         // 02:30 comes twice that night; the first one, still on summer time, is meant.
-        {"s410_no_laps", S410WithoutLaps({2006, 10, 29}, Hms(2, 30, 0)), "Europe/Berlin",
+        {"s410_no_laps", S410WithoutLaps({2006, 10, 29}, CTimeValue{2, 30, 0, 0}), "Europe/Berlin",
          1162081800, 7200, "generic", "Other"},
         {"coach", CoachExercise(), "UTC", 1173079815, 0, "generic", "Other"},
         {"rs200_run", Rs200Run(), "Europe/London", 1174786200, 3600, "running", "Running"},
@@ -159,7 +59,8 @@ std::vector<ExpectedLap> ExpectedLaps(const Exercise& e) {
     std::vector<ExpectedLap> laps;
     double previous = 0;
     for (const zendrik::Lap& lap : e.laps) {
-        laps.push_back({previous, lap.split / 10.0 - previous, lap.avgHr, lap.maxHr, lap.distanceMeters});
+        laps.push_back(
+            {previous, lap.split / 10.0 - previous, lap.avgHr, lap.maxHr, lap.distanceMeters});
         previous = lap.split / 10.0;
     }
     if (laps.empty()) laps.push_back({0, e.duration / 10.0, e.avgHr, e.maxHr, e.distanceMeters});
@@ -183,7 +84,8 @@ protected:
                           ", not found (see the export_readers_install test)";
             return;
         }
-        const std::filesystem::path dir = std::filesystem::temp_directory_path() / "zendrik_export_readers";
+        const std::filesystem::path dir =
+            std::filesystem::temp_directory_path() / "zendrik_export_readers";
         std::filesystem::remove_all(dir);
         std::filesystem::create_directories(dir);
         for (const Case& c : Cases()) {
@@ -241,7 +143,8 @@ TEST_F(ExportReaders, FitRecordsAreTheSamplesAtTheirUtcTimes) {
         double distance = 0;
         for (std::size_t i = 0; i < n; ++i) {
             const json& r = f["records"][i];
-            EXPECT_EQ(r["timestamp"], c.startUtc + static_cast<std::int64_t>(i) * c.exercise.intervalSeconds);
+            EXPECT_EQ(r["timestamp"],
+                      c.startUtc + static_cast<std::int64_t>(i) * c.exercise.intervalSeconds);
             if (hr->values[i] == 0) {
                 EXPECT_FALSE(r.contains("heart_rate")) << "sample " << i << " had no contact";
             } else {
@@ -252,7 +155,9 @@ TEST_F(ExportReaders, FitRecordsAreTheSamplesAtTheirUtcTimes) {
                 if (i > 0) distance += speed->values[i] * c.exercise.intervalSeconds / 36.0;
                 EXPECT_NEAR(r["distance"].get<double>(), distance, 0.01) << i;
             }
-            if (cadence) { EXPECT_EQ(r["cadence"], cadence->values[i]) << i; }
+            if (cadence) {
+                EXPECT_EQ(r["cadence"], cadence->values[i]) << i;
+            }
         }
     }
 }
@@ -268,10 +173,17 @@ TEST_F(ExportReaders, FitLapsSessionAndActivityCarryTheExercise) {
             const json& l = f["laps"][j];
             EXPECT_NEAR(l["start_time"].get<double>(), c.startUtc + laps[j].start, 0.5) << j;
             EXPECT_DOUBLE_EQ(l["total_elapsed_time"].get<double>(), laps[j].length) << j;
-            if (laps[j].avgHr) { EXPECT_EQ(l["avg_heart_rate"], *laps[j].avgHr) << j; }
-            if (laps[j].maxHr) { EXPECT_EQ(l["max_heart_rate"], *laps[j].maxHr) << j; }
-            if (laps[j].distance) { EXPECT_DOUBLE_EQ(l["total_distance"].get<double>(), *laps[j].distance) << j; }
-            else { EXPECT_FALSE(l.contains("total_distance")) << j; }
+            if (laps[j].avgHr) {
+                EXPECT_EQ(l["avg_heart_rate"], *laps[j].avgHr) << j;
+            }
+            if (laps[j].maxHr) {
+                EXPECT_EQ(l["max_heart_rate"], *laps[j].maxHr) << j;
+            }
+            if (laps[j].distance) {
+                EXPECT_DOUBLE_EQ(l["total_distance"].get<double>(), *laps[j].distance) << j;
+            } else {
+                EXPECT_FALSE(l.contains("total_distance")) << j;
+            }
         }
         ASSERT_EQ(f["sessions"].size(), 1u);
         const json& s = f["sessions"][0];
@@ -279,12 +191,24 @@ TEST_F(ExportReaders, FitLapsSessionAndActivityCarryTheExercise) {
         EXPECT_EQ(s["sport"], c.fitSport);
         EXPECT_EQ(s["num_laps"], laps.size());
         EXPECT_DOUBLE_EQ(s["total_elapsed_time"].get<double>(), c.exercise.duration / 10.0);
-        if (c.exercise.avgHr) { EXPECT_EQ(s["avg_heart_rate"], *c.exercise.avgHr); }
-        if (c.exercise.maxHr) { EXPECT_EQ(s["max_heart_rate"], *c.exercise.maxHr); }
-        if (c.exercise.caloriesTenths) { EXPECT_EQ(s["total_calories"], Kilocalories(c.exercise)); }
-        if (c.exercise.distanceMeters) { EXPECT_DOUBLE_EQ(s["total_distance"].get<double>(), *c.exercise.distanceMeters); }
-        if (c.exercise.avgSpeed) { EXPECT_NEAR(s["avg_speed"].get<double>(), *c.exercise.avgSpeed / 36.0, 0.001); }
-        if (c.exercise.maxCadence) { EXPECT_EQ(s["max_cadence"], *c.exercise.maxCadence); }
+        if (c.exercise.avgHr) {
+            EXPECT_EQ(s["avg_heart_rate"], *c.exercise.avgHr);
+        }
+        if (c.exercise.maxHr) {
+            EXPECT_EQ(s["max_heart_rate"], *c.exercise.maxHr);
+        }
+        if (c.exercise.caloriesTenths) {
+            EXPECT_EQ(s["total_calories"], Kilocalories(c.exercise));
+        }
+        if (c.exercise.distanceMeters) {
+            EXPECT_DOUBLE_EQ(s["total_distance"].get<double>(), *c.exercise.distanceMeters);
+        }
+        if (c.exercise.avgSpeed) {
+            EXPECT_NEAR(s["avg_speed"].get<double>(), *c.exercise.avgSpeed / 36.0, 0.001);
+        }
+        if (c.exercise.maxCadence) {
+            EXPECT_EQ(s["max_cadence"], *c.exercise.maxCadence);
+        }
 
         const json& events = f["events"];
         ASSERT_GE(events.size(), 2u);
@@ -293,7 +217,8 @@ TEST_F(ExportReaders, FitLapsSessionAndActivityCarryTheExercise) {
         EXPECT_EQ(events.front()["timestamp"], c.startUtc);
         ASSERT_EQ(f["activity"].size(), 1u);
         const json& a = f["activity"][0];
-        EXPECT_EQ(a["local_timestamp"].get<std::int64_t>() - a["timestamp"].get<std::int64_t>(), c.offsetAtEnd);
+        EXPECT_EQ(a["local_timestamp"].get<std::int64_t>() - a["timestamp"].get<std::int64_t>(),
+                  c.offsetAtEnd);
         EXPECT_EQ(a["timestamp"], s["timestamp"]);
     }
 }
@@ -306,7 +231,9 @@ TEST_F(ExportReaders, TcxLapsAndTrackpointsCarryTheExercise) {
         EXPECT_EQ(t["activities"], 1);
         EXPECT_EQ(t["sport"], c.tcxSport);
         EXPECT_EQ(t["id"], c.startUtc);
-        if (!c.exercise.name.empty()) { EXPECT_EQ(t["notes"], c.exercise.name); }
+        if (!c.exercise.name.empty()) {
+            EXPECT_EQ(t["notes"], c.exercise.name);
+        }
         const std::vector<ExpectedLap> laps = ExpectedLaps(c.exercise);
         ASSERT_EQ(t["laps"].size(), laps.size());
         const auto* hr = c.exercise.Find(zendrik::SeriesKind::HeartRate);
@@ -318,17 +245,29 @@ TEST_F(ExportReaders, TcxLapsAndTrackpointsCarryTheExercise) {
             EXPECT_NEAR(l["startTime"].get<double>(), c.startUtc + laps[j].start, 0.5) << j;
             EXPECT_DOUBLE_EQ(l["totalTimeSeconds"].get<double>(), laps[j].length) << j;
             EXPECT_DOUBLE_EQ(l["distanceMeters"].get<double>(), laps[j].distance.value_or(0)) << j;
-            if (laps[j].avgHr) { EXPECT_EQ(l["avgHr"], *laps[j].avgHr) << j; }
-            if (laps[j].maxHr) { EXPECT_EQ(l["maxHr"], *laps[j].maxHr) << j; }
+            if (laps[j].avgHr) {
+                EXPECT_EQ(l["avgHr"], *laps[j].avgHr) << j;
+            }
+            if (laps[j].maxHr) {
+                EXPECT_EQ(l["maxHr"], *laps[j].maxHr) << j;
+            }
             EXPECT_EQ(l["intensity"], "Active");
             calories += l["calories"].get<std::int64_t>();
             // Without samples a lap has no Track at all: an empty one would not be valid.
-            if (l["trackpoints"].empty()) { EXPECT_EQ(l["tracks"], 0) << j; }
+            if (l["trackpoints"].empty()) {
+                EXPECT_EQ(l["tracks"], 0) << j;
+            }
             for (const json& p : l["trackpoints"]) {
-                EXPECT_EQ(p["time"], c.startUtc + static_cast<std::int64_t>(sample) * c.exercise.intervalSeconds);
-                if (hr->values[sample] == 0) { EXPECT_FALSE(p.contains("hr")) << sample; }
-                else { EXPECT_EQ(p["hr"], hr->values[sample]) << sample; }
-                if (speed) { EXPECT_NEAR(p["speed"].get<double>(), speed->values[sample] / 36.0, 0.001); }
+                EXPECT_EQ(p["time"], c.startUtc + static_cast<std::int64_t>(sample) *
+                                                      c.exercise.intervalSeconds);
+                if (hr->values[sample] == 0) {
+                    EXPECT_FALSE(p.contains("hr")) << sample;
+                } else {
+                    EXPECT_EQ(p["hr"], hr->values[sample]) << sample;
+                }
+                if (speed) {
+                    EXPECT_NEAR(p["speed"].get<double>(), speed->values[sample] / 36.0, 0.001);
+                }
                 ++sample;
             }
         }
