@@ -9,6 +9,9 @@ namespace {
 // The longest exercise a watch could keep is well under a thousand hours; past that the times
 // are not an exercise's, and the dates they lead to would leave every format's range.
 constexpr Tenths kLongestExercise = 1000LL * 24 * 3600 * 10;
+// Dates the formats can write with four-digit years, the longest exercise included.
+constexpr std::int64_t kFirstStart = -2208988800;                          // 1900-01-01T00:00:00Z
+constexpr std::int64_t kLastStart = 253402300799 - kLongestExercise / 10;  // 9999-12-31T23:59:59Z
 
 }  // namespace
 
@@ -23,6 +26,10 @@ std::optional<Timeline> MakeTimeline(const Exercise& x, const TimeZone& zone, st
     const std::optional<std::int64_t> start = zone.ToUtc(x.start);
     if (!start) {
         error = "The exercise's start is not a valid date and time.";
+        return std::nullopt;
+    }
+    if (*start < kFirstStart || *start > kLastStart) {
+        error = "The exercise's start lies outside the years 1900 to 9999.";
         return std::nullopt;
     }
     Timeline t;

@@ -66,17 +66,42 @@ void PutLittle(std::string& out, std::uint64_t value, int bytes) {
     for (int i = 0; i < bytes; ++i) out += static_cast<char>((value >> (8 * i)) & 0xFF);
 }
 
+// FIT's CRC step for one byte, a nibble at a time as FIT defines it.
+constexpr std::uint16_t CrcStep(std::uint16_t crc, std::uint8_t byte) {
+    std::uint16_t tmp = kCrcTable[crc & 0xF];
+    crc = static_cast<std::uint16_t>(((crc >> 4) & 0x0FFF) ^ tmp ^ kCrcTable[byte & 0xF]);
+    tmp = kCrcTable[crc & 0xF];
+    return static_cast<std::uint16_t>(((crc >> 4) & 0x0FFF) ^ tmp ^ kCrcTable[(byte >> 4) & 0xF]);
+}
+
+// The same CRC four bytes at a time. The step is linear, so a byte's step from 0 over
+// (crc ^ byte) combined with crc's high byte gives the same result (table 0), and table k holds
+// what a byte does when k zero bytes follow it.
+using CrcTables = std::array<std::array<std::uint16_t, 256>, 4>;
+constexpr CrcTables MakeCrcTables() {
+    CrcTables t{};
+    for (unsigned i = 0; i < 256; ++i) t[0][i] = CrcStep(0, static_cast<std::uint8_t>(i));
+    for (std::size_t k = 1; k < 4; ++k) {
+        for (unsigned i = 0; i < 256; ++i) {
+            t[k][i] = static_cast<std::uint16_t>((t[k - 1][i] >> 8) ^ t[0][t[k - 1][i] & 0xFF]);
+        }
+    }
+    return t;
+}
+constexpr CrcTables kCrc = MakeCrcTables();
+
 }  // namespace
 
 std::uint16_t FitCrc(const void* data, std::size_t size, std::uint16_t crc) {
     const auto* bytes = static_cast<const std::uint8_t*>(data);
-    for (std::size_t i = 0; i < size; ++i) {
-        const std::uint8_t byte = bytes[i];
-        std::uint16_t tmp = kCrcTable[crc & 0xF];
-        crc = static_cast<std::uint16_t>(((crc >> 4) & 0x0FFF) ^ tmp ^ kCrcTable[byte & 0xF]);
-        tmp = kCrcTable[crc & 0xF];
-        crc =
-            static_cast<std::uint16_t>(((crc >> 4) & 0x0FFF) ^ tmp ^ kCrcTable[(byte >> 4) & 0xF]);
+    std::size_t i = 0;
+    for (; i + 4 <= size; i += 4) {
+        const unsigned x = crc ^ (bytes[i] | unsigned{bytes[i + 1]} << 8);
+        crc = static_cast<std::uint16_t>(kCrc[3][x & 0xFF] ^ kCrc[2][x >> 8] ^
+                                         kCrc[1][bytes[i + 2]] ^ kCrc[0][bytes[i + 3]]);
+    }
+    for (; i < size; ++i) {
+        crc = static_cast<std::uint16_t>((crc >> 8) ^ kCrc[0][(crc ^ bytes[i]) & 0xFF]);
     }
     return crc;
 }
@@ -87,6 +112,8 @@ FitMessage& FitMessage::Add(std::uint8_t number, FitType type, std::optional<std
     f.number = number;
     f.type = type;
     f.size = SizeOf(type);
+    f.text = nullptr;
+    f.textSize = 0;
     const bool fits = value && *value >= 0 && static_cast<std::uint64_t>(*value) <= Largest(type) &&
                       !(type == FitType::UInt32z && *value == 0);
     f.value = fits ? static_cast<std::uint64_t>(*value) : Invalid(type);
@@ -99,7 +126,9 @@ FitMessage& FitMessage::AddString(std::uint8_t number, std::uint8_t size, std::s
     f.number = number;
     f.type = FitType::String;
     f.size = size;
-    f.text = text.substr(0, std::min<std::size_t>(text.size(), size - 1u));
+    f.value = 0;
+    f.text = text.data();
+    f.textSize = std::min<std::size_t>(text.size(), size - 1u);
     return *this;
 }
 
@@ -107,61 +136,71 @@ FitEncoder::FitEncoder() {
     data_.reserve(4096);
 }
 
-int FitEncoder::LocalTypeFor(const FitMessage& m) {
-    Layout wanted;
-    wanted.global = m.global_;
-    wanted.count = m.count_;
-    for (std::size_t i = 0; i < m.count_; ++i) {
-        wanted.fields[2 * i] = m.fields_[i].number;
-        wanted.fields[2 * i + 1] = m.fields_[i].size;
-        wanted.types[i] = m.fields_[i].type;
+bool FitEncoder::Layout::Matches(const FitMessage& m) const {
+    if (global != m.global_ || count != m.count_) return false;
+    for (std::size_t i = 0; i < count; ++i) {
+        const FitMessage::Field& f = m.fields_[i];
+        if (numbers[i] != f.number || sizes[i] != f.size || types[i] != f.type) return false;
     }
-    auto same = [&](const Layout& l) {
-        return l.global == wanted.global && l.count == wanted.count &&
-               std::equal(wanted.fields.begin(), wanted.fields.begin() + 2 * wanted.count,
-                          l.fields.begin()) &&
-               std::equal(wanted.types.begin(), wanted.types.begin() + wanted.count,
-                          l.types.begin());
-    };
+    return true;
+}
+
+int FitEncoder::LocalTypeFor(const FitMessage& m) {
     for (int local = 0; local < nextLocal_; ++local) {
-        if (same(layouts_[local])) return local;
+        if (layouts_[local].Matches(m)) return local;
     }
     // A message kind keeps its local type; a new layout of it is defined over the old one.
     int local = nextLocal_;
     for (int i = 0; i < nextLocal_; ++i) {
-        if (layouts_[i].global == wanted.global) local = i;
+        if (layouts_[i].global == m.global_) local = i;
     }
     if (local == nextLocal_) {
-        if (nextLocal_ == static_cast<int>(layouts_.size()))
+        if (nextLocal_ == static_cast<int>(layouts_.size())) {
             local = 0;
-        else
+        } else {
             ++nextLocal_;
+        }
     }
-    layouts_[local] = wanted;
-    data_ += static_cast<char>(0x40 | local);
-    data_ += '\0';  // reserved
-    data_ += '\0';  // little-endian
-    PutLittle(data_, wanted.global, 2);
-    data_ += static_cast<char>(wanted.count);
-    for (std::size_t i = 0; i < wanted.count; ++i) {
-        data_ += static_cast<char>(wanted.fields[2 * i]);
-        data_ += static_cast<char>(wanted.fields[2 * i + 1]);
-        data_ += static_cast<char>(BaseType(wanted.types[i]));
-    }
+    Define(local, m);
     return local;
 }
 
+void FitEncoder::Define(int local, const FitMessage& m) {
+    Layout& layout = layouts_[local];
+    layout.global = m.global_;
+    layout.count = m.count_;
+    data_ += static_cast<char>(0x40 | local);
+    data_ += '\0';  // reserved
+    data_ += '\0';  // little-endian
+    PutLittle(data_, m.global_, 2);
+    data_ += static_cast<char>(m.count_);
+    for (std::size_t i = 0; i < m.count_; ++i) {
+        const FitMessage::Field& f = m.fields_[i];
+        layout.numbers[i] = f.number;
+        layout.sizes[i] = f.size;
+        layout.types[i] = f.type;
+        data_ += static_cast<char>(f.number);
+        data_ += static_cast<char>(f.size);
+        data_ += static_cast<char>(BaseType(f.type));
+    }
+}
+
 void FitEncoder::Write(const FitMessage& m) {
-    data_ += static_cast<char>(LocalTypeFor(m));
+    // A message is at most 24 fields of at most 255 bytes; gathered first, appended once.
+    char buffer[1 + FitMessage::kMaxFields * 255];
+    char* p = buffer;
+    *p++ = static_cast<char>(LocalTypeFor(m));
     for (std::size_t i = 0; i < m.count_; ++i) {
         const FitMessage::Field& f = m.fields_[i];
         if (f.type == FitType::String) {
-            data_ += f.text;
-            data_.append(f.size - f.text.size(), '\0');
+            std::copy(f.text, f.text + f.textSize, p);
+            std::fill(p + f.textSize, p + f.size, '\0');
         } else {
-            PutLittle(data_, f.value, f.size);
+            for (int b = 0; b < f.size; ++b) p[b] = static_cast<char>((f.value >> (8 * b)) & 0xFF);
         }
+        p += f.size;
     }
+    data_.append(buffer, p);
 }
 
 std::string FitEncoder::Finish() {

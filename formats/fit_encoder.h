@@ -28,18 +28,21 @@ public:
 
 private:
     friend class FitEncoder;
+    // Left uninitialised until added: a message is made for every sample, and only the first
+    // count_ fields are ever read.
     struct Field {
-        std::uint8_t number = 0;
-        FitType type = FitType::UInt8;
-        std::uint8_t size = 1;
-        std::uint64_t value = 0;
-        std::string_view text;
+        std::uint8_t number;
+        FitType type;
+        std::uint8_t size;
+        std::uint64_t value;
+        const char* text;
+        std::size_t textSize;
     };
     static constexpr std::size_t kMaxFields = 24;
 
     std::uint16_t global_;
-    std::array<Field, kMaxFields> fields_{};
     std::size_t count_ = 0;
+    std::array<Field, kMaxFields> fields_;
 };
 
 class FitEncoder {
@@ -54,10 +57,14 @@ private:
     struct Layout {
         std::uint16_t global = 0xFFFF;
         std::size_t count = 0;
-        std::array<std::uint8_t, FitMessage::kMaxFields * 2> fields{};  // number and size
+        std::array<std::uint8_t, FitMessage::kMaxFields> numbers{};
+        std::array<std::uint8_t, FitMessage::kMaxFields> sizes{};
         std::array<FitType, FitMessage::kMaxFields> types{};
+
+        bool Matches(const FitMessage& m) const;
     };
     int LocalTypeFor(const FitMessage& message);
+    void Define(int local, const FitMessage& message);
 
     std::string data_;
     std::array<Layout, 16> layouts_{};

@@ -4,12 +4,15 @@
 #include <charconv>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "formats/xml_text.h"
 
 namespace zendrik {
 
 namespace {
+
+using namespace std::string_view_literals;
 
 constexpr const char* kHead =
     "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
@@ -55,16 +58,16 @@ void AppendFixed(std::string& out, std::int64_t value, int decimals) {
     }
 }
 
-void AppendElement(std::string& out, const char* indent, const char* name, std::int64_t value,
-                   int decimals = 0) {
+void AppendElement(std::string& out, std::string_view indent, std::string_view name,
+                   std::int64_t value, int decimals = 0) {
     out += indent;
     out += '<';
     out += name;
     out += '>';
     AppendFixed(out, value, decimals);
-    out += "</";
+    out += "</"sv;
     out += name;
-    out += ">\n";
+    out += ">\n"sv;
 }
 
 // HeartRateBpm takes 1 to 255; 0 means the watch had no contact and is left out.
@@ -77,15 +80,15 @@ bool IsCadence(const std::optional<int>& v) {
     return v && *v >= 0 && *v <= 254;
 }
 
-void AppendHeartRate(std::string& out, const char* indent, const char* name, int bpm) {
+void AppendHeartRate(std::string& out, std::string_view indent, std::string_view name, int bpm) {
     out += indent;
     out += '<';
     out += name;
-    out += "><Value>";
+    out += "><Value>"sv;
     AppendInt(out, bpm);
-    out += "</Value></";
+    out += "</Value></"sv;
     out += name;
-    out += ">\n";
+    out += ">\n"sv;
 }
 
 const char* SportAttribute(Sport sport) {
@@ -117,23 +120,23 @@ public:
     }
 
     std::string Build() {
-        out_.reserve(1024 + t_.samples * 200 + t_.laps.size() * 400);
+        out_.reserve(1024 + t_.samples * 420 + t_.laps.size() * 400);
         out_ += kHead;
-        out_ += "  <Activity Sport=\"";
+        out_ += "  <Activity Sport=\""sv;
         out_ += SportAttribute(x_.sport);
-        out_ += "\">\n   <Id>";
-        out_ += FormatUtc(t_.startUtc);
-        out_ += "</Id>\n";
+        out_ += "\">\n   <Id>"sv;
+        AppendUtc(out_, t_.startUtc);
+        out_ += "</Id>\n"sv;
         std::size_t sample = 0;
         for (std::size_t i = 0; i < t_.laps.size(); ++i) WriteLap(i, sample);
         if (!x_.name.empty()) {
-            out_ += "   <Notes>";
+            out_ += "   <Notes>"sv;
             AppendXmlText(out_, x_.name);
-            out_ += "</Notes>\n";
+            out_ += "</Notes>\n"sv;
         }
-        out_ += "   <Creator xsi:type=\"Device_t\">\n    <Name>";
+        out_ += "   <Creator xsi:type=\"Device_t\">\n    <Name>"sv;
         out_ += FamilyName(x_.family);
-        out_ += "</Name>\n    <UnitId>0</UnitId>\n    <ProductID>";
+        out_ += "</Name>\n    <UnitId>0</UnitId>\n    <ProductID>"sv;
         AppendInt(out_, static_cast<int>(x_.family) + 1);
         out_ +=
             "</ProductID>\n"
@@ -158,9 +161,9 @@ private:
     void WriteLap(std::size_t index, std::size_t& sample) {
         const LapSpan& span = t_.laps[index];
         const Lap* lap = span.lap;
-        out_ += "   <Lap StartTime=\"";
-        out_ += FormatUtc(t_.startUtc + RoundedSeconds(span.start));
-        out_ += "\">\n";
+        out_ += "   <Lap StartTime=\""sv;
+        AppendUtc(out_, t_.startUtc + RoundedSeconds(span.start));
+        out_ += "\">\n"sv;
         AppendElement(out_, "    ", "TotalTimeSeconds", span.end - span.start, 1);
         const std::optional<std::int64_t> distance = lap ? lap->distanceMeters : x_.distanceMeters;
         AppendElement(out_, "    ", "DistanceMeters",
@@ -170,28 +173,28 @@ private:
         const std::optional<int> max = lap ? lap->maxHr : x_.maxHr;
         if (IsHeartRate(avg)) AppendHeartRate(out_, "    ", "AverageHeartRateBpm", *avg);
         if (IsHeartRate(max)) AppendHeartRate(out_, "    ", "MaximumHeartRateBpm", *max);
-        out_ += "    <Intensity>Active</Intensity>\n";
+        out_ += "    <Intensity>Active</Intensity>\n"sv;
         const std::optional<int> cadence = lap ? lap->avgCadence : x_.avgCadence;
         if (IsCadence(cadence)) AppendElement(out_, "    ", "Cadence", *cadence);
-        out_ += "    <TriggerMethod>";
+        out_ += "    <TriggerMethod>"sv;
         out_ += lap && lap->automatic ? "Distance" : "Manual";
-        out_ += "</TriggerMethod>\n";
+        out_ += "</TriggerMethod>\n"sv;
         const bool last = index + 1 == t_.laps.size();
         if (sample < t_.samples && (last || t_.SampleTime(sample) < span.end)) {
-            out_ += "    <Track>\n";
+            out_ += "    <Track>\n"sv;
             while (sample < t_.samples && (last || t_.SampleTime(sample) < span.end)) {
                 WriteTrackpoint(sample++);
             }
-            out_ += "    </Track>\n";
+            out_ += "    </Track>\n"sv;
         }
-        out_ += "   </Lap>\n";
+        out_ += "   </Lap>\n"sv;
     }
 
     void WriteTrackpoint(std::size_t i) {
         const Tenths when = t_.SampleTime(i);
-        out_ += "     <Trackpoint>\n      <Time>";
-        out_ += FormatUtc(t_.startUtc + RoundedSeconds(when));
-        out_ += "</Time>\n";
+        out_ += "     <Trackpoint>\n      <Time>"sv;
+        AppendUtc(out_, t_.startUtc + RoundedSeconds(when));
+        out_ += "</Time>\n"sv;
         if (const std::optional<int> alt = ValueAt(altitude_, i)) {
             // Metres with three decimals, whatever the series' divisor.
             AppendElement(out_, "      ", "AltitudeMeters",
@@ -210,15 +213,15 @@ private:
             AppendElement(out_, "      ", "Cadence", *rpm);
         }
         if (speed && *speed >= 0 && *speed <= 1000000) {
-            out_ += "      <Extensions><ns3:TPX><ns3:Speed>";
+            out_ += "      <Extensions><ns3:TPX><ns3:Speed>"sv;
             // Millimetres per second: value / divisor km/h times 1000000 / 3600.
             AppendFixed(out_,
                         (static_cast<std::int64_t>(*speed) * 10000 + 18LL * speed_->divisor) /
                             (36LL * speed_->divisor),
                         3);
-            out_ += "</ns3:Speed></ns3:TPX></Extensions>\n";
+            out_ += "</ns3:Speed></ns3:TPX></Extensions>\n"sv;
         }
-        out_ += "     </Trackpoint>\n";
+        out_ += "     </Trackpoint>\n"sv;
     }
 
     const Exercise& x_;

@@ -2,6 +2,7 @@
 
 #include <date/tz.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <exception>
@@ -26,11 +27,13 @@ bool IsTimeOfDay(const LocalDateTime& t) {
            t.second < 60;
 }
 
-void AppendPadded(std::string& out, long long value, int width) {
-    std::string digits = std::to_string(value < 0 ? -value : value);
-    if (value < 0) out += '-';
-    for (int i = static_cast<int>(digits.size()); i < width; ++i) out += '0';
-    out += digits;
+// Writes `width` decimal digits of a non-negative value, most significant first.
+char* PutDigits(char* at, long long value, int width) {
+    for (int i = width - 1; i >= 0; --i) {
+        at[i] = static_cast<char>('0' + value % 10);
+        value /= 10;
+    }
+    return at + width;
 }
 
 }  // namespace
@@ -83,25 +86,31 @@ std::int64_t TimeZone::OffsetAt(std::int64_t utcSeconds) const {
     return zone_->get_info(instant).offset.count();
 }
 
-std::string FormatUtc(std::int64_t utcSeconds) {
+void AppendUtc(std::string& out, std::int64_t utcSeconds) {
     const date::sys_seconds instant{Seconds{utcSeconds}};
     const auto day = date::floor<date::days>(instant);
     const date::year_month_day ymd{day};
-    const date::hh_mm_ss<Seconds> time{instant - day};
+    const long long secondOfDay = (instant - day).count();
+    // Years outside 0-9999 do not occur: the writers refuse exercises that long.
+    char text[20];
+    char* p = PutDigits(text, std::clamp(static_cast<int>(ymd.year()), 0, 9999), 4);
+    *p++ = '-';
+    p = PutDigits(p, static_cast<unsigned>(ymd.month()), 2);
+    *p++ = '-';
+    p = PutDigits(p, static_cast<unsigned>(ymd.day()), 2);
+    *p++ = 'T';
+    p = PutDigits(p, secondOfDay / 3600, 2);
+    *p++ = ':';
+    p = PutDigits(p, secondOfDay / 60 % 60, 2);
+    *p++ = ':';
+    p = PutDigits(p, secondOfDay % 60, 2);
+    *p++ = 'Z';
+    out.append(text, p);
+}
+
+std::string FormatUtc(std::int64_t utcSeconds) {
     std::string out;
-    out.reserve(20);
-    AppendPadded(out, static_cast<int>(ymd.year()), 4);
-    out += '-';
-    AppendPadded(out, static_cast<unsigned>(ymd.month()), 2);
-    out += '-';
-    AppendPadded(out, static_cast<unsigned>(ymd.day()), 2);
-    out += 'T';
-    AppendPadded(out, time.hours().count(), 2);
-    out += ':';
-    AppendPadded(out, time.minutes().count(), 2);
-    out += ':';
-    AppendPadded(out, time.seconds().count(), 2);
-    out += 'Z';
+    AppendUtc(out, utcSeconds);
     return out;
 }
 

@@ -42,7 +42,8 @@ private:
     std::string name_;
 };
 
-// A UTC instant as "YYYY-MM-DDThh:mm:ssZ".
+// A UTC instant as "YYYY-MM-DDThh:mm:ssZ", appended or on its own.
+void AppendUtc(std::string& out, std::int64_t utcSeconds);
 std::string FormatUtc(std::int64_t utcSeconds);
 
 }  // namespace zendrik
