@@ -6,7 +6,7 @@ namespace zendrik {
 
 namespace {
 
-// The longest exercise a watch could keep is well under a thousand hours; past that the times
+// The longest exercise a watch could keep is a few hundred hours; past a thousand days the times
 // are not an exercise's, and the dates they lead to would leave every format's range.
 constexpr Tenths kLongestExercise = 1000LL * 24 * 3600 * 10;
 // Dates the formats can write with four-digit years, the longest exercise included.
@@ -14,13 +14,6 @@ constexpr std::int64_t kFirstStart = -2208988800;                          // 19
 constexpr std::int64_t kLastStart = 253402300799 - kLongestExercise / 10;  // 9999-12-31T23:59:59Z
 
 }  // namespace
-
-std::size_t Timeline::LapOf(Tenths t) const {
-    for (std::size_t i = 0; i < laps.size(); ++i) {
-        if (t < laps[i].end) return i;
-    }
-    return laps.empty() ? 0 : laps.size() - 1;
-}
 
 std::optional<Timeline> MakeTimeline(const Exercise& x, const TimeZone& zone, std::string& error) {
     const std::optional<std::int64_t> start = zone.ToUtc(x.start);

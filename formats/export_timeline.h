@@ -34,8 +34,6 @@ struct Timeline {
     std::vector<LapSpan> laps;  // never empty
 
     Tenths SampleTime(std::size_t i) const { return static_cast<Tenths>(i) * sampleStep; }
-    // The lap a sample at `t` belongs to: the one whose span holds it, the last one after them all.
-    std::size_t LapOf(Tenths t) const;
 };
 
 // The exercise's times, or nothing with `error` set when its start is not a date and time.
