@@ -67,6 +67,52 @@ TEST(TimeZoneTest, WhatIsNotADateOrAZoneIsRefused) {
     EXPECT_EQ(zendrik::FormatUtc(1143336600), "2006-03-26T01:30:00Z");
 }
 
+std::vector<std::int64_t> LapDistances(const Exercise& e) {
+    std::vector<std::int64_t> metres;
+    for (const zendrik::Lap& lap : e.laps) metres.push_back(lap.distanceMeters.value_or(-1));
+    return metres;
+}
+
+TEST(ExerciseConversionTest, EachFamilyKeepsItsValuesInOneModel) {
+    using namespace testing_streams;
+    const Exercise ride = S510Ride();
+    EXPECT_EQ(ride.family, zendrik::WatchFamily::S510);
+    EXPECT_EQ(ride.sport, zendrik::Sport::Cycling);
+    EXPECT_EQ(ride.duration, 6000);
+    EXPECT_EQ(ride.caloriesTenths, 2345);
+    EXPECT_EQ(ride.distanceMeters, 5200);  // 52 tenths of a km
+    ASSERT_EQ(ride.series.size(), 3u);
+    EXPECT_EQ(ride.Find(zendrik::SeriesKind::Speed)->divisor, 10);
+    EXPECT_EQ(ride.SampleCount(), 40u);
+    EXPECT_EQ(LapDistances(ride), (std::vector<std::int64_t>{1600, 1800, 1700}));
+    EXPECT_EQ(ride.laps[2].split, 5855);
+
+    // A run's and a ride's laps count their distance from the start.
+    EXPECT_EQ(LapDistances(Rs200Run()), (std::vector<std::int64_t>{3000, 3000, 2120}));
+    EXPECT_EQ(Rs200Run().sport, zendrik::Sport::Running);
+    EXPECT_EQ(Rs200Run().start.hour, 1);  // the BCD byte 0x01
+    EXPECT_EQ(LapDistances(Cs200Ride()), (std::vector<std::int64_t>{17000, 14200}));
+    EXPECT_EQ(Cs200Ride().duration, 43656);  // BCD 01:12:45 and 6 tenths
+    EXPECT_TRUE(Cs200Ride().series.empty());
+
+    // An S410 has no distances; Coach laps have none either.
+    EXPECT_EQ(LapDistances(S410WithLaps()), (std::vector<std::int64_t>{-1, -1}));
+    EXPECT_FALSE(S410WithLaps().distanceMeters);
+    EXPECT_EQ(LapDistances(CoachExercise()), (std::vector<std::int64_t>{-1, -1}));
+}
+
+TEST(ExerciseConversionTest, S510SpeedAndCadenceCountOnlyWithBikeData) {
+    std::int32_t hr[120] = {}, speed[120] = {}, cadence[120] = {};
+    CS410Exercise x;
+    x.s510 = true;
+    x.speed = x.cadence = 1;  // flags set, but no cycling data: the report shows no columns
+    x.samples = 500;          // more than a series holds
+    const Exercise e = zendrik::ToExercise(x, {hr, speed, cadence});
+    EXPECT_EQ(e.sport, zendrik::Sport::Generic);
+    ASSERT_EQ(e.series.size(), 1u);
+    EXPECT_EQ(e.SampleCount(), 120u);
+}
+
 std::vector<Exercise> AllFamilies() {
     using namespace testing_streams;
     return {S510Ride(),      S410WithLaps(), S410WithoutLaps({2006, 3, 5}, {7, 0, 0, 0}),
