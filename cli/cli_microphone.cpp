@@ -116,5 +116,5 @@ int RunMicrophone(const CCliOptions& o, std::ostream& out, std::ostream& err) {
         err << "zendrik-cli: no complete transfer arrived within " << o.seconds << " seconds\n";
         return kExitNoTransfer;
     }
-    return WriteReport(o, data, o.watchModel, {}, out, err);
+    return WriteReport(o, data, {}, out, err);
 }

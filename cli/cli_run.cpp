@@ -182,12 +182,6 @@ int Synthesize(const CCliOptions& o, std::ostream& out, std::ostream& err) {
     return Emit(o.synthesizePath, wave.view(), zendrik::ReportFileType::Dump, {}, out, err);
 }
 
-// What an invalid report that holds no error lines of its own tells the user.
-std::string InvalidWithoutText(const CSonicLinkData& data) {
-    (void)data;
-    return "no valid report: the transfer is incomplete or not of the chosen watch model";
-}
-
 int DecodeInput(const CCliOptions& o, const std::string& input, std::ostream& out,
                 std::ostream& err) {
     CSonicLinkData data;
@@ -199,11 +193,9 @@ int DecodeInput(const CCliOptions& o, const std::string& input, std::ostream& ou
         err << Prefix(in.name) << why << "\n";
         return kExitInput;
     }
-    int model = o.watchModel;
     if (in.kind == InputKind::Recording) {
         data.DecodeExercises();
     } else {
-        model = DetectWatchModel(data.m_bytes);
         if (!data.DetectModelAndDecode() && data.m_strReadError.empty()) {
             err << Prefix(in.name)
                 << (data.m_bytes.GetSize() == 0 ? "the dump holds no bytes"
@@ -216,7 +208,7 @@ int DecodeInput(const CCliOptions& o, const std::string& input, std::ostream& ou
         err << Prefix(in.name) << data.m_strReadError << "\n";
         return kExitInput;
     }
-    return WriteReport(o, data, model, in.name, out, err);
+    return WriteReport(o, data, in.name, out, err);
 }
 
 }  // namespace
@@ -271,13 +263,15 @@ int RunCli(const CCliOptions& o, std::ostream& out, std::ostream& err) {
     return worst;
 }
 
-int WriteReport(const CCliOptions& o, CSonicLinkData& data, int reportModel,
-                const std::string& inputName, std::ostream& out, std::ostream& err) {
+int WriteReport(const CCliOptions& o, CSonicLinkData& data, const std::string& inputName,
+                std::ostream& out, std::ostream& err) {
     if (!data.m_bValid) {
         // The error lines are carried by the Enhanced text, and copied into the CSV text.
-        const std::string& report = o.format == OutputFormat::Csv ? data.m_strCsv : data.m_strHrm;
+        const std::string& shown = o.format == OutputFormat::Csv ? data.m_strCsv : data.m_strHrm;
+        const std::string& report = shown.empty() ? data.m_strHrm : shown;
         if (report.empty()) {
-            err << Prefix(inputName) << InvalidWithoutText(data) << "\n";
+            // Never a failure without a word: say what was received instead.
+            err << Prefix(inputName) << data.ExplainInvalid() << "\n";
         } else {
             // With several inputs the error lines need to say whose they are.
             if (o.inputs.size() > 1) err << Prefix(inputName) << "the report is not valid:\n";
@@ -290,9 +284,9 @@ int WriteReport(const CCliOptions& o, CSonicLinkData& data, int reportModel,
         case OutputFormat::Hrm:
             return Emit(o.outputPath, data.m_strHrm, ReportFileType::Hrm, data.m_strDate, out, err);
         case OutputFormat::HrmCompat:
-            if (reportModel != kModelRS200) {
+            if (data.m_nReportModel != kModelRS200) {
                 err << Prefix(inputName) << "the Polar Compatible HRM form exists for RS200/CS200 "
-                    << "reports only, not for this " << WatchModelName(reportModel)
+                    << "reports only, not for this " << WatchModelName(data.m_nReportModel)
                     << " one (try --format hrm)\n";
                 return kExitUsage;
             }

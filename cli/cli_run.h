@@ -27,10 +27,9 @@ int RunCli(const CCliOptions& options, std::ostream& out, std::ostream& err);
 void SetValueFormat(const CCliOptions& options, CSonicLinkData& data);
 
 // Writes the decoded report as the options ask (separators, format, -o), or tells on `err` why
-// there is none. `reportModel` is the watch model the report was decoded with; `inputName`
-// names the input in messages ("" when there is no file to name).
-int WriteReport(const CCliOptions& options, CSonicLinkData& data, int reportModel,
-                const std::string& inputName, std::ostream& out, std::ostream& err);
+// there is none. `inputName` names the input in messages ("" when there is no file to name).
+int WriteReport(const CCliOptions& options, CSonicLinkData& data, const std::string& inputName,
+                std::ostream& out, std::ostream& err);
 
 // Writes `bytes` to standard output (`out`) and flushes it; on failure says so on `err` and
 // gives kExitInput.

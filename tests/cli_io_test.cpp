@@ -195,6 +195,7 @@ TEST(CliIo, InvalidReportSaysTheSameWhateverTheOutputOptions) {
         if (first.empty()) first = result.err;
         EXPECT_EQ(result.err, first) << testing::PrintToString(args);
     }
+    EXPECT_NE(first.find("S410/S510"), std::string::npos) << first;
 }
 
 TEST(CliIo, DashReadsStandardInputAndWritesStandardOutput) {
