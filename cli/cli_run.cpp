@@ -60,10 +60,9 @@ std::string OpenStandardInput(COpenedInput& in) {
                          : "larger than any dump (more than 16 MB)";
     }
     if (std::cin.bad()) return "standard input cannot be read";
-    head.append(rest);
-    rest.clear();
-    rest.shrink_to_fit();
-    in.held = std::istringstream(std::move(head));
+    // Into the room the rest already has, so a large recording is not held twice.
+    rest.insert(0, head);
+    in.held = std::istringstream(std::move(rest));
     in.stream = &in.held;
     return {};
 }
@@ -124,7 +123,7 @@ bool OutputIsAnInput(const CCliOptions& o, std::ostream& err) {
     return false;
 }
 
-// What a run that reads the report needs of -o DIR/ is there before any input is read.
+// The folder of -o DIR/ must be there before anything is read or recorded.
 bool FolderIsMissing(const CCliOptions& o, std::ostream& err) {
     if (!o.outputPath || !NamesFolder(*o.outputPath) || o.synthesizePath) return false;
     std::error_code error;
@@ -244,10 +243,10 @@ int WriteStandardOutput(std::string_view bytes, std::ostream& out, std::ostream&
 }
 
 int RunCli(const CCliOptions& o, std::ostream& out, std::ostream& err) {
-    if (o.microphone) return RunMicrophone(o, out, err);
     if (OutputIsAnInput(o, err)) return kExitUsage;
-    if (o.synthesizePath) return Synthesize(o, out, err);
     if (FolderIsMissing(o, err)) return kExitInput;
+    if (o.microphone) return RunMicrophone(o, out, err);
+    if (o.synthesizePath) return Synthesize(o, out, err);
 
     int worst = kExitOk;
     for (const std::string& input : o.inputs) {
