@@ -167,13 +167,20 @@ TEST(CliIo, FailedStandardOutputExitsOneWithAMessage) {
 
 TEST(CliIo, RunningOutOfMemoryEndsWithTheProgramsMessage) {
     if (kAddressSanitizer) GTEST_SKIP() << "AddressSanitizer needs more address space than the limit";
-    // A recording on standard input larger than the memory allowed (sparse, so it costs no disk).
-    const std::string wav = TempPath("huge-piped.wav");
-    WriteText(wav, ReadFile(kRideWave).substr(0, 44));
+    // A recording larger than the memory allowed (sparse, so it costs no disk), its sizes
+    // claiming all of it: read by name the core runs out, on standard input the program.
+    const std::string wav = TempPath("huge.wav");
+    std::string header = ReadFile(kRideWave).substr(0, 44);
+    for (const std::size_t sizeField : {4u, 40u}) header.replace(sizeField, 4, "\xF0\xFF\xFF\x7F");
+    WriteText(wav, header);
     fs::resize_file(wav, std::uintmax_t{700} << 20);
-    const ProcessResult result = CliAfter("ulimit -v 400000", {"-"}, InputFrom(wav));
-    EXPECT_EQ(result.exitCode, 1);
-    EXPECT_EQ(result.err, "zendrik-cli: standard input: not enough memory to decode it\n");
+    for (const bool piped : {false, true}) {
+        const ProcessResult result =
+            CliAfter("ulimit -v 400000", {piped ? "-" : wav}, InputFrom(piped ? wav : "/dev/null"));
+        EXPECT_EQ(result.exitCode, 1) << piped;
+        EXPECT_EQ(result.err, "zendrik-cli: " + (piped ? "standard input" : wav) +
+                                  ": not enough memory to decode it\n");
+    }
     fs::remove(wav);
 }
 
