@@ -36,7 +36,7 @@ constexpr std::size_t kMaxPipedRecordingBytes = std::size_t{1} << 30;
 constexpr std::size_t kSignatureBytes = 16;
 
 // An input opened for reading: a named file, or what standard input held.
-struct COpenedInput {
+struct OpenedInput {
     std::string name;  // for messages: the path, or "standard input"
     InputKind kind = InputKind::Unknown;
     std::ifstream file;
@@ -45,7 +45,7 @@ struct COpenedInput {
 };
 
 // Reads standard input whole, within the limit of what its first bytes say it is.
-std::string OpenStandardInput(COpenedInput& in) {
+std::string OpenStandardInput(OpenedInput& in) {
     in.name = "standard input";
     std::string head(kSignatureBytes, '\0');
     std::cin.read(head.data(), static_cast<std::streamsize>(head.size()));
@@ -68,7 +68,7 @@ std::string OpenStandardInput(COpenedInput& in) {
 }
 
 // Opens an INPUT and decides what it is; "" or the reason it cannot be read.
-std::string OpenInput(const std::string& path, COpenedInput& in) {
+std::string OpenInput(const std::string& path, OpenedInput& in) {
     if (path == kStandardStream) return OpenStandardInput(in);
     in.name = path;
     std::string reason = zendrik::OpenInputFile(path, in.file);
@@ -86,7 +86,7 @@ std::string OpenInput(const std::string& path, COpenedInput& in) {
 
 // The bytes of the input: demodulated from a recording with the chosen model, or read from a
 // dump. "" or the reason they cannot be had.
-std::string ReceiveBytes(const CCliOptions& o, COpenedInput& in, CSonicLinkData& data) {
+std::string ReceiveBytes(const CCliOptions& o, OpenedInput& in, CSonicLinkData& data) {
     if (in.kind == InputKind::Recording) {
         data.m_nWatchModel = o.watchModel;
         if (!data.ReadWaveData(*in.stream)) return data.m_strReadError;
@@ -139,7 +139,7 @@ int Emit(const std::optional<std::string>& target, std::string_view bytes,
          std::ostream& err) {
     if (!target || *target == kStandardStream) return WriteStandardOutput(bytes, out, err);
     if (NamesFolder(*target)) {
-        const CNewFile written =
+        const NewFile written =
             WriteNewFileIn(*target, zendrik::ProposedReportName(date, type), bytes);
         if (!written.error.empty()) {
             err << "zendrik-cli: cannot write into " << *target << ": " << written.error << "\n";
@@ -158,7 +158,7 @@ int Emit(const std::optional<std::string>& target, std::string_view bytes,
 int Synthesize(const CCliOptions& o, std::ostream& out, std::ostream& err) {
     const std::string& input = o.inputs.front();
     CSonicLinkData data;
-    COpenedInput in;
+    OpenedInput in;
     std::string why = OpenInput(input, in);
     if (why.empty()) why = ReceiveBytes(o, in, data);
     if (!why.empty()) {
@@ -185,7 +185,7 @@ int DecodeInput(const CCliOptions& o, const std::string& input, std::ostream& ou
                 std::ostream& err) {
     CSonicLinkData data;
     SetValueFormat(o, data);
-    COpenedInput in;
+    OpenedInput in;
     std::string why = OpenInput(input, in);
     if (why.empty()) why = ReceiveBytes(o, in, data);
     if (!why.empty()) {

@@ -50,7 +50,7 @@ std::string ReplaceFileWith(const std::string& path, std::string_view bytes) {
     return {};
 }
 
-CNewFile WriteNewFileIn(const std::string& folder, const std::string& name, std::string_view bytes) {
+NewFile WriteNewFileIn(const std::string& folder, const std::string& name, std::string_view bytes) {
     const QDir dir(Local(folder));
     for (int n = 1; n <= kMaxNumberedNames; ++n) {
         const std::string numbered = zendrik::NumberedReportName(name, n);

@@ -10,7 +10,7 @@
 std::string ReplaceFileWith(const std::string& path, std::string_view bytes);
 
 // What WriteNewFileIn did: the path of the file written, or why nothing was written.
-struct CNewFile {
+struct NewFile {
     std::string path;
     std::string error;
 };
@@ -18,4 +18,4 @@ struct CNewFile {
 // Writes `bytes` into `folder` under `name`, or under the first of name-2, name-3, ... that no
 // file holds yet (see zendrik::NumberedReportName); an existing file is never replaced, even
 // when another program takes a name at the same moment.
-CNewFile WriteNewFileIn(const std::string& folder, const std::string& name, std::string_view bytes);
+NewFile WriteNewFileIn(const std::string& folder, const std::string& name, std::string_view bytes);
