@@ -284,6 +284,9 @@ void WriteCliSeeds(CSeedWriter& out) {
         {"--synthesize", "x.wav", "in.sld"},
         {"--format=hrm-compat", "--value-format=regional", "--output=a=b.hrm", "a.SLD"},
         {"--format=sld", "--csv-separator", "tab", "r.wav"},
+        {"-o", "-", "-"},
+        {"--format", "csv", "-o", "reports/", "a.wav", "-", "--", "b.sld", "-c.sld"},
+        {"--synthesize", "-", "--seconds=5", "-o", "x", "-"},
     };
     int n = 0;
     for (const auto& line : lines) {
