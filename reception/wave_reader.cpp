@@ -107,6 +107,7 @@ bool ReadWaveStream(std::istream& in, CWaveSamples& out) {
 
     out.samples = std::move(samples);
     out.count = static_cast<std::int32_t>(frames);
+    out.sampleRate = static_cast<std::int32_t>(std::min<std::uint32_t>(Le32(format + 4), 0x7FFFFFFF));
     return true;
 }
 
@@ -117,5 +118,6 @@ int CSonicLinkData::ReadWaveFile(const std::string& path) {
     if (!ReadWaveStream(file, wave)) return 0;
     m_pSamples = std::move(wave.samples);
     m_nSamples = wave.count;
+    m_nSampleRate = wave.sampleRate;
     return 1;
 }

@@ -1,0 +1,135 @@
+#include "reception/carrier_search.h"
+
+#include <algorithm>
+#include <cmath>
+#include <complex>
+#include <numbers>
+
+namespace zendrik {
+
+namespace {
+
+// Lowest tone looked for: below it sit mains hum and its first harmonics.
+constexpr double kLowestToneHz = 400.0;
+constexpr int kMostSpectra = 96;
+// A band must stand this far above the median of its neighbours to count as a tone.
+constexpr double kMinProminenceDb = 8.0;
+constexpr double kSpreadHz = 700.0;
+constexpr double kNeighbourhoodHz = 2500.0;
+
+// In-place radix-2 FFT. A few hundred short transforms per recording do not justify a library.
+void Fft(std::vector<std::complex<float>>& a) {
+    const std::size_t n = a.size();
+    for (std::size_t i = 1, j = 0; i < n; ++i) {
+        std::size_t bit = n >> 1;
+        for (; j & bit; bit >>= 1) j ^= bit;
+        j ^= bit;
+        if (i < j) std::swap(a[i], a[j]);
+    }
+    for (std::size_t len = 2; len <= n; len <<= 1) {
+        const double angle = -2.0 * std::numbers::pi / static_cast<double>(len);
+        const std::complex<float> step(static_cast<float>(std::cos(angle)),
+                                       static_cast<float>(std::sin(angle)));
+        for (std::size_t i = 0; i < n; i += len) {
+            std::complex<float> w(1.0f, 0.0f);
+            for (std::size_t k = 0; k < len / 2; ++k) {
+                const std::complex<float> u = a[i + k];
+                const std::complex<float> v = a[i + k + len / 2] * w;
+                a[i + k] = u + v;
+                a[i + k + len / 2] = u - v;
+                w *= step;
+            }
+        }
+    }
+}
+
+}  // namespace
+
+std::vector<CarrierCandidate> FindCarriers(const float* samples, std::ptrdiff_t count,
+                                           int sampleRate, int most) {
+    std::vector<CarrierCandidate> found;
+    if (!samples || count <= 0 || sampleRate <= 0 || most <= 0) return found;
+    // Bins of about 20 Hz or finer: narrow enough to tell the tone from broadband sound.
+    std::size_t n = 256;
+    while (static_cast<double>(n) < sampleRate / 20.0) n <<= 1;
+    if (static_cast<std::ptrdiff_t>(n) > count) return found;
+
+    std::vector<float> window(n);
+    for (std::size_t i = 0; i < n; ++i) {
+        window[i] = static_cast<float>(0.5 - 0.5 * std::cos(2.0 * std::numbers::pi * i / n));
+    }
+    // The log of each bin's power is averaged over the spectra, so a loud beep or click in a
+    // few of them weighs little against a tone that runs through the whole transfer.
+    const std::size_t bins = n / 2;
+    std::vector<double> logPower(bins, 0.0);
+    std::vector<std::complex<float>> buffer(n);
+    const std::ptrdiff_t spectra =
+        std::min<std::ptrdiff_t>(kMostSpectra, count / static_cast<std::ptrdiff_t>(n));
+    const double hop = spectra > 1 ? static_cast<double>(count - static_cast<std::ptrdiff_t>(n)) /
+                                         static_cast<double>(spectra - 1)
+                                   : 0.0;
+    for (std::ptrdiff_t s = 0; s < spectra; ++s) {
+        const std::ptrdiff_t at = static_cast<std::ptrdiff_t>(hop * static_cast<double>(s));
+        for (std::size_t i = 0; i < n; ++i) {
+            const float x = samples[at + static_cast<std::ptrdiff_t>(i)];
+            buffer[i] = std::isfinite(x) ? x * window[i] : 0.0f;
+        }
+        Fft(buffer);
+        for (std::size_t k = 0; k < bins; ++k) logPower[k] += std::log10(std::norm(buffer[k]) + 1e-24);
+    }
+    for (double& p : logPower) p = 10.0 * p / static_cast<double>(spectra);
+
+    const double binHz = static_cast<double>(sampleRate) / static_cast<double>(n);
+    // Keyed on and off at up to 490 bits per second the tone spreads over several hundred hertz
+    // either side; it is measured against a neighbourhood beyond that spread, whose median
+    // follows the slope of pink noise and the like.
+    const std::size_t gap = static_cast<std::size_t>(kSpreadHz / binHz) + 1;
+    const std::size_t reach = static_cast<std::size_t>(kNeighbourhoodHz / binHz) + 1;
+    const std::size_t first = std::max<std::size_t>(2, static_cast<std::size_t>(kLowestToneHz / binHz));
+    const std::size_t last = bins - 2;
+    if (first >= last) return found;
+    // The baseline changes slowly with frequency: computed on every few bins, held between.
+    const std::size_t stride = std::max<std::size_t>(1, gap / 8);
+    std::vector<double> baseline(bins, 0.0);
+    std::vector<double> neighbours;
+    for (std::size_t k = first; k < last; k += stride) {
+        neighbours.clear();
+        const std::size_t lo = k > reach ? k - reach : 0;
+        const std::size_t hi = std::min(bins - 1, k + reach);
+        for (std::size_t j = lo; j <= hi; ++j) {
+            if (j + gap <= k || j >= k + gap) neighbours.push_back(logPower[j]);
+        }
+        double median = logPower[k];
+        if (!neighbours.empty()) {
+            auto middle = neighbours.begin() + static_cast<std::ptrdiff_t>(neighbours.size() / 2);
+            std::nth_element(neighbours.begin(), middle, neighbours.end());
+            median = *middle;
+        }
+        for (std::size_t j = k; j < std::min(last, k + stride); ++j) baseline[j] = median;
+    }
+    std::vector<double> prominence(bins, 0.0);
+    for (std::size_t k = first; k < last; ++k) prominence[k] = logPower[k] - baseline[k];
+    for (int pick = 0; pick < most; ++pick) {
+        std::size_t best = 0;
+        for (std::size_t k = first; k < last; ++k) {
+            if (prominence[k] > prominence[best]) best = k;
+        }
+        if (best == 0 || prominence[best] < kMinProminenceDb) break;
+        // The peak of the Hann-windowed tone is close to a parabola in the log domain.
+        const double a = logPower[best - 1];
+        const double b = logPower[best];
+        const double c = logPower[best + 1];
+        const double denominator = a - 2.0 * b + c;
+        double offset = denominator < 0 ? 0.5 * (a - c) / denominator : 0.0;
+        offset = std::clamp(offset, -0.5, 0.5);
+        found.push_back({(static_cast<double>(best) + offset) * binHz, prominence[best]});
+        // The next candidate lies clear of this one and of its sidebands.
+        const std::size_t lo = best > gap ? best - gap : 0;
+        for (std::size_t j = lo; j <= std::min(bins - 1, best + gap); ++j) {
+            prominence[j] = 0.0;
+        }
+    }
+    return found;
+}
+
+}  // namespace zendrik
