@@ -10,12 +10,14 @@ namespace zendrik {
 namespace {
 
 // Lowest tone looked for: below it sit mains hum and its first harmonics.
-constexpr double kLowestToneHz = 400.0;
+constexpr double kLowestToneHz = 800.0;
 constexpr int kMostSpectra = 96;
 // A band must stand this far above the median of its neighbours to count as a tone.
 constexpr double kMinProminenceDb = 8.0;
 constexpr double kSpreadHz = 700.0;
 constexpr double kNeighbourhoodHz = 2500.0;
+// Candidates lie at least this far apart: a loud beep next to the tone must not hide it.
+constexpr double kCandidateSpacingHz = 400.0;
 
 // In-place radix-2 FFT. A few hundred short transforms per recording do not justify a library.
 void Fft(std::vector<std::complex<float>>& a) {
@@ -75,7 +77,12 @@ std::vector<CarrierCandidate> FindCarriers(const float* samples, std::ptrdiff_t 
             buffer[i] = std::isfinite(x) ? x * window[i] : 0.0f;
         }
         Fft(buffer);
-        for (std::size_t k = 0; k < bins; ++k) logPower[k] += std::log10(std::norm(buffer[k]) + 1e-24);
+        // Bins far below the spectrum's total hold only rounding noise; a floor 90 dB down
+        // keeps their random ups and downs from passing for a tone.
+        double total = 0;
+        for (std::size_t k = 0; k < bins; ++k) total += std::norm(buffer[k]);
+        const double floor = total * 1e-9 + 1e-24;
+        for (std::size_t k = 0; k < bins; ++k) logPower[k] += std::log10(std::norm(buffer[k]) + floor);
     }
     for (double& p : logPower) p = 10.0 * p / static_cast<double>(spectra);
 
@@ -88,23 +95,31 @@ std::vector<CarrierCandidate> FindCarriers(const float* samples, std::ptrdiff_t 
     const std::size_t first = std::max<std::size_t>(2, static_cast<std::size_t>(kLowestToneHz / binHz));
     const std::size_t last = bins - 2;
     if (first >= last) return found;
-    // The baseline changes slowly with frequency: computed on every few bins, held between.
+    // The baseline changes slowly with frequency: computed on every few bins, held between. It
+    // is the higher of the medians below and above the tone, so the slope of pink noise or hum
+    // on one side does not make a band stand out.
     const std::size_t stride = std::max<std::size_t>(1, gap / 8);
+    const std::size_t minSide = std::max<std::size_t>(4, gap / 4);
     std::vector<double> baseline(bins, 0.0);
-    std::vector<double> neighbours;
+    std::vector<double> side;
+    auto sideMedian = [&](std::size_t lo, std::size_t hi, double& median) {
+        side.assign(logPower.begin() + static_cast<std::ptrdiff_t>(lo),
+                    logPower.begin() + static_cast<std::ptrdiff_t>(hi));
+        if (side.size() < minSide) return false;
+        auto middle = side.begin() + static_cast<std::ptrdiff_t>(side.size() / 2);
+        std::nth_element(side.begin(), middle, side.end());
+        median = *middle;
+        return true;
+    };
     for (std::size_t k = first; k < last; k += stride) {
-        neighbours.clear();
-        const std::size_t lo = k > reach ? k - reach : 0;
-        const std::size_t hi = std::min(bins - 1, k + reach);
-        for (std::size_t j = lo; j <= hi; ++j) {
-            if (j + gap <= k || j >= k + gap) neighbours.push_back(logPower[j]);
-        }
+        double below = 0;
+        double above = 0;
+        const bool hasBelow = k > gap && sideMedian(k > reach ? k - reach : 1, k - gap, below);
+        const bool hasAbove = k + gap < bins && sideMedian(k + gap, std::min(bins, k + reach), above);
         double median = logPower[k];
-        if (!neighbours.empty()) {
-            auto middle = neighbours.begin() + static_cast<std::ptrdiff_t>(neighbours.size() / 2);
-            std::nth_element(neighbours.begin(), middle, neighbours.end());
-            median = *middle;
-        }
+        if (hasBelow && hasAbove) median = std::max(below, above);
+        else if (hasBelow) median = below;
+        else if (hasAbove) median = above;
         for (std::size_t j = k; j < std::min(last, k + stride); ++j) baseline[j] = median;
     }
     std::vector<double> prominence(bins, 0.0);
@@ -124,8 +139,9 @@ std::vector<CarrierCandidate> FindCarriers(const float* samples, std::ptrdiff_t 
         offset = std::clamp(offset, -0.5, 0.5);
         found.push_back({(static_cast<double>(best) + offset) * binHz, prominence[best]});
         // The next candidate lies clear of this one and of its sidebands.
-        const std::size_t lo = best > gap ? best - gap : 0;
-        for (std::size_t j = lo; j <= std::min(bins - 1, best + gap); ++j) {
+        const std::size_t clear = static_cast<std::size_t>(kCandidateSpacingHz / binHz) + 1;
+        const std::size_t lo = best > clear ? best - clear : 0;
+        for (std::size_t j = lo; j <= std::min(bins - 1, best + clear); ++j) {
             prominence[j] = 0.0;
         }
     }

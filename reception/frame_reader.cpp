@@ -22,16 +22,16 @@ constexpr float kCleanContrast = 2.5f;
 // A measured bit period further than this from the nominal one is not believed.
 constexpr double kMostClockError = 0.08;
 
-// Sliding minimum (or maximum) over values[k - half .. k + half].
-std::vector<float> SlidingExtreme(const std::vector<float>& values, std::ptrdiff_t half,
-                                  bool maximum) {
+// Sliding minimum (or maximum) over values[k - behind .. k + ahead].
+std::vector<float> SlidingExtreme(const std::vector<float>& values, std::ptrdiff_t behind,
+                                  std::ptrdiff_t ahead, bool maximum) {
     const std::ptrdiff_t n = static_cast<std::ptrdiff_t>(values.size());
     std::vector<float> out(values.size());
     std::deque<std::ptrdiff_t> window;  // indices whose values are monotonic
     auto better = [&](float a, float b) { return maximum ? a >= b : a <= b; };
     std::ptrdiff_t next = 0;  // next index to enter the window
     for (std::ptrdiff_t k = 0; k < n; ++k) {
-        const std::ptrdiff_t last = std::min(n - 1, k + half);
+        const std::ptrdiff_t last = std::min(n - 1, k + ahead);
         for (; next <= last; ++next) {
             while (!window.empty() && better(values[static_cast<std::size_t>(next)],
                                              values[static_cast<std::size_t>(window.back())])) {
@@ -39,7 +39,7 @@ std::vector<float> SlidingExtreme(const std::vector<float>& values, std::ptrdiff
             }
             window.push_back(next);
         }
-        while (window.front() < k - half) window.pop_front();
+        while (window.front() < k - behind) window.pop_front();
         out[static_cast<std::size_t>(k)] = values[static_cast<std::size_t>(window.front())];
     }
     return out;
@@ -120,6 +120,15 @@ Decision DecideFrame(const float (&bits)[kFrameBits], float before, float floor)
     bool clean = one > kCleanContrast * std::max(zero, floor) &&
                  threshold - before >= margin;
     for (float b : bits) clean = clean && std::fabs(b - threshold) >= margin;
+    // The same again against the bits whose values are known (the start bit a one, the stop
+    // bit and the one before the start zeros): in a frame of few ones the groups' means follow
+    // a doubtful bit, these do not.
+    const float knownOne = bits[0];
+    const float knownZero = std::max(bits[kFrameBits - 1], before);
+    const float knownThreshold = 0.5f * (knownOne + knownZero);
+    const float knownMargin = kCleanMargin * (knownOne - knownZero);
+    for (float b : bits) clean = clean && std::fabs(b - knownThreshold) >= knownMargin;
+    clean = clean && knownOne > kCleanContrast * knownZero;
     d.clean = clean;
     return d;
 }
@@ -127,10 +136,13 @@ Decision DecideFrame(const float (&bits)[kFrameBits], float before, float floor)
 }  // namespace
 
 LevelTracks TrackLevels(const ToneEnvelope& envelope, double bitPeriod) {
-    const std::ptrdiff_t half =
+    const std::ptrdiff_t frame =
         std::max<std::ptrdiff_t>(1, std::lround(kFrameBits * bitPeriod / envelope.Chunk()));
-    return {SlidingExtreme(envelope.Values(), half, false),
-            SlidingExtreme(envelope.Values(), half, true)};
+    const std::ptrdiff_t bit = std::max<std::ptrdiff_t>(1, std::lround(bitPeriod / envelope.Chunk()));
+    // The peak looks one bit ahead: a start bit reaches its own level within it, so the level
+    // of the frames before (loud or quiet, or a click) does not decide where this one starts.
+    return {SlidingExtreme(envelope.Values(), frame, frame, false),
+            SlidingExtreme(envelope.Values(), 0, bit + 1, true)};
 }
 
 FrameRun ReadFrames(const ToneEnvelope& envelope, const LevelTracks& tracks, double bitPeriod,
@@ -164,7 +176,6 @@ FrameRun ReadFrames(const ToneEnvelope& envelope, const LevelTracks& tracks, dou
         for (int j = 0; j < kFrameBits; ++j) bits[j] = envelope.At(start + (j + 0.5) * p);
         const Decision d = DecideFrame(bits, envelope.At(start - 0.5 * p), floor);
         if (!d.believable) {
-            run.rejected.push_back(start);
             ++k;
             continue;
         }

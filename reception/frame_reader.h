@@ -22,13 +22,10 @@ struct Frame {
 
 struct FrameRun {
     std::vector<Frame> frames;
-    // Start bits that were found but gave no believable frame: where they lie inside a
-    // transfer, a frame may have been lost or misread.
-    std::vector<double> rejected;
 };
 
-// The local floor (lowest) and peak (highest) of the envelope within about a frame either side
-// of each value.
+// The local floor (lowest within about a frame either side) and peak (highest within the next
+// bit) of the envelope at each value.
 struct LevelTracks {
     std::vector<float> floor;
     std::vector<float> peak;

@@ -26,6 +26,11 @@ constexpr int kChunksPerFastBit = 16;
 constexpr double kClockGrid[] = {0.97, 1.03, 0.985, 1.015};
 constexpr double kOffsetGrid[] = {-0.12, 0.12};
 
+// How far (in bits) a frame may start from the transfer's steady pace and still count as clean.
+constexpr double kMostPaceError = 0.2;
+
+double Median(std::vector<float> values);
+
 struct Attempt {
     TransferCheck check;
     std::vector<std::uint8_t> bytes;  // the transfer, when its head was found
@@ -51,14 +56,19 @@ Attempt Read(const ToneEnvelope& envelope, const LevelTracks& tracks, double per
                          bytes.begin() + static_cast<std::ptrdiff_t>(end));
     attempt.frames.assign(run.frames.begin() + static_cast<std::ptrdiff_t>(first),
                           run.frames.begin() + static_cast<std::ptrdiff_t>(end));
-    // Clean means every frame of the transfer is clean and no start bit inside it was passed
-    // over as unbelievable.
+    // Clean means every frame of the transfer is clean, and all of them keep the pace (a frame
+    // lost or misplaced shows there).
     bool clean = !attempt.frames.empty();
     for (const Frame& frame : attempt.frames) clean = clean && frame.clean;
-    if (clean) {
-        const double from = attempt.frames.front().start;
-        const double to = attempt.frames.back().start + 10.0 * period;
-        for (double at : run.rejected) clean = clean && (at < from || at > to);
+    // A watch sends its frames at a steady pace; a frame out of step is one read from other
+    // sound, such as a second transfer under this one.
+    if (clean && attempt.frames.size() > 2) {
+        std::vector<float> spacings;
+        for (std::size_t i = 1; i < attempt.frames.size(); ++i) {
+            spacings.push_back(static_cast<float>(attempt.frames[i].start - attempt.frames[i - 1].start));
+        }
+        const double pace = Median(spacings);
+        for (float spacing : spacings) clean = clean && std::fabs(spacing - pace) <= kMostPaceError * period;
     }
     attempt.allClean = clean;
     return attempt;
@@ -101,14 +111,18 @@ public:
     std::optional<Attempt> Run(std::optional<Attempt>& best, bool& confidenceLacking) {
         for (int filter = 0; filter < 2; ++filter) {
             const Attempt first = Try(filter, m_nominal, 0.0, best, confidenceLacking);
-            if (m_accepted) return m_accepted;
             std::vector<std::pair<double, double>> schedule;
             if (first.check.watchModel != 0 && first.frames.size() >= 5) {
                 const std::vector<Frame> preamble(first.frames.begin(), first.frames.begin() + 5);
                 const double measured = MeasureBitPeriod(Envelope(filter), preamble, m_nominal);
+                if (m_accepted) {
+                    m_accepted->period = measured;  // what the watch sent at, for the report
+                    return m_accepted;
+                }
                 schedule.push_back({measured, 0.0});
                 for (double offset : kOffsetGrid) schedule.push_back({measured, offset});
             }
+            if (m_accepted) return m_accepted;
             for (double clock : kClockGrid) schedule.push_back({m_nominal * clock, 0.0});
             for (const auto& [period, offset] : schedule) {
                 Try(filter, period, offset, best, confidenceLacking);
