@@ -120,15 +120,22 @@ Decision DecideFrame(const float (&bits)[kFrameBits], float before, float floor)
     bool clean = one > kCleanContrast * std::max(zero, floor) &&
                  threshold - before >= margin;
     for (float b : bits) clean = clean && std::fabs(b - threshold) >= margin;
-    // The same again against the bits whose values are known (the start bit a one, the stop
-    // bit and the one before the start zeros): in a frame of few ones the groups' means follow
-    // a doubtful bit, these do not.
-    const float knownOne = bits[0];
+    // The same again against levels a doubtful bit cannot pull towards itself, as the groups'
+    // means can in a frame of few ones: the quiet of the stop bit and the bit before the start,
+    // and the tone of the one before (the start bit first), so a level that sinks through the
+    // frame under a compressor is followed bit by bit.
     const float knownZero = std::max(bits[kFrameBits - 1], before);
-    const float knownThreshold = 0.5f * (knownOne + knownZero);
-    const float knownMargin = kCleanMargin * (knownOne - knownZero);
-    for (float b : bits) clean = clean && std::fabs(b - knownThreshold) >= knownMargin;
-    clean = clean && knownOne > kCleanContrast * knownZero;
+    float lastOne = bits[0];
+    clean = clean && lastOne > kCleanContrast * knownZero;
+    for (int j = 1; j <= 8 && clean; ++j) {
+        const float span = lastOne - knownZero;
+        if (bits[j] > threshold) {
+            clean = bits[j] >= knownZero + (0.5f + kCleanMargin) * span;
+            lastOne = bits[j];
+        } else {
+            clean = bits[j] <= knownZero + (0.5f - kCleanMargin) * span;
+        }
+    }
     d.clean = clean;
     return d;
 }

@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "reception/carrier_search.h"
+#include "reception/click_removal.h"
 #include "reception/frame_reader.h"
 #include "reception/tone_energy.h"
 #include "reception/transfer_acceptance.h"
@@ -187,16 +188,23 @@ SecondReception ReceiveClip(const AudioClip& clip) {
         clip.sampleRate > kMaxSampleRate) {
         return result;
     }
-    // Samples that are not numbers, or beyond full scale, are clipped as a converter would.
+    // Samples that are not numbers, or beyond full scale, are clipped as a converter would;
+    // clicks are silenced. Either needs a copy; a clean recording is read where it is.
     const float* samples = clip.samples.data();
-    std::vector<float> sane;
+    const std::ptrdiff_t count = static_cast<std::ptrdiff_t>(clip.samples.size());
+    std::vector<float> repaired;
     if (std::any_of(clip.samples.begin(), clip.samples.end(),
                     [](float x) { return !(std::fabs(x) <= 1.0f); })) {
-        sane.reserve(clip.samples.size());
-        for (float x : clip.samples) sane.push_back(std::isnan(x) ? 0.0f : std::clamp(x, -1.0f, 1.0f));
-        samples = sane.data();
+        repaired.reserve(clip.samples.size());
+        for (float x : clip.samples) repaired.push_back(std::isnan(x) ? 0.0f : std::clamp(x, -1.0f, 1.0f));
+        samples = repaired.data();
     }
-    const std::ptrdiff_t count = static_cast<std::ptrdiff_t>(clip.samples.size());
+    const std::vector<std::ptrdiff_t> clicks = FindClicks(samples, count, clip.sampleRate);
+    if (!clicks.empty()) {
+        if (repaired.empty()) repaired = clip.samples;
+        SilenceClicks(repaired, clicks);
+        samples = repaired.data();
+    }
 
     const std::vector<CarrierCandidate> carriers =
         FindCarriers(samples, count, clip.sampleRate, kCarriersTried);

@@ -184,7 +184,7 @@ std::vector<Case> Corpus() {
                     [](V& x, int, double l) { AddNoise(x, l, 25, false, 4); }}},
         {"clipped", {44100, 1.0, 4410, 0.9,
                      [](V& x, int, double l) { AddNoise(x, l, 30, false, 5); Clip(x, 3.0, 0.9); }}},
-        {"clicks before and during", {44100, 1.0, 4410, 0.25,
+        {"clicks before and during", {44100, 1.0, 4410, 0.03,
                                       [](V& x, int, double) { Clicks(x, {0.02, 0.1, 0.37, 0.61, 0.83}, 0.9f); }}},
         {"speed -3 %", {48000, 0.97, 4278, 0.3,
                         [](V& x, int, double l) { AddNoise(x, l, 20, false, 6); }}},
