@@ -43,38 +43,29 @@ MixedChunks MixDown(const float* samples, std::ptrdiff_t count, int sampleRate, 
 
 ToneEnvelope::ToneEnvelope(const MixedChunks& mixed, double bitPeriod, ToneFilter filter)
     : m_chunk(mixed.chunk) {
-    const std::ptrdiff_t n = static_cast<std::ptrdiff_t>(mixed.sums.size());
+    const std::size_t n = mixed.sums.size();
     const int span = std::max(1, static_cast<int>(std::lround(bitPeriod / m_chunk)));
-    m_values.assign(static_cast<std::size_t>(n), 0.0f);
-    // Running sums in double: over a long recording float sums would drift.
-    auto movingSum = [n](const std::vector<std::complex<double>>& in, int length) {
-        std::vector<std::complex<double>> out(in.size());
-        std::complex<double> acc = 0.0;
-        for (std::ptrdiff_t k = 0; k < n; ++k) {
-            acc += in[static_cast<std::size_t>(k)];
-            if (k >= length) acc -= in[static_cast<std::size_t>(k - length)];
-            out[static_cast<std::size_t>(k)] = acc;
-        }
-        return out;
-    };
-    std::vector<std::complex<double>> sums(mixed.sums.begin(), mixed.sums.end());
-    double scale = 0;
-    if (filter == ToneFilter::Boxcar) {
-        sums = movingSum(sums, span);
-        scale = 2.0 / (static_cast<double>(span) * m_chunk);
-        m_delay = 0.5 * span * m_chunk;
-    } else {
-        const int first = (span + 1) / 2;
-        const int second = std::max(1, span - first + 1);
-        sums = movingSum(movingSum(sums, first), second);
-        scale = 2.0 / (static_cast<double>(first) * second * m_chunk);
-        m_delay = 0.5 * (first + second - 1) * m_chunk;
+    m_values.assign(n, 0.0f);
+    // Running sums in double (over a long recording float sums would drift), and a ring of
+    // the first average's last values for the second one, so nothing the size of the
+    // recording is needed besides the result.
+    const int first = filter == ToneFilter::Boxcar ? span : (span + 1) / 2;
+    const int second = filter == ToneFilter::Boxcar ? 1 : std::max(1, span - first + 1);
+    std::vector<std::complex<double>> ring(static_cast<std::size_t>(second));
+    std::complex<double> inner = 0.0;
+    std::complex<double> outer = 0.0;
+    for (std::size_t k = 0; k < n; ++k) {
+        inner += std::complex<double>(mixed.sums[k]);
+        if (k >= static_cast<std::size_t>(first)) inner -= std::complex<double>(mixed.sums[k - first]);
+        std::complex<double>& slot = ring[k % ring.size()];
+        outer += inner - slot;
+        slot = inner;
+        m_values[k] = static_cast<float>(std::abs(outer));
     }
     // Scaled so a steady tone of peak amplitude A reads A.
-    for (std::ptrdiff_t k = 0; k < n; ++k) {
-        m_values[static_cast<std::size_t>(k)] =
-            static_cast<float>(std::abs(sums[static_cast<std::size_t>(k)]) * scale);
-    }
+    const double scale = 2.0 / (static_cast<double>(first) * second * m_chunk);
+    for (float& v : m_values) v = static_cast<float>(v * scale);
+    m_delay = 0.5 * (first + second - 1) * m_chunk;
 }
 
 float ToneEnvelope::At(double t) const {
