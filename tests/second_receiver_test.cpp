@@ -21,6 +21,7 @@
 #include "support/coach_stream_builder.h"
 #include "support/rs200_stream_builder.h"
 #include "support/s410_stream_builder.h"
+#include "support/wave_file_maker.h"
 
 namespace {
 
@@ -460,6 +461,23 @@ TEST(SecondReceiver, FilePathFallsBackToTheSecondReceiver) {
         EXPECT_EQ(exact.m_reception.receiver, row.receiver) << row.rate;
         EXPECT_EQ(exact.m_strHrm, fromDump.m_strHrm);
     }
+
+    // An 8-bit recording as a recorder writes it: its levels stay below 100, so the exact
+    // receiver's integer reference is 0 and every bit reads 1.
+    Take take{48000, 1.0, 4410, 0.6, nullptr};
+    AudioClip clip = Record(s410, take);
+    AddNoise(clip.samples, take.level, 25, false, 17);
+    std::vector<std::uint8_t> pcm8(clip.samples.size());
+    for (std::size_t i = 0; i < pcm8.size(); ++i) {
+        pcm8[i] = static_cast<std::uint8_t>(128 + std::lround(std::clamp(clip.samples[i], -1.0f, 1.0f) * 127));
+    }
+    const std::string path = testing_wave::WriteWaveBytes(
+        testing_wave::CWaveFileMaker().Format({1, 1, 48000, 8}).Data(pcm8).Bytes(), "eight-bit.wav");
+    CSonicLinkData eightBit;
+    ASSERT_EQ(eightBit.DecodeWaveFile(path), 1);
+    EXPECT_EQ(eightBit.m_reception.receiver, zendrik::ReceiverUsed::Second);
+    EXPECT_EQ(eightBit.m_bValid, 1);
+    EXPECT_EQ(eightBit.m_strHrm, fromDump.m_strHrm);
 }
 
 }  // namespace
