@@ -42,10 +42,18 @@ int CSonicLinkData::DecodeClip(const zendrik::AudioClip& clip) {
 void CSonicLinkData::DecodeReception(bool exactFirst, const zendrik::AudioClip* clip) {
     m_reception = zendrik::ReceptionReport{};
     m_reception.sampleRate = m_nSampleRate;
-    if (exactFirst && Demodulate() && zendrik::CheckTransfer(m_bytes).complete) {
-        m_reception.receiver = zendrik::ReceiverUsed::Exact;
-        DecodeExercises();
-        return;
+    if (exactFirst && Demodulate()) {
+        const zendrik::TransferCheck exact = zendrik::CheckTransfer(m_bytes);
+        if (exact.complete) {
+            const BitTiming timing = BitTimingFor(m_nWatchModel, 44100);
+            m_reception.receiver = zendrik::ReceiverUsed::Exact;
+            m_reception.bitPeriodSamples = timing.period;
+            m_reception.bitsPerSecond = (44100 + timing.period / 2) / timing.period;
+            m_reception.blocksGood = exact.blocksGood;
+            m_reception.blocksTotal = exact.blocksTotal;
+            DecodeExercises();
+            return;
+        }
     }
     if (!exactFirst) m_bytes.SetSize(0);
     // A clip goes in as it is, so a quiet recording of more than 16 bits keeps its resolution.

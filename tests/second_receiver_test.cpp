@@ -454,12 +454,17 @@ TEST(SecondReceiver, FilePathFallsBackToTheSecondReceiver) {
             EXPECT_EQ(data.m_bValid, 1) << row.rate;
             EXPECT_EQ(data.m_strHrm, fromDump.m_strHrm) << row.rate;
             EXPECT_EQ(data.m_reception.sampleRate, row.rate);
+            const std::string told = zendrik::FormatReceptionReport(data.m_reception);
+            EXPECT_NE(told.find(std::to_string(row.rate) + " Hz"), std::string::npos) << told;
+            EXPECT_NE(told.find("Blocks good: 3 of 3"), std::string::npos) << told;
         }
         CSonicLinkData exact;
         exact.m_nWatchModel = 1;
         ASSERT_EQ(exact.DecodeWaveFile(path), 1);
         EXPECT_EQ(exact.m_reception.receiver, row.receiver) << row.rate;
         EXPECT_EQ(exact.m_strHrm, fromDump.m_strHrm);
+        EXPECT_NE(zendrik::FormatReceptionReport(exact.m_reception).find("Blocks good: 3 of 3"),
+                  std::string::npos);
     }
 
     // An 8-bit recording as a recorder writes it: its levels stay below 100, so the exact
