@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <new>
 #include <optional>
 
 #include "reception/carrier_search.h"
@@ -179,7 +180,9 @@ void AppendNumber(std::string& text, double value, int decimals) {
 
 }  // namespace
 
-SecondReception ReceiveClip(const AudioClip& clip) {
+namespace {
+
+SecondReception Receive(const AudioClip& clip) {
     SecondReception result;
     ReceptionReport& report = result.report;
     report.sampleRate = clip.sampleRate;
@@ -256,11 +259,33 @@ SecondReception ReceiveClip(const AudioClip& clip) {
     return result;
 }
 
+}  // namespace
+
+SecondReception ReceiveClip(const AudioClip& clip) {
+    // Nothing is thrown across the core's interface: running out of memory is a reason like
+    // the others.
+    try {
+        return Receive(clip);
+    } catch (const std::bad_alloc&) {
+        SecondReception result;
+        result.report.sampleRate = clip.sampleRate;
+        result.report.failure = ReceptionFailure::NoMemory;
+        return result;
+    }
+}
+
 SecondReception ReceiveSamples(const std::int16_t* samples, std::ptrdiff_t count, int sampleRate) {
     AudioClip clip;
     clip.sampleRate = sampleRate;
     if (samples && count > 0) {
-        clip.samples.resize(static_cast<std::size_t>(count));
+        try {
+            clip.samples.resize(static_cast<std::size_t>(count));
+        } catch (const std::bad_alloc&) {
+            SecondReception result;
+            result.report.sampleRate = sampleRate;
+            result.report.failure = ReceptionFailure::NoMemory;
+            return result;
+        }
         for (std::ptrdiff_t i = 0; i < count; ++i) {
             clip.samples[static_cast<std::size_t>(i)] = static_cast<float>(samples[i]) / 32768.0f;
         }
@@ -292,6 +317,9 @@ std::string ReceptionAdvice(const ReceptionReport& report) {
             text += std::to_string(report.blocksTotal);
             text += " blocks fail their check: record again closer to the microphone or in a "
                     "quieter room.";
+            break;
+        case ReceptionFailure::NoMemory:
+            text = "The recording is too long to be read here: cut it down to the transfer.";
             break;
         case ReceptionFailure::NotConfident:
             text = "The RS200/CS200 transfer could not be read with confidence: record again "

@@ -24,6 +24,7 @@ enum class ReceptionFailure {
     NoStreamHead,     // a tone, but no transfer start among its bytes
     BlocksFail,       // a transfer start, but some blocks fail their check or are missing
     NotConfident,     // RS200/CS200: frames not clean enough, or independent passes disagree
+    NoMemory,         // the working arrays for so long a recording could not be had
 };
 
 // What reception found, for the command line's --verbose and the desktop program.

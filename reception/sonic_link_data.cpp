@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <new>
 
 #include "decoders/text_append.h"
 #include "reception/demodulator.h"
@@ -25,7 +26,8 @@ int CSonicLinkData::DecodeWaveFile(const std::string& path) {
 int CSonicLinkData::DecodeClip(const zendrik::AudioClip& clip) {
     if (clip.samples.empty()) return 0;
     const std::size_t count = std::min<std::size_t>(clip.samples.size(), 0x7FFFFFFF);
-    std::unique_ptr<std::int16_t[]> samples(new std::int16_t[count]);
+    std::unique_ptr<std::int16_t[]> samples(new (std::nothrow) std::int16_t[count]);
+    if (!samples) return 0;
     for (std::size_t i = 0; i < count; ++i) {
         const float x = clip.samples[i];
         const float scaled = x == x ? std::clamp(x * 32768.0f, -32768.0f, 32767.0f) : 0.0f;

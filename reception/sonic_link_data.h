@@ -31,7 +31,8 @@ public:
     // decoder ran, 0 when the file gave no samples (the report texts then stay as they were).
     int DecodeWaveFile(const std::string& path);
     // Decodes a recording read from any audio file: the exact receiver first where the clip is
-    // at the rate it assumes, then the second receiver; 1 when a decoder ran, 0 for no samples.
+    // at the rate it assumes, then the second receiver; 1 when a decoder ran, 0 for no samples
+    // (or no memory for them; the document then stays as it was).
     int DecodeClip(const zendrik::AudioClip& clip);
     // Decodes what the sample buffer holds at m_nSampleRate: the exact receiver's bytes when
     // they form a whole transfer that checks out, else the second receiver's when it accepts
