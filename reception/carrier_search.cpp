@@ -11,9 +11,14 @@ namespace {
 
 // Lowest tone looked for: below it sit mains hum and its first harmonics.
 constexpr double kLowestToneHz = 800.0;
-constexpr int kMostSpectra = 96;
+constexpr int kMostSpectra = 192;
 // A band must stand this far above the median of its neighbours to count as a tone.
 constexpr double kMinProminenceDb = 8.0;
+// Or in a few spectra by this much (noise bins rarely pass 10 dB above their median), counted
+// up to the cap per spectrum, adding up to the least total that counts.
+constexpr double kEventDb = 10.0;
+constexpr double kEventCapDb = 20.0;
+constexpr double kMinEvents = 50.0;
 constexpr double kSpreadHz = 700.0;
 constexpr double kNeighbourhoodHz = 2500.0;
 // Candidates lie at least this far apart: a loud beep next to the tone must not hide it.
@@ -61,15 +66,18 @@ std::vector<CarrierCandidate> FindCarriers(const float* samples, std::ptrdiff_t 
         window[i] = static_cast<float>(0.5 - 0.5 * std::cos(2.0 * std::numbers::pi * i / n));
     }
     // The log of each bin's power is averaged over the spectra, so a loud beep or click in a
-    // few of them weighs little against a tone that runs through the whole transfer.
+    // few of them weighs little against a tone that runs through the whole transfer; each
+    // spectrum is kept too, for a short transfer in a long recording.
     const std::size_t bins = n / 2;
     std::vector<double> logPower(bins, 0.0);
+    std::vector<float> each;
     std::vector<std::complex<float>> buffer(n);
     const std::ptrdiff_t spectra =
         std::min<std::ptrdiff_t>(kMostSpectra, count / static_cast<std::ptrdiff_t>(n));
     const double hop = spectra > 1 ? static_cast<double>(count - static_cast<std::ptrdiff_t>(n)) /
                                          static_cast<double>(spectra - 1)
                                    : 0.0;
+    each.reserve(static_cast<std::size_t>(spectra) * bins);
     for (std::ptrdiff_t s = 0; s < spectra; ++s) {
         const std::ptrdiff_t at = static_cast<std::ptrdiff_t>(hop * static_cast<double>(s));
         for (std::size_t i = 0; i < n; ++i) {
@@ -82,9 +90,13 @@ std::vector<CarrierCandidate> FindCarriers(const float* samples, std::ptrdiff_t 
         double total = 0;
         for (std::size_t k = 0; k < bins; ++k) total += std::norm(buffer[k]);
         const double floor = total * 1e-9 + 1e-24;
-        for (std::size_t k = 0; k < bins; ++k) logPower[k] += std::log10(std::norm(buffer[k]) + floor);
+        for (std::size_t k = 0; k < bins; ++k) {
+            const double db = 10.0 * std::log10(std::norm(buffer[k]) + floor);
+            logPower[k] += db;
+            each.push_back(static_cast<float>(db));
+        }
     }
-    for (double& p : logPower) p = 10.0 * p / static_cast<double>(spectra);
+    for (double& p : logPower) p /= static_cast<double>(spectra);
 
     const double binHz = static_cast<double>(sampleRate) / static_cast<double>(n);
     // Keyed on and off at up to 490 bits per second the tone spreads over several hundred hertz
@@ -124,12 +136,40 @@ std::vector<CarrierCandidate> FindCarriers(const float* samples, std::ptrdiff_t 
     }
     std::vector<double> prominence(bins, 0.0);
     for (std::size_t k = first; k < last; ++k) prominence[k] = logPower[k] - baseline[k];
+
+    // A transfer of a few seconds in a long recording is in few spectra and barely moves the
+    // average: each spectrum, levelled by its own median, is measured against the same
+    // baseline, and every spectrum in which a band stands out counts for it (up to a cap, so
+    // one loud beep counts like any other spectrum).
+    auto medianOf = [&](const double* begin, const double* end) {
+        std::vector<double> values(begin, end);
+        auto middle = values.begin() + static_cast<std::ptrdiff_t>(values.size() / 2);
+        std::nth_element(values.begin(), middle, values.end());
+        return *middle;
+    };
+    const double averageMedian = medianOf(logPower.data() + first, logPower.data() + last);
+    std::vector<double> events(bins, 0.0);
+    std::vector<double> row(bins);
+    for (std::ptrdiff_t s = 0; s < spectra; ++s) {
+        const float* spectrum = each.data() + static_cast<std::size_t>(s) * bins;
+        std::copy(spectrum, spectrum + bins, row.begin());
+        const double level = medianOf(row.data() + first, row.data() + last) - averageMedian;
+        for (std::size_t k = first; k < last; ++k) {
+            const double above = row[k] - level - baseline[k] - kEventDb;
+            events[k] += std::clamp(above, 0.0, kEventCapDb);
+        }
+    }
+    std::vector<double> score(bins, 0.0);
+    for (std::size_t k = first; k < last; ++k) {
+        const bool stands = prominence[k] >= kMinProminenceDb || events[k] >= kMinEvents;
+        score[k] = stands ? events[k] + prominence[k] : 0.0;
+    }
     for (int pick = 0; pick < most; ++pick) {
         std::size_t best = 0;
         for (std::size_t k = first; k < last; ++k) {
-            if (prominence[k] > prominence[best]) best = k;
+            if (score[k] > score[best]) best = k;
         }
-        if (best == 0 || prominence[best] < kMinProminenceDb) break;
+        if (best == 0 || score[best] <= 0.0) break;
         // The peak of the Hann-windowed tone is close to a parabola in the log domain.
         const double a = logPower[best - 1];
         const double b = logPower[best];
@@ -142,7 +182,7 @@ std::vector<CarrierCandidate> FindCarriers(const float* samples, std::ptrdiff_t 
         const std::size_t clear = static_cast<std::size_t>(kCandidateSpacingHz / binHz) + 1;
         const std::size_t lo = best > clear ? best - clear : 0;
         for (std::size_t j = lo; j <= std::min(bins - 1, best + clear); ++j) {
-            prominence[j] = 0.0;
+            score[j] = 0.0;
         }
     }
     return found;

@@ -319,6 +319,19 @@ TEST(SecondReceiver, FindsTheToneAmongHumBeepsAndPinkNoise) {
     }
 }
 
+TEST(SecondReceiver, FindsAShortTransferInALongRecording) {
+    // Three seconds of transfer 40 seconds into a minute of noise, as when the recorder ran
+    // long before the watch was started.
+    const Family& s410 = Families().front();
+    const Take take{48000, 1.0, 3700, 0.1, nullptr};
+    const std::vector<float> sound = Sound(s410.bytes, s410.bitRate, take);
+    AudioClip clip{std::vector<float>(60 * 48000, 0.0f), 48000};
+    std::copy(sound.begin(), sound.end(), clip.samples.begin() + 40 * 48000);
+    AddNoise(clip.samples, take.level, 15, true, 18);
+    const zendrik::SecondReception got = ReceiveClip(clip);
+    EXPECT_TRUE(got.accepted && got.bytes == s410.bytes) << zendrik::FormatReceptionReport(got.report);
+}
+
 TEST(SecondReceiver, MeasuresTheBitPeriodAndFollowsLevelSteps) {
     const Family& s410 = Families().front();
     for (double speed : {0.97, 0.99, 1.03}) {
