@@ -11,7 +11,7 @@ namespace {
 
 // Lowest tone looked for: below it sit mains hum and its first harmonics.
 constexpr double kLowestToneHz = 800.0;
-constexpr int kMostSpectra = 192;
+constexpr int kMostSpectra = 96;
 // A band must stand this far above the median of its neighbours to count as a tone.
 constexpr double kMinProminenceDb = 8.0;
 // Or in a few spectra by this much (noise bins rarely pass 10 dB above their median), counted
@@ -19,6 +19,7 @@ constexpr double kMinProminenceDb = 8.0;
 constexpr double kEventDb = 10.0;
 constexpr double kEventCapDb = 20.0;
 constexpr double kMinEvents = 50.0;
+constexpr double kWeakerShare = 0.25;
 constexpr double kSpreadHz = 700.0;
 constexpr double kNeighbourhoodHz = 2500.0;
 // Candidates lie at least this far apart: a loud beep next to the tone must not hide it.
@@ -164,12 +165,15 @@ std::vector<CarrierCandidate> FindCarriers(const float* samples, std::ptrdiff_t 
         const bool stands = prominence[k] >= kMinProminenceDb || events[k] >= kMinEvents;
         score[k] = stands ? events[k] + prominence[k] : 0.0;
     }
+    double firstScore = 0;
     for (int pick = 0; pick < most; ++pick) {
         std::size_t best = 0;
         for (std::size_t k = first; k < last; ++k) {
             if (score[k] > score[best]) best = k;
         }
-        if (best == 0 || score[best] <= 0.0) break;
+        // A band far weaker than the first is not worth a pass over the whole recording.
+        if (best == 0 || score[best] <= 0.0 || (!found.empty() && score[best] < kWeakerShare * firstScore)) break;
+        if (found.empty()) firstScore = score[best];
         // The peak of the Hann-windowed tone is close to a parabola in the log domain.
         const double a = logPower[best - 1];
         const double b = logPower[best];
