@@ -48,9 +48,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const zendrik::TransferCheck check = zendrik::CheckTransfer(bytes);
     fuzzing::Require(check.complete, "an accepted transfer passes every check");
     fuzzing::Require(check.length == bytes.GetSize(), "an accepted transfer is exactly one transfer");
-    // The slowest bit timing with a clock 8 % fast still needs ten bit periods per byte.
-    const double shortestFrame = 10.0 * rate / 490.0 * 0.92;
-    fuzzing::Require(static_cast<double>(bytes.GetSize()) * shortestFrame <= static_cast<double>(count),
+    // Frames are read at least nine and a half bit periods apart, and no bit period is shorter
+    // than the faster timing's with a clock 8 % fast.
+    const double shortestFrame = 9.0 * rate / 490.0 * 0.92;
+    fuzzing::Require(static_cast<double>(bytes.GetSize() - 1) * shortestFrame <= static_cast<double>(count),
                      "no more bytes than frames fit in the samples");
     return 0;
 }
