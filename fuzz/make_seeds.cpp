@@ -287,7 +287,8 @@ void WriteSecondReceiverSeeds(CSeedWriter& out) {
     };
     // Short transfers with one small block, at low rates so they fit a seed.
     const Bytes s410 = FrameS410Blocks({{1, 2, 3}}, 10).bytes;
-    const Bytes coach = FrameCoachBlocks({{4, 5}}).bytes;
+    // A Coach head is told from an S410 one by its first block of 12 data bytes.
+    const Bytes coach = FrameCoachBlocks({Bytes(12, 3)}).bytes;
     seed("s410-8000", 8002, 0, s410, 490);
     seed("s410-11025-quiet", 11026, 1, s410, 490);
     seed("s410-16000-clipped", 16000, 2, s410, 490);
