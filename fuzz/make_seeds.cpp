@@ -4,7 +4,7 @@
 // export harness draws exercises from.
 //
 //   make_seeds DIR   -> DIR/dump, DIR/wave, DIR/demodulator, DIR/decoders, DIR/cli_options,
-//                       DIR/export
+//                       DIR/export, DIR/second_receiver
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
@@ -271,6 +271,31 @@ void WriteDemodulatorSeeds(CSeedWriter& out, const std::vector<CNamedStream>& st
     seed("hiss-trimmed", 0x18, 0x23, ModulateBytes({}, hiss));
 }
 
+void WriteSecondReceiverSeeds(CSeedWriter& out) {
+    // Header: sample rate - 4000 in thirds (2 bytes), shape (bits 0-1 scale, bit 2 not-numbers).
+    auto seed = [&](const std::string& name, int rate, std::uint8_t shape, const Bytes& bytes,
+                    int bitRate) {
+        CModulatorSettings settings;
+        settings.sampleRate = rate;
+        settings.bitPeriod = (rate + bitRate / 2) / bitRate;
+        settings.toneHz = rate / 5.0;
+        settings.leadIn = settings.leadOut = rate / 50;
+        const unsigned word = static_cast<unsigned>((rate - 4000) / 3);
+        Bytes seedBytes = {static_cast<std::uint8_t>(word & 0xFF), static_cast<std::uint8_t>(word >> 8), shape};
+        const Bytes pcm = Pcm16(ModulateBytes(bytes, settings), 1);
+        seedBytes.insert(seedBytes.end(), pcm.begin(), pcm.end());
+        out.Write("second_receiver", name, seedBytes);
+    };
+    // Short transfers with one small block, at low rates so they fit a seed.
+    const Bytes s410 = FrameS410Blocks({{1, 2, 3}}, 10).bytes;
+    // A Coach head is told from an S410 one by its first block of 12 data bytes.
+    const Bytes coach = FrameCoachBlocks({Bytes(12, 3)}).bytes;
+    seed("s410-8000", 8002, 0, s410, 490);
+    seed("s410-11025-quiet", 11026, 1, s410, 490);
+    seed("s410-16000-clipped", 16000, 2, s410, 490);
+    seed("coach-8000", 8002, 4, coach, 196);
+}
+
 void WriteCliSeeds(CSeedWriter& out) {
     const std::vector<std::vector<std::string>> lines = {
         {"in.sld"},
@@ -325,6 +350,7 @@ int main(int argc, char** argv) {
     WriteDecoderSeeds(out, streams);
     WriteWaveSeeds(out, streams);
     WriteDemodulatorSeeds(out, streams);
+    WriteSecondReceiverSeeds(out);
     WriteCliSeeds(out);
     WriteExportSeeds(out);
     std::printf("%d seeds in %s\n", out.Count(), argv[1]);

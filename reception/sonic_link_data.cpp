@@ -1,8 +1,13 @@
 #include "reception/sonic_link_data.h"
 
+#include <algorithm>
+#include <cmath>
+#include <new>
+
 #include "decoders/text_append.h"
 #include "reception/demodulator.h"
 #include "reception/stream_check.h"
+#include "reception/transfer_acceptance.h"
 #include "reception/watch_models.h"
 
 CSonicLinkData::CSonicLinkData() {
@@ -23,10 +28,76 @@ void CSonicLinkData::OnOutOfMemory() {
 int CSonicLinkData::DecodeWaveFile(const std::string& path) {
     return Guarded([&] {
         if (!ReadWaveFile(path)) return 0;
-        if (!Demodulate()) return 0;
-        DecodeExercises();
+        if (m_nSamples <= 0) {
+            m_strReadError.assign("the recording holds no sound");
+            return 0;
+        }
+        // The exact receiver runs on every WAV file as it always has, whatever its rate, so what
+        // it decoded before it decodes the same.
+        DecodeReception(true, nullptr);
         return m_strReadError.empty() ? 1 : 0;
     });
+}
+
+int CSonicLinkData::DecodeClip(const zendrik::AudioClip& clip) {
+    return Guarded([&] {
+        if (clip.samples.empty()) {
+            m_strReadError.assign("the recording holds no sound");
+            return 0;
+        }
+        const std::size_t count = std::min<std::size_t>(clip.samples.size(), 0x7FFFFFFF);
+        std::unique_ptr<std::int16_t[]> samples(new (std::nothrow) std::int16_t[count]);
+        if (!samples) {
+            m_strReadError.assign(kOutOfMemoryReason);
+            return 0;
+        }
+        for (std::size_t i = 0; i < count; ++i) {
+            const float x = clip.samples[i];
+            const float scaled = x == x ? std::clamp(x * 32768.0f, -32768.0f, 32767.0f) : 0.0f;
+            samples[i] = static_cast<std::int16_t>(std::lround(scaled));
+        }
+        ClearReception();
+        m_pSamples = std::move(samples);
+        m_nSamples = static_cast<std::int32_t>(count);
+        m_nSampleRate = clip.sampleRate;
+        DecodeReception(clip.sampleRate == 44100, &clip);
+        return m_strReadError.empty() ? 1 : 0;
+    });
+}
+
+void CSonicLinkData::DecodeReception(bool exactFirst, const zendrik::AudioClip* clip) {
+    m_reception = zendrik::ReceptionReport{};
+    m_reception.sampleRate = m_nSampleRate;
+    if (exactFirst && Demodulate()) {
+        const zendrik::TransferCheck exact = zendrik::CheckTransfer(m_bytes);
+        if (exact.complete) {
+            const BitTiming timing = BitTimingFor(m_nWatchModel, 44100);
+            m_reception.receiver = zendrik::ReceiverUsed::Exact;
+            m_reception.bitPeriodSamples = timing.period;
+            m_reception.bitsPerSecond = (44100 + timing.period / 2) / timing.period;
+            m_reception.blocksGood = exact.blocksGood;
+            m_reception.blocksTotal = exact.blocksTotal;
+            DecodeExercises();
+            return;
+        }
+    }
+    if (!exactFirst) m_bytes.SetSize(0);
+    // A clip goes in as it is, so a quiet recording of more than 16 bits keeps its resolution.
+    zendrik::SecondReception second =
+        clip ? zendrik::ReceiveClip(*clip)
+             : zendrik::ReceiveSamples(m_pSamples.get(), m_nSamples, m_nSampleRate);
+    m_reception = second.report;
+    if (second.accepted) {
+        m_reception.receiver = zendrik::ReceiverUsed::Second;
+        m_bytes.SetSize(0);
+        m_bytes.Reserve(static_cast<std::ptrdiff_t>(second.bytes.size()));
+        for (std::uint8_t b : second.bytes) m_bytes.Add(b);
+        DetectModelAndDecode();
+        return;
+    }
+    // Nothing checked out: the exact receiver's bytes are decoded as they always were, so
+    // the report shows what is wrong with them.
+    DecodeExercises();
 }
 
 int CSonicLinkData::LoadDumpFile(const std::string& path) {

@@ -11,7 +11,9 @@
 #include <type_traits>
 
 #include "decoders/report_conventions.h"
+#include "reception/audio_clip.h"
 #include "reception/received_bytes.h"
+#include "reception/second_receiver.h"
 
 class CRecordSound;
 
@@ -38,6 +40,16 @@ public:
     // decoder ran, 0 when the file gave no samples (the report texts then stay as they were,
     // m_strReadError says why).
     int DecodeWaveFile(const std::string& path);
+    // Decodes a recording read from any audio file: the exact receiver first where the clip is
+    // at the rate it assumes, then the second receiver; 1 when a decoder ran, 0 for no samples
+    // (or no memory for them; the document then stays as it was).
+    int DecodeClip(const zendrik::AudioClip& clip);
+    // Decodes what the sample buffer holds at m_nSampleRate: the exact receiver's bytes when
+    // they form a whole transfer that checks out, else the second receiver's when it accepts
+    // them (the family then comes from the stream head), else the exact bytes as they are.
+    // `exactFirst` false skips the exact receiver (a rate it cannot read); `clip`, when given,
+    // is what the second receiver reads instead of the 16-bit buffer.
+    void DecodeReception(bool exactFirst, const zendrik::AudioClip* clip = nullptr);
     // Reads a dump and decodes it with the model its bytes name; 1 when a model was found, else
     // 0 with the reason in m_strReadError.
     int LoadDumpFile(const std::string& path);
@@ -83,6 +95,9 @@ public:
     std::string m_strCsv;
     std::unique_ptr<std::int16_t[]> m_pSamples;
     std::int32_t m_nSamples = 0;
+    std::int32_t m_nSampleRate = 44100;  // of the sample buffer, as recorded
+    // How the last recording was received, for --verbose and the desktop program's hints.
+    zendrik::ReceptionReport m_reception;
     std::string m_strDate;
     std::string m_strPath;
     std::int32_t m_bValid = 0;

@@ -126,6 +126,7 @@ bool ReadWaveStream(std::istream& in, CWaveSamples& out, std::string* why) {
 
     out.samples = std::move(samples);
     out.count = static_cast<std::int32_t>(frames);
+    out.sampleRate = static_cast<std::int32_t>(std::min<std::uint32_t>(Le32(format + 4), 0x7FFFFFFF));
     return true;
 }
 
@@ -145,6 +146,7 @@ int CSonicLinkData::ReadWaveData(std::istream& in) {
         m_strReadError.clear();
         m_pSamples = std::move(wave.samples);
         m_nSamples = wave.count;
+        m_nSampleRate = wave.sampleRate;
         return 1;
     });
 }

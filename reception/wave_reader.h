@@ -10,6 +10,7 @@
 struct CWaveSamples {
     std::unique_ptr<std::int16_t[]> samples;
     std::int32_t count = 0;
+    std::int32_t sampleRate = 44100;  // as the format chunk gives it
 };
 
 // Longest stretch of silence that stands in for frames a data chunk declares but the file lacks:

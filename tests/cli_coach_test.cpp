@@ -85,8 +85,11 @@ TEST(CliCoach, SynthesizedRecordingDecodesWithTheCoachBitTiming) {
     ProcessResult csv = Cli({"--model", "2", "--format", "csv", wav});
     EXPECT_EQ(csv.out, Replaced(Decoded(stream.bytes).csv, ';'));
 
-    // At the bit period of the other watches the same sound gives other bytes.
-    EXPECT_NE(Cli({"--model", "1", "--format", "sld", wav}).out, ReadFile(dump));
+    // With the model set to another watch the exact receiver reads the wrong bit period and its
+    // bytes fail their checks; the second receiver tries both timings and the stream head
+    // names the family, so the same transfer and report come out.
+    EXPECT_EQ(Cli({"--model", "1", "--format", "sld", wav}).out, ReadFile(dump));
+    EXPECT_EQ(Cli({"--model", "1", wav}).out, Decoded(stream.bytes).hrm);
 }
 
 TEST(CliCoach, BrokenTransfersExitThreeWithTheirErrorLines) {

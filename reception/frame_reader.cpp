@@ -1,0 +1,235 @@
+#include "reception/frame_reader.h"
+
+#include <algorithm>
+#include <cmath>
+#include <deque>
+
+namespace zendrik {
+
+namespace {
+
+constexpr int kFrameBits = 10;
+// A start bit counts only where the local peak stands this far above the local floor (a tone
+// against noise rather than noise alone) and above digital silence.
+constexpr float kPresence = 2.5f;
+constexpr float kSilence = 1e-5f;
+// A frame is believable when its tone is at least this much above its quiet bits...
+constexpr float kMinContrast = 1.5f;
+// ...and clean when, on top of that, every bit lies this share of the tone-to-quiet distance
+// away from the threshold and the tone is well clear of the quiet bits.
+constexpr float kCleanMargin = 0.15f;
+constexpr float kCleanContrast = 2.5f;
+// A measured bit period further than this from the nominal one is not believed.
+constexpr double kMostClockError = 0.08;
+
+// Sliding minimum (or maximum) over values[k - behind .. k + ahead].
+std::vector<float> SlidingExtreme(const std::vector<float>& values, std::ptrdiff_t behind,
+                                  std::ptrdiff_t ahead, bool maximum) {
+    const std::ptrdiff_t n = static_cast<std::ptrdiff_t>(values.size());
+    std::vector<float> out(values.size());
+    std::deque<std::ptrdiff_t> window;  // indices whose values are monotonic
+    auto better = [&](float a, float b) { return maximum ? a >= b : a <= b; };
+    std::ptrdiff_t next = 0;  // next index to enter the window
+    for (std::ptrdiff_t k = 0; k < n; ++k) {
+        const std::ptrdiff_t last = std::min(n - 1, k + ahead);
+        for (; next <= last; ++next) {
+            while (!window.empty() && better(values[static_cast<std::size_t>(next)],
+                                             values[static_cast<std::size_t>(window.back())])) {
+                window.pop_back();
+            }
+            window.push_back(next);
+        }
+        while (window.front() < k - behind) window.pop_front();
+        out[static_cast<std::size_t>(k)] = values[static_cast<std::size_t>(window.front())];
+    }
+    return out;
+}
+
+// Where the envelope last rises through `level` between indices lo and hi (inclusive), as a
+// fractional index; -1 when it does not.
+double RisingCrossing(const std::vector<float>& e, std::ptrdiff_t lo, std::ptrdiff_t hi,
+                      float level) {
+    lo = std::max<std::ptrdiff_t>(1, lo);
+    hi = std::min<std::ptrdiff_t>(static_cast<std::ptrdiff_t>(e.size()) - 1, hi);
+    for (std::ptrdiff_t j = hi; j >= lo; --j) {
+        const float a = e[static_cast<std::size_t>(j - 1)];
+        const float b = e[static_cast<std::size_t>(j)];
+        if (a <= level && b > level) return static_cast<double>(j - 1) + (level - a) / (b - a);
+    }
+    return -1.0;
+}
+
+// The first rising crossing between lo and hi, for measuring edges one by one.
+double FirstRisingCrossing(const std::vector<float>& e, std::ptrdiff_t lo, std::ptrdiff_t hi,
+                           float level) {
+    lo = std::max<std::ptrdiff_t>(1, lo);
+    hi = std::min<std::ptrdiff_t>(static_cast<std::ptrdiff_t>(e.size()) - 1, hi);
+    for (std::ptrdiff_t j = lo; j <= hi; ++j) {
+        const float a = e[static_cast<std::size_t>(j - 1)];
+        const float b = e[static_cast<std::size_t>(j)];
+        if (a <= level && b > level) return static_cast<double>(j - 1) + (level - a) / (b - a);
+    }
+    return -1.0;
+}
+
+struct Decision {
+    std::uint8_t value = 0;
+    bool believable = false;
+    bool clean = false;
+    float one = 0;
+    float zero = 0;
+};
+
+// Decides the bits of one frame from its own levels: the start bit is a one, the stop bit and
+// the bit before the start are zeros, and the threshold settles between the means of the two
+// groups, so a frame of any loudness on any background is read the same.
+Decision DecideFrame(const float (&bits)[kFrameBits], float before, float floor) {
+    Decision d;
+    float threshold = 0.5f * (bits[0] + bits[kFrameBits - 1]);
+    float one = bits[0];
+    float zero = bits[kFrameBits - 1];
+    for (int round = 0; round < 3; ++round) {
+        float ones = bits[0];
+        float zeros = bits[kFrameBits - 1];
+        int oneCount = 1;
+        int zeroCount = 1;
+        for (int j = 1; j < kFrameBits - 1; ++j) {
+            if (bits[j] > threshold) {
+                ones += bits[j];
+                ++oneCount;
+            } else {
+                zeros += bits[j];
+                ++zeroCount;
+            }
+        }
+        one = ones / static_cast<float>(oneCount);
+        zero = zeros / static_cast<float>(zeroCount);
+        threshold = 0.5f * (one + zero);
+    }
+    d.one = one;
+    d.zero = zero;
+    d.believable = bits[0] > threshold && bits[kFrameBits - 1] < threshold && before < threshold &&
+                   one > kMinContrast * zero && one > kSilence;
+    if (!d.believable) return d;
+    int value = 0;
+    for (int j = 1; j <= 8; ++j) {
+        if (bits[j] > threshold) value |= 1 << (j - 1);
+    }
+    d.value = static_cast<std::uint8_t>(value);
+    const float margin = kCleanMargin * (one - zero);
+    bool clean = one > kCleanContrast * std::max(zero, floor) &&
+                 threshold - before >= margin;
+    for (float b : bits) clean = clean && std::fabs(b - threshold) >= margin;
+    // The same again against levels a doubtful bit cannot pull towards itself, as the groups'
+    // means can in a frame of few ones: the quiet of the stop bit and the bit before the start,
+    // and the tone of the one before (the start bit first), so a level that sinks through the
+    // frame under a compressor is followed bit by bit.
+    const float knownZero = std::max(bits[kFrameBits - 1], before);
+    float lastOne = bits[0];
+    clean = clean && lastOne > kCleanContrast * knownZero;
+    for (int j = 1; j <= 8 && clean; ++j) {
+        const float span = lastOne - knownZero;
+        if (bits[j] > threshold) {
+            clean = bits[j] >= knownZero + (0.5f + kCleanMargin) * span;
+            lastOne = bits[j];
+        } else {
+            clean = bits[j] <= knownZero + (0.5f - kCleanMargin) * span;
+        }
+    }
+    d.clean = clean;
+    return d;
+}
+
+}  // namespace
+
+LevelTracks TrackLevels(const ToneEnvelope& envelope, double bitPeriod) {
+    const std::ptrdiff_t frame =
+        std::max<std::ptrdiff_t>(1, std::lround(kFrameBits * bitPeriod / envelope.Chunk()));
+    const std::ptrdiff_t bit = std::max<std::ptrdiff_t>(1, std::lround(bitPeriod / envelope.Chunk()));
+    // The peak looks one bit ahead: a start bit reaches its own level within it, so the level
+    // of the frames before (loud or quiet, or a click) does not decide where this one starts.
+    return {SlidingExtreme(envelope.Values(), frame, frame, false),
+            SlidingExtreme(envelope.Values(), 0, bit + 1, true)};
+}
+
+FrameRun ReadFrames(const ToneEnvelope& envelope, const LevelTracks& tracks, double bitPeriod,
+                    double offset) {
+    FrameRun run;
+    const std::vector<float>& e = envelope.Values();
+    const std::ptrdiff_t n = static_cast<std::ptrdiff_t>(e.size());
+    const double p = bitPeriod;
+    std::ptrdiff_t k = 1;
+    while (k < n) {
+        const float floor = tracks.floor[static_cast<std::size_t>(k)];
+        const float peak = tracks.peak[static_cast<std::size_t>(k)];
+        const float threshold = floor + 0.5f * (peak - floor);
+        const float a = e[static_cast<std::size_t>(k - 1)];
+        const float b = e[static_cast<std::size_t>(k)];
+        if (!(peak > kPresence * floor && peak > kSilence && a <= threshold && b > threshold)) {
+            ++k;
+            continue;
+        }
+        // Half way up the edge the window's centre sits on the start of the start bit; the
+        // half is taken again between the start bit's own level and the floor.
+        double start = envelope.TimeOf(static_cast<double>(k - 1) + (threshold - a) / (b - a));
+        const float one = envelope.At(start + 0.5 * p);
+        const double refined = RisingCrossing(e, envelope.IndexAt(start - p),
+                                              envelope.IndexAt(start + 0.5 * p),
+                                              floor + 0.5f * (one - floor));
+        if (refined >= 0) start = envelope.TimeOf(refined);
+        start += offset;
+
+        float bits[kFrameBits];
+        for (int j = 0; j < kFrameBits; ++j) bits[j] = envelope.At(start + (j + 0.5) * p);
+        const Decision d = DecideFrame(bits, envelope.At(start - 0.5 * p), floor);
+        if (!d.believable) {
+            ++k;
+            continue;
+        }
+        run.frames.push_back({start, d.value, d.clean, d.one, d.zero});
+        // On from the middle of the stop bit, where the envelope is low again.
+        k = std::max(k + 1, envelope.IndexAt(start + (kFrameBits - 0.5) * p) + 1);
+    }
+    return run;
+}
+
+double MeasureBitPeriod(const ToneEnvelope& envelope, const std::vector<Frame>& preamble,
+                        double nominal) {
+    const std::vector<float>& e = envelope.Values();
+    double sxy = 0;
+    double sxx = 0;
+    for (const Frame& frame : preamble) {
+        const float half = 0.5f * (frame.one + frame.zero);
+        double js[5];
+        double ts[5];
+        int found = 0;
+        for (int j = 0; j <= 8; j += 2) {
+            const double expected = frame.start + j * nominal;
+            const double k = FirstRisingCrossing(e, envelope.IndexAt(expected - 0.5 * nominal),
+                                                 envelope.IndexAt(expected + 0.5 * nominal), half);
+            if (k < 0) continue;
+            js[found] = j;
+            ts[found] = envelope.TimeOf(k);
+            ++found;
+        }
+        if (found < 3) continue;
+        double jm = 0;
+        double tm = 0;
+        for (int i = 0; i < found; ++i) {
+            jm += js[i];
+            tm += ts[i];
+        }
+        jm /= found;
+        tm /= found;
+        for (int i = 0; i < found; ++i) {
+            sxy += (js[i] - jm) * (ts[i] - tm);
+            sxx += (js[i] - jm) * (js[i] - jm);
+        }
+    }
+    if (sxx <= 0) return nominal;
+    const double measured = sxy / sxx;
+    if (!(std::fabs(measured / nominal - 1.0) <= kMostClockError)) return nominal;
+    return measured;
+}
+
+}  // namespace zendrik

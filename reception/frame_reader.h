@@ -1,0 +1,45 @@
+// Reads byte frames (start bit, eight data bits LSB first, stop bit) from the tone's envelope:
+// a threshold that follows the local signal and noise level finds each start bit, the frame's
+// timing is anchored anew at every start bit, and each bit is decided against the levels of
+// its own frame.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "reception/tone_energy.h"
+
+namespace zendrik {
+
+struct Frame {
+    double start = 0;   // sample time where the start bit begins
+    std::uint8_t value = 0;
+    bool clean = false;  // every bit decided with a clear margin, the tone well above the floor
+    float one = 0;       // the frame's tone level and its quiet level
+    float zero = 0;
+};
+
+struct FrameRun {
+    std::vector<Frame> frames;
+};
+
+// The local floor (lowest within about a frame either side) and peak (highest within the next
+// bit) of the envelope at each value.
+struct LevelTracks {
+    std::vector<float> floor;
+    std::vector<float> peak;
+};
+LevelTracks TrackLevels(const ToneEnvelope& envelope, double bitPeriod);
+
+// All frames in the envelope, bits `bitPeriod` samples long; `offset` (samples) shifts where
+// the bits are sampled after each start bit, for retries.
+FrameRun ReadFrames(const ToneEnvelope& envelope, const LevelTracks& tracks, double bitPeriod,
+                    double offset);
+
+// The bit period measured from preamble frames (0xAA: ones at bits 0, 2, 4, 6 and 8), or
+// `nominal` when they do not give a believable figure.
+double MeasureBitPeriod(const ToneEnvelope& envelope, const std::vector<Frame>& preamble,
+                        double nominal);
+
+}  // namespace zendrik

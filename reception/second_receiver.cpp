@@ -1,0 +1,363 @@
+#include "reception/second_receiver.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <new>
+#include <optional>
+
+#include "reception/carrier_search.h"
+#include "reception/click_removal.h"
+#include "reception/frame_reader.h"
+#include "reception/tone_energy.h"
+#include "reception/transfer_acceptance.h"
+#include "reception/watch_models.h"
+
+namespace zendrik {
+
+namespace {
+
+// The two bit timings: S410/S510 and RS200/CS200 send 490 bits per second, the Coach 196.
+constexpr int kBitRates[] = {490, 196};
+constexpr int kCarriersTried = 3;
+// Chunks of about a sixteenth of the faster bit: fine enough to place edges, coarse enough to
+// keep the work per chunk small.
+constexpr int kChunksPerFastBit = 16;
+// Clock errors tried when the preamble gives no measure, and shifts of the sampling points
+// (shares of a bit) tried when a measured timing still fails.
+constexpr double kClockGrid[] = {0.97, 1.03, 0.985, 1.015};
+constexpr double kOffsetGrid[] = {-0.12, 0.12};
+
+// How far (in bits) a frame may start from the transfer's steady pace and still count as clean.
+constexpr double kMostPaceError = 0.2;
+
+double Median(std::vector<float> values);
+
+struct Attempt {
+    TransferCheck check;
+    std::vector<std::uint8_t> bytes;  // the transfer, when its head was found
+    std::vector<Frame> frames;        // the frames of the transfer
+    bool allClean = false;
+    double period = 0;
+};
+
+Attempt Read(const ToneEnvelope& envelope, const LevelTracks& tracks, double period,
+             double offset) {
+    Attempt attempt;
+    attempt.period = period;
+    const FrameRun run = ReadFrames(envelope, tracks, period, offset * period);
+    std::vector<std::uint8_t> bytes;
+    bytes.reserve(run.frames.size());
+    for (const Frame& frame : run.frames) bytes.push_back(frame.value);
+    attempt.check = FindTransfer(bytes);
+    if (attempt.check.watchModel == 0) return attempt;
+    const std::size_t first = static_cast<std::size_t>(attempt.check.start);
+    const std::size_t end =
+        std::min(bytes.size(), first + static_cast<std::size_t>(attempt.check.length));
+    attempt.bytes.assign(bytes.begin() + static_cast<std::ptrdiff_t>(first),
+                         bytes.begin() + static_cast<std::ptrdiff_t>(end));
+    attempt.frames.assign(run.frames.begin() + static_cast<std::ptrdiff_t>(first),
+                          run.frames.begin() + static_cast<std::ptrdiff_t>(end));
+    // Clean means every frame of the transfer is clean, and all of them keep the pace (a frame
+    // lost or misplaced shows there).
+    bool clean = !attempt.frames.empty();
+    for (const Frame& frame : attempt.frames) clean = clean && frame.clean;
+    // A watch sends its frames at a steady pace; a frame out of step is one read from other
+    // sound, such as a second transfer under this one.
+    if (clean && attempt.frames.size() > 2) {
+        std::vector<float> spacings;
+        for (std::size_t i = 1; i < attempt.frames.size(); ++i) {
+            spacings.push_back(static_cast<float>(attempt.frames[i].start - attempt.frames[i - 1].start));
+        }
+        const double pace = Median(spacings);
+        for (float spacing : spacings) clean = clean && std::fabs(spacing - pace) <= kMostPaceError * period;
+    }
+    attempt.allClean = clean;
+    return attempt;
+}
+
+double Median(std::vector<float> values) {
+    if (values.empty()) return 0;
+    auto middle = values.begin() + static_cast<std::ptrdiff_t>(values.size() / 2);
+    std::nth_element(values.begin(), middle, values.end());
+    return *middle;
+}
+
+void DescribeSignal(const Attempt& attempt, ReceptionReport& report) {
+    std::vector<float> ones;
+    std::vector<float> zeros;
+    for (const Frame& frame : attempt.frames) {
+        ones.push_back(frame.one);
+        zeros.push_back(frame.zero);
+    }
+    const double one = Median(ones);
+    const double zero = Median(zeros);
+    if (one > 0) report.levelDbfs = 20.0 * std::log10(one);
+    if (one > 0 && zero > 0) report.snrDb = 20.0 * std::log10(one / zero);
+    report.bitPeriodSamples = attempt.period;
+    report.blocksGood = attempt.check.blocksGood;
+    report.blocksTotal = attempt.check.blocksTotal;
+}
+
+// Everything tried with one tone frequency and one bit timing.
+class TimingSearch {
+public:
+    TimingSearch(const MixedChunks& mixed, double nominal)
+        : m_nominal(nominal),
+          m_box(mixed, nominal, ToneFilter::Boxcar),
+          m_triangle(mixed, nominal, ToneFilter::Triangle),
+          m_boxTracks(TrackLevels(m_box, nominal)),
+          m_triangleTracks(TrackLevels(m_triangle, nominal)) {}
+
+    // The first attempt whose transfer is accepted; `best` keeps the most promising failure.
+    std::optional<Attempt> Run(std::optional<Attempt>& best, bool& confidenceLacking) {
+        for (int filter = 0; filter < 2; ++filter) {
+            const Attempt first = Try(filter, m_nominal, 0.0, best, confidenceLacking);
+            std::vector<std::pair<double, double>> schedule;
+            if (first.check.watchModel != 0 && first.frames.size() >= 5) {
+                const std::vector<Frame> preamble(first.frames.begin(), first.frames.begin() + 5);
+                const double measured = MeasureBitPeriod(Envelope(filter), preamble, m_nominal);
+                if (m_accepted) {
+                    m_accepted->period = measured;  // what the watch sent at, for the report
+                    return m_accepted;
+                }
+                schedule.push_back({measured, 0.0});
+                for (double offset : kOffsetGrid) schedule.push_back({measured, offset});
+            }
+            if (m_accepted) return m_accepted;
+            for (double clock : kClockGrid) schedule.push_back({m_nominal * clock, 0.0});
+            for (const auto& [period, offset] : schedule) {
+                Try(filter, period, offset, best, confidenceLacking);
+                if (m_accepted) return m_accepted;
+            }
+        }
+        return std::nullopt;
+    }
+
+private:
+    const ToneEnvelope& Envelope(int filter) const { return filter == 0 ? m_box : m_triangle; }
+    const LevelTracks& Tracks(int filter) const {
+        return filter == 0 ? m_boxTracks : m_triangleTracks;
+    }
+
+    Attempt Try(int filter, double period, double offset, std::optional<Attempt>& best,
+                bool& confidenceLacking) {
+        Attempt attempt = Read(Envelope(filter), Tracks(filter), period, offset);
+        if (attempt.check.watchModel == 0) return attempt;
+        if (!best || attempt.check.blocksGood > best->check.blocksGood) best = attempt;
+        if (!attempt.check.complete) return attempt;
+        if (attempt.check.checksumCovered) {
+            m_accepted = attempt;
+            return attempt;
+        }
+        // No block checksum vouches for these bytes: only clean frames, read again through
+        // the other filter with the same timing to the same bytes, are believed.
+        if (attempt.allClean) {
+            const Attempt other = Read(Envelope(1 - filter), Tracks(1 - filter), period, offset);
+            if (other.check.complete && other.allClean && other.bytes == attempt.bytes) {
+                m_accepted = attempt;
+                return attempt;
+            }
+        }
+        confidenceLacking = true;
+        return attempt;
+    }
+
+    double m_nominal;
+    ToneEnvelope m_box;
+    ToneEnvelope m_triangle;
+    LevelTracks m_boxTracks;
+    LevelTracks m_triangleTracks;
+    std::optional<Attempt> m_accepted;
+};
+
+void AppendNumber(std::string& text, double value, int decimals) {
+    char buffer[64];
+    const auto result =
+        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, decimals);
+    text.append(buffer, result.ptr);
+}
+
+}  // namespace
+
+namespace {
+
+SecondReception Receive(const AudioClip& clip) {
+    SecondReception result;
+    ReceptionReport& report = result.report;
+    report.sampleRate = clip.sampleRate;
+    report.failure = ReceptionFailure::NoSound;
+    if (clip.samples.empty() || clip.sampleRate < kMinSampleRate ||
+        clip.sampleRate > kMaxSampleRate) {
+        return result;
+    }
+    // Samples that are not numbers, or beyond full scale, are clipped as a converter would;
+    // clicks are silenced. Either needs a copy; a clean recording is read where it is.
+    const float* samples = clip.samples.data();
+    const std::ptrdiff_t count = static_cast<std::ptrdiff_t>(clip.samples.size());
+    std::vector<float> repaired;
+    if (std::any_of(clip.samples.begin(), clip.samples.end(),
+                    [](float x) { return !(std::fabs(x) <= 1.0f); })) {
+        repaired.reserve(clip.samples.size());
+        for (float x : clip.samples) repaired.push_back(std::isnan(x) ? 0.0f : std::clamp(x, -1.0f, 1.0f));
+        samples = repaired.data();
+    }
+    const std::vector<std::ptrdiff_t> clicks = FindClicks(samples, count, clip.sampleRate);
+    if (!clicks.empty()) {
+        if (repaired.empty()) repaired = clip.samples;
+        SilenceClicks(repaired, clicks);
+        samples = repaired.data();
+    }
+
+    const std::vector<CarrierCandidate> carriers =
+        FindCarriers(samples, count, clip.sampleRate, kCarriersTried);
+    report.failure = ReceptionFailure::NoTone;
+    if (carriers.empty()) return result;
+    report.toneHz = carriers.front().hz;
+
+    const double fastBit = static_cast<double>(clip.sampleRate) / kBitRates[0];
+    const int chunk = std::max(1, static_cast<int>(fastBit / kChunksPerFastBit));
+    std::optional<Attempt> best;
+    bool confidenceLacking = false;
+    double bestTone = carriers.front().hz;
+    int bestRate = kBitRates[0];
+    for (const CarrierCandidate& carrier : carriers) {
+        const MixedChunks mixed = MixDown(samples, count, clip.sampleRate, carrier.hz, chunk);
+        for (int bitRate : kBitRates) {
+            const int hadGood = best ? best->check.blocksGood : -1;
+            const bool hadBest = best.has_value();
+            TimingSearch search(mixed, static_cast<double>(clip.sampleRate) / bitRate);
+            if (std::optional<Attempt> accepted = search.Run(best, confidenceLacking)) {
+                result.accepted = true;
+                result.bytes = accepted->bytes;
+                report.toneHz = carrier.hz;
+                report.bitsPerSecond = bitRate;
+                report.failure = ReceptionFailure::None;
+                DescribeSignal(*accepted, report);
+                return result;
+            }
+            if (best && (!hadBest || best->check.blocksGood > hadGood)) {
+                bestTone = carrier.hz;
+                bestRate = bitRate;
+            }
+        }
+    }
+    if (best) {
+        report.toneHz = bestTone;
+        report.bitsPerSecond = bestRate;
+        DescribeSignal(*best, report);
+        report.failure = best->check.complete && !best->check.checksumCovered
+                             ? ReceptionFailure::NotConfident
+                             : ReceptionFailure::BlocksFail;
+        if (confidenceLacking && best->check.blocksGood == best->check.blocksTotal &&
+            !best->check.checksumCovered) {
+            report.failure = ReceptionFailure::NotConfident;
+        }
+    } else {
+        report.failure = ReceptionFailure::NoStreamHead;
+    }
+    return result;
+}
+
+}  // namespace
+
+SecondReception ReceiveClip(const AudioClip& clip) {
+    // Nothing is thrown across the core's interface: running out of memory is a reason like
+    // the others.
+    try {
+        return Receive(clip);
+    } catch (const std::bad_alloc&) {
+        SecondReception result;
+        result.report.sampleRate = clip.sampleRate;
+        result.report.failure = ReceptionFailure::NoMemory;
+        return result;
+    }
+}
+
+SecondReception ReceiveSamples(const std::int16_t* samples, std::ptrdiff_t count, int sampleRate) {
+    AudioClip clip;
+    clip.sampleRate = sampleRate;
+    if (samples && count > 0) {
+        try {
+            clip.samples.resize(static_cast<std::size_t>(count));
+        } catch (const std::bad_alloc&) {
+            SecondReception result;
+            result.report.sampleRate = sampleRate;
+            result.report.failure = ReceptionFailure::NoMemory;
+            return result;
+        }
+        for (std::ptrdiff_t i = 0; i < count; ++i) {
+            clip.samples[static_cast<std::size_t>(i)] = static_cast<float>(samples[i]) / 32768.0f;
+        }
+    }
+    return ReceiveClip(clip);
+}
+
+std::string ReceptionAdvice(const ReceptionReport& report) {
+    std::string text;
+    switch (report.failure) {
+        case ReceptionFailure::None:
+            break;
+        case ReceptionFailure::NoSound:
+            text = "The recording holds no sound this program can read (sample rates from 8000 to "
+                   "192000 Hz).";
+            break;
+        case ReceptionFailure::NoTone:
+            text = "No watch tone found in the recording: hold the watch close to the microphone "
+                   "and start the transfer while recording.";
+            break;
+        case ReceptionFailure::NoStreamHead:
+            text = "A tone is there, but no transfer start was found in it: record the whole "
+                   "transfer from its beginning, closer to the microphone or in a quieter room.";
+            break;
+        case ReceptionFailure::BlocksFail:
+            text = "The tone is there, but ";
+            text += std::to_string(report.blocksTotal - report.blocksGood);
+            text += " of ";
+            text += std::to_string(report.blocksTotal);
+            text += " blocks fail their check: record again closer to the microphone or in a "
+                    "quieter room.";
+            break;
+        case ReceptionFailure::NoMemory:
+            text = "The recording is too long to be read here: cut it down to the transfer.";
+            break;
+        case ReceptionFailure::NotConfident:
+            text = "The RS200/CS200 transfer could not be read with confidence: record again "
+                   "closer to the microphone or in a quieter room.";
+            break;
+    }
+    return text;
+}
+
+std::string FormatReceptionReport(const ReceptionReport& report) {
+    std::string text = "Receiver: ";
+    switch (report.receiver) {
+        case ReceiverUsed::Exact: text += "exact"; break;
+        case ReceiverUsed::Second: text += "second (imperfect recordings)"; break;
+        case ReceiverUsed::None: text += "none decoded the transfer"; break;
+    }
+    text += "\nSample rate: " + std::to_string(report.sampleRate) + " Hz\n";
+    if (report.toneHz > 0) {
+        text += "Tone: ";
+        AppendNumber(text, report.toneHz, 0);
+        text += " Hz, level ";
+        AppendNumber(text, report.levelDbfs, 1);
+        text += " dBFS, SNR ";
+        AppendNumber(text, report.snrDb, 1);
+        text += " dB\n";
+    }
+    if (report.bitsPerSecond > 0) {
+        text += "Bit timing: " + std::to_string(report.bitsPerSecond) + " bit/s, period ";
+        AppendNumber(text, report.bitPeriodSamples, 2);
+        text += " samples\n";
+    }
+    if (report.blocksTotal > 0) {
+        text += "Blocks good: " + std::to_string(report.blocksGood) + " of " +
+                std::to_string(report.blocksTotal) + "\n";
+    }
+    const std::string advice = ReceptionAdvice(report);
+    if (!advice.empty()) text += advice + "\n";
+    return text;
+}
+
+}  // namespace zendrik

@@ -1,0 +1,70 @@
+// The second receiver: reads SonicLink transfers from real, imperfect recordings (any sample rate,
+// noise, hum, quiet or clipped sound, clicks, a clock a few percent off) by finding the tone,
+// measuring its energy per bit with a threshold that follows the local level, and keeping only
+// what passes every check of the transfer.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "reception/audio_clip.h"
+
+namespace zendrik {
+
+// Which receiver gave the bytes of a recording.
+enum class ReceiverUsed { None, Exact, Second };
+
+// Why nothing was accepted, in terms a user can act on.
+enum class ReceptionFailure {
+    None,
+    NoSound,          // no samples, or a sample rate outside 8000..192000
+    NoTone,           // nothing that looks like the watch's tone
+    NoStreamHead,     // a tone, but no transfer start among its bytes
+    BlocksFail,       // a transfer start, but some blocks fail their check or are missing
+    NotConfident,     // RS200/CS200: frames not clean enough, or independent passes disagree
+    NoMemory,         // the working arrays for so long a recording could not be had
+};
+
+// What reception found, for the command line's --verbose and the desktop program.
+struct ReceptionReport {
+    ReceiverUsed receiver = ReceiverUsed::None;
+    int sampleRate = 0;
+    double toneHz = 0;        // 0 when no tone was found
+    double levelDbfs = -200;  // peak level of the tone
+    double snrDb = 0;         // tone to noise in the tone's band, from the bits of the transfer
+    double bitPeriodSamples = 0;
+    int bitsPerSecond = 0;    // the bit timing used: 490 (S410/S510, RS200/CS200) or 196 (Coach)
+    int blocksGood = 0;
+    int blocksTotal = 0;
+    ReceptionFailure failure = ReceptionFailure::None;
+};
+
+struct SecondReception {
+    bool accepted = false;
+    std::vector<std::uint8_t> bytes;  // the transfer, from its preamble to its last block
+    ReceptionReport report;
+};
+
+// Lowest and highest sample rate the second receiver works at.
+inline constexpr int kMinSampleRate = 8000;
+inline constexpr int kMaxSampleRate = 192000;
+
+// Receives a recording. Bytes are accepted only when the stream head and every block check
+// pass (RS200/CS200: the head check, every frame clean and two independent passes agreeing);
+// otherwise `accepted` is false and the report says why. Work and memory are linear in the
+// number of samples.
+SecondReception ReceiveClip(const AudioClip& clip);
+
+// The same for 16-bit samples at a rate, as the WAV reader and live capture collect them.
+SecondReception ReceiveSamples(const std::int16_t* samples, std::ptrdiff_t count, int sampleRate);
+
+// A few lines (LF ended) for standard error: which receiver, rate, tone, level, SNR, bit period,
+// blocks, and when nothing was accepted, what to do about it.
+std::string FormatReceptionReport(const ReceptionReport& report);
+
+// The advice for a failure, one sentence; "" for none.
+std::string ReceptionAdvice(const ReceptionReport& report);
+
+}  // namespace zendrik

@@ -1,0 +1,88 @@
+#include "reception/tone_energy.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
+namespace zendrik {
+
+MixedChunks MixDown(const float* samples, std::ptrdiff_t count, int sampleRate, double toneHz,
+                    int chunk) {
+    MixedChunks mixed;
+    mixed.chunk = std::max(1, chunk);
+    if (!samples || count <= 0 || sampleRate <= 0) return mixed;
+    const std::ptrdiff_t chunks = count / mixed.chunk;
+    mixed.sums.resize(static_cast<std::size_t>(chunks));
+    const double w = 2.0 * std::numbers::pi * toneHz / sampleRate;
+    // Within a chunk the oscillator comes from a table; the chunk's own phase is applied once
+    // per chunk, so the inner loop is two multiply-adds per sample.
+    std::vector<float> tableRe(static_cast<std::size_t>(mixed.chunk));
+    std::vector<float> tableIm(static_cast<std::size_t>(mixed.chunk));
+    for (int m = 0; m < mixed.chunk; ++m) {
+        tableRe[static_cast<std::size_t>(m)] = static_cast<float>(std::cos(w * m));
+        tableIm[static_cast<std::size_t>(m)] = static_cast<float>(-std::sin(w * m));
+    }
+    const std::complex<double> advance = std::polar(1.0, -w * mixed.chunk);
+    std::complex<double> phase(1.0, 0.0);
+    for (std::ptrdiff_t k = 0; k < chunks; ++k) {
+        const float* x = samples + k * mixed.chunk;
+        float re = 0.0f;
+        float im = 0.0f;
+        for (int m = 0; m < mixed.chunk; ++m) {
+            re += x[m] * tableRe[static_cast<std::size_t>(m)];
+            im += x[m] * tableIm[static_cast<std::size_t>(m)];
+        }
+        const std::complex<double> sum = phase * std::complex<double>(re, im);
+        mixed.sums[static_cast<std::size_t>(k)] = std::complex<float>(sum);
+        phase *= advance;
+        // Renormalised now and then so rounding never lets the oscillator grow or fade.
+        if ((k & 1023) == 1023) phase /= std::abs(phase);
+    }
+    return mixed;
+}
+
+ToneEnvelope::ToneEnvelope(const MixedChunks& mixed, double bitPeriod, ToneFilter filter)
+    : m_chunk(mixed.chunk) {
+    const std::size_t n = mixed.sums.size();
+    const int span = std::max(1, static_cast<int>(std::lround(bitPeriod / m_chunk)));
+    m_values.assign(n, 0.0f);
+    // Running sums in double (over a long recording float sums would drift), and a ring of
+    // the first average's last values for the second one, so nothing the size of the
+    // recording is needed besides the result.
+    const int first = filter == ToneFilter::Boxcar ? span : (span + 1) / 2;
+    const int second = filter == ToneFilter::Boxcar ? 1 : std::max(1, span - first + 1);
+    std::vector<std::complex<double>> ring(static_cast<std::size_t>(second));
+    std::complex<double> inner = 0.0;
+    std::complex<double> outer = 0.0;
+    for (std::size_t k = 0; k < n; ++k) {
+        inner += std::complex<double>(mixed.sums[k]);
+        if (k >= static_cast<std::size_t>(first)) inner -= std::complex<double>(mixed.sums[k - first]);
+        std::complex<double>& slot = ring[k % ring.size()];
+        outer += inner - slot;
+        slot = inner;
+        m_values[k] = static_cast<float>(std::abs(outer));
+    }
+    // Scaled so a steady tone of peak amplitude A reads A.
+    const double scale = 2.0 / (static_cast<double>(first) * second * m_chunk);
+    for (float& v : m_values) v = static_cast<float>(v * scale);
+    m_delay = 0.5 * (first + second - 1) * m_chunk;
+}
+
+float ToneEnvelope::At(double t) const {
+    const double k = (t + m_delay) / m_chunk - 1.0;
+    if (!(k >= 0.0) || k > static_cast<double>(m_values.size()) - 1.0) return 0.0f;
+    const std::size_t i = static_cast<std::size_t>(k);
+    if (i + 1 >= m_values.size()) return m_values[i];
+    const float f = static_cast<float>(k - static_cast<double>(i));
+    return m_values[i] + f * (m_values[i + 1] - m_values[i]);
+}
+
+std::ptrdiff_t ToneEnvelope::IndexAt(double t) const {
+    if (m_values.empty()) return 0;
+    const double k = std::round((t + m_delay) / m_chunk - 1.0);
+    if (!(k >= 0.0)) return 0;
+    return static_cast<std::ptrdiff_t>(
+        std::min(k, static_cast<double>(m_values.size() - 1)));
+}
+
+}  // namespace zendrik

@@ -1,0 +1,31 @@
+// Whether a run of received bytes is a whole transfer whose stream head and blocks all check
+// out, by the layout its head names. The second receiver accepts nothing else, and the file path
+// asks it of the exact receiver's bytes before deciding whether to try the second one.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "reception/received_bytes.h"
+
+namespace zendrik {
+
+struct TransferCheck {
+    int watchModel = 0;          // as named by the head; 0 when there is no head
+    std::ptrdiff_t start = 0;    // where the preamble begins among the bytes looked at
+    std::ptrdiff_t length = 0;   // bytes of the whole transfer by its head and blocks
+    int blocksGood = 0;
+    int blocksTotal = 0;
+    bool complete = false;       // every block present and checked good (RS200/CS200: framed)
+    bool checksumCovered = true; // false for RS200/CS200, whose blocks carry no checksum we know
+};
+
+// Checks the transfer that starts at the first byte of `bytes`.
+TransferCheck CheckTransfer(const CReceivedBytes& bytes);
+
+// Looks for a transfer start (five 0xAA and 0x55) anywhere in `bytes` and checks each one; the
+// first complete one wins, else the one with the most good blocks. watchModel 0: none found.
+TransferCheck FindTransfer(const std::vector<std::uint8_t>& bytes);
+
+}  // namespace zendrik

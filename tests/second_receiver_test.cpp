@@ -1,0 +1,501 @@
+#include "reception/second_receiver.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <fstream>
+#include <cmath>
+#include <functional>
+#include <numbers>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "reception/demodulator.h"
+#include "reception/modulator.h"
+#include "reception/sonic_link_data.h"
+#include "reception/stream_check.h"
+#include "reception/transfer_acceptance.h"
+#include "reception/carrier_search.h"
+#include "reception/wave_writer.h"
+#include "support/coach_stream_builder.h"
+#include "support/rs200_stream_builder.h"
+#include "support/s410_stream_builder.h"
+#include "support/wave_file_maker.h"
+
+namespace {
+
+using zendrik::AudioClip;
+using zendrik::ReceiveClip;
+using zendrik::ReceptionFailure;
+using Bytes = std::vector<std::uint8_t>;
+
+struct Family {
+    const char* name;
+    Bytes bytes;
+    int bitRate;  // what the watch sends at
+};
+
+const std::vector<Family>& Families() {
+    static const std::vector<Family> families = [] {
+        testing_streams::S410Values s410;
+        s410.hr = {120, 125, 131, 140, 151, 149, 138, 133};
+        testing_streams::S410Values s510 = s410;
+        s510.s510 = true;
+        s510.flags = 1;
+        s510.speed = {40, 42, 45, 44, 41, 40, 38, 37};
+        testing_streams::CoachValues coach;
+        coach.hr = {110, 120, 130, 140, 150, 160, 150, 140, 130, 120, 110, 100};
+        testing_streams::RunValues run;
+        return std::vector<Family>{
+            {"S410", testing_streams::BuildS410Stream(s410).bytes, 490},
+            {"S510", testing_streams::BuildS410Stream(s510).bytes, 490},
+            {"Coach", testing_streams::BuildCoachStream(coach).bytes, 196},
+            {"RS200", testing_streams::BuildRs200Stream(run), 490},
+        };
+    }();
+    return families;
+}
+
+// How a recording is made: the watch's sending and the room, microphone and recorder after it.
+struct Take {
+    int rate = 44100;
+    double speed = 1.0;   // the watch's clock against the nominal one
+    double toneHz = 4410;
+    double level = 0.3;   // peak of the tone, full scale 1
+    std::function<void(std::vector<float>&, int rate, double level)> impair;
+};
+
+// The watch's sound at a rate and speed, with half a second of quiet either side.
+std::vector<float> Sound(const Bytes& bytes, int bitRate, const Take& take) {
+    CModulatorSettings settings;
+    settings.sampleRate = take.rate;
+    settings.bitPeriod = static_cast<int>(std::lround(take.rate / (bitRate * take.speed)));
+    settings.toneHz = take.toneHz;
+    settings.amplitude = 32767;
+    settings.noise = 0;
+    settings.leadIn = settings.leadOut = take.rate / 2;
+    const std::vector<std::int16_t> pcm = ModulateBytes(bytes, settings);
+    std::vector<float> out(pcm.size());
+    for (std::size_t i = 0; i < pcm.size(); ++i) out[i] = static_cast<float>(take.level * pcm[i] / 32767.0);
+    return out;
+}
+
+AudioClip Record(const Family& family, const Take& take) {
+    AudioClip clip{Sound(family.bytes, family.bitRate, take), take.rate};
+    if (take.impair) take.impair(clip.samples, take.rate, take.level);
+    return clip;
+}
+
+// Noise whose power is the tone's (level^2 / 2) less `snrDb`, over the recording's whole band.
+void AddNoise(std::vector<float>& x, double level, double snrDb, bool pink, unsigned seed) {
+    std::mt19937 rng(seed);
+    std::normal_distribution<double> normal(0.0, 1.0);
+    std::vector<double> noise(x.size());
+    double b0 = 0, b1 = 0, b2 = 0;
+    for (double& v : noise) {
+        const double white = normal(rng);
+        if (!pink) {
+            v = white;
+            continue;
+        }
+        // Three first-order sections approximate a 1/f spectrum across the audio band.
+        b0 = 0.99765 * b0 + white * 0.0990460;
+        b1 = 0.96300 * b1 + white * 0.2965164;
+        b2 = 0.57000 * b2 + white * 1.0526913;
+        v = b0 + b1 + b2 + white * 0.1848;
+    }
+    double power = 0;
+    for (double v : noise) power += v * v;
+    power /= static_cast<double>(noise.size());
+    const double wanted = level * level / 2.0 / std::pow(10.0, snrDb / 10.0);
+    const double scale = std::sqrt(wanted / power);
+    for (std::size_t i = 0; i < x.size(); ++i) x[i] += static_cast<float>(noise[i] * scale);
+}
+
+void AddHum(std::vector<float>& x, int rate, double level) {
+    const double harmonics[][2] = {{50, 1.0}, {100, 0.5}, {150, 0.6}, {250, 0.3}, {350, 0.2}};
+    for (std::size_t i = 0; i < x.size(); ++i) {
+        double hum = 0;
+        for (const auto& h : harmonics) hum += h[1] * std::sin(2 * std::numbers::pi * h[0] * i / rate);
+        x[i] += static_cast<float>(level * hum);
+    }
+}
+
+// A few decaying echoes, as a small room gives them.
+void AddEchoes(std::vector<float>& x, int rate) {
+    const double echoes[][2] = {{0.0031, 0.25}, {0.0074, 0.15}, {0.0139, 0.1}, {0.0227, 0.06}};
+    const std::vector<float> dry = x;
+    for (const auto& echo : echoes) {
+        const std::size_t delay = static_cast<std::size_t>(echo[0] * rate);
+        for (std::size_t i = delay; i < x.size(); ++i) x[i] += static_cast<float>(echo[1] * dry[i - delay]);
+    }
+}
+
+// A compressor with a fast attack and a slow release: the level drops after every loud stretch
+// and climbs back in the quiet, as phone and laptop inputs do.
+void Pump(std::vector<float>& x, int rate) {
+    const double attack = std::exp(-1.0 / (0.002 * rate));
+    const double release = std::exp(-1.0 / (0.3 * rate));
+    double follower = 0;
+    for (float& v : x) {
+        const double a = std::fabs(v);
+        follower = a > follower ? attack * follower + (1 - attack) * a : release * follower + (1 - release) * a;
+        const double over = std::max(1.0, follower / 0.02);
+        v = static_cast<float>(v * std::pow(over, 0.8 - 1.0) * 4.0);
+    }
+}
+
+void Clip(std::vector<float>& x, double gain, double ceiling) {
+    for (float& v : x) v = static_cast<float>(std::clamp(v * gain, -ceiling, ceiling));
+}
+
+void Clicks(std::vector<float>& x, const std::vector<double>& where, float height) {
+    for (double at : where) {
+        const std::size_t i = static_cast<std::size_t>(at * static_cast<double>(x.size()));
+        for (std::size_t j = i; j < std::min(x.size(), i + 3); ++j) x[j] = (j == i + 1) ? -height : height;
+    }
+}
+
+void Quantize8(std::vector<float>& x) {
+    for (float& v : x) v = std::round(v * 128.0f) / 128.0f;
+}
+
+struct Case {
+    const char* name;
+    Take take;
+    // RS200/CS200 bytes carry no checksum: where echoes blur the bits this much, declining is
+    // the right answer too.
+    bool checklessMayDecline = false;
+};
+
+std::vector<Case> Corpus() {
+    using V = std::vector<float>;
+    return {
+        {"22050 Hz", {22050, 1.0, 3000, 0.3, nullptr}},
+        {"48000 Hz", {48000, 1.0, 4410, 0.3, nullptr}},
+        {"96000 Hz", {96000, 1.0, 5200, 0.3, nullptr}},
+        {"white noise 10 dB", {44100, 1.0, 4410, 0.3,
+                               [](V& x, int, double l) { AddNoise(x, l, 10, false, 1); }}},
+        {"pink noise 10 dB", {48000, 1.0, 4410, 0.3,
+                              [](V& x, int, double l) { AddNoise(x, l, 10, true, 2); }}},
+        {"hum with harmonics", {44100, 1.0, 4410, 0.2,
+                                [](V& x, int r, double l) { AddHum(x, r, l); AddNoise(x, l, 30, false, 3); }}},
+        {"-40 dB", {44100, 1.0, 4410, 0.01,
+                    [](V& x, int, double l) { AddNoise(x, l, 25, false, 4); }}},
+        {"clipped", {44100, 1.0, 4410, 0.9,
+                     [](V& x, int, double l) { AddNoise(x, l, 30, false, 5); Clip(x, 3.0, 0.9); }}},
+        {"clicks before and during", {44100, 1.0, 4410, 0.03,
+                                      [](V& x, int, double) { Clicks(x, {0.02, 0.1, 0.37, 0.61, 0.83}, 0.9f); }}},
+        {"speed -3 %", {48000, 0.97, 4278, 0.3,
+                        [](V& x, int, double l) { AddNoise(x, l, 20, false, 6); }}},
+        {"speed +3 %", {44100, 1.03, 4542, 0.3,
+                        [](V& x, int, double l) { AddNoise(x, l, 20, false, 7); }}},
+        {"room echoes", {44100, 1.0, 4410, 0.3,
+                         [](V& x, int r, double l) { AddEchoes(x, r); AddNoise(x, l, 25, false, 8); }},
+         true},
+        {"pumping compressor", {44100, 1.0, 4410, 0.3,
+                                [](V& x, int r, double l) { AddNoise(x, l, 20, true, 9); Pump(x, r); }}},
+        {"8-bit, quiet", {44100, 1.0, 4410, 0.05,
+                          [](V& x, int, double l) { AddNoise(x, l, 25, false, 10); Quantize8(x); }}},
+        {"phone in a room, 48000 Hz", {48000, 0.98, 4322, 0.05, [](V& x, int r, double l) {
+                                           AddEchoes(x, r);
+                                           AddHum(x, r, l * 0.5);
+                                           AddNoise(x, l, 14, true, 11);
+                                           Pump(x, r);
+                                           Clicks(x, {0.05}, 0.8f);
+                                       }}},
+    };
+}
+
+TEST(SecondReceiver, ImpairedRecordingsOfEveryFamilyDecodeByteExact) {
+    for (const Case& c : Corpus()) {
+        for (const Family& family : Families()) {
+            const zendrik::SecondReception got = ReceiveClip(Record(family, c.take));
+            if (c.checklessMayDecline && family.bytes[6] == 1 && !got.accepted) {
+                EXPECT_EQ(got.report.failure, ReceptionFailure::NotConfident);
+                continue;
+            }
+            EXPECT_TRUE(got.accepted && got.bytes == family.bytes)
+                << c.name << ", " << family.name << ": "
+                << zendrik::FormatReceptionReport(got.report);
+        }
+    }
+}
+
+// A mix of two sounds, the second starting `delay` seconds in.
+std::vector<float> Overlap(std::vector<float> a, const std::vector<float>& b, std::size_t delay) {
+    a.resize(std::max(a.size(), delay + b.size()), 0.0f);
+    for (std::size_t i = 0; i < b.size(); ++i) a[delay + i] += b[i];
+    return a;
+}
+
+TEST(SecondReceiver, BrokenTransfersAreNeverAccepted) {
+    const Take take{48000, 1.0, 4410, 0.3,
+                    [](std::vector<float>& x, int, double l) { AddNoise(x, l, 20, false, 12); }};
+    testing_streams::S410Values values;
+    values.hr = {120, 125, 131, 140, 151, 149, 138, 133};
+    const testing_streams::Stream whole = testing_streams::BuildS410Stream(values);
+
+    // A block cut out of the sound: the head still announces it.
+    Bytes cut = whole.bytes;
+    cut.erase(cut.begin() + static_cast<std::ptrdiff_t>(whole.blockAt[1]),
+              cut.begin() + static_cast<std::ptrdiff_t>(whole.blockAt[2]));
+    // A bit flipped in a block's data.
+    Bytes flipped = whole.bytes;
+    flipped[testing_streams::DataAt(whole, 1, 4)] ^= 0x10;
+    for (const Bytes& broken : {cut, flipped}) {
+        const zendrik::SecondReception got = ReceiveClip(Record({"S410", broken, 490}, take));
+        EXPECT_FALSE(got.accepted);
+        EXPECT_EQ(got.report.failure, ReceptionFailure::BlocksFail);
+        EXPECT_LT(got.report.blocksGood, got.report.blocksTotal);
+        EXPECT_NE(zendrik::ReceptionAdvice(got.report).find("blocks fail their check"),
+                  std::string::npos);
+    }
+
+    // Two transfers at once, the second starting at every point of a frame: whatever is taken
+    // is one of them, byte for byte.
+    testing_streams::S410Values other = values;
+    other.hr = {90, 95, 99, 104, 111, 118, 122, 126};
+    const Bytes second = testing_streams::BuildS410Stream(other).bytes;
+    for (const Family& family : Families()) {
+        const std::vector<float> a = Sound(family.bytes, family.bitRate, take);
+        const Family& otherFamily = &family == &Families().front() ? Families()[1] : Families()[0];
+        const std::vector<float> b = Sound(otherFamily.bytes, otherFamily.bitRate, take);
+        for (double share : {0.1, 0.37, 0.55}) {
+            AudioClip clip{Overlap(a, b, static_cast<std::size_t>(share * a.size())), take.rate};
+            AddNoise(clip.samples, take.level, 20, false, 13);
+            const zendrik::SecondReception got = ReceiveClip(clip);
+            EXPECT_TRUE(!got.accepted || got.bytes == family.bytes || got.bytes == otherFamily.bytes)
+                << family.name << " over " << otherFamily.name << " at " << share;
+        }
+    }
+}
+
+TEST(SecondReceiver, ChecklessTransfersNeedCleanFramesThatTwoPassesAgreeOn) {
+    const Family& rs200 = Families().back();
+    const Take take{44100, 1.0, 4410, 0.3, nullptr};
+    const std::size_t period = 90;
+    const std::size_t lead = static_cast<std::size_t>(take.rate / 2);
+    // A data bit of some frames carries the tone at half strength: no filter can tell what the
+    // watch sent there, and no checksum would notice a wrong guess.
+    for (int weakened : {1, 4}) {
+        AudioClip clip = Record(rs200, take);
+        for (int k = 0; k < weakened; ++k) {
+            // Frames are 12 bit periods with their gap; bit 5 is data bit 4.
+            const std::size_t at = lead + static_cast<std::size_t>(40 + 60 * k) * 12 * period + 5 * period;
+            for (std::size_t i = 0; i < period; ++i) {
+                clip.samples[at + i] = static_cast<float>(
+                    0.5 * take.level * std::sin(2 * std::numbers::pi * take.toneHz * i / take.rate));
+            }
+        }
+        const zendrik::SecondReception got = ReceiveClip(clip);
+        EXPECT_FALSE(got.accepted) << weakened;
+        EXPECT_EQ(got.report.failure, ReceptionFailure::NotConfident) << weakened;
+        EXPECT_NE(zendrik::FormatReceptionReport(got.report).find("could not be read with confidence"),
+                  std::string::npos);
+    }
+}
+
+TEST(SecondReceiver, FindsTheToneAmongHumBeepsAndPinkNoise) {
+    for (double tone : {1500.0, 2750.0, 6100.0}) {
+        Take take{48000, 1.0, tone, 0.1, nullptr};
+        AudioClip clip = Record(Families().front(), take);
+        AddHum(clip.samples, take.rate, 0.3);
+        AddNoise(clip.samples, take.level, 12, true, 14);
+        // A start beep ten times louder than the tone.
+        for (std::size_t i = 0; i < static_cast<std::size_t>(take.rate / 4); ++i) {
+            clip.samples[i] += static_cast<float>(std::sin(2 * std::numbers::pi * 1000.0 * i / take.rate));
+        }
+        const std::vector<zendrik::CarrierCandidate> found =
+            zendrik::FindCarriers(clip.samples.data(), static_cast<std::ptrdiff_t>(clip.samples.size()),
+                                  clip.sampleRate, 3);
+        // The beep may rank first; the tone is among the candidates, well within its own
+        // bandwidth (bursts keyed at 490 bit/s spread several hundred hertz).
+        EXPECT_TRUE(std::any_of(found.begin(), found.end(),
+                                [&](const auto& c) { return std::fabs(c.hz - tone) < 45.0; }))
+            << tone;
+        EXPECT_TRUE(ReceiveClip(clip).accepted) << tone;
+    }
+}
+
+TEST(SecondReceiver, FindsAShortTransferInALongRecording) {
+    // Three seconds of transfer 40 seconds into a minute of noise, as when the recorder ran
+    // long before the watch was started.
+    const Family& s410 = Families().front();
+    const Take take{48000, 1.0, 3700, 0.1, nullptr};
+    const std::vector<float> sound = Sound(s410.bytes, s410.bitRate, take);
+    AudioClip clip{std::vector<float>(60 * 48000, 0.0f), 48000};
+    std::copy(sound.begin(), sound.end(), clip.samples.begin() + 40 * 48000);
+    AddNoise(clip.samples, take.level, 15, true, 18);
+    const zendrik::SecondReception got = ReceiveClip(clip);
+    EXPECT_TRUE(got.accepted && got.bytes == s410.bytes) << zendrik::FormatReceptionReport(got.report);
+}
+
+TEST(SecondReceiver, MeasuresTheBitPeriodAndFollowsLevelSteps) {
+    const Family& s410 = Families().front();
+    for (double speed : {0.97, 0.99, 1.03}) {
+        const Take take{48000, speed, 4410, 0.3, nullptr};
+        const zendrik::SecondReception got = ReceiveClip(Record(s410, take));
+        ASSERT_TRUE(got.accepted) << speed;
+        const double sent = std::lround(take.rate / (490 * speed));
+        EXPECT_NEAR(got.report.bitPeriodSamples, sent, 0.004 * sent) << speed;
+        EXPECT_EQ(got.report.bitsPerSecond, 490);
+    }
+    // The level swings through 40 dB and back every two seconds, as a watch moved about near
+    // the microphone makes it: no one threshold for the whole recording can follow that.
+    const Take take{44100, 1.0, 4410, 0.5, [](std::vector<float>& x, int rate, double) {
+                        for (std::size_t i = 0; i < x.size(); ++i) {
+                            const double phase = 2 * std::numbers::pi * static_cast<double>(i) / (2.0 * rate);
+                            x[i] *= static_cast<float>(std::pow(10.0, -(1.0 - std::cos(phase))));
+                        }
+                    }};
+    for (const Family& family : Families()) {
+        const zendrik::SecondReception got = ReceiveClip(Record(family, take));
+        EXPECT_TRUE(got.accepted && got.bytes == family.bytes) << family.name;
+    }
+}
+
+TEST(SecondReceiver, SaysWhyNothingWasAccepted) {
+    AudioClip noise{std::vector<float>(48000 * 3, 0.0f), 48000};
+    AddNoise(noise.samples, 0.1, 0, true, 15);
+    EXPECT_EQ(ReceiveClip(noise).report.failure, ReceptionFailure::NoTone);
+    // A steady whistle is a tone, but carries no transfer.
+    AudioClip whistle{std::vector<float>(48000 * 3), 48000};
+    for (std::size_t i = 0; i < whistle.samples.size(); ++i) {
+        whistle.samples[i] = static_cast<float>(0.2 * std::sin(2 * std::numbers::pi * 3000.0 * i / 48000));
+    }
+    EXPECT_EQ(ReceiveClip(whistle).report.failure, ReceptionFailure::NoStreamHead);
+    for (int rate : {0, 7999, 192001}) {
+        const zendrik::SecondReception got =
+            ReceiveClip({Sound(Families().front().bytes, 490, Take{}), rate});
+        EXPECT_EQ(got.report.failure, ReceptionFailure::NoSound) << rate;
+        EXPECT_FALSE(zendrik::ReceptionAdvice(got.report).empty());
+    }
+    EXPECT_EQ(ReceiveClip({}).report.failure, ReceptionFailure::NoSound);
+}
+
+TEST(TransferAcceptance, OnlyWholeTransfersWithEveryCheckPassingAreComplete) {
+    testing_streams::S410Values values;
+    values.hr = {120, 125, 131};
+    const testing_streams::Stream s410 = testing_streams::BuildS410Stream(values);
+    testing_streams::CoachValues coachValues;
+    coachValues.hr = {110, 120, 130};
+    const testing_streams::Stream coach = testing_streams::BuildCoachStream(coachValues);
+    const Bytes rs200 = testing_streams::BuildRs200Stream(testing_streams::RunValues{});
+
+    struct Row {
+        const char* name;
+        Bytes bytes;
+        bool complete;
+    };
+    auto changed = [](Bytes b, std::size_t at, int x) { b.at(at) ^= static_cast<std::uint8_t>(x); return b; };
+    auto shorter = [](Bytes b, std::size_t by) { b.resize(b.size() - by); return b; };
+    const std::size_t s410Last = s410.blockAt.back();
+    const Row rows[] = {
+        {"S410 whole", s410.bytes, true},
+        {"S410 checksum", changed(s410.bytes, s410Last + 3, 1), false},
+        {"S410 block number", changed(s410.bytes, s410Last + 1, 4), false},
+        {"S410 length field", changed(s410.bytes, 9, 1), false},
+        {"S410 last byte missing", shorter(s410.bytes, 1), false},
+        {"Coach whole", coach.bytes, true},
+        {"Coach checksum", changed(coach.bytes, coach.blockAt[1] + 5, 0x80), false},
+        {"Coach last block missing", shorter(coach.bytes, 17), false},
+        {"RS200 whole", rs200, true},
+        {"RS200 head checksum", changed(rs200, 7, 2), false},
+        {"RS200 last bytes missing", shorter(rs200, 3), false},
+        {"no blocks", changed(s410.bytes, 8, s410.bytes[8]), false},
+    };
+    for (const Row& row : rows) {
+        EXPECT_EQ(zendrik::CheckTransfer(testing_streams::ToReceived(row.bytes)).complete, row.complete)
+            << row.name;
+    }
+    // Found after junk, with the length its head and blocks give.
+    Bytes junk = {0x12, 0xAA, 0xAA, 0x55, 0xFF};
+    for (std::uint8_t b : coach.bytes) junk.push_back(b);
+    junk.push_back(0x00);
+    const zendrik::TransferCheck found = zendrik::FindTransfer(junk);
+    EXPECT_TRUE(found.complete);
+    EXPECT_EQ(found.start, 5);
+    EXPECT_EQ(found.length, static_cast<std::ptrdiff_t>(coach.bytes.size()));
+    EXPECT_EQ(found.watchModel, 2);
+}
+
+// The file path: what the exact receiver reads stays its; the rest goes to the second receiver,
+// and the report is the one the transfer's own bytes give.
+TEST(SecondReceiver, FilePathFallsBackToTheSecondReceiver) {
+    const Family& s410 = Families().front();
+    CSonicLinkData fromDump;
+    for (std::uint8_t b : s410.bytes) fromDump.m_bytes.Add(b);
+    ASSERT_EQ(fromDump.DetectModelAndDecode(), 1);
+    ASSERT_EQ(fromDump.m_bValid, 1);
+
+    struct Row {
+        int rate;
+        double noiseSnr;
+        zendrik::ReceiverUsed receiver;
+    };
+    for (const Row& row : {Row{44100, 40, zendrik::ReceiverUsed::Exact},
+                           Row{48000, 40, zendrik::ReceiverUsed::Second},
+                           Row{44100, 12, zendrik::ReceiverUsed::Second}}) {
+        Take take{row.rate, 1.0, 4410, 0.3, nullptr};
+        AudioClip clip = Record(s410, take);
+        AddNoise(clip.samples, take.level, row.noiseSnr, false, 16);
+        std::vector<std::int16_t> pcm(clip.samples.size());
+        for (std::size_t i = 0; i < pcm.size(); ++i) {
+            pcm[i] = static_cast<std::int16_t>(std::lround(std::clamp(clip.samples[i], -1.0f, 0.999f) * 32768));
+        }
+        const std::string path = testing_streams::TempPath("second-receiver.wav");
+        {
+            std::ofstream file(path, std::ios::binary | std::ios::trunc);
+            ASSERT_TRUE(WriteWaveStream(file, pcm, row.rate));
+        }
+        for (bool asClip : {false, true}) {
+            CSonicLinkData data;
+            data.m_nWatchModel = 2;  // the wrong model: the head names the family
+            ASSERT_EQ(asClip ? data.DecodeClip(clip) : data.DecodeWaveFile(path), 1);
+            const zendrik::ReceiverUsed expected =
+                asClip && row.rate != 44100 ? zendrik::ReceiverUsed::Second : row.receiver;
+            if (row.receiver == zendrik::ReceiverUsed::Exact) {
+                // The exact receiver's reading of a Coach timing fails, so even here the second
+                // one reads it.
+                EXPECT_EQ(data.m_reception.receiver, zendrik::ReceiverUsed::Second);
+            } else {
+                EXPECT_EQ(data.m_reception.receiver, expected);
+            }
+            EXPECT_EQ(data.m_nWatchModel, 2);
+            EXPECT_EQ(data.m_bValid, 1) << row.rate;
+            EXPECT_EQ(data.m_strHrm, fromDump.m_strHrm) << row.rate;
+            EXPECT_EQ(data.m_reception.sampleRate, row.rate);
+            const std::string told = zendrik::FormatReceptionReport(data.m_reception);
+            EXPECT_NE(told.find(std::to_string(row.rate) + " Hz"), std::string::npos) << told;
+            EXPECT_NE(told.find("Blocks good: 3 of 3"), std::string::npos) << told;
+        }
+        CSonicLinkData exact;
+        exact.m_nWatchModel = 1;
+        ASSERT_EQ(exact.DecodeWaveFile(path), 1);
+        EXPECT_EQ(exact.m_reception.receiver, row.receiver) << row.rate;
+        EXPECT_EQ(exact.m_strHrm, fromDump.m_strHrm);
+        EXPECT_NE(zendrik::FormatReceptionReport(exact.m_reception).find("Blocks good: 3 of 3"),
+                  std::string::npos);
+    }
+
+    // An 8-bit recording as a recorder writes it: its levels stay below 100, so the exact
+    // receiver's integer reference is 0 and every bit reads 1.
+    Take take{48000, 1.0, 4410, 0.6, nullptr};
+    AudioClip clip = Record(s410, take);
+    AddNoise(clip.samples, take.level, 25, false, 17);
+    std::vector<std::uint8_t> pcm8(clip.samples.size());
+    for (std::size_t i = 0; i < pcm8.size(); ++i) {
+        pcm8[i] = static_cast<std::uint8_t>(128 + std::lround(std::clamp(clip.samples[i], -1.0f, 1.0f) * 127));
+    }
+    const std::string path = testing_wave::WriteWaveBytes(
+        testing_wave::CWaveFileMaker().Format({1, 1, 48000, 8}).Data(pcm8).Bytes(), "eight-bit.wav");
+    CSonicLinkData eightBit;
+    ASSERT_EQ(eightBit.DecodeWaveFile(path), 1);
+    EXPECT_EQ(eightBit.m_reception.receiver, zendrik::ReceiverUsed::Second);
+    EXPECT_EQ(eightBit.m_bValid, 1);
+    EXPECT_EQ(eightBit.m_strHrm, fromDump.m_strHrm);
+}
+
+}  // namespace
