@@ -84,15 +84,15 @@ std::string OpenInput(const std::string& path, OpenedInput& in) {
     return {};
 }
 
-// The bytes of the input: demodulated from a recording with the chosen model, or read from a
+// The bytes of the input: received from a recording (and decoded on the way), or read from a
 // dump. "" or the reason they cannot be had.
 std::string ReceiveBytes(const CCliOptions& o, OpenedInput& in, CSonicLinkData& data) {
     if (in.kind == InputKind::Recording) {
         data.m_nWatchModel = o.watchModel;
         if (!data.ReadWaveData(*in.stream)) return data.m_strReadError;
-        if (!data.Demodulate()) {
-            return data.m_strReadError.empty() ? "the recording holds no sound" : data.m_strReadError;
-        }
+        if (data.m_nSamples <= 0) return "the recording holds no sound";
+        // The exact receiver, then the second one where the exact bytes do not check out.
+        data.DecodeReception(true);
         return data.m_strReadError;
     }
     if (!data.ReadDumpData(*in.stream)) return data.m_strReadError;
@@ -166,10 +166,8 @@ int Synthesize(const CCliOptions& o, std::ostream& out, std::ostream& err) {
         return kExitInput;
     }
     int model = o.watchModel;
-    // A dump names its model, and with it the bit timing to send at.
-    if (in.kind == InputKind::Dump) {
-        if (const int named = DetectWatchModel(data.m_bytes)) model = named;
-    }
+    // A transfer names its model, and with it the bit timing to send at.
+    if (const int named = DetectWatchModel(data.m_bytes)) model = named;
     std::vector<std::uint8_t> bytes;
     for (std::int32_t value : data.m_bytes.Elements()) bytes.push_back(static_cast<std::uint8_t>(value));
     const CModulatorSettings settings = ModulatorSettingsFor(model);
@@ -192,9 +190,7 @@ int DecodeInput(const CCliOptions& o, const std::string& input, std::ostream& ou
         err << Prefix(in.name) << why << "\n";
         return kExitInput;
     }
-    if (in.kind == InputKind::Recording) {
-        data.DecodeExercises();
-    } else {
+    if (in.kind == InputKind::Dump) {
         if (!data.DetectModelAndDecode() && data.m_strReadError.empty()) {
             err << Prefix(in.name)
                 << (data.m_bytes.GetSize() == 0 ? "the dump holds no bytes"
