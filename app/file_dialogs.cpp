@@ -1,12 +1,15 @@
 #include "app/file_dialogs.h"
 
+#include <QDir>
 #include <QFile>
 #include <QGuiApplication>
 #include <QSaveFile>
-#include <algorithm>
+#include <filesystem>
+#include <system_error>
 
+#include "app/input_file_reading.h"
+#include "app/report_texts.h"
 #include "app/user_prompts.h"
-#include "app/wait_cursor.h"
 #include "reception/sonic_link_data.h"
 
 namespace {
@@ -28,49 +31,49 @@ void ReportFileError(QWidget* owner, const QString& format, const QFileDevice& f
 
 std::string LocalPath(const QString& path) { return QFile::encodeName(path).toStdString(); }
 
+bool IsSameFile(const QString& a, const QString& b) {
+    if (a.isEmpty() || b.isEmpty()) return false;
+    std::error_code error;
+    // Also through a link or another spelling of the path; a file that does not exist yet is
+    // no other file.
+    return std::filesystem::equivalent(LocalPath(a), LocalPath(b), error) && !error;
+}
+
 int OpenFileDialog(CSonicLinkData& data, QWidget* owner) {
     const std::optional<CFileChoice> choice =
         UserPrompts().ChooseOpenFile(owner, CFileRequest{kOpenFilters, kOpenDump, "sld", {}});
     if (!choice) return 0;
-    CWaitCursor wait;
-    data.m_strPath = LocalPath(choice->path);
-    switch (choice->filterIndex) {
-        case kOpenDump:
-            data.m_strHrm.clear();
-            data.m_strCsv.clear();
-            data.m_strHrmCompat.clear();
-            // With the texts gone, the old report must not be offered for saving either.
-            data.m_bValid = 0;
-            data.LoadDumpFile(data.m_strPath);
-            break;
-        case kOpenWave:
-            // A recording that cannot be read leaves everything as it was, rather than
-            // decoding the samples of an earlier file again.
-            data.DecodeWaveFile(data.m_strPath);
-            break;
-        default:
-            break;
-    }
-    return 1;
+    // The file says what it is; the filter entry counts only for a file that names neither type.
+    const zendrik::InputKind fallback = choice->filterIndex == kOpenWave ? zendrik::InputKind::Recording
+                                        : choice->filterIndex == kOpenDump ? zendrik::InputKind::Dump
+                                                                           : zendrik::InputKind::Unknown;
+    return ReadInputFile(data, choice->path, fallback, owner);
 }
 
 int SaveFileDialog(CSonicLinkData& data, int displayMode, int hrmFormat, char separator,
-                   QWidget* owner) {
+                   const QString& inputFile, QWidget* owner) {
     if (!data.m_bValid) return 0;
     const bool csv = displayMode == 1;
     const std::optional<CFileChoice> choice = UserPrompts().ChooseSaveFile(
         owner, CFileRequest{kSaveFilters, csv ? kSaveCsv : kSaveHrm, csv ? "csv" : "hrm",
                             QString::fromLatin1(data.m_strDate.c_str())});
     if (!choice) return 0;
+    if (IsSameFile(choice->path, inputFile) &&
+        UserPrompts().Ask(owner, QGuiApplication::applicationDisplayName(),
+                          QStringLiteral("%1 holds the recording or dump this report was read from.\n"
+                                         "Replace it with what is saved now?")
+                              .arg(QDir::toNativeSeparators(choice->path)),
+                          QMessageBox::Yes | QMessageBox::No, QMessageBox::No) != QMessageBox::Yes) {
+        return 0;
+    }
 
     std::string content;
     switch (choice->filterIndex) {
         case kSaveHrm:
-            content = hrmFormat == 1 ? data.m_strHrmCompat : data.m_strHrm;
+            content = HrmTextFor(data, hrmFormat);
             break;
         case kSaveCsv:
-            content = data.m_strCsv;
-            if (separator != '\t') std::replace(content.begin(), content.end(), '\t', separator);
+            content = CsvTextFor(data, separator);
             break;
         case kSaveDump:
             content = data.DumpText();
