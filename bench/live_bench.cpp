@@ -1,6 +1,8 @@
 // The decode thread of live reception over the longest transfer there is: an RS200 run of 15
 // blocks, fed block by block as the capture thread hands it over, each block followed by a
-// demodulation pass over everything collected.
+// demodulation pass over everything collected. And a Coach transfer after a long wait: its
+// head is longer than 20000 samples, so while it waits the collection is trimmed after every
+// block and each pass starts from nothing.
 #include <benchmark/benchmark.h>
 
 #include <vector>
@@ -8,6 +10,7 @@
 #include "reception/demodulator.h"
 #include "reception/live_decoder.h"
 #include "reception/modulator.h"
+#include "reception/stream_check.h"
 #include "support/rs200_stream_builder.h"
 
 namespace {
@@ -42,6 +45,40 @@ void BM_LiveDecodeLongestTransfer(benchmark::State& state) {
     state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * fed));
 }
 BENCHMARK(BM_LiveDecodeLongestTransfer)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// Thirty seconds of waiting, then a Coach transfer of 20 blocks.
+void BM_LiveDecodeCoachAfterWaiting(benchmark::State& state) {
+    static const std::vector<std::int16_t> sound = [] {
+        // The head, then 20 blocks of 17 bytes: mark, number, size, 12 data bytes, checksum.
+        std::vector<std::uint8_t> bytes{0xAA, 0xAA, 0xAA, 0xAA, 0xAA, 0x55, 10, 0, 20, 0, 0};
+        for (int block = 1; block <= 20; ++block) {
+            const std::size_t at = bytes.size();
+            bytes.insert(bytes.end(), {0x55, static_cast<std::uint8_t>(block), 17});
+            for (int i = 0; i < 12; ++i) bytes.push_back(static_cast<std::uint8_t>(block * 12 + i));
+            const std::uint16_t crc = BlockCrc16(bytes.data() + at, 15);
+            bytes.insert(bytes.end(), {static_cast<std::uint8_t>(crc & 0xFF), static_cast<std::uint8_t>(crc >> 8)});
+        }
+        CModulatorSettings settings = ModulatorSettingsFor(2);
+        settings.leadIn = 30 * 44100;
+        return ModulateBytes(bytes, settings);
+    }();
+    std::size_t fed = 0;
+    for (auto _ : state) {
+        CLiveDecoder decoder;
+        decoder.OnStart(2, nullptr);
+        fed = 0;
+        while (fed < sound.size() && !decoder.IsComplete()) {
+            const std::size_t count = std::min<std::size_t>(10000, sound.size() - fed);
+            decoder.OnSamples(sound.data() + fed, static_cast<std::ptrdiff_t>(count));
+            fed += count;
+        }
+        if (!decoder.IsComplete()) state.SkipWithError("the transfer did not complete");
+        benchmark::DoNotOptimize(decoder.Bytes().GetSize());
+    }
+    state.counters["sound_seconds"] = static_cast<double>(fed) / 44100.0;
+    state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * fed));
+}
+BENCHMARK(BM_LiveDecodeCoachAfterWaiting)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 // One full live demodulation of n collected samples, as a pass without reuse would cost.
 void BM_FullLivePass(benchmark::State& state) {

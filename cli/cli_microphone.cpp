@@ -86,6 +86,7 @@ int RunMicrophone(const CCliOptions& o, std::ostream& out, std::ostream& err) {
 
     CSonicLinkData data;
     data.m_nWatchModel = o.watchModel;
+    SetValueFormat(o, data);
     int handedOver = 0;
     CHeadlessReading::Outcome outcome;
     // Errors after the reading has ended (stopping, closing) are only told, once the threads
@@ -115,5 +116,5 @@ int RunMicrophone(const CCliOptions& o, std::ostream& out, std::ostream& err) {
         err << "zendrik-cli: no complete transfer arrived within " << o.seconds << " seconds\n";
         return kExitNoTransfer;
     }
-    return WriteReport(o, data, out, err);
+    return WriteReport(o, data, {}, out, err);
 }

@@ -1,34 +1,47 @@
 #include "cli/cli_options.h"
 
+#include <algorithm>
 #include <charconv>
 
 const char* const kCliUsage =
     "zendrik-cli [OPTIONS] INPUT\n"
+    "zendrik-cli [OPTIONS] -o DIR/ INPUT...\n"
     "zendrik-cli --microphone [--model N] [--seconds S] [OPTIONS]\n"
-    "  INPUT                 a .wav or .sld file; the type follows the extension, compared without regard\n"
-    "                        to case (as when a file is opened by name); any other extension: exit 1\n"
+    "  INPUT                 a WAV recording or a .sld dump: a file that starts as a sound file is a\n"
+    "                        recording, else the extension decides (.sld a dump; .wav a recording),\n"
+    "                        whatever its case; anything else: exit 1. - reads standard input: a\n"
+    "                        recording when it starts as a sound file (at most 1 GiB), else a dump\n"
     "  --model N             watch model code for a WAV recording: 1 S410, 2 Coach, 3 S410/S510,\n"
     "                        4 RS200/CS200 (default 1). A dump's model always comes from its own bytes.\n"
     "  --format F            hrm (default: the Enhanced HRM text) | hrm-compat (the Polar Compatible HRM\n"
-    "                        text) | csv | sld (dump of the received bytes)\n"
+    "                        text, RS200/CS200 only) | csv | sld (dump of the received bytes)\n"
     "  --csv-separator S     semicolon (default) | comma | tab: every TAB of the CSV text is replaced by it\n"
-    "                        on output, as when saving\n"
+    "                        on output, as when saving; a field holding it is quoted\n"
     "  --value-format V      hrm (default: '.' ':' '.') | custom | regional (the user's locale, with the\n"
     "                        LastNonDigit rule of the main view)\n"
     "  --decimal C --time C --date C    one character each, used with --value-format custom\n"
     "  --no-tenths           drop the tenths of a second from CSV times\n"
-    "  -o FILE               write to FILE instead of standard output\n"
+    "  -o FILE               write to FILE instead of standard output (- is standard output); the\n"
+    "                        file is replaced whole or not at all, and never when it is the INPUT\n"
+    "  -o DIR/               write each report into the folder DIR under the name the save command\n"
+    "                        proposes (the exercise date, 20060305.hrm), with -2, -3, ... when taken,\n"
+    "                        and print the name of each file written; needed for several INPUTs\n"
     "  --synthesize WAV      instead of decoding: write a SonicLink recording of INPUT's bytes to WAV\n"
     "  --microphone          record a transfer from the default audio input instead of reading INPUT;\n"
     "                        the reading state and progress go to standard error while it listens\n"
     "  --seconds S           how long --microphone waits for a complete transfer (default 120)\n"
     "  --help, --version\n"
+    "An option that does nothing for what is asked (--seconds without --microphone, a CSV option\n"
+    "with another format) gets a one-line warning on standard error and the run goes on.\n"
     "Exit status: 0 = the report was valid and its bytes were written exactly as the save command writes\n"
-    "them (CR LF, no BOM); 3 = decoding ran but the report is not valid: nothing on standard output, no\n"
-    "file written, and standard error receives exactly the report text (the error lines); 4 = a dump whose\n"
-    "stream head names no known watch model (nothing written); 1 = the input cannot be read or is rejected\n"
-    "(missing file, unknown extension, rejected WAV), or the sound device cannot be opened or started; 2 =\n"
-    "usage error (with a one-line hint); 5 = no complete transfer arrived within S seconds.\n";
+    "them (CR LF, no BOM); 3 = decoding ran but the report is not valid: nothing written, and standard\n"
+    "error receives the report text (the error lines), or one line saying what was found when the report\n"
+    "has none; 4 = a dump whose stream head names no known watch model (nothing written); 1 = the input\n"
+    "cannot be read or is rejected (missing file, folder or device, unknown type, rejected WAV), the\n"
+    "output cannot be written (also standard output), memory ran out, or the sound device cannot be\n"
+    "opened or started; 2 = usage error (with a one-line hint), also -o naming the INPUT and hrm-compat\n"
+    "for a family without that form; 5 = no complete transfer arrived within S seconds. With several\n"
+    "INPUTs the status is the highest of theirs.\n";
 
 namespace {
 
@@ -40,10 +53,28 @@ CParseResult Fail(std::string message) {
 
 }  // namespace
 
+bool NamesFolder(const std::string& outputPath) {
+    return !outputPath.empty() && outputPath.back() == '/';
+}
+
 CParseResult ParseCliOptions(const std::vector<std::string>& args) {
     CParseResult result;
     CCliOptions& o = result.options;
     bool customCharGiven = false;
+    // The options given that only some runs use, in the order given, for the warnings.
+    std::vector<std::string> given;
+    auto note = [&given](const std::string& name) {
+        if (std::find(given.begin(), given.end(), name) == given.end()) given.push_back(name);
+    };
+    auto addInput = [&o](const std::string& input) {
+        if (input == kStandardStream &&
+            std::find(o.inputs.begin(), o.inputs.end(), input) != o.inputs.end()) {
+            return false;
+        }
+        o.inputs.push_back(input);
+        return true;
+    };
+    const std::string twiceStdin = "standard input (-) can be read only once";
     for (std::size_t i = 0; i < args.size(); ++i) {
         std::string arg = args[i];
         std::optional<std::string> inlineValue;
@@ -76,6 +107,7 @@ CParseResult ParseCliOptions(const std::vector<std::string>& args) {
         } else if (arg == "--no-tenths") {
             if (!flagOnly()) return Fail(arg + " takes no value");
             o.noTenths = true;
+            note(arg);
         } else if (arg == "--microphone") {
             if (!flagOnly()) return Fail(arg + " takes no value");
             o.microphone = true;
@@ -87,6 +119,7 @@ CParseResult ParseCliOptions(const std::vector<std::string>& args) {
                 return Fail("--seconds takes a whole number from 1 to 86400, not '" + v + "'");
             }
             o.seconds = seconds;
+            note(arg);
         } else if (arg == "--model") {
             if (!value(v)) return Fail("--model needs a model code");
             int code = 0;
@@ -108,6 +141,7 @@ CParseResult ParseCliOptions(const std::vector<std::string>& args) {
             } else {
                 return Fail("--format takes hrm, hrm-compat, csv or sld, not '" + v + "'");
             }
+            note(arg);
         } else if (arg == "--csv-separator") {
             if (!value(v)) return Fail("--csv-separator needs semicolon, comma or tab");
             if (v == "semicolon") {
@@ -119,6 +153,7 @@ CParseResult ParseCliOptions(const std::vector<std::string>& args) {
             } else {
                 return Fail("--csv-separator takes semicolon, comma or tab, not '" + v + "'");
             }
+            note(arg);
         } else if (arg == "--value-format") {
             if (!value(v)) return Fail("--value-format needs hrm, custom or regional");
             if (v == "hrm") {
@@ -130,28 +165,34 @@ CParseResult ParseCliOptions(const std::vector<std::string>& args) {
             } else {
                 return Fail("--value-format takes hrm, custom or regional, not '" + v + "'");
             }
+            note(arg);
         } else if (arg == "--decimal" || arg == "--time" || arg == "--date") {
             if (!value(v) || v.size() != 1 || v[0] == '\0') {
                 return Fail(arg + " takes exactly one character");
             }
             (arg == "--decimal" ? o.decimal : arg == "--time" ? o.time : o.date) = v[0];
             customCharGiven = true;
+            note(arg);
         } else if (arg == "-o" || arg == "--output") {
             if (!value(v) || v.empty()) return Fail(arg + " needs a file name");
+            // Two outputs are a mistake in the script, not a choice of the last one.
+            if (o.outputPath) return Fail("-o can be given only once");
             o.outputPath = v;
+            note("-o");
         } else if (arg == "--synthesize") {
-            if (!value(v) || v.empty()) return Fail("--synthesize needs the name of the WAV to write");
+            if (!value(v) || v.empty() || NamesFolder(v)) {
+                return Fail("--synthesize needs the name of the WAV to write");
+            }
+            if (o.synthesizePath) return Fail("--synthesize can be given only once");
             o.synthesizePath = v;
         } else if (arg == "--") {
             for (++i; i < args.size(); ++i) {
-                if (!o.input.empty()) return Fail("only one INPUT file can be given");
-                o.input = args[i];
+                if (!addInput(args[i])) return Fail(twiceStdin);
             }
         } else if (arg.size() > 1 && arg[0] == '-') {
             return Fail("unknown option '" + args[i] + "'");
         } else {
-            if (!o.input.empty()) return Fail("only one INPUT file can be given");
-            o.input = arg;
+            if (!addInput(arg)) return Fail(twiceStdin);
         }
     }
     if (o.help || o.version) {
@@ -159,10 +200,14 @@ CParseResult ParseCliOptions(const std::vector<std::string>& args) {
         return result;
     }
     if (o.microphone) {
-        if (!o.input.empty()) return Fail("--microphone reads no INPUT file");
+        if (!o.inputs.empty()) return Fail("--microphone reads no INPUT file");
         if (o.synthesizePath) return Fail("--synthesize needs an INPUT file, not --microphone");
-    } else if (o.input.empty()) {
+    } else if (o.inputs.empty()) {
         return Fail("no INPUT file given");
+    }
+    if (o.synthesizePath && o.inputs.size() > 1) return Fail("--synthesize takes one INPUT file");
+    if (o.inputs.size() > 1 && !o.synthesizePath && !(o.outputPath && NamesFolder(*o.outputPath))) {
+        return Fail("several INPUT files need -o DIR/ (a folder, with the final /) for their reports");
     }
     if (customCharGiven && o.valueFormat != ValueFormatChoice::Custom) {
         return Fail("--decimal, --time and --date go with --value-format custom");
@@ -172,6 +217,16 @@ CParseResult ParseCliOptions(const std::vector<std::string>& args) {
             if (c && *c == o.csvSeparator) {
                 return Fail("a custom separator must differ from the CSV separator");
             }
+        }
+    }
+    for (const std::string& name : given) {
+        if (o.synthesizePath && name != "--seconds") {
+            result.warnings.push_back(name + " does not apply to --synthesize; ignored");
+        } else if (name == "--seconds" && !o.microphone) {
+            result.warnings.push_back("--seconds applies to --microphone only; ignored");
+        } else if (o.format != OutputFormat::Csv && name != "--seconds" && name != "--format" &&
+                   name != "-o") {
+            result.warnings.push_back(name + " applies to --format csv only; ignored");
         }
     }
     result.ok = true;

@@ -8,8 +8,11 @@
 enum class OutputFormat { Hrm, HrmCompat, Csv, Sld };
 enum class ValueFormatChoice { Hrm, Custom, Regional };
 
+// What -o and INPUT take for standard output and standard input.
+inline constexpr const char* kStandardStream = "-";
+
 struct CCliOptions {
-    std::string input;
+    std::vector<std::string> inputs;  // files to decode in turn; "-" is standard input
     int watchModel = 1;
     OutputFormat format = OutputFormat::Hrm;
     char csvSeparator = ';';
@@ -18,7 +21,7 @@ struct CCliOptions {
     std::optional<char> time;
     std::optional<char> date;
     bool noTenths = false;
-    std::optional<std::string> outputPath;
+    std::optional<std::string> outputPath;  // a file, "-" (standard output) or a folder ending in '/'
     std::optional<std::string> synthesizePath;
     bool microphone = false;  // record from the default audio input instead of reading INPUT
     int seconds = 120;        // how long --microphone waits for a complete transfer
@@ -30,7 +33,13 @@ struct CParseResult {
     bool ok = false;
     CCliOptions options;
     std::string error;  // one line saying what is wrong, when !ok
+    // One line for each option given that does nothing for what is asked (scripts pass the same
+    // options whatever the format); the run goes on.
+    std::vector<std::string> warnings;
 };
+
+// Whether -o names a folder for report files, named by their exercise dates.
+bool NamesFolder(const std::string& outputPath);
 
 // Parses the arguments after the program name.
 CParseResult ParseCliOptions(const std::vector<std::string>& args);

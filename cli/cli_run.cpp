@@ -1,80 +1,218 @@
 #include "cli/cli_run.h"
 
 #include <algorithm>
-#include <cctype>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
 #include <fstream>
+#include <iostream>
+#include <new>
+#include <sstream>
 #include <string>
+#include <system_error>
 #include <vector>
 
+#include "cli/output_file.h"
+#include "decoders/csv_text.h"
+#include "decoders/report_name.h"
 #include "platform/regional_format.h"
+#include "reception/input_file.h"
 #include "reception/modulator.h"
 #include "reception/sonic_link_data.h"
 #include "reception/stream_check.h"
+#include "reception/watch_models.h"
 #include "reception/wave_writer.h"
 
 namespace {
 
-enum class InputKind { Wave, Dump, Unknown };
+using zendrik::InputKind;
 
-// The type follows the extension, whatever its case, as when a file is opened by name.
-InputKind KindOf(const std::string& path) {
-    if (path.size() < 4) return InputKind::Unknown;
-    std::string ext = path.substr(path.size() - 4);
-    std::transform(ext.begin(), ext.end(), ext.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    if (ext == ".wav") return InputKind::Wave;
-    if (ext == ".sld") return InputKind::Dump;
-    return InputKind::Unknown;
+// Most bytes a recording on standard input may hold. It has to be held in memory to be read
+// (the reader seeks), and 1 GiB is well over an hour of 16-bit stereo at 44100 samples per
+// second, where the longest transfer lasts about a minute and a half.
+constexpr std::size_t kMaxPipedRecordingBytes = std::size_t{1} << 30;
+
+// Bytes enough to tell a sound file by its signature.
+constexpr std::size_t kSignatureBytes = 16;
+
+// An input opened for reading: a named file, or what standard input held.
+struct OpenedInput {
+    std::string name;  // for messages: the path, or "standard input"
+    InputKind kind = InputKind::Unknown;
+    std::ifstream file;
+    std::istringstream held;
+    std::istream* stream = nullptr;
+};
+
+// Reads standard input whole, within the limit of what its first bytes say it is.
+std::string OpenStandardInput(OpenedInput& in) {
+    in.name = "standard input";
+    std::string head(kSignatureBytes, '\0');
+    std::cin.read(head.data(), static_cast<std::streamsize>(head.size()));
+    head.resize(static_cast<std::size_t>(std::max<std::streamsize>(std::cin.gcount(), 0)));
+    // A sound file says so in its first bytes; anything else can only be a dump.
+    const bool recording = zendrik::InputKindByContent(head) == InputKind::Recording;
+    in.kind = recording ? InputKind::Recording : InputKind::Dump;
+    const std::size_t limit = recording ? kMaxPipedRecordingBytes : zendrik::kMaxDumpFileBytes;
+    std::string rest;
+    if (!zendrik::ReadAtMost(std::cin, limit - head.size(), rest)) {
+        return recording ? "larger than any recording read from standard input (more than 1 GiB)"
+                         : "larger than any dump (more than 16 MB)";
+    }
+    if (std::cin.bad()) return "standard input cannot be read";
+    // Into the room the rest already has, so a large recording is not held twice.
+    rest.insert(0, head);
+    in.held = std::istringstream(std::move(rest));
+    in.stream = &in.held;
+    return {};
 }
 
-// Writes the bytes to the -o file or to `out`, byte for byte.
-int Emit(const CCliOptions& o, const std::string& bytes, std::ostream& out, std::ostream& err) {
-    if (!o.outputPath) {
-        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-        out.flush();
-        return kExitOk;
+// Opens an INPUT and decides what it is; "" or the reason it cannot be read.
+std::string OpenInput(const std::string& path, OpenedInput& in) {
+    if (path == kStandardStream) return OpenStandardInput(in);
+    in.name = path;
+    std::string reason = zendrik::OpenInputFile(path, in.file);
+    if (!reason.empty()) return reason;
+    std::string head(kSignatureBytes, '\0');
+    in.file.read(head.data(), static_cast<std::streamsize>(head.size()));
+    head.resize(static_cast<std::size_t>(std::max<std::streamsize>(in.file.gcount(), 0)));
+    in.file.clear();
+    in.file.seekg(0);
+    in.kind = zendrik::InputKindOf(path, head);
+    if (in.kind == InputKind::Unknown) return "not a recording (.wav) or a dump (.sld)";
+    in.stream = &in.file;
+    return {};
+}
+
+// The bytes of the input: demodulated from a recording with the chosen model, or read from a
+// dump. "" or the reason they cannot be had.
+std::string ReceiveBytes(const CCliOptions& o, OpenedInput& in, CSonicLinkData& data) {
+    if (in.kind == InputKind::Recording) {
+        data.m_nWatchModel = o.watchModel;
+        if (!data.ReadWaveData(*in.stream)) return data.m_strReadError;
+        if (!data.Demodulate()) {
+            return data.m_strReadError.empty() ? "the recording holds no sound" : data.m_strReadError;
+        }
+        return data.m_strReadError;
     }
-    std::ofstream file(*o.outputPath, std::ios::binary | std::ios::trunc);
-    if (file) file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    if (file) file.close();
-    if (!file) {
-        err << "zendrik-cli: cannot write " << *o.outputPath << "\n";
+    if (!data.ReadDumpData(*in.stream)) return data.m_strReadError;
+    return {};
+}
+
+std::string Prefix(const std::string& name) {
+    return name.empty() ? "zendrik-cli: " : "zendrik-cli: " + name + ": ";
+}
+
+// Whether two paths name the same file, through links and other spellings of the path.
+bool SameFile(const std::string& a, const std::string& b) {
+    std::error_code error;
+    return std::filesystem::equivalent(a, b, error) && !error;
+}
+
+// -o or --synthesize naming an INPUT would destroy what is being read: refused before anything
+// is read or written.
+bool OutputIsAnInput(const CCliOptions& o, std::ostream& err) {
+    const std::optional<std::string>& output = o.synthesizePath ? o.synthesizePath : o.outputPath;
+    if (!output || *output == kStandardStream || NamesFolder(*output)) return false;
+    for (const std::string& input : o.inputs) {
+        if (input == kStandardStream || !SameFile(input, *output)) continue;
+        err << "zendrik-cli: " << (o.synthesizePath ? "--synthesize" : "-o") << " names the INPUT "
+            << input << " itself; choose another file (try 'zendrik-cli --help')\n";
+        return true;
+    }
+    return false;
+}
+
+// The folder of -o DIR/ must be there before anything is read or recorded.
+bool FolderIsMissing(const CCliOptions& o, std::ostream& err) {
+    if (!o.outputPath || !NamesFolder(*o.outputPath) || o.synthesizePath) return false;
+    std::error_code error;
+    if (std::filesystem::is_directory(*o.outputPath, error)) return false;
+    err << "zendrik-cli: " << *o.outputPath << ": not a folder that exists\n";
+    return true;
+}
+
+// Writes the bytes where -o says: standard output, a file replaced whole, or a new file in a
+// folder (whose name then goes to standard output).
+int Emit(const std::optional<std::string>& target, std::string_view bytes,
+         zendrik::ReportFileType type, const std::string& date, std::ostream& out,
+         std::ostream& err) {
+    if (!target || *target == kStandardStream) return WriteStandardOutput(bytes, out, err);
+    if (NamesFolder(*target)) {
+        const NewFile written =
+            WriteNewFileIn(*target, zendrik::ProposedReportName(date, type), bytes);
+        if (!written.error.empty()) {
+            err << "zendrik-cli: cannot write into " << *target << ": " << written.error << "\n";
+            return kExitInput;
+        }
+        return WriteStandardOutput(written.path + "\n", out, err);
+    }
+    const std::string why = ReplaceFileWith(*target, bytes);
+    if (!why.empty()) {
+        err << "zendrik-cli: cannot write " << *target << ": " << why << "\n";
         return kExitInput;
     }
     return kExitOk;
 }
 
-int Synthesize(const CCliOptions& o, CSonicLinkData& data, InputKind kind, std::ostream& err) {
+int Synthesize(const CCliOptions& o, std::ostream& out, std::ostream& err) {
+    const std::string& input = o.inputs.front();
+    CSonicLinkData data;
+    OpenedInput in;
+    std::string why = OpenInput(input, in);
+    if (why.empty()) why = ReceiveBytes(o, in, data);
+    if (!why.empty()) {
+        err << Prefix(in.name) << why << "\n";
+        return kExitInput;
+    }
     int model = o.watchModel;
-    if (kind == InputKind::Wave) {
-        data.m_nWatchModel = model;
-        if (!data.ReadWaveFile(o.input)) {
-            err << "zendrik-cli: cannot read the WAV recording " << o.input << "\n";
-            return kExitInput;
-        }
-        data.Demodulate();
-    } else {
-        if (!data.ReadDumpFile(o.input)) {
-            err << "zendrik-cli: cannot read the dump " << o.input << "\n";
-            return kExitInput;
-        }
-        // A dump names its model, and with it the bit timing to send at.
+    // A dump names its model, and with it the bit timing to send at.
+    if (in.kind == InputKind::Dump) {
         if (const int named = DetectWatchModel(data.m_bytes)) model = named;
     }
     std::vector<std::uint8_t> bytes;
     for (std::int32_t value : data.m_bytes.Elements()) bytes.push_back(static_cast<std::uint8_t>(value));
     const CModulatorSettings settings = ModulatorSettingsFor(model);
-    std::ofstream file(*o.synthesizePath, std::ios::binary | std::ios::trunc);
-    if (!file || !WriteWaveStream(file, ModulateBytes(bytes, settings), settings.sampleRate)) {
-        err << "zendrik-cli: cannot write " << *o.synthesizePath << "\n";
+    std::ostringstream wave;
+    if (!WriteWaveStream(wave, ModulateBytes(bytes, settings), settings.sampleRate)) {
+        err << "zendrik-cli: cannot make the recording " << *o.synthesizePath << "\n";
         return kExitInput;
     }
-    return kExitOk;
+    return Emit(o.synthesizePath, wave.view(), zendrik::ReportFileType::Dump, {}, out, err);
 }
 
-// Renders the CSV text with the separators of --value-format, as the main view does before
-// showing it.
-void ApplyValueFormat(const CCliOptions& o, CSonicLinkData& data) {
+int DecodeInput(const CCliOptions& o, const std::string& input, std::ostream& out,
+                std::ostream& err) {
+    CSonicLinkData data;
+    SetValueFormat(o, data);
+    OpenedInput in;
+    std::string why = OpenInput(input, in);
+    if (why.empty()) why = ReceiveBytes(o, in, data);
+    if (!why.empty()) {
+        err << Prefix(in.name) << why << "\n";
+        return kExitInput;
+    }
+    if (in.kind == InputKind::Recording) {
+        data.DecodeExercises();
+    } else {
+        if (!data.DetectModelAndDecode() && data.m_strReadError.empty()) {
+            err << Prefix(in.name)
+                << (data.m_bytes.GetSize() == 0 ? "the dump holds no bytes"
+                                                : "the stream head names no known watch model")
+                << "\n";
+            return kExitNoModel;
+        }
+    }
+    if (!data.m_strReadError.empty()) {
+        err << Prefix(in.name) << data.m_strReadError << "\n";
+        return kExitInput;
+    }
+    return WriteReport(o, data, in.name, out, err);
+}
+
+}  // namespace
+
+void SetValueFormat(const CCliOptions& o, CSonicLinkData& data) {
     char decimal = '.';
     char time = ':';
     char date = '.';
@@ -88,60 +226,77 @@ void ApplyValueFormat(const CCliOptions& o, CSonicLinkData& data) {
         time = regional.time;
         date = regional.date;
     }
+    // Nothing is decoded yet, so this only stores the separators the decoder will use.
     data.ApplyValueFormat(o.noTenths ? 1 : 0, decimal, time, date);
 }
 
-}  // namespace
-
-int RunCli(const CCliOptions& o, std::ostream& out, std::ostream& err) {
-    if (o.microphone) return RunMicrophone(o, out, err);
-    const InputKind kind = KindOf(o.input);
-    if (kind == InputKind::Unknown) {
-        err << "zendrik-cli: " << o.input << ": not a .wav or .sld file\n";
-        return kExitInput;
-    }
-    CSonicLinkData data;
-    if (o.synthesizePath) return Synthesize(o, data, kind, err);
-
-    if (kind == InputKind::Wave) {
-        data.m_nWatchModel = o.watchModel;
-        if (!data.DecodeWaveFile(o.input)) {
-            err << "zendrik-cli: cannot read the WAV recording " << o.input << "\n";
-            return kExitInput;
-        }
-    } else {
-        if (!data.ReadDumpFile(o.input)) {
-            err << "zendrik-cli: cannot read the dump " << o.input << "\n";
-            return kExitInput;
-        }
-        if (!data.DetectModelAndDecode()) {
-            err << "zendrik-cli: " << o.input << ": the stream head names no known watch model\n";
-            return kExitNoModel;
-        }
-    }
-    return WriteReport(o, data, out, err);
+int WriteStandardOutput(std::string_view bytes, std::ostream& out, std::ostream& err) {
+    errno = 0;
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    out.flush();
+    if (out) return kExitOk;
+    const int code = errno;
+    err << "zendrik-cli: cannot write to standard output";
+    if (code) err << ": " << std::strerror(code);
+    err << "\n";
+    return kExitInput;
 }
 
-int WriteReport(const CCliOptions& o, CSonicLinkData& data, std::ostream& out, std::ostream& err) {
-    if (o.format == OutputFormat::Csv) ApplyValueFormat(o, data);
+int RunCli(const CCliOptions& o, std::ostream& out, std::ostream& err) {
+    if (OutputIsAnInput(o, err)) return kExitUsage;
+    if (FolderIsMissing(o, err)) return kExitInput;
+    if (o.microphone) return RunMicrophone(o, out, err);
+    if (o.synthesizePath) return Synthesize(o, out, err);
+
+    int worst = kExitOk;
+    for (const std::string& input : o.inputs) {
+        int status = kExitInput;
+        try {
+            status = DecodeInput(o, input, out, err);
+        } catch (const std::bad_alloc&) {
+            err << Prefix(input == kStandardStream ? "standard input" : input) << kOutOfMemoryReason
+                << "\n";
+        }
+        worst = std::max(worst, status);
+    }
+    return worst;
+}
+
+int WriteReport(const CCliOptions& o, CSonicLinkData& data, const std::string& inputName,
+                std::ostream& out, std::ostream& err) {
     if (!data.m_bValid) {
         // The error lines are carried by the Enhanced text, and copied into the CSV text.
-        const std::string& report = o.format == OutputFormat::Csv ? data.m_strCsv : data.m_strHrm;
-        err.write(report.data(), static_cast<std::streamsize>(report.size()));
+        const std::string& shown = o.format == OutputFormat::Csv ? data.m_strCsv : data.m_strHrm;
+        const std::string& report = shown.empty() ? data.m_strHrm : shown;
+        if (report.empty()) {
+            // Never a failure without a word: say what was received instead.
+            err << Prefix(inputName) << data.ExplainInvalid() << "\n";
+        } else {
+            // With several inputs the error lines need to say whose they are.
+            if (o.inputs.size() > 1) err << Prefix(inputName) << "the report is not valid:\n";
+            err.write(report.data(), static_cast<std::streamsize>(report.size()));
+        }
         return kExitInvalid;
     }
+    using zendrik::ReportFileType;
     switch (o.format) {
         case OutputFormat::Hrm:
-            return Emit(o, data.m_strHrm, out, err);
+            return Emit(o.outputPath, data.m_strHrm, ReportFileType::Hrm, data.m_strDate, out, err);
         case OutputFormat::HrmCompat:
-            return Emit(o, data.m_strHrmCompat, out, err);
+            if (data.m_nReportModel != kModelRS200) {
+                err << Prefix(inputName) << "the Polar Compatible HRM form exists for RS200/CS200 "
+                    << "reports only, not for this " << WatchModelName(data.m_nReportModel)
+                    << " one (try --format hrm)\n";
+                return kExitUsage;
+            }
+            return Emit(o.outputPath, data.m_strHrmCompat, ReportFileType::Hrm, data.m_strDate,
+                        out, err);
         case OutputFormat::Sld:
-            return Emit(o, data.DumpText(), out, err);
-        case OutputFormat::Csv: {
-            std::string csv = data.m_strCsv;
-            if (o.csvSeparator != '\t') std::replace(csv.begin(), csv.end(), '\t', o.csvSeparator);
-            return Emit(o, csv, out, err);
-        }
+            return Emit(o.outputPath, data.DumpText(), ReportFileType::Dump, data.m_strDate, out,
+                        err);
+        case OutputFormat::Csv:
+            return Emit(o.outputPath, zendrik::CsvForSeparator(data.m_strCsv, o.csvSeparator),
+                        ReportFileType::Csv, data.m_strDate, out, err);
     }
     return kExitOk;
 }

@@ -2,12 +2,14 @@
 #pragma once
 
 #include <ostream>
+#include <string>
 
 #include "cli/cli_options.h"
 
 enum CliExit {
     kExitOk = 0,
-    kExitInput = 1,     // the input cannot be read or is rejected, or the output cannot be written
+    kExitInput = 1,     // the input cannot be read or is rejected, the output cannot be written,
+                        // or memory ran out
     kExitUsage = 2,
     kExitInvalid = 3,   // decoding ran but the report is not valid
     kExitNoModel = 4,   // a dump whose head names no known watch model
@@ -16,12 +18,22 @@ enum CliExit {
 
 class CSonicLinkData;
 
-// Decodes (or synthesizes) as the options say; reports go to `out` unless -o names a file.
+// Decodes (or synthesizes) as the options say, each INPUT in turn; reports go to `out` unless -o
+// names a file or a folder. With several INPUTs the result is the highest status of theirs.
 int RunCli(const CCliOptions& options, std::ostream& out, std::ostream& err);
 
-// Writes the decoded report as the options ask (separators, format, -o), or the error lines
-// when it is not valid.
-int WriteReport(const CCliOptions& options, CSonicLinkData& data, std::ostream& out, std::ostream& err);
+// Gives `data` the CSV value separators and tenths rule of the options; done before decoding,
+// so that each input is decoded once.
+void SetValueFormat(const CCliOptions& options, CSonicLinkData& data);
+
+// Writes the decoded report as the options ask (separators, format, -o), or tells on `err` why
+// there is none. `inputName` names the input in messages ("" when there is no file to name).
+int WriteReport(const CCliOptions& options, CSonicLinkData& data, const std::string& inputName,
+                std::ostream& out, std::ostream& err);
+
+// Writes `bytes` to standard output (`out`) and flushes it; on failure says so on `err` and
+// gives kExitInput.
+int WriteStandardOutput(std::string_view bytes, std::ostream& out, std::ostream& err);
 
 // Records a transfer from the default audio input and writes its report.
 int RunMicrophone(const CCliOptions& options, std::ostream& out, std::ostream& err);

@@ -1,6 +1,7 @@
 // Any command line: the input split at NUL bytes into arguments. A parse either fails with a
-// reason or gives options that hang together, and those options written out again as a
-// command line parse to the same options.
+// reason or gives options that hang together (and warnings of one line each), and those options
+// written out again as a command line parse to the same options.
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -10,7 +11,7 @@
 namespace {
 
 bool SameOptions(const CCliOptions& a, const CCliOptions& b) {
-    return a.input == b.input && a.watchModel == b.watchModel && a.format == b.format &&
+    return a.inputs == b.inputs && a.watchModel == b.watchModel && a.format == b.format &&
            a.csvSeparator == b.csvSeparator && a.valueFormat == b.valueFormat &&
            a.decimal == b.decimal && a.time == b.time && a.date == b.date &&
            a.noTenths == b.noTenths && a.outputPath == b.outputPath &&
@@ -37,9 +38,9 @@ std::vector<std::string> Arguments(const CCliOptions& o) {
     if (o.microphone) args.push_back("--microphone");
     if (o.outputPath) args.push_back("--output=" + *o.outputPath);
     if (o.synthesizePath) args.push_back("--synthesize=" + *o.synthesizePath);
-    if (!o.input.empty()) {
+    if (!o.inputs.empty()) {
         args.push_back("--");
-        args.push_back(o.input);
+        args.insert(args.end(), o.inputs.begin(), o.inputs.end());
     }
     return args;
 }
@@ -65,6 +66,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     }
     fuzzing::Require(parsed.error.empty(), "a good parse has no complaint");
+    for (const std::string& warning : parsed.warnings) {
+        fuzzing::Require(!warning.empty() && warning.find('\n') == std::string::npos,
+                         "a warning is one line");
+    }
     const CCliOptions& o = parsed.options;
     fuzzing::Require(o.watchModel >= 1 && o.watchModel <= 4, "model code 1-4");
     fuzzing::Require(o.seconds >= 1 && o.seconds <= 86400, "seconds 1-86400");
@@ -77,8 +82,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fuzzing::Require(!o.synthesizePath || !o.synthesizePath->empty(), "a recording to write has a name");
     if (o.help || o.version) return 0;
 
-    fuzzing::Require(o.microphone ? o.input.empty() && !o.synthesizePath : !o.input.empty(),
+    fuzzing::Require(o.microphone ? o.inputs.empty() && !o.synthesizePath : !o.inputs.empty(),
                      "a file to read or the microphone, not both");
+    fuzzing::Require(std::count(o.inputs.begin(), o.inputs.end(), kStandardStream) <= 1,
+                     "standard input is read once");
+    fuzzing::Require(o.inputs.size() <= 1 || (!o.synthesizePath && o.outputPath &&
+                                              NamesFolder(*o.outputPath)),
+                     "several inputs only into a folder");
+    fuzzing::Require(!o.synthesizePath || !NamesFolder(*o.synthesizePath),
+                     "a recording is written to a file");
     const bool customChars = o.decimal || o.time || o.date;
     fuzzing::Require(!customChars || o.valueFormat == ValueFormatChoice::Custom,
                      "custom separators only with the custom value format");

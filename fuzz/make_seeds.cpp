@@ -1,8 +1,10 @@
 // Writes the starting corpora of the fuzz harnesses: transfers of every watch family made from
 // exercise values, their dumps, short recordings of them in the WAV shapes recorders write (and
-// a few they should not), raw sound for the demodulators, and command lines.
+// a few they should not), raw sound for the demodulators, command lines, and the bytes the
+// export harness draws exercises from.
 //
-//   make_seeds DIR   -> DIR/dump, DIR/wave, DIR/demodulator, DIR/decoders, DIR/cli_options
+//   make_seeds DIR   -> DIR/dump, DIR/wave, DIR/demodulator, DIR/decoders, DIR/cli_options,
+//                       DIR/export
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
@@ -282,6 +284,9 @@ void WriteCliSeeds(CSeedWriter& out) {
         {"--synthesize", "x.wav", "in.sld"},
         {"--format=hrm-compat", "--value-format=regional", "--output=a=b.hrm", "a.SLD"},
         {"--format=sld", "--csv-separator", "tab", "r.wav"},
+        {"-o", "-", "-"},
+        {"--format", "csv", "-o", "reports/", "a.wav", "-", "--", "b.sld", "-c.sld"},
+        {"--synthesize", "-", "--seconds=5", "-o", "x", "-"},
     };
     int n = 0;
     for (const auto& line : lines) {
@@ -291,6 +296,19 @@ void WriteCliSeeds(CSeedWriter& out) {
             joined += line[i];
         }
         out.Write("cli_options", "line" + std::to_string(++n), joined);
+    }
+}
+
+// The export harness reads its exercise from the bytes themselves: one seed per family, each
+// with plausible and with raw values, filled with a pattern that gives laps and samples.
+void WriteExportSeeds(CSeedWriter& out) {
+    for (int family = 0; family < 5; ++family) {
+        for (int raw = 0; raw < 2; ++raw) {
+            Bytes seed{static_cast<std::uint8_t>(family), static_cast<std::uint8_t>(raw),
+                       static_cast<std::uint8_t>(family + raw)};
+            for (int i = 0; i < 2000; ++i) seed.push_back(static_cast<std::uint8_t>((i * 37 + family) & 0xFF));
+            out.Write("export", std::string(raw ? "raw-" : "plausible-") + std::to_string(family), seed);
+        }
     }
 }
 
@@ -308,6 +326,7 @@ int main(int argc, char** argv) {
     WriteWaveSeeds(out, streams);
     WriteDemodulatorSeeds(out, streams);
     WriteCliSeeds(out);
+    WriteExportSeeds(out);
     std::printf("%d seeds in %s\n", out.Count(), argv[1]);
     return 0;
 }

@@ -1,5 +1,7 @@
 #include "reception/live_decoder.h"
 
+#include <algorithm>
+
 #include "reception/sonic_link_data.h"
 #include "reception/stream_check.h"
 #include "reception/watch_models.h"
@@ -35,7 +37,19 @@ void CLiveDecoder::OnSamples(const std::int16_t* samples, std::ptrdiff_t count) 
     m_collected.Append(samples, count);
     if (DemodulationPass()) return;
     // Until a head turns up, look for it in the last second or so only.
-    if (m_collected.SampleCount() > kTrimAbove) m_collected.KeepLast(kTrimTo);
+    if (m_collected.SampleCount() > kTrimAbove) {
+        m_collected.KeepLast(SamplesKeptWithoutHead(BitTimingFor(m_watchModel, m_sampleRate)));
+    }
+}
+
+std::ptrdiff_t SamplesKeptWithoutHead(BitTiming timing) {
+    // A head is recognised once eleven bytes are in. Each trim moves the collection's start on
+    // by what it drops, so a transfer that began before that start had its chance in an
+    // earlier pass only if the kept part could hold its head; two more frames leave room for
+    // the frame scan's margin and for a watch that pauses a little longer between frames.
+    constexpr std::ptrdiff_t kHeadFrames = 13;
+    constexpr std::ptrdiff_t kBitsWithGap = 12;  // ten bit periods and about two quiet ones
+    return std::max(kTrimTo, kHeadFrames * kBitsWithGap * std::max(timing.period, 0));
 }
 
 bool CLiveDecoder::DemodulationPass() {

@@ -34,9 +34,15 @@ public:
     virtual void CommandOk() = 0;
 };
 
-// While no stream head is found, a collection above kTrimAbove samples keeps its last kTrimTo.
+// While no stream head is found, a collection above kTrimAbove samples keeps its last kTrimTo,
+// or more where a stream head takes longer to send (see SamplesKeptWithoutHead).
 inline constexpr std::ptrdiff_t kTrimAbove = 40000;
 inline constexpr std::ptrdiff_t kTrimTo = 20000;
+
+// How many of the newest samples a trim keeps at a bit timing: kTrimTo, or the sound of 13
+// frames with their quiet gaps when that is longer. A head found later must have begun in what
+// was kept, so whatever moment a transfer starts, some pass holds its whole head.
+std::ptrdiff_t SamplesKeptWithoutHead(BitTiming timing);
 
 class CLiveDecoder {
 public:

@@ -72,6 +72,7 @@ void CSonicLinkData::BeginDecoding() {
 void CSonicLinkData::DecodeExercises() {
     Guarded([&] {
         m_strReadError.clear();
+        m_nReportModel = m_nWatchModel;
         const WatchModelInfo* model = FindWatchModel(m_nWatchModel);
         if (model && model->decode) {
             (this->*model->decode)();
@@ -111,7 +112,36 @@ void CSonicLinkData::ApplyValueFormat(std::uint8_t noTenths, char decimalSep, ch
     m_strDecimalSep = decimal;
     m_strTimeSep = time;
     m_strDateSep = date;
-    DetectModelAndDecode();
+    if (m_nReportModel == 0) {
+        DetectModelAndDecode();
+        return;
+    }
+    // The same decoder as before: a value format changes how the report is written, never which
+    // watch family it is read as.
+    const std::int32_t userModel = m_nWatchModel;
+    m_nWatchModel = m_nReportModel;
+    DecodeExercises();
+    m_nWatchModel = userModel;
+}
+
+std::string CSonicLinkData::ExplainInvalid() const {
+    if (m_bValid || !m_strHrm.empty()) return {};
+    if (m_bytes.GetSize() == 0) return "No SonicLink transfer was found: no tone bursts were received.";
+    const int named = DetectWatchModel(m_bytes);
+    if (named == 0) {
+        return Concat("No SonicLink transfer was found: ", m_bytes.GetSize(),
+                      " bytes were received, but no stream head.");
+    }
+    const WatchModelInfo* found = FindWatchModel(named);
+    const WatchModelInfo* setting = FindWatchModel(m_nReportModel);
+    if (found && setting && found->decode != setting->decode) {
+        std::string setName = setting->family;
+        setName.erase(0, setName.find(' ') + 1);  // without its article
+        return Concat("The recording holds ", found->family, " transfer; the watch model setting is ",
+                      setName, ".");
+    }
+    return Concat("The recording holds ", found ? found->family : "a", " transfer, but it could not be "
+                  "decoded: its blocks are missing or damaged.");
 }
 
 CValueFormat CSonicLinkData::ValueFormat() const {

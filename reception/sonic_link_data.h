@@ -64,8 +64,13 @@ public:
     // Decodes with the model the stream head names, keeping the user's model; 1 when one was
     // named, else the texts are emptied.
     int DetectModelAndDecode();
-    // Stores the CSV value separators and decodes anew when any of them changed.
+    // Stores the CSV value separators and, when any of them changed, renders the report anew with
+    // the watch model that made it (the model the stream head names when nothing was decoded yet).
     void ApplyValueFormat(std::uint8_t noTenths, char decimalSep, char timeSep, char dateSep);
+    // For a report that is not valid and has no text of its own: one line saying what was
+    // received instead ("" otherwise), e.g. that the stream is of another watch family than the
+    // model setting.
+    std::string ExplainInvalid() const;
 
     // The dump text of m_bytes: each byte as "%02X\r\n".
     std::string DumpText() const;
@@ -98,6 +103,7 @@ public:
 
     CRecordSound* m_pRecorder = nullptr;  // live capture, when the program provides it
     std::int32_t m_nWatchModel = 1;
+    std::int32_t m_nReportModel = 0;  // the model whose decoder made the report texts; 0 for none
     std::string m_strDecimalSep = ".";
     std::string m_strTimeSep = ":";
     std::string m_strDateSep = ".";

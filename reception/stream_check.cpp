@@ -68,7 +68,10 @@ bool FindStreamHead(const CReceivedBytes& bytes, int watchModel, std::ptrdiff_t*
                 x += bytes.At(x);
             }
             total = 17 * blocks + 14;
-            if (steps == blocks && count >= x - 1) total = count;
+            // The walk ends on where a further block's size byte would be, two bytes past the
+            // last block: once the last block is in, the transfer is. Waiting for a byte beyond
+            // it would leave a transfer that ends with its last block waiting for ever.
+            if (steps == blocks && count >= x - 2) total = count;
             break;
         }
         case StreamLayout::RS200Blocks:

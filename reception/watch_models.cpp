@@ -12,13 +12,13 @@ constexpr BitTiming kCoachAt44100{225, 5};  // the Coach sends at 196 bit period
 constexpr BitTiming kCoachAt22050{113, 5};
 
 const WatchModelInfo kModels[] = {
-    {kModelS410, "Polar S410/S510", StreamLayout::S410Blocks, kFastAt44100, kFastAt22050,
+    {kModelS410, "Polar S410/S510", "an S410/S510", StreamLayout::S410Blocks, kFastAt44100, kFastAt22050,
      &CSonicLinkData::DecodeS410},
-    {kModelCoach, "Polar Coach", StreamLayout::CoachBlocks, kCoachAt44100, kCoachAt22050,
+    {kModelCoach, "Polar Coach", "a Coach", StreamLayout::CoachBlocks, kCoachAt44100, kCoachAt22050,
      &CSonicLinkData::DecodeCoach},
-    {kModelS410S510, "Polar S410/S510", StreamLayout::S410Blocks, kFastAt44100, kFastAt22050,
+    {kModelS410S510, "Polar S410/S510", "an S410/S510", StreamLayout::S410Blocks, kFastAt44100, kFastAt22050,
      &CSonicLinkData::DecodeS410},
-    {kModelRS200, "Polar RS200/CS200 (beta test)", StreamLayout::RS200Blocks, kFastAt44100,
+    {kModelRS200, "Polar RS200/CS200 (beta test)", "an RS200/CS200", StreamLayout::RS200Blocks, kFastAt44100,
      kFastAt22050, &CSonicLinkData::DecodeRS200},
 };
 

@@ -28,6 +28,7 @@ struct BitTiming {
 struct WatchModelInfo {
     int code;
     const char* displayName;
+    const char* family;  // the watch family in words, with its article ("an S410/S510")
     StreamLayout layout;
     BitTiming at44100;
     BitTiming at22050;

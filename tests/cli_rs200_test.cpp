@@ -89,7 +89,7 @@ TEST(Rs200Cli, SoundHeadIsEnoughForAValidReport) {
     ProcessResult tiny = Cli({WriteDump(bytes, "tiny.sld")});
     EXPECT_EQ(tiny.exitCode, 3);
     EXPECT_EQ(tiny.out, "");
-    EXPECT_EQ(tiny.err, "");
+    EXPECT_EQ(std::count(tiny.err.begin(), tiny.err.end(), '\n'), 1) << tiny.err;
 }
 
 TEST(Rs200Cli, ReportsDoNotFollowTheUsersLocale) {

@@ -48,10 +48,18 @@ TEST(Cli, DumpGivesTheReportTextsByteForByte) {
     EXPECT_EQ(Cli({"--format", "csv", "--csv-separator", "tab", dump}).out, expected.csv);
     EXPECT_EQ(Cli({"--format", "sld", dump}).out, ReadFile(dump));
 
-    // The S410/S510 has no compatible form: a valid, empty text.
-    ProcessResult compat = Cli({"--format", "hrm-compat", dump});
-    EXPECT_EQ(compat.exitCode, 0);
-    EXPECT_EQ(compat.out, "");
+    // A comma separator quotes the fields that hold commas, such as the note line.
+    EXPECT_NE(Cli({"--format", "csv", "--csv-separator", "comma", dump})
+                  .out.find("[Note],\"File created with Zendrik, version "),
+              std::string::npos);
+
+    // The S410/S510 has no compatible form: asking for it is a mistake, and nothing is written.
+    const std::string target = TempPath("compat.hrm");
+    std::filesystem::remove(target);
+    ProcessResult compat = Cli({"--format", "hrm-compat", "-o", target, dump});
+    EXPECT_EQ(compat.exitCode, 2);
+    EXPECT_NE(compat.err.find("RS200/CS200"), std::string::npos) << compat.err;
+    EXPECT_FALSE(std::filesystem::exists(target));
 }
 
 TEST(Cli, SynthesizedRecordingDecodesLikeItsDump) {
@@ -133,7 +141,14 @@ TEST(Cli, UsageErrorsExitTwoWithAHint) {
              {"--value-format", "custom", "--decimal", ",,", dump},
              {"--format", "csv", "--csv-separator", "comma", "--value-format", "custom", "--decimal",
               ",", dump},
-             {dump, dump},
+             {dump, dump},  // several INPUTs need a folder for their reports
+             {"-o", dump + ".hrm", dump, dump},
+             {"-o", "a.hrm", "-o", "b.hrm", dump},
+             {"--output=a.hrm", "-o", "a.hrm", dump},
+             {"-", "--", "-"},
+             {"--synthesize", "a.wav", "--synthesize", "b.wav", dump},
+             {"--synthesize", "a.wav", dump, dump},
+             {"--synthesize", "folder/", dump},
          }) {
         ProcessResult result = Cli(args);
         EXPECT_EQ(result.exitCode, 2) << testing::PrintToString(args);

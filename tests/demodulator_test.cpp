@@ -7,6 +7,7 @@
 #include <memory>
 #include <vector>
 
+#include "reception/live_demodulator.h"
 #include "reception/modulator.h"
 #include "reception/sonic_link_data.h"
 
@@ -123,6 +124,82 @@ TEST(Demodulator, FileAndLiveVariantsStartFramesAtDifferentLevels) {
     // The live rectifier takes the samples' absolute values, so the levels can stand as they are.
     const std::vector<std::int16_t> live(levels.begin(), levels.end());
     EXPECT_EQ(Demod(live, DemodVariant::Live, kFast), (std::vector<int>{0xFF, 0xFF}));
+}
+
+TEST(Demodulator, StartThresholdIsAWholePercentOfTheSpanInWholeHundredths) {
+    // A frame at the top of the envelope sets the span to 199; a second frame at `level` starts
+    // only above the threshold: a third of the span's whole hundredths (1 x 33) for a recording,
+    // a quarter (1 x 25) live. Rounding the span itself would put the threshold at 65 or 49.
+    struct Case {
+        DemodVariant variant;
+        int level;
+        bool starts;
+    };
+    const Case cases[] = {
+        {DemodVariant::File, 34, true}, {DemodVariant::File, 33, false},
+        {DemodVariant::Live, 26, true}, {DemodVariant::Live, 25, false},
+    };
+    for (const Case& c : cases) {
+        std::vector<int> levels{0};
+        for (int level : {199, c.level}) {
+            levels.insert(levels.end(), 10 * kFast.period, level);
+            levels.insert(levels.end(), 200, 0);
+        }
+        CReceivedBytes live;
+        CLiveDemodulator incremental;
+        std::vector<std::int16_t> samples;
+        if (c.variant == DemodVariant::File) {
+            samples = SamplesWithEnvelope(levels);
+        } else {
+            samples.assign(levels.begin(), levels.end());
+            incremental.Append(samples.data(), static_cast<std::ptrdiff_t>(samples.size()));
+            incremental.Demodulate(kFast, live);
+            EXPECT_EQ(live.GetSize(), c.starts ? 2 : 1) << "level " << c.level;
+        }
+        EXPECT_EQ(Demod(samples, c.variant, kFast).size(), c.starts ? 2u : 1u)
+            << (c.variant == DemodVariant::File ? "file" : "live") << ", level " << c.level;
+    }
+}
+
+TEST(Demodulator, FaintTransferBetweenAClickAndAFainterBlip) {
+    // A faint transfer, a fainter blip before it and a click at the very end, too late to start
+    // a frame but setting the span to 3299. The thresholds are 32 x 33 = 1056 for a recording
+    // and 32 x 25 = 800 live; the transfer lies 16 above them and the blip 16 below, closer than
+    // one percent of the span or than the span's own rounding. The tone at a quarter of the
+    // sample rate makes the levels easy to place: the difference rectifier sees half its
+    // amplitude, the live one all of it; the hiss moves them by at most its own peak.
+    const std::vector<std::uint8_t> bytes{0xAA, 0xAA, 0xAA, 0xAA, 0xAA, 0x55, 0x0A, 0x3C, 0x01, 0xC3};
+    struct Case {
+        DemodVariant variant;
+        int toneAmplitude;
+        int blipAmplitude;
+    };
+    for (const Case& c : {Case{DemodVariant::File, 2 * 1072, 2 * 1040}, Case{DemodVariant::Live, 816, 784}}) {
+        CModulatorSettings settings;
+        settings.toneHz = 44100 / 4.0;
+        settings.amplitude = c.toneAmplitude;
+        settings.noise = 4;
+        std::vector<std::int16_t> sound = ModulateBytes(bytes, settings);
+        CModulatorSettings blip = settings;
+        blip.amplitude = c.blipAmplitude;
+        blip.leadIn = blip.leadOut = 0;
+        const std::vector<std::int16_t> blipSound = ModulateBytes({0xFF}, blip);
+        std::copy(blipSound.begin(), blipSound.end(), sound.begin() + 5000);
+        // The click: a difference of twice 3299 for the file rectifier, a level of 3299 live.
+        sound[sound.size() - 100] = 3299;
+        sound[sound.size() - 99] = c.variant == DemodVariant::File ? -3299 : 0;
+        const std::vector<int> expected(bytes.begin(), bytes.end());
+        EXPECT_EQ(Demod(sound, c.variant, kFast), expected);
+        if (c.variant == DemodVariant::Live) {
+            CLiveDemodulator live;
+            CReceivedBytes out;
+            for (std::size_t at = 0; at < sound.size(); at += 7000) {
+                live.Append(sound.data() + at, static_cast<std::ptrdiff_t>(std::min<std::size_t>(7000, sound.size() - at)));
+                live.Demodulate(kFast, out);
+            }
+            EXPECT_EQ(out.Elements(), expected);
+        }
+    }
 }
 
 TEST(Demodulator, LiveVariantKeepsTheLoudestSamplePositive) {

@@ -7,6 +7,8 @@
 
 #include "reception/modulator.h"
 #include "reception/sonic_link_data.h"
+#include "support/coach_stream_builder.h"
+#include "support/rs200_stream_builder.h"
 #include "support/s410_stream_builder.h"
 
 using namespace testing_streams;
@@ -65,6 +67,60 @@ TEST(LiveDecoder, KeepsOnlyTheLastSecondWhileNoHeadIsFound) {
     EXPECT_TRUE(std::equal(decoder.CollectedSamples().begin(), decoder.CollectedSamples().end(),
                            hiss.begin() + 25000));
     EXPECT_TRUE(reports.states.empty());
+}
+
+TEST(LiveDecoder, ReceivesATransferWhateverMomentItStarts) {
+    // While no head is seen the collection is trimmed in a cycle of a few blocks, and a transfer
+    // may start anywhere in it. Sweep the start over a whole cycle, past the first trims, for
+    // every model and both capture rates: each must be handed over and decode as its bytes do.
+    S410Values s510;
+    s510.s510 = true;
+    CoachValues coach;
+    coach.hr.assign(14, 120);
+    const std::pair<int, std::vector<std::uint8_t>> transfers[] = {
+        {kModelS410, Transfer()},
+        {kModelCoach, BuildCoachStream(coach).bytes},
+        {kModelS410S510, BuildS410Stream(s510).bytes},
+        {kModelRS200, BuildRs200Stream(RunValues{})},
+    };
+    constexpr int kFirstStart = 40000;
+    constexpr int kCycle = 30000;
+    constexpr int kStep = 300;
+    for (const auto& [model, bytes] : transfers) {
+        CSonicLinkData whole;
+        whole.m_bytes = ToReceived(bytes);
+        whole.m_nWatchModel = model;
+        whole.DecodeExercises();
+        ASSERT_EQ(whole.m_bValid, 1) << model;
+        for (int rate : {44100, 22050}) {
+            CModulatorSettings settings = ModulatorSettingsFor(model);
+            settings.sampleRate = rate;
+            settings.toneHz = rate / 10.0;
+            settings.bitPeriod = BitTimingFor(model, rate).period;
+            settings.leadIn = kFirstStart + kCycle;
+            const std::vector<std::int16_t> sound = ModulateBytes(bytes, settings);
+            int missed = 0;
+            for (int start = kFirstStart; start < kFirstStart + kCycle; start += kStep) {
+                CLiveDecoder decoder;
+                decoder.OnStart(model, nullptr);
+                decoder.SetSampleRate(rate);
+                Feed(decoder, sound, static_cast<std::size_t>(settings.leadIn - start));
+                // RS200/CS200 readings end before the padding of the last block; the others
+                // take the whole transfer.
+                const std::vector<int> got = decoder.Bytes().Elements();
+                CSonicLinkData data;
+                data.m_nWatchModel = model;
+                const bool received = HandOverLiveBytes(data, decoder) == 1 && got.size() <= bytes.size() &&
+                                      std::equal(got.begin(), got.end(), bytes.begin()) &&
+                                      data.m_bValid == 1 && data.m_strHrm == whole.m_strHrm;
+                if (!received && ++missed <= 3) {
+                    ADD_FAILURE() << "model " << model << " at " << rate << ": missed after " << start
+                                  << " quiet samples, " << got.size() << " bytes";
+                }
+            }
+            EXPECT_EQ(missed, 0) << "model " << model << " at " << rate;
+        }
+    }
 }
 
 TEST(LiveDecoder, ReportsProgressUntilCompleteThenIgnoresSamples) {

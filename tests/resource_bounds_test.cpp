@@ -366,11 +366,13 @@ std::vector<std::int16_t> NoHeadSound(std::mt19937& rng, int kind, std::size_t c
 
 TEST(ResourceBounds, LiveCollectionStaysWithinTheTrimmingBoundWhateverIsFed) {
     std::mt19937 rng(2024);
-    for (int kind = 0; kind < 4; ++kind) {
+    // The Coach's slower bits keep more samples at each trim, within the same bound.
+    for (int kind = 0; kind < 8; ++kind) {
+        const int model = kind < 4 ? kModelS410 : kModelCoach;
         SCOPED_TRACE(kind);
-        const std::vector<std::int16_t> sound = NoHeadSound(rng, kind, 600'000);
+        const std::vector<std::int16_t> sound = NoHeadSound(rng, kind % 4, 600'000);
         CLiveDecoder decoder;
-        decoder.OnStart(kModelS410, nullptr);
+        decoder.OnStart(model, nullptr);
         std::size_t largestBlock = 0;
         CAllocationCounter counter;
         for (std::size_t at = 0; at < sound.size();) {
@@ -381,7 +383,7 @@ TEST(ResourceBounds, LiveCollectionStaysWithinTheTrimmingBoundWhateverIsFed) {
             largestBlock = std::max(largestBlock, block);
             decoder.OnSamples(sound.data() + at, static_cast<std::ptrdiff_t>(block));
             at += block;
-            ASSERT_FALSE(FindStreamHead(decoder.Bytes(), kModelS410, nullptr));
+            ASSERT_FALSE(FindStreamHead(decoder.Bytes(), model, nullptr));
             ASSERT_LE(decoder.SampleCount(), kTrimAbove) << "after " << at << " samples";
         }
         // Memory follows the bound and the largest block, not the length of the session: the

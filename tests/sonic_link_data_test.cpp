@@ -164,12 +164,60 @@ TEST(SonicLinkData, ValueFormatChangesDecodeAnew) {
     data.m_bytes = ToReceived(s410);
     data.ApplyValueFormat(1, ',', '.', '/');
     EXPECT_EQ(ReportOf(data), ReportOf(4, rs200));
-    // Any one of them changed: it is.
+    // Any one of them changed: it is, by the decoder that made the report, whatever the bytes
+    // name now.
     data.ApplyValueFormat(1, ',', '.', '-');
-    EXPECT_EQ(ReportOf(data), ReportOf(1, s410));
+    EXPECT_EQ(ReportOf(data), ReportOf(4, s410));
     data.m_bytes = ToReceived(rs200);
     data.ApplyValueFormat(0, ',', '.', '-');
     EXPECT_EQ(ReportOf(data), ReportOf(4, rs200));
+}
+
+TEST(SonicLinkData, AValueFormatNeverChangesTheFamilyAReportIsReadAs) {
+    // An S410 transfer read with the RS200/CS200 setting stays unreadable under any value format,
+    // as it is for the HRM text.
+    CSonicLinkData data;
+    data.m_nWatchModel = 4;
+    data.m_bytes = ToReceived(Head(10, 40));
+    data.DecodeExercises();
+    const std::string report = ReportOf(data);
+    data.ApplyValueFormat(1, ',', '.', '/');
+    EXPECT_EQ(ReportOf(data), report);
+    EXPECT_EQ(data.m_bValid, 0);
+    EXPECT_EQ(data.m_nWatchModel, 4);
+}
+
+TEST(SonicLinkData, AnInvalidReportWithoutTextSaysWhatWasReceived) {
+    struct Case {
+        int model;
+        std::vector<std::uint8_t> bytes;
+        const char* explanation;
+    };
+    // Heads that announce three blocks which never came.
+    auto announcing = [](int modelByte) {
+        std::vector<std::uint8_t> bytes = Head(modelByte, 40);
+        bytes[8] = 3;
+        return bytes;
+    };
+    const Case cases[] = {
+        {4, {}, "No SonicLink transfer was found: no tone bursts were received."},
+        {4, {1, 2, 3}, "No SonicLink transfer was found: 3 bytes were received, but no stream head."},
+        {4, announcing(10), "The recording holds an S410/S510 transfer; the watch model setting is RS200/CS200."},
+        {2, announcing(1), "The recording holds an RS200/CS200 transfer; the watch model setting is Coach."},
+        {3, announcing(10), "The recording holds an S410/S510 transfer, but it could not be decoded: its "
+                            "blocks are missing or damaged."},
+    };
+    for (const Case& c : cases) {
+        CSonicLinkData data;
+        data.m_nWatchModel = c.model;
+        data.m_bytes = ToReceived(c.bytes);
+        data.DecodeExercises();
+        EXPECT_EQ(data.ExplainInvalid(), c.explanation) << c.model;
+    }
+    CSonicLinkData valid;
+    ASSERT_EQ(valid.LoadDumpFile(testing_streams::WriteDump(
+                  testing_streams::BuildS410Stream(testing_streams::S410Values{}).bytes, "ok.sld")), 1);
+    EXPECT_EQ(valid.ExplainInvalid(), "");
 }
 
 TEST(SonicLinkData, ClearReceptionForgetsSamplesBytesAndTheValidFlag) {

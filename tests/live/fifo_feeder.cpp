@@ -1,11 +1,14 @@
 // Plays a 16-bit mono WAV into a FIFO at the pace of real time, 20 ms at a time, as a sound
-// card would hear it; used to feed a virtual microphone in the end-to-end tests.
+// card would hear it; used to feed a virtual microphone in the end-to-end tests. An optional
+// number of milliseconds of quiet goes first, so a test can start the transfer at other moments
+// of the reading.
 #include <fcntl.h>
 #include <poll.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <thread>
 #include <vector>
@@ -13,8 +16,9 @@
 #include "reception/wave_reader.h"
 
 int main(int argc, char** argv) {
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: zendrik_fifo_feeder RECORDING.wav FIFO\n");
+    const long quietMs = argc == 4 ? std::strtol(argv[3], nullptr, 10) : 0;
+    if ((argc != 3 && argc != 4) || quietMs < 0 || quietMs > 60000) {
+        std::fprintf(stderr, "usage: zendrik_fifo_feeder RECORDING.wav FIFO [QUIET_MS]\n");
         return 2;
     }
     std::ifstream file(argv[1], std::ios::binary);
@@ -30,7 +34,8 @@ int main(int argc, char** argv) {
         return 1;
     }
     constexpr int kChunk = 882;  // 20 ms at 44100
-    std::vector<std::int16_t> samples(wave.samples.get(), wave.samples.get() + wave.count);
+    std::vector<std::int16_t> samples(static_cast<std::size_t>(quietMs * 44100 / 1000), 0);
+    samples.insert(samples.end(), wave.samples.get(), wave.samples.get() + wave.count);
     samples.resize(samples.size() + 44100, 0);  // and a second of quiet after the transfer
     const auto start = std::chrono::steady_clock::now();
     for (std::size_t at = 0; at < samples.size(); at += kChunk) {

@@ -1,7 +1,6 @@
 #include "support/cli_support.h"
 
-#include <algorithm>
-
+#include "decoders/csv_text.h"
 #include "reception/sonic_link_data.h"
 #include "support/s410_stream_builder.h"
 
@@ -15,8 +14,7 @@ Texts Decoded(const std::vector<std::uint8_t>& bytes) {
 }
 
 std::string Replaced(std::string csv, char separator) {
-    std::replace(csv.begin(), csv.end(), '\t', separator);
-    return csv;
+    return zendrik::CsvForSeparator(csv, separator);
 }
 
 }  // namespace testing_streams

@@ -18,7 +18,7 @@ struct Texts {
 };
 Texts Decoded(const std::vector<std::uint8_t>& bytes);
 
-// The CSV text as saving writes it: every TAB replaced by the separator.
+// The CSV text as saving writes it: every TAB replaced by the separator, fields holding it quoted.
 std::string Replaced(std::string csv, char separator);
 
 }  // namespace testing_streams
@@ -28,5 +28,10 @@ std::string Replaced(std::string csv, char separator);
 inline testing_streams::ProcessResult Cli(const std::vector<std::string>& args,
                                           const std::vector<std::string>& env = {}) {
     return testing_streams::RunProcess(ZENDRIK_CLI_PATH, args, env);
+}
+// The same with standard input, standard output or the working folder set.
+inline testing_streams::ProcessResult CliWith(const testing_streams::ProcessStreams& streams,
+                                              const std::vector<std::string>& args) {
+    return testing_streams::RunProcess(ZENDRIK_CLI_PATH, args, {}, streams);
 }
 #endif

@@ -23,7 +23,7 @@ std::string ReadFile(const std::string& path) {
 }
 
 ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& args,
-                         const std::vector<std::string>& env) {
+                         const std::vector<std::string>& env, const ProcessStreams& streams) {
     static int runs = 0;
     const std::string base = TempPath("run" + std::to_string(++runs));
     const std::string outPath = base + ".out";
@@ -45,7 +45,17 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
 
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, 0, streams.input.c_str(), O_RDONLY, 0);
+    int pipeEnds[2] = {-1, -1};
+    if (streams.outputClosed && ::pipe(pipeEnds) == 0) {
+        ::close(pipeEnds[0]);
+        posix_spawn_file_actions_adddup2(&actions, pipeEnds[1], 1);
+        posix_spawn_file_actions_addclose(&actions, pipeEnds[1]);
+    } else {
+        const std::string& output = streams.output.empty() ? outPath : streams.output;
+        posix_spawn_file_actions_addopen(&actions, 1, output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    }
+    if (!streams.workDir.empty()) posix_spawn_file_actions_addchdir_np(&actions, streams.workDir.c_str());
     posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     pid_t pid = 0;
     ProcessResult result;
@@ -54,6 +64,7 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
         if (waitpid(pid, &status, 0) == pid && WIFEXITED(status)) result.exitCode = WEXITSTATUS(status);
     }
     posix_spawn_file_actions_destroy(&actions);
+    if (pipeEnds[1] >= 0) ::close(pipeEnds[1]);
     result.out = ReadFile(outPath);
     result.err = ReadFile(errPath);
     return result;

@@ -13,9 +13,18 @@ struct ProcessResult {
     std::string err;
 };
 
+// Where a program's standard streams lead, when not to the files RunProcess reads back.
+struct ProcessStreams {
+    std::string input = "/dev/null";  // the file standard input reads
+    std::string output;               // a file for standard output instead of capturing it
+    bool outputClosed = false;        // standard output a pipe whose reader has already gone
+    std::string workDir;              // the folder it runs in ("" for the test's own)
+};
+
 // Runs `program` with `args`; `env` entries (NAME=value) are added to the environment.
 ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& args,
-                         const std::vector<std::string>& env = {});
+                         const std::vector<std::string>& env = {},
+                         const ProcessStreams& streams = {});
 
 // The whole content of a file, or "" when it cannot be read.
 std::string ReadFile(const std::string& path);

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "reception/dump_file.h"
+#include "support/coach_stream_builder.h"
 #include "support/s410_stream_builder.h"
 
 using namespace testing_streams;
@@ -23,6 +24,14 @@ S410Values ShortRun() {
     return v;
 }
 
+// A short Coach transfer, at the Coach's slower bit rate about the same length of sound.
+CoachValues ShortCoachRun() {
+    CoachValues v;
+    for (int i = 0; i < 12; ++i) v.hr.push_back(112 + (i * 5) % 21);
+    v.laps = {{{0, 4, 30, 0}, 128, 119, 133, 0}};
+    return v;
+}
+
 void Write(const Stream& stream, const char* path, bool& ok) {
     std::ofstream file(path, std::ios::binary | std::ios::trunc);
     const std::string text = FormatDump(ToReceived(stream.bytes));
@@ -33,14 +42,18 @@ void Write(const Stream& stream, const char* path, bool& ok) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    const bool small = argc == 3 && std::string(argv[1]) == "--short";
-    if (argc != 2 && !small) {
-        std::fprintf(stderr, "usage: zendrik_make_sample [--short] OUT.sld\n");
+    const std::string option = argc == 3 ? argv[1] : "";
+    if (argc != 2 && option != "--short" && option != "--coach") {
+        std::fprintf(stderr, "usage: zendrik_make_sample [--short | --coach] OUT.sld\n");
         return 2;
     }
     bool ok = false;
-    if (small) {
+    if (option == "--short") {
         Write(BuildS410Stream(ShortRun()), argv[2], ok);
+        return ok ? 0 : 1;
+    }
+    if (option == "--coach") {
+        Write(BuildCoachStream(ShortCoachRun()), argv[2], ok);
         return ok ? 0 : 1;
     }
     S410Values v;

@@ -1,0 +1,48 @@
+#include "decoders/exercise.h"
+
+#include <algorithm>
+
+namespace zendrik {
+
+const char* FamilyName(WatchFamily family) {
+    switch (family) {
+        case WatchFamily::S410:
+            return "S410";
+        case WatchFamily::S510:
+            return "S510";
+        case WatchFamily::Coach:
+            return "Coach";
+        case WatchFamily::Rs200:
+            return "RS200";
+        case WatchFamily::Cs200:
+            return "CS200";
+    }
+    return "";
+}
+
+const char* SportName(Sport sport) {
+    switch (sport) {
+        case Sport::Generic:
+            return "generic";
+        case Sport::Running:
+            return "running";
+        case Sport::Cycling:
+            return "cycling";
+    }
+    return "";
+}
+
+const Series* Exercise::Find(SeriesKind kind) const {
+    for (const Series& s : series) {
+        if (s.kind == kind) return &s;
+    }
+    return nullptr;
+}
+
+std::size_t Exercise::SampleCount() const {
+    std::size_t count = 0;
+    for (const Series& s : series) count = std::max(count, s.values.size());
+    return count;
+}
+
+}  // namespace zendrik

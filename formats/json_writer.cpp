@@ -1,0 +1,177 @@
+#include "formats/json_writer.h"
+
+#include <nlohmann/json.hpp>
+
+#include <type_traits>
+
+namespace zendrik {
+
+namespace {
+
+using Json = nlohmann::ordered_json;
+
+std::string Pad(int value, int width) {
+    std::string digits = std::to_string(value < 0 ? -static_cast<long long>(value) : value);
+    std::string out = value < 0 ? "-" : "";
+    if (static_cast<int>(digits.size()) < width) out.append(width - digits.size(), '0');
+    return out + digits;
+}
+
+// "YYYY-MM-DDThh:mm:ss" without a zone: the watch's own reading, whatever it holds.
+std::string LocalText(const LocalDateTime& t) {
+    return Pad(t.year, 4) + "-" + Pad(t.month, 2) + "-" + Pad(t.day, 2) + "T" + Pad(t.hour, 2) +
+           ":" + Pad(t.minute, 2) + ":" + Pad(t.second, 2);
+}
+
+double Seconds(Tenths t) {
+    return static_cast<double>(t) / 10.0;
+}
+
+template <typename T>
+void Put(Json& j, const char* key, const std::optional<T>& value) {
+    if (value) j[key] = *value;
+}
+
+void PutSeconds(Json& j, const char* key, const std::optional<Tenths>& value) {
+    if (value) j[key] = Seconds(*value);
+}
+
+const char* KindName(SeriesKind kind) {
+    switch (kind) {
+        case SeriesKind::HeartRate:
+            return "heartRate";
+        case SeriesKind::Speed:
+            return "speed";
+        case SeriesKind::Cadence:
+            return "cadence";
+        case SeriesKind::Altitude:
+            return "altitude";
+    }
+    return "";
+}
+
+Json UserJson(const WatchUser& u) {
+    return {{"height", u.height},
+            {"birth", {u.birth[0], u.birth[1], u.birth[2]}},
+            {"maxHr", u.maxHr},
+            {"maxVo2", u.maxVo2},
+            {"restHr", u.restHr}};
+}
+
+Json ExtrasJson(const FamilyExtras& extras) {
+    return std::visit(
+        [](const auto& e) -> Json {
+            using T = std::decay_t<decltype(e)>;
+            if constexpr (std::is_same_v<T, S410Extras>) {
+                return {{"speedRecorded", e.speedFlag},        {"cadenceRecorded", e.cadenceFlag},
+                        {"cyclingData", e.cyclingFlag},        {"totalCalories", e.totalCalories},
+                        {"totalHours", e.totalHours},          {"totalMinutes", e.totalMinutes},
+                        {"totalDistanceKm", e.totalDistanceKm}};
+            } else if constexpr (std::is_same_v<T, CoachExtras>) {
+                return {{"coachValues", {e.coachValues[0], e.coachValues[1]}}};
+            } else if constexpr (std::is_same_v<T, Rs200Extras>) {
+                Json zones = Json::array();
+                for (const auto& z : e.targetZones) {
+                    zones.push_back({{"belowSeconds", Seconds(z[0])},
+                                     {"inSeconds", Seconds(z[1])},
+                                     {"aboveSeconds", Seconds(z[2])}});
+                }
+                return {{"targetZones", zones},
+                        {"distanceData", e.distanceData},
+                        {"maxPaceSecondsPerKm", Seconds(e.maxPace)},
+                        {"avgPaceSecondsPerKm", Seconds(e.avgPace)},
+                        {"lapCount", e.lapCount},
+                        {"bestLap", e.bestLap},
+                        {"bestLapSeconds", Seconds(e.bestLapTime)},
+                        {"user", UserJson(e.user)}};
+            } else if constexpr (std::is_same_v<T, Cs200Extras>) {
+                return {{"timesSeconds",
+                         {Seconds(e.times[0]), Seconds(e.times[1]), Seconds(e.times[2])}},
+                        {"rideSeconds", Seconds(e.rideTime)},
+                        {"lapCount", e.lapCount},
+                        {"bestLap", e.bestLap},
+                        {"bestLapSeconds", Seconds(e.bestLapTime)},
+                        {"user", UserJson(e.user)}};
+            } else {
+                return Json::object();
+            }
+        },
+        extras);
+}
+
+Json LapJson(const Lap& lap) {
+    Json j;
+    j["splitSeconds"] = Seconds(lap.split);
+    j["automatic"] = lap.automatic;
+    Put(j, "endHr", lap.endHr);
+    Put(j, "minHr", lap.minHr);
+    Put(j, "avgHr", lap.avgHr);
+    Put(j, "maxHr", lap.maxHr);
+    Put(j, "distanceMeters", lap.distanceMeters);
+    if (lap.endSpeed) j["endSpeedKmh"] = *lap.endSpeed / 10.0;
+    Put(j, "endCadence", lap.endCadence);
+    Put(j, "avgCadence", lap.avgCadence);
+    if (lap.endPace) j["endPaceSecondsPerKm"] = Seconds(*lap.endPace);
+    if (lap.avgPace) j["avgPaceSecondsPerKm"] = Seconds(*lap.avgPace);
+    return j;
+}
+
+}  // namespace
+
+std::string WriteJson(const Exercise& x) {
+    Json e;
+    e["family"] = FamilyName(x.family);
+    e["sport"] = SportName(x.sport);
+    e["name"] = x.name;
+    e["start"] = LocalText(x.start);
+    e["durationSeconds"] = Seconds(x.duration);
+    e["intervalSeconds"] = x.intervalSeconds;
+    Json series = Json::array();
+    for (const Series& s : x.series) {
+        series.push_back({{"kind", KindName(s.kind)},
+                          {"unit", s.unit},
+                          {"divisor", s.divisor},
+                          {"values", s.values}});
+    }
+    e["series"] = std::move(series);
+    Json laps = Json::array();
+    for (const Lap& lap : x.laps) laps.push_back(LapJson(lap));
+    e["laps"] = std::move(laps);
+    Json zones = Json::array();
+    for (const Zone& z : x.zones) {
+        Json j = Json::object();
+        Put(j, "lower", z.lower);
+        Put(j, "upper", z.upper);
+        PutSeconds(j, "belowSeconds", z.below);
+        PutSeconds(j, "inSeconds", z.in);
+        PutSeconds(j, "aboveSeconds", z.above);
+        zones.push_back(std::move(j));
+    }
+    e["zones"] = std::move(zones);
+    Put(e, "avgHr", x.avgHr);
+    Put(e, "maxHr", x.maxHr);
+    if (x.caloriesTenths) e["calories"] = static_cast<double>(*x.caloriesTenths) / 10.0;
+    Put(e, "distanceMeters", x.distanceMeters);
+    if (x.avgSpeed) e["avgSpeedKmh"] = *x.avgSpeed / 10.0;
+    if (x.maxSpeed) e["maxSpeedKmh"] = *x.maxSpeed / 10.0;
+    Put(e, "avgCadence", x.avgCadence);
+    Put(e, "maxCadence", x.maxCadence);
+    Json earlier = Json::array();
+    for (const ExerciseSummary& s : x.earlier) {
+        earlier.push_back({{"start", LocalText(s.start)},
+                           {"durationSeconds", Seconds(s.duration)},
+                           {"avgHr", s.avgHr},
+                           {"maxHr", s.maxHr},
+                           {"name", s.name}});
+    }
+    e["earlier"] = std::move(earlier);
+    e["extras"] = ExtrasJson(x.extras);
+
+    Json root;
+    root["schemaVersion"] = kJsonSchemaVersion;
+    root["exercise"] = std::move(e);
+    // Names come from the watch's character set, but nothing else guarantees UTF-8 here.
+    return root.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
+}
+
+}  // namespace zendrik

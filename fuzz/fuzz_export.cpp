@@ -1,0 +1,278 @@
+// Decoded exercises of every watch family, with any values the decoders can hand over (and, in
+// "raw" inputs, any byte where a decoder keeps a byte), through Exercise into FIT, TCX and JSON
+// in one of several time zones. The first bytes choose the family, how values are drawn and the
+// zone. Every file must be whole: FIT's header and file CRCs hold and its size field is right,
+// TCX has only characters XML allows, JSON parses; a file that cannot be written is an error
+// with no data, never a half-written file.
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "decoders/exercise_conversion.h"
+#include "formats/fit_encoder.h"
+#include "formats/fit_writer.h"
+#include "formats/json_writer.h"
+#include "formats/tcx_writer.h"
+#include "formats/time_zone.h"
+#include "fuzz_support.h"
+
+namespace {
+
+using fuzzing::Require;
+
+// A file for 120 samples and 255 laps is a few hundred kilobytes at most.
+constexpr std::size_t kMaxFileBytes = 4 << 20;
+
+// Draws values the way the decoders produce them: in "plausible" inputs the date and time
+// fields are mostly valid (so the writers run through), in raw ones each is any byte.
+class Values {
+public:
+    Values(fuzzing::CFuzzInput& in, bool plausible) : in_(in), plausible_(plausible) {}
+
+    int Byte() { return in_.Byte(); }
+    int Word() { return in_.Word(); }
+    int Bcd(int digits) {  // a BCD number of `digits` bytes as the decoders read it
+        long long v = 0;
+        for (int i = 0; i < digits; ++i) v = v * 100 + Byte() % 100;
+        return static_cast<int>(v);
+    }
+    CDateValue Date() {
+        if (!plausible_) return {1900 + Byte(), Byte(), Byte()};
+        return {1995 + Byte() % 135, 1 + Byte() % 12, 1 + Byte() % 31};
+    }
+    CTimeValue Clock() {
+        if (!plausible_) return {Byte(), Byte(), Byte(), Byte() % 16};
+        return {Byte() % 24, Byte() % 60, Byte() % 60, 0};
+    }
+    CTimeValue Length() { return {Byte() % (plausible_ ? 12 : 256), Byte(), Byte(), Byte() % 16}; }
+    CBcdClock BcdClock() {
+        auto bcd = [&](int max) {
+            return plausible_ ? (Byte() % max / 10) * 16 + Byte() % 10 : Byte();
+        };
+        return {bcd(24), bcd(60), bcd(60), Byte() % 16};
+    }
+    std::string Name() {
+        std::string name;
+        for (int n = Byte() % 16; n > 0; --n) name += static_cast<char>(Byte());
+        return name;
+    }
+
+private:
+    fuzzing::CFuzzInput& in_;
+    bool plausible_;
+};
+
+struct Series {
+    std::int32_t hr[120] = {};
+    std::int32_t speed[120] = {};
+    std::int32_t cadence[120] = {};
+};
+
+zendrik::Exercise S410(Values& v, bool s510, Series& s) {
+    CS410Exercise x;
+    x.s510 = s510;
+    const int flags = v.Byte();
+    x.speed = flags & 1;
+    x.cadence = (flags >> 2) & 1;
+    x.cycling = (flags & 0x30) ? 1 : 0;
+    x.interval = v.Word();
+    x.samples = v.Byte() % 121;
+    x.current = {v.Date(), v.Clock(), v.Length(), v.Byte(), v.Byte(), v.Name()};
+    for (int z = 0; z < 3; ++z) {
+        x.lower[z] = v.Byte();
+        x.upper[z] = v.Byte();
+        x.zones[z] = CountZoneSamples(s.hr, x.samples, x.lower[z], x.upper[z]);
+    }
+    x.calories = v.Bcd(3);
+    x.totalCalories = v.Bcd(3);
+    x.totalHours = v.Bcd(2);
+    x.totalMinutes = v.Bcd(1);
+    x.totalDistance = v.Bcd(3);
+    x.distance = v.Bcd(2);
+    for (int i = 0; i < x.samples; ++i) {
+        s.hr[i] = v.Byte();
+        s.speed[i] = v.Byte() * 5;
+        s.cadence[i] = v.Byte();
+    }
+    for (int j = v.Byte() % 166; j > 0; --j) {
+        x.laps.push_back({{v.Byte(), v.Byte() % 64, v.Byte() % 64, v.Byte() % 16},
+                          v.Byte(),
+                          v.Byte(),
+                          v.Byte(),
+                          v.Byte(),
+                          v.Word() * 100LL});
+    }
+    if (v.Byte() & 1) {
+        for (int k = 0; k < 5; ++k)
+            x.earlier.push_back({v.Date(), v.Clock(), v.Length(), v.Byte(), v.Byte(), v.Name()});
+    }
+    return zendrik::ToExercise(x, {s.hr, s.speed, s.cadence});
+}
+
+zendrik::Exercise Coach(Values& v, Series& s) {
+    CCoachExercise x;
+    x.date = v.Date();
+    x.start = v.Clock();
+    x.interval = v.Word();
+    x.samples = v.Byte() % 121;
+    for (int i = 0; i < x.samples; ++i) s.hr[i] = v.Byte();
+    for (int j = v.Byte() % 199; j > 0; --j) {
+        x.laps.push_back({{v.Byte(), v.Byte() % 64, v.Byte() % 64, v.Byte() % 16},
+                          v.Byte(),
+                          v.Byte(),
+                          v.Byte(),
+                          v.Byte()});
+    }
+    if (!x.laps.empty()) x.length = x.laps.back().time;
+    x.coachValues[0] = v.Byte();
+    x.coachValues[1] = v.Byte();
+    return zendrik::ToExercise(x, s.hr);
+}
+
+CRsUser User(Values& v) {
+    return {v.Byte(), {v.Byte(), v.Byte(), v.Byte()}, v.Byte(), v.Byte(), v.Byte()};
+}
+
+zendrik::Exercise Run(Values& v) {
+    CRs200Exercise x;
+    x.name = v.Name();
+    x.date = v.Date();
+    x.start = v.BcdClock();
+    x.length = v.Length();
+    x.avgHr = v.Byte();
+    x.maxHr = v.Byte();
+    x.calories = v.Word();
+    x.distanceData = v.Byte() & 1;
+    x.distance = v.Word();
+    x.maxPace = v.Word();
+    x.avgPace = v.Word();
+    x.lapCount = v.Byte();
+    for (int j = 0; j < x.lapCount; ++j) {
+        x.laps.push_back({{v.Byte() % 128, v.Byte() % 64, v.Byte() % 64, v.Byte() % 16},
+                          (v.Byte() & 1) != 0,
+                          v.Byte(),
+                          v.Byte(),
+                          v.Byte(),
+                          v.Word(),
+                          v.Word(),
+                          v.Word()});
+    }
+    x.user = User(v);
+    return zendrik::ToExercise(x);
+}
+
+zendrik::Exercise Ride(Values& v) {
+    CCs200Exercise x;
+    x.date = v.Date();
+    x.start = v.BcdClock();
+    x.length = v.BcdClock();
+    x.avgHr = v.Byte();
+    x.maxHr = v.Byte();
+    x.calories = v.Word();
+    x.distance = v.Word();
+    x.avgSpeed = v.Word();
+    x.maxSpeed = v.Word();
+    x.avgCadence = v.Byte();
+    x.maxCadence = v.Byte();
+    x.lapCount = v.Byte();
+    for (int j = 0; j < x.lapCount; ++j) {
+        x.laps.push_back({{v.Byte() % 128, v.Byte() % 64, v.Byte() % 64, v.Byte() % 16},
+                          (v.Byte() & 1) != 0,
+                          v.Byte(),
+                          v.Byte(),
+                          v.Word(),
+                          v.Byte(),
+                          v.Byte(),
+                          v.Word()});
+    }
+    x.user = User(v);
+    return zendrik::ToExercise(x);
+}
+
+const zendrik::TimeZone& Zone(int choice) {
+    // Whole-hour and odd offsets, both hemispheres, and a zone that skipped a whole day.
+    static const std::vector<zendrik::TimeZone> zones = [] {
+        std::vector<zendrik::TimeZone> z{zendrik::TimeZone::Utc()};
+        for (const char* name : {"Europe/Berlin", "America/New_York", "Australia/Lord_Howe",
+                                 "Asia/Kathmandu", "Pacific/Apia"}) {
+            if (auto zone = zendrik::TimeZone::Named(name)) z.push_back(*zone);
+        }
+        return z;
+    }();
+    return zones[static_cast<std::size_t>(choice) % zones.size()];
+}
+
+std::uint32_t Little32(const std::string& s, std::size_t at) {
+    std::uint32_t v = 0;
+    for (int i = 3; i >= 0; --i)
+        v = v << 8 | static_cast<std::uint8_t>(s[at + static_cast<std::size_t>(i)]);
+    return v;
+}
+
+void CheckFit(const zendrik::ExportResult& fit) {
+    if (!fit.Ok()) {
+        Require(fit.data.empty(), "a FIT error came with data");
+        return;
+    }
+    const std::string& f = fit.data;
+    Require(f.size() >= 16 && f.size() < kMaxFileBytes, "FIT size");
+    Require(f.substr(8, 4) == ".FIT", "FIT signature");
+    Require(zendrik::FitCrc(f.data(), 14) == 0, "FIT header CRC");
+    Require(zendrik::FitCrc(f.data(), f.size()) == 0, "FIT file CRC");
+    Require(Little32(f, 4) == f.size() - 16, "FIT data size");
+}
+
+void CheckTcx(const zendrik::ExportResult& tcx) {
+    if (!tcx.Ok()) {
+        Require(tcx.data.empty(), "a TCX error came with data");
+        return;
+    }
+    const std::string& t = tcx.data;
+    Require(t.size() < kMaxFileBytes, "TCX size");
+    Require(t.rfind("<?xml", 0) == 0, "TCX head");
+    Require(t.size() > 26 && t.substr(t.size() - 26) == "</TrainingCenterDatabase>\n", "TCX end");
+    for (const char c : t) {
+        const auto u = static_cast<unsigned char>(c);
+        Require(u >= 0x20 || c == '\n' || c == '\r' || c == '\t', "TCX control character");
+    }
+    Require(std::count(t.begin(), t.end(), '<') == std::count(t.begin(), t.end(), '>'),
+            "TCX markup characters in text");
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    fuzzing::CFuzzInput in(data, size);
+    const int family = in.Byte() % 5;
+    const bool plausible = (in.Byte() & 1) == 0;
+    const zendrik::TimeZone& zone = Zone(in.Byte());
+    Values v(in, plausible);
+    Series series;
+    zendrik::Exercise e;
+    switch (family) {
+        case 0:
+            e = S410(v, false, series);
+            break;
+        case 1:
+            e = S410(v, true, series);
+            break;
+        case 2:
+            e = Coach(v, series);
+            break;
+        case 3:
+            e = Run(v);
+            break;
+        default:
+            e = Ride(v);
+            break;
+    }
+    CheckFit(zendrik::WriteFit(e, zone));
+    CheckTcx(zendrik::WriteTcx(e, zone));
+    const std::string text = zendrik::WriteJson(e);
+    Require(text.size() < kMaxFileBytes, "JSON size");
+    const nlohmann::json j = nlohmann::json::parse(text, nullptr, false);
+    Require(!j.is_discarded() && j["schemaVersion"] == zendrik::kJsonSchemaVersion, "JSON parses");
+    return 0;
+}

@@ -1,0 +1,279 @@
+// zendrik-cli end to end around the decoding: paths that cannot be read, outputs that must not
+// cost the user a file, standard input and output, several inputs, options that do not apply.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+
+#include "reception/input_file.h"
+#include "support/cli_support.h"
+#include "support/s410_stream_builder.h"
+
+using namespace testing_streams;
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string kSamples = ZENDRIK_SAMPLES_DIR;
+const std::string kRideDump = kSamples + "/s510-ride.sld";
+const std::string kRideWave = kSamples + "/s510-ride.wav";
+const std::string kRideDate = "20260614";
+
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kAddressSanitizer = true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr bool kAddressSanitizer = true;
+#else
+constexpr bool kAddressSanitizer = false;
+#endif
+#else
+constexpr bool kAddressSanitizer = false;
+#endif
+
+std::string RideHrm() { return ReadFile(kSamples + "/s510-ride.hrm"); }
+
+// An empty folder of its own for one test.
+std::string FreshFolder(const std::string& name) {
+    const std::string path = TempPath(name);
+    fs::remove_all(path);
+    fs::create_directories(path);
+    return path;
+}
+
+void WriteText(const std::string& path, const std::string& text) {
+    std::ofstream(path, std::ios::binary) << text;
+}
+
+long Lines(const std::string& text) { return std::count(text.begin(), text.end(), '\n'); }
+
+long FilesIn(const std::string& folder) {
+    return std::distance(fs::directory_iterator(folder), fs::directory_iterator());
+}
+
+// Standard input read from a file, in a working folder of the test's choice.
+ProcessStreams InputFrom(const std::string& path, const std::string& workDir = {}) {
+    ProcessStreams streams;
+    streams.input = path;
+    streams.workDir = workDir;
+    return streams;
+}
+
+// Runs zendrik-cli through the shell, which first runs `setup` (limits, ignored signals).
+ProcessResult CliAfter(const std::string& setup, std::vector<std::string> args,
+                       const ProcessStreams& streams = {}) {
+    args.insert(args.begin(), {"-c", setup + "; exec \"$0\" \"$@\"", ZENDRIK_CLI_PATH});
+    return RunProcess("/bin/sh", args, {}, streams);
+}
+
+}  // namespace
+
+TEST(CliIo, InputsThatCannotBeReadSayWhyAndExitOne) {
+    const std::string dir = FreshFolder("unreadable");
+    fs::create_directory(dir + "/folder.sld");
+    fs::create_symlink("/dev/zero", dir + "/zero.sld");
+    fs::create_symlink("/proc/self/pagemap", dir + "/pagemap.sld");
+    ASSERT_EQ(::mkfifo((dir + "/pipe.sld").c_str(), 0600), 0);
+    const std::string huge = dir + "/huge.sld";
+    WriteText(huge, "");
+    fs::resize_file(huge, zendrik::kMaxDumpFileBytes + 1);  // sparse: costs no disk
+
+    const struct {
+        std::string path;
+        std::string reason;
+    } cases[] = {
+        {dir + "/folder.sld", "folder"},
+        {dir + "/zero.sld", "not a regular file"},
+        {dir + "/pipe.sld", "not a regular file"},
+        {dir + "/pagemap.sld", "larger than any dump"},
+        {"/proc/self/pagemap", "not a recording"},
+        {huge, "larger than any dump"},
+        {dir + "/missing.wav", "not found"},
+    };
+    for (const auto& c : cases) {
+        const ProcessResult result = Cli({c.path});
+        EXPECT_EQ(result.exitCode, 1) << c.path;
+        EXPECT_EQ(result.err.rfind("zendrik-cli: " + c.path + ": ", 0), 0u) << result.err;
+        EXPECT_NE(result.err.find(c.reason), std::string::npos) << result.err;
+        EXPECT_EQ(Lines(result.err), 1) << result.err;
+    }
+    const ProcessResult piped = CliWith(InputFrom(huge), {"-"});
+    EXPECT_EQ(piped.exitCode, 1);
+    EXPECT_EQ(piped.err, "zendrik-cli: standard input: larger than any dump (more than 16 MB)\n");
+}
+
+TEST(CliIo, OutputThatIsTheInputIsRefusedAndNothingWritten) {
+    const std::string dir = FreshFolder("same-file");
+    const std::string wav = dir + "/rec.wav";
+    fs::copy_file(kRideWave, wav);
+    fs::create_symlink("rec.wav", dir + "/link.wav");
+    fs::create_hard_link(wav, dir + "/hard.wav");
+    const std::string original = ReadFile(wav);
+    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+             {"-o", wav, wav},
+             {"-o", dir + "/link.wav", wav},
+             {"-o", dir + "/hard.wav", wav},
+             {"--format", "sld", "-o", dir + "/../same-file/./rec.wav", wav},
+             {"--synthesize", dir + "/link.wav", wav},
+         }) {
+        const ProcessResult result = Cli(args);
+        EXPECT_EQ(result.exitCode, 2) << testing::PrintToString(args);
+        EXPECT_NE(result.err.find("INPUT"), std::string::npos) << result.err;
+        EXPECT_EQ(ReadFile(wav), original);
+    }
+    EXPECT_EQ(FilesIn(dir), 3);
+}
+
+TEST(CliIo, OutputFileIsReplacedWholeOrNotAtAll) {
+    const std::string dir = FreshFolder("replace");
+    const std::string target = dir + "/ride.hrm";
+    WriteText(target, "kept\r\n");
+    // A write that fails part way (past the file size limit; its signal ignored, so the write
+    // fails with EFBIG) leaves the old file and nothing beside it.
+    ProcessResult result = CliAfter("trap '' XFSZ; ulimit -f 1", {"-o", target, kRideDump});
+    EXPECT_EQ(result.exitCode, 1) << result.err;
+    EXPECT_NE(result.err.find("cannot write " + target), std::string::npos) << result.err;
+    EXPECT_EQ(ReadFile(target), "kept\r\n");
+    EXPECT_EQ(FilesIn(dir), 1);
+
+    // Through a link the file it names gets the report; the link stays a link.
+    fs::create_symlink("ride.hrm", dir + "/link.hrm");
+    EXPECT_EQ(Cli({"-o", dir + "/link.hrm", kRideDump}).exitCode, 0);
+    EXPECT_TRUE(fs::is_symlink(dir + "/link.hrm"));
+    EXPECT_EQ(ReadFile(target), RideHrm());
+    EXPECT_EQ(FilesIn(dir), 2);
+
+    // A device is written as it is.
+    EXPECT_EQ(Cli({"-o", "/dev/null", kRideDump}).exitCode, 0);
+    EXPECT_EQ(Cli({"-o", "/dev/full", kRideDump}).exitCode, 1);
+}
+
+TEST(CliIo, FailedStandardOutputExitsOneWithAMessage) {
+    ProcessStreams full;
+    full.output = "/dev/full";
+    ProcessStreams closed;
+    closed.outputClosed = true;
+    for (const ProcessStreams& streams : {full, closed}) {
+        for (const std::string& arg : {kRideDump, std::string("--help")}) {
+            const ProcessResult result = CliWith(streams, {arg});
+            EXPECT_EQ(result.exitCode, 1) << arg << (streams.outputClosed ? " closed pipe" : "");
+            EXPECT_EQ(result.err.rfind("zendrik-cli: cannot write to standard output", 0), 0u)
+                << result.err;
+        }
+    }
+}
+
+TEST(CliIo, RunningOutOfMemoryEndsWithTheProgramsMessage) {
+    if (kAddressSanitizer) GTEST_SKIP() << "AddressSanitizer needs more address space than the limit";
+    // A recording larger than the memory allowed (sparse, so it costs no disk), its sizes
+    // claiming all of it: read by name the core runs out, on standard input the program.
+    const std::string wav = TempPath("huge.wav");
+    std::string header = ReadFile(kRideWave).substr(0, 44);
+    for (const std::size_t sizeField : {4u, 40u}) header.replace(sizeField, 4, "\xF0\xFF\xFF\x7F");
+    WriteText(wav, header);
+    fs::resize_file(wav, std::uintmax_t{700} << 20);
+    for (const bool piped : {false, true}) {
+        const ProcessResult result =
+            CliAfter("ulimit -v 400000", {piped ? "-" : wav}, InputFrom(piped ? wav : "/dev/null"));
+        EXPECT_EQ(result.exitCode, 1) << piped;
+        EXPECT_EQ(result.err, "zendrik-cli: " + (piped ? "standard input" : wav) +
+                                  ": not enough memory to decode it\n");
+    }
+    fs::remove(wav);
+}
+
+TEST(CliIo, InvalidReportSaysTheSameWhateverTheOutputOptions) {
+    // An S510 recording decoded with the RS200/CS200 setting: no report, and always a reason.
+    std::string first;
+    for (std::vector<std::string> args : std::vector<std::vector<std::string>>{
+             {},
+             {"--format", "csv"},
+             {"--format", "csv", "--no-tenths"},
+             {"--format", "csv", "--value-format", "custom", "--decimal", ","},
+             {"--format", "sld"},
+         }) {
+        args.insert(args.end(), {"--model", "4", kRideWave});
+        const ProcessResult result = Cli(args);
+        EXPECT_EQ(result.exitCode, 3) << testing::PrintToString(args);
+        EXPECT_EQ(result.out, "");
+        EXPECT_EQ(Lines(result.err), 1) << result.err;
+        if (first.empty()) first = result.err;
+        EXPECT_EQ(result.err, first) << testing::PrintToString(args);
+    }
+    EXPECT_NE(first.find("S410/S510"), std::string::npos) << first;
+}
+
+TEST(CliIo, DashReadsStandardInputAndWritesStandardOutput) {
+    const std::string dir = FreshFolder("dash");
+    for (const std::string& input : {kRideWave, kRideDump}) {
+        const ProcessResult result = CliWith(InputFrom(input, dir), {"-o", "-", "-"});
+        EXPECT_EQ(result.exitCode, 0) << input << ": " << result.err;
+        EXPECT_EQ(result.out, RideHrm());
+    }
+    EXPECT_EQ(FilesIn(dir), 0);  // no file named "-"
+
+    // A recording is known by its first bytes, whatever its name says.
+    fs::copy_file(kRideWave, dir + "/recording.sld");
+    EXPECT_EQ(Cli({dir + "/recording.sld"}).out, RideHrm());
+}
+
+TEST(CliIo, OptionsThatDoNotApplyAreWarnedAboutAndTheRunGoesOn) {
+    const struct {
+        std::vector<std::string> args;
+        long warnings;
+        std::string out;
+    } cases[] = {
+        {{"--seconds", "5"}, 1, RideHrm()},
+        {{"--csv-separator", "comma"}, 1, RideHrm()},
+        {{"--value-format", "custom", "--decimal", ",", "--no-tenths"}, 3, RideHrm()},
+        {{"--format", "sld", "--csv-separator=tab"}, 1, ReadFile(kRideDump)},
+        {{"--format", "csv", "--csv-separator", "comma", "--no-tenths"}, 0, ""},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> args = c.args;
+        args.push_back(kRideDump);
+        const ProcessResult result = Cli(args);
+        EXPECT_EQ(result.exitCode, 0) << testing::PrintToString(args) << result.err;
+        if (!c.out.empty()) {
+            EXPECT_EQ(result.out, c.out);
+        }
+        EXPECT_EQ(Lines(result.err), c.warnings) << result.err;
+    }
+    const std::string wav = TempPath("warned.wav");
+    const ProcessResult synthesized = Cli({"--synthesize", wav, "-o", "x.hrm", "--format", "csv", kRideDump});
+    EXPECT_EQ(synthesized.exitCode, 0);
+    EXPECT_EQ(Lines(synthesized.err), 2) << synthesized.err;
+    EXPECT_FALSE(fs::exists("x.hrm"));
+}
+
+TEST(CliIo, SeveralInputsGoToTheirOwnFilesWithoutOverwriting) {
+    const std::string dir = FreshFolder("several");
+    WriteText(dir + "/" + kRideDate + ".hrm", "kept\r\n");
+    const Stream other = BuildS410Stream(S410Values{});
+    Stream broken = other;
+    BreakChecksum(broken, 1);
+    const std::string otherDump = WriteDump(other.bytes, "several-other.sld");
+    const std::string brokenDump = WriteDump(broken.bytes, "several-broken.sld");
+    const std::string missing = TempPath("several-missing.sld");
+
+    const ProcessResult result =
+        Cli({"-o", dir + "/", kRideDump, brokenDump, missing, kRideWave, otherDump});
+    EXPECT_EQ(result.exitCode, 3);  // the broken transfer's, the highest of them
+    const std::string ride2 = dir + "/" + kRideDate + "-2.hrm";
+    const std::string ride3 = dir + "/" + kRideDate + "-3.hrm";
+    EXPECT_EQ(result.out, ride2 + "\n" + ride3 + "\n" + dir + "/20060305.hrm\n");
+    EXPECT_EQ(ReadFile(dir + "/" + kRideDate + ".hrm"), "kept\r\n");
+    EXPECT_EQ(ReadFile(ride2), RideHrm());
+    EXPECT_EQ(ReadFile(ride3), RideHrm());
+    EXPECT_EQ(ReadFile(dir + "/20060305.hrm"), Decoded(other.bytes).hrm);
+    EXPECT_EQ(FilesIn(dir), 4);
+    EXPECT_NE(result.err.find(brokenDump + ": the report is not valid:\n"), std::string::npos);
+    EXPECT_NE(result.err.find(missing + ": not found\n"), std::string::npos) << result.err;
+
+    // The extension follows the format, as in the save dialog.
+    const ProcessResult csv = Cli({"--format", "csv", "-o", dir + "/", otherDump});
+    EXPECT_EQ(csv.out, dir + "/20060305.csv\n");
+    EXPECT_EQ(Cli({"-o", dir + "/missing-folder/", otherDump}).exitCode, 1);
+}

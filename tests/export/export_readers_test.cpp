@@ -1,0 +1,290 @@
+// FIT and TCX files of every watch family, read back by readers that share no code with ours:
+// npm's fit-file-parser with its CRC checks on, Garmin's own FIT decoder with its integrity check,
+// and fast-xml-parser for TCX. What they read must be the decoded values, at the right UTC times.
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "decoders/exercise_conversion.h"
+#include "formats/fit_writer.h"
+#include "formats/tcx_writer.h"
+#include "support/run_process.h"
+#include "support/sample_exercises.h"
+
+namespace {
+
+using nlohmann::json;
+using zendrik::Exercise;
+
+struct Case {
+    std::string name;
+    Exercise exercise;
+    const char* zone;
+    std::int64_t startUtc;     // worked out apart from the program, with Python's zoneinfo
+    std::int64_t offsetAtEnd;  // seconds east of UTC when the exercise ends
+    const char* fitSport;
+    const char* tcxSport;
+};
+
+using namespace testing_streams;
+
+std::vector<Case> Cases() {
+    return {
+        {"s510_ride", S510Ride(), "Europe/Berlin", 1152941415, 7200, "cycling", "Biking"},
+        {"s410_laps", S410WithLaps(), "America/New_York", 1106262000, -18000, "generic", "Other"},
+        // 02:30 comes twice that night; the first one, still on summer time, is meant.
+        {"s410_no_laps", S410WithoutLaps({2006, 10, 29}, CTimeValue{2, 30, 0, 0}), "Europe/Berlin",
+         1162081800, 7200, "generic", "Other"},
+        {"coach", CoachExercise(), "UTC", 1173079815, 0, "generic", "Other"},
+        {"rs200_run", Rs200Run(), "Europe/London", 1174786200, 3600, "running", "Running"},
+        {"cs200_ride", Cs200Ride(), "Australia/Sydney", 1189813267, 36000, "cycling", "Biking"},
+    };
+}
+
+// The laps the files must hold: the watch's, or one for the whole exercise.
+struct ExpectedLap {
+    double start = 0;  // seconds from the exercise start
+    double length = 0;
+    std::optional<int> avgHr, maxHr;
+    std::optional<std::int64_t> distance;
+};
+
+std::vector<ExpectedLap> ExpectedLaps(const Exercise& e) {
+    std::vector<ExpectedLap> laps;
+    double previous = 0;
+    for (const zendrik::Lap& lap : e.laps) {
+        laps.push_back(
+            {previous, lap.split / 10.0 - previous, lap.avgHr, lap.maxHr, lap.distanceMeters});
+        previous = lap.split / 10.0;
+    }
+    if (laps.empty()) laps.push_back({0, e.duration / 10.0, e.avgHr, e.maxHr, e.distanceMeters});
+    return laps;
+}
+
+std::int64_t Kilocalories(const Exercise& e) {
+    return e.caloriesTenths ? std::llround(*e.caloriesTenths / 10.0) : 0;
+}
+
+// Writes every case in both formats into one folder and reads them all with one node run.
+class ExportReaders : public ::testing::Test {
+protected:
+    // Failures here are kept for SetUp to report: an assertion in SetUpTestSuite would only mark
+    // the tests as skipped.
+    static void SetUpTestSuite() {
+        const std::filesystem::path npm = ZENDRIK_NPM_DIR;
+        const std::string node = ZENDRIK_NODE;
+        if (node.empty() || !std::filesystem::exists(npm / "node_modules" / "fit-file-parser")) {
+            skipReason_ = "node, or the npm readers in " + npm.string() +
+                          ", not found (see the export_readers_install test)";
+            return;
+        }
+        const std::filesystem::path dir =
+            std::filesystem::temp_directory_path() / "zendrik_export_readers";
+        std::filesystem::remove_all(dir);
+        std::filesystem::create_directories(dir);
+        for (const Case& c : Cases()) {
+            const auto zone = zendrik::TimeZone::Named(c.zone);
+            if (!zone) {
+                setUpError_ = std::string("the zone database lacks ") + c.zone;
+                return;
+            }
+            const zendrik::ExportResult fit = zendrik::WriteFit(c.exercise, *zone);
+            const zendrik::ExportResult tcx = zendrik::WriteTcx(c.exercise, *zone);
+            if (!fit.Ok() || !tcx.Ok()) {
+                setUpError_ = c.name + ": " + fit.error + tcx.error;
+                return;
+            }
+            std::ofstream(dir / (c.name + ".fit"), std::ios::binary) << fit.data;
+            std::ofstream(dir / (c.name + ".tcx"), std::ios::binary) << tcx.data;
+        }
+        const testing_streams::ProcessResult run =
+            testing_streams::RunProcess(node, {(npm / "read_exports.mjs").string(), dir.string()});
+        if (run.exitCode != 0) {
+            setUpError_ = "the readers failed: " + run.err;
+            return;
+        }
+        read_ = json::parse(run.out, nullptr, false);
+        if (read_.is_discarded()) setUpError_ = "the readers wrote no JSON: " + run.out;
+    }
+
+    void SetUp() override {
+        if (!skipReason_.empty()) GTEST_SKIP() << skipReason_;
+        ASSERT_TRUE(setUpError_.empty()) << setUpError_;
+    }
+
+    static const json& Read(const std::string& file) { return read_.at(file); }
+
+    static inline json read_;
+    static inline std::string skipReason_;
+    static inline std::string setUpError_;
+};
+
+TEST_F(ExportReaders, FitRecordsAreTheSamplesAtTheirUtcTimes) {
+    for (const Case& c : Cases()) {
+        SCOPED_TRACE(c.name);
+        const json& f = Read(c.name + ".fit");
+        ASSERT_FALSE(f.contains("error")) << f["error"];
+        EXPECT_TRUE(f["garmin"]["integrity"].get<bool>());
+        EXPECT_TRUE(f["garmin"]["errors"].empty()) << f["garmin"]["errors"];
+        EXPECT_EQ(f["fileId"][0]["type"], "activity");
+        const auto* hr = c.exercise.Find(zendrik::SeriesKind::HeartRate);
+        const auto* speed = c.exercise.Find(zendrik::SeriesKind::Speed);
+        const auto* cadence = c.exercise.Find(zendrik::SeriesKind::Cadence);
+        const std::size_t n = c.exercise.SampleCount();
+        // The families without samples get no invented records.
+        ASSERT_EQ(f["records"].size(), n);
+        ASSERT_EQ(f["garmin"]["records"].get<std::size_t>(), n);
+        double distance = 0;
+        for (std::size_t i = 0; i < n; ++i) {
+            const json& r = f["records"][i];
+            EXPECT_EQ(r["timestamp"],
+                      c.startUtc + static_cast<std::int64_t>(i) * c.exercise.intervalSeconds);
+            if (hr->values[i] == 0) {
+                EXPECT_FALSE(r.contains("heart_rate")) << "sample " << i << " had no contact";
+            } else {
+                EXPECT_EQ(r["heart_rate"], hr->values[i]) << i;
+            }
+            if (speed) {
+                EXPECT_NEAR(r["speed"].get<double>(), speed->values[i] / 36.0, 0.001) << i;
+                if (i > 0) distance += speed->values[i] * c.exercise.intervalSeconds / 36.0;
+                EXPECT_NEAR(r["distance"].get<double>(), distance, 0.01) << i;
+            }
+            if (cadence) {
+                EXPECT_EQ(r["cadence"], cadence->values[i]) << i;
+            }
+        }
+    }
+}
+
+TEST_F(ExportReaders, FitLapsSessionAndActivityCarryTheExercise) {
+    for (const Case& c : Cases()) {
+        SCOPED_TRACE(c.name);
+        const json& f = Read(c.name + ".fit");
+        ASSERT_FALSE(f.contains("error")) << f["error"];
+        const std::vector<ExpectedLap> laps = ExpectedLaps(c.exercise);
+        ASSERT_EQ(f["laps"].size(), laps.size());
+        for (std::size_t j = 0; j < laps.size(); ++j) {
+            const json& l = f["laps"][j];
+            EXPECT_NEAR(l["start_time"].get<double>(), c.startUtc + laps[j].start, 0.5) << j;
+            EXPECT_DOUBLE_EQ(l["total_elapsed_time"].get<double>(), laps[j].length) << j;
+            if (laps[j].avgHr) {
+                EXPECT_EQ(l["avg_heart_rate"], *laps[j].avgHr) << j;
+            }
+            if (laps[j].maxHr) {
+                EXPECT_EQ(l["max_heart_rate"], *laps[j].maxHr) << j;
+            }
+            if (laps[j].distance) {
+                EXPECT_DOUBLE_EQ(l["total_distance"].get<double>(), *laps[j].distance) << j;
+            } else {
+                EXPECT_FALSE(l.contains("total_distance")) << j;
+            }
+        }
+        ASSERT_EQ(f["sessions"].size(), 1u);
+        const json& s = f["sessions"][0];
+        EXPECT_EQ(s["start_time"], c.startUtc);
+        EXPECT_EQ(s["sport"], c.fitSport);
+        EXPECT_EQ(s["num_laps"], laps.size());
+        EXPECT_DOUBLE_EQ(s["total_elapsed_time"].get<double>(), c.exercise.duration / 10.0);
+        if (c.exercise.avgHr) {
+            EXPECT_EQ(s["avg_heart_rate"], *c.exercise.avgHr);
+        }
+        if (c.exercise.maxHr) {
+            EXPECT_EQ(s["max_heart_rate"], *c.exercise.maxHr);
+        }
+        if (c.exercise.caloriesTenths) {
+            EXPECT_EQ(s["total_calories"], Kilocalories(c.exercise));
+        }
+        if (c.exercise.distanceMeters) {
+            EXPECT_DOUBLE_EQ(s["total_distance"].get<double>(), *c.exercise.distanceMeters);
+        }
+        if (c.exercise.avgSpeed) {
+            EXPECT_NEAR(s["avg_speed"].get<double>(), *c.exercise.avgSpeed / 36.0, 0.001);
+        }
+        if (c.exercise.maxCadence) {
+            EXPECT_EQ(s["max_cadence"], *c.exercise.maxCadence);
+        }
+
+        const json& events = f["events"];
+        ASSERT_GE(events.size(), 2u);
+        EXPECT_EQ(events.front()["event_type"], "start");
+        EXPECT_EQ(events.back()["event_type"], "stop_all");
+        EXPECT_EQ(events.front()["timestamp"], c.startUtc);
+        ASSERT_EQ(f["activity"].size(), 1u);
+        const json& a = f["activity"][0];
+        EXPECT_EQ(a["local_timestamp"].get<std::int64_t>() - a["timestamp"].get<std::int64_t>(),
+                  c.offsetAtEnd);
+        EXPECT_EQ(a["timestamp"], s["timestamp"]);
+    }
+}
+
+TEST_F(ExportReaders, TcxLapsAndTrackpointsCarryTheExercise) {
+    for (const Case& c : Cases()) {
+        SCOPED_TRACE(c.name);
+        const json& t = Read(c.name + ".tcx");
+        ASSERT_FALSE(t.contains("error")) << t["error"];
+        EXPECT_EQ(t["activities"], 1);
+        EXPECT_EQ(t["sport"], c.tcxSport);
+        EXPECT_EQ(t["id"], c.startUtc);
+        if (!c.exercise.name.empty()) {
+            EXPECT_EQ(t["notes"], c.exercise.name);
+        }
+        const std::vector<ExpectedLap> laps = ExpectedLaps(c.exercise);
+        ASSERT_EQ(t["laps"].size(), laps.size());
+        const auto* hr = c.exercise.Find(zendrik::SeriesKind::HeartRate);
+        const auto* speed = c.exercise.Find(zendrik::SeriesKind::Speed);
+        std::size_t sample = 0;
+        std::int64_t calories = 0;
+        for (std::size_t j = 0; j < laps.size(); ++j) {
+            const json& l = t["laps"][j];
+            EXPECT_NEAR(l["startTime"].get<double>(), c.startUtc + laps[j].start, 0.5) << j;
+            EXPECT_DOUBLE_EQ(l["totalTimeSeconds"].get<double>(), laps[j].length) << j;
+            EXPECT_DOUBLE_EQ(l["distanceMeters"].get<double>(), laps[j].distance.value_or(0)) << j;
+            if (laps[j].avgHr) {
+                EXPECT_EQ(l["avgHr"], *laps[j].avgHr) << j;
+            }
+            if (laps[j].maxHr) {
+                EXPECT_EQ(l["maxHr"], *laps[j].maxHr) << j;
+            }
+            EXPECT_EQ(l["intensity"], "Active");
+            calories += l["calories"].get<std::int64_t>();
+            // Without samples a lap has no Track at all: an empty one would not be valid.
+            if (l["trackpoints"].empty()) {
+                EXPECT_EQ(l["tracks"], 0) << j;
+            }
+            for (const json& p : l["trackpoints"]) {
+                EXPECT_EQ(p["time"], c.startUtc + static_cast<std::int64_t>(sample) *
+                                                      c.exercise.intervalSeconds);
+                if (hr->values[sample] == 0) {
+                    EXPECT_FALSE(p.contains("hr")) << sample;
+                } else {
+                    EXPECT_EQ(p["hr"], hr->values[sample]) << sample;
+                }
+                if (speed) {
+                    EXPECT_NEAR(p["speed"].get<double>(), speed->values[sample] / 36.0, 0.001);
+                }
+                ++sample;
+            }
+        }
+        EXPECT_EQ(sample, c.exercise.SampleCount());
+        EXPECT_EQ(calories, Kilocalories(c.exercise));
+    }
+}
+
+TEST_F(ExportReaders, AutomaticLapsAreMarkedAsSuchInBothFormats) {
+    const json& fit = Read("rs200_run.fit");
+    const json& tcx = Read("rs200_run.tcx");
+    const std::vector<std::string> fitTriggers = {"manual", "distance", "manual"};
+    const std::vector<std::string> tcxTriggers = {"Manual", "Distance", "Manual"};
+    for (std::size_t j = 0; j < 3; ++j) {
+        EXPECT_EQ(fit["laps"][j]["lap_trigger"], fitTriggers[j]) << j;
+        EXPECT_EQ(tcx["laps"][j]["trigger"], tcxTriggers[j]) << j;
+    }
+}
+
+}  // namespace
