@@ -10,6 +10,7 @@
 #include "app/input_file_reading.h"
 #include "app/report_texts.h"
 #include "app/user_prompts.h"
+#include "decoders/report_name.h"
 #include "reception/sonic_link_data.h"
 
 namespace {
@@ -25,6 +26,21 @@ void ReportFileError(QWidget* owner, const QString& format, const QFileDevice& f
                      const QString& path) {
     UserPrompts().Tell(owner, QMessageBox::Critical, QGuiApplication::applicationDisplayName(),
                        format.arg(static_cast<int>(file.error())).arg(path), file.errorString());
+}
+
+QString Latin1(std::string_view text) {
+    return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+zendrik::ReportFileType SaveType(int filterIndex) {
+    switch (filterIndex) {
+        case kSaveCsv:
+            return zendrik::ReportFileType::Csv;
+        case kSaveDump:
+            return zendrik::ReportFileType::Dump;
+        default:
+            return zendrik::ReportFileType::Hrm;
+    }
 }
 
 }  // namespace
@@ -53,10 +69,12 @@ int OpenFileDialog(CSonicLinkData& data, QWidget* owner) {
 int SaveFileDialog(CSonicLinkData& data, int displayMode, int hrmFormat, char separator,
                    const QString& inputFile, QWidget* owner) {
     if (!data.m_bValid) return 0;
-    const bool csv = displayMode == 1;
+    const int filter = displayMode == 1 ? kSaveCsv : kSaveHrm;
+    const std::string name = zendrik::ProposedReportName(data.m_strDate, SaveType(filter));
     const std::optional<CFileChoice> choice = UserPrompts().ChooseSaveFile(
-        owner, CFileRequest{kSaveFilters, csv ? kSaveCsv : kSaveHrm, csv ? "csv" : "hrm",
-                            QString::fromLatin1(data.m_strDate.c_str())});
+        owner, CFileRequest{kSaveFilters, filter,
+                            Latin1(zendrik::ReportFileExtension(SaveType(filter))),
+                            Latin1(name)});
     if (!choice) return 0;
     if (IsSameFile(choice->path, inputFile) &&
         UserPrompts().Ask(owner, QGuiApplication::applicationDisplayName(),
@@ -83,13 +101,15 @@ int SaveFileDialog(CSonicLinkData& data, int displayMode, int hrmFormat, char se
     }
 
     // Written aside and put in place at the end, so a failed write never costs an existing file.
+    // Unbuffered, so a write the file system cuts short (a full disk, a file size limit) shows
+    // here, rather than a shorter file being put in place.
     QSaveFile file(choice->path);
-    if (!file.open(QIODevice::WriteOnly)) {
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
         ReportFileError(owner, "Error (%1) opening file:\n%2", file, choice->path);
         return 0;
     }
-    file.write(content.data(), static_cast<qint64>(content.size()));
-    if (!file.commit()) {
+    const qint64 size = static_cast<qint64>(content.size());
+    if (file.write(content.data(), size) != size || !file.commit()) {
         ReportFileError(owner, "Error (%1) writing file:\n%2", file, choice->path);
         return 0;
     }

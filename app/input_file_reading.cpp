@@ -25,7 +25,9 @@ void PrepareLike(CSonicLinkData& incoming, const CSonicLinkData& data) {
 }  // namespace
 
 QString UnreadableFileText(const QString& path, const std::string& reason) {
+    // The reason stands on a line of its own, as a sentence.
     QString why = QString::fromStdString(reason);
+    if (!why.isEmpty()) why[0] = why[0].toUpper();
     if (!why.endsWith(u'.')) why += u'.';
     return QStringLiteral("Cannot read %1:\n%2").arg(QDir::toNativeSeparators(path), why);
 }

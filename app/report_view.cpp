@@ -89,6 +89,13 @@ void CReportView::ShowReport() {
         csv = CsvTextFor(m_data, '\t');
         text = &csv;
     }
+    // A decoder that found nothing to write (a transfer of another watch family, no stream
+    // head) would leave the window blank: say instead what was received.
+    std::string explanation;
+    if (text->empty() && !m_data.m_bValid && m_data.m_nReportModel != 0) {
+        explanation = m_data.ExplainInvalid();
+        text = &explanation;
+    }
     if (m_wndEdit) m_wndEdit->setPlainText(QString::fromLatin1(text->data(), static_cast<qsizetype>(text->size())));
     emit reportShown();
     TellIfOutOfMemory();

@@ -6,7 +6,11 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QListView>
+#include <csignal>
 #include <fstream>
+#if __has_include(<sys/resource.h>)
+#include <sys/resource.h>
+#endif
 #include <QMainWindow>
 #include <QMenuBar>
 #include <QMimeData>
@@ -267,7 +271,7 @@ private slots:
         drop({QUrl::fromLocalFile(Dump("other.wave"))});
         QCOMPARE(Shown(f.View()), before);
         QCOMPARE(prompts.messages.size(), std::size_t{1});
-        QVERIFY(prompts.messages.at(0).endsWith("other.wave:\nnot a RIFF WAVE file."));
+        QVERIFY(prompts.messages.at(0).endsWith("other.wave:\nNot a RIFF WAVE file."));
     }
 
     void openDialogReadsTheFileAsWhatItIs() {
@@ -304,6 +308,14 @@ private slots:
         QCOMPARE(Shown(f.View()), shown);
         QCOMPARE(f.View()->Data().m_bytes.GetSize(), 0);
         QCOMPARE(prompts.messages.size(), std::size_t{1});
+
+        // A transfer the chosen watch model cannot decode leaves no blank window behind.
+        f.settings.WatchModel = 4;
+        prompts.openAnswers.push_back(CFileChoice{Recording("other-family.wav"), 1});
+        f.frame.Action(ID_FILE_OPEN)->trigger();
+        QCOMPARE(Shown(f.View()),
+                 QStringLiteral("The recording holds an S410/S510 transfer; the watch model setting is RS200/CS200."));
+        QVERIFY(!f.frame.Action(ID_FILE_SAVE)->isEnabled());
     }
 
     void filesThatCannotBeReadLeaveTheReportAndSayWhy() {
@@ -342,7 +354,8 @@ private slots:
                     QCOMPARE(f.View()->OpenDataFile(c.path), 0);
                 }
                 QVERIFY2(prompts.messages.size() == 1, c.reason);
-                QVERIFY2(prompts.messages.at(0).startsWith("Zendrik|Cannot read " + c.path + ":\n" + c.reason),
+                QVERIFY2(prompts.messages.at(0).startsWith("Zendrik|Cannot read " + c.path + ":\n" + c.reason,
+                                                           Qt::CaseInsensitive),
                          qPrintable(prompts.messages.at(0)));
                 // Nothing of the earlier report is lost: the text, its bytes, Save.
                 QCOMPARE(Shown(f.View()), before);
@@ -390,7 +403,7 @@ private slots:
             QCOMPARE(f.View()->OpenDataFile(recording), 0);
         }
         QCOMPARE(prompts.messages.size(), std::size_t{1});
-        QVERIFY(prompts.messages.at(0).endsWith(":\nnot enough memory to decode it."));
+        QVERIFY(prompts.messages.at(0).endsWith(":\nNot enough memory to decode it."));
         QCOMPARE(Shown(f.View()), before);
         QCOMPARE(f.View()->OpenDataFile(recording), 1);
     }
@@ -419,7 +432,7 @@ private slots:
         f.frame.Action(ID_FILE_SAVE)->trigger();
         QCOMPARE(prompts.saveRequests.at(0).selectedFilter, 1);
         QCOMPARE(prompts.saveRequests.at(0).defaultSuffix, QStringLiteral("hrm"));
-        QCOMPARE(prompts.saveRequests.at(0).proposedName, QStringLiteral("20060305"));
+        QCOMPARE(prompts.saveRequests.at(0).proposedName, QStringLiteral("20060305.hrm"));
         QCOMPARE(ReadFile(hrm.toStdString()), data.m_strHrm);
 
         // CSV: every separator choice gives the report's fields to a CSV reader, also the note
@@ -448,6 +461,28 @@ private slots:
         QCOMPARE(prompts.messages.size(), std::size_t{1});
         QVERIFY(prompts.messages.at(0).contains(QStringLiteral(" opening file:\n") + nowhere));
         QVERIFY(prompts.messages.at(0).startsWith(QStringLiteral("Zendrik|Error (")));
+
+#ifdef RLIMIT_FSIZE
+        // A write the file system cuts short is a failure, and no shorter file is put in place.
+        const QString cut = QString::fromStdString(TempPath("cut-short.hrm"));
+        QFile::remove(cut);
+        f.View()->SetModified(true);
+        prompts.saveAnswers.push_back(CFileChoice{cut, 1});
+        {
+            const auto previous = std::signal(SIGXFSZ, SIG_IGN);
+            rlimit limit{};
+            getrlimit(RLIMIT_FSIZE, &limit);
+            const rlimit small{512, limit.rlim_max};
+            setrlimit(RLIMIT_FSIZE, &small);
+            f.frame.Action(ID_FILE_SAVE)->trigger();
+            setrlimit(RLIMIT_FSIZE, &limit);
+            std::signal(SIGXFSZ, previous);
+        }
+        QCOMPARE(prompts.messages.size(), std::size_t{2});
+        QVERIFY(prompts.messages.at(1).contains(QStringLiteral(" writing file:\n") + cut));
+        QVERIFY(!QFile::exists(cut));
+        QVERIFY(f.View()->IsModified());
+#endif
     }
 
     void updateDisplayMessageSwitchesBetweenTheTexts() {
@@ -564,6 +599,25 @@ private slots:
         f.View()->ShowReport();
         f.View()->OnEditCopy();
         QCOMPARE(QApplication::clipboard()->text().size(), Shown(f.View()).size());
+    }
+
+    void screenshotOfTheMessageForAnUnreadableFile() {
+        const QString dir = ScreenshotDir();
+        if (dir.isEmpty()) QSKIP("set ZENDRIK_SCREENSHOT_DIR to see the message as the user does");
+        Frame f;
+        f.frame.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&f.frame));
+        bool saved = false;
+        QTimer poll;
+        connect(&poll, &QTimer::timeout, [&] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                saved = SaveWindowPng(box, dir + "/unreadable-file.png");
+                box->close();
+            }
+        });
+        poll.start(20);
+        f.View()->OpenDataFile(QString::fromStdString(TempPath("missing/exercise.sld")));
+        QVERIFY(saved);
     }
 
     void screenshotOfADecodedRide() {
