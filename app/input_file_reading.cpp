@@ -35,12 +35,13 @@ QString UnreadableFileText(const QString& path, const std::string& reason) {
 int ReadInputFile(CSonicLinkData& data, const QString& path, zendrik::InputKind fallback, QWidget* owner) {
     const std::string local = LocalPath(path);
     std::string reason;
-    // Reading goes into an object of its own: whatever fails on the way (a file gone since it
-    // was chosen, a rejected recording, a dump without a transfer, memory running out) leaves
-    // the report on screen and everything that can be saved as it was.
-    CSonicLinkData incoming;
-    PrepareLike(incoming, data);
     {
+        // Reading goes into an object of its own: whatever fails on the way (a file gone since
+        // it was chosen, a rejected recording, a dump without a transfer, memory running out)
+        // leaves the report on screen and everything that can be saved as it was. What a failed
+        // read holds is given back before the user is told.
+        CSonicLinkData incoming;
+        PrepareLike(incoming, data);
         CWaitCursor wait;
         std::ifstream probe;
         reason = zendrik::OpenInputFile(local, probe);

@@ -3,6 +3,7 @@
 #include <QClipboard>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QFile>
 #include <QFileInfo>
 #include <QMimeData>
 #include <QTextCursor>
@@ -167,7 +168,7 @@ void CReportView::OnFileOpen() {
     if (!SaveModified()) return;
     m_data.m_nWatchModel = m_settings.WatchModel;
     if (!OpenFileDialog(m_data, window())) return;  // the report on screen stays
-    m_inputFile = QString::fromStdString(m_data.m_strPath);
+    m_inputFile = QFile::decodeName(m_data.m_strPath.c_str());
     ShowReport();
 }
 
@@ -175,7 +176,7 @@ void CReportView::OnFileSave() {
     if (SaveFileDialog(m_data, m_settings.DisplayMode, m_settings.HrmFormat,
                        CsvSeparatorChar(m_settings), m_inputFile, window())) {
         // Once written over, the input file no longer holds what the report was read from.
-        if (IsSameFile(QString::fromStdString(m_data.m_strPath), m_inputFile)) m_inputFile.clear();
+        if (IsSameFile(QFile::decodeName(m_data.m_strPath.c_str()), m_inputFile)) m_inputFile.clear();
         SetModified(false);
     }
 }
