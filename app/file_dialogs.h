@@ -10,13 +10,17 @@ class QWidget;
 // The path as the core's file functions take it (the file system's encoding).
 std::string LocalPath(const QString& path);
 
-// Runs the open dialog and reads the chosen file by the filter entry left selected: a dump is
-// loaded and decoded with the model its bytes name, a recording demodulated and decoded with the
-// object's model. 1 when the user confirmed a file.
+// Whether two paths name the same file, also through a link; false when either does not exist.
+bool IsSameFile(const QString& a, const QString& b);
+
+// Runs the open dialog and reads the chosen file as what it is (a recording or a dump; the
+// filter entry left selected decides only for a file that names neither). 1 when a file was
+// read and decoded; a file that cannot be read leaves `data` as it was and says why.
 int OpenFileDialog(CSonicLinkData& data, QWidget* owner);
 
 // Runs the save dialog (unless there is no valid report) and writes the shown HRM text, the CSV
-// text with its TABs replaced by `separator`, or the dump, by the filter entry left selected.
-// 1 when a file was written.
+// text with `separator` between its fields, or the dump, by the filter entry left selected.
+// Saving over `inputFile`, the file the report was read from, needs a Yes first (No is the
+// default). 1 when a file was written.
 int SaveFileDialog(CSonicLinkData& data, int displayMode, int hrmFormat, char separator,
-                   QWidget* owner);
+                   const QString& inputFile, QWidget* owner);

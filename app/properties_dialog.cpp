@@ -118,8 +118,14 @@ CPropertiesDialog::CPropertiesDialog(QWidget* parent) : QDialog(parent) {
     radio(m_grpDisplayMode, IDC_DISPLAY_HRM, "&HRM", 10, 50, 33, 10);
     radio(m_grpDisplayMode, IDC_DISPLAY_CSV, "&CSV", 90, 50, 30, 10);
     groupBox("HRM Format", 5, 70, 175, 25);
-    radio(m_grpHrmFormat, IDC_HRM_ENHANCED, "&Enhanced", 10, 80, 49, 10);
-    radio(m_grpHrmFormat, IDC_HRM_COMPATIBLE, "&Polar Compatible", 90, 80, 69, 10);
+    radio(m_grpHrmFormat, IDC_HRM_ENHANCED, "&Enhanced", 10, 80, 45, 10);
+    // Only the RS200/CS200 has a Polar Compatible form; the note beside the choice says so, and
+    // the others are shown in the Enhanced form whatever is chosen.
+    radio(m_grpHrmFormat, IDC_HRM_COMPATIBLE, "&Polar Compatible", 57, 80, 69, 10);
+    label("(RS200/CS200)", 127, 81, 52, 8);
+    m_controls.value(IDC_HRM_COMPATIBLE)
+        ->setToolTip(QStringLiteral("Only RS200/CS200 reports have a Polar Compatible form; the "
+                                    "others are shown and saved in the Enhanced form."));
     groupBox("CSV Options", 5, 100, 175, 110);
     groupBox("CSV Separator", 10, 110, 70, 60);
     radio(m_grpCsvSeparator, IDC_SEPARATOR_SEMICOLON, "&Semicolon  ( ; )", 15, 120, 63, 10);

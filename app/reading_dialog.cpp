@@ -1,5 +1,6 @@
 #include "app/reading_dialog.h"
 
+#include <QGuiApplication>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
@@ -110,7 +111,11 @@ void CReadingDialog::OnReadLevel(int peak) {
 void CReadingDialog::OnCommandOk() { done(QDialog::Accepted); }
 
 void CReadingDialog::OnDeviceError(const QString& text) {
-    UserPrompts().Tell(this, QMessageBox::NoIcon, QString(), text);
+    // Capture has ended with the error: nothing more can arrive, so the reading ends before the
+    // user is told why, rather than waiting for data behind the message. Nothing is handed over.
+    QWidget* owner = parentWidget();
+    done(QDialog::Rejected);
+    UserPrompts().Tell(owner, QMessageBox::Warning, QGuiApplication::applicationDisplayName(), text);
 }
 
 void CReadingDialog::OnRestart() {

@@ -3,17 +3,19 @@
 #include <QClipboard>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QFile>
 #include <QFileInfo>
 #include <QMimeData>
 #include <QTextCursor>
 
 #include "app/commands.h"
 #include "app/file_dialogs.h"
+#include "app/input_file_reading.h"
 #include "app/microphone.h"
 #include "app/report_edit.h"
+#include "app/report_texts.h"
 #include "app/settings.h"
 #include "app/user_prompts.h"
-#include "app/wait_cursor.h"
 #include "platform/regional_format.h"
 #include "reception/live/record_sound.h"
 
@@ -79,15 +81,34 @@ bool CReportView::event(QEvent* event) {
 }
 
 void CReportView::ShowReport() {
-    const std::string* text = &m_data.m_strHrm;
+    std::string csv;
+    const std::string* text = &HrmTextFor(m_data, m_settings.HrmFormat);
     if (m_settings.DisplayMode == kDisplayCsv) {
         UpdateValueFormat();
-        text = &m_data.m_strCsv;
-    } else if (m_settings.HrmFormat != 0) {
-        text = &m_data.m_strHrmCompat;
+        // Fields stay TAB-separated on screen; one holding a double quote is quoted, as in a
+        // saved file, so a copied table reads the same.
+        csv = CsvTextFor(m_data, '\t');
+        text = &csv;
+    }
+    // A decoder that found nothing to write (a transfer of another watch family, no stream
+    // head) would leave the window blank: say instead what was received.
+    std::string explanation;
+    if (text->empty() && !m_data.m_bValid && m_data.m_nReportModel != 0) {
+        explanation = m_data.ExplainInvalid();
+        text = &explanation;
     }
     if (m_wndEdit) m_wndEdit->setPlainText(QString::fromLatin1(text->data(), static_cast<qsizetype>(text->size())));
     emit reportShown();
+    TellIfOutOfMemory();
+}
+
+void CReportView::TellIfOutOfMemory() {
+    // Rendering the report anew (another value format) or decoding a reading can run out of
+    // memory; the report is then empty, and the user learns why.
+    if (m_data.m_strReadError != kOutOfMemoryReason) return;
+    m_data.m_strReadError.clear();
+    UserPrompts().Tell(window(), QMessageBox::Warning, QString::fromLatin1(kProductTitle),
+                       QStringLiteral("The report cannot be shown: %1.").arg(QString::fromLatin1(kOutOfMemoryReason)));
 }
 
 void CReportView::UpdateValueFormat() {
@@ -120,7 +141,7 @@ bool CReportView::SaveModified() {
     const QMessageBox::StandardButton answer = UserPrompts().Ask(
         this, QString::fromLatin1(kProductTitle),
         QStringLiteral("Current Data not saved!\nDo you want to save the current data?"),
-        QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+        QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Yes);
     switch (answer) {
         case QMessageBox::Yes:
             OnFileSave();
@@ -135,35 +156,27 @@ bool CReportView::SaveModified() {
 
 int CReportView::OpenDataFile(const QString& path) {
     if (path.isEmpty()) return 0;
-    CWaitCursor wait;
-    // Only the extension test ignores case; the path itself goes on as it is.
-    const QString extension = path.right(4).toLower();
-    int result = 0;
-    if (extension == QLatin1String(".wav")) {
-        result = m_data.DecodeWaveFile(LocalPath(path));
-    } else if (extension == QLatin1String(".sld")) {
-        result = m_data.LoadDumpFile(LocalPath(path));
-    } else {
-        return 0;
-    }
-    if (result) {
-        ShowReport();
-    } else {
-        emit reportShown();  // the report on screen stays; whether it may be saved can change
-    }
-    return result;
+    // Whichever way a file arrives (drop, command line), it is decoded as Open would decode it.
+    m_data.m_nWatchModel = m_settings.WatchModel;
+    if (!ReadInputFile(m_data, path, zendrik::InputKind::Unknown, window())) return 0;
+    m_inputFile = path;
+    ShowReport();
+    return 1;
 }
 
 void CReportView::OnFileOpen() {
     if (!SaveModified()) return;
     m_data.m_nWatchModel = m_settings.WatchModel;
-    OpenFileDialog(m_data, window());
+    if (!OpenFileDialog(m_data, window())) return;  // the report on screen stays
+    m_inputFile = QFile::decodeName(m_data.m_strPath.c_str());
     ShowReport();
 }
 
 void CReportView::OnFileSave() {
     if (SaveFileDialog(m_data, m_settings.DisplayMode, m_settings.HrmFormat,
-                       CsvSeparatorChar(m_settings), window())) {
+                       CsvSeparatorChar(m_settings), m_inputFile, window())) {
+        // Once written over, the input file no longer holds what the report was read from.
+        if (IsSameFile(QFile::decodeName(m_data.m_strPath.c_str()), m_inputFile)) m_inputFile.clear();
         SetModified(false);
     }
 }
@@ -171,7 +184,10 @@ void CReportView::OnFileSave() {
 void CReportView::OnReadMicrophone() {
     if (!SaveModified()) return;
     m_data.m_nWatchModel = m_settings.WatchModel;
-    if (ReadFromMicrophone(m_data, window()) == 1) SetModified(true);
+    if (ReadFromMicrophone(m_data, window()) == 1) {
+        m_inputFile.clear();
+        SetModified(true);
+    }
     ShowReport();
 }
 

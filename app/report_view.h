@@ -30,7 +30,9 @@ public:
     void SetModified(bool modified);
     // Asks about unsaved microphone data; true when the caller may go on.
     bool SaveModified();
-    // Opens a .wav or .sld file by its extension; 1 when one was read and decoded.
+    // Opens a recording or a dump, the type following the file, decoded with the watch model of
+    // the settings; 1 when one was read and decoded. A file that cannot be read leaves the
+    // report as it was and says why.
     int OpenDataFile(const QString& path);
 
     void OnFileOpen();
@@ -54,11 +56,15 @@ protected:
 
 private:
     void OnDropFiles(const QList<QUrl>& urls);
+    void TellIfOutOfMemory();
 
     Settings& m_settings;
     CReportEdit* m_wndEdit = nullptr;
     QFont m_font;
     std::uint8_t m_bModified = 0;
+    // The file the shown report was read from; saving over it asks first. Empty after a reading
+    // from the microphone.
+    QString m_inputFile;
     CSonicLinkData m_data;
     // Declared after the data, so it goes first: the capture thread stops before the data it
     // hands over to is gone.

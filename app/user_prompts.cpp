@@ -32,8 +32,10 @@ public:
     }
 
     QMessageBox::StandardButton Ask(QWidget* owner, const QString& caption, const QString& text,
-                                    QMessageBox::StandardButtons buttons) override {
+                                    QMessageBox::StandardButtons buttons,
+                                    QMessageBox::StandardButton defaultButton) override {
         QMessageBox box(QMessageBox::NoIcon, caption, text, buttons, owner);
+        box.setDefaultButton(defaultButton);
         const int answer = box.exec();
         return static_cast<QMessageBox::StandardButton>(answer);
     }

@@ -30,9 +30,10 @@ public:
     // The save dialog, which asks before an existing file is replaced; nothing when cancelled.
     virtual std::optional<CFileChoice> ChooseSaveFile(QWidget* owner, const CFileRequest& request) = 0;
     // A question; returns the button pressed (Cancel or Escape when the box was closed).
+    // `defaultButton` is the one Enter presses.
     virtual QMessageBox::StandardButton Ask(QWidget* owner, const QString& caption,
-                                            const QString& text,
-                                            QMessageBox::StandardButtons buttons) = 0;
+                                            const QString& text, QMessageBox::StandardButtons buttons,
+                                            QMessageBox::StandardButton defaultButton) = 0;
     // A message with an OK button; `detail` is the system's wording, when there is one.
     virtual void Tell(QWidget* owner, QMessageBox::Icon icon, const QString& caption,
                       const QString& text, const QString& detail = QString()) = 0;

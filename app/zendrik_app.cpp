@@ -6,6 +6,7 @@
 #include "app/commands.h"
 #include "app/main_frame.h"
 #include "app/properties_dialog.h"
+#include "app/report_view.h"
 #include "zendrik_version.h"
 
 CZendrikApp::CZendrikApp(int& argc, char** argv) : QApplication(argc, argv) {
@@ -24,15 +25,18 @@ QString CommandLineFile(const QStringList& arguments) {
 }
 
 bool CZendrikApp::InitInstance(const QStringList& arguments) {
-    // A file on the command line is opened while the window is created, so it is shown with
-    // the built-in settings, before the stored ones are loaded.
+    // The stored settings come first, so a file named on the command line shows the report
+    // Open would show for it.
+    LoadSettings();
     auto frame = std::make_unique<CMainFrame>(m_settings);
-    if (!frame->Create(CommandLineFile(arguments))) return false;
+    if (!frame->Create({})) return false;
     m_pMainWnd = std::move(frame);
     connect(m_pMainWnd.get(), &CMainFrame::aboutRequested, this, &CZendrikApp::OnAppAbout);
     connect(m_pMainWnd.get(), &CMainFrame::propertiesRequested, this, &CZendrikApp::OnProperties);
     m_pMainWnd->show();
-    LoadSettings();
+    // Opened over the shown window, which then owns a message saying why it cannot be read.
+    const QString file = CommandLineFile(arguments);
+    if (!file.isEmpty()) m_pMainWnd->View()->OpenDataFile(file);
     QMetaObject::invokeMethod(this, &CZendrikApp::OnAppAbout, Qt::QueuedConnection);
     return true;
 }

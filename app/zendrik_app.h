@@ -14,8 +14,8 @@ public:
     CZendrikApp(int& argc, char** argv);
     ~CZendrikApp() override;
 
-    // Start-up: creates and shows the main window (which opens a file named in `arguments`),
-    // loads the settings and queues the About box. False when the window cannot be created.
+    // Start-up: loads the settings, creates and shows the main window, opens a file named in
+    // `arguments` and queues the About box. False when the window cannot be created.
     bool InitInstance(const QStringList& arguments);
     // Writes the settings back; returns the message loop's result.
     int ExitInstance(int loopResult);

@@ -32,6 +32,10 @@ public:
     virtual ~CSonicLinkData();
     CSonicLinkData(const CSonicLinkData&) = delete;
     CSonicLinkData& operator=(const CSonicLinkData&) = delete;
+    // Moving hands over everything received and decoded, so a file can be read into an object of
+    // its own and kept only when reading it succeeded.
+    CSonicLinkData(CSonicLinkData&&) = default;
+    CSonicLinkData& operator=(CSonicLinkData&&) = default;
 
     // None of the operations below lets an exception out: when memory runs out they return 0 (or
     // leave an empty, invalid report) with the reason in m_strReadError.

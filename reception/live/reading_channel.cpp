@@ -1,11 +1,21 @@
 #include "reception/live/reading_channel.h"
 
+#include <QCoreApplication>
 #include <QMetaObject>
+#include <QThread>
 
 std::shared_ptr<CReadingChannel> CReadingChannel::Open(QObject* targetObject, CReadingTarget* target) {
-    // Whichever thread lets go of the channel last, it is deleted in its own thread.
-    std::shared_ptr<CReadingChannel> channel(new CReadingChannel(targetObject, target),
-                                             [](CReadingChannel* c) { c->deleteLater(); });
+    // Whichever thread lets go of the channel last, it is deleted in its own thread. While the
+    // application object goes, though, the reports still queued are deleted under the lock that
+    // posting takes, and posting the deletion would wait for ever: the channel's own thread
+    // deletes it there and then (its last queued report is the one being deleted).
+    std::shared_ptr<CReadingChannel> channel(new CReadingChannel(targetObject, target), [](CReadingChannel* c) {
+        if (QCoreApplication::closingDown() && QThread::currentThread() == c->thread()) {
+            delete c;
+        } else {
+            c->deleteLater();
+        }
+    });
     channel->m_self = channel;
     return channel;
 }

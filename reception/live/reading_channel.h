@@ -20,7 +20,7 @@ public:
     virtual void OnReadState(int state) = 0;
     // The transfer is complete: end the reading with OK.
     virtual void OnCommandOk() = 0;
-    // A sound device step failed; `text` is the "%s:%04X:\n%s" message.
+    // A sound device step failed and capture has ended; `text` says which step, in words.
     virtual void OnDeviceError(const QString& text) = 0;
 };
 

@@ -4,6 +4,7 @@
 #include <QThread>
 #include <algorithm>
 
+#include "reception/live/device_errors.h"
 #include "reception/live/reading_channel.h"
 
 namespace {
@@ -100,7 +101,7 @@ void CRecordSound::OnStart(int watchModel, std::shared_ptr<CReadingChannel> chan
         };
         m_device->onFailure = [this](CDeviceResult result) {
             m_recording = false;
-            ReportError("waveInStart", result);
+            ReportError(DeviceStep::Capture, result);
         };
     }
     CDeviceResult opened = m_device->Open(m_sampleRate);
@@ -110,13 +111,13 @@ void CRecordSound::OnStart(int watchModel, std::shared_ptr<CReadingChannel> chan
     }
     m_decoder->PostMessage(WM_DEC_RATE, m_sampleRate);
     if (!opened.Ok()) {
-        ReportError("waveInOpen", opened);
+        ReportError(DeviceStep::Open, opened);
         return;
     }
     m_deviceOpen = true;
     const CDeviceResult started = m_device->Start();
     if (!started.Ok()) {
-        ReportError("waveInStart", started);
+        ReportError(DeviceStep::Start, started);
         m_device->Close();
         m_deviceOpen = false;
         return;
@@ -129,11 +130,11 @@ void CRecordSound::OnStop() {
     const CDeviceResult stopped = m_device->Stop();
     CDeviceResult reset;
     if (!stopped.Ok()) {
-        ReportError("waveInStop", stopped);
+        ReportError(DeviceStep::Stop, stopped);
     } else {
         reset = m_device->Reset();
         if (!reset.Ok()) {
-            ReportError("waveInReset", reset);
+            ReportError(DeviceStep::Reset, reset);
         } else {
             m_recording = false;
         }
@@ -142,7 +143,7 @@ void CRecordSound::OnStop() {
     if (stopped.Ok() && reset.Ok()) {
         const CDeviceResult closed = m_device->Close();
         m_deviceOpen = false;
-        if (!closed.Ok()) ReportError("waveInClose", closed);
+        if (!closed.Ok()) ReportError(DeviceStep::Close, closed);
     }
 }
 
@@ -160,11 +161,8 @@ void CRecordSound::OnData(std::vector<std::int16_t> block) {
     if (m_decoder->Decoder().IsComplete() && DialogAlive()) m_dialog->CommandOk();
 }
 
-void CRecordSound::ReportError(const char* step, const CDeviceResult& result) {
-    const QString code = QString::number(static_cast<unsigned>(result.code) & 0xFFFFu, 16).toUpper();
-    const QString text = QStringLiteral("%1:%2:\n%3")
-                             .arg(QLatin1String(step), code.rightJustified(4, QLatin1Char('0')),
-                                  result.text.left(256));
+void CRecordSound::ReportError(DeviceStep step, const CDeviceResult& result) {
+    const QString text = DeviceErrorText(step, result);
     if (DialogAlive()) {
         m_dialog->DeviceError(text);
     } else if (m_appErrors && m_errorContext) {

@@ -8,6 +8,7 @@
 
 #include "reception/live/capture_device.h"
 #include "reception/live/decode_sound.h"
+#include "reception/live/device_errors.h"
 #include "reception/live/message_thread.h"
 
 class CReadingChannel;
@@ -40,7 +41,7 @@ private:
     void OnStart(int watchModel, std::shared_ptr<CReadingChannel> channel);
     void OnStop();
     void OnData(std::vector<std::int16_t> block);
-    void ReportError(const char* step, const CDeviceResult& result);
+    void ReportError(DeviceStep step, const CDeviceResult& result);
     bool DialogAlive() const;
 
     CCaptureDeviceFactory m_makeDevice;

@@ -6,7 +6,11 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QListView>
+#include <csignal>
 #include <fstream>
+#if __has_include(<sys/resource.h>)
+#include <sys/resource.h>
+#endif
 #include <QMainWindow>
 #include <QMenuBar>
 #include <QMimeData>
@@ -23,13 +27,16 @@
 #include "app/report_edit.h"
 #include "app/report_view.h"
 #include "app/user_prompts.h"
+#include "app/settings.h"
 #include "app/zendrik_app.h"
+#include "allocation_counter.h"
 #include "gui_test_registry.h"
 #include "reception/modulator.h"
 #include "reception/wave_writer.h"
 #include "scripted_prompts.h"
 #include "support/run_process.h"
 #include "support/s410_stream_builder.h"
+#include "support/wave_file_maker.h"
 #include "window_grab.h"
 
 using namespace testing_streams;
@@ -72,6 +79,35 @@ std::string DecodedHrm(const QString& dump) {
 }
 
 QString Shown(CReportView* view) { return view->Edit()->toPlainText(); }
+
+// The fields of each line of a CSV text as a reader following RFC 4180 sees them.
+std::vector<std::vector<std::string>> CsvFields(const std::string& text, char separator) {
+    std::vector<std::vector<std::string>> lines(1);
+    std::string field;
+    bool quoted = false;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (quoted) {
+            if (c == '"' && i + 1 < text.size() && text[i + 1] == '"') {
+                field += '"';
+                ++i;
+            } else if (c == '"') {
+                quoted = false;
+            } else {
+                field += c;
+            }
+        } else if (c == '"' && field.empty()) {
+            quoted = true;
+        } else if (c == separator || c == '\n') {
+            lines.back().push_back(field);
+            field.clear();
+            if (c == '\n') lines.emplace_back();
+        } else if (c != '\r') {
+            field += c;
+        }
+    }
+    return lines;
+}
 QString AsShown(const std::string& text) {
     return QString::fromLatin1(text.c_str()).replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
 }
@@ -142,7 +178,7 @@ private slots:
         QVERIFY(!f.frame.Action(ID_FILE_SAVE)->isEnabled());
     }
 
-    void startupShowsTheCommandLineFileWithBuiltInSettingsThenAbout() {
+    void startupShowsTheCommandLineFileWithTheStoredSettingsThenAbout() {
         ClearStoredSettings();
         {
             QSettings store(QStringLiteral("qlx"), QStringLiteral("Zendrik"));
@@ -153,12 +189,16 @@ private slots:
         QVERIFY(App().InitInstance({"zendrik", dump}));
         CMainFrame* frame = App().MainFrame();
         QVERIFY(frame->isVisible());
-        // Opened before the settings were loaded: the HRM text, although CSV is stored.
-        QCOMPARE(Shown(frame->View()), AsShown(DecodedHrm(dump)));
-        QCOMPARE(App().m_settings.DisplayMode, 1);
-        QVERIFY(frame->Action(ID_FILE_SAVE)->isEnabled());
+        const QString atStart = Shown(frame->View());
         // The About box opens by itself once the loop runs, over the shown window.
         QCOMPARE(CloseNextModal(), QStringLiteral("About Zendrik"));
+        // The same report as Open shows for the file: the stored CSV display.
+        CScriptedPrompts prompts;
+        prompts.openAnswers.push_back(CFileChoice{dump, 1});
+        frame->Action(ID_FILE_OPEN)->trigger();
+        QCOMPARE(atStart, Shown(frame->View()));
+        QVERIFY(atStart.startsWith("[Params]\nVersion\t106"));
+        QVERIFY(frame->Action(ID_FILE_SAVE)->isEnabled());
         App().ExitInstance(0);
     }
 
@@ -210,6 +250,7 @@ private slots:
 
     void dropOpensExactlyOneFileWhateverTheExtensionsCase() {
         Frame f;
+        CScriptedPrompts prompts;
         f.frame.show();
         QVERIFY(QTest::qWaitForWindowExposed(&f.frame));
         auto drop = [&](const QList<QUrl>& urls) {
@@ -225,12 +266,15 @@ private slots:
         QVERIFY(Shown(f.View()).isEmpty());
         drop({QUrl::fromLocalFile(wav)});
         QVERIFY(Shown(f.View()).startsWith("[Params]\nVersion=106\nMonitor=10"));
+        // A dump named as a recording is read as one, and refused with the reason.
         const QString before = Shown(f.View());
         drop({QUrl::fromLocalFile(Dump("other.wave"))});
         QCOMPARE(Shown(f.View()), before);
+        QCOMPARE(prompts.messages.size(), std::size_t{1});
+        QVERIFY(prompts.messages.at(0).endsWith("other.wave:\nNot a RIFF WAVE file."));
     }
 
-    void openDialogReadsByTheSelectedFilterEntry() {
+    void openDialogReadsTheFileAsWhatItIs() {
         Frame f;
         CScriptedPrompts prompts;
         f.settings.WatchModel = 3;
@@ -244,10 +288,16 @@ private slots:
         QCOMPARE(Shown(f.View()), AsShown(DecodedHrm(dump)));
         QCOMPARE(f.View()->Data().m_nWatchModel, 3);  // copied from the settings
 
-        // The type follows the filter entry: a recording chosen under the wave entry.
-        prompts.openAnswers.push_back(CFileChoice{Recording("open.bin"), 2});
-        f.frame.Action(ID_FILE_OPEN)->trigger();
-        QVERIFY(Shown(f.View()).startsWith("[Params]"));
+        // The type follows the file, whatever entry is selected: a recording picked under the
+        // dump entry, by its extension or its RIFF signature.
+        for (const char* name : {"typed.wav", "open.bin"}) {
+            f.View()->Data().m_bytes.SetSize(0);
+            prompts.openAnswers.push_back(CFileChoice{Recording(name), 1});
+            f.frame.Action(ID_FILE_OPEN)->trigger();
+            QVERIFY2(Shown(f.View()).startsWith("[Params]\nVersion=106\nMonitor=10"), name);
+            QCOMPARE(f.View()->Data().m_bytes.GetSize(), BuildS410Stream(Ride()).bytes.size());
+        }
+        QVERIFY(prompts.messages.empty());
 
         // A recording that cannot be read leaves the report as it was; stale samples are not
         // decoded again.
@@ -257,6 +307,105 @@ private slots:
         f.frame.Action(ID_FILE_OPEN)->trigger();
         QCOMPARE(Shown(f.View()), shown);
         QCOMPARE(f.View()->Data().m_bytes.GetSize(), 0);
+        QCOMPARE(prompts.messages.size(), std::size_t{1});
+
+        // A transfer the chosen watch model cannot decode leaves no blank window behind.
+        f.settings.WatchModel = 4;
+        prompts.openAnswers.push_back(CFileChoice{Recording("other-family.wav"), 1});
+        f.frame.Action(ID_FILE_OPEN)->trigger();
+        QCOMPARE(Shown(f.View()),
+                 QStringLiteral("The recording holds an S410/S510 transfer; the watch model setting is RS200/CS200."));
+        QVERIFY(!f.frame.Action(ID_FILE_SAVE)->isEnabled());
+    }
+
+    void filesThatCannotBeReadLeaveTheReportAndSayWhy() {
+        const std::string folder = TempPath("a-folder.sld");
+        QDir().mkpath(QString::fromStdString(folder));
+        testing_wave::FormatFields wide;
+        wide.bitsPerSample = 24;
+        const std::string wide24 = testing_wave::WriteWaveBytes(
+            testing_wave::CWaveFileMaker().Format(wide).Data(std::vector<std::uint8_t>(300, 0)).Bytes(),
+            "wide.wav");
+        struct Case {
+            QString path;
+            const char* reason;
+        };
+        const Case cases[] = {
+            {QString::fromStdString(TempPath("gone.sld")), "not found"},
+            {QString::fromStdString(folder), "it is a folder, not a file"},
+            {QString::fromStdString(wide24), "not a PCM WAV: 24-bit, format tag 1"},
+            {QString::fromStdString(WriteDump({}, "empty.sld")), "the dump holds no bytes"},
+            {QString::fromStdString(WriteDump({0xAA, 0xAA, 0xAA, 0xAA, 0xAA, 0x42, 0x42}, "nameless.sld")),
+             "the stream head names no known watch model"},
+            {Dump("notes.txt"), "neither a WAV recording nor a SonicLink dump"},
+        };
+        const QString shownDump = Dump("shown.sld");
+        for (const Case& c : cases) {
+            // By name (a drop, the command line), and through the open dialog.
+            for (bool dialog : {false, true}) {
+                Frame f(shownDump);
+                CScriptedPrompts prompts;
+                const QString before = Shown(f.View());
+                const std::string bytesBefore = f.View()->Data().DumpText();
+                if (dialog) {
+                    prompts.openAnswers.push_back(CFileChoice{c.path, 3});
+                    f.frame.Action(ID_FILE_OPEN)->trigger();
+                } else {
+                    QCOMPARE(f.View()->OpenDataFile(c.path), 0);
+                }
+                QVERIFY2(prompts.messages.size() == 1, c.reason);
+                QVERIFY2(prompts.messages.at(0).startsWith("Zendrik|Cannot read " + c.path + ":\n" + c.reason,
+                                                           Qt::CaseInsensitive),
+                         qPrintable(prompts.messages.at(0)));
+                // Nothing of the earlier report is lost: the text, its bytes, Save.
+                QCOMPARE(Shown(f.View()), before);
+                QCOMPARE(f.View()->Data().DumpText(), bytesBefore);
+                QVERIFY(f.frame.Action(ID_FILE_SAVE)->isEnabled());
+            }
+        }
+    }
+
+    void savingOverTheFileTheReportWasReadFromAsksFirst() {
+        const QString recording = Recording("kept.wav");
+        const std::string original = ReadFile(recording.toStdString());
+        const QString link = QString::fromStdString(TempPath("kept-link.wav"));
+        QFile::remove(link);
+        QVERIFY(QFile::link(recording, link));
+        Frame f(recording);
+        CScriptedPrompts prompts;
+        // The same file, by its name or through a link: asked, No by default, and No writes nothing.
+        for (const QString& target : {recording, link}) {
+            prompts.answers = {QMessageBox::No};
+            prompts.saveAnswers.push_back(CFileChoice{target, 1});
+            f.frame.Action(ID_FILE_SAVE)->trigger();
+            QCOMPARE(prompts.defaults.back(), QMessageBox::No);
+            QVERIFY(prompts.questions.back().contains("the recording or dump this report was read from"));
+            QCOMPARE(ReadFile(recording.toStdString()), original);
+        }
+        // Another file is not asked about; Yes replaces the recording.
+        prompts.saveAnswers.push_back(CFileChoice{QString::fromStdString(TempPath("kept.hrm")), 1});
+        f.frame.Action(ID_FILE_SAVE)->trigger();
+        QCOMPARE(prompts.questions.size(), std::size_t{2});
+        prompts.answers = {QMessageBox::Yes};
+        prompts.saveAnswers.push_back(CFileChoice{recording, 1});
+        f.frame.Action(ID_FILE_SAVE)->trigger();
+        QCOMPARE(ReadFile(recording.toStdString()), f.View()->Data().m_strHrm);
+    }
+
+    void runningOutOfMemoryWhileReadingIsToldAndTheProgramGoesOn() {
+        Frame f(Dump("before-memory.sld"));
+        CScriptedPrompts prompts;
+        const QString before = Shown(f.View());
+        const QString recording = Recording("memory.wav");
+        {
+            // The recording's samples do not fit; nothing the window itself needs is that large.
+            CAllocationLimit limit(256 * 1024);
+            QCOMPARE(f.View()->OpenDataFile(recording), 0);
+        }
+        QCOMPARE(prompts.messages.size(), std::size_t{1});
+        QVERIFY(prompts.messages.at(0).endsWith(":\nNot enough memory to decode it."));
+        QCOMPARE(Shown(f.View()), before);
+        QCOMPARE(f.View()->OpenDataFile(recording), 1);
     }
 
     void waveFilterListsRecordingsWhateverTheCaseOfTheirExtension() {
@@ -283,19 +432,23 @@ private slots:
         f.frame.Action(ID_FILE_SAVE)->trigger();
         QCOMPARE(prompts.saveRequests.at(0).selectedFilter, 1);
         QCOMPARE(prompts.saveRequests.at(0).defaultSuffix, QStringLiteral("hrm"));
-        QCOMPARE(prompts.saveRequests.at(0).proposedName, QStringLiteral("20060305"));
+        QCOMPARE(prompts.saveRequests.at(0).proposedName, QStringLiteral("20060305.hrm"));
         QCOMPARE(ReadFile(hrm.toStdString()), data.m_strHrm);
 
+        // CSV: every separator choice gives the report's fields to a CSV reader, also the note
+        // whose text holds commas.
         f.settings.DisplayMode = 1;
-        f.settings.CsvSeparator = 1;
-        const QString csv = QString::fromStdString(TempPath("saved2.csv"));
-        prompts.saveAnswers.push_back(CFileChoice{csv, 2});
-        f.frame.Action(ID_FILE_SAVE)->trigger();
-        QCOMPARE(prompts.saveRequests.at(1).selectedFilter, 2);
-        QCOMPARE(prompts.saveRequests.at(1).defaultSuffix, QStringLiteral("csv"));
-        std::string expected = data.m_strCsv;
-        std::replace(expected.begin(), expected.end(), '\t', ',');
-        QCOMPARE(ReadFile(csv.toStdString()), expected);
+        for (int separator : {0, 1, 2}) {
+            f.settings.CsvSeparator = separator;
+            const QString csv = QString::fromStdString(TempPath("saved2.csv"));
+            prompts.saveAnswers.push_back(CFileChoice{csv, 2});
+            f.frame.Action(ID_FILE_SAVE)->trigger();
+            QCOMPARE(prompts.saveRequests.back().selectedFilter, 2);
+            QCOMPARE(prompts.saveRequests.back().defaultSuffix, QStringLiteral("csv"));
+            QCOMPARE(CsvFields(ReadFile(csv.toStdString()), CsvSeparatorChar(f.settings)),
+                     CsvFields(data.m_strCsv, '\t'));
+        }
+        QVERIFY(data.m_strCsv.find(", version") != std::string::npos);  // a field with a comma
 
         const QString dump = QString::fromStdString(TempPath("saved3.sld"));
         prompts.saveAnswers.push_back(CFileChoice{dump, 3});
@@ -308,6 +461,28 @@ private slots:
         QCOMPARE(prompts.messages.size(), std::size_t{1});
         QVERIFY(prompts.messages.at(0).contains(QStringLiteral(" opening file:\n") + nowhere));
         QVERIFY(prompts.messages.at(0).startsWith(QStringLiteral("Zendrik|Error (")));
+
+#ifdef RLIMIT_FSIZE
+        // A write the file system cuts short is a failure, and no shorter file is put in place.
+        const QString cut = QString::fromStdString(TempPath("cut-short.hrm"));
+        QFile::remove(cut);
+        f.View()->SetModified(true);
+        prompts.saveAnswers.push_back(CFileChoice{cut, 1});
+        {
+            const auto previous = std::signal(SIGXFSZ, SIG_IGN);
+            rlimit limit{};
+            getrlimit(RLIMIT_FSIZE, &limit);
+            const rlimit small{512, limit.rlim_max};
+            setrlimit(RLIMIT_FSIZE, &small);
+            f.frame.Action(ID_FILE_SAVE)->trigger();
+            setrlimit(RLIMIT_FSIZE, &limit);
+            std::signal(SIGXFSZ, previous);
+        }
+        QCOMPARE(prompts.messages.size(), std::size_t{2});
+        QVERIFY(prompts.messages.at(1).contains(QStringLiteral(" writing file:\n") + cut));
+        QVERIFY(!QFile::exists(cut));
+        QVERIFY(f.View()->IsModified());
+#endif
     }
 
     void updateDisplayMessageSwitchesBetweenTheTexts() {
@@ -315,10 +490,16 @@ private slots:
         f.settings.DisplayMode = 1;
         SendUpdateDisplay(&f.frame);
         QCOMPARE(Shown(f.View()), AsShown(f.View()->Data().m_strCsv));
+        // The S410/S510 has no Polar Compatible form: its Enhanced text is shown and saved.
         f.settings.DisplayMode = 0;
         f.settings.HrmFormat = 1;
         SendUpdateDisplay(&f.frame);
-        QCOMPARE(Shown(f.View()), QString());  // the S410/S510 has no compatible text
+        QCOMPARE(Shown(f.View()), AsShown(f.View()->Data().m_strHrm));
+        CScriptedPrompts prompts;
+        const QString saved = QString::fromStdString(TempPath("compatible.hrm"));
+        prompts.saveAnswers.push_back(CFileChoice{saved, 1});
+        f.frame.Action(ID_FILE_SAVE)->trigger();
+        QCOMPARE(ReadFile(saved.toStdString()), f.View()->Data().m_strHrm);
         // Custom separators, and an empty field standing for the default one.
         f.settings.DisplayMode = 1;
         f.settings.ValueFormat = 2;
@@ -418,6 +599,25 @@ private slots:
         f.View()->ShowReport();
         f.View()->OnEditCopy();
         QCOMPARE(QApplication::clipboard()->text().size(), Shown(f.View()).size());
+    }
+
+    void screenshotOfTheMessageForAnUnreadableFile() {
+        const QString dir = ScreenshotDir();
+        if (dir.isEmpty()) QSKIP("set ZENDRIK_SCREENSHOT_DIR to see the message as the user does");
+        Frame f;
+        f.frame.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&f.frame));
+        bool saved = false;
+        QTimer poll;
+        connect(&poll, &QTimer::timeout, [&] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                saved = SaveWindowPng(box, dir + "/unreadable-file.png");
+                box->close();
+            }
+        });
+        poll.start(20);
+        f.View()->OpenDataFile(QString::fromStdString(TempPath("missing/exercise.sld")));
+        QVERIFY(saved);
     }
 
     void screenshotOfADecodedRide() {

@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QSettings>
 #include <QTest>
@@ -340,6 +341,20 @@ private slots:
         }));
         QCOMPARE(f.updates.count, 1);
         QCOMPARE(f.Shown(), AsShown(expected.m_strCsv));
+    }
+
+    void polarCompatibleSaysWhichWatchesHaveIt() {
+        Frame f;
+        QVERIFY(RunProperties(f, [](D& d) {
+            QWidget* choice = d.GetDlgItem(D::IDC_HRM_COMPATIBLE);
+            bool told = false;
+            for (QLabel* label : d.findChildren<QLabel*>()) {
+                const QRect at = label->geometry();
+                told = told || (label->text().contains("RS200/CS200") && at.top() < choice->geometry().bottom() &&
+                                at.bottom() > choice->geometry().top() && at.left() >= choice->geometry().right());
+            }
+            QVERIFY(told);
+        }));
     }
 
     void tabOrderFollowsTheLayout() {

@@ -146,6 +146,32 @@ private slots:
         }
     }
 
+    void deviceErrorEndsTheReadingAndNamesTheStep() {
+        ScriptedInput input;
+        input.script->openResults = {{6, "No sound input device is available."}};
+        Settings settings;
+        CMainFrame frame(settings);
+        frame.Create({});
+        frame.show();
+        CScriptedPrompts prompts;
+        // A reading left open after the error is closed from here, so the test ends either way.
+        bool leftOpen = false;
+        QTimer rescue;
+        rescue.setSingleShot(true);
+        connect(&rescue, &QTimer::timeout, [&] {
+            if (auto* dialog = qobject_cast<CReadingDialog*>(QApplication::activeModalWidget())) {
+                leftOpen = true;
+                dialog->OnCancel();
+            }
+        });
+        rescue.start(5000);
+        frame.Action(ID_READ_MICROPHONE)->trigger();
+        QVERIFY(!leftOpen);
+        QCOMPARE(prompts.messages,
+                 std::vector<QString>{"Zendrik|Could not open the sound input (code 6): No sound input device is available."});
+        QCOMPARE(frame.windowTitle(), QStringLiteral("Zendrik"));
+    }
+
     void microphoneCommandWithARealSoundServer() {
         // Run by the sound-server end-to-end script, which starts the server and says where
         // the recording, the FIFO of the virtual microphone and the expected report are.

@@ -20,8 +20,10 @@ public:
         return Next(saveAnswers);
     }
     QMessageBox::StandardButton Ask(QWidget*, const QString& caption, const QString& text,
-                                    QMessageBox::StandardButtons) override {
+                                    QMessageBox::StandardButtons,
+                                    QMessageBox::StandardButton defaultButton) override {
         questions.push_back(caption + "|" + text);
+        defaults.push_back(defaultButton);
         if (answers.empty()) return QMessageBox::Cancel;
         const QMessageBox::StandardButton answer = answers.front();
         answers.pop_front();
@@ -39,6 +41,7 @@ public:
     std::vector<CFileRequest> openRequests;
     std::vector<CFileRequest> saveRequests;
     std::vector<QString> questions;
+    std::vector<QMessageBox::StandardButton> defaults;  // of each question
     std::vector<QString> messages;
 
 private:

@@ -115,7 +115,7 @@ TEST(RecordSound, DeviceErrorsReachTheDialogOrTheApplication) {
         r.script->openResults = {{2, "no such device"}};
         r.Begin();
         ASSERT_TRUE(RunUntil([&] { return !r.target.errors.empty(); }));
-        EXPECT_EQ(r.target.errors.front(), QStringLiteral("waveInOpen:0002:\nno such device"));
+        EXPECT_EQ(r.target.errors.front(), QStringLiteral("Could not open the sound input (code 2): no such device."));
         EXPECT_EQ(r.script->Steps(), std::vector<std::string>{"open"});  // nothing started
     }
     {
@@ -123,7 +123,7 @@ TEST(RecordSound, DeviceErrorsReachTheDialogOrTheApplication) {
         r.script->startResult = {0x1F, "cannot start"};
         r.Begin();
         ASSERT_TRUE(RunUntil([&] { return !r.target.errors.empty(); }));
-        EXPECT_EQ(r.target.errors.front(), QStringLiteral("waveInStart:001F:\ncannot start"));
+        EXPECT_EQ(r.target.errors.front(), QStringLiteral("Could not start recording from the sound input (code 31): cannot start."));
     }
     {
         // Stopping happens after the dialog has gone: the application tells the user, once,
@@ -138,7 +138,7 @@ TEST(RecordSound, DeviceErrorsReachTheDialogOrTheApplication) {
         }));
         r.EndReading();
         ASSERT_TRUE(RunUntil([&] { return !r.appErrors.empty(); }));
-        EXPECT_EQ(r.appErrors, std::vector<QString>{QStringLiteral("waveInStop:0ABC:\nstuck")});
+        EXPECT_EQ(r.appErrors, std::vector<QString>{QStringLiteral("Could not stop recording from the sound input (code 2748): stuck.")});
         EXPECT_TRUE(r.target.errors.empty());
         const auto steps = r.script->Steps();
         EXPECT_EQ(std::count(steps.begin(), steps.end(), "reset"), 0);

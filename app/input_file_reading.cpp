@@ -1,0 +1,75 @@
+#include "app/input_file_reading.h"
+
+#include <QDir>
+#include <QGuiApplication>
+
+#include "app/file_dialogs.h"
+#include "app/user_prompts.h"
+#include "app/wait_cursor.h"
+#include "reception/sonic_link_data.h"
+
+namespace {
+
+// A reception object that decodes as `data` does (watch model, value format, clock, live
+// capture), with nothing received yet.
+void PrepareLike(CSonicLinkData& incoming, const CSonicLinkData& data) {
+    incoming.m_nWatchModel = data.m_nWatchModel;
+    incoming.m_strDecimalSep = data.m_strDecimalSep;
+    incoming.m_strTimeSep = data.m_strTimeSep;
+    incoming.m_strDateSep = data.m_strDateSep;
+    incoming.m_bNoTenths = data.m_bNoTenths;
+    incoming.m_utcToday = data.m_utcToday;
+    incoming.m_pRecorder = data.m_pRecorder;
+}
+
+}  // namespace
+
+QString UnreadableFileText(const QString& path, const std::string& reason) {
+    // The reason stands on a line of its own, as a sentence.
+    QString why = QString::fromStdString(reason);
+    if (!why.isEmpty()) why[0] = why[0].toUpper();
+    if (!why.endsWith(u'.')) why += u'.';
+    return QStringLiteral("Cannot read %1:\n%2").arg(QDir::toNativeSeparators(path), why);
+}
+
+int ReadInputFile(CSonicLinkData& data, const QString& path, zendrik::InputKind fallback, QWidget* owner) {
+    const std::string local = LocalPath(path);
+    std::string reason;
+    {
+        // Reading goes into an object of its own: whatever fails on the way (a file gone since
+        // it was chosen, a rejected recording, a dump without a transfer, memory running out)
+        // leaves the report on screen and everything that can be saved as it was. What a failed
+        // read holds is given back before the user is told.
+        CSonicLinkData incoming;
+        PrepareLike(incoming, data);
+        CWaitCursor wait;
+        std::ifstream probe;
+        reason = zendrik::OpenInputFile(local, probe);
+        if (reason.empty()) {
+            zendrik::InputKind kind = zendrik::InputKindOf(local, zendrik::FirstBytesOf(local));
+            if (kind == zendrik::InputKind::Unknown) kind = fallback;
+            int read = 0;
+            switch (kind) {
+                case zendrik::InputKind::Recording:
+                    read = incoming.DecodeWaveFile(local);
+                    if (!read && incoming.m_strReadError.empty()) reason = "the recording holds no sound";
+                    break;
+                case zendrik::InputKind::Dump:
+                    read = incoming.LoadDumpFile(local);
+                    break;
+                case zendrik::InputKind::Unknown:
+                    reason = "neither a WAV recording nor a SonicLink dump (.sld)";
+                    break;
+            }
+            if (read) {
+                incoming.m_strPath = local;
+                data = std::move(incoming);
+                return 1;
+            }
+            if (reason.empty()) reason = incoming.m_strReadError.empty() ? "it cannot be read" : incoming.m_strReadError;
+        }
+    }
+    UserPrompts().Tell(owner, QMessageBox::Warning, QGuiApplication::applicationDisplayName(),
+                       UnreadableFileText(path, reason));
+    return 0;
+}

@@ -1,0 +1,16 @@
+// The report texts as the view shows them and the save command writes them, so that what is
+// saved (or copied) is what is on screen.
+#pragma once
+
+#include <string>
+
+class CSonicLinkData;
+
+// The HRM text of the form `hrmFormat` chooses (0 Enhanced, any other value Polar Compatible).
+// Only an RS200/CS200 report has a Polar Compatible form; every other report gives its Enhanced
+// text, rather than nothing.
+const std::string& HrmTextFor(const CSonicLinkData& data, int hrmFormat);
+
+// The CSV text with `separator` between the fields; a field holding the separator or a double
+// quote is quoted, so a spreadsheet sees the fields the report has.
+std::string CsvTextFor(const CSonicLinkData& data, char separator);
