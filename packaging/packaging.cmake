@@ -1,6 +1,10 @@
 # What a Linux system needs besides the programs: man pages, bash completion, the file type of
 # dumps, the AppStream metainfo, and the Debian package (cpack -G DEB, see scripts/package).
 # Included from the top-level CMakeLists.txt after the programs' own install rules.
+# A Windows build installs the programs only.
+if(NOT UNIX)
+  return()
+endif()
 
 set(ZENDRIK_PACKAGING_DIR ${CMAKE_CURRENT_LIST_DIR})
 set(ZENDRIK_PACKAGING_OUT ${CMAKE_CURRENT_BINARY_DIR}/packaging)
