@@ -74,7 +74,7 @@ stop_server
 status=0
 timeout 20 "$cli" --microphone --seconds 10 > /dev/null 2> "$work/cli.err" || status=$?
 [ "$status" -eq 1 ] || { echo "without a server: exit $status"; cat "$work/cli.err"; exit 1; }
-grep -q "waveInOpen:" "$work/cli.err"
+grep -q "Could not open the sound input" "$work/cli.err"
 echo "without a sound server: the device error"
 
 # The server going away mid-transfer: the device error again.
