@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <charconv>
+#include <iterator>
+#include <utility>
 
 const char* const kCliUsage =
     "zendrik-cli [OPTIONS] INPUT\n"
@@ -14,7 +16,11 @@ const char* const kCliUsage =
     "  --model N             watch model code for a WAV recording: 1 S410, 2 Coach, 3 S410/S510,\n"
     "                        4 RS200/CS200 (default 1). A dump's model always comes from its own bytes.\n"
     "  --format F            hrm (default: the Enhanced HRM text) | hrm-compat (the Polar Compatible HRM\n"
-    "                        text, RS200/CS200 only) | csv | sld (dump of the received bytes)\n"
+    "                        text, RS200/CS200 only) | csv | sld (dump of the received bytes) |\n"
+    "                        fit (a FIT activity; binary, so never to a terminal) | tcx (a\n"
+    "                        TrainingCenterDatabase v2 activity) | json (the whole transfer)\n"
+    "  --timezone ZONE       the time zone the watch's local times are in, for fit and tcx: an IANA\n"
+    "                        name such as Europe/Berlin (default: the computer's zone)\n"
     "  --csv-separator S     semicolon (default) | comma | tab: every TAB of the CSV text is replaced by it\n"
     "                        on output, as when saving; a field holding it is quoted\n"
     "  --value-format V      hrm (default: '.' ':' '.') | custom | regional (the user's locale, with the\n"
@@ -32,16 +38,18 @@ const char* const kCliUsage =
     "  --seconds S           how long --microphone waits for a complete transfer (default 120)\n"
     "  --help, --version\n"
     "An option that does nothing for what is asked (--seconds without --microphone, a CSV option\n"
-    "with another format) gets a one-line warning on standard error and the run goes on.\n"
+    "with another format, --timezone without fit or tcx) gets a one-line warning on standard error\n"
+    "and the run goes on.\n"
     "Exit status: 0 = the report was valid and its bytes were written exactly as the save command writes\n"
     "them (CR LF, no BOM); 3 = decoding ran but the report is not valid: nothing written, and standard\n"
     "error receives the report text (the error lines), or one line saying what was found when the report\n"
     "has none; 4 = a dump whose stream head names no known watch model (nothing written); 1 = the input\n"
     "cannot be read or is rejected (missing file, folder or device, unknown type, rejected WAV), the\n"
-    "output cannot be written (also standard output), memory ran out, or the sound device cannot be\n"
-    "opened or started; 2 = usage error (with a one-line hint), also -o naming the INPUT and hrm-compat\n"
-    "for a family without that form; 5 = no complete transfer arrived within S seconds. With several\n"
-    "INPUTs the status is the highest of theirs.\n";
+    "output cannot be written (also standard output), the exercise cannot be written as FIT or TCX\n"
+    "(e.g. a date FIT cannot hold), memory ran out, or the sound device cannot be opened or started;\n"
+    "2 = usage error (with a one-line hint), also -o naming the INPUT, hrm-compat for a family without\n"
+    "that form, an unknown --timezone and fit to a terminal; 5 = no complete transfer arrived within S\n"
+    "seconds. With several INPUTs the status is the highest of theirs.\n";
 
 namespace {
 
@@ -52,6 +60,10 @@ CParseResult Fail(std::string message) {
 }
 
 }  // namespace
+
+bool IsBinaryFormat(OutputFormat format) {
+    return format == OutputFormat::Fit;
+}
 
 bool NamesFolder(const std::string& outputPath) {
     return !outputPath.empty() && outputPath.back() == '/';
@@ -129,18 +141,25 @@ CParseResult ParseCliOptions(const std::vector<std::string>& args) {
             }
             o.watchModel = code;
         } else if (arg == "--format") {
-            if (!value(v)) return Fail("--format needs hrm, hrm-compat, csv or sld");
-            if (v == "hrm") {
-                o.format = OutputFormat::Hrm;
-            } else if (v == "hrm-compat") {
-                o.format = OutputFormat::HrmCompat;
-            } else if (v == "csv") {
-                o.format = OutputFormat::Csv;
-            } else if (v == "sld") {
-                o.format = OutputFormat::Sld;
-            } else {
-                return Fail("--format takes hrm, hrm-compat, csv or sld, not '" + v + "'");
+            static const std::pair<const char*, OutputFormat> kFormats[] = {
+                {"hrm", OutputFormat::Hrm}, {"hrm-compat", OutputFormat::HrmCompat},
+                {"csv", OutputFormat::Csv}, {"sld", OutputFormat::Sld},
+                {"fit", OutputFormat::Fit}, {"tcx", OutputFormat::Tcx},
+                {"json", OutputFormat::Json}};
+            const std::string choices = "hrm, hrm-compat, csv, sld, fit, tcx or json";
+            if (!value(v)) return Fail("--format needs " + choices);
+            const auto* found = std::find_if(std::begin(kFormats), std::end(kFormats),
+                                             [&v](const auto& f) { return v == f.first; });
+            if (found == std::end(kFormats)) {
+                return Fail("--format takes " + choices + ", not '" + v + "'");
             }
+            o.format = found->second;
+            note(arg);
+        } else if (arg == "--timezone") {
+            // Whether the zone exists is for the zone database to say, when the run starts.
+            if (!value(v) || v.empty()) return Fail("--timezone needs a zone name such as Europe/Berlin");
+            if (o.timeZone) return Fail("--timezone can be given only once");
+            o.timeZone = v;
             note(arg);
         } else if (arg == "--csv-separator") {
             if (!value(v)) return Fail("--csv-separator needs semicolon, comma or tab");
@@ -224,6 +243,10 @@ CParseResult ParseCliOptions(const std::vector<std::string>& args) {
             result.warnings.push_back(name + " does not apply to --synthesize; ignored");
         } else if (name == "--seconds" && !o.microphone) {
             result.warnings.push_back("--seconds applies to --microphone only; ignored");
+        } else if (name == "--timezone") {
+            if (o.format != OutputFormat::Fit && o.format != OutputFormat::Tcx) {
+                result.warnings.push_back("--timezone applies to --format fit and tcx only; ignored");
+            }
         } else if (o.format != OutputFormat::Csv && name != "--seconds" && name != "--format" &&
                    name != "-o") {
             result.warnings.push_back(name + " applies to --format csv only; ignored");

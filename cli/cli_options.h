@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-enum class OutputFormat { Hrm, HrmCompat, Csv, Sld };
+enum class OutputFormat { Hrm, HrmCompat, Csv, Sld, Fit, Tcx, Json };
 enum class ValueFormatChoice { Hrm, Custom, Regional };
 
 // What -o and INPUT take for standard output and standard input.
@@ -21,6 +21,9 @@ struct CCliOptions {
     std::optional<char> time;
     std::optional<char> date;
     bool noTenths = false;
+    // IANA name of the zone the watch's local times are read in for FIT and TCX; none: the
+    // computer's zone.
+    std::optional<std::string> timeZone;
     std::optional<std::string> outputPath;  // a file, "-" (standard output) or a folder ending in '/'
     std::optional<std::string> synthesizePath;
     bool microphone = false;  // record from the default audio input instead of reading INPUT
@@ -37,6 +40,9 @@ struct CParseResult {
     // options whatever the format); the run goes on.
     std::vector<std::string> warnings;
 };
+
+// Whether the format is written as binary bytes, which a terminal would garble.
+bool IsBinaryFormat(OutputFormat format);
 
 // Whether -o names a folder for report files, named by their exercise dates.
 bool NamesFolder(const std::string& outputPath);

@@ -15,6 +15,10 @@
 #include "cli/output_file.h"
 #include "decoders/csv_text.h"
 #include "decoders/report_name.h"
+#include "formats/fit_writer.h"
+#include "formats/json_writer.h"
+#include "formats/tcx_writer.h"
+#include "formats/time_zone.h"
 #include "platform/regional_format.h"
 #include "reception/input_file.h"
 #include "reception/modulator.h"
@@ -155,6 +159,51 @@ int Emit(const std::optional<std::string>& target, std::string_view bytes,
     return kExitOk;
 }
 
+bool UsesTimeZone(const CCliOptions& o) {
+    return !o.synthesizePath && (o.format == OutputFormat::Fit || o.format == OutputFormat::Tcx);
+}
+
+// The zone --timezone names (checked by RunCli before anything is read), else the computer's.
+zendrik::TimeZone ExportZone(const CCliOptions& o) {
+    if (o.timeZone) {
+        if (std::optional<zendrik::TimeZone> named = zendrik::TimeZone::Named(*o.timeZone)) {
+            return *named;
+        }
+    }
+    return zendrik::TimeZone::System();
+}
+
+// A zone the database does not know is a mistake in the command, found before any input is
+// read or a recording started.
+bool TimeZoneIsUnknown(const CCliOptions& o, std::ostream& err) {
+    if (!o.timeZone || !UsesTimeZone(o) || zendrik::TimeZone::Named(*o.timeZone)) return false;
+    err << "zendrik-cli: unknown time zone '" << *o.timeZone
+        << "'; give an IANA name such as Europe/Berlin or UTC (try 'zendrik-cli --help')\n";
+    return true;
+}
+
+// The exercise as a FIT or TCX file in the zone of the options.
+int EmitExport(const CCliOptions& o, const CSonicLinkData& data, const std::string& inputName,
+               std::ostream& out, std::ostream& err) {
+    const bool fit = o.format == OutputFormat::Fit;
+    const char* name = fit ? "FIT" : "TCX";
+    if (!data.m_exercise) {
+        // A valid RS200/CS200 head whose stream names neither a run nor a ride.
+        err << Prefix(inputName) << "the transfer holds no exercise to write as " << name << "\n";
+        return kExitInput;
+    }
+    const zendrik::TimeZone zone = ExportZone(o);
+    const zendrik::ExportResult file =
+        fit ? zendrik::WriteFit(*data.m_exercise, zone) : zendrik::WriteTcx(*data.m_exercise, zone);
+    if (!file.Ok()) {
+        err << Prefix(inputName) << "cannot be written as " << name << ": " << file.error << "\n";
+        return kExitInput;
+    }
+    return Emit(o.outputPath, file.data,
+                fit ? zendrik::ReportFileType::Fit : zendrik::ReportFileType::Tcx, data.m_strDate,
+                out, err);
+}
+
 int Synthesize(const CCliOptions& o, std::ostream& out, std::ostream& err) {
     const std::string& input = o.inputs.front();
     CSonicLinkData data;
@@ -226,6 +275,16 @@ void SetValueFormat(const CCliOptions& o, CSonicLinkData& data) {
     data.ApplyValueFormat(o.noTenths ? 1 : 0, decimal, time, date);
 }
 
+bool RefuseBinaryToTerminal(const CCliOptions& o, bool outputIsTerminal, std::ostream& err) {
+    if (!outputIsTerminal || !IsBinaryFormat(o.format) || o.synthesizePath || o.help || o.version) {
+        return false;
+    }
+    if (o.outputPath && *o.outputPath != kStandardStream) return false;
+    err << "zendrik-cli: a FIT file is binary and standard output is a terminal; write it with "
+           "-o FILE or through a pipe (try 'zendrik-cli --help')\n";
+    return true;
+}
+
 int WriteStandardOutput(std::string_view bytes, std::ostream& out, std::ostream& err) {
     errno = 0;
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
@@ -240,6 +299,7 @@ int WriteStandardOutput(std::string_view bytes, std::ostream& out, std::ostream&
 
 int RunCli(const CCliOptions& o, std::ostream& out, std::ostream& err) {
     if (OutputIsAnInput(o, err)) return kExitUsage;
+    if (TimeZoneIsUnknown(o, err)) return kExitUsage;
     if (FolderIsMissing(o, err)) return kExitInput;
     if (o.microphone) return RunMicrophone(o, out, err);
     if (o.synthesizePath) return Synthesize(o, out, err);
@@ -293,6 +353,12 @@ int WriteReport(const CCliOptions& o, CSonicLinkData& data, const std::string& i
         case OutputFormat::Csv:
             return Emit(o.outputPath, zendrik::CsvForSeparator(data.m_strCsv, o.csvSeparator),
                         ReportFileType::Csv, data.m_strDate, out, err);
+        case OutputFormat::Fit:
+        case OutputFormat::Tcx:
+            return EmitExport(o, data, inputName, out, err);
+        case OutputFormat::Json:
+            return Emit(o.outputPath, zendrik::WriteJson(data.DecodedTransfer()),
+                        ReportFileType::Json, data.m_strDate, out, err);
     }
     return kExitOk;
 }

@@ -31,6 +31,10 @@ void SetValueFormat(const CCliOptions& options, CSonicLinkData& data);
 int WriteReport(const CCliOptions& options, CSonicLinkData& data, const std::string& inputName,
                 std::ostream& out, std::ostream& err);
 
+// FIT is binary: when it would go to standard output and that is a terminal, says so on `err`
+// and gives true (the run then ends with kExitUsage before reading anything).
+bool RefuseBinaryToTerminal(const CCliOptions& options, bool outputIsTerminal, std::ostream& err);
+
 // Writes `bytes` to standard output (`out`) and flushes it; on failure says so on `err` and
 // gives kExitInput.
 int WriteStandardOutput(std::string_view bytes, std::ostream& out, std::ostream& err);

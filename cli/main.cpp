@@ -13,6 +13,8 @@
 #ifdef _WIN32
 #include <fcntl.h>
 #include <io.h>
+#else
+#include <unistd.h>
 #endif
 
 namespace {
@@ -29,6 +31,12 @@ int Run(int argc, char** argv) {
         return WriteStandardOutput("zendrik-cli " ZENDRIK_VERSION_TEXT "\n", std::cout, std::cerr);
     }
     for (const std::string& warning : parsed.warnings) std::cerr << "zendrik-cli: " << warning << "\n";
+#ifdef _WIN32
+    const bool terminal = _isatty(_fileno(stdout)) != 0;
+#else
+    const bool terminal = isatty(STDOUT_FILENO) == 1;
+#endif
+    if (RefuseBinaryToTerminal(parsed.options, terminal, std::cerr)) return kExitUsage;
     return RunCli(parsed.options, std::cout, std::cerr);
 }
 

@@ -5,6 +5,7 @@
 
 #include "decoders/block_table.h"
 #include "decoders/coach_exercise.h"
+#include "decoders/exercise_conversion.h"
 #include "decoders/stream_values.h"
 #include "decoders/text_append.h"
 #include "reception/sonic_link_data.h"
@@ -47,6 +48,7 @@ void CSonicLinkData::DecodeCoach() {
     const std::ptrdiff_t count = b.GetSize();
     if (!HasStreamHead(b)) {
         m_strHrm = "\r\ninvalid Data Header\r\n";
+        KeepCheckMessages();
         return;
     }
 
@@ -83,6 +85,7 @@ void CSonicLinkData::DecodeCoach() {
     blocks.EndsAt(pos);
     if (error) {
         m_strCsv = m_strHrm;
+        KeepCheckMessages();
         return;
     }
 
@@ -148,5 +151,6 @@ void CSonicLinkData::DecodeCoach() {
 
     m_strDate = FormatHrmDate(x.date);
     WriteCoachReport(x, m_anHr, ValueFormat(), m_strHrm, m_strCsv);
+    m_exercise = zendrik::ToExercise(x, m_anHr);
     m_bValid = 1;
 }

@@ -10,6 +10,12 @@ std::string_view ReportFileExtension(ReportFileType type) {
             return "csv";
         case ReportFileType::Dump:
             return "sld";
+        case ReportFileType::Fit:
+            return "fit";
+        case ReportFileType::Tcx:
+            return "tcx";
+        case ReportFileType::Json:
+            return "json";
         case ReportFileType::Hrm:
             break;
     }

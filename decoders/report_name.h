@@ -6,9 +6,10 @@
 
 namespace zendrik {
 
-enum class ReportFileType { Hrm, Csv, Dump };
+enum class ReportFileType { Hrm, Csv, Dump, Fit, Tcx, Json };
 
-// The extension of a file of that type, without the dot: "hrm", "csv" or "sld".
+// The extension of a file of that type, without the dot: "hrm", "csv", "sld", "fit", "tcx" or
+// "json".
 std::string_view ReportFileExtension(ReportFileType type);
 
 // The name a report is saved under unless the user says otherwise: the exercise date as the

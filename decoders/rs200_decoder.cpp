@@ -3,6 +3,7 @@
 #include <cstddef>
 
 #include "decoders/block_table.h"
+#include "decoders/exercise_conversion.h"
 #include "decoders/rs200_exercise.h"
 #include "decoders/rs200_values.h"
 #include "decoders/stream_values.h"
@@ -195,6 +196,8 @@ void CSonicLinkData::DecodeRS200() {
     if (stored != computed) AppendBlockCrcError(m_strHrm, 0, stored, computed);
     if (blockCount <= kMaxBlocks) blocks = ScanBlocks(b, blockCount);
 
+    // What the checks found is all the HRM text holds so far.
+    KeepCheckMessages();
     const CRsTexts texts{m_strHrm, m_strHrmCompat, m_strCsv};
     WriteRsTextHead(texts);
     switch (KindOf(b)) {
@@ -202,12 +205,14 @@ void CSonicLinkData::DecodeRS200() {
             const CRs200Exercise run = ReadRun(at, blocks);
             m_strDate = FormatHrmDate(run.date);
             WriteRs200Report(run, ValueFormat(), texts);
+            m_exercise = zendrik::ToExercise(run);
             break;
         }
         case RsKind::Ride: {
             const CCs200Exercise ride = ReadRide(at, blocks);
             m_strDate = FormatHrmDate(ride.date);
             WriteCs200Report(ride, ValueFormat(), texts);
+            m_exercise = zendrik::ToExercise(ride);
             break;
         }
         case RsKind::None:

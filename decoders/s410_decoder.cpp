@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "decoders/block_table.h"
+#include "decoders/exercise_conversion.h"
 #include "decoders/s410_exercise.h"
 #include "decoders/stream_values.h"
 #include "decoders/text_append.h"
@@ -68,6 +69,7 @@ void CSonicLinkData::DecodeS410() {
     const std::ptrdiff_t count = b.GetSize();
     if (!HasStreamHead(b)) {
         m_strHrm = "\r\ninvalid Data Header\r\n";
+        KeepCheckMessages();
         return;
     }
 
@@ -111,6 +113,7 @@ void CSonicLinkData::DecodeS410() {
     }
     if (error) {
         m_strCsv = m_strHrm;
+        KeepCheckMessages();
         return;
     }
 
@@ -192,7 +195,8 @@ void CSonicLinkData::DecodeS410() {
     }
 
     m_strDate = FormatHrmDate(x.current.date);
-    WriteS410Report(x, CSampleSeriesView{m_anHr, m_anSpeed, m_anCadence}, ValueFormat(), m_strHrm,
-                    m_strCsv);
+    const CSampleSeriesView series{m_anHr, m_anSpeed, m_anCadence};
+    WriteS410Report(x, series, ValueFormat(), m_strHrm, m_strCsv);
+    m_exercise = zendrik::ToExercise(x, series);
     m_bValid = 1;
 }

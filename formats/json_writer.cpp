@@ -116,9 +116,7 @@ Json LapJson(const Lap& lap) {
     return j;
 }
 
-}  // namespace
-
-std::string WriteJson(const Exercise& x) {
+Json ExerciseJson(const Exercise& x) {
     Json e;
     e["family"] = FamilyName(x.family);
     e["sport"] = SportName(x.sport);
@@ -166,12 +164,31 @@ std::string WriteJson(const Exercise& x) {
     }
     e["earlier"] = std::move(earlier);
     e["extras"] = ExtrasJson(x.extras);
+    return e;
+}
 
-    Json root;
-    root["schemaVersion"] = kJsonSchemaVersion;
-    root["exercise"] = std::move(e);
+std::string Dump(const Json& root) {
     // Names come from the watch's character set, but nothing else guarantees UTF-8 here.
     return root.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
+}
+
+}  // namespace
+
+std::string WriteJson(const Exercise& x) {
+    Json root;
+    root["schemaVersion"] = kJsonSchemaVersion;
+    root["exercise"] = ExerciseJson(x);
+    return Dump(root);
+}
+
+std::string WriteJson(const Transfer& t) {
+    Json root;
+    root["schemaVersion"] = kJsonSchemaVersion;
+    root["family"] = t.exercise ? Json(FamilyName(t.exercise->family)) : Json(nullptr);
+    root["valid"] = t.valid;
+    root["checkMessages"] = t.checkMessages;
+    root["exercise"] = t.exercise ? ExerciseJson(*t.exercise) : Json(nullptr);
+    return Dump(root);
 }
 
 }  // namespace zendrik

@@ -14,14 +14,14 @@ bool SameOptions(const CCliOptions& a, const CCliOptions& b) {
     return a.inputs == b.inputs && a.watchModel == b.watchModel && a.format == b.format &&
            a.csvSeparator == b.csvSeparator && a.valueFormat == b.valueFormat &&
            a.decimal == b.decimal && a.time == b.time && a.date == b.date &&
-           a.noTenths == b.noTenths && a.outputPath == b.outputPath &&
+           a.noTenths == b.noTenths && a.timeZone == b.timeZone && a.outputPath == b.outputPath &&
            a.synthesizePath == b.synthesizePath && a.microphone == b.microphone &&
            a.seconds == b.seconds && a.help == b.help && a.version == b.version;
 }
 
 // The options as one canonical command line.
 std::vector<std::string> Arguments(const CCliOptions& o) {
-    static const char* const kFormats[] = {"hrm", "hrm-compat", "csv", "sld"};
+    static const char* const kFormats[] = {"hrm", "hrm-compat", "csv", "sld", "fit", "tcx", "json"};
     static const char* const kValueFormats[] = {"hrm", "custom", "regional"};
     std::vector<std::string> args = {
         "--model=" + std::to_string(o.watchModel),
@@ -35,6 +35,7 @@ std::vector<std::string> Arguments(const CCliOptions& o) {
     if (o.time) args.push_back(std::string("--time=") + *o.time);
     if (o.date) args.push_back(std::string("--date=") + *o.date);
     if (o.noTenths) args.push_back("--no-tenths");
+    if (o.timeZone) args.push_back("--timezone=" + *o.timeZone);
     if (o.microphone) args.push_back("--microphone");
     if (o.outputPath) args.push_back("--output=" + *o.outputPath);
     if (o.synthesizePath) args.push_back("--synthesize=" + *o.synthesizePath);
@@ -80,6 +81,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     fuzzing::Require(!o.outputPath || !o.outputPath->empty(), "an output file has a name");
     fuzzing::Require(!o.synthesizePath || !o.synthesizePath->empty(), "a recording to write has a name");
+    fuzzing::Require(!o.timeZone || !o.timeZone->empty(), "a time zone has a name");
     if (o.help || o.version) return 0;
 
     fuzzing::Require(o.microphone ? o.inputs.empty() && !o.synthesizePath : !o.inputs.empty(),

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "fuzz_support.h"
+#include "stream_framing.h"
 #include "reception/sonic_link_data.h"
 #include "reception/stream_check.h"
 #include "reception/watch_models.h"
@@ -19,59 +20,6 @@ constexpr std::size_t kMaxReportBytes = 1 << 20;
 char Separator(std::uint8_t choice) {
     // 0 is "no separator"; every other choice is a printable character, as a user could type.
     return choice == 0 ? '\0' : static_cast<char>(0x20 + choice % 95);
-}
-
-void PutCrc(std::vector<std::uint8_t>& b, std::size_t at, std::uint16_t crc, bool highFirst) {
-    b[at] = static_cast<std::uint8_t>(highFirst ? crc >> 8 : crc & 0xFF);
-    b[at + 1] = static_cast<std::uint8_t>(highFirst ? crc & 0xFF : crc >> 8);
-}
-
-// Gives each block that has fully arrived its mark, number and a right checksum, and the head
-// the right total length, in the framing of the model.
-void FrameBlocks(std::vector<std::uint8_t>& b, int model) {
-    const std::size_t count = b.size();
-    if (count <= 13) return;
-    const int blocks = std::min<int>(b[8], 20);
-    switch (LayoutOf(model)) {
-        case StreamLayout::S410Blocks: {
-            std::size_t pos = 13;
-            unsigned total = 0;
-            for (int k = 0; k < blocks && pos + 3 <= count; ++k) {
-                b[pos] = 0x55;
-                b[pos + 1] = static_cast<std::uint8_t>(k + 1);
-                const std::size_t len = b[pos + 2];
-                if (pos + 5 + len > count) break;
-                PutCrc(b, pos + 3 + len, BlockCrc16(b.data() + pos, len + 3), true);
-                total += static_cast<unsigned>(len);
-                pos += len + 5;
-            }
-            b[9] = static_cast<std::uint8_t>(total & 0xFF);
-            b[10] = static_cast<std::uint8_t>(total >> 8);
-            break;
-        }
-        case StreamLayout::CoachBlocks: {
-            std::size_t pos = 11;
-            for (int k = 0; k < blocks && pos + 3 <= count; ++k) {
-                b[pos] = 0x55;
-                b[pos + 1] = static_cast<std::uint8_t>(k + 1);
-                const std::size_t len = b[pos + 2];
-                if (len < 5 || pos + len > count) break;
-                PutCrc(b, pos + len - 2, BlockCrc16(b.data() + pos, len - 2), false);
-                pos += len;
-            }
-            break;
-        }
-        case StreamLayout::RS200Blocks: {
-            for (int k = 0; k < blocks; ++k) {
-                const std::size_t h = 13 + 255 * static_cast<std::size_t>(k);
-                if (h + 2 > count) break;
-                b[h] = 0x55;
-                b[h + 1] = static_cast<std::uint8_t>(k + 1);
-            }
-            PutCrc(b, 11, BlockCrc16(b.data() + 5, 6), true);
-            break;
-        }
-    }
 }
 
 CReceivedBytes Received(const std::vector<std::uint8_t>& stream) {
@@ -129,7 +77,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::vector<std::uint8_t> stream(input.Rest(), input.Rest() + input.RestSize());
     CReceivedBytes bytes = Received(stream);
     if (mode & 8) {
-        FrameBlocks(stream, model == 0 ? DetectWatchModel(bytes) : model);
+        fuzzing::FrameBlocks(stream, model == 0 ? DetectWatchModel(bytes) : model);
         bytes = Received(stream);
     }
 

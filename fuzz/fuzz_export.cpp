@@ -1,9 +1,11 @@
-// Decoded exercises of every watch family, with any values the decoders can hand over (and, in
-// "raw" inputs, any byte where a decoder keeps a byte), through Exercise into FIT, TCX and JSON
-// in one of several time zones. The first bytes choose the family, how values are drawn and the
-// zone. Every file must be whole: FIT's header and file CRCs hold and its size field is right,
-// TCX has only characters XML allows, JSON parses; a file that cannot be written is an error
-// with no data, never a half-written file.
+// Exercises of every watch family into FIT, TCX and JSON in one of several time zones, two ways:
+// decoded values drawn directly (any value the decoders can hand over and, in "raw" inputs, any
+// byte where a decoder keeps a byte), and whole fuzzed transfers through the decoders, whose
+// Exercise and Transfer the writers then take as zendrik-cli does. The first bytes choose the
+// way, the family or model, how values are drawn and the zone. Every file must be whole: FIT's
+// header and file CRCs hold and its size field is right, TCX has only characters XML allows,
+// JSON parses; a file that cannot be written is an error with no data, never a half-written
+// file.
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
@@ -17,6 +19,9 @@
 #include "formats/tcx_writer.h"
 #include "formats/time_zone.h"
 #include "fuzz_support.h"
+#include "reception/sonic_link_data.h"
+#include "reception/watch_models.h"
+#include "stream_framing.h"
 
 namespace {
 
@@ -241,11 +246,53 @@ void CheckTcx(const zendrik::ExportResult& tcx) {
             "TCX markup characters in text");
 }
 
+void CheckJson(const std::string& text) {
+    Require(text.size() < kMaxFileBytes, "JSON size");
+    const nlohmann::json j = nlohmann::json::parse(text, nullptr, false);
+    Require(!j.is_discarded() && j["schemaVersion"] == zendrik::kJsonSchemaVersion, "JSON parses");
+}
+
+// A fuzzed stream through model detection or a model's decoder, then to every writer.
+void ThroughTheDecoders(fuzzing::CFuzzInput& in, int mode) {
+    const zendrik::TimeZone& zone = Zone(in.Byte());
+    const int model = mode & 7;  // 0: the model the head names; 5-7: codes no decoder has
+    std::vector<std::uint8_t> stream(in.Rest(), in.Rest() + in.RestSize());
+    CSonicLinkData sonic;
+    sonic.m_utcToday = [] { return CDateValue{2024, 6, 15}; };
+    sonic.m_bytes.Reserve(static_cast<std::ptrdiff_t>(stream.size()));
+    for (std::uint8_t b : stream) sonic.m_bytes.Add(b);
+    if (mode & 0x40) {
+        fuzzing::FrameBlocks(stream, model == 0 ? DetectWatchModel(sonic.m_bytes) : model);
+        sonic.m_bytes.SetSize(0);
+        for (std::uint8_t b : stream) sonic.m_bytes.Add(b);
+    }
+    if (model == 0) {
+        sonic.DetectModelAndDecode();
+    } else {
+        sonic.m_nWatchModel = model;
+        sonic.DecodeExercises();
+    }
+    const zendrik::Transfer transfer = sonic.DecodedTransfer();
+    Require(transfer.valid == (sonic.m_bValid != 0), "the transfer's validity is the report's");
+    Require(!transfer.exercise || transfer.valid, "only a valid transfer has an exercise");
+    if (transfer.exercise) {
+        Require(transfer.exercise->SampleCount() <= kMaxSeriesSamples, "series within their arrays");
+        CheckFit(zendrik::WriteFit(*transfer.exercise, zone));
+        CheckTcx(zendrik::WriteTcx(*transfer.exercise, zone));
+    }
+    CheckJson(zendrik::WriteJson(transfer));
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     fuzzing::CFuzzInput in(data, size);
-    const int family = in.Byte() % 5;
+    const int choice = in.Byte();
+    if (choice & 0x80) {
+        ThroughTheDecoders(in, choice);
+        return 0;
+    }
+    const int family = choice % 5;
     const bool plausible = (in.Byte() & 1) == 0;
     const zendrik::TimeZone& zone = Zone(in.Byte());
     Values v(in, plausible);
@@ -270,9 +317,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     CheckFit(zendrik::WriteFit(e, zone));
     CheckTcx(zendrik::WriteTcx(e, zone));
-    const std::string text = zendrik::WriteJson(e);
-    Require(text.size() < kMaxFileBytes, "JSON size");
-    const nlohmann::json j = nlohmann::json::parse(text, nullptr, false);
-    Require(!j.is_discarded() && j["schemaVersion"] == zendrik::kJsonSchemaVersion, "JSON parses");
+    CheckJson(zendrik::WriteJson(e));
     return 0;
 }

@@ -324,9 +324,10 @@ void WriteCliSeeds(CSeedWriter& out) {
     }
 }
 
-// The export harness reads its exercise from the bytes themselves: one seed per family, each
-// with plausible and with raw values, filled with a pattern that gives laps and samples.
-void WriteExportSeeds(CSeedWriter& out) {
+// The export harness reads its exercise from the bytes themselves (one seed per family, each
+// with plausible and with raw values, filled with a pattern that gives laps and samples) or
+// decodes it from a transfer (one seed per stream, in a zone chosen by its model code).
+void WriteExportSeeds(CSeedWriter& out, const std::vector<CNamedStream>& streams) {
     for (int family = 0; family < 5; ++family) {
         for (int raw = 0; raw < 2; ++raw) {
             Bytes seed{static_cast<std::uint8_t>(family), static_cast<std::uint8_t>(raw),
@@ -334,6 +335,12 @@ void WriteExportSeeds(CSeedWriter& out) {
             for (int i = 0; i < 2000; ++i) seed.push_back(static_cast<std::uint8_t>((i * 37 + family) & 0xFF));
             out.Write("export", std::string(raw ? "raw-" : "plausible-") + std::to_string(family), seed);
         }
+    }
+    // Whole transfers through the decoders: detected from the head, framed as they are.
+    for (const CNamedStream& s : streams) {
+        Bytes seed{0x80, static_cast<std::uint8_t>(s.model)};
+        seed.insert(seed.end(), s.bytes.begin(), s.bytes.end());
+        out.Write("export", "stream-" + s.name, seed);
     }
 }
 
@@ -352,7 +359,7 @@ int main(int argc, char** argv) {
     WriteDemodulatorSeeds(out, streams);
     WriteSecondReceiverSeeds(out);
     WriteCliSeeds(out);
-    WriteExportSeeds(out);
+    WriteExportSeeds(out, streams);
     std::printf("%d seeds in %s\n", out.Count(), argv[1]);
     return 0;
 }

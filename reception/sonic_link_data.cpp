@@ -133,6 +133,21 @@ void CSonicLinkData::ClearReports() {
     m_strHrm.clear();
     m_strHrmCompat.clear();
     m_strCsv.clear();
+    m_exercise.reset();
+    m_checkMessages.clear();
+}
+
+void CSonicLinkData::KeepCheckMessages() {
+    m_checkMessages.clear();
+    std::size_t from = 0;
+    while (from < m_strHrm.size()) {
+        std::size_t end = m_strHrm.find('\n', from);
+        if (end == std::string::npos) end = m_strHrm.size();
+        std::size_t stop = end;
+        if (stop > from && m_strHrm[stop - 1] == '\r') --stop;
+        if (stop > from) m_checkMessages.emplace_back(m_strHrm, from, stop - from);
+        from = end + 1;
+    }
 }
 
 void CSonicLinkData::BeginDecoding() {
@@ -151,6 +166,8 @@ void CSonicLinkData::DecodeExercises() {
         }
         m_strHrm = Concat("Watch model unknown (", m_nWatchModel, ")\r\n");
         m_strCsv = m_strHrm;
+        m_exercise.reset();
+        KeepCheckMessages();
     });
 }
 
@@ -213,6 +230,14 @@ std::string CSonicLinkData::ExplainInvalid() const {
     }
     return Concat("The recording holds ", found ? found->family : "a", " transfer, but it could not be "
                   "decoded: its blocks are missing or damaged.");
+}
+
+zendrik::Transfer CSonicLinkData::DecodedTransfer() const {
+    zendrik::Transfer transfer;
+    transfer.valid = m_bValid != 0;
+    transfer.checkMessages = m_checkMessages;
+    if (transfer.valid) transfer.exercise = m_exercise;
+    return transfer;
 }
 
 CValueFormat CSonicLinkData::ValueFormat() const {

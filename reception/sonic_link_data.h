@@ -7,10 +7,14 @@
 #include <istream>
 #include <memory>
 #include <new>
+#include <optional>
 #include <string>
 #include <type_traits>
+#include <vector>
 
+#include "decoders/exercise.h"
 #include "decoders/report_conventions.h"
+#include "decoders/transfer.h"
 #include "reception/audio_clip.h"
 #include "reception/received_bytes.h"
 #include "reception/second_receiver.h"
@@ -84,6 +88,9 @@ public:
     // model setting.
     std::string ExplainInvalid() const;
 
+    // What the last decoding found: validity, the checks' messages and the exercise.
+    zendrik::Transfer DecodedTransfer() const;
+
     // The dump text of m_bytes: each byte as "%02X\r\n".
     std::string DumpText() const;
     // The separators the decoders render CSV values with.
@@ -105,6 +112,12 @@ public:
     std::string m_strDate;
     std::string m_strPath;
     std::int32_t m_bValid = 0;
+    // The exercise of the last valid report, for the FIT, TCX and JSON writers; none when the
+    // report is not valid or its transfer holds no exercise.
+    std::optional<zendrik::Exercise> m_exercise;
+    // The lines the stream checks wrote into the report (a block's CRC error, a failed length
+    // check, ...), each without its line end; a valid RS200/CS200 report can carry some too.
+    std::vector<std::string> m_checkMessages;
     // Why the last read or decoding step failed, in words for the user ("not found", "not a PCM
     // WAV: 24-bit, format tag 1 ...", "the dump holds no bytes"); "" after a success.
     std::string m_strReadError;
@@ -146,6 +159,8 @@ private:
     // Gives back what a failed step may have held, and leaves nothing that could be saved.
     void OnOutOfMemory();
     void ClearReports();
-    // The start of every decoding run: nothing valid, three empty texts.
+    // The start of every decoding run: nothing valid, three empty texts, no exercise.
     void BeginDecoding();
+    // Takes the lines the checks have written into the HRM text so far as m_checkMessages.
+    void KeepCheckMessages();
 };

@@ -234,3 +234,33 @@ TEST(SonicLinkData, ClearReceptionForgetsSamplesBytesAndTheValidFlag) {
     EXPECT_EQ(data.m_bValid, 0);
     EXPECT_EQ(data.m_strHrm, "hrm");  // the report stays until the next decoding
 }
+
+TEST(SonicLinkData, OnlyAValidReportKeepsAnExerciseAndEveryDecodingStartsWithout) {
+    testing_streams::S410Values values;
+    values.hr = {100, 120, 140};
+    testing_streams::Stream stream = testing_streams::BuildS410Stream(values);
+    CSonicLinkData data;
+    data.m_bytes = ToReceived(stream.bytes);
+    ASSERT_TRUE(data.DetectModelAndDecode());
+    ASSERT_TRUE(data.m_exercise.has_value());
+    EXPECT_EQ(data.m_exercise->SampleCount(), 3u);
+    EXPECT_TRUE(data.m_checkMessages.empty());
+
+    // The same object, then a stream that fails its checks: nothing of the last exercise stays,
+    // and the checks' lines are kept as they stand in the report.
+    testing_streams::BreakChecksum(stream, 1);
+    data.m_bytes = ToReceived(stream.bytes);
+    data.DetectModelAndDecode();
+    EXPECT_FALSE(data.m_bValid);
+    EXPECT_FALSE(data.m_exercise.has_value());
+    ASSERT_FALSE(data.m_checkMessages.empty());
+    std::string lines;
+    for (const std::string& line : data.m_checkMessages) lines += line + "\r\n";
+    EXPECT_EQ(data.m_strHrm, lines);
+    EXPECT_FALSE(data.DecodedTransfer().exercise.has_value());
+
+    // A stream naming no model empties everything.
+    data.m_bytes = ToReceived(Head(0x77, 40));
+    data.DetectModelAndDecode();
+    EXPECT_TRUE(data.m_checkMessages.empty());
+}

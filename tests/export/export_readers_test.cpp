@@ -1,6 +1,7 @@
 // FIT and TCX files of every watch family, read back by readers that share no code with ours:
 // npm's fit-file-parser with its CRC checks on, Garmin's own FIT decoder with its integrity check,
 // and fast-xml-parser for TCX. What they read must be the decoded values, at the right UTC times.
+// Two of the cases are transfers decoded by the program and written by zendrik-cli.
 #include <gtest/gtest.h>
 
 #include <nlohmann/json.hpp>
@@ -14,6 +15,8 @@
 #include "decoders/exercise_conversion.h"
 #include "formats/fit_writer.h"
 #include "formats/tcx_writer.h"
+#include "reception/sonic_link_data.h"
+#include "support/rs200_stream_builder.h"
 #include "support/run_process.h"
 #include "support/sample_exercises.h"
 
@@ -30,11 +33,36 @@ struct Case {
     std::int64_t offsetAtEnd;  // seconds east of UTC when the exercise ends
     const char* fitSport;
     const char* tcxSport;
+    std::vector<std::uint8_t> stream;  // when given, zendrik-cli writes the files from its dump
 };
 
 using namespace testing_streams;
 
+Exercise DecodedExercise(const std::vector<std::uint8_t>& stream) {
+    CSonicLinkData data;
+    data.m_bytes = ToReceived(stream);
+    data.DetectModelAndDecode();
+    return data.m_exercise.value_or(Exercise{});
+}
+
+std::vector<std::uint8_t> CliRide() {
+    S410Values v;
+    v.s510 = true;
+    v.flags = 0x35;
+    for (int i = 0; i < 30; ++i) {
+        v.hr.push_back(i == 7 ? 0 : 110 + i);
+        v.speed.push_back(40 + i % 7);
+        v.cadence.push_back(80 + i % 4);
+    }
+    // Seven and a half minutes: the 30 samples come 15 seconds apart.
+    v.current.length = {0, 7, 30, 5};
+    v.laps = {{{0, 3, 0, 0}, 130, 125, 140, 6}, {{0, 7, 30, 5}, 139, 131, 150, 9}};
+    return BuildS410Stream(v).bytes;
+}
+
 std::vector<Case> Cases() {
+    const std::vector<std::uint8_t> ride = CliRide();
+    const std::vector<std::uint8_t> run = BuildRs200Stream(RunValues{});
     return {
         {"s510_ride", S510Ride(), "Europe/Berlin", 1152941415, 7200, "cycling", "Biking"},
         {"s410_laps", S410WithLaps(), "America/New_York", 1106262000, -18000, "generic", "Other"},
@@ -44,6 +72,11 @@ std::vector<Case> Cases() {
         {"coach", CoachExercise(), "UTC", 1173079815, 0, "generic", "Other"},
         {"rs200_run", Rs200Run(), "Europe/London", 1174786200, 3600, "running", "Running"},
         {"cs200_ride", Cs200Ride(), "Australia/Sydney", 1189813267, 36000, "cycling", "Biking"},
+        {"cli_s510_ride", DecodedExercise(ride), "Europe/Berlin", 1141540215, 3600, "cycling",
+         "Biking", ride},
+        // Four days after the clocks went forward there.
+        {"cli_rs200_run", DecodedExercise(run), "America/Chicago", 1173999930, -18000, "running",
+         "Running", run},
     };
 }
 
@@ -93,6 +126,19 @@ protected:
             if (!zone) {
                 setUpError_ = std::string("the zone database lacks ") + c.zone;
                 return;
+            }
+            if (!c.stream.empty()) {
+                const std::string dump = WriteDump(c.stream, c.name + ".sld");
+                for (const char* format : {"fit", "tcx"}) {
+                    const std::string file = (dir / (c.name + "." + format)).string();
+                    const ProcessResult cli = RunProcess(
+                        ZENDRIK_CLI_PATH, {"--format", format, "--timezone", c.zone, "-o", file, dump});
+                    if (cli.exitCode != 0) {
+                        setUpError_ = c.name + ": zendrik-cli failed: " + cli.err;
+                        return;
+                    }
+                }
+                continue;
             }
             const zendrik::ExportResult fit = zendrik::WriteFit(c.exercise, *zone);
             const zendrik::ExportResult tcx = zendrik::WriteTcx(c.exercise, *zone);
