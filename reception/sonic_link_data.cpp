@@ -166,6 +166,8 @@ void CSonicLinkData::DecodeExercises() {
         }
         m_strHrm = Concat("Watch model unknown (", m_nWatchModel, ")\r\n");
         m_strCsv = m_strHrm;
+        // The line is a message, not a report: nothing may be saved as an exercise.
+        m_bValid = 0;
         m_exercise.reset();
         KeepCheckMessages();
     });

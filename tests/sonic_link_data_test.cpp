@@ -139,7 +139,7 @@ TEST(SonicLinkData, UnknownModelCodesAreReportedInTheReport) {
         EXPECT_EQ(data.m_strHrm, text);
         EXPECT_EQ(data.m_strCsv, text);
         EXPECT_EQ(data.m_strHrmCompat, "compatible");
-        EXPECT_EQ(data.m_bValid, 1);
+        EXPECT_EQ(data.m_bValid, 0);  // a message is never saved as a report
     }
 }
 
