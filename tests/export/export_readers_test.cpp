@@ -64,14 +64,14 @@ std::vector<Case> Cases() {
     const std::vector<std::uint8_t> ride = CliRide();
     const std::vector<std::uint8_t> run = BuildRs200Stream(RunValues{});
     return {
-        {"s510_ride", S510Ride(), "Europe/Berlin", 1152941415, 7200, "cycling", "Biking"},
-        {"s410_laps", S410WithLaps(), "America/New_York", 1106262000, -18000, "generic", "Other"},
+        {"s510_ride", S510Ride(), "Europe/Berlin", 1152941415, 7200, "cycling", "Biking", {}},
+        {"s410_laps", S410WithLaps(), "America/New_York", 1106262000, -18000, "generic", "Other", {}},
         // 02:30 comes twice that night; the first one, still on summer time, is meant.
         {"s410_no_laps", S410WithoutLaps({2006, 10, 29}, CTimeValue{2, 30, 0, 0}), "Europe/Berlin",
-         1162081800, 7200, "generic", "Other"},
-        {"coach", CoachExercise(), "UTC", 1173079815, 0, "generic", "Other"},
-        {"rs200_run", Rs200Run(), "Europe/London", 1174786200, 3600, "running", "Running"},
-        {"cs200_ride", Cs200Ride(), "Australia/Sydney", 1189813267, 36000, "cycling", "Biking"},
+         1162081800, 7200, "generic", "Other", {}},
+        {"coach", CoachExercise(), "UTC", 1173079815, 0, "generic", "Other", {}},
+        {"rs200_run", Rs200Run(), "Europe/London", 1174786200, 3600, "running", "Running", {}},
+        {"cs200_ride", Cs200Ride(), "Australia/Sydney", 1189813267, 36000, "cycling", "Biking", {}},
         {"cli_s510_ride", DecodedExercise(ride), "Europe/Berlin", 1141540215, 3600, "cycling",
          "Biking", ride},
         // Four days after the clocks went forward there.
