@@ -16,6 +16,7 @@ bool SameOptions(const CCliOptions& a, const CCliOptions& b) {
            a.decimal == b.decimal && a.time == b.time && a.date == b.date &&
            a.noTenths == b.noTenths && a.outputPath == b.outputPath &&
            a.synthesizePath == b.synthesizePath && a.microphone == b.microphone &&
+           a.verbose == b.verbose &&
            a.seconds == b.seconds && a.help == b.help && a.version == b.version;
 }
 
@@ -36,6 +37,7 @@ std::vector<std::string> Arguments(const CCliOptions& o) {
     if (o.date) args.push_back(std::string("--date=") + *o.date);
     if (o.noTenths) args.push_back("--no-tenths");
     if (o.microphone) args.push_back("--microphone");
+    if (o.verbose) args.push_back("--verbose");
     if (o.outputPath) args.push_back("--output=" + *o.outputPath);
     if (o.synthesizePath) args.push_back("--synthesize=" + *o.synthesizePath);
     if (!o.inputs.empty()) {

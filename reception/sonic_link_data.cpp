@@ -2,9 +2,12 @@
 
 #include <algorithm>
 #include <cmath>
+#include <fstream>
 #include <new>
 
 #include "decoders/text_append.h"
+#include "reception/audio_file.h"
+#include "reception/input_file.h"
 #include "reception/demodulator.h"
 #include "reception/stream_check.h"
 #include "reception/transfer_acceptance.h"
@@ -27,15 +30,43 @@ void CSonicLinkData::OnOutOfMemory() {
 
 int CSonicLinkData::DecodeWaveFile(const std::string& path) {
     return Guarded([&] {
-        if (!ReadWaveFile(path)) return 0;
-        if (m_nSamples <= 0) {
-            m_strReadError.assign("the recording holds no sound");
+        std::ifstream file;
+        m_strReadError.assign(zendrik::OpenInputFile(path, file));
+        if (!m_strReadError.empty()) return 0;
+        return DecodeRecording(file);
+    });
+}
+
+int CSonicLinkData::DecodeRecording(std::istream& in) {
+    return Guarded([&] {
+        if (ReadWaveData(in)) {
+            if (m_nSamples <= 0) {
+                m_strReadError.assign("the recording holds no sound");
+                return 0;
+            }
+            // The exact receiver runs on every WAV file it reads as it always has, whatever its
+            // rate, so what it decoded before it decodes the same.
+            DecodeReception(true, nullptr);
+            return m_strReadError.empty() ? 1 : 0;
+        }
+        if (m_strReadError == kOutOfMemoryReason) return 0;
+        const std::string exactReason = m_strReadError;
+        zendrik::AudioFileResult audio = zendrik::ReadAudioStream(in);
+        if (!audio.ok) {
+            // "not a RIFF WAVE file" says nothing useful about a damaged FLAC or MP3 file.
+            std::string head(16, '\0');
+            in.clear();
+            in.seekg(0);
+            in.read(head.data(), static_cast<std::streamsize>(head.size()));
+            head.resize(static_cast<std::size_t>(std::max<std::streamsize>(in.gcount(), 0)));
+            const bool otherSoundFile =
+                zendrik::InputKindByContent(head) == zendrik::InputKind::Recording &&
+                head.compare(0, 4, "RIFF") != 0;
+            const bool ownReason = otherSoundFile || audio.reason == kOutOfMemoryReason;
+            m_strReadError.assign(ownReason ? audio.reason : exactReason);
             return 0;
         }
-        // The exact receiver runs on every WAV file as it always has, whatever its rate, so what
-        // it decoded before it decodes the same.
-        DecodeReception(true, nullptr);
-        return m_strReadError.empty() ? 1 : 0;
+        return DecodeClip(audio.clip);
     });
 }
 
