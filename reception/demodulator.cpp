@@ -63,11 +63,14 @@ std::uint8_t ReadFrame(const std::int16_t* e, int period) {
 }  // namespace demod
 
 void DemodulateSamples(const std::int16_t* samples, std::ptrdiff_t count, DemodVariant variant,
-                       BitTiming timing, CReceivedBytes& out) {
+                       BitTiming timing, CReceivedBytes& out, std::int16_t* work) {
     if (count <= 0) return;  // nothing to work on: the bytes stay as they were
     out.SetSize(0);
-    std::unique_ptr<std::int16_t[]> envelope(new std::int16_t[static_cast<std::size_t>(count)]);
-    std::int16_t* e = envelope.get();
+    std::unique_ptr<std::int16_t[]> envelope(work ? nullptr
+                                                  : new std::int16_t[static_cast<std::size_t>(count)]);
+    // Level i is made from samples i and i+1 before level i is written, so the envelope can take
+    // the samples' own place.
+    std::int16_t* e = work ? work : envelope.get();
     // The envelope's range is taken while it is made: no level is below 0 and the last one is
     // set to 0, so the lowest is 0; the back-fill only copies levels of e[0..count-2] over
     // others there, so the highest is that of e[0..count-2] (or the last one's 0) before it.

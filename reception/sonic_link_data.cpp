@@ -45,8 +45,30 @@ int CSonicLinkData::DecodeRecording(std::istream& in) {
                 return 0;
             }
             // The exact receiver runs on every WAV file it reads as it always has, whatever its
-            // rate, so what it decoded before it decodes the same.
-            DecodeReception(true, nullptr);
+            // rate, so what it decoded before it decodes the same. Its envelope takes the
+            // samples' place, which spares a long recording a second buffer as large; only
+            // when its bytes do not check out are the samples read again for the second one.
+            m_reception = zendrik::ReceptionReport{};
+            m_reception.sampleRate = m_nSampleRate;
+            DemodulateSamples(m_pSamples.get(), m_nSamples, DemodVariant::File,
+                              BitTimingFor(m_nWatchModel, 44100), m_bytes, m_pSamples.get());
+            if (AcceptExact()) {
+                m_pSamples.reset();
+                m_nSamples = 0;
+                return m_strReadError.empty() ? 1 : 0;
+            }
+            m_pSamples.reset();
+            m_nSamples = 0;
+            in.clear();
+            in.seekg(0);
+            if (!ReadWaveData(in) || m_nSamples <= 0) {
+                if (m_strReadError == kOutOfMemoryReason) return 0;
+                m_pSamples.reset();
+                m_nSamples = 0;
+                DecodeExercises();
+                return m_strReadError.empty() ? 1 : 0;
+            }
+            DecodeBySecond(nullptr);
             return m_strReadError.empty() ? 1 : 0;
         }
         if (m_strReadError == kOutOfMemoryReason) return 0;
@@ -99,20 +121,25 @@ int CSonicLinkData::DecodeClip(const zendrik::AudioClip& clip) {
 void CSonicLinkData::DecodeReception(bool exactFirst, const zendrik::AudioClip* clip) {
     m_reception = zendrik::ReceptionReport{};
     m_reception.sampleRate = m_nSampleRate;
-    if (exactFirst && Demodulate()) {
-        const zendrik::TransferCheck exact = zendrik::CheckTransfer(m_bytes);
-        if (exact.complete) {
-            const BitTiming timing = BitTimingFor(m_nWatchModel, 44100);
-            m_reception.receiver = zendrik::ReceiverUsed::Exact;
-            m_reception.bitPeriodSamples = timing.period;
-            m_reception.bitsPerSecond = (44100 + timing.period / 2) / timing.period;
-            m_reception.blocksGood = exact.blocksGood;
-            m_reception.blocksTotal = exact.blocksTotal;
-            DecodeExercises();
-            return;
-        }
-    }
+    if (exactFirst && Demodulate() && AcceptExact()) return;
     if (!exactFirst) m_bytes.SetSize(0);
+    DecodeBySecond(clip);
+}
+
+bool CSonicLinkData::AcceptExact() {
+    const zendrik::TransferCheck exact = zendrik::CheckTransfer(m_bytes);
+    if (!exact.complete) return false;
+    const BitTiming timing = BitTimingFor(m_nWatchModel, 44100);
+    m_reception.receiver = zendrik::ReceiverUsed::Exact;
+    m_reception.bitPeriodSamples = timing.period;
+    m_reception.bitsPerSecond = (44100 + timing.period / 2) / timing.period;
+    m_reception.blocksGood = exact.blocksGood;
+    m_reception.blocksTotal = exact.blocksTotal;
+    DecodeExercises();
+    return true;
+}
+
+void CSonicLinkData::DecodeBySecond(const zendrik::AudioClip* clip) {
     // A clip goes in as it is, so a quiet recording of more than 16 bits keeps its resolution.
     zendrik::SecondReception second =
         clip ? zendrik::ReceiveClip(*clip)

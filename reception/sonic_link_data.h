@@ -98,6 +98,7 @@ public:
     std::string m_strHrm;
     std::string m_strHrmCompat;
     std::string m_strCsv;
+    // The samples of the last recording; a WAV file the exact receiver decodes leaves none.
     std::unique_ptr<std::int16_t[]> m_pSamples;
     std::int32_t m_nSamples = 0;
     std::int32_t m_nSampleRate = 44100;  // of the sample buffer, as recorded
@@ -146,6 +147,12 @@ private:
     }
     // Gives back what a failed step may have held, and leaves nothing that could be saved.
     void OnOutOfMemory();
+    // When the exact receiver's bytes in m_bytes form a whole transfer that checks out: notes
+    // how they were received, decodes them and returns true.
+    bool AcceptExact();
+    // The second receiver over the clip (or the sample buffer); when it accepts nothing, the
+    // bytes in m_bytes are decoded as they are.
+    void DecodeBySecond(const zendrik::AudioClip* clip);
     void ClearReports();
     // The start of every decoding run: nothing valid, three empty texts.
     void BeginDecoding();

@@ -97,7 +97,9 @@ TEST(AudioFile, EachKindOfSoundFileDecodesByteExactFromItsLouderChannel) {
             EXPECT_EQ(data.m_bValid, 1);
             EXPECT_EQ(Received(data), S410Bytes());
             // At 44100 the exact receiver reads first, and may well read this.
-            if (kind.rate != 44100) EXPECT_EQ(data.m_reception.receiver, zendrik::ReceiverUsed::Second);
+            if (kind.rate != 44100) {
+                EXPECT_EQ(data.m_reception.receiver, zendrik::ReceiverUsed::Second);
+            }
             EXPECT_EQ(data.m_reception.sampleRate, kind.rate);
         }
     }
