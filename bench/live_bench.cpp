@@ -5,6 +5,8 @@
 // block and each pass starts from nothing.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
+#include <cmath>
 #include <vector>
 
 #include "reception/demodulator.h"
@@ -79,6 +81,53 @@ void BM_LiveDecodeCoachAfterWaiting(benchmark::State& state) {
     state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * fed));
 }
 BENCHMARK(BM_LiveDecodeCoachAfterWaiting)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// The longest transfer as a phone might hear it (3 % slow, white noise at 10 dB SNR) with 30
+// seconds of the same noise after it: the exact pass finds no transfer going, so the second
+// receiver reads the last two minutes after every ten seconds of sound. The CPU time against
+// sound_seconds is the share of one core taken, whether or not the transfer is accepted.
+void BM_LiveDecodeNoisyLongestTransfer(benchmark::State& state) {
+    static const std::vector<std::int16_t> sound = [] {
+        testing_streams::RunValues run;
+        for (int lap = 0; lap < 255; ++lap) run.laps.push_back(testing_streams::RunLap{});
+        CModulatorSettings settings = ModulatorSettingsFor(4);
+        settings.bitPeriod = 93;
+        settings.noise = 0;
+        settings.amplitude = 8000;
+        settings.leadOut = 30 * 44100;
+        std::vector<std::int16_t> out = ModulateBytes(testing_streams::BuildRs200Stream(run), settings);
+        std::uint32_t seed = 7;
+        for (std::int16_t& s : out) {
+            // A sum of four uniform values: near enough to normal, at 10 dB below the tone.
+            double noise = 0;
+            for (int k = 0; k < 4; ++k) {
+                seed = seed * 1664525u + 1013904223u;
+                noise += (seed >> 8) / 16777216.0 - 0.5;
+            }
+            const double value = s + noise * 8000 / std::sqrt(2.0) / std::sqrt(10.0) * std::sqrt(3.0);
+            s = static_cast<std::int16_t>(std::clamp(value, -32768.0, 32767.0));
+        }
+        return out;
+    }();
+    std::size_t fed = 0;
+    bool complete = false;
+    for (auto _ : state) {
+        CLiveDecoder decoder;
+        decoder.OnStart(4, nullptr);
+        fed = 0;
+        while (fed < sound.size() && !decoder.IsComplete()) {
+            const std::size_t count = std::min<std::size_t>(10000, sound.size() - fed);
+            decoder.OnSamples(sound.data() + fed, static_cast<std::ptrdiff_t>(count));
+            fed += count;
+        }
+        complete = decoder.IsComplete();
+        benchmark::DoNotOptimize(decoder.Bytes().GetSize());
+    }
+    state.counters["sound_seconds"] = static_cast<double>(fed) / 44100.0;
+    state.counters["complete"] = complete ? 1 : 0;
+    state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * fed));
+}
+BENCHMARK(BM_LiveDecodeNoisyLongestTransfer)->Unit(benchmark::kMillisecond)->Iterations(2);
 
 // One full live demodulation of n collected samples, as a pass without reuse would cost.
 void BM_FullLivePass(benchmark::State& state) {

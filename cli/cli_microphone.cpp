@@ -112,6 +112,9 @@ int RunMicrophone(const CCliOptions& o, std::ostream& out, std::ostream& err) {
     QCoreApplication::processEvents();
 
     if (outcome == CHeadlessReading::Outcome::DeviceError) return kExitInput;
+    if (o.verbose && handedOver) {
+        err << "zendrik-cli: reception:\n" << zendrik::FormatReceptionReport(data.m_reception);
+    }
     if (!handedOver) {
         err << "zendrik-cli: no complete transfer arrived within " << o.seconds << " seconds\n";
         return kExitNoTransfer;

@@ -9,10 +9,11 @@ const char* const kCliUsage =
     "zendrik-cli [OPTIONS] INPUT\n"
     "zendrik-cli [OPTIONS] -o DIR/ INPUT...\n"
     "zendrik-cli --microphone [--model N] [--seconds S] [OPTIONS]\n"
-    "  INPUT                 a WAV recording or a .sld dump: a file that starts as a sound file is a\n"
-    "                        recording, else the extension decides (.sld a dump; .wav a recording),\n"
-    "                        whatever its case; anything else: exit 1. - reads standard input: a\n"
-    "                        recording when it starts as a sound file (at most 1 GiB), else a dump\n"
+    "  INPUT                 a recording or a .sld dump: a file that starts as a sound file is a\n"
+    "                        recording, else the extension decides (.sld a dump; .wav, .flac, .ogg,\n"
+    "                        .oga, .opus, .mp3 a recording), whatever its case; anything else:\n"
+    "                        exit 1. - reads standard input: a recording when it starts as a sound\n"
+    "                        file (at most 1 GiB), else a dump\n"
     "  --model N             watch model code for a WAV recording: 1 S410, 2 Coach, 3 S410/S510,\n"
     "                        4 RS200/CS200 (default 1). A dump's model always comes from its own bytes.\n"
     "  --format F            hrm (default: the Enhanced HRM text) | hrm-compat (the Polar Compatible HRM\n"
@@ -36,6 +37,9 @@ const char* const kCliUsage =
     "  --microphone          record a transfer from the default audio input instead of reading INPUT;\n"
     "                        the reading state and progress go to standard error while it listens\n"
     "  --seconds S           how long --microphone waits for a complete transfer (default 120)\n"
+    "  --verbose             say on standard error how each recording was received: which receiver,\n"
+    "                        sample rate, tone, level, SNR, bit period, blocks good; and when nothing\n"
+    "                        decodes, what to do about it\n"
     "  --help, --version\n"
     "An option that does nothing for what is asked (--seconds without --microphone, a CSV option\n"
     "with another format, --timezone without fit or tcx) gets a one-line warning on standard error\n"
@@ -120,6 +124,9 @@ CParseResult ParseCliOptions(const std::vector<std::string>& args) {
             if (!flagOnly()) return Fail(arg + " takes no value");
             o.noTenths = true;
             note(arg);
+        } else if (arg == "--verbose") {
+            if (!flagOnly()) return Fail(arg + " takes no value");
+            o.verbose = true;
         } else if (arg == "--microphone") {
             if (!flagOnly()) return Fail(arg + " takes no value");
             o.microphone = true;

@@ -28,6 +28,7 @@ struct CCliOptions {
     std::optional<std::string> synthesizePath;
     bool microphone = false;  // record from the default audio input instead of reading INPUT
     int seconds = 120;        // how long --microphone waits for a complete transfer
+    bool verbose = false;     // how each recording was received, to standard error
     bool help = false;
     bool version = false;
 };

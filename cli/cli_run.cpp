@@ -93,10 +93,9 @@ std::string OpenInput(const std::string& path, OpenedInput& in) {
 std::string ReceiveBytes(const CCliOptions& o, OpenedInput& in, CSonicLinkData& data) {
     if (in.kind == InputKind::Recording) {
         data.m_nWatchModel = o.watchModel;
-        if (!data.ReadWaveData(*in.stream)) return data.m_strReadError;
-        if (data.m_nSamples <= 0) return "the recording holds no sound";
-        // The exact receiver, then the second one where the exact bytes do not check out.
-        data.DecodeReception(true);
+        // The exact receiver, then the second one where the exact bytes do not check out; sound
+        // files the WAV reader refuses go to the second receiver through libsndfile.
+        data.DecodeRecording(*in.stream);
         return data.m_strReadError;
     }
     if (!data.ReadDumpData(*in.stream)) return data.m_strReadError;
@@ -238,6 +237,9 @@ int DecodeInput(const CCliOptions& o, const std::string& input, std::ostream& ou
     if (!why.empty()) {
         err << Prefix(in.name) << why << "\n";
         return kExitInput;
+    }
+    if (o.verbose && in.kind == InputKind::Recording) {
+        err << Prefix(in.name) << "reception:\n" << zendrik::FormatReceptionReport(data.m_reception);
     }
     if (in.kind == InputKind::Dump) {
         if (!data.DetectModelAndDecode() && data.m_strReadError.empty()) {

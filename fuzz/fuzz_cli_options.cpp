@@ -16,6 +16,7 @@ bool SameOptions(const CCliOptions& a, const CCliOptions& b) {
            a.decimal == b.decimal && a.time == b.time && a.date == b.date &&
            a.noTenths == b.noTenths && a.timeZone == b.timeZone && a.outputPath == b.outputPath &&
            a.synthesizePath == b.synthesizePath && a.microphone == b.microphone &&
+           a.verbose == b.verbose &&
            a.seconds == b.seconds && a.help == b.help && a.version == b.version;
 }
 
@@ -37,6 +38,7 @@ std::vector<std::string> Arguments(const CCliOptions& o) {
     if (o.noTenths) args.push_back("--no-tenths");
     if (o.timeZone) args.push_back("--timezone=" + *o.timeZone);
     if (o.microphone) args.push_back("--microphone");
+    if (o.verbose) args.push_back("--verbose");
     if (o.outputPath) args.push_back("--output=" + *o.outputPath);
     if (o.synthesizePath) args.push_back("--synthesize=" + *o.synthesizePath);
     if (!o.inputs.empty()) {

@@ -4,14 +4,17 @@
 // export harness draws exercises from.
 //
 //   make_seeds DIR   -> DIR/dump, DIR/wave, DIR/demodulator, DIR/decoders, DIR/cli_options,
-//                       DIR/export, DIR/second_receiver
+//                       DIR/export, DIR/second_receiver, DIR/audio_file
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <iterator>
 #include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
+
+#include <sndfile.h>
 
 #include "reception/dump_file.h"
 #include "reception/modulator.h"
@@ -296,6 +299,43 @@ void WriteSecondReceiverSeeds(CSeedWriter& out) {
     seed("coach-8000", 8002, 4, coach, 196);
 }
 
+// Short sound files of each kind libsndfile writes, made through a file and read back.
+void WriteAudioFileSeeds(CSeedWriter& out, const fs::path& root) {
+    const Bytes s410 = FrameS410Blocks({{1, 2, 3}}, 10).bytes;
+    CModulatorSettings settings;
+    settings.sampleRate = 8000;
+    settings.bitPeriod = 16;
+    settings.toneHz = 1600;
+    settings.leadIn = settings.leadOut = 160;
+    const std::vector<std::int16_t> pcm = ModulateBytes(s410, settings);
+    const struct {
+        const char* name;
+        int format;
+    } kinds[] = {{"pcm24.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_24},
+                 {"float.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT},
+                 {"extensible.wav", SF_FORMAT_WAVEX | SF_FORMAT_PCM_16},
+                 {"pcm16.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_16},
+                 {"vorbis.ogg", SF_FORMAT_OGG | SF_FORMAT_VORBIS},
+                 {"opus.ogg", SF_FORMAT_OGG | SF_FORMAT_OPUS},
+                 {"mpeg.mp3", SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III}};
+    for (const auto& kind : kinds) {
+        const fs::path path = root / kind.name;
+        SF_INFO info{};
+        // 8000 Hz keeps the seeds small, and Opus and MP3 both take it.
+        info.samplerate = 8000;
+        info.channels = 1;
+        info.format = kind.format;
+        SNDFILE* file = sf_open(path.string().c_str(), SFM_WRITE, &info);
+        if (!file) continue;  // a libsndfile built without that format
+        sf_write_short(file, pcm.data(), static_cast<sf_count_t>(pcm.size()));
+        sf_close(file);
+        std::ifstream in(path, std::ios::binary);
+        const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        fs::remove(path);
+        out.Write("audio_file", kind.name, bytes);
+    }
+}
+
 void WriteCliSeeds(CSeedWriter& out) {
     const std::vector<std::vector<std::string>> lines = {
         {"in.sld"},
@@ -358,6 +398,7 @@ int main(int argc, char** argv) {
     WriteWaveSeeds(out, streams);
     WriteDemodulatorSeeds(out, streams);
     WriteSecondReceiverSeeds(out);
+    WriteAudioFileSeeds(out, fs::path(argv[1]));
     WriteCliSeeds(out);
     WriteExportSeeds(out, streams);
     std::printf("%d seeds in %s\n", out.Count(), argv[1]);

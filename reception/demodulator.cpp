@@ -1,5 +1,6 @@
 #include "reception/demodulator.h"
 
+#include <algorithm>
 #include <memory>
 
 #include "reception/demodulator_steps.h"
@@ -62,31 +63,38 @@ std::uint8_t ReadFrame(const std::int16_t* e, int period) {
 }  // namespace demod
 
 void DemodulateSamples(const std::int16_t* samples, std::ptrdiff_t count, DemodVariant variant,
-                       BitTiming timing, CReceivedBytes& out) {
+                       BitTiming timing, CReceivedBytes& out, std::int16_t* work) {
     if (count <= 0) return;  // nothing to work on: the bytes stay as they were
     out.SetSize(0);
-    std::unique_ptr<std::int16_t[]> envelope(new std::int16_t[static_cast<std::size_t>(count)]);
-    std::int16_t* e = envelope.get();
+    std::unique_ptr<std::int16_t[]> envelope(work ? nullptr
+                                                  : new std::int16_t[static_cast<std::size_t>(count)]);
+    // Level i is made from samples i and i+1 before level i is written, so the envelope can take
+    // the samples' own place.
+    std::int16_t* e = work ? work : envelope.get();
+    // The envelope's range is taken while it is made: no level is below 0 and the last one is
+    // set to 0, so the lowest is 0; the back-fill only copies levels of e[0..count-2] over
+    // others there, so the highest is that of e[0..count-2] (or the last one's 0) before it.
+    std::int16_t hi = 0;
     if (variant == DemodVariant::File) {
         // Half the difference of neighbouring samples.
         for (std::ptrdiff_t i = 0; i + 1 < count; ++i) {
             const std::int32_t d = std::int32_t{samples[i]} - std::int32_t{samples[i + 1]};
             e[i] = static_cast<std::int16_t>((d < 0 ? -d : d) / 2);
+            hi = std::max(hi, e[i]);
         }
         e[count - 1] = 0;
     } else {
-        for (std::ptrdiff_t i = 0; i < count; ++i) e[i] = demod::LiveLevel(samples[i]);
+        for (std::ptrdiff_t i = 0; i + 1 < count; ++i) {
+            e[i] = demod::LiveLevel(samples[i]);
+            hi = std::max(hi, e[i]);
+        }
+        e[count - 1] = demod::LiveLevel(samples[count - 1]);
     }
     std::ptrdiff_t anchor = 0;
     demod::BackFillPeaks(e, 0, count - 1, anchor);
     e[count - 1] = 0;
+    const std::int16_t lo = 0;
 
-    std::int16_t lo = 32767;
-    std::int16_t hi = -32768;
-    for (std::ptrdiff_t i = 0; i < count; ++i) {
-        if (e[i] < lo) lo = e[i];
-        if (e[i] > hi) hi = e[i];
-    }
     const int percent = variant == DemodVariant::File ? 33 : 25;
     demod::ScanFrames(e, count, 1, timing, demod::StartThreshold(lo, hi, percent),
                       [&](std::ptrdiff_t, std::uint8_t value) { out.Add(value); });

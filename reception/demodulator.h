@@ -14,6 +14,7 @@ enum class DemodVariant { File, Live };
 
 // Demodulates samples[0..count) into out, which is emptied first (left as it is when there
 // are no samples). Integer arithmetic throughout,
-// linear in count, with one working array of count 16-bit values.
+// linear in count, with one working array of count 16-bit values: `work` when given (it may be
+// `samples` itself, which then holds the envelope afterwards), else one of its own.
 void DemodulateSamples(const std::int16_t* samples, std::ptrdiff_t count, DemodVariant variant,
-                       BitTiming timing, CReceivedBytes& out);
+                       BitTiming timing, CReceivedBytes& out, std::int16_t* work = nullptr);

@@ -4,6 +4,7 @@
 
 #include "reception/sonic_link_data.h"
 #include "reception/stream_check.h"
+#include "reception/transfer_acceptance.h"
 #include "reception/watch_models.h"
 
 const char* ReadingStateText(int state) {
@@ -23,23 +24,77 @@ const char* ReadingStateText(int state) {
 
 void CLiveDecoder::OnStart(int watchModel, CReadingReports* dialog) {
     m_collected.Clear();
+    ForgetRecent();
     m_complete.store(0, std::memory_order_release);
+    m_bySecond = false;
+    m_secondReport = zendrik::ReceptionReport{};
     m_watchModel = watchModel;
     m_dialog = dialog;
 }
 
-void CLiveDecoder::OnReset() { m_collected.Clear(); }
+void CLiveDecoder::OnReset() {
+    m_collected.Clear();
+    ForgetRecent();
+}
 
-void CLiveDecoder::OnQuit() { m_collected.Clear(); }
+void CLiveDecoder::OnQuit() {
+    m_collected.Clear();
+    ForgetRecent();
+}
+
+void CLiveDecoder::ForgetRecent() {
+    m_recent.clear();
+    m_recent.shrink_to_fit();
+    m_recentStart = 0;
+    m_sinceSecondPass = 0;
+    m_exactReceiving = false;
+}
 
 void CLiveDecoder::OnSamples(const std::int16_t* samples, std::ptrdiff_t count) {
     if (IsComplete()) return;
+    if (samples && count > 0) KeepRecent(samples, count);
     m_collected.Append(samples, count);
-    if (DemodulationPass()) return;
-    // Until a head turns up, look for it in the last second or so only.
-    if (m_collected.SampleCount() > kTrimAbove) {
+    m_exactReceiving = false;
+    if (!DemodulationPass() && m_collected.SampleCount() > kTrimAbove) {
+        // Until a head turns up, look for it in the last second or so only.
         m_collected.KeepLast(SamplesKeptWithoutHead(BitTimingFor(m_watchModel, m_sampleRate)));
     }
+    if (!IsComplete()) SecondReceiverPass();
+}
+
+void CLiveDecoder::KeepRecent(const std::int16_t* samples, std::ptrdiff_t count) {
+    const std::size_t window = static_cast<std::size_t>(kSecondWindowSeconds) *
+                               static_cast<std::size_t>(std::max(m_sampleRate, 1));
+    m_recent.insert(m_recent.end(), samples, samples + count);
+    if (m_recent.size() - m_recentStart > window) m_recentStart = m_recent.size() - window;
+    if (m_recentStart >= window) {
+        m_recent.erase(m_recent.begin(), m_recent.begin() + static_cast<std::ptrdiff_t>(m_recentStart));
+        m_recentStart = 0;
+    }
+    m_sinceSecondPass += count;
+}
+
+void CLiveDecoder::SecondReceiverPass() {
+    if (m_sinceSecondPass < static_cast<std::ptrdiff_t>(kSecondPassSeconds) * m_sampleRate) return;
+    m_sinceSecondPass = 0;
+    // A transfer the exact pass is reading needs no second opinion.
+    if (m_exactReceiving) return;
+    const zendrik::SecondReception second = zendrik::ReceiveSamples(
+        m_recent.data() + m_recentStart, static_cast<std::ptrdiff_t>(m_recent.size() - m_recentStart),
+        m_sampleRate);
+    if (!second.accepted) return;
+    m_bytes.SetSize(0);
+    m_bytes.Reserve(static_cast<std::ptrdiff_t>(second.bytes.size()));
+    for (std::uint8_t b : second.bytes) m_bytes.Add(b);
+    m_secondReport = second.report;
+    m_secondReport.receiver = zendrik::ReceiverUsed::Second;
+    m_bySecond = true;
+    if (DialogAlive()) {
+        m_dialog->ReadProgress(m_bytes.GetSize(), m_bytes.GetSize());
+        m_dialog->ReadState(kReadingReceiving);
+    }
+    m_complete.store(1, std::memory_order_release);
+    if (DialogAlive()) m_dialog->ReadState(kReadingComplete);
 }
 
 std::ptrdiff_t SamplesKeptWithoutHead(BitTiming timing) {
@@ -68,6 +123,7 @@ bool CLiveDecoder::DemodulationPass() {
         m_dialog->ReadProgress(m_bytes.GetSize(), expected);
         m_dialog->ReadState(kReadingReceiving);
     }
+    m_exactReceiving = true;
     if (m_bytes.GetSize() >= expected) {
         m_complete.store(1, std::memory_order_release);
         if (DialogAlive()) m_dialog->ReadState(kReadingComplete);
@@ -83,6 +139,23 @@ int HandOverLiveBytes(CSonicLinkData& data, const CLiveDecoder& decoder) {
     const CReceivedBytes& bytes = decoder.Bytes();
     if (!HasPreamble(bytes)) return 0;
     data.m_bytes = bytes;
+    if (decoder.ReceivedBySecond()) {
+        data.m_reception = decoder.SecondReport();
+        data.DetectModelAndDecode();
+        return 1;
+    }
+    // What --verbose and the desktop program say about how the transfer was received.
+    data.m_reception = zendrik::ReceptionReport{};
+    data.m_reception.receiver = zendrik::ReceiverUsed::Exact;
+    data.m_reception.sampleRate = decoder.SampleRate();
+    const BitTiming timing = BitTimingFor(decoder.WatchModel(), decoder.SampleRate());
+    if (timing.period > 0) {
+        data.m_reception.bitPeriodSamples = timing.period;
+        data.m_reception.bitsPerSecond = (decoder.SampleRate() + timing.period / 2) / timing.period;
+    }
+    const zendrik::TransferCheck check = zendrik::CheckTransfer(bytes);
+    data.m_reception.blocksGood = check.blocksGood;
+    data.m_reception.blocksTotal = check.blocksTotal;
     data.DecodeExercises();
     return 1;
 }

@@ -7,8 +7,11 @@
 #include <cstddef>
 #include <cstdint>
 
+#include <vector>
+
 #include "reception/live_demodulator.h"
 #include "reception/received_bytes.h"
+#include "reception/second_receiver.h"
 
 // Reading states shown by the reading dialog.
 enum ReadingState : int {
@@ -44,6 +47,13 @@ inline constexpr std::ptrdiff_t kTrimTo = 20000;
 // was kept, so whatever moment a transfer starts, some pass holds its whole head.
 std::ptrdiff_t SamplesKeptWithoutHead(BitTiming timing);
 
+// While the exact pass has no transfer going, the second receiver reads the last
+// kSecondWindowSeconds of sound after every kSecondPassSeconds of new sound: the longest transfer
+// (about 93 seconds) fits the window, and a pass over it costs well under 2 % of the time between
+// passes.
+inline constexpr int kSecondPassSeconds = 10;
+inline constexpr int kSecondWindowSeconds = 120;
+
 class CLiveDecoder {
 public:
     // A new reading: drops the collected samples, clears the complete flag.
@@ -66,9 +76,16 @@ public:
     const std::vector<std::int16_t>& CollectedSamples() const { return m_collected.Samples(); }
     int SampleRate() const { return m_sampleRate; }
     int WatchModel() const { return m_watchModel; }
+    // Whether the second receiver gave the bytes (their family then comes from the stream head),
+    // and how it received them; stable once IsComplete().
+    bool ReceivedBySecond() const { return m_bySecond; }
+    const zendrik::ReceptionReport& SecondReport() const { return m_secondReport; }
 
 private:
     bool DemodulationPass();
+    void KeepRecent(const std::int16_t* samples, std::ptrdiff_t count);
+    void SecondReceiverPass();
+    void ForgetRecent();
     bool DialogAlive() const { return m_dialog && m_dialog->IsAlive(); }
 
     CReadingReports* m_dialog = nullptr;
@@ -77,6 +94,15 @@ private:
     CLiveDemodulator m_collected;
     int m_watchModel = 1;
     int m_sampleRate = 44100;
+    // The exact pass has a stream head whose blocks check out so far.
+    bool m_exactReceiving = false;
+    // The last kSecondWindowSeconds of sound from m_recentStart on; what lies before it is
+    // dropped in one go once it is as long as the window, so keeping costs O(1) per sample.
+    std::vector<std::int16_t> m_recent;
+    std::size_t m_recentStart = 0;
+    std::ptrdiff_t m_sinceSecondPass = 0;
+    bool m_bySecond = false;
+    zendrik::ReceptionReport m_secondReport;
 };
 
 class CSonicLinkData;

@@ -2,9 +2,12 @@
 
 #include <algorithm>
 #include <cmath>
+#include <fstream>
 #include <new>
 
 #include "decoders/text_append.h"
+#include "reception/audio_file.h"
+#include "reception/input_file.h"
 #include "reception/demodulator.h"
 #include "reception/stream_check.h"
 #include "reception/transfer_acceptance.h"
@@ -27,15 +30,65 @@ void CSonicLinkData::OnOutOfMemory() {
 
 int CSonicLinkData::DecodeWaveFile(const std::string& path) {
     return Guarded([&] {
-        if (!ReadWaveFile(path)) return 0;
-        if (m_nSamples <= 0) {
-            m_strReadError.assign("the recording holds no sound");
+        std::ifstream file;
+        m_strReadError.assign(zendrik::OpenInputFile(path, file));
+        if (!m_strReadError.empty()) return 0;
+        return DecodeRecording(file);
+    });
+}
+
+int CSonicLinkData::DecodeRecording(std::istream& in) {
+    return Guarded([&] {
+        if (ReadWaveData(in)) {
+            if (m_nSamples <= 0) {
+                m_strReadError.assign("the recording holds no sound");
+                return 0;
+            }
+            // The exact receiver runs on every WAV file it reads as it always has, whatever its
+            // rate, so what it decoded before it decodes the same. Its envelope takes the
+            // samples' place, which spares a long recording a second buffer as large; only
+            // when its bytes do not check out are the samples read again for the second one.
+            m_reception = zendrik::ReceptionReport{};
+            m_reception.sampleRate = m_nSampleRate;
+            DemodulateSamples(m_pSamples.get(), m_nSamples, DemodVariant::File,
+                              BitTimingFor(m_nWatchModel, 44100), m_bytes, m_pSamples.get());
+            if (AcceptExact()) {
+                m_pSamples.reset();
+                m_nSamples = 0;
+                return m_strReadError.empty() ? 1 : 0;
+            }
+            m_pSamples.reset();
+            m_nSamples = 0;
+            in.clear();
+            in.seekg(0);
+            if (!ReadWaveData(in) || m_nSamples <= 0) {
+                if (m_strReadError == kOutOfMemoryReason) return 0;
+                m_pSamples.reset();
+                m_nSamples = 0;
+                DecodeExercises();
+                return m_strReadError.empty() ? 1 : 0;
+            }
+            DecodeBySecond(nullptr);
+            return m_strReadError.empty() ? 1 : 0;
+        }
+        if (m_strReadError == kOutOfMemoryReason) return 0;
+        const std::string exactReason = m_strReadError;
+        zendrik::AudioFileResult audio = zendrik::ReadAudioStream(in);
+        if (!audio.ok) {
+            // "not a RIFF WAVE file" says nothing useful about a damaged FLAC or MP3 file.
+            std::string head(16, '\0');
+            in.clear();
+            in.seekg(0);
+            in.read(head.data(), static_cast<std::streamsize>(head.size()));
+            head.resize(static_cast<std::size_t>(std::max<std::streamsize>(in.gcount(), 0)));
+            const bool otherSoundFile =
+                zendrik::InputKindByContent(head) == zendrik::InputKind::Recording &&
+                head.compare(0, 4, "RIFF") != 0;
+            const bool ownReason = otherSoundFile || audio.reason == kOutOfMemoryReason;
+            m_strReadError.assign(ownReason ? audio.reason : exactReason);
             return 0;
         }
-        // The exact receiver runs on every WAV file as it always has, whatever its rate, so what
-        // it decoded before it decodes the same.
-        DecodeReception(true, nullptr);
-        return m_strReadError.empty() ? 1 : 0;
+        return DecodeClip(audio.clip);
     });
 }
 
@@ -68,20 +121,25 @@ int CSonicLinkData::DecodeClip(const zendrik::AudioClip& clip) {
 void CSonicLinkData::DecodeReception(bool exactFirst, const zendrik::AudioClip* clip) {
     m_reception = zendrik::ReceptionReport{};
     m_reception.sampleRate = m_nSampleRate;
-    if (exactFirst && Demodulate()) {
-        const zendrik::TransferCheck exact = zendrik::CheckTransfer(m_bytes);
-        if (exact.complete) {
-            const BitTiming timing = BitTimingFor(m_nWatchModel, 44100);
-            m_reception.receiver = zendrik::ReceiverUsed::Exact;
-            m_reception.bitPeriodSamples = timing.period;
-            m_reception.bitsPerSecond = (44100 + timing.period / 2) / timing.period;
-            m_reception.blocksGood = exact.blocksGood;
-            m_reception.blocksTotal = exact.blocksTotal;
-            DecodeExercises();
-            return;
-        }
-    }
+    if (exactFirst && Demodulate() && AcceptExact()) return;
     if (!exactFirst) m_bytes.SetSize(0);
+    DecodeBySecond(clip);
+}
+
+bool CSonicLinkData::AcceptExact() {
+    const zendrik::TransferCheck exact = zendrik::CheckTransfer(m_bytes);
+    if (!exact.complete) return false;
+    const BitTiming timing = BitTimingFor(m_nWatchModel, 44100);
+    m_reception.receiver = zendrik::ReceiverUsed::Exact;
+    m_reception.bitPeriodSamples = timing.period;
+    m_reception.bitsPerSecond = (44100 + timing.period / 2) / timing.period;
+    m_reception.blocksGood = exact.blocksGood;
+    m_reception.blocksTotal = exact.blocksTotal;
+    DecodeExercises();
+    return true;
+}
+
+void CSonicLinkData::DecodeBySecond(const zendrik::AudioClip* clip) {
     // A clip goes in as it is, so a quiet recording of more than 16 bits keeps its resolution.
     zendrik::SecondReception second =
         clip ? zendrik::ReceiveClip(*clip)

@@ -44,10 +44,15 @@ public:
     // None of the operations below lets an exception out: when memory runs out they return 0 (or
     // leave an empty, invalid report) with the reason in m_strReadError.
 
-    // Reads a WAV file, demodulates it and decodes with the current watch model; 1 when a
-    // decoder ran, 0 when the file gave no samples (the report texts then stay as they were,
-    // m_strReadError says why).
+    // Reads a recording (a WAV file, or any sound file libsndfile reads), demodulates it and
+    // decodes with the current watch model; 1 when a decoder ran, 0 when the file gave no samples
+    // (the report texts then stay as they were, m_strReadError says why).
     int DecodeWaveFile(const std::string& path);
+    // The same for a recording already open (standard input, say); the stream must be seekable.
+    // A WAV file the exact reader takes is read by it as always; anything else it refuses goes
+    // through the audio file reader to DecodeClip. When neither reads it, the exact reader's
+    // reason is kept, unless the input starts as another kind of sound file.
+    int DecodeRecording(std::istream& in);
     // Decodes a recording read from any audio file: the exact receiver first where the clip is
     // at the rate it assumes, then the second receiver; 1 when a decoder ran, 0 for no samples
     // (or no memory for them; the document then stays as it was).
@@ -104,6 +109,7 @@ public:
     std::string m_strHrm;
     std::string m_strHrmCompat;
     std::string m_strCsv;
+    // The samples of the last recording; a WAV file the exact receiver decodes leaves none.
     std::unique_ptr<std::int16_t[]> m_pSamples;
     std::int32_t m_nSamples = 0;
     std::int32_t m_nSampleRate = 44100;  // of the sample buffer, as recorded
@@ -158,6 +164,12 @@ private:
     }
     // Gives back what a failed step may have held, and leaves nothing that could be saved.
     void OnOutOfMemory();
+    // When the exact receiver's bytes in m_bytes form a whole transfer that checks out: notes
+    // how they were received, decodes them and returns true.
+    bool AcceptExact();
+    // The second receiver over the clip (or the sample buffer); when it accepts nothing, the
+    // bytes in m_bytes are decoded as they are.
+    void DecodeBySecond(const zendrik::AudioClip* clip);
     void ClearReports();
     // The start of every decoding run: nothing valid, three empty texts, no exercise.
     void BeginDecoding();

@@ -1,6 +1,7 @@
 #include "reception/wave_reader.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <fstream>
 #include <limits>
@@ -100,16 +101,22 @@ bool ReadWaveStream(std::istream& in, CWaveSamples& out, std::string* why) {
     frames = std::min(frames, framesInFile + kMaxMissingFrames);
     frames = std::min<std::int64_t>(frames, std::numeric_limits<std::int32_t>::max());
 
+    // Not zeroed here: every sample is either read or, past what the file holds, zeroed below.
     std::unique_ptr<std::int16_t[]> samples(new (std::nothrow)
-                                                std::int16_t[static_cast<std::size_t>(frames)]());
+                                                std::int16_t[static_cast<std::size_t>(frames)]);
     if (!samples && frames > 0) return reject(kOutOfMemoryReason);
 
     in.clear();
     in.seekg(data.dataStart);
     const std::int64_t framesToRead = std::min(frames, framesInFile);
     const std::int64_t keep = (channels == 2) ? bytesPerSample : 0;  // offset of the second channel
-    std::vector<unsigned char> buffer(static_cast<std::size_t>(frameSize) * 8192);
     std::int64_t done = 0;
+    if (bytesPerSample == 2 && channels == 1 && std::endian::native == std::endian::little) {
+        // Mono 16-bit samples are already what the buffer holds: read straight into it.
+        in.read(reinterpret_cast<char*>(samples.get()), framesToRead * 2);
+        done = std::max<std::streamsize>(in.gcount(), 0) / 2;
+    }
+    std::vector<unsigned char> buffer(done < framesToRead ? static_cast<std::size_t>(frameSize) * 8192 : 0);
     while (done < framesToRead) {
         const std::int64_t batch = std::min<std::int64_t>(framesToRead - done, 8192);
         in.read(reinterpret_cast<char*>(buffer.data()), batch * frameSize);
@@ -121,8 +128,9 @@ bool ReadWaveStream(std::istream& in, CWaveSamples& out, std::string* why) {
                                     : static_cast<std::int16_t>(Le16(p));
         }
         done += got;
-        if (got < batch) break;  // the file ended early: the rest stays 0
+        if (got < batch) break;  // the file ended early: the rest is 0
     }
+    std::fill(samples.get() + done, samples.get() + frames, std::int16_t{0});
 
     out.samples = std::move(samples);
     out.count = static_cast<std::int32_t>(frames);

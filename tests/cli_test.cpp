@@ -176,4 +176,10 @@ TEST(Cli, BundledSampleRecordingDecodesToItsDump) {
     ASSERT_EQ(bytes.exitCode, 0) << bytes.err;
     EXPECT_EQ(bytes.out, ReadFile(samples + "/s510-ride.sld"));
     EXPECT_EQ(Cli({samples + "/s510-ride.wav"}).out, ReadFile(samples + "/s510-ride.hrm"));
+    // The phone-style recording needs the second receiver.
+    bytes = Cli({"--format", "sld", "--verbose", samples + "/s410-phone.flac"});
+    ASSERT_EQ(bytes.exitCode, 0) << bytes.err;
+    EXPECT_EQ(bytes.out, ReadFile(samples + "/s410-phone.sld"));
+    EXPECT_NE(bytes.err.find("Receiver: second"), std::string::npos) << bytes.err;
+    EXPECT_EQ(Cli({samples + "/s410-phone.flac"}).out, ReadFile(samples + "/s410-phone.hrm"));
 }

@@ -103,6 +103,9 @@ TEST(InputFile, ARejectedRecordingSaysWhatItIs) {
     floating.bitsPerSample = 32;
     testing_wave::FormatFields wide;
     wide.bitsPerSample = 24;
+    // A format tag no reader knows.
+    testing_wave::FormatFields unknown = floating;
+    unknown.formatTag = 0x1234;
     struct Case {
         std::string file;
         const char* reason;
@@ -110,14 +113,21 @@ TEST(InputFile, ARejectedRecordingSaysWhatItIs) {
     for (const Case& c :
          {Case{"RIFF", "not a RIFF WAVE file (too short)"},
           Case{"AA\r\nAA\r\nAA\r\n", "not a RIFF WAVE file"},
-          Case{CWaveFileMaker().Format(floating).Data({0, 0, 0, 0}).Bytes(),
-               "not a PCM WAV: 32-bit, format tag 3 (8- or 16-bit integer PCM is read)"},
-          Case{CWaveFileMaker().Format(wide).Data({0, 0, 0}).Bytes(),
-               "not a PCM WAV: 24-bit, format tag 1 (8- or 16-bit integer PCM is read)"},
+          Case{CWaveFileMaker().Format(unknown).Data({0, 0, 0, 0}).Bytes(),
+               "not a PCM WAV: 32-bit, format tag 4660 (8- or 16-bit integer PCM is read)"},
           Case{CWaveFileMaker().Format({}).Bytes(), "a WAV file without sound data"}}) {
         CSonicLinkData data;
         EXPECT_EQ(data.DecodeWaveFile(Written("rejected.wav", c.file)), 0);
         EXPECT_EQ(data.m_strReadError, c.reason);
+    }
+    // Float and 24-bit files the exact reader refuses are read through libsndfile: a sample of
+    // silence is read, and nothing in it is valid.
+    for (const std::string& file : {CWaveFileMaker().Format(floating).Data({0, 0, 0, 0}).Bytes(),
+                                    CWaveFileMaker().Format(wide).Data({0, 0, 0}).Bytes()}) {
+        CSonicLinkData data;
+        EXPECT_EQ(data.DecodeWaveFile(Written("read.wav", file)), 1);
+        EXPECT_EQ(data.m_strReadError, "");
+        EXPECT_EQ(data.m_bValid, 0);
     }
 }
 

@@ -1,0 +1,202 @@
+#include "reception/audio_file.h"
+
+#include <gtest/gtest.h>
+#include <sndfile.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "reception/modulator.h"
+#include "reception/second_receiver.h"
+#include "reception/sonic_link_data.h"
+#include "support/cli_support.h"
+#include "support/s410_stream_builder.h"
+#include "support/wave_file_maker.h"
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+const Bytes& S410Bytes() {
+    static const Bytes bytes = testing_streams::BuildS410Stream(testing_streams::S410Values{}).bytes;
+    return bytes;
+}
+
+// An S410 transfer as a recorder takes it: at `rate`, 3 % slow, with a little hiss, in the
+// channel `loud` of `channels` (the others hold a faint hiss only).
+std::vector<float> Interleaved(int rate, int channels, int loud) {
+    CModulatorSettings settings;
+    settings.sampleRate = rate;
+    settings.bitPeriod = static_cast<int>(std::lround(rate / (490 * 0.97)));
+    settings.amplitude = 9000;
+    settings.noise = 0;
+    settings.leadIn = settings.leadOut = rate / 4;
+    const std::vector<std::int16_t> pcm = ModulateBytes(S410Bytes(), settings);
+    std::mt19937 rng(7);
+    std::normal_distribution<float> hiss(0.0f, 0.003f);
+    std::vector<float> out(pcm.size() * static_cast<std::size_t>(channels));
+    for (std::size_t i = 0; i < pcm.size(); ++i) {
+        for (int c = 0; c < channels; ++c) {
+            out[i * channels + c] = hiss(rng) + (c == loud ? pcm[i] / 32768.0f : 0.0f);
+        }
+    }
+    return out;
+}
+
+std::string Written(const std::string& name, int format, int rate, int channels, int loud) {
+    const std::string path = testing_streams::TempPath(name);
+    SF_INFO info{};
+    info.samplerate = rate;
+    info.channels = channels;
+    info.format = format;
+    SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
+    EXPECT_NE(file, nullptr) << name << ": " << sf_strerror(nullptr);
+    if (!file) return path;
+    const std::vector<float> sound = Interleaved(rate, channels, loud);
+    sf_writef_float(file, sound.data(), static_cast<sf_count_t>(sound.size() / channels));
+    sf_close(file);
+    return path;
+}
+
+Bytes Received(const CSonicLinkData& data) {
+    Bytes bytes;
+    for (std::int32_t b : data.m_bytes.Elements()) bytes.push_back(static_cast<std::uint8_t>(b));
+    return bytes;
+}
+
+struct Kind {
+    const char* name;
+    int format;
+    int rate;
+};
+
+const Kind kKinds[] = {
+    {"w24.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_24, 48000},
+    {"w32.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_32, 44100},
+    {"float.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT, 48000},
+    {"extensible.wav", SF_FORMAT_WAVEX | SF_FORMAT_PCM_16, 48000},
+    {"f16.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 48000},
+    {"f24.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_24, 96000},
+    {"vorbis.ogg", SF_FORMAT_OGG | SF_FORMAT_VORBIS, 44100},
+    {"speech.opus", SF_FORMAT_OGG | SF_FORMAT_OPUS, 48000},
+};
+
+TEST(AudioFile, EachKindOfSoundFileDecodesByteExactFromItsLouderChannel) {
+    for (const Kind& kind : kKinds) {
+        for (int loud : {0, 1}) {
+            SCOPED_TRACE(std::string(kind.name) + " channel " + std::to_string(loud));
+            const std::string path = Written(kind.name, kind.format, kind.rate, 2, loud);
+            CSonicLinkData data;
+            ASSERT_EQ(data.DecodeWaveFile(path), 1) << data.m_strReadError;
+            EXPECT_EQ(data.m_bValid, 1);
+            EXPECT_EQ(Received(data), S410Bytes());
+            // At 44100 the exact receiver reads first, and may well read this.
+            if (kind.rate != 44100) {
+                EXPECT_EQ(data.m_reception.receiver, zendrik::ReceiverUsed::Second);
+            }
+            EXPECT_EQ(data.m_reception.sampleRate, kind.rate);
+        }
+    }
+}
+
+TEST(AudioFile, DamagedFilesGiveAReasonOrAnInvalidReportNeverACrash) {
+    for (const Kind& kind : kKinds) {
+        SCOPED_TRACE(kind.name);
+        const std::string whole = testing_streams::ReadFile(Written(kind.name, kind.format, kind.rate, 1, 0));
+        // Cut inside the header: nothing can be read, and the reason says so.
+        CSonicLinkData data;
+        EXPECT_EQ(data.DecodeWaveFile(testing_wave::WriteWaveBytes(whole.substr(0, 30), kind.name)), 0);
+        EXPECT_FALSE(data.m_strReadError.empty());
+        // Cut in half, or with bytes overwritten: whatever is read, no bytes that fail their
+        // checks become a valid report.
+        std::string damaged = whole;
+        std::mt19937 rng(3);
+        for (int i = 0; i < 40; ++i) damaged[64 + rng() % (damaged.size() - 64)] = static_cast<char>(rng());
+        for (const std::string& file : {whole.substr(0, whole.size() / 2), damaged}) {
+            CSonicLinkData broken;
+            const int decoded = broken.DecodeWaveFile(testing_wave::WriteWaveBytes(file, kind.name));
+            EXPECT_TRUE(decoded == 0 ? !broken.m_strReadError.empty()
+                                     : !broken.m_bValid || Received(broken) == S410Bytes());
+        }
+    }
+}
+
+TEST(AudioFile, TheReasonSaysWhatTheFileIs) {
+    struct Case {
+        std::string bytes;
+        std::string reason;
+    };
+    for (const Case& c :
+         {Case{"AA\r\nAA\r\n", "not a RIFF WAVE file"},
+          Case{"fLaC" + std::string(60, '\x7f'), "not a sound file that can be read: "}}) {
+        CSonicLinkData data;
+        EXPECT_EQ(data.DecodeWaveFile(testing_wave::WriteWaveBytes(c.bytes, "what.wav")), 0);
+        EXPECT_EQ(data.m_strReadError.substr(0, c.reason.size()), c.reason);
+    }
+}
+
+TEST(AudioFile, ARecordingLongerThanTheLimitIsRefused) {
+    std::istringstream flac(testing_streams::ReadFile(
+        Written("long.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 48000, 2, 0)));
+    const zendrik::AudioFileResult refused = zendrik::ReadAudioStream(flac, 1000);
+    EXPECT_FALSE(refused.ok);
+    EXPECT_NE(refused.reason.find("more than 4 hours"), std::string::npos);
+    const zendrik::AudioFileResult read = zendrik::ReadAudioStream(flac);
+    ASSERT_TRUE(read.ok);
+    EXPECT_EQ(read.clip.sampleRate, 48000);
+}
+
+TEST(AudioFile, ZendrikCliReadsFlacOnStandardInputAndMp3ByName) {
+    const std::string flac = Written("piped.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 48000, 1, 0);
+    const std::string expected = testing_streams::Decoded(S410Bytes()).hrm;
+    testing_streams::ProcessStreams streams;
+    streams.input = flac;
+    const testing_streams::ProcessResult piped = CliWith(streams, {"-"});
+    EXPECT_EQ(piped.exitCode, 0) << piped.err;
+    EXPECT_EQ(piped.out, expected);
+
+    // MP3 files are made with sox, where it and its MP3 format are installed.
+    const std::string mp3 = testing_streams::TempPath("phone.mp3");
+    std::filesystem::remove(mp3);
+    const std::string command = "sox '" + flac + "' -C 128 '" + mp3 + "' 2>/dev/null";
+    if (std::system(command.c_str()) != 0 || !std::filesystem::exists(mp3)) {
+        GTEST_SKIP() << "sox with MP3 support (Debian: sox libsox-fmt-mp3) is not installed";
+    }
+    const testing_streams::ProcessResult named = Cli({mp3});
+    EXPECT_EQ(named.exitCode, 0) << named.err;
+    EXPECT_EQ(named.out, expected);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(AudioFile, VerboseSaysWhichReceiverDecodedAndWhatToDoWhenNothingDid) {
+    const std::string flac = Written("verbose.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 48000, 1, 0);
+    const testing_streams::ProcessResult second = Cli({"--verbose", flac});
+    EXPECT_EQ(second.exitCode, 0) << second.err;
+    EXPECT_NE(second.err.find("Receiver: second"), std::string::npos) << second.err;
+    EXPECT_NE(second.err.find("Sample rate: 48000 Hz"), std::string::npos) << second.err;
+    EXPECT_NE(second.err.find("Blocks good: "), std::string::npos) << second.err;
+    EXPECT_EQ(Cli({flac}).err, "");
+
+    // Quiet hiss only: no tone, and the advice says what to do.
+    std::vector<int> hiss;
+    std::mt19937 rng(5);
+    for (int i = 0; i < 44100; ++i) hiss.push_back(static_cast<int>(rng() % 7) - 3);
+    const std::string quiet = testing_wave::WriteWaveBytes(
+        testing_wave::CWaveFileMaker().Format({}).Data(testing_wave::Pcm16(hiss)).Bytes(), "quiet.wav");
+    const testing_streams::ProcessResult none = Cli({"--verbose", quiet});
+    EXPECT_EQ(none.exitCode, 3);
+    zendrik::ReceptionReport noTone;
+    noTone.failure = zendrik::ReceptionFailure::NoTone;
+    EXPECT_NE(none.err.find(zendrik::ReceptionAdvice(noTone)), std::string::npos) << none.err;
+}
+
+}  // namespace
