@@ -319,6 +319,39 @@ TEST(SecondReceiver, FindsTheToneAmongHumBeepsAndPinkNoise) {
     }
 }
 
+// Recordings near the edge of what the receiver reads: a tone as loud as the noise over the whole
+// band, clocks further off than the fixed retries cover, and a whistle louder than the tone. Each
+// stage (filter, threshold, clock recovery, choice of tone) has to do its share for these.
+TEST(SecondReceiver, ReadsAtTheEdgeOfItsReach) {
+    struct Row {
+        std::size_t family;  // in Families()
+        int rate;
+        double speed;
+        double snrDb;      // white noise; none above 90
+        unsigned seed;
+        double whistleHz;  // a steady whistle at 0.5 full scale; none at 0
+    };
+    const Row rows[] = {
+        {0, 44100, 1.0, 0, 32, 0},     {2, 44100, 1.0, 0, 31, 0},     {2, 44100, 1.0, 0, 32, 0},
+        {0, 48000, 0.95, 20, 40, 0},   {0, 48000, 1.06, 20, 40, 0},   {2, 48000, 0.93, 20, 40, 0},
+        {2, 48000, 1.07, 20, 40, 0},   {3, 48000, 0.95, 20, 40, 0},   {3, 48000, 1.06, 20, 40, 0},
+        {0, 48000, 1.0, 99, 0, 1200},  {0, 48000, 1.0, 99, 0, 7000},
+    };
+    for (const Row& row : rows) {
+        const Family& family = Families()[row.family];
+        const Take take{row.rate, row.speed, 4410, row.whistleHz > 0 ? 0.1 : 0.3, nullptr};
+        AudioClip clip = Record(family, take);
+        if (row.snrDb < 90) AddNoise(clip.samples, take.level, row.snrDb, false, row.seed);
+        for (std::size_t i = 0; i < clip.samples.size() && row.whistleHz > 0; ++i) {
+            clip.samples[i] += static_cast<float>(0.5 * std::sin(2 * std::numbers::pi * row.whistleHz * i / row.rate));
+        }
+        const zendrik::SecondReception got = ReceiveClip(clip);
+        EXPECT_TRUE(got.accepted && got.bytes == family.bytes)
+            << family.name << " at " << row.rate << " Hz, speed " << row.speed << ", SNR " << row.snrDb
+            << " dB, whistle " << row.whistleHz << " Hz: " << zendrik::FormatReceptionReport(got.report);
+    }
+}
+
 TEST(SecondReceiver, FindsAShortTransferInALongRecording) {
     // Three seconds of transfer 40 seconds into a minute of noise, as when the recorder ran
     // long before the watch was started.
@@ -419,6 +452,34 @@ TEST(TransferAcceptance, OnlyWholeTransfersWithEveryCheckPassingAreComplete) {
     EXPECT_EQ(found.start, 5);
     EXPECT_EQ(found.length, static_cast<std::ptrdiff_t>(coach.bytes.size()));
     EXPECT_EQ(found.watchModel, 2);
+}
+
+// A changed byte fails its own block and no other, wherever the block is: a check that passes
+// over the first or any other block would let a wrong transfer through.
+TEST(TransferAcceptance, AChangedByteFailsItsOwnBlockWhereverItIs) {
+    testing_streams::S410Values s410Values;
+    s410Values.hr = std::vector<int>(120, 130);
+    testing_streams::CoachValues coachValues;
+    coachValues.hr = std::vector<int>(36, 140);
+    const testing_streams::Stream s410 = testing_streams::BuildS410Stream(s410Values);
+    const testing_streams::Stream coach = testing_streams::BuildCoachStream(coachValues);
+    struct Row {
+        const char* name;
+        const testing_streams::Stream& stream;
+        std::size_t (*dataAt)(const testing_streams::Stream&, std::size_t, std::size_t);
+    };
+    for (const Row& row : {Row{"S410", s410, testing_streams::DataAt},
+                           Row{"Coach", coach, testing_streams::CoachDataAt}}) {
+        const int blocks = static_cast<int>(row.stream.blockAt.size());
+        ASSERT_GE(blocks, 3) << row.name;
+        for (int k = 0; k < blocks; ++k) {
+            Bytes bytes = row.stream.bytes;
+            bytes[row.dataAt(row.stream, static_cast<std::size_t>(k), 1)] ^= 0x04;
+            const zendrik::TransferCheck check = zendrik::FindTransfer(bytes);
+            EXPECT_FALSE(check.complete) << row.name << " block " << k;
+            EXPECT_EQ(check.blocksGood, blocks - 1) << row.name << " block " << k;
+        }
+    }
 }
 
 // The file path: what the exact receiver reads stays its; the rest goes to the second receiver,
