@@ -297,6 +297,34 @@ TEST(SecondReceiver, ChecklessTransfersNeedCleanFramesThatTwoPassesAgreeOn) {
     }
 }
 
+// A one sent a bit rate below the tone falls in the boxcar filter's null and reads as a clean
+// zero; the triangle filter reads it half way. Only the second pass shows that the bit is not to
+// be believed. A stop bit that sounds is a frame out of step, clean as its bits may look.
+TEST(SecondReceiver, ChecklessTransfersRefuseWhatOnlyOneFilterReadsCleanly) {
+    const Family& rs200 = Families().back();
+    const Take take{44100, 1.0, 4410, 0.3, nullptr};
+    const std::size_t period = 90;  // 44100 / 490, as the modulator rounds it
+    const std::size_t lead = static_cast<std::size_t>(take.rate / 2);
+    for (std::size_t frame : {20u, 60u}) {
+        while (rs200.bytes.at(frame) == 0) ++frame;
+        int one = 0;
+        while (!(rs200.bytes[frame] >> one & 1)) ++one;
+        for (int bit : {1 + one, 9}) {  // a data bit that is one, the stop bit
+            const double hz = bit == 9 ? take.toneHz : take.toneHz - rs200.bitRate;
+            AudioClip clip = Record(rs200, take);
+            // Frames are 12 bit periods with their gap.
+            const std::size_t at = lead + (frame * 12 + static_cast<std::size_t>(bit)) * period;
+            for (std::size_t i = 0; i < period; ++i) {
+                clip.samples[at + i] =
+                    static_cast<float>(take.level * std::sin(2 * std::numbers::pi * hz * i / take.rate));
+            }
+            const zendrik::SecondReception got = ReceiveClip(clip);
+            EXPECT_FALSE(got.accepted) << "frame " << frame << ", bit " << bit;
+            EXPECT_EQ(got.report.failure, ReceptionFailure::NotConfident) << "frame " << frame << ", bit " << bit;
+        }
+    }
+}
+
 TEST(SecondReceiver, FindsTheToneAmongHumBeepsAndPinkNoise) {
     for (double tone : {1500.0, 2750.0, 6100.0}) {
         Take take{48000, 1.0, tone, 0.1, nullptr};
