@@ -297,6 +297,34 @@ TEST(SecondReceiver, ChecklessTransfersNeedCleanFramesThatTwoPassesAgreeOn) {
     }
 }
 
+// A one sent a bit rate below the tone falls in the boxcar filter's null and reads as a clean
+// zero; the triangle filter reads it half way. Only the second pass shows that the bit is not to
+// be believed. A stop bit that sounds is a frame out of step, clean as its bits may look.
+TEST(SecondReceiver, ChecklessTransfersRefuseWhatOnlyOneFilterReadsCleanly) {
+    const Family& rs200 = Families().back();
+    const Take take{44100, 1.0, 4410, 0.3, nullptr};
+    const std::size_t period = 90;  // 44100 / 490, as the modulator rounds it
+    const std::size_t lead = static_cast<std::size_t>(take.rate / 2);
+    for (std::size_t frame : {20u, 60u}) {
+        while (rs200.bytes.at(frame) == 0) ++frame;
+        int one = 0;
+        while (!(rs200.bytes[frame] >> one & 1)) ++one;
+        for (int bit : {1 + one, 9}) {  // a data bit that is one, the stop bit
+            const double hz = bit == 9 ? take.toneHz : take.toneHz - rs200.bitRate;
+            AudioClip clip = Record(rs200, take);
+            // Frames are 12 bit periods with their gap.
+            const std::size_t at = lead + (frame * 12 + static_cast<std::size_t>(bit)) * period;
+            for (std::size_t i = 0; i < period; ++i) {
+                clip.samples[at + i] =
+                    static_cast<float>(take.level * std::sin(2 * std::numbers::pi * hz * i / take.rate));
+            }
+            const zendrik::SecondReception got = ReceiveClip(clip);
+            EXPECT_FALSE(got.accepted) << "frame " << frame << ", bit " << bit;
+            EXPECT_EQ(got.report.failure, ReceptionFailure::NotConfident) << "frame " << frame << ", bit " << bit;
+        }
+    }
+}
+
 TEST(SecondReceiver, FindsTheToneAmongHumBeepsAndPinkNoise) {
     for (double tone : {1500.0, 2750.0, 6100.0}) {
         Take take{48000, 1.0, tone, 0.1, nullptr};
@@ -316,6 +344,50 @@ TEST(SecondReceiver, FindsTheToneAmongHumBeepsAndPinkNoise) {
                                 [&](const auto& c) { return std::fabs(c.hz - tone) < 45.0; }))
             << tone;
         EXPECT_TRUE(ReceiveClip(clip).accepted) << tone;
+    }
+}
+
+// Recordings near the edge of what the receiver reads: a tone as loud as the noise over the whole
+// band, clocks further off than the fixed retries cover, and a whistle louder than the tone. Each
+// stage (filter, threshold, clock recovery, choice of tone) has to do its share for these.
+TEST(SecondReceiver, ReadsAtTheEdgeOfItsReach) {
+    struct Row {
+        std::size_t family;  // in Families()
+        int rate;
+        double speed;
+        double snrDb;      // white noise; none above 90
+        unsigned seed;
+        double whistleHz;  // a steady whistle at 0.5 full scale; none at 0
+    };
+    const Row rows[] = {
+        {0, 44100, 1.0, 0, 32, 0},     {2, 44100, 1.0, 0, 31, 0},     {2, 44100, 1.0, 0, 32, 0},
+        {0, 48000, 0.95, 20, 40, 0},   {0, 48000, 1.06, 20, 40, 0},   {2, 48000, 0.93, 20, 40, 0},
+        {2, 48000, 1.07, 20, 40, 0},   {3, 48000, 0.95, 20, 40, 0},   {3, 48000, 1.06, 20, 40, 0},
+        {0, 48000, 1.0, 99, 0, 1200},  {0, 48000, 1.0, 99, 0, 7000},
+    };
+    for (const Row& row : rows) {
+        const Family& family = Families()[row.family];
+        const Take take{row.rate, row.speed, 4410, row.whistleHz > 0 ? 0.1 : 0.3, nullptr};
+        AudioClip clip = Record(family, take);
+        if (row.snrDb < 90) AddNoise(clip.samples, take.level, row.snrDb, false, row.seed);
+        for (std::size_t i = 0; i < clip.samples.size() && row.whistleHz > 0; ++i) {
+            clip.samples[i] += static_cast<float>(0.5 * std::sin(2 * std::numbers::pi * row.whistleHz * i / row.rate));
+        }
+        const zendrik::SecondReception got = ReceiveClip(clip);
+        EXPECT_TRUE(got.accepted && got.bytes == family.bytes)
+            << family.name << " at " << row.rate << " Hz, speed " << row.speed << ", SNR " << row.snrDb
+            << " dB, whistle " << row.whistleHz << " Hz: " << zendrik::FormatReceptionReport(got.report);
+    }
+    // The Coach's slower bits gather more of the tone: 1 dB below the noise over the whole band,
+    // every one of these recordings reads. A window shorter than a bit, a mixer off the tone or
+    // a tone taken a bin off each lose some of them.
+    const Family& coach = Families()[2];
+    for (unsigned seed = 50; seed < 58; ++seed) {
+        const Take take{44100, 1.0, 4410, 0.3, nullptr};
+        AudioClip clip = Record(coach, take);
+        AddNoise(clip.samples, take.level, -1, false, seed);
+        const zendrik::SecondReception got = ReceiveClip(clip);
+        EXPECT_TRUE(got.accepted && got.bytes == coach.bytes) << "seed " << seed;
     }
 }
 
@@ -419,6 +491,34 @@ TEST(TransferAcceptance, OnlyWholeTransfersWithEveryCheckPassingAreComplete) {
     EXPECT_EQ(found.start, 5);
     EXPECT_EQ(found.length, static_cast<std::ptrdiff_t>(coach.bytes.size()));
     EXPECT_EQ(found.watchModel, 2);
+}
+
+// A changed byte fails its own block and no other, wherever the block is: a check that passes
+// over the first or any other block would let a wrong transfer through.
+TEST(TransferAcceptance, AChangedByteFailsItsOwnBlockWhereverItIs) {
+    testing_streams::S410Values s410Values;
+    s410Values.hr = std::vector<int>(120, 130);
+    testing_streams::CoachValues coachValues;
+    coachValues.hr = std::vector<int>(36, 140);
+    const testing_streams::Stream s410 = testing_streams::BuildS410Stream(s410Values);
+    const testing_streams::Stream coach = testing_streams::BuildCoachStream(coachValues);
+    struct Row {
+        const char* name;
+        const testing_streams::Stream& stream;
+        std::size_t (*dataAt)(const testing_streams::Stream&, std::size_t, std::size_t);
+    };
+    for (const Row& row : {Row{"S410", s410, testing_streams::DataAt},
+                           Row{"Coach", coach, testing_streams::CoachDataAt}}) {
+        const int blocks = static_cast<int>(row.stream.blockAt.size());
+        ASSERT_GE(blocks, 3) << row.name;
+        for (int k = 0; k < blocks; ++k) {
+            Bytes bytes = row.stream.bytes;
+            bytes[row.dataAt(row.stream, static_cast<std::size_t>(k), 1)] ^= 0x04;
+            const zendrik::TransferCheck check = zendrik::FindTransfer(bytes);
+            EXPECT_FALSE(check.complete) << row.name << " block " << k;
+            EXPECT_EQ(check.blocksGood, blocks - 1) << row.name << " block " << k;
+        }
+    }
 }
 
 // The file path: what the exact receiver reads stays its; the rest goes to the second receiver,
