@@ -1,0 +1,69 @@
+#include "app/exercise_views.h"
+
+#include <QAction>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QSettings>
+#include <QTabWidget>
+
+#include "app/exercise_chart.h"
+#include "app/laps_table.h"
+
+namespace zendrik {
+
+ExerciseViews::ExerciseViews(QWidget* report, QWidget* parent) : QSplitter(Qt::Vertical, parent) {
+    setObjectName(QStringLiteral("exerciseViews"));
+    m_tabs = new QTabWidget(this);
+    m_chart = new ExerciseChartView(m_tabs);
+    m_laps = new LapsTable(m_tabs);
+    m_tabs->addTab(m_chart, QStringLiteral("Chart"));
+    m_tabs->addTab(m_laps, QStringLiteral("Laps"));
+    addWidget(m_tabs);
+    addWidget(report);
+    setChildrenCollapsible(true);
+    setStretchFactor(0, 3);
+    setStretchFactor(1, 2);
+
+    auto* save = new QAction(QStringLiteral("Save Chart As..."), m_chart);
+    connect(save, &QAction::triggered, this, &ExerciseViews::saveChartAs);
+    m_chart->addAction(save);
+    m_chart->setContextMenuPolicy(Qt::ActionsContextMenu);
+}
+
+void ExerciseViews::showExercise(const std::optional<Exercise>& exercise) {
+    m_chart->setExercise(exercise);
+    m_laps->setExercise(exercise);
+}
+
+void ExerciseViews::restoreWindowState() {
+    QSettings settings(QStringLiteral("qlx"), QStringLiteral("Zendrik"));
+    settings.beginGroup(QStringLiteral("Window"));
+    if (settings.contains(QStringLiteral("geometry"))) {
+        window()->restoreGeometry(settings.value(QStringLiteral("geometry")).toByteArray());
+    }
+    if (settings.contains(QStringLiteral("splitter"))) {
+        restoreState(settings.value(QStringLiteral("splitter")).toByteArray());
+    }
+    m_tabs->setCurrentIndex(settings.value(QStringLiteral("tab"), 0).toInt());
+}
+
+void ExerciseViews::saveWindowState() const {
+    QSettings settings(QStringLiteral("qlx"), QStringLiteral("Zendrik"));
+    settings.beginGroup(QStringLiteral("Window"));
+    settings.setValue(QStringLiteral("geometry"), window()->saveGeometry());
+    settings.setValue(QStringLiteral("splitter"), saveState());
+    settings.setValue(QStringLiteral("tab"), m_tabs->currentIndex());
+}
+
+void ExerciseViews::saveChartAs() {
+    if (!m_chart->exercise()) return;
+    const QString path = QFileDialog::getSaveFileName(window(), QStringLiteral("Save Chart"), QString(),
+                                                      QStringLiteral("PNG image (*.png);;SVG drawing (*.svg)"));
+    if (path.isEmpty()) return;
+    QString error;
+    if (!SaveChartImage(*m_chart->exercise(), path, m_chart->size(), &error)) {
+        QMessageBox::warning(window(), QStringLiteral("Zendrik"), path + QStringLiteral(": ") + error);
+    }
+}
+
+}  // namespace zendrik
