@@ -180,6 +180,7 @@ void BuildSampleChart(QChart* chart, const Exercise& e) {
         hrHigh = 200;
     }
     hrAxis->setRange(std::max(0, hrLow - 10), hrHigh + 10);
+    hrAxis->applyNiceNumbers();
 
     for (SeriesKind kind : {SeriesKind::Speed, SeriesKind::Cadence, SeriesKind::Altitude}) {
         const Series* s = e.Find(kind);
@@ -210,8 +211,8 @@ void BuildSampleChart(QChart* chart, const Exercise& e) {
 }
 
 // RS200/CS200: no samples, so a bar per lap: heart rate on the left, pace or speed on the right.
-// Each quantity is a series of its own (with its own axis) holding an empty set where the other
-// one's bar stands, so the two bars of a lap stand side by side.
+// Each quantity is a series of its own with its own axis; bar series sharing a chart are laid
+// out side by side within each lap.
 void BuildLapChart(QChart* chart, const Exercise& e) {
     auto* laps = new QBarCategoryAxis;
     laps->setTitleText(QString::fromLatin1(kLapAxisTitle));
@@ -237,38 +238,28 @@ void BuildLapChart(QChart* chart, const Exercise& e) {
         otherSet->append(v);
         otherHigh = std::max(otherHigh, v);
     }
-    auto emptySet = [&e] {
-        auto* set = new QBarSet(QString());
-        for (std::size_t i = 0; i < e.laps.size(); ++i) set->append(0);
-        return set;
-    };
     auto* hrSeries = new QBarSeries;
     hrSeries->append(hrSet);
-    QBarSet* hrGap = emptySet();
-    hrSeries->append(hrGap);
     chart->addSeries(hrSeries);
     auto* hrAxis = AddValueAxis(chart, QStringLiteral("bpm"), SeriesColor(SeriesKind::HeartRate), Qt::AlignLeft);
     hrAxis->setRange(0, std::max(hrHigh, 1) * 1.1);
+    hrAxis->applyNiceNumbers();
+    hrSeries->setBarWidth(0.8);
     hrSeries->attachAxis(laps);
     hrSeries->attachAxis(hrAxis);
-    for (QLegendMarker* m : chart->legend()->markers(hrSeries)) {
-        if (m->label().isEmpty()) m->setVisible(false);
-    }
     if (pace || speed) {
         auto* otherSeries = new QBarSeries;
-        otherSeries->append(emptySet());
         otherSeries->append(otherSet);
         chart->addSeries(otherSeries);
         auto* axis = AddValueAxis(chart, pace ? QStringLiteral("min/km") : QStringLiteral("km/h"),
                                   SeriesColor(SeriesKind::Speed), Qt::AlignRight);
         axis->setLabelFormat(QStringLiteral("%.1f"));
         axis->setRange(0, std::max(otherHigh, 0.1) * 1.1);
+        axis->applyNiceNumbers();
+        otherSeries->setBarWidth(0.8);
         axis->setGridLineVisible(false);
         otherSeries->attachAxis(laps);
         otherSeries->attachAxis(axis);
-        for (QLegendMarker* m : chart->legend()->markers(otherSeries)) {
-            if (m->label().isEmpty()) m->setVisible(false);
-        }
     } else {
         delete otherSet;
     }

@@ -43,6 +43,8 @@ void ExerciseViews::restoreWindowState() {
     }
     if (settings.contains(QStringLiteral("splitter"))) {
         restoreState(settings.value(QStringLiteral("splitter")).toByteArray());
+    } else {
+        setSizes({600, 400});  // the chart over most of the window, the report still readable
     }
     m_tabs->setCurrentIndex(settings.value(QStringLiteral("tab"), 0).toInt());
 }

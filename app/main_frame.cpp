@@ -10,6 +10,7 @@
 #include "app/exercise_views.h"
 #include "app/icons.h"
 #include "app/report_view.h"
+#include "app/window_source.h"
 
 CMainFrame::CMainFrame(Settings& settings) : m_settings(settings) {
     resize(400, 400);
@@ -66,6 +67,7 @@ bool CMainFrame::Create(const QString& commandLineFile) {
     connect(view, &CReportView::reportShown, m_views,
             [this] { m_views->showExercise(zendrik::DecodedExercise(m_wndView->Data())); });
     UpdateSaveCommand();
+    new zendrik::WindowSource(this, view, m_wndToolBar, open);
     m_views->showExercise(zendrik::DecodedExercise(m_wndView->Data()));
     return true;
 }

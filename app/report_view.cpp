@@ -113,6 +113,7 @@ void CReportView::SetModified(bool modified) {
     if (flag == m_bModified) return;
     m_bModified = flag;
     window()->setWindowTitle(QString::fromLatin1(kProductTitle) + (modified ? " *" : ""));
+    emit modifiedChanged();
 }
 
 bool CReportView::SaveModified() {
@@ -147,6 +148,7 @@ int CReportView::OpenDataFile(const QString& path) {
         return 0;
     }
     if (result) {
+        m_data.m_strPath = LocalPath(path);  // what the title and the recent files name
         ShowReport();
     } else {
         emit reportShown();  // the report on screen stays; whether it may be saved can change

@@ -7,6 +7,7 @@
 #include <QCategoryAxis>
 #include <QImage>
 #include <QLineSeries>
+#include <QMenu>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
@@ -19,8 +20,10 @@
 #include "app/main_frame.h"
 #include "app/report_view.h"
 #include "app/settings.h"
+#include "app/window_source.h"
 #include "gui_test_registry.h"
 #include "reception/sonic_link_data.h"
+#include "support/rs200_stream_builder.h"
 #include "support/run_process.h"
 #include "support/sample_exercises.h"
 #include "window_grab.h"
@@ -42,6 +45,22 @@ QList<QPointF> PointsOf(QChart* chart, const QString& namePrefix) {
         if (line && line->name().startsWith(namePrefix)) points += line->points();
     }
     return points;
+}
+
+// A run of six laps, for the screenshot.
+testing_streams::RunValues ScreenshotRun() {
+    testing_streams::RunValues run;
+    run.name = "Intervals";
+    const int paces[] = {3400, 2950, 3350, 2900, 3300, 2850};
+    const int hrs[] = {138, 165, 142, 168, 145, 171};
+    int distance = 0;
+    for (int i = 0; i < 6; ++i) {
+        distance += 120 + 20 * (i % 2);
+        run.laps.push_back({{0, 7 * (i + 1), 3 * i, 0}, false, hrs[i] + 4, hrs[i], hrs[i] + 8,
+                            paces[i] - 50, paces[i], distance});
+    }
+    run.distance = distance;
+    return run;
 }
 
 bool IsBlank(const QImage& image) {
@@ -246,11 +265,15 @@ private slots:
         frame.show();
         QVERIFY(QTest::qWaitForWindowExposed(&frame));
         if (!ScreenshotDir().isEmpty()) {
-            SaveWindowPng(&frame, ScreenshotDir() + "/main-window.png");
+            SaveWindowPng(&frame, ScreenshotDir() + "/exercise-chart.png");
             views->tabs()->setCurrentIndex(1);
-            SaveWindowPng(&frame, ScreenshotDir() + "/main-window-laps.png");
+            SaveWindowPng(&frame, ScreenshotDir() + "/exercise-laps.png");
             views->tabs()->setCurrentIndex(0);
-            views->showExercise(testing_streams::Rs200Run());
+            QTemporaryDir dir;
+            frame.View()->OpenDataFile(QString::fromStdString(
+                testing_streams::WriteDump(testing_streams::BuildRs200Stream(ScreenshotRun()),
+                                           dir.filePath("run.sld").toStdString())));
+            if (!views->chart()->exercise()) views->showExercise(testing_streams::Rs200Run());
             SaveWindowPng(&frame, ScreenshotDir() + "/rs200-run.png");
         }
         views->tabs()->setCurrentIndex(1);
@@ -261,6 +284,32 @@ private slots:
         QVERIFY(again.Create({}));
         QCOMPARE(again.size(), QSize(900, 760));
         QCOMPARE(again.ExerciseViews()->tabs()->currentIndex(), 1);
+        QSettings(QStringLiteral("qlx"), QStringLiteral("Zendrik")).remove(QStringLiteral("Window"));
+    }
+
+    void titleNamesTheFileAndRecentFilesOpenAgain() {
+        Settings settings;
+        CMainFrame frame(settings);
+        QVERIFY(frame.Create({}));
+        auto* source = frame.findChild<zendrik::WindowSource*>();
+        QVERIFY(source);
+        QTemporaryDir dir;
+        QStringList opened;
+        for (int i = 0; i < zendrik::kRecentFileCount + 2; ++i) {
+            const QString path = dir.filePath(QStringLiteral("run%1.sld").arg(i));
+            testing_streams::WriteDump(testing_streams::BuildRs200Stream(ScreenshotRun()), path.toStdString());
+            QCOMPARE(frame.View()->OpenDataFile(path), 1);
+            QCOMPARE(frame.windowTitle(), QStringLiteral("run%1.sld - Zendrik").arg(i));
+            opened.prepend(path);
+        }
+        // A file that cannot be read changes neither the title nor the list.
+        QCOMPARE(frame.View()->OpenDataFile(dir.filePath("missing.sld")), 0);
+        QCOMPARE(frame.windowTitle(), QStringLiteral("run%1.sld - Zendrik").arg(zendrik::kRecentFileCount + 1));
+        QCOMPARE(source->recentFiles(), opened.mid(0, zendrik::kRecentFileCount));
+        QCOMPARE(source->recentMenu()->actions().size(), zendrik::kRecentFileCount);
+        source->recentMenu()->actions().last()->trigger();
+        QCOMPARE(frame.windowTitle(), QStringLiteral("run2.sld - Zendrik"));
+        QCOMPARE(source->recentFiles().first(), opened.at(zendrik::kRecentFileCount - 1));
         QSettings(QStringLiteral("qlx"), QStringLiteral("Zendrik")).remove(QStringLiteral("Window"));
     }
 };
