@@ -379,8 +379,8 @@ bool SaveChartImage(const Exercise& exercise, const QString& path, QSize size, Q
         if (error) *error = reason;
         return false;
     };
-    if (size.width() < 1 || size.height() < 1 || size.width() > 20000 || size.height() > 20000) {
-        return fail(QStringLiteral("the size must be 1 to 20000 pixels each way"));
+    if (size.width() < 1 || size.height() < 1 || size.width() > 8000 || size.height() > 8000) {
+        return fail(QStringLiteral("the size must be 1 to 8000 pixels each way"));
     }
     const QString suffix = QFileInfo(path).suffix().toLower();
     if (suffix != QLatin1String("png") && suffix != QLatin1String("svg")) {
@@ -407,6 +407,7 @@ bool SaveChartImage(const Exercise& exercise, const QString& path, QSize size, Q
         return true;
     }
     QImage image(size, QImage::Format_ARGB32_Premultiplied);
+    if (image.isNull()) return fail(QStringLiteral("not enough memory for a picture of that size"));
     image.fill(Qt::white);
     {
         QPainter painter(&image);
