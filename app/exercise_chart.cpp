@@ -403,7 +403,8 @@ bool SaveChartImage(const Exercise& exercise, const QString& path, QSize size, Q
         QPainter painter;
         if (!painter.begin(&svg)) return fail(QStringLiteral("cannot be written"));
         view.render(&painter);
-        if (!painter.end()) return fail(QStringLiteral("cannot be written"));
+        // The generator reports no failure of its file; the file itself tells.
+        if (!painter.end() || !QFileInfo::exists(path)) return fail(QStringLiteral("cannot be written"));
         return true;
     }
     QImage image(size, QImage::Format_ARGB32_Premultiplied);

@@ -1,13 +1,14 @@
 #include "app/exercise_views.h"
 
 #include <QAction>
-#include <QFileDialog>
-#include <QMessageBox>
+#include <QFileInfo>
 #include <QSettings>
 #include <QTabWidget>
 
+#include "app/commands.h"
 #include "app/exercise_chart.h"
 #include "app/laps_table.h"
+#include "app/user_prompts.h"
 
 namespace zendrik {
 
@@ -59,12 +60,20 @@ void ExerciseViews::saveWindowState() const {
 
 void ExerciseViews::saveChartAs() {
     if (!m_chart->exercise()) return;
-    const QString path = QFileDialog::getSaveFileName(window(), QStringLiteral("Save Chart"), QString(),
-                                                      QStringLiteral("PNG image (*.png);;SVG drawing (*.svg)"));
-    if (path.isEmpty()) return;
+    const std::optional<CFileChoice> choice = UserPrompts().ChooseSaveFile(
+        window(), CFileRequest{{QStringLiteral("PNG Images (*.png)"), QStringLiteral("SVG Drawings (*.svg)")},
+                               1, QStringLiteral("png"), {}});
+    if (!choice) return;
+    QString path = choice->path;
+    // The picture's kind follows the filter when the name has no extension of either kind.
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    if (suffix != QLatin1String("png") && suffix != QLatin1String("svg")) {
+        path += choice->filterIndex == 2 ? QStringLiteral(".svg") : QStringLiteral(".png");
+    }
     QString error;
     if (!SaveChartImage(*m_chart->exercise(), path, m_chart->size(), &error)) {
-        QMessageBox::warning(window(), QStringLiteral("Zendrik"), path + QStringLiteral(": ") + error);
+        UserPrompts().Tell(window(), QMessageBox::Warning, QString::fromLatin1(kProductTitle),
+                           path + QStringLiteral(": ") + error);
     }
 }
 

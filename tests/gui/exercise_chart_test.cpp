@@ -5,6 +5,7 @@
 #include <QBarSeries>
 #include <QBarSet>
 #include <QCategoryAxis>
+#include <QFileInfo>
 #include <QImage>
 #include <QLineSeries>
 #include <QMenu>
@@ -26,6 +27,7 @@
 #include "support/rs200_stream_builder.h"
 #include "support/run_process.h"
 #include "support/sample_exercises.h"
+#include "scripted_prompts.h"
 #include "window_grab.h"
 
 using zendrik::Exercise;
@@ -231,7 +233,22 @@ private slots:
         QVERIFY(zendrik::SaveChartImage(testing_streams::Rs200Run(), svg, QSize(500, 300), &error));
         QVERIFY(QString::fromStdString(testing_streams::ReadFile(svg.toStdString())).contains("<svg"));
         QVERIFY(!zendrik::SaveChartImage(testing_streams::Rs200Run(), dir.filePath("x.jpg"), QSize(9, 9), &error));
-        QVERIFY(!zendrik::SaveChartImage(testing_streams::Rs200Run(), dir.filePath("no/such/x.png"), QSize(9, 9), &error));
+        for (const char* unwritable : {"no/such/x.png", "no/such/x.svg"}) {
+            QVERIFY(!zendrik::SaveChartImage(testing_streams::Rs200Run(), dir.filePath(unwritable), QSize(90, 90), &error));
+        }
+
+        // The chart's Save command: the extension follows the filter chosen; a failure is told.
+        zendrik::ExerciseViews views(new QWidget, nullptr);
+        views.resize(400, 300);
+        views.showExercise(testing_streams::S510Ride());
+        CScriptedPrompts prompts;
+        prompts.saveAnswers.push_back(CFileChoice{dir.filePath("chart"), 2});
+        prompts.saveAnswers.push_back(CFileChoice{dir.filePath("no/such/chart.png"), 1});
+        views.saveChartAs();
+        QVERIFY(QFileInfo::exists(dir.filePath("chart.svg")));
+        QVERIFY(prompts.messages.empty());
+        views.saveChartAs();
+        QCOMPARE(prompts.messages.size(), std::size_t{1});
     }
 
     void cliPlotsTheBundledSample() {
