@@ -6,8 +6,11 @@
 #include <QToolBar>
 
 #include "app/commands.h"
+#include "app/decoded_exercise.h"
+#include "app/exercise_views.h"
 #include "app/icons.h"
 #include "app/report_view.h"
+#include "app/window_source.h"
 
 CMainFrame::CMainFrame(Settings& settings) : m_settings(settings) {
     resize(400, 400);
@@ -19,7 +22,9 @@ CMainFrame::~CMainFrame() = default;
 
 bool CMainFrame::Create(const QString& commandLineFile) {
     m_wndView = new CReportView(m_settings, this);
-    setCentralWidget(m_wndView);
+    m_views = new zendrik::ExerciseViews(m_wndView, this);
+    setCentralWidget(m_views);
+    m_views->restoreWindowState();
     if (!m_wndView->OnCreate(commandLineFile)) return false;
 
     if (!ToolbarImagesAvailable()) return false;
@@ -59,7 +64,11 @@ bool CMainFrame::Create(const QString& commandLineFile) {
     connect(copy, &QAction::triggered, view, &CReportView::OnEditCopy);
 
     connect(view, &CReportView::reportShown, this, &CMainFrame::UpdateSaveCommand);
+    connect(view, &CReportView::reportShown, m_views,
+            [this] { m_views->showExercise(zendrik::DecodedExercise(m_wndView->Data())); });
     UpdateSaveCommand();
+    new zendrik::WindowSource(this, view, m_wndToolBar, open);
+    m_views->showExercise(zendrik::DecodedExercise(m_wndView->Data()));
     return true;
 }
 
@@ -97,6 +106,7 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
     for (QDialog* dialog : findChildren<QDialog*>()) {
         if (dialog->isVisible()) dialog->reject();
     }
+    if (m_views) m_views->saveWindowState();
     QMainWindow::closeEvent(event);
 }
 

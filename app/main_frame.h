@@ -7,6 +7,9 @@ class CReportView;
 class QAction;
 class QToolBar;
 struct Settings;
+namespace zendrik {
+class ExerciseViews;
+}
 
 class CMainFrame : public QMainWindow {
     Q_OBJECT
@@ -18,6 +21,7 @@ public:
     bool Create(const QString& commandLineFile);
 
     CReportView* View() const { return m_wndView; }
+    zendrik::ExerciseViews* ExerciseViews() const { return m_views; }
     QToolBar* ToolBar() const { return m_wndToolBar; }
     QAction* Action(int id) const;
 
@@ -37,6 +41,7 @@ private:
     Settings& m_settings;
     QToolBar* m_wndToolBar = nullptr;
     CReportView* m_wndView = nullptr;
+    zendrik::ExerciseViews* m_views = nullptr;
     QList<QAction*> m_commands;
 };
 

@@ -134,6 +134,7 @@ void CReportView::SetModified(bool modified) {
     if (flag == m_bModified) return;
     m_bModified = flag;
     window()->setWindowTitle(QString::fromLatin1(kProductTitle) + (modified ? " *" : ""));
+    emit modifiedChanged();
 }
 
 bool CReportView::SaveModified() {
@@ -158,8 +159,12 @@ int CReportView::OpenDataFile(const QString& path) {
     if (path.isEmpty()) return 0;
     // Whichever way a file arrives (drop, command line), it is decoded as Open would decode it.
     m_data.m_nWatchModel = m_settings.WatchModel;
-    if (!ReadInputFile(m_data, path, zendrik::InputKind::Unknown, window())) return 0;
+    if (!ReadInputFile(m_data, path, zendrik::InputKind::Unknown, window())) {
+        emit reportShown();  // the report on screen stays; whether it may be saved can change
+        return 0;
+    }
     m_inputFile = path;
+    m_data.m_strPath = LocalPath(path);  // what the title and the recent files name
     ShowReport();
     return 1;
 }

@@ -47,6 +47,8 @@ public:
 signals:
     // The report or its valid flag may have changed (the save command's state follows it).
     void reportShown();
+    // The unsaved-data mark went on or off.
+    void modifiedChanged();
 
 protected:
     bool event(QEvent* event) override;

@@ -40,6 +40,8 @@ const char* const kCliUsage =
     "  --verbose             say on standard error how each recording was received: which receiver,\n"
     "                        sample rate, tone, level, SNR, bit period, blocks good; and when nothing\n"
     "                        decodes, what to do about it\n"
+    "  --plot FILE           instead of the report: draw the exercise's chart as FILE (.png or .svg)\n"
+    "  --plot-size WxH       the chart's size in pixels (default 1200x600)\n"
     "  --help, --version\n"
     "An option that does nothing for what is asked (--seconds without --microphone, a CSV option\n"
     "with another format, --timezone without fit or tcx) gets a one-line warning on standard error\n"
@@ -211,6 +213,28 @@ CParseResult ParseCliOptions(const std::vector<std::string>& args) {
             }
             if (o.synthesizePath) return Fail("--synthesize can be given only once");
             o.synthesizePath = v;
+        } else if (arg == "--plot") {
+            if (!value(v) || v.empty() || NamesFolder(v)) {
+                return Fail("--plot needs the name of the .png or .svg file to draw");
+            }
+            if (o.plotPath) return Fail("--plot can be given only once");
+            o.plotPath = v;
+        } else if (arg == "--plot-size") {
+            if (!value(v)) return Fail("--plot-size needs WIDTHxHEIGHT");
+            const std::size_t x = v.find('x');
+            int w = 0;
+            int h = 0;
+            const char* mid = v.data() + (x == std::string::npos ? v.size() : x);
+            auto [wEnd, wEc] = std::from_chars(v.data(), mid, w);
+            auto [hEnd, hEc] = x == std::string::npos ? std::from_chars_result{mid, std::errc::invalid_argument}
+                                                      : std::from_chars(mid + 1, v.data() + v.size(), h);
+            if (wEc != std::errc() || hEc != std::errc() || wEnd != mid || hEnd != v.data() + v.size() ||
+                w < 16 || h < 16 || w > 8000 || h > 8000) {
+                return Fail("--plot-size takes WIDTHxHEIGHT, each 16 to 8000 pixels, not '" + v + "'");
+            }
+            o.plotWidth = w;
+            o.plotHeight = h;
+            note(arg);
         } else if (arg == "--") {
             for (++i; i < args.size(); ++i) {
                 if (!addInput(args[i])) return Fail(twiceStdin);
@@ -231,6 +255,9 @@ CParseResult ParseCliOptions(const std::vector<std::string>& args) {
     } else if (o.inputs.empty()) {
         return Fail("no INPUT file given");
     }
+    if (o.plotPath && (o.microphone || o.synthesizePath || o.inputs.size() != 1)) {
+        return Fail("--plot draws the exercise of one INPUT file");
+    }
     if (o.synthesizePath && o.inputs.size() > 1) return Fail("--synthesize takes one INPUT file");
     if (o.inputs.size() > 1 && !o.synthesizePath && !(o.outputPath && NamesFolder(*o.outputPath))) {
         return Fail("several INPUT files need -o DIR/ (a folder, with the final /) for their reports");
@@ -246,7 +273,11 @@ CParseResult ParseCliOptions(const std::vector<std::string>& args) {
         }
     }
     for (const std::string& name : given) {
-        if (o.synthesizePath && name != "--seconds") {
+        if (name == "--plot-size") {
+            if (!o.plotPath) result.warnings.push_back("--plot-size applies to --plot only; ignored");
+        } else if (o.plotPath && name != "--seconds") {
+            result.warnings.push_back(name + " does not apply to --plot; ignored");
+        } else if (o.synthesizePath && name != "--seconds") {
             result.warnings.push_back(name + " does not apply to --synthesize; ignored");
         } else if (name == "--seconds" && !o.microphone) {
             result.warnings.push_back("--seconds applies to --microphone only; ignored");

@@ -26,6 +26,9 @@ struct CCliOptions {
     std::optional<std::string> timeZone;
     std::optional<std::string> outputPath;  // a file, "-" (standard output) or a folder ending in '/'
     std::optional<std::string> synthesizePath;
+    std::optional<std::string> plotPath;  // draw the exercise's chart there (.png or .svg)
+    int plotWidth = 1200;
+    int plotHeight = 600;
     bool microphone = false;  // record from the default audio input instead of reading INPUT
     int seconds = 120;        // how long --microphone waits for a complete transfer
     bool verbose = false;     // how each recording was received, to standard error

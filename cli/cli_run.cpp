@@ -336,6 +336,7 @@ int WriteReport(const CCliOptions& o, CSonicLinkData& data, const std::string& i
         }
         return kExitInvalid;
     }
+    if (o.plotPath) return PlotExercise(o, data, inputName, err);
     using zendrik::ReportFileType;
     switch (o.format) {
         case OutputFormat::Hrm:

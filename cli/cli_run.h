@@ -40,4 +40,8 @@ bool RefuseBinaryToTerminal(const CCliOptions& options, bool outputIsTerminal, s
 int WriteStandardOutput(std::string_view bytes, std::ostream& out, std::ostream& err);
 
 // Records a transfer from the default audio input and writes its report.
+// Draws the chart of the decoded exercise as --plot asks; 1 when it cannot be drawn or written,
+// 3 when the input holds no exercise to draw.
+int PlotExercise(const CCliOptions& options, const CSonicLinkData& data, const std::string& inputName,
+                 std::ostream& err);
 int RunMicrophone(const CCliOptions& options, std::ostream& out, std::ostream& err);

@@ -17,7 +17,8 @@ bool SameOptions(const CCliOptions& a, const CCliOptions& b) {
            a.noTenths == b.noTenths && a.timeZone == b.timeZone && a.outputPath == b.outputPath &&
            a.synthesizePath == b.synthesizePath && a.microphone == b.microphone &&
            a.verbose == b.verbose &&
-           a.seconds == b.seconds && a.help == b.help && a.version == b.version;
+           a.seconds == b.seconds && a.help == b.help && a.version == b.version &&
+           a.plotPath == b.plotPath && a.plotWidth == b.plotWidth && a.plotHeight == b.plotHeight;
 }
 
 // The options as one canonical command line.
@@ -31,6 +32,7 @@ std::vector<std::string> Arguments(const CCliOptions& o) {
             (o.csvSeparator == ';' ? "semicolon" : o.csvSeparator == ',' ? "comma" : "tab"),
         std::string("--value-format=") + kValueFormats[static_cast<int>(o.valueFormat)],
         "--seconds=" + std::to_string(o.seconds),
+        "--plot-size=" + std::to_string(o.plotWidth) + "x" + std::to_string(o.plotHeight),
     };
     if (o.decimal) args.push_back(std::string("--decimal=") + *o.decimal);
     if (o.time) args.push_back(std::string("--time=") + *o.time);
@@ -41,6 +43,7 @@ std::vector<std::string> Arguments(const CCliOptions& o) {
     if (o.verbose) args.push_back("--verbose");
     if (o.outputPath) args.push_back("--output=" + *o.outputPath);
     if (o.synthesizePath) args.push_back("--synthesize=" + *o.synthesizePath);
+    if (o.plotPath) args.push_back("--plot=" + *o.plotPath);
     if (!o.inputs.empty()) {
         args.push_back("--");
         args.insert(args.end(), o.inputs.begin(), o.inputs.end());
@@ -93,6 +96,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fuzzing::Require(o.inputs.size() <= 1 || (!o.synthesizePath && o.outputPath &&
                                               NamesFolder(*o.outputPath)),
                      "several inputs only into a folder");
+    fuzzing::Require(o.plotWidth >= 16 && o.plotWidth <= 8000 && o.plotHeight >= 16 &&
+                         o.plotHeight <= 8000,
+                     "plot size 16-8000 each way");
+    fuzzing::Require(!o.plotPath || (o.inputs.size() == 1 && !o.microphone && !o.synthesizePath),
+                     "a plot is drawn of one input");
     fuzzing::Require(!o.synthesizePath || !NamesFolder(*o.synthesizePath),
                      "a recording is written to a file");
     const bool customChars = o.decimal || o.time || o.date;

@@ -149,6 +149,14 @@ TEST(Cli, UsageErrorsExitTwoWithAHint) {
              {"--synthesize", "a.wav", "--synthesize", "b.wav", dump},
              {"--synthesize", "a.wav", dump, dump},
              {"--synthesize", "folder/", dump},
+             {"--plot", "a.png", dump, dump},  // a picture is of one exercise
+             {"--plot", "a.png", "--microphone"},
+             {"--plot", "a.png", "--synthesize", "a.wav", dump},
+             {"--plot", "a.png", "--plot", "b.png", dump},
+             {"--plot", "a.png", "--plot-size", "1200", dump},
+             {"--plot", "a.png", "--plot-size", "12x9000", dump},
+             {"--plot", "a.png", "--plot-size", "x600", dump},
+             {"--plot", "a.png", "--plot-size", "800x600x2", dump},
          }) {
         ProcessResult result = Cli(args);
         EXPECT_EQ(result.exitCode, 2) << testing::PrintToString(args);

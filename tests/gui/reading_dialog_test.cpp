@@ -104,7 +104,8 @@ private slots:
         CSonicLinkData& data = frame.View()->Data();
         QCOMPARE(data.m_bytes.Elements(), ToReceived(bytes).Elements());
         QVERIFY(frame.View()->Edit()->toPlainText().startsWith("[Params]\nVersion=106\nMonitor=9"));
-        QCOMPARE(frame.windowTitle(), QStringLiteral("Zendrik *"));
+        QVERIFY(frame.windowTitle().startsWith("microphone 20"));
+        QVERIFY(frame.windowTitle().endsWith(" - Zendrik *"));
         QVERIFY(frame.Action(ID_FILE_SAVE)->isEnabled());
     }
 
@@ -197,7 +198,8 @@ private slots:
         feeder.waitForFinished(10000);
         const std::string& hrm = frame->View()->Data().m_strHrm;
         QCOMPARE(QByteArray(hrm.data(), static_cast<qsizetype>(hrm.size())), expected);
-        QCOMPARE(frame->windowTitle(), QStringLiteral("Zendrik *"));
+        QVERIFY(frame->windowTitle().startsWith("microphone 20"));
+        QVERIFY(frame->windowTitle().endsWith(" - Zendrik *"));
         frame.reset();  // the capture thread and its sound input end before the application
     }
 };
