@@ -305,6 +305,7 @@ private slots:
     }
 
     void titleNamesTheFileAndRecentFilesOpenAgain() {
+        CScriptedPrompts prompts;  // the unreadable file's message box
         Settings settings;
         CMainFrame frame(settings);
         QVERIFY(frame.Create({}));

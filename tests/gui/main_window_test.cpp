@@ -321,11 +321,12 @@ private slots:
     void filesThatCannotBeReadLeaveTheReportAndSayWhy() {
         const std::string folder = TempPath("a-folder.sld");
         QDir().mkpath(QString::fromStdString(folder));
-        testing_wave::FormatFields wide;
-        wide.bitsPerSample = 24;
+        // A format tag that neither the WAV reader nor libsndfile knows.
+        testing_wave::FormatFields unknown;
+        unknown.formatTag = 0x1234;
         const std::string wide24 = testing_wave::WriteWaveBytes(
-            testing_wave::CWaveFileMaker().Format(wide).Data(std::vector<std::uint8_t>(300, 0)).Bytes(),
-            "wide.wav");
+            testing_wave::CWaveFileMaker().Format(unknown).Data(std::vector<std::uint8_t>(300, 0)).Bytes(),
+            "unknown.wav");
         struct Case {
             QString path;
             const char* reason;
@@ -333,7 +334,7 @@ private slots:
         const Case cases[] = {
             {QString::fromStdString(TempPath("gone.sld")), "not found"},
             {QString::fromStdString(folder), "it is a folder, not a file"},
-            {QString::fromStdString(wide24), "not a PCM WAV: 24-bit, format tag 1"},
+            {QString::fromStdString(wide24), "not a PCM WAV: 16-bit, format tag 4660"},
             {QString::fromStdString(WriteDump({}, "empty.sld")), "the dump holds no bytes"},
             {QString::fromStdString(WriteDump({0xAA, 0xAA, 0xAA, 0xAA, 0xAA, 0x42, 0x42}, "nameless.sld")),
              "the stream head names no known watch model"},
