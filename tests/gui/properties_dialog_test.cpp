@@ -368,7 +368,10 @@ private slots:
             } while (w != d.GetDlgItem(D::IDC_MODEL));
             QCOMPARE(order, (QList<int>{1009, 1011, 1012, 1016, 1017, 1013, 1014, 1015, 1019, 1020,
                                         1021, 1018, 1023, 1024, 1025, 1, 2}));
-            QCOMPARE(d.focusWidget(), d.GetDlgItem(D::IDC_MODEL));
+            // The first focus is given when the dialog becomes active, which an offscreen
+            // platform with other windows about may do a moment later.
+            d.activateWindow();
+            QTRY_COMPARE(d.focusWidget(), d.GetDlgItem(D::IDC_MODEL));
         }));
     }
 
