@@ -11,6 +11,15 @@ namespace {
 
 constexpr int kBitReferencePercent = 67;
 
+// File rectifier: half the difference of neighbouring samples, truncated.
+inline std::int16_t FileLevel(std::int16_t a, std::int16_t b) {
+    // The distance of two 16-bit values fits 16 unsigned bits, so it is taken in them (wrapping
+    // back into range), which lets a vector hold eight of them.
+    const auto d = static_cast<std::uint16_t>(static_cast<std::uint16_t>(std::max(a, b)) -
+                                              static_cast<std::uint16_t>(std::min(a, b)));
+    return static_cast<std::int16_t>(d >> 1);
+}
+
 // Mean of k envelope values, truncated, as a 16-bit level.
 inline std::int16_t MeanLevel(const std::int16_t* e, int k) {
     std::int32_t sum = 0;
@@ -18,12 +27,37 @@ inline std::int16_t MeanLevel(const std::int16_t* e, int k) {
     return static_cast<std::int16_t>(sum / k);
 }
 
+constexpr std::ptrdiff_t kRiseBlock = 64;
+
+// Whether e[0..kRiseBlock] all hold one level, so no step among them falls. Silence is such a
+// stretch. A fixed count without an early exit lets the compiler take it a vector at a time.
+inline bool LevelStaysFlat(const std::int16_t* e) {
+    std::int16_t lowest = e[0];
+    std::int16_t highest = e[0];
+    for (std::ptrdiff_t k = 1; k <= kRiseBlock; ++k) {
+        lowest = std::min(lowest, e[k]);
+        highest = std::max(highest, e[k]);
+    }
+    return lowest == highest;
+}
+
 }  // namespace
 
 std::ptrdiff_t BackFillPeaks(std::int16_t* e, std::ptrdiff_t first, std::ptrdiff_t last,
                              std::ptrdiff_t& anchor) {
     std::ptrdiff_t lowestWritten = last;
+    // A flat stretch has no falling step, so nothing changes there: silence is passed over a
+    // block at a time. After a block that fails the test, a block's worth of single steps
+    // follows before the next try, so a busy stretch costs no more than a test per block.
+    std::ptrdiff_t singleStepsUntil = first;
     for (std::ptrdiff_t i = first; i < last; ++i) {
+        if (i >= singleStepsUntil) {
+            if (i + kRiseBlock <= last && LevelStaysFlat(e + i)) {
+                i += kRiseBlock - 1;
+                continue;
+            }
+            singleStepsUntil = i + kRiseBlock;
+        }
         if (e[i] <= e[i + 1]) continue;
         if (anchor == 0) anchor = i;
         if (i > 0 && e[i] > e[i - 1] && anchor < i) {
@@ -76,10 +110,24 @@ void DemodulateSamples(const std::int16_t* samples, std::ptrdiff_t count, DemodV
     // others there, so the highest is that of e[0..count-2] (or the last one's 0) before it.
     std::int16_t hi = 0;
     if (variant == DemodVariant::File) {
-        // Half the difference of neighbouring samples.
-        for (std::ptrdiff_t i = 0; i + 1 < count; ++i) {
-            const std::int32_t d = std::int32_t{samples[i]} - std::int32_t{samples[i + 1]};
-            e[i] = static_cast<std::int16_t>((d < 0 ? -d : d) / 2);
+        // Half the difference of neighbouring samples. The levels of a chunk are made in a
+        // buffer of their own and then copied: when the envelope takes the samples' place, a
+        // chunk's samples are all read before any of its levels is written, and the loop over
+        // the buffer can be vectorised.
+        constexpr std::ptrdiff_t kChunk = 256;
+        std::int16_t levels[kChunk];
+        std::ptrdiff_t i = 0;
+        for (; i + kChunk < count; i += kChunk) {
+            std::int16_t chunkHi = 0;
+            for (std::ptrdiff_t k = 0; k < kChunk; ++k) {
+                levels[k] = demod::FileLevel(samples[i + k], samples[i + k + 1]);
+                chunkHi = std::max(chunkHi, levels[k]);
+            }
+            std::copy(levels, levels + kChunk, e + i);
+            hi = std::max(hi, chunkHi);
+        }
+        for (; i + 1 < count; ++i) {
+            e[i] = demod::FileLevel(samples[i], samples[i + 1]);
             hi = std::max(hi, e[i]);
         }
         e[count - 1] = 0;

@@ -26,6 +26,19 @@ std::ptrdiff_t BackFillPeaks(std::int16_t* e, std::ptrdiff_t first, std::ptrdiff
 // The start threshold for an envelope spanning lo..hi.
 std::int32_t StartThreshold(std::int16_t lo, std::int16_t hi, int percent);
 
+inline constexpr std::ptrdiff_t kQuietBlock = 64;
+// The longest start window a quiet block is tested with; every timing's window is shorter.
+inline constexpr std::ptrdiff_t kQuietTail = 16;
+
+// Whether every level of e[0 .. kQuietBlock + kQuietTail) is at most `threshold`, and so the mean
+// of every start window beginning in the first kQuietBlock of them. A fixed count without an
+// early exit lets the compiler take the maximum a vector at a time.
+inline bool LevelsAtMost(const std::int16_t* e, std::int32_t threshold) {
+    std::int16_t highest = 0;
+    for (std::ptrdiff_t k = 0; k < kQuietBlock + kQuietTail; ++k) highest = std::max(highest, e[k]);
+    return highest <= threshold;
+}
+
 // Scans e[0..count) for frames from position `from` and calls found(start, byte) for each.
 template <typename Found>
 void ScanFrames(const std::int16_t* e, std::ptrdiff_t count, std::ptrdiff_t from, BitTiming timing,
@@ -50,7 +63,21 @@ void ScanFrames(const std::int16_t* e, std::ptrdiff_t count, std::ptrdiff_t from
     // instead of a division for every sample of the quiet, which is most of a recording.
     const std::int64_t quietBelow =
         threshold < 0 ? 0 : (std::int64_t{threshold} + 1) * std::max(window, 1);
+    // Where no level of a block and the window after it is above the threshold, no window
+    // starting in the block can be: the block is passed over at once. After a block that fails
+    // this test, a block's worth of single steps follows before the next try, so a noisy stretch
+    // costs no more than a block test per block.
+    std::ptrdiff_t singleStepsUntil = i;
     while (i < end) {
+        if (i >= singleStepsUntil) {
+            if (window <= kQuietTail && i + kQuietBlock + kQuietTail <= end &&
+                LevelsAtMost(e + i, threshold)) {
+                i += kQuietBlock;
+                sumValid = false;
+                continue;
+            }
+            singleStepsUntil = i + kQuietBlock;
+        }
         if (!sumValid) {
             sum = 0;
             for (int j = 0; j < window; ++j) sum += e[i + j];

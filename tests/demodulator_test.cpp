@@ -7,6 +7,7 @@
 #include <memory>
 #include <vector>
 
+#include "reception/demodulator_steps.h"
 #include "reception/live_demodulator.h"
 #include "reception/modulator.h"
 #include "reception/sonic_link_data.h"
@@ -238,4 +239,84 @@ TEST(Demodulator, BitTimingFollowsTheModelAndTheCaptureRate) {
     data.m_nWatchModel = 1;
     ASSERT_EQ(data.Demodulate(), 1);
     EXPECT_NE(data.m_bytes.Elements(), expected);
+}
+
+namespace {
+
+// The demodulator without its block shortcuts: every level, step and start window one at a time.
+std::vector<int> PlainDemod(const std::vector<std::int16_t>& s, DemodVariant variant, BitTiming t,
+                            std::vector<std::int16_t>& e) {
+    const std::ptrdiff_t n = static_cast<std::ptrdiff_t>(s.size());
+    e.assign(s.size(), 0);
+    std::int16_t hi = 0;
+    for (std::ptrdiff_t i = 0; i < n; ++i) {
+        const int d = i + 1 < n ? s[i] - s[i + 1] : 0;
+        e[i] = variant == DemodVariant::File ? static_cast<std::int16_t>((d < 0 ? -d : d) / 2)
+                                             : demod::LiveLevel(s[i]);
+        if (i + 1 < n) hi = std::max(hi, e[i]);
+    }
+    std::ptrdiff_t anchor = 0;
+    for (std::ptrdiff_t i = 0; i + 1 < n; ++i) {
+        if (e[i] <= e[i + 1]) continue;
+        if (anchor == 0) anchor = i;
+        if (i > 0 && e[i] > e[i - 1] && anchor < i) std::fill(&e[anchor], &e[i], e[i]);
+        anchor = i;
+    }
+    e[n - 1] = 0;
+    const int threshold = demod::StartThreshold(0, hi, variant == DemodVariant::File ? 33 : 25);
+    std::vector<int> bytes;
+    for (std::ptrdiff_t i = 1; i < n - 10 * t.period - t.window;) {
+        int sum = 0;
+        for (int j = 0; j < t.window; ++j) sum += e[i + j];
+        if (sum / t.window <= threshold) {
+            ++i;
+            continue;
+        }
+        bytes.push_back(demod::ReadFrame(&e[i], t.period));
+        i += 10 * t.period + 1;
+    }
+    return bytes;
+}
+
+}  // namespace
+
+TEST(Demodulator, BlockShortcutsChangeNothing) {
+    // Sound made of stretches that hit each shortcut's edge, of random lengths: exact silence,
+    // a steady tone a level around either start threshold (a click of 30000 makes them 4950 for
+    // the file rectifier and 7500 for the live one), hiss of a level or two, louder hiss, and
+    // tone bursts.
+    std::uint32_t state = 12345;
+    auto next = [&](std::uint32_t below) {
+        state = state * 1664525u + 1013904223u;
+        return (state >> 8) % below;
+    };
+    for (int run = 0; run < 60; ++run) {
+        std::vector<std::int16_t> s;
+        while (s.size() < 40000) {
+            const std::size_t length = 1 + next(3000);
+            const std::uint32_t kind = s.empty() ? 3 : next(6);
+            const int steady = (next(2) ? 4950 : 7500) + static_cast<int>(next(3)) - 1;
+            for (std::size_t k = 0; k < length; ++k) {
+                int v = 0;
+                if (kind == 1) v = k % 2 ? steady : -steady;
+                if (kind == 2) v = static_cast<int>(next(400)) - 200;
+                if (kind == 3) v = k == 0 ? 30000 : 0;
+                if (kind == 4) v = (k / 45) % 2 ? static_cast<int>(next(20000)) - 10000 : 0;
+                if (kind == 5) v = static_cast<int>(next(4));
+                s.push_back(static_cast<std::int16_t>(v));
+            }
+        }
+        for (DemodVariant variant : {DemodVariant::File, DemodVariant::Live}) {
+            for (BitTiming timing : {kFast, kCoach}) {
+                std::vector<std::int16_t> expectedEnvelope;
+                const std::vector<int> expected = PlainDemod(s, variant, timing, expectedEnvelope);
+                std::vector<std::int16_t> inPlace = s;
+                CReceivedBytes out;
+                DemodulateSamples(inPlace.data(), static_cast<std::ptrdiff_t>(inPlace.size()),
+                                  variant, timing, out, inPlace.data());
+                ASSERT_EQ(out.Elements(), expected) << "run " << run;
+                ASSERT_EQ(inPlace, expectedEnvelope) << "run " << run;
+            }
+        }
+    }
 }
