@@ -33,7 +33,8 @@ const char* SportName(Sport sport) {
 }
 
 Tenths WatchTime::InTenths() const {
-    const Tenths whole = static_cast<Tenths>(hours) * 3600 + static_cast<Tenths>(minutes) * 60 + seconds;
+    const Tenths whole =
+        static_cast<Tenths>(hours) * 3600 + static_cast<Tenths>(minutes) * 60 + seconds;
     return whole * 10 + tenths;
 }
 

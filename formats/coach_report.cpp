@@ -66,8 +66,7 @@ void WriteCoachReport(const Exercise& x, const CValueFormat& format, std::string
     WriteCoachSection(r, c.coachValues[0], c.coachValues[1]);
     WriteNoteSection(r);
     WriteLaps(r, x, c, format);
-    WriteZoneSummaries(r, x.intervalSeconds, hr ? static_cast<int>(hr->values.size()) : 0,
-                       x.zones);
+    WriteZoneSummaries(r, x.intervalSeconds, hr ? static_cast<int>(hr->values.size()) : 0, x.zones);
     WriteSamples(r, hr);
 }
 

@@ -136,8 +136,12 @@ void WriteS410Report(const Exercise& x, const CValueFormat& format, std::string&
     for (std::size_t f = 0; f < x.earlier.size(); ++f) {
         const ExerciseSummary& e = x.earlier[f];
         WriteFileSection(r, static_cast<int>(f) + 1,
-                         {{e.start.year, e.start.month, e.start.day}, TimeOfDay(e.start),
-                          Nth(s.earlierLengths, f), e.avgHr, e.maxHr, e.name});
+                         {{e.start.year, e.start.month, e.start.day},
+                          TimeOfDay(e.start),
+                          Nth(s.earlierLengths, f),
+                          e.avgHr,
+                          e.maxHr,
+                          e.name});
     }
     // The transferred exercise itself closes the text, with no empty line after it.
     WriteFileSection(r, 6,

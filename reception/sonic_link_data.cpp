@@ -239,7 +239,8 @@ void CSonicLinkData::ShowTransfer(zendrik::Transfer transfer) {
     fill(m_anHr, hr);
     fill(m_anSpeed, exercise.Find(zendrik::SeriesKind::Speed));
     fill(m_anCadence, exercise.Find(zendrik::SeriesKind::Cadence));
-    m_nSeriesCount = static_cast<std::int32_t>(std::min<std::size_t>(hr->values.size(), kMaxSeriesSamples));
+    m_nSeriesCount =
+        static_cast<std::int32_t>(std::min<std::size_t>(hr->values.size(), kMaxSeriesSamples));
 }
 
 void CSonicLinkData::DecodeS410() {
