@@ -215,8 +215,9 @@ void WriteRs200Report(const Exercise& x, const CValueFormat& format, const RsTex
     for (int z = 0; z < 3; ++z) {
         r.Csv(z + 1);
         for (int part = 0; part < 3; ++part) {
-            r.He("Zone", z + 1, kParts[part], '=', TimeFields(run.targetZones[z][part], ":"), "\r\n");
-            r.Csv(kTab, TimeFields(run.targetZones[z][part], format.timeSep));
+            const CTimeValue& time = run.targetZones[z][part];
+            r.He("Zone", z + 1, kParts[part], '=', TimeFields(time, ":"), "\r\n");
+            r.Csv(kTab, TimeFields(time, format.timeSep));
         }
         r.Csv("\r\n");
     }
@@ -303,8 +304,8 @@ void WriteCs200Report(const Exercise& x, const CValueFormat& format, const RsTex
     r.Csv("\r\n");
 
     WriteUser(r, ride.user);
-    r.Hp("MaxHR=", ride.user.maxHr, "\r\nRestHR=", ride.user.restHr, "\r\nVO2max=", ride.user.maxVo2,
-         "\r\n");
+    const WatchUser& user = ride.user;
+    r.Hp("MaxHR=", user.maxHr, "\r\nRestHR=", user.restHr, "\r\nVO2max=", user.maxVo2, "\r\n");
     r.He("\r\n");
     r.Hp("\r\n");
     r.Csv("\r\n");
@@ -318,8 +319,9 @@ void WriteCs200Report(const Exercise& x, const CValueFormat& format, const RsTex
         r.Csv("\r\n");
         r.Hp("\r\n");
     }
-    r.Hp("[Trip]\r\n", distance, "\r\n0\r\n", ride.rideTime.Value().TotalSeconds(), "\r\n0\r\n0\r\n",
-         avgSpeed, "\r\n", maxSpeed, "\r\n0\r\n\r\n");
+    const int rideSeconds = ride.rideTime.Value().TotalSeconds();
+    r.Hp("[Trip]\r\n", distance, "\r\n0\r\n", rideSeconds, "\r\n0\r\n0\r\n", avgSpeed, "\r\n",
+         maxSpeed, "\r\n0\r\n\r\n");
     r.Hp("[HRData]\r\n\r\n");
 }
 
