@@ -10,6 +10,7 @@
 #include "formats/hrm_report.h"
 #include "reception/sonic_link_data.h"
 #include "support/coach_stream_builder.h"
+#include "support/golden.h"
 #include "support/rs200_stream_builder.h"
 #include "support/s410_stream_builder.h"
 
@@ -39,6 +40,9 @@ std::vector<Case> Transfers() {
     for (int i = 0; i < 70; ++i) ride.hr.push_back(90 + i);  // a series over two blocks
     ride.speed.resize(ride.hr.size(), 20);
     ride.cadence.resize(ride.hr.size(), 90);
+    S410Values odd = run;
+    odd.current.length = {0, 105, 80, 12};  // a BCD byte past 99, tenths past 9
+    odd.laps = {{{0, 63, 59, 15}, 120, 110, 130, 0}};
     Stream broken = BuildS410Stream(run);
     BreakChecksum(broken, 1);
 
@@ -61,6 +65,7 @@ std::vector<Case> Transfers() {
     return {
         {"S410", BuildS410Stream(run).bytes, 1, true},
         {"S510 ride", BuildS410Stream(ride).bytes, 3, true},
+        {"S410 with times no clock shows", BuildS410Stream(odd).bytes, 1, true},
         {"S410 with a broken block", broken.bytes, 1, false},
         {"no stream head", std::vector<std::uint8_t>(40, 0x12), 1, false},
         {"Coach", BuildCoachStream(coach).bytes, 2, true},
@@ -147,4 +152,18 @@ TEST(RenderReport, TheFreeDecodersGiveTheDocumentsTransfer) {
         // A transfer that failed its checks holds no exercise.
         EXPECT_TRUE(transfer.valid || !transfer.exercise.has_value()) << c.name;
     }
+}
+
+TEST(RenderReport, TimesShowAsTheWatchSentThem) {
+    // The Exercise holds the duration the fields add up to, the texts the fields themselves.
+    const Case odd = Transfers()[2];
+    ASSERT_EQ(std::string(odd.name), "S410 with times no clock shows");
+    const zendrik::Transfer transfer = zendrik::DecodeS410(ToReceived(odd.bytes), {kToday});
+    ASSERT_TRUE(transfer.exercise.has_value());
+    EXPECT_EQ(transfer.exercise->duration, (105 * 60 + 80) * 10 + 12);
+    EXPECT_EQ(transfer.exercise->laps.at(0).split, (63 * 60 + 59) * 10 + 15);
+    const zendrik::ReportTexts texts = zendrik::RenderReport(transfer, kFormats[1]);
+    EXPECT_EQ(golden::LineStartingWith(texts.hrm, "Length="), "Length=00:105:80.12\r\n");
+    EXPECT_NE(texts.hrm.find("\r\n00:63:59.15\t120\t"), std::string::npos);
+    EXPECT_EQ(golden::LineStartingWith(texts.csv, "Length"), "Length\t00-105-80\r\n");
 }
