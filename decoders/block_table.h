@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <limits>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "decoders/stream_values.h"
 #include "reception/received_bytes.h"
@@ -53,3 +55,6 @@ void AppendBufferTooSmall(std::string& text, int blocks);
 
 // "CRC Error Block %d: BlockCRC: %04X, expected: %04X\r\n"
 void AppendBlockCrcError(std::string& text, int block, unsigned stored, unsigned computed);
+
+// The lines of a text of check messages, each without its line end; empty lines are left out.
+std::vector<std::string> MessageLines(std::string_view text);

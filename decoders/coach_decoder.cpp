@@ -1,6 +1,5 @@
 // Checks a Coach transfer block by block and takes the exercise values from its blocks.
 #include <algorithm>
-#include <chrono>
 #include <vector>
 
 #include "decoders/block_table.h"
@@ -8,7 +7,7 @@
 #include "decoders/exercise_conversion.h"
 #include "decoders/stream_values.h"
 #include "decoders/text_append.h"
-#include "reception/sonic_link_data.h"
+#include "decoders/transfer_decoders.h"
 #include "reception/stream_check.h"
 
 namespace {
@@ -34,29 +33,24 @@ int CoachInterval(int samples, int lengthSeconds) {
 
 }  // namespace
 
-CDateValue SystemUtcDate() {
-    using namespace std::chrono;
-    // Calendar arithmetic on the clock reading: no time-zone database and no shared state.
-    const year_month_day today{floor<days>(system_clock::now())};
-    return {static_cast<int>(today.year()), static_cast<int>(static_cast<unsigned>(today.month())),
-            static_cast<int>(static_cast<unsigned>(today.day()))};
-}
+namespace zendrik {
 
-void CSonicLinkData::DecodeCoach() {
-    BeginDecoding();
-    const CReceivedBytes& b = m_bytes;
+Transfer DecodeCoach(const CReceivedBytes& b, const DecodeContext& context) {
+    Transfer transfer;
+    transfer.decoder = Decoder::Coach;
     const std::ptrdiff_t count = b.GetSize();
     if (!HasStreamHead(b)) {
-        m_strHrm = "\r\ninvalid Data Header\r\n";
-        KeepCheckMessages();
-        return;
+        transfer.checkMessages = {"invalid Data Header"};
+        return transfer;
     }
+    transfer.streamHead = true;
+    std::string messages;
 
     CBlockTable blocks(b);
     const int nb = b[8];
     bool error = false;
     if (nb > kMaxBlocks) {
-        AppendBufferTooSmall(m_strHrm, nb);
+        AppendBufferTooSmall(messages, nb);
         error = true;
     }
     std::ptrdiff_t pos = kFirstBlockAt;
@@ -75,7 +69,7 @@ void CSonicLinkData::DecodeCoach() {
         const unsigned stored = 256u * b[pos + len - 1] + b[pos + len - 2];
         const unsigned computed = BlockCrc16(b, pos, len - 2);
         if (stored != computed) {
-            AppendBlockCrcError(m_strHrm, b[pos + 1], stored, computed);
+            AppendBlockCrcError(messages, b[pos + 1], stored, computed);
             error = true;
             break;
         }
@@ -84,9 +78,8 @@ void CSonicLinkData::DecodeCoach() {
     }
     blocks.EndsAt(pos);
     if (error) {
-        m_strCsv = m_strHrm;
-        KeepCheckMessages();
-        return;
+        transfer.checkMessages = MessageLines(messages);
+        return transfer;
     }
 
     CCoachExercise x;
@@ -94,12 +87,11 @@ void CSonicLinkData::DecodeCoach() {
     const CByteView second = blocks.Data(1);
     // The count byte can claim more samples than the series holds.
     const int n = std::min(second[7], kMaxSeriesSamples);
-    m_nSeriesCount = n;
     x.samples = n;
 
     // The stream carries month and day only: the year is the current one, or the one before
     // when the month still lies ahead (an exercise from last December read out in January).
-    const CDateValue today = m_utcToday ? m_utcToday() : SystemUtcDate();
+    const CDateValue& today = context.utcToday;
     x.date.day = BcdToInt(first[7] & 0x3F);
     x.date.month = first[0] & 0x0F;
     x.date.year = x.date.month > today.month ? today.year - 1 : today.year;
@@ -113,9 +105,9 @@ void CSonicLinkData::DecodeCoach() {
     x.lower[2] = second[2];
     x.upper[2] = second[3];
 
-    std::fill(std::begin(m_anHr), std::end(m_anHr), 0);
+    std::int32_t hr[kMaxSeriesSamples] = {};
     for (int i = 0; i < n; ++i) {
-        m_anHr[i] = blocks.Data(kFirstSampleBlock + i / kDataPerBlock)[i % kDataPerBlock];
+        hr[i] = blocks.Data(kFirstSampleBlock + i / kDataPerBlock)[i % kDataPerBlock];
     }
 
     // Lap records follow the block after the last one that holds samples.
@@ -144,13 +136,14 @@ void CSonicLinkData::DecodeCoach() {
     int previousEnd = 0;
     for (CCoachLap& lap : x.laps) {
         const int end = lap.time.TotalSeconds();
-        lap.minHr = MinHrInRange(m_anHr, n, previousEnd, end, x.interval);
+        lap.minHr = MinHrInRange(hr, n, previousEnd, end, x.interval);
         previousEnd = end;
     }
-    for (int z = 0; z < 3; ++z) x.zones[z] = CountZoneSamples(m_anHr, n, x.lower[z], x.upper[z]);
+    for (int z = 0; z < 3; ++z) x.zones[z] = CountZoneSamples(hr, n, x.lower[z], x.upper[z]);
 
-    m_strDate = FormatHrmDate(x.date);
-    WriteCoachReport(x, m_anHr, ValueFormat(), m_strHrm, m_strCsv);
-    m_exercise = zendrik::ToExercise(x, m_anHr);
-    m_bValid = 1;
+    transfer.exercise = ToExercise(x, hr);
+    transfer.valid = true;
+    return transfer;
 }
+
+}  // namespace zendrik

@@ -1,5 +1,5 @@
-// The values of one Coach transfer, as the decoder takes them from the blocks and the report
-// writer prints them.
+// The values of one Coach transfer as the decoder takes them from the blocks, before they become
+// its Exercise.
 #pragma once
 
 #include <cstdint>
@@ -28,8 +28,3 @@ struct CCoachExercise {
     CZoneCounts zones[3];
     int samples = 0;
 };
-
-// Writes the HRM 1.06 text and the CSV text of a checked Coach transfer; `hr` holds the
-// exercise's heart-rate samples.
-void WriteCoachReport(const CCoachExercise& exercise, const std::int32_t* hr,
-                      const CValueFormat& format, std::string& hrm, std::string& csv);

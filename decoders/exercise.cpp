@@ -32,6 +32,18 @@ const char* SportName(Sport sport) {
     return "";
 }
 
+Tenths WatchTime::InTenths() const {
+    const Tenths whole =
+        static_cast<Tenths>(hours) * 3600 + static_cast<Tenths>(minutes) * 60 + seconds;
+    return whole * 10 + tenths;
+}
+
+WatchTime BcdClock::Value() const {
+    // Two BCD digits of the low byte, a nibble above 9 taken as it is.
+    auto number = [](int byte) { return ((byte >> 4) & 0x0F) * 10 + (byte & 0x0F); };
+    return {number(hours), number(minutes), number(seconds), tenths};
+}
+
 const Series* Exercise::Find(SeriesKind kind) const {
     for (const Series& s : series) {
         if (s.kind == kind) return &s;

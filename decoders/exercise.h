@@ -33,6 +33,32 @@ struct LocalDateTime {
 // Durations and times from the exercise start, in tenths of a second.
 using Tenths = std::int64_t;
 
+// A time or duration in the fields the watch keeps it in, each as it was sent: a BCD byte with a
+// nibble above 9, a packed minute of 63 or a tenth of 15 stays as it is, so a report can show
+// what the watch said where the normalised value would show something else.
+struct WatchTime {
+    int hours = 0;
+    int minutes = 0;
+    int seconds = 0;
+    int tenths = 0;
+    // Whole seconds; the tenths do not count.
+    int TotalSeconds() const { return hours * 3600 + minutes * 60 + seconds; }
+    // As a duration, every field at its own weight.
+    Tenths InTenths() const;
+};
+
+// A time as the watch's BCD bytes. Some report lines show the bytes digit for digit (a byte with
+// a nibble above 9 shows as a hex digit there), others show the numbers they stand for.
+struct BcdClock {
+    int hours = 0;  // whole byte, no mask
+    int minutes = 0;
+    int seconds = 0;
+    int tenths = 0;  // already the high nibble of its byte, 0-15
+
+    // The numbers the digits stand for.
+    WatchTime Value() const;
+};
+
 enum class SeriesKind { HeartRate, Speed, Cadence, Altitude };
 
 // A recorded series: one value per sample, sample i taken at i * interval seconds from the start.
@@ -88,6 +114,8 @@ struct WatchUser {
 };
 
 // The S410/S510's own values: what the SMode line says was recorded and the watch's totals.
+// The watch's own forms of the times the reports print: the length, each lap's split (lap 1
+// first, as many as `laps`) and, for the S410/S510, the length of each earlier exercise.
 struct S410Extras {
     int speedFlag = 0;
     int cadenceFlag = 0;
@@ -96,30 +124,58 @@ struct S410Extras {
     std::int64_t totalHours = 0;
     int totalMinutes = 0;
     std::int64_t totalDistanceKm = 0;  // S510
+    WatchTime length;
+    std::vector<WatchTime> lapTimes;
+    std::vector<WatchTime> earlierLengths;
 };
 
 struct CoachExtras {
     int coachValues[2] = {};
+    WatchTime length;  // the end of the last lap
+    std::vector<WatchTime> lapTimes;
+};
+
+// An RS200 lap record's values the reports print as the watch keeps them: its split, its paces
+// (tenths of a second per km, sent with or without a foot pod) and the distance at its end
+// (hundredths of a km from the start).
+struct Rs200LapRecord {
+    WatchTime time;
+    int endPace = 0;
+    int avgPace = 0;
+    int distance = 0;
 };
 
 struct Rs200Extras {
-    Tenths targetZones[3][3] = {};  // per zone: below, in, above
-    bool distanceData = false;      // false: no foot pod, so no pace or distance
-    int maxPace = 0;                // tenths of a second per km
+    WatchTime targetZones[3][3] = {};  // per zone: below, in, above
+    bool distanceData = false;         // false: no foot pod, so no pace or distance
+    int maxPace = 0;                   // tenths of a second per km
     int avgPace = 0;
     int lapCount = 0;
     int bestLap = 0;
-    Tenths bestLapTime = 0;
+    WatchTime bestLapTime;
     WatchUser user;
+    BcdClock start;
+    WatchTime length;
+    WatchTime sportInZone[5];  // the time in each sport zone of `zones`
+    std::vector<Rs200LapRecord> lapRecords;  // lap 1 first
+};
+
+// A CS200 lap record's split and the distance at its end (tenths of a km from the start).
+struct Cs200LapRecord {
+    WatchTime time;
+    int distance = 0;
 };
 
 struct Cs200Extras {
-    Tenths times[3] = {};  // Time1 to Time3 of the watch
-    Tenths rideTime = 0;
+    BcdClock times[3] = {};  // Time1 to Time3 of the watch
+    BcdClock rideTime;
     int lapCount = 0;
     int bestLap = 0;
-    Tenths bestLapTime = 0;
+    WatchTime bestLapTime;
     WatchUser user;
+    BcdClock start;
+    BcdClock length;
+    std::vector<Cs200LapRecord> lapRecords;  // lap 1 first
 };
 
 using FamilyExtras =

@@ -2,16 +2,14 @@
 
 #include <algorithm>
 
-#include "reception/sonic_link_data.h"
+#include "decoders/transfer_decoders.h"
 
 namespace zendrik {
 
 namespace {
 
 Tenths ToTenths(const CTimeValue& t) {
-    const Tenths seconds =
-        static_cast<Tenths>(t.hours) * 3600 + static_cast<Tenths>(t.minutes) * 60 + t.seconds;
-    return seconds * 10 + t.tenths;
+    return t.InTenths();
 }
 
 LocalDateTime ToLocal(const CDateValue& date, const CTimeValue& time) {
@@ -96,8 +94,18 @@ Exercise ToExercise(const CS410Exercise& x, const CSampleSeriesView& view) {
     e.caloriesTenths = x.calories;
     if (x.s510) e.distanceMeters = x.distance * 100;  // tenths of a km
     for (const CExerciseSummary& s : x.earlier) e.earlier.push_back(ToSummary(s));
-    e.extras = S410Extras{x.speed,      x.cadence,      x.cycling,      x.totalCalories,
-                          x.totalHours, x.totalMinutes, x.totalDistance};
+    S410Extras extras;
+    extras.speedFlag = x.speed;
+    extras.cadenceFlag = x.cadence;
+    extras.cyclingFlag = x.cycling;
+    extras.totalCalories = x.totalCalories;
+    extras.totalHours = x.totalHours;
+    extras.totalMinutes = x.totalMinutes;
+    extras.totalDistanceKm = x.totalDistance;
+    extras.length = x.current.length;
+    for (const CS410Lap& l : x.laps) extras.lapTimes.push_back(l.time);
+    for (const CExerciseSummary& s : x.earlier) extras.earlierLengths.push_back(s.length);
+    e.extras = std::move(extras);
     return e;
 }
 
@@ -121,7 +129,9 @@ Exercise ToExercise(const CCoachExercise& x, const std::int32_t* hr) {
     CoachExtras extras;
     extras.coachValues[0] = x.coachValues[0];
     extras.coachValues[1] = x.coachValues[1];
-    e.extras = extras;
+    extras.length = x.length;
+    for (const CCoachLap& l : x.laps) extras.lapTimes.push_back(l.time);
+    e.extras = std::move(extras);
     return e;
 }
 
@@ -163,17 +173,22 @@ Exercise ToExercise(const CRs200Exercise& x) {
     if (x.distanceData) e.distanceMeters = static_cast<std::int64_t>(x.distance) * 10;
     Rs200Extras extras;
     for (int z = 0; z < 3; ++z) {
-        for (int part = 0; part < 3; ++part)
-            extras.targetZones[z][part] = ToTenths(x.targetZones[z][part]);
+        for (int part = 0; part < 3; ++part) extras.targetZones[z][part] = x.targetZones[z][part];
     }
     extras.distanceData = x.distanceData;
     extras.maxPace = x.maxPace;
     extras.avgPace = x.avgPace;
     extras.lapCount = x.lapCount;
     extras.bestLap = x.bestLap;
-    extras.bestLapTime = ToTenths(x.bestLapTime);
+    extras.bestLapTime = x.bestLapTime;
     extras.user = ToUser(x.user);
-    e.extras = extras;
+    extras.start = x.start;
+    extras.length = x.length;
+    for (int z = 0; z < 5; ++z) extras.sportInZone[z] = x.sportInZone[z];
+    for (const CRs200Lap& l : x.laps) {
+        extras.lapRecords.push_back({l.time, l.endPace, l.avgPace, l.distance});
+    }
+    e.extras = std::move(extras);
     return e;
 }
 
@@ -210,13 +225,16 @@ Exercise ToExercise(const CCs200Exercise& x) {
     e.avgCadence = x.avgCadence;
     e.maxCadence = x.maxCadence;
     Cs200Extras extras;
-    for (int i = 0; i < 3; ++i) extras.times[i] = ToTenths(x.times[i].Value());
-    extras.rideTime = ToTenths(x.rideTime.Value());
+    for (int i = 0; i < 3; ++i) extras.times[i] = x.times[i];
+    extras.rideTime = x.rideTime;
     extras.lapCount = x.lapCount;
     extras.bestLap = x.bestLap;
-    extras.bestLapTime = ToTenths(x.bestLapTime);
+    extras.bestLapTime = x.bestLapTime;
     extras.user = ToUser(x.user);
-    e.extras = extras;
+    extras.start = x.start;
+    extras.length = x.length;
+    for (const CCs200Lap& l : x.laps) extras.lapRecords.push_back({l.time, l.distance});
+    e.extras = std::move(extras);
     return e;
 }
 

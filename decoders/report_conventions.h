@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "decoders/exercise.h"
 #include "zendrik_version.h"
 
 // The field separator of the CSV text while it is held and shown; saving replaces it.
@@ -29,15 +30,8 @@ int BcdToInt(int value);
 // A copy of an HRM line whose first "=" became a TAB, unless the line starts with "=".
 std::string HrmLineToCsv(std::string_view line);
 
-// A time or duration split into its fields.
-struct CTimeValue {
-    int hours = 0;
-    int minutes = 0;
-    int seconds = 0;
-    int tenths = 0;
-    // Whole seconds; the tenths do not count.
-    int TotalSeconds() const { return hours * 3600 + minutes * 60 + seconds; }
-};
+// A time or duration split into its fields, as the watch sent them.
+using CTimeValue = zendrik::WatchTime;
 
 struct CDateValue {
     int year = 0;

@@ -8,7 +8,7 @@
 #include "decoders/rs200_values.h"
 #include "decoders/stream_values.h"
 #include "decoders/text_append.h"
-#include "reception/sonic_link_data.h"
+#include "decoders/transfer_decoders.h"
 #include "reception/stream_check.h"
 
 namespace {
@@ -181,43 +181,39 @@ RsKind KindOf(const CReceivedBytes& b) {
 
 }  // namespace
 
-void CSonicLinkData::DecodeRS200() {
-    BeginDecoding();
-    const CReceivedBytes& b = m_bytes;
-    if (!HasStreamHead(b) || b[6] != 1) return;
+namespace zendrik {
+
+Transfer DecodeRs200(const CReceivedBytes& b, const DecodeContext&) {
+    Transfer transfer;
+    transfer.decoder = Decoder::Rs200;
+    if (!HasStreamHead(b) || b[6] != 1) return transfer;
+    transfer.streamHead = true;
 
     // Every fixed position is read through this view, so a stream cut short reads zeros there.
     const CByteView at(b, 0);
     const int blockCount = at[8];
     CBlockTable blocks(b);
-    if (blockCount > kMaxBlocks) AppendBufferTooSmall(m_strHrm, blockCount);
+    std::string messages;
+    if (blockCount > kMaxBlocks) AppendBufferTooSmall(messages, blockCount);
     const unsigned stored = 256u * static_cast<unsigned>(at[11]) + static_cast<unsigned>(at[12]);
     const unsigned computed = BlockCrc16(b, 5, 6);
-    if (stored != computed) AppendBlockCrcError(m_strHrm, 0, stored, computed);
+    if (stored != computed) AppendBlockCrcError(messages, 0, stored, computed);
     if (blockCount <= kMaxBlocks) blocks = ScanBlocks(b, blockCount);
+    transfer.checkMessages = MessageLines(messages);
 
-    // What the checks found is all the HRM text holds so far.
-    KeepCheckMessages();
-    const CRsTexts texts{m_strHrm, m_strHrmCompat, m_strCsv};
-    WriteRsTextHead(texts);
     switch (KindOf(b)) {
-        case RsKind::Run: {
-            const CRs200Exercise run = ReadRun(at, blocks);
-            m_strDate = FormatHrmDate(run.date);
-            WriteRs200Report(run, ValueFormat(), texts);
-            m_exercise = zendrik::ToExercise(run);
+        case RsKind::Run:
+            transfer.exercise = ToExercise(ReadRun(at, blocks));
             break;
-        }
-        case RsKind::Ride: {
-            const CCs200Exercise ride = ReadRide(at, blocks);
-            m_strDate = FormatHrmDate(ride.date);
-            WriteCs200Report(ride, ValueFormat(), texts);
-            m_exercise = zendrik::ToExercise(ride);
+        case RsKind::Ride:
+            transfer.exercise = ToExercise(ReadRide(at, blocks));
             break;
-        }
         case RsKind::None:
             break;
     }
     // A sound head is enough: what the blocks lacked shows in the report itself.
-    m_bValid = 1;
+    transfer.valid = true;
+    return transfer;
 }
+
+}  // namespace zendrik

@@ -1,5 +1,5 @@
-// The values of one RS200 (running) or CS200 (cycling) exercise, as the decoder takes them from
-// the stream and the report writer prints them.
+// The values of one RS200 (running) or CS200 (cycling) exercise as the decoder takes them from
+// the stream, before they become its Exercise.
 #pragma once
 
 #include <string>
@@ -7,19 +7,8 @@
 
 #include "decoders/report_conventions.h"
 
-// A time kept as the watch's BCD bytes. Some report lines show the bytes digit for digit (a byte
-// with a nibble above 9 shows as a hex digit there), others show the numbers they stand for.
-struct CBcdClock {
-    int hours = 0;  // whole byte, no mask
-    int minutes = 0;
-    int seconds = 0;
-    int tenths = 0;  // already the high nibble of its byte, 0-15
-
-    // The numbers the digits stand for.
-    CTimeValue Value() const {
-        return {BcdToInt(hours), BcdToInt(minutes), BcdToInt(seconds), tenths};
-    }
-};
+// A time kept as the watch's BCD bytes.
+using CBcdClock = zendrik::BcdClock;
 
 // What the watch knows of its user.
 struct CRsUser {
@@ -97,21 +86,3 @@ struct CCs200Exercise {
     std::vector<CCs200Lap> laps;
     CRsUser user;
 };
-
-// The three texts of one transfer: HRM Enhanced, HRM Polar Compatible and CSV.
-struct CRsTexts {
-    std::string& he;
-    std::string& hp;
-    std::string& csv;
-};
-
-// Appends the fixed text head to the Enhanced text (after any messages already in it), makes the
-// CSV text a copy of it and the compatible text empty, then opens [Params] in all three.
-void WriteRsTextHead(const CRsTexts& texts);
-
-// Appends the parameters, zone tables, user data and laps of a run to the three texts.
-void WriteRs200Report(const CRs200Exercise& exercise, const CValueFormat& format,
-                      const CRsTexts& texts);
-// Appends the parameters, user data, laps and trip totals of a ride to the three texts.
-void WriteCs200Report(const CCs200Exercise& exercise, const CValueFormat& format,
-                      const CRsTexts& texts);

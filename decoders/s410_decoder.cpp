@@ -7,7 +7,7 @@
 #include "decoders/s410_exercise.h"
 #include "decoders/stream_values.h"
 #include "decoders/text_append.h"
-#include "reception/sonic_link_data.h"
+#include "decoders/transfer_decoders.h"
 #include "reception/stream_check.h"
 
 namespace {
@@ -63,21 +63,24 @@ int ReadSeries(const CBlockTable& blocks, int block, int samples, int scale, std
 
 }  // namespace
 
-void CSonicLinkData::DecodeS410() {
-    BeginDecoding();
-    const CReceivedBytes& b = m_bytes;
+namespace zendrik {
+
+Transfer DecodeS410(const CReceivedBytes& b, const DecodeContext&) {
+    Transfer transfer;
+    transfer.decoder = Decoder::S410;
     const std::ptrdiff_t count = b.GetSize();
     if (!HasStreamHead(b)) {
-        m_strHrm = "\r\ninvalid Data Header\r\n";
-        KeepCheckMessages();
-        return;
+        transfer.checkMessages = {"invalid Data Header"};
+        return transfer;
     }
+    transfer.streamHead = true;
+    std::string messages;
 
     CBlockTable blocks(b);
     const int nb = b[8];
     bool error = false;
     if (nb > kMaxBlocks) {
-        AppendBufferTooSmall(m_strHrm, nb);
+        AppendBufferTooSmall(messages, nb);
         error = true;
     }
     std::ptrdiff_t pos = kFirstBlockAt;
@@ -96,7 +99,7 @@ void CSonicLinkData::DecodeS410() {
         const unsigned stored = 256u * b[pos] + b[pos + 1];
         const unsigned computed = BlockCrc16(b, blockAt, len + 3);
         if (stored != computed) {
-            AppendBlockCrcError(m_strHrm, b[blockAt + 1], stored, computed);
+            AppendBlockCrcError(messages, b[blockAt + 1], stored, computed);
             error = true;
         }
         pos += 2;
@@ -108,13 +111,12 @@ void CSonicLinkData::DecodeS410() {
         for (int k = 0; k < nb; ++k) sum += blocks.Length(k);
     }
     if (sum != 256 * b[10] + b[9]) {
-        m_strHrm += "Length Check failed!\r\n";
+        messages += "Length Check failed!\r\n";
         error = true;
     }
     if (error) {
-        m_strCsv = m_strHrm;
-        KeepCheckMessages();
-        return;
+        transfer.checkMessages = MessageLines(messages);
+        return transfer;
     }
 
     CS410Exercise x;
@@ -123,7 +125,6 @@ void CSonicLinkData::DecodeS410() {
     const int s = x.s510 ? 1 : 0;
     // The count byte can claim more samples than a series holds.
     const int n = std::min(first[0], kMaxSeriesSamples);
-    m_nSeriesCount = n;
     x.samples = n;
     if (x.s510) {
         const int flags = first[26];
@@ -138,13 +139,13 @@ void CSonicLinkData::DecodeS410() {
         x.upper[z] = first[28 + s + 2 * z];
     }
 
-    std::fill(std::begin(m_anHr), std::end(m_anHr), 0);
-    std::fill(std::begin(m_anCadence), std::end(m_anCadence), 0);
-    std::fill(std::begin(m_anSpeed), std::end(m_anSpeed), 0);
-    int next = ReadSeries(blocks, 2, n, 1, m_anHr);
+    std::int32_t hr[kMaxSeriesSamples] = {};
+    std::int32_t speed[kMaxSeriesSamples] = {};
+    std::int32_t cadence[kMaxSeriesSamples] = {};
+    int next = ReadSeries(blocks, 2, n, 1, hr);
     if (x.s510 && x.cycling) {
-        if (x.speed) next = ReadSeries(blocks, next, n, 5, m_anSpeed);
-        if (x.cadence) ReadSeries(blocks, next, n, 1, m_anCadence);
+        if (x.speed) next = ReadSeries(blocks, next, n, 5, speed);
+        if (x.cadence) ReadSeries(blocks, next, n, 1, cadence);
     }
 
     // Lap records, gathered from at most 60 bytes of each block from the first lap block on.
@@ -166,7 +167,7 @@ void CSonicLinkData::DecodeS410() {
         lap.time = PackedLapTime(e[0], e[1], e[2], 0xFF);
         const int end = lap.time.TotalSeconds();
         lap.endHr = e[3];
-        lap.minHr = MinHrInRange(m_anHr, n, previousEnd, end, x.interval);
+        lap.minHr = MinHrInRange(hr, n, previousEnd, end, x.interval);
         if (lap.endHr < lap.minHr) lap.minHr = lap.endHr;
         lap.avgHr = e[4];
         lap.maxHr = e[5];
@@ -175,7 +176,7 @@ void CSonicLinkData::DecodeS410() {
         x.laps.push_back(lap);
     }
 
-    for (int z = 0; z < 3; ++z) x.zones[z] = CountZoneSamples(m_anHr, n, x.lower[z], x.upper[z]);
+    for (int z = 0; z < 3; ++z) x.zones[z] = CountZoneSamples(hr, n, x.lower[z], x.upper[z]);
 
     const CByteView p = blocks.Data(1) + 8 + s;
     x.calories = BcdNumber(p, 3);
@@ -194,9 +195,9 @@ void CSonicLinkData::DecodeS410() {
                      ReadSummary(oldest + 19), ReadSummary(oldest + 38)};
     }
 
-    m_strDate = FormatHrmDate(x.current.date);
-    const CSampleSeriesView series{m_anHr, m_anSpeed, m_anCadence};
-    WriteS410Report(x, series, ValueFormat(), m_strHrm, m_strCsv);
-    m_exercise = zendrik::ToExercise(x, series);
-    m_bValid = 1;
+    transfer.exercise = ToExercise(x, CSampleSeriesView{hr, speed, cadence});
+    transfer.valid = true;
+    return transfer;
 }
+
+}  // namespace zendrik

@@ -1,5 +1,5 @@
-// The values of one S410/S510 transfer, as the decoder takes them from the blocks and the report
-// writer prints them.
+// The values of one S410/S510 transfer as the decoder takes them from the blocks, before they
+// become its Exercise.
 #pragma once
 
 #include <cstdint>
@@ -48,13 +48,9 @@ struct CS410Exercise {
     std::vector<CExerciseSummary> earlier;  // five records when the stream carries them
 };
 
-// The sample series the report lists, samples entries each.
+// The decoder's sample series, samples entries each.
 struct CSampleSeriesView {
     const std::int32_t* hr;
     const std::int32_t* speed;
     const std::int32_t* cadence;
 };
-
-// Writes the HRM 1.06 text and the CSV text of a checked S410/S510 transfer.
-void WriteS410Report(const CS410Exercise& exercise, const CSampleSeriesView& series,
-                     const CValueFormat& format, std::string& hrm, std::string& csv);

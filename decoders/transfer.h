@@ -10,8 +10,16 @@
 
 namespace zendrik {
 
+// The decoders, one for each set of watches that share a stream layout and a report.
+enum class Decoder { None, S410, Coach, Rs200 };
+
 struct Transfer {
+    // Which decoder read the bytes, and so which texts they make; None for nothing decoded yet.
+    Decoder decoder = Decoder::None;
     bool valid = false;
+    // Whether the bytes began with a stream head. Without one the S410/S510 and Coach texts hold
+    // that message alone, set apart by an empty line, and no CSV text.
+    bool streamHead = false;
     // The lines the stream checks wrote (a block's CRC error, a failed length check, ...); a
     // valid RS200/CS200 transfer can carry some, as its blocks have no checksum of their own.
     std::vector<std::string> checkMessages;

@@ -72,9 +72,9 @@ Json ExtrasJson(const FamilyExtras& extras) {
             } else if constexpr (std::is_same_v<T, Rs200Extras>) {
                 Json zones = Json::array();
                 for (const auto& z : e.targetZones) {
-                    zones.push_back({{"belowSeconds", Seconds(z[0])},
-                                     {"inSeconds", Seconds(z[1])},
-                                     {"aboveSeconds", Seconds(z[2])}});
+                    zones.push_back({{"belowSeconds", Seconds(z[0].InTenths())},
+                                     {"inSeconds", Seconds(z[1].InTenths())},
+                                     {"aboveSeconds", Seconds(z[2].InTenths())}});
                 }
                 return {{"targetZones", zones},
                         {"distanceData", e.distanceData},
@@ -82,15 +82,16 @@ Json ExtrasJson(const FamilyExtras& extras) {
                         {"avgPaceSecondsPerKm", Seconds(e.avgPace)},
                         {"lapCount", e.lapCount},
                         {"bestLap", e.bestLap},
-                        {"bestLapSeconds", Seconds(e.bestLapTime)},
+                        {"bestLapSeconds", Seconds(e.bestLapTime.InTenths())},
                         {"user", UserJson(e.user)}};
             } else if constexpr (std::is_same_v<T, Cs200Extras>) {
+                auto seconds = [](const BcdClock& c) { return Seconds(c.Value().InTenths()); };
                 return {{"timesSeconds",
-                         {Seconds(e.times[0]), Seconds(e.times[1]), Seconds(e.times[2])}},
-                        {"rideSeconds", Seconds(e.rideTime)},
+                         {seconds(e.times[0]), seconds(e.times[1]), seconds(e.times[2])}},
+                        {"rideSeconds", seconds(e.rideTime)},
                         {"lapCount", e.lapCount},
                         {"bestLap", e.bestLap},
-                        {"bestLapSeconds", Seconds(e.bestLapTime)},
+                        {"bestLapSeconds", Seconds(e.bestLapTime.InTenths())},
                         {"user", UserJson(e.user)}};
             } else {
                 return Json::object();

@@ -1,10 +1,13 @@
 // Any byte stream through any model decoder, under any value separators. The first input bytes
 // choose the decoder, the separators and the tenths flag, and whether the block frames and
 // checksums are made right first (so that mutated exercise data reaches the report writers
-// instead of stopping at a checksum).
+// instead of stopping at a checksum). The family's free decoder and RenderReport must give the
+// texts the document shows, under this value format and rendered again under the plain one.
 #include <string>
 #include <vector>
 
+#include "decoders/transfer_decoders.h"
+#include "formats/hrm_report.h"
 #include "fuzz_support.h"
 #include "stream_framing.h"
 #include "reception/sonic_link_data.h"
@@ -57,8 +60,28 @@ CRun Decode(CSonicLinkData& sonic, const CReceivedBytes& bytes, int model) {
     return run;
 }
 
+constexpr CDateValue kToday{2024, 6, 15};
+
 void UseFixedClock(CSonicLinkData& sonic) {
-    sonic.m_utcToday = [] { return CDateValue{2024, 6, 15}; };
+    sonic.m_utcToday = [] { return kToday; };
+}
+
+// The free decoder of the family a model code belongs to.
+zendrik::Transfer DecodeFree(const CReceivedBytes& bytes, int model) {
+    const zendrik::DecodeContext context{kToday};
+    switch (LayoutOf(model)) {
+        case StreamLayout::S410Blocks:
+            return zendrik::DecodeS410(bytes, context);
+        case StreamLayout::CoachBlocks:
+            return zendrik::DecodeCoach(bytes, context);
+        case StreamLayout::RS200Blocks:
+            return zendrik::DecodeRs200(bytes, context);
+    }
+    return {};
+}
+
+bool SameTexts(const zendrik::ReportTexts& texts, const CRun& run) {
+    return texts.hrm == run.hrm && texts.hrmCompat == run.compat && texts.csv == run.csv;
 }
 
 }  // namespace
@@ -132,6 +155,24 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fuzzing::Require(fuzzing::CountLines(run.csv) == fuzzing::CountLines(reference.csv),
                      "the CSV text has the same lines under any separators");
     fuzzing::Require(run.valid == reference.valid, "validity does not depend on the value format");
+
+    // The free decoder and the renderer make what the document shows, and the transfer it keeps
+    // renders under another value format to what decoding under that format shows.
+    if (known) {
+        const zendrik::Transfer transfer = DecodeFree(bytes, decoder);
+        fuzzing::Require(transfer.valid == (run.valid != 0),
+                         "the free decoder's validity is the report's");
+        fuzzing::Require(!transfer.exercise || transfer.valid,
+                         "only a valid transfer has an exercise");
+        fuzzing::Require(SameTexts(zendrik::RenderReport(transfer, sonic.ValueFormat()), run),
+                         "the rendered transfer is the report");
+        fuzzing::Require(SameTexts(zendrik::RenderReport(transfer, CValueFormat{}), reference),
+                         "the rendered transfer is the report under the plain value format");
+        sonic.ApplyValueFormat(0, '.', ':', '.');
+        const bool same = sonic.m_strHrm == reference.hrm &&
+                          sonic.m_strHrmCompat == reference.compat && sonic.m_strCsv == reference.csv;
+        fuzzing::Require(same, "rendering again is decoding afresh");
+    }
 
     // Bytes after a checked transfer's last block are not part of it: noise caught after the
     // transfer or junk after a dump leaves the report as it was.

@@ -5,7 +5,8 @@
 // way, the family or model, how values are drawn and the zone. Every file must be whole: FIT's
 // header and file CRCs hold and its size field is right, TCX has only characters XML allows,
 // JSON parses; a file that cannot be written is an error with no data, never a half-written
-// file.
+// file. The HRM and CSV texts are rendered from the same transfers and exercises: whole CR LF
+// lines and bounded, whatever the values.
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
@@ -14,12 +15,13 @@
 
 #include "decoders/exercise_conversion.h"
 #include "formats/fit_encoder.h"
+#include "decoders/transfer_decoders.h"
 #include "formats/fit_writer.h"
+#include "formats/hrm_report.h"
 #include "formats/json_writer.h"
 #include "formats/tcx_writer.h"
 #include "formats/time_zone.h"
 #include "fuzz_support.h"
-#include "reception/sonic_link_data.h"
 #include "reception/watch_models.h"
 #include "stream_framing.h"
 
@@ -246,6 +248,19 @@ void CheckTcx(const zendrik::ExportResult& tcx) {
             "TCX markup characters in text");
 }
 
+// Reports of any values stay within a few hundred kilobytes. A decoded transfer's are whole
+// lines; an exercise drawn here can hold a name with line ends, which no decoder makes.
+void CheckReport(const zendrik::Transfer& transfer, bool decoded) {
+    for (const CValueFormat& format : {CValueFormat{}, CValueFormat{",", "", "/", true}}) {
+        const zendrik::ReportTexts texts = zendrik::RenderReport(transfer, format);
+        for (const std::string* text : {&texts.hrm, &texts.hrmCompat, &texts.csv}) {
+            Require(text->size() < kMaxFileBytes, "report size");
+            Require(!decoded || fuzzing::IsWholeCrLfLines(*text),
+                    "report texts are whole CR LF lines");
+        }
+    }
+}
+
 void CheckJson(const std::string& text) {
     Require(text.size() < kMaxFileBytes, "JSON size");
     const nlohmann::json j = nlohmann::json::parse(text, nullptr, false);
@@ -257,23 +272,31 @@ void ThroughTheDecoders(fuzzing::CFuzzInput& in, int mode) {
     const zendrik::TimeZone& zone = Zone(in.Byte());
     const int model = mode & 7;  // 0: the model the head names; 5-7: codes no decoder has
     std::vector<std::uint8_t> stream(in.Rest(), in.Rest() + in.RestSize());
-    CSonicLinkData sonic;
-    sonic.m_utcToday = [] { return CDateValue{2024, 6, 15}; };
-    sonic.m_bytes.Reserve(static_cast<std::ptrdiff_t>(stream.size()));
-    for (std::uint8_t b : stream) sonic.m_bytes.Add(b);
+    CReceivedBytes bytes;
+    bytes.Reserve(static_cast<std::ptrdiff_t>(stream.size()));
+    for (std::uint8_t b : stream) bytes.Add(b);
+    const int decoder = model == 0 ? DetectWatchModel(bytes) : model;
     if (mode & 0x40) {
-        fuzzing::FrameBlocks(stream, model == 0 ? DetectWatchModel(sonic.m_bytes) : model);
-        sonic.m_bytes.SetSize(0);
-        for (std::uint8_t b : stream) sonic.m_bytes.Add(b);
+        fuzzing::FrameBlocks(stream, decoder);
+        bytes.SetSize(0);
+        for (std::uint8_t b : stream) bytes.Add(b);
     }
-    if (model == 0) {
-        sonic.DetectModelAndDecode();
-    } else {
-        sonic.m_nWatchModel = model;
-        sonic.DecodeExercises();
+    const zendrik::DecodeContext context{CDateValue{2024, 6, 15}};
+    zendrik::Transfer transfer;
+    if (FindWatchModel(decoder)) {
+        switch (LayoutOf(decoder)) {
+            case StreamLayout::S410Blocks:
+                transfer = zendrik::DecodeS410(bytes, context);
+                break;
+            case StreamLayout::CoachBlocks:
+                transfer = zendrik::DecodeCoach(bytes, context);
+                break;
+            case StreamLayout::RS200Blocks:
+                transfer = zendrik::DecodeRs200(bytes, context);
+                break;
+        }
     }
-    const zendrik::Transfer transfer = sonic.DecodedTransfer();
-    Require(transfer.valid == (sonic.m_bValid != 0), "the transfer's validity is the report's");
+    CheckReport(transfer, true);
     Require(!transfer.exercise || transfer.valid, "only a valid transfer has an exercise");
     if (transfer.exercise) {
         Require(transfer.exercise->SampleCount() <= kMaxSeriesSamples, "series within their arrays");
@@ -318,5 +341,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     CheckFit(zendrik::WriteFit(e, zone));
     CheckTcx(zendrik::WriteTcx(e, zone));
     CheckJson(zendrik::WriteJson(e));
+    // The same exercise as each decoder's transfer: a renderer takes whatever an exercise holds.
+    for (const zendrik::Decoder decoder :
+         {zendrik::Decoder::S410, zendrik::Decoder::Coach, zendrik::Decoder::Rs200}) {
+        zendrik::Transfer transfer;
+        transfer.decoder = decoder;
+        transfer.valid = true;
+        transfer.streamHead = true;
+        transfer.exercise = e;
+        CheckReport(transfer, false);
+    }
     return 0;
 }

@@ -1,17 +1,27 @@
 #include "reception/sonic_link_data.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <fstream>
 #include <new>
 
 #include "decoders/text_append.h"
+#include "formats/hrm_report.h"
 #include "reception/audio_file.h"
 #include "reception/input_file.h"
 #include "reception/demodulator.h"
 #include "reception/stream_check.h"
 #include "reception/transfer_acceptance.h"
 #include "reception/watch_models.h"
+
+CDateValue SystemUtcDate() {
+    using namespace std::chrono;
+    // Calendar arithmetic on the clock reading: no time-zone database and no shared state.
+    const year_month_day today{floor<days>(system_clock::now())};
+    return {static_cast<int>(today.year()), static_cast<int>(static_cast<unsigned>(today.month())),
+            static_cast<int>(static_cast<unsigned>(today.day()))};
+}
 
 CSonicLinkData::CSonicLinkData() {
     // Room for any reason, so that saying "out of memory" needs no memory.
@@ -185,6 +195,8 @@ void CSonicLinkData::ClearReception() {
     m_nSamples = 0;
     m_bytes.SetSize(0);
     m_bValid = 0;
+    // The texts stay until the next decoding, but what they were decoded from is gone.
+    m_transfer = zendrik::Transfer{};
 }
 
 void CSonicLinkData::ClearReports() {
@@ -193,24 +205,54 @@ void CSonicLinkData::ClearReports() {
     m_strCsv.clear();
     m_exercise.reset();
     m_checkMessages.clear();
+    m_transfer = zendrik::Transfer{};
 }
 
-void CSonicLinkData::KeepCheckMessages() {
-    m_checkMessages.clear();
-    std::size_t from = 0;
-    while (from < m_strHrm.size()) {
-        std::size_t end = m_strHrm.find('\n', from);
-        if (end == std::string::npos) end = m_strHrm.size();
-        std::size_t stop = end;
-        if (stop > from && m_strHrm[stop - 1] == '\r') --stop;
-        if (stop > from) m_checkMessages.emplace_back(m_strHrm, from, stop - from);
-        from = end + 1;
-    }
+zendrik::DecodeContext CSonicLinkData::Context() const {
+    return {m_utcToday ? m_utcToday() : SystemUtcDate()};
 }
 
-void CSonicLinkData::BeginDecoding() {
-    m_bValid = 0;
-    ClearReports();
+void CSonicLinkData::RenderTransfer() {
+    zendrik::ReportTexts texts = zendrik::RenderReport(m_transfer, ValueFormat());
+    m_strHrm = std::move(texts.hrm);
+    m_strHrmCompat = std::move(texts.hrmCompat);
+    m_strCsv = std::move(texts.csv);
+}
+
+void CSonicLinkData::ShowTransfer(zendrik::Transfer transfer) {
+    m_transfer = std::move(transfer);
+    RenderTransfer();
+    m_bValid = m_transfer.valid ? 1 : 0;
+    m_checkMessages = m_transfer.checkMessages;
+    m_exercise = m_transfer.valid ? m_transfer.exercise : std::nullopt;
+    if (!m_transfer.exercise) return;
+    const zendrik::Exercise& exercise = *m_transfer.exercise;
+    m_strDate = FormatHrmDate({exercise.start.year, exercise.start.month, exercise.start.day});
+    const zendrik::Series* hr = exercise.Find(zendrik::SeriesKind::HeartRate);
+    if (!hr) return;
+    auto fill = [](std::int32_t (&to)[kMaxSeriesSamples], const zendrik::Series* from) {
+        std::fill(std::begin(to), std::end(to), 0);
+        if (!from) return;
+        const std::size_t n = std::min<std::size_t>(from->values.size(), kMaxSeriesSamples);
+        std::copy_n(from->values.begin(), n, to);
+    };
+    fill(m_anHr, hr);
+    fill(m_anSpeed, exercise.Find(zendrik::SeriesKind::Speed));
+    fill(m_anCadence, exercise.Find(zendrik::SeriesKind::Cadence));
+    m_nSeriesCount =
+        static_cast<std::int32_t>(std::min<std::size_t>(hr->values.size(), kMaxSeriesSamples));
+}
+
+void CSonicLinkData::DecodeS410() {
+    ShowTransfer(zendrik::DecodeS410(m_bytes, Context()));
+}
+
+void CSonicLinkData::DecodeCoach() {
+    ShowTransfer(zendrik::DecodeCoach(m_bytes, Context()));
+}
+
+void CSonicLinkData::DecodeRS200() {
+    ShowTransfer(zendrik::DecodeRs200(m_bytes, Context()));
 }
 
 void CSonicLinkData::DecodeExercises() {
@@ -222,12 +264,10 @@ void CSonicLinkData::DecodeExercises() {
             (this->*model->decode)();
             return;
         }
-        m_strHrm = Concat("Watch model unknown (", m_nWatchModel, ")\r\n");
-        m_strCsv = m_strHrm;
         // The line is a message, not a report: nothing may be saved as an exercise.
-        m_bValid = 0;
-        m_exercise.reset();
-        KeepCheckMessages();
+        zendrik::Transfer unknown;
+        unknown.checkMessages = {Concat("Watch model unknown (", m_nWatchModel, ")")};
+        ShowTransfer(std::move(unknown));
     });
 }
 
@@ -264,12 +304,9 @@ void CSonicLinkData::ApplyValueFormat(std::uint8_t noTenths, char decimalSep, ch
         DetectModelAndDecode();
         return;
     }
-    // The same decoder as before: a value format changes how the report is written, never which
-    // watch family it is read as.
-    const std::int32_t userModel = m_nWatchModel;
-    m_nWatchModel = m_nReportModel;
-    DecodeExercises();
-    m_nWatchModel = userModel;
+    // A value format changes how the report is written, never what was decoded: the texts are
+    // rendered again from the transfer, whatever the bytes hold by now.
+    Guarded([&] { RenderTransfer(); });
 }
 
 std::string CSonicLinkData::ExplainInvalid() const {
@@ -293,11 +330,7 @@ std::string CSonicLinkData::ExplainInvalid() const {
 }
 
 zendrik::Transfer CSonicLinkData::DecodedTransfer() const {
-    zendrik::Transfer transfer;
-    transfer.valid = m_bValid != 0;
-    transfer.checkMessages = m_checkMessages;
-    if (transfer.valid) transfer.exercise = m_exercise;
-    return transfer;
+    return m_transfer;
 }
 
 CValueFormat CSonicLinkData::ValueFormat() const {

@@ -15,14 +15,12 @@
 #include "decoders/exercise.h"
 #include "decoders/report_conventions.h"
 #include "decoders/transfer.h"
+#include "decoders/transfer_decoders.h"
 #include "reception/audio_clip.h"
 #include "reception/received_bytes.h"
 #include "reception/second_receiver.h"
 
 class CRecordSound;
-
-// Most samples a series holds; longer sample counts in a stream are cut to it.
-inline constexpr int kMaxSeriesSamples = 120;
 
 // What m_strReadError says when memory ran out.
 inline constexpr const char* kOutOfMemoryReason = "not enough memory to decode it";
@@ -85,15 +83,17 @@ public:
     // Decodes with the model the stream head names, keeping the user's model; 1 when one was
     // named, else the texts are emptied.
     int DetectModelAndDecode();
-    // Stores the CSV value separators and, when any of them changed, renders the report anew with
-    // the watch model that made it (the model the stream head names when nothing was decoded yet).
+    // Stores the CSV value separators and, when any of them changed, renders the decoded transfer
+    // anew (the bytes are not read again); when nothing was decoded yet, decodes with the model
+    // the stream head names.
     void ApplyValueFormat(std::uint8_t noTenths, char decimalSep, char timeSep, char dateSep);
     // For a report that is not valid and has no text of its own: one line saying what was
     // received instead ("" otherwise), e.g. that the stream is of another watch family than the
     // model setting.
     std::string ExplainInvalid() const;
 
-    // What the last decoding found: validity, the checks' messages and the exercise.
+    // What the last decoding found, which the report texts show: the decoder, validity, the
+    // checks' messages and the exercise.
     zendrik::Transfer DecodedTransfer() const;
 
     // The dump text of m_bytes: each byte as "%02X\r\n".
@@ -101,7 +101,7 @@ public:
     // The separators the decoders render CSV values with.
     CValueFormat ValueFormat() const;
 
-    // Model decoders, each writing the report texts of its watch family.
+    // Model decoders: each decodes m_bytes with its family's decoder and shows the transfer.
     void DecodeS410();
     void DecodeCoach();
     void DecodeRS200();
@@ -129,7 +129,7 @@ public:
     std::string m_strReadError;
     CReceivedBytes m_bytes;
 
-    // Decoder work area: the sample series of the S410/S510 and Coach.
+    // The sample series of the last S410/S510 or Coach exercise, as its Exercise holds them.
     std::int32_t m_anHr[kMaxSeriesSamples] = {};
     std::int32_t m_anCadence[kMaxSeriesSamples] = {};
     std::int32_t m_anSpeed[kMaxSeriesSamples] = {};
@@ -171,8 +171,14 @@ private:
     // bytes in m_bytes are decoded as they are.
     void DecodeBySecond(const zendrik::AudioClip* clip);
     void ClearReports();
-    // The start of every decoding run: nothing valid, three empty texts, no exercise.
-    void BeginDecoding();
-    // Takes the lines the checks have written into the HRM text so far as m_checkMessages.
-    void KeepCheckMessages();
+    // What a decoding run found: keeps the transfer, renders its texts and sets the validity,
+    // the check messages, the exercise, its date and its series from it.
+    void ShowTransfer(zendrik::Transfer transfer);
+    // The texts of the kept transfer under the current value format.
+    void RenderTransfer();
+    // What the decoders take from outside the stream: today's date.
+    zendrik::DecodeContext Context() const;
+
+    // The last decoding's result, which the report texts are rendered from.
+    zendrik::Transfer m_transfer;
 };

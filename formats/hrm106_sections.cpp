@@ -1,4 +1,4 @@
-#include "decoders/hrm106_sections.h"
+#include "formats/hrm106_sections.h"
 
 namespace {
 
@@ -6,10 +6,20 @@ constexpr const char* kTab = "\t";
 
 }  // namespace
 
-void WriteZoneLimits(CReportPair& r, const int (&lower)[3], const int (&upper)[3]) {
-    for (int z = 0; z < 3; ++z) {
-        r.Both("Upper", z + 1, "=", upper[z], "\r\n");
-        r.Both("Lower", z + 1, "=", lower[z], "\r\n");
+const zendrik::Zone& ZoneAt(const std::vector<zendrik::Zone>& zones, std::size_t z) {
+    static const zendrik::Zone kNone;
+    return z < zones.size() ? zones[z] : kNone;
+}
+
+int ValueAt(const zendrik::Series* series, std::size_t i) {
+    return series && i < series->values.size() ? series->values[i] : 0;
+}
+
+void WriteZoneLimits(CReportPair& r, const std::vector<zendrik::Zone>& zones) {
+    for (std::size_t z = 0; z < 3; ++z) {
+        const zendrik::Zone& zone = ZoneAt(zones, z);
+        r.Both("Upper", static_cast<int>(z) + 1, "=", zone.upper.value_or(0), "\r\n");
+        r.Both("Lower", static_cast<int>(z) + 1, "=", zone.lower.value_or(0), "\r\n");
     }
     r.He("Timer1=00:00:00.0\r\nTimer2=00:00:00.0\r\nTimer3=00:00:00.0\r\nActiveLimit=0\r\n");
 }
@@ -36,13 +46,15 @@ void WriteLapTimeRow(CReportPair& r, int number, const CTimeValue& time, int end
           maxHr);
 }
 
-void WriteZoneSummaries(CReportPair& r, int interval, int samples, const CZoneCounts (&zones)[3]) {
+void WriteZoneSummaries(CReportPair& r, int interval, int samples,
+                        const std::vector<zendrik::Zone>& zones) {
     r.He("[IntNotes]\r\n\r\n[ExtraData]\r\n\r\n[Summary-123]\r\n");
     const long long recorded = static_cast<long long>(interval) * samples;
-    for (const CZoneCounts& zone : zones) {
-        r.He(recorded, "\t0\t", static_cast<long long>(zone.above) * interval, kTab,
-             static_cast<long long>(zone.in) * interval, kTab,
-             static_cast<long long>(zone.below) * interval, "\t0\r\n");
+    auto seconds = [](const std::optional<zendrik::Tenths>& t) { return t.value_or(0) / 10; };
+    for (std::size_t z = 0; z < 3; ++z) {
+        const zendrik::Zone& zone = ZoneAt(zones, z);
+        r.He(recorded, "\t0\t", seconds(zone.above), kTab, seconds(zone.in), kTab,
+             seconds(zone.below), "\t0\r\n");
         r.He("0\t0\t0\t0\r\n");
     }
     r.He("0\t", samples, "\r\n\r\n");

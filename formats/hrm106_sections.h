@@ -3,13 +3,15 @@
 #pragma once
 
 #include <string_view>
+#include <vector>
 
+#include "decoders/exercise.h"
 #include "decoders/report_conventions.h"
-#include "decoders/report_pair.h"
+#include "formats/report_pair.h"
 
 // The six Upper/Lower lines of the three zones in both texts, then the fixed timer lines of the
-// HRM text.
-void WriteZoneLimits(CReportPair& r, const int (&lower)[3], const int (&upper)[3]);
+// HRM text; a zone the exercise lacks shows 0.
+void WriteZoneLimits(CReportPair& r, const std::vector<zendrik::Zone>& zones);
 
 // The [Coach] section of the HRM text: fixed rows, then `first` and `second` on the last row.
 void WriteCoachSection(CReportPair& r, int first, int second);
@@ -26,6 +28,13 @@ void WriteLapTitles(CReportPair& r, std::string_view extraColumns);
 void WriteLapTimeRow(CReportPair& r, int number, const CTimeValue& time, int endHr, int minHr,
                      int avgHr, int maxHr, const CValueFormat& format);
 
-// The HRM-only sections from [IntNotes] to [SwapTimes]: the time recorded and the time spent
-// above, in and below each zone, from the sample counts at `interval` seconds per sample.
-void WriteZoneSummaries(CReportPair& r, int interval, int samples, const CZoneCounts (&zones)[3]);
+// The HRM-only sections from [IntNotes] to [SwapTimes]: the time recorded at `interval` seconds
+// per sample and the whole seconds spent above, in and below each of the three zones.
+void WriteZoneSummaries(CReportPair& r, int interval, int samples,
+                        const std::vector<zendrik::Zone>& zones);
+
+// Zone z of the three, or an empty one where the exercise has fewer.
+const zendrik::Zone& ZoneAt(const std::vector<zendrik::Zone>& zones, std::size_t z);
+
+// Element i of a series of values the report lists, or 0 past its end.
+int ValueAt(const zendrik::Series* series, std::size_t i);
