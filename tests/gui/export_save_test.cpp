@@ -7,6 +7,7 @@
 #include <QTest>
 
 #include "app/main_frame.h"
+#include "app/report_texts.h"
 #include "app/report_view.h"
 #include "app/settings.h"
 #include "formats/fit_encoder.h"
@@ -147,6 +148,18 @@ private slots:
         QCOMPARE(prompts.messages.at(1), QStringLiteral("Zendrik|Not saved as TCX."));
         QVERIFY(prompts.questions.empty());
         QCOMPARE(ReadFile(tcx.toStdString()), before);
+    }
+
+    void withoutAKnownEntryTheExtensionDecides() {
+        Frame f(RideDump());
+        CScriptedPrompts prompts;
+        for (const auto& [name, expected] :
+             {std::pair{"no-entry.csv", CsvTextFor(f.Data(), ';')}, std::pair{"no-entry.txt", f.Data().m_strHrm}}) {
+            const QString path = QString::fromStdString(TempPath(name));
+            prompts.saveAnswers.push_back(CFileChoice{path, 0});
+            f.Save();
+            QCOMPARE(ReadFile(path.toStdString()), expected);
+        }
     }
 
     void chosenEntryGivesTheProposedNameItsExtension() {
