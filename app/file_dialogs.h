@@ -18,9 +18,14 @@ bool IsSameFile(const QString& a, const QString& b);
 // read and decoded; a file that cannot be read leaves `data` as it was and says why.
 int OpenFileDialog(CSonicLinkData& data, QWidget* owner);
 
+enum SaveResult { kNothingSaved = 0, kReportSaved = 1, kExerciseExported = 2 };
+
 // Runs the save dialog (unless there is no valid report) and writes the shown HRM text, the CSV
-// text with `separator` between its fields, or the dump, by the filter entry left selected.
+// text with `separator` between its fields, the dump, or the decoded exercise as a FIT or TCX
+// activity (local times in the computer's zone), by the filter entry left selected; a name typed
+// with .fit or .tcx is written as that activity. The file is replaced whole or not at all.
 // Saving over `inputFile`, the file the report was read from, needs a Yes first (No is the
-// default). 1 when a file was written.
+// default), and clears `inputFile` once done. kReportSaved sets the data's path to the file;
+// kExerciseExported leaves it, since such a file holds only part of what was received.
 int SaveFileDialog(CSonicLinkData& data, int displayMode, int hrmFormat, char separator,
-                   const QString& inputFile, QWidget* owner);
+                   QString& inputFile, QWidget* owner);

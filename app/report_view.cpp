@@ -178,10 +178,10 @@ void CReportView::OnFileOpen() {
 }
 
 void CReportView::OnFileSave() {
+    // A FIT or TCX file keeps the exercise but not the received bytes, earlier exercises or the
+    // watch's own values: a reading exported that way is still unsaved.
     if (SaveFileDialog(m_data, m_settings.DisplayMode, m_settings.HrmFormat,
-                       CsvSeparatorChar(m_settings), m_inputFile, window())) {
-        // Once written over, the input file no longer holds what the report was read from.
-        if (IsSameFile(QFile::decodeName(m_data.m_strPath.c_str()), m_inputFile)) m_inputFile.clear();
+                       CsvSeparatorChar(m_settings), m_inputFile, window()) == kReportSaved) {
         SetModified(false);
     }
 }

@@ -1,5 +1,6 @@
 #include "app/user_prompts.h"
 
+#include <QComboBox>
 #include <QFileDialog>
 
 void ConfigureFileDialog(QFileDialog& dialog, const CFileRequest& request) {
@@ -10,6 +11,16 @@ void ConfigureFileDialog(QFileDialog& dialog, const CFileRequest& request) {
     const int selected = request.selectedFilter - 1;
     if (selected >= 0 && selected < request.filters.size()) dialog.selectNameFilter(request.filters.at(selected));
     dialog.setDefaultSuffix(request.defaultSuffix);
+    // Qt gives a typed name the extension of the entry chosen; a name typed without one gets
+    // that entry's too, rather than the one the dialog opened with (ride.fit, not ride.hrm).
+    // Qt's own dialog (always used here) signals the choice only through its type list.
+    if (auto* types = dialog.findChild<QComboBox*>(QStringLiteral("fileTypeCombo"))) {
+        QObject::connect(types, &QComboBox::currentTextChanged, &dialog, [&dialog](const QString& filter) {
+            const qsizetype from = filter.lastIndexOf(QStringLiteral("(*."));
+            if (from < 0 || !filter.endsWith(QLatin1Char(')'))) return;
+            dialog.setDefaultSuffix(filter.mid(from + 3, filter.size() - from - 4));
+        });
+    }
 }
 
 namespace {

@@ -106,6 +106,18 @@ std::uint16_t FitCrc(const void* data, std::size_t size, std::uint16_t crc) {
     return crc;
 }
 
+namespace {
+
+// A number as a field of that type holds it: the type's "invalid" for no value or one that does
+// not fit.
+std::uint64_t Encoded(FitType type, std::optional<std::int64_t> value) {
+    const bool fits = value && *value >= 0 && static_cast<std::uint64_t>(*value) <= Largest(type) &&
+                      !(type == FitType::UInt32z && *value == 0);
+    return fits ? static_cast<std::uint64_t>(*value) : Invalid(type);
+}
+
+}  // namespace
+
 FitMessage& FitMessage::Add(std::uint8_t number, FitType type, std::optional<std::int64_t> value) {
     if (count_ == kMaxFields) return *this;
     Field& f = fields_[count_++];
@@ -114,9 +126,23 @@ FitMessage& FitMessage::Add(std::uint8_t number, FitType type, std::optional<std
     f.size = SizeOf(type);
     f.text = nullptr;
     f.textSize = 0;
-    const bool fits = value && *value >= 0 && static_cast<std::uint64_t>(*value) <= Largest(type) &&
-                      !(type == FitType::UInt32z && *value == 0);
-    f.value = fits ? static_cast<std::uint64_t>(*value) : Invalid(type);
+    f.items = nullptr;
+    f.value = Encoded(type, value);
+    return *this;
+}
+
+FitMessage& FitMessage::AddArray(std::uint8_t number, FitType type,
+                                 std::span<const std::optional<std::int64_t>> values) {
+    const std::size_t count = std::min<std::size_t>(values.size(), 255 / SizeOf(type));
+    if (count_ == kMaxFields || count == 0 || type == FitType::String) return *this;
+    Field& f = fields_[count_++];
+    f.number = number;
+    f.type = type;
+    f.size = static_cast<std::uint8_t>(count * SizeOf(type));
+    f.value = 0;
+    f.text = nullptr;
+    f.textSize = 0;
+    f.items = values.data();
     return *this;
 }
 
@@ -129,6 +155,7 @@ FitMessage& FitMessage::AddString(std::uint8_t number, std::uint8_t size, std::s
     f.value = 0;
     f.text = text.data();
     f.textSize = std::min<std::size_t>(text.size(), size - 1u);
+    f.items = nullptr;
     return *this;
 }
 
@@ -195,6 +222,12 @@ void FitEncoder::Write(const FitMessage& m) {
         if (f.type == FitType::String) {
             std::copy(f.text, f.text + f.textSize, p);
             std::fill(p + f.textSize, p + f.size, '\0');
+        } else if (f.items) {
+            const int width = SizeOf(f.type);
+            for (int k = 0; k < f.size / width; ++k) {
+                const std::uint64_t v = Encoded(f.type, f.items[k]);
+                for (int b = 0; b < width; ++b) p[k * width + b] = static_cast<char>((v >> (8 * b)) & 0xFF);
+            }
         } else {
             for (int b = 0; b < f.size; ++b) p[b] = static_cast<char>((f.value >> (8 * b)) & 0xFF);
         }

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -25,6 +26,11 @@ public:
     FitMessage& Add(std::uint8_t number, FitType type, std::optional<std::int64_t> value);
     // A string field of a fixed size in bytes, cut to fit and NUL-terminated.
     FitMessage& AddString(std::uint8_t number, std::uint8_t size, std::string_view text);
+    // An array field of `values.size()` numbers of one type, each written as Add would write it.
+    // The values are read when the message is written, so they must live until then; an array
+    // longer than a field can hold (255 bytes) is cut.
+    FitMessage& AddArray(std::uint8_t number, FitType type,
+                         std::span<const std::optional<std::int64_t>> values);
 
 private:
     friend class FitEncoder;
@@ -37,6 +43,7 @@ private:
         std::uint64_t value;
         const char* text;
         std::size_t textSize;
+        const std::optional<std::int64_t>* items;  // an array field's values, size / element size
     };
     static constexpr std::size_t kMaxFields = 24;
 

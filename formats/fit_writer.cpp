@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <string>
+#include <vector>
 
 #include "formats/fit_encoder.h"
 
@@ -21,7 +22,7 @@ constexpr std::int64_t kSoftwareVersion = 109;  // 1.09, in hundredths
 
 namespace msg {
 constexpr std::uint16_t kFileId = 0, kSession = 18, kLap = 19, kRecord = 20, kEvent = 21,
-                        kDeviceInfo = 23, kActivity = 34;
+                        kDeviceInfo = 23, kActivity = 34, kTimeInZone = 216;
 }
 constexpr std::uint8_t kTimestamp = 253, kMessageIndex = 254;
 constexpr std::int64_t kEventTimer = 0, kEventLap = 9, kEventSession = 8, kEventActivity = 26;
@@ -73,6 +74,88 @@ std::optional<int> SampleAt(const Series* s, std::size_t i) {
     return s->values[i];
 }
 
+// Heart rates no higher than this close the last zone; 255 is the field's "invalid".
+constexpr std::int64_t kTopHeartRate = 254;
+
+// One time_in_zone breakdown: the highest heart rate of each bin and the time spent in it.
+struct HrBins {
+    std::vector<Value> highBoundaries;
+    std::vector<Value> milliseconds;
+};
+
+// A watch zone as the heart rates it holds, lowest and highest.
+struct HrRange {
+    std::int64_t low = 0;
+    std::int64_t high = 0;
+    const Zone* zone = nullptr;
+};
+
+Value Ms(const std::optional<Tenths>& t) {
+    if (!t || *t < 0) return std::nullopt;
+    return *t * 100;
+}
+
+// The zones with usable limits and a time. Where this program counted the times from the
+// samples (below and above known: S410/S510, Coach), a heart rate at the upper limit counts as
+// above the zone; the RS200 keeps only the time in each zone, and its zones meet without
+// overlapping (94-112, 113-131, ...), so there the upper limit belongs to the zone.
+std::vector<HrRange> ZoneRanges(const std::vector<Zone>& zones) {
+    std::vector<HrRange> ranges;
+    for (const Zone& z : zones) {
+        if (!z.lower || !z.upper || (!z.below && !z.in && !z.above)) continue;
+        const bool counted = z.below.has_value() || z.above.has_value();
+        const std::int64_t low = *z.lower;
+        const std::int64_t high = counted ? std::int64_t{*z.upper} - 1 : *z.upper;
+        if (low < 1 || high < low || high >= kTopHeartRate) continue;
+        ranges.push_back({low, high, &z});
+    }
+    return ranges;
+}
+
+void AddBin(HrBins& bins, std::int64_t high, Value ms) {
+    bins.highBoundaries.push_back(high);
+    bins.milliseconds.push_back(ms);
+}
+
+// Zones in ascending order without overlaps make one breakdown: below the first, each zone and
+// the gap before the next, above the last. A gap's time is what lies above one zone and neither
+// in nor above the next; unknown when any of those is. Otherwise each zone stands alone.
+std::vector<HrBins> ZoneBins(const std::vector<Zone>& zones) {
+    const std::vector<HrRange> ranges = ZoneRanges(zones);
+    if (ranges.empty()) return {};
+    bool ordered = true;
+    for (std::size_t i = 1; i < ranges.size(); ++i) ordered = ordered && ranges[i].low > ranges[i - 1].high;
+    std::vector<HrBins> out;
+    if (!ordered) {
+        for (const HrRange& r : ranges) {
+            HrBins bins;
+            AddBin(bins, r.low - 1, Ms(r.zone->below));
+            AddBin(bins, r.high, Ms(r.zone->in));
+            AddBin(bins, kTopHeartRate, Ms(r.zone->above));
+            out.push_back(std::move(bins));
+        }
+        return out;
+    }
+    HrBins bins;
+    AddBin(bins, ranges.front().low - 1, Ms(ranges.front().zone->below));
+    for (std::size_t i = 0; i < ranges.size(); ++i) {
+        const Zone& z = *ranges[i].zone;
+        AddBin(bins, ranges[i].high, Ms(z.in));
+        if (i + 1 == ranges.size()) break;
+        const Zone& next = *ranges[i + 1].zone;
+        if (ranges[i + 1].low == ranges[i].high + 1) continue;
+        Value gap;
+        if (z.above && next.in && next.above && *z.above >= *next.in + *next.above) {
+            gap = Ms(*z.above - *next.in - *next.above);
+        }
+        AddBin(bins, ranges[i + 1].low - 1, gap);
+    }
+    // Above the last zone only when the watch says how long: an unknown last bin tells nothing.
+    if (ranges.back().zone->above) AddBin(bins, kTopHeartRate, Ms(ranges.back().zone->above));
+    out.push_back(std::move(bins));
+    return out;
+}
+
 class ActivityWriter {
 public:
     ActivityWriter(const Exercise& x, const Timeline& t, const TimeZone& zone)
@@ -98,6 +181,7 @@ public:
         const std::int64_t end = At(t_.end);
         WriteEvent(end, kTypeStopAll);
         WriteSession(end);
+        WriteTimeInZones(end);
         enc_.Write(FitMessage(msg::kActivity)
                        .Add(kTimestamp, FitType::UInt32, end)
                        .Add(0, FitType::UInt32, Milliseconds(t_.end))
@@ -216,6 +300,24 @@ private:
                        .Add(19, FitType::UInt8, x_.maxCadence)
                        .Add(25, FitType::UInt16, 0)  // first lap index
                        .Add(26, FitType::UInt16, static_cast<std::int64_t>(t_.laps.size())));
+    }
+
+    // The watch's heart-rate zones as time_in_zone messages of the session. Fields as Garmin's
+    // FIT profile (21.217) gives them: 0 reference_mesg (mesg_num, uint16), 1 reference_index
+    // (message_index, uint16), 2 time_in_hr_zone (uint32 array, scale 1000, s),
+    // 6 hr_zone_high_boundary (uint8 array, bpm), 253 timestamp. Zone i holds the heart rates
+    // above boundary i - 1 up to boundary i, so a watch zone becomes three: below its lower
+    // limit, in it, above it. Zones that follow one another without overlapping share one
+    // message; others get one each.
+    void WriteTimeInZones(std::int64_t end) {
+        for (const HrBins& bins : ZoneBins(x_.zones)) {
+            enc_.Write(FitMessage(msg::kTimeInZone)
+                           .Add(kTimestamp, FitType::UInt32, end)
+                           .Add(0, FitType::UInt16, msg::kSession)
+                           .Add(1, FitType::UInt16, 0)
+                           .AddArray(2, FitType::UInt32, bins.milliseconds)
+                           .AddArray(6, FitType::UInt8, bins.highBoundaries));
+        }
     }
 
     const Exercise& x_;

@@ -6,6 +6,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <array>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -34,6 +35,9 @@ struct Case {
     const char* fitSport;
     const char* tcxSport;
     std::vector<std::uint8_t> stream;  // when given, zendrik-cli writes the files from its dump
+    // The FIT time_in_zone messages: each bin's highest heart rate and its seconds (null when the
+    // watch does not say), worked out by hand from the zones and samples.
+    const char* timeInZones = "[]";
 };
 
 using namespace testing_streams;
@@ -60,23 +64,43 @@ std::vector<std::uint8_t> CliRide() {
     return BuildS410Stream(v).bytes;
 }
 
+// Zone limits and times in seconds (-1: not kept) set on an exercise.
+Exercise WithZones(Exercise e, const std::vector<std::array<int, 5>>& zones) {
+    const auto tenths = [](int s) { return s < 0 ? std::nullopt : std::optional<zendrik::Tenths>(s * 10); };
+    e.zones.clear();
+    for (const auto& [lower, upper, below, in, above] : zones) {
+        e.zones.push_back({lower, upper, tenths(below), tenths(in), tenths(above)});
+    }
+    return e;
+}
+
 std::vector<Case> Cases() {
     const std::vector<std::uint8_t> ride = CliRide();
     const std::vector<std::uint8_t> run = BuildRs200Stream(RunValues{});
     return {
-        {"s510_ride", S510Ride(), "Europe/Berlin", 1152941415, 7200, "cycling", "Biking", {}},
-        {"s410_laps", S410WithLaps(), "America/New_York", 1106262000, -18000, "generic", "Other", {}},
+        // 120-129 lies between the zones: 420 s above the first, 240 in and 120 above the second.
+        {"s510_ride", WithZones(S510Ride(), {{100, 120, 60, 120, 420}, {130, 150, 240, 240, 120}}),
+         "Europe/Berlin", 1152941415, 7200, "cycling", "Biking", {},
+         R"([{"high": [99, 119, 129, 149, 254], "seconds": [60, 120, 60, 240, 120]}])"},
+        // Zones that overlap cannot share one breakdown.
+        {"s410_laps", WithZones(S410WithLaps(), {{120, 150, 300, 600, 300}, {140, 170, 800, 400, 0}}),
+         "America/New_York", 1106262000, -18000, "generic", "Other", {},
+         R"([{"high": [119, 149, 254], "seconds": [300, 600, 300]},
+             {"high": [139, 169, 254], "seconds": [800, 400, 0]}])"},
         // 02:30 comes twice that night; the first one, still on summer time, is meant.
         {"s410_no_laps", S410WithoutLaps({2006, 10, 29}, CTimeValue{2, 30, 0, 0}), "Europe/Berlin",
          1162081800, 7200, "generic", "Other", {}},
         {"coach", CoachExercise(), "UTC", 1173079815, 0, "generic", "Other", {}},
         {"rs200_run", Rs200Run(), "Europe/London", 1174786200, 3600, "running", "Running", {}},
         {"cs200_ride", Cs200Ride(), "Australia/Sydney", 1189813267, 36000, "cycling", "Biking", {}},
+        // Zones 100-120, 120-140, 140-160; heart rates 110 to 139 every 15 s, one lost (0).
         {"cli_s510_ride", DecodedExercise(ride), "Europe/Berlin", 1141540215, 3600, "cycling",
-         "Biking", ride},
-        // Four days after the clocks went forward there.
+         "Biking", ride, R"([{"high": [99, 119, 139, 159, 254], "seconds": [15, 135, 300, 0, 0]}])"},
+        // Four days after the clocks went forward there. The watch's five sport zones meet
+        // (94-112, 113-131, ...) and it keeps only the time in each.
         {"cli_rs200_run", DecodedExercise(run), "America/Chicago", 1173999930, -18000, "running",
-         "Running", run},
+         "Running", run,
+         R"([{"high": [93, 112, 131, 150, 169, 188], "seconds": [null, 181, 482, 843, 724, 245]}])"},
     };
 }
 
@@ -266,6 +290,28 @@ TEST_F(ExportReaders, FitLapsSessionAndActivityCarryTheExercise) {
         EXPECT_EQ(a["local_timestamp"].get<std::int64_t>() - a["timestamp"].get<std::int64_t>(),
                   c.offsetAtEnd);
         EXPECT_EQ(a["timestamp"], s["timestamp"]);
+    }
+}
+
+TEST_F(ExportReaders, FitTimeInZoneCarriesTheWatchZonesOfTheSession) {
+    for (const Case& c : Cases()) {
+        SCOPED_TRACE(c.name);
+        const json& f = Read(c.name + ".fit");
+        ASSERT_FALSE(f.contains("error")) << f["error"];
+        const json expected = json::parse(c.timeInZones);
+        const json& read = f["timeInZones"];
+        const json& garmin = f["garmin"]["timeInZones"];
+        ASSERT_EQ(read.size(), expected.size());
+        ASSERT_EQ(garmin.size(), expected.size());
+        for (std::size_t k = 0; k < expected.size(); ++k) {
+            EXPECT_EQ(read[k]["reference_mesg"], "session");
+            EXPECT_EQ(garmin[k]["referenceMesg"], "session");
+            EXPECT_EQ(garmin[k]["referenceIndex"], 0);
+            EXPECT_EQ(read[k]["hr_zone_high_boundary"], expected[k]["high"]) << k;
+            EXPECT_EQ(garmin[k]["hrZoneHighBoundary"], expected[k]["high"]) << k;
+            EXPECT_EQ(read[k]["time_in_hr_zone"], expected[k]["seconds"]) << k;
+            EXPECT_EQ(garmin[k]["timeInHrZone"], expected[k]["seconds"]) << k;
+        }
     }
 }
 

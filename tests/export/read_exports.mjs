@@ -25,7 +25,9 @@ async function readFit(bytes) {
     .map((k) => [k, m[k] instanceof Date ? seconds(m[k]) : m[k]])));
   return {
     garmin: { integrity, errors: errors.map(String), records: (messages.recordMesgs ?? []).length,
-              laps: (messages.lapMesgs ?? []).length, sessions: (messages.sessionMesgs ?? []).length },
+              laps: (messages.lapMesgs ?? []).length, sessions: (messages.sessionMesgs ?? []).length,
+              timeInZones: pick(messages.timeInZoneMesgs, ['referenceMesg', 'referenceIndex', 'timeInHrZone',
+                                                           'hrZoneHighBoundary']) },
     fileId: pick(data.file_ids ?? (data.file_id ? [data.file_id] : []), ['type', 'manufacturer', 'time_created']),
     records: pick(data.records, ['timestamp', 'heart_rate', 'speed', 'cadence', 'distance', 'altitude']),
     laps: pick(data.laps, ['timestamp', 'start_time', 'total_elapsed_time', 'total_timer_time', 'total_distance',
@@ -33,6 +35,8 @@ async function readFit(bytes) {
     sessions: pick(data.sessions, ['timestamp', 'start_time', 'total_elapsed_time', 'total_distance',
                                    'total_calories', 'sport', 'num_laps', 'avg_heart_rate', 'max_heart_rate',
                                    'avg_speed', 'max_speed', 'avg_cadence', 'max_cadence']),
+    timeInZones: pick(data.time_in_zone, ['reference_mesg', 'reference_index', 'time_in_hr_zone',
+                                          'hr_zone_high_boundary']),
     events: pick(data.events, ['timestamp', 'event', 'event_type']),
     activity: pick(data.activity ? [data.activity] : [], ['timestamp', 'local_timestamp', 'num_sessions']),
   };
