@@ -8,7 +8,7 @@
 #include "bench_inputs.h"
 #include "reception/demodulator.h"
 #include "reception/received_bytes.h"
-#include "reception/watch_models.h"
+#include "decoders/families.h"
 
 namespace {
 

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "decoders/exercise_conversion.h"
+#include "decoders/families.h"
 #include "formats/fit_encoder.h"
 #include "formats/fit_writer.h"
 #include "formats/json_writer.h"
@@ -20,7 +21,6 @@
 #include "formats/time_zone.h"
 #include "fuzz_support.h"
 #include "reception/sonic_link_data.h"
-#include "reception/watch_models.h"
 #include "stream_framing.h"
 
 namespace {
@@ -262,7 +262,8 @@ void ThroughTheDecoders(fuzzing::CFuzzInput& in, int mode) {
     sonic.m_bytes.Reserve(static_cast<std::ptrdiff_t>(stream.size()));
     for (std::uint8_t b : stream) sonic.m_bytes.Add(b);
     if (mode & 0x40) {
-        fuzzing::FrameBlocks(stream, model == 0 ? DetectWatchModel(sonic.m_bytes) : model);
+        const int framing = model == 0 ? DetectWatchModel(sonic.m_bytes) : model;
+        fuzzing::FrameBlocks(stream, zendrik::FamilyOrFirst(framing).stream.layout);
         sonic.m_bytes.SetSize(0);
         for (std::uint8_t b : stream) sonic.m_bytes.Add(b);
     }

@@ -12,7 +12,7 @@
 #include "reception/demodulator.h"
 #include "reception/sonic_link_data.h"
 #include "reception/wave_reader.h"
-#include "reception/watch_models.h"
+#include "decoders/families.h"
 
 namespace {
 

@@ -5,13 +5,13 @@
 #include <fstream>
 #include <new>
 
+#include "decoders/families.h"
 #include "decoders/text_append.h"
 #include "reception/audio_file.h"
 #include "reception/input_file.h"
 #include "reception/demodulator.h"
 #include "reception/stream_check.h"
 #include "reception/transfer_acceptance.h"
-#include "reception/watch_models.h"
 
 CSonicLinkData::CSonicLinkData() {
     // Room for any reason, so that saying "out of memory" needs no memory.
@@ -127,12 +127,12 @@ void CSonicLinkData::DecodeReception(bool exactFirst, const zendrik::AudioClip* 
 }
 
 bool CSonicLinkData::AcceptExact() {
-    const zendrik::TransferCheck exact = zendrik::CheckTransfer(m_bytes);
+    const zendrik::TransferCheck exact = zendrik::CheckTransfer(m_bytes, zendrik::FamilyStreamFormats());
     if (!exact.complete) return false;
     const BitTiming timing = BitTimingFor(m_nWatchModel, 44100);
     m_reception.receiver = zendrik::ReceiverUsed::Exact;
     m_reception.bitPeriodSamples = timing.period;
-    m_reception.bitsPerSecond = (44100 + timing.period / 2) / timing.period;
+    m_reception.bitsPerSecond = zendrik::BitsPerSecond(timing, 44100);
     m_reception.blocksGood = exact.blocksGood;
     m_reception.blocksTotal = exact.blocksTotal;
     DecodeExercises();
@@ -142,8 +142,9 @@ bool CSonicLinkData::AcceptExact() {
 void CSonicLinkData::DecodeBySecond(const zendrik::AudioClip* clip) {
     // A clip goes in as it is, so a quiet recording of more than 16 bits keeps its resolution.
     zendrik::SecondReception second =
-        clip ? zendrik::ReceiveClip(*clip)
-             : zendrik::ReceiveSamples(m_pSamples.get(), m_nSamples, m_nSampleRate);
+        clip ? zendrik::ReceiveClip(*clip, zendrik::FamilyStreamFormats())
+             : zendrik::ReceiveSamples(m_pSamples.get(), m_nSamples, m_nSampleRate,
+                                       zendrik::FamilyStreamFormats());
     m_reception = second.report;
     if (second.accepted) {
         m_reception.receiver = zendrik::ReceiverUsed::Second;
@@ -217,9 +218,9 @@ void CSonicLinkData::DecodeExercises() {
     Guarded([&] {
         m_strReadError.clear();
         m_nReportModel = m_nWatchModel;
-        const WatchModelInfo* model = FindWatchModel(m_nWatchModel);
-        if (model && model->decode) {
-            (this->*model->decode)();
+        const zendrik::Family* family = zendrik::FindFamily(m_nWatchModel);
+        if (family && family->decode) {
+            (this->*family->decode)();
             return;
         }
         m_strHrm = Concat("Watch model unknown (", m_nWatchModel, ")\r\n");
@@ -280,15 +281,15 @@ std::string CSonicLinkData::ExplainInvalid() const {
         return Concat("No SonicLink transfer was found: ", m_bytes.GetSize(),
                       " bytes were received, but no stream head.");
     }
-    const WatchModelInfo* found = FindWatchModel(named);
-    const WatchModelInfo* setting = FindWatchModel(m_nReportModel);
+    const zendrik::Family* found = zendrik::FindFamily(named);
+    const zendrik::Family* setting = zendrik::FindFamily(m_nReportModel);
     if (found && setting && found->decode != setting->decode) {
-        std::string setName = setting->family;
+        std::string setName = setting->phrase;
         setName.erase(0, setName.find(' ') + 1);  // without its article
-        return Concat("The recording holds ", found->family, " transfer; the watch model setting is ",
+        return Concat("The recording holds ", found->phrase, " transfer; the watch model setting is ",
                       setName, ".");
     }
-    return Concat("The recording holds ", found ? found->family : "a", " transfer, but it could not be "
+    return Concat("The recording holds ", found ? found->phrase : "a", " transfer, but it could not be "
                   "decoded: its blocks are missing or damaged.");
 }
 

@@ -7,6 +7,7 @@
 #include <memory>
 #include <vector>
 
+#include "decoders/families.h"
 #include "reception/live_demodulator.h"
 #include "reception/modulator.h"
 #include "reception/sonic_link_data.h"
@@ -223,7 +224,7 @@ TEST(Demodulator, BitTimingFollowsTheModelAndTheCaptureRate) {
 
     // A Coach recording read with the faster timing gives other bytes.
     const std::vector<std::uint8_t> bytes{0xAA, 0x55, 0x0A, 0x00, 0x3C};
-    const std::vector<std::int16_t> coach = ModulateBytes(bytes, ModulatorSettingsFor(2));
+    const std::vector<std::int16_t> coach = ModulateBytes(bytes, ModulatorSettingsFor(BitTimingFor(2, 44100)));
     const std::vector<int> expected(bytes.begin(), bytes.end());
     EXPECT_EQ(Demod(coach, DemodVariant::File, kCoach), expected);
     EXPECT_NE(Demod(coach, DemodVariant::File, kFast), expected);

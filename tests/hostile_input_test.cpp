@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "reception/sonic_link_data.h"
-#include "reception/watch_models.h"
+#include "decoders/families.h"
 #include "support/coach_stream_builder.h"
 #include "support/s410_stream_builder.h"
 

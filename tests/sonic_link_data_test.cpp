@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "decoders/families.h"
 #include "reception/stream_check.h"
 #include "support/s410_stream_builder.h"
 
