@@ -19,7 +19,9 @@
 
 namespace {
 
-QString ModelNameForCode(int code) { return QString::fromLatin1(WatchModelName(code)); }
+QString ModelNameForCode(int code) {
+    return QString::fromLatin1(WatchModelName(code));
+}
 
 // Codes 1 and 3 share a name; a name always finds the first of them in the family table.
 int ModelCodeForName(const QString& name) {

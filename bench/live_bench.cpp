@@ -22,7 +22,8 @@ const std::vector<std::int16_t>& LongestTransferSound() {
     static const std::vector<std::int16_t> sound = [] {
         testing_streams::RunValues run;
         for (int lap = 0; lap < 255; ++lap) run.laps.push_back(testing_streams::RunLap{});
-        return ModulateBytes(testing_streams::BuildRs200Stream(run), ModulatorSettingsFor(BitTimingFor(4, 44100)));
+        return ModulateBytes(testing_streams::BuildRs200Stream(run),
+                             ModulatorSettingsFor(BitTimingFor(4, 44100)));
     }();
     return sound;
 }

@@ -44,7 +44,8 @@ zendrik::AudioClip NoisyMinute(const std::vector<std::uint8_t>& bytes) {
 
 void RunReceiver(benchmark::State& state, const zendrik::AudioClip& clip, bool accepts,
                  const std::vector<std::uint8_t>& bytes) {
-    const zendrik::SecondReception check = zendrik::ReceiveClip(clip, zendrik::FamilyStreamFormats());
+    const zendrik::SecondReception check =
+        zendrik::ReceiveClip(clip, zendrik::FamilyStreamFormats());
     if (check.accepted != accepts || (accepts && check.bytes != bytes)) {
         state.SkipWithError("the recording does not receive as it should");
         return;

@@ -9,13 +9,15 @@ namespace zendrik {
 
 namespace {
 
-constexpr BitTiming kFastAt44100{90, 9};   // 490 bit periods per second
+constexpr BitTiming kFastAt44100{90, 9};  // 490 bit periods per second
 constexpr BitTiming kFastAt22050{44, 5};
 constexpr BitTiming kCoachAt44100{225, 5};  // the Coach sends at 196 bit periods per second
 constexpr BitTiming kCoachAt22050{113, 5};
 
 // Byte 6 of a stream head is the model byte.
-constexpr HeadMarker ModelByte(std::uint8_t value) { return {{{{6, value}}}, 1}; }
+constexpr HeadMarker ModelByte(std::uint8_t value) {
+    return {{{{6, value}}}, 1};
+}
 
 constexpr StreamFormat Stream(int code, HeadMarker marker, StreamLayout layout, BitTiming at44100,
                               BitTiming at22050) {
@@ -29,8 +31,8 @@ constexpr Family kFamilies[] = {
     // The Coach sends the S410's model byte; the mark, number and size (17) of its first block,
     // where an S410 head still has its length fields, tell the two apart.
     {kModelCoach, "Polar Coach", "a Coach",
-     Stream(kModelCoach, {{{{6, 10}, {11, 0x55}, {12, 1}, {13, 0x11}}}, 4}, StreamLayout::CoachBlocks,
-            kCoachAt44100, kCoachAt22050),
+     Stream(kModelCoach, {{{{6, 10}, {11, 0x55}, {12, 1}, {13, 0x11}}}, 4},
+            StreamLayout::CoachBlocks, kCoachAt44100, kCoachAt22050),
      &CSonicLinkData::DecodeCoach, false, false, 2},
     {kModelS410S510, "Polar S410/S510", "an S410/S510",
      Stream(kModelS410S510, ModelByte(0x51), StreamLayout::S410Blocks, kFastAt44100, kFastAt22050),
@@ -51,7 +53,9 @@ constexpr std::array<StreamFormat, kFamilyCount> kStreamFormats = [] {
 
 }  // namespace
 
-std::span<const Family> Families() { return kFamilies; }
+std::span<const Family> Families() {
+    return kFamilies;
+}
 
 const Family* FindFamily(int code) {
     for (const Family& family : kFamilies) {
@@ -65,7 +69,9 @@ const Family& FamilyOrFirst(int code) {
     return family ? *family : kFamilies[0];
 }
 
-StreamFormats FamilyStreamFormats() { return kStreamFormats; }
+StreamFormats FamilyStreamFormats() {
+    return kStreamFormats;
+}
 
 const Family* FamilyOfStream(const CReceivedBytes& bytes) {
     const StreamFormat* format = MatchStreamHead(bytes, kStreamFormats);

@@ -7,9 +7,9 @@
 
 #include "decoders/families.h"
 #include "fuzz_support.h"
-#include "stream_framing.h"
 #include "reception/sonic_link_data.h"
 #include "reception/stream_check.h"
+#include "stream_framing.h"
 
 namespace {
 

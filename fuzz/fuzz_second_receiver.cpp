@@ -46,7 +46,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                      "only rates in range are received");
     CReceivedBytes bytes;
     for (std::uint8_t b : got.bytes) bytes.Add(b);
-    const zendrik::TransferCheck check = zendrik::CheckTransfer(bytes, zendrik::FamilyStreamFormats());
+    const zendrik::TransferCheck check =
+        zendrik::CheckTransfer(bytes, zendrik::FamilyStreamFormats());
     fuzzing::Require(check.complete, "an accepted transfer passes every check");
     fuzzing::Require(check.length == bytes.GetSize(), "an accepted transfer is exactly one transfer");
     // Frames are read at least nine and a half bit periods apart, and no bit period is shorter

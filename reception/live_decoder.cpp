@@ -81,8 +81,8 @@ void CLiveDecoder::SecondReceiverPass() {
     // A transfer the exact pass is reading needs no second opinion.
     if (m_exactReceiving) return;
     const zendrik::SecondReception second = zendrik::ReceiveSamples(
-        m_recent.data() + m_recentStart, static_cast<std::ptrdiff_t>(m_recent.size() - m_recentStart),
-        m_sampleRate, m_known);
+        m_recent.data() + m_recentStart,
+        static_cast<std::ptrdiff_t>(m_recent.size() - m_recentStart), m_sampleRate, m_known);
     if (!second.accepted) return;
     m_bytes.SetSize(0);
     m_bytes.Reserve(static_cast<std::ptrdiff_t>(second.bytes.size()));

@@ -38,8 +38,8 @@ struct Attempt {
     double period = 0;
 };
 
-Attempt Read(const ToneEnvelope& envelope, const LevelTracks& tracks, double period,
-             double offset, StreamFormats formats) {
+Attempt Read(const ToneEnvelope& envelope, const LevelTracks& tracks, double period, double offset,
+             StreamFormats formats) {
     Attempt attempt;
     attempt.period = period;
     const FrameRun run = ReadFrames(envelope, tracks, period, offset * period);
@@ -184,7 +184,8 @@ std::vector<int> BitRatesOf(StreamFormats formats) {
     std::vector<int> rates;
     for (const StreamFormat& format : formats) {
         const int rate = BitsPerSecond(format.at44100, 44100);
-        if (rate > 0 && std::find(rates.begin(), rates.end(), rate) == rates.end()) rates.push_back(rate);
+        if (rate > 0 && std::find(rates.begin(), rates.end(), rate) == rates.end())
+            rates.push_back(rate);
     }
     return rates;
 }

@@ -8,8 +8,8 @@
 #include "decoders/families.h"
 #include "decoders/text_append.h"
 #include "reception/audio_file.h"
-#include "reception/input_file.h"
 #include "reception/demodulator.h"
+#include "reception/input_file.h"
 #include "reception/stream_check.h"
 #include "reception/transfer_acceptance.h"
 
@@ -127,7 +127,8 @@ void CSonicLinkData::DecodeReception(bool exactFirst, const zendrik::AudioClip* 
 }
 
 bool CSonicLinkData::AcceptExact() {
-    const zendrik::TransferCheck exact = zendrik::CheckTransfer(m_bytes, zendrik::FamilyStreamFormats());
+    const zendrik::TransferCheck exact =
+        zendrik::CheckTransfer(m_bytes, zendrik::FamilyStreamFormats());
     if (!exact.complete) return false;
     const BitTiming timing = BitTimingFor(m_nWatchModel, 44100);
     m_reception.receiver = zendrik::ReceiverUsed::Exact;
@@ -286,10 +287,11 @@ std::string CSonicLinkData::ExplainInvalid() const {
     if (found && setting && found->decode != setting->decode) {
         std::string setName = setting->phrase;
         setName.erase(0, setName.find(' ') + 1);  // without its article
-        return Concat("The recording holds ", found->phrase, " transfer; the watch model setting is ",
-                      setName, ".");
+        return Concat("The recording holds ", found->phrase,
+                      " transfer; the watch model setting is ", setName, ".");
     }
-    return Concat("The recording holds ", found ? found->phrase : "a", " transfer, but it could not be "
+    return Concat("The recording holds ", found ? found->phrase : "a",
+                  " transfer, but it could not be "
                   "decoded: its blocks are missing or damaged.");
 }
 

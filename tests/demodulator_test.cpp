@@ -224,7 +224,8 @@ TEST(Demodulator, BitTimingFollowsTheModelAndTheCaptureRate) {
 
     // A Coach recording read with the faster timing gives other bytes.
     const std::vector<std::uint8_t> bytes{0xAA, 0x55, 0x0A, 0x00, 0x3C};
-    const std::vector<std::int16_t> coach = ModulateBytes(bytes, ModulatorSettingsFor(BitTimingFor(2, 44100)));
+    const std::vector<std::int16_t> coach =
+        ModulateBytes(bytes, ModulatorSettingsFor(BitTimingFor(2, 44100)));
     const std::vector<int> expected(bytes.begin(), bytes.end());
     EXPECT_EQ(Demod(coach, DemodVariant::File, kCoach), expected);
     EXPECT_NE(Demod(coach, DemodVariant::File, kFast), expected);

@@ -24,7 +24,8 @@ using zendrik::StreamFormat;
 std::vector<std::uint8_t> HeadWith(const HeadMarker& marker) {
     std::vector<std::uint8_t> head{0xAA, 0xAA, 0xAA, 0xAA, 0xAA, 0x55};
     head.resize(20, 0);
-    for (std::size_t i = 0; i < marker.count; ++i) head[marker.bytes[i].position] = marker.bytes[i].value;
+    for (std::size_t i = 0; i < marker.count; ++i)
+        head[marker.bytes[i].position] = marker.bytes[i].value;
     return head;
 }
 
@@ -96,13 +97,14 @@ TEST(Families, TheSecondReceiverTakesOnlyAFamilyItIsGiven) {
     const Family& s410 = *zendrik::FindFamily(kModelS410);
     const Family& coach = *zendrik::FindFamily(kModelCoach);
     testing_streams::S410Values values;
-    const std::vector<std::int16_t> sound = ModulateBytes(testing_streams::BuildS410Stream(values).bytes,
-                                                          ModulatorSettingsFor(s410.stream.at44100));
+    const std::vector<std::int16_t> sound = ModulateBytes(
+        testing_streams::BuildS410Stream(values).bytes, ModulatorSettingsFor(s410.stream.at44100));
     zendrik::AudioClip clip;
     clip.sampleRate = 44100;
     for (std::int16_t s : sound) clip.samples.push_back(static_cast<float>(s) / 32768.0f);
 
-    const zendrik::SecondReception known = zendrik::ReceiveClip(clip, zendrik::FamilyStreamFormats());
+    const zendrik::SecondReception known =
+        zendrik::ReceiveClip(clip, zendrik::FamilyStreamFormats());
     EXPECT_TRUE(known.accepted);
     EXPECT_EQ(known.report.bitsPerSecond, 490);
     // Told of the Coach alone, it reads at the Coach's timing only and finds no transfer.

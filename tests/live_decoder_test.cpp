@@ -106,7 +106,8 @@ TEST(LiveDecoder, ReceivesATransferWhateverMomentItStarts) {
             int missed = 0;
             for (int start = kFirstStart; start < kFirstStart + kCycle; start += kStep) {
                 CLiveDecoder decoder;
-                decoder.OnStart(zendrik::FamilyOrFirst(model).stream, zendrik::FamilyStreamFormats(), nullptr);
+                decoder.OnStart(zendrik::FamilyOrFirst(model).stream,
+                                zendrik::FamilyStreamFormats(), nullptr);
                 decoder.SetSampleRate(rate);
                 Feed(decoder, sound, static_cast<std::size_t>(settings.leadIn - start));
                 // RS200/CS200 readings end before the padding of the last block; the others
@@ -191,7 +192,8 @@ TEST(LiveDecoder, HalfRateCaptureUsesItsOwnBitTiming) {
     settings.toneHz = 2205;
     settings.bitPeriod = BitTimingFor(1, 22050).period;
     CLiveDecoder decoder;
-    decoder.OnStart(zendrik::FamilyOrFirst(1).stream, zendrik::FamilyStreamFormats(), nullptr);  // no dialog: nothing to report, the transfer still completes
+    decoder.OnStart(zendrik::FamilyOrFirst(1).stream, zendrik::FamilyStreamFormats(),
+                    nullptr);  // no dialog: nothing to report, the transfer still completes
     decoder.SetSampleRate(22050);
     Feed(decoder, ModulateBytes(bytes, settings));
     EXPECT_TRUE(decoder.IsComplete());

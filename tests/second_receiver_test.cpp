@@ -12,12 +12,12 @@
 #include <vector>
 
 #include "decoders/families.h"
+#include "reception/carrier_search.h"
 #include "reception/demodulator.h"
 #include "reception/modulator.h"
 #include "reception/sonic_link_data.h"
 #include "reception/stream_check.h"
 #include "reception/transfer_acceptance.h"
-#include "reception/carrier_search.h"
 #include "reception/wave_writer.h"
 #include "support/coach_stream_builder.h"
 #include "support/rs200_stream_builder.h"
@@ -27,9 +27,13 @@
 namespace {
 
 using zendrik::AudioClip;
-using zendrik::ReceiveClip;
 using zendrik::ReceptionFailure;
 using Bytes = std::vector<std::uint8_t>;
+
+// The second receiver as the program runs it, knowing every family.
+zendrik::SecondReception ReceiveClip(const AudioClip& clip) {
+    return zendrik::ReceiveClip(clip, zendrik::FamilyStreamFormats());
+}
 
 struct Family {
     const char* name;
@@ -212,7 +216,7 @@ std::vector<Case> Corpus() {
 TEST(SecondReceiver, ImpairedRecordingsOfEveryFamilyDecodeByteExact) {
     for (const Case& c : Corpus()) {
         for (const Family& family : Families()) {
-            const zendrik::SecondReception got = ReceiveClip(Record(family, c.take), zendrik::FamilyStreamFormats());
+            const zendrik::SecondReception got = ReceiveClip(Record(family, c.take));
             if (c.checklessMayDecline && family.bytes[6] == 1 && !got.accepted) {
                 EXPECT_EQ(got.report.failure, ReceptionFailure::NotConfident);
                 continue;
@@ -246,7 +250,7 @@ TEST(SecondReceiver, BrokenTransfersAreNeverAccepted) {
     Bytes flipped = whole.bytes;
     flipped[testing_streams::DataAt(whole, 1, 4)] ^= 0x10;
     for (const Bytes& broken : {cut, flipped}) {
-        const zendrik::SecondReception got = ReceiveClip(Record({"S410", broken, 490}, take), zendrik::FamilyStreamFormats());
+        const zendrik::SecondReception got = ReceiveClip(Record({"S410", broken, 490}, take));
         EXPECT_FALSE(got.accepted);
         EXPECT_EQ(got.report.failure, ReceptionFailure::BlocksFail);
         EXPECT_LT(got.report.blocksGood, got.report.blocksTotal);
@@ -266,7 +270,7 @@ TEST(SecondReceiver, BrokenTransfersAreNeverAccepted) {
         for (double share : {0.1, 0.37, 0.55}) {
             AudioClip clip{Overlap(a, b, static_cast<std::size_t>(share * a.size())), take.rate};
             AddNoise(clip.samples, take.level, 20, false, 13);
-            const zendrik::SecondReception got = ReceiveClip(clip, zendrik::FamilyStreamFormats());
+            const zendrik::SecondReception got = ReceiveClip(clip);
             EXPECT_TRUE(!got.accepted || got.bytes == family.bytes || got.bytes == otherFamily.bytes)
                 << family.name << " over " << otherFamily.name << " at " << share;
         }
@@ -290,7 +294,7 @@ TEST(SecondReceiver, ChecklessTransfersNeedCleanFramesThatTwoPassesAgreeOn) {
                     0.5 * take.level * std::sin(2 * std::numbers::pi * take.toneHz * i / take.rate));
             }
         }
-        const zendrik::SecondReception got = ReceiveClip(clip, zendrik::FamilyStreamFormats());
+        const zendrik::SecondReception got = ReceiveClip(clip);
         EXPECT_FALSE(got.accepted) << weakened;
         EXPECT_EQ(got.report.failure, ReceptionFailure::NotConfident) << weakened;
         EXPECT_NE(zendrik::FormatReceptionReport(got.report).find("could not be read with confidence"),
@@ -319,7 +323,7 @@ TEST(SecondReceiver, ChecklessTransfersRefuseWhatOnlyOneFilterReadsCleanly) {
                 clip.samples[at + i] =
                     static_cast<float>(take.level * std::sin(2 * std::numbers::pi * hz * i / take.rate));
             }
-            const zendrik::SecondReception got = ReceiveClip(clip, zendrik::FamilyStreamFormats());
+            const zendrik::SecondReception got = ReceiveClip(clip);
             EXPECT_FALSE(got.accepted) << "frame " << frame << ", bit " << bit;
             EXPECT_EQ(got.report.failure, ReceptionFailure::NotConfident) << "frame " << frame << ", bit " << bit;
         }
@@ -344,7 +348,7 @@ TEST(SecondReceiver, FindsTheToneAmongHumBeepsAndPinkNoise) {
         EXPECT_TRUE(std::any_of(found.begin(), found.end(),
                                 [&](const auto& c) { return std::fabs(c.hz - tone) < 45.0; }))
             << tone;
-        EXPECT_TRUE(ReceiveClip(clip, zendrik::FamilyStreamFormats()).accepted) << tone;
+        EXPECT_TRUE(ReceiveClip(clip).accepted) << tone;
     }
 }
 
@@ -374,7 +378,7 @@ TEST(SecondReceiver, ReadsAtTheEdgeOfItsReach) {
         for (std::size_t i = 0; i < clip.samples.size() && row.whistleHz > 0; ++i) {
             clip.samples[i] += static_cast<float>(0.5 * std::sin(2 * std::numbers::pi * row.whistleHz * i / row.rate));
         }
-        const zendrik::SecondReception got = ReceiveClip(clip, zendrik::FamilyStreamFormats());
+        const zendrik::SecondReception got = ReceiveClip(clip);
         EXPECT_TRUE(got.accepted && got.bytes == family.bytes)
             << family.name << " at " << row.rate << " Hz, speed " << row.speed << ", SNR " << row.snrDb
             << " dB, whistle " << row.whistleHz << " Hz: " << zendrik::FormatReceptionReport(got.report);
@@ -387,7 +391,7 @@ TEST(SecondReceiver, ReadsAtTheEdgeOfItsReach) {
         const Take take{44100, 1.0, 4410, 0.3, nullptr};
         AudioClip clip = Record(coach, take);
         AddNoise(clip.samples, take.level, -1, false, seed);
-        const zendrik::SecondReception got = ReceiveClip(clip, zendrik::FamilyStreamFormats());
+        const zendrik::SecondReception got = ReceiveClip(clip);
         EXPECT_TRUE(got.accepted && got.bytes == coach.bytes) << "seed " << seed;
     }
 }
@@ -401,7 +405,7 @@ TEST(SecondReceiver, FindsAShortTransferInALongRecording) {
     AudioClip clip{std::vector<float>(60 * 48000, 0.0f), 48000};
     std::copy(sound.begin(), sound.end(), clip.samples.begin() + 40 * 48000);
     AddNoise(clip.samples, take.level, 15, true, 18);
-    const zendrik::SecondReception got = ReceiveClip(clip, zendrik::FamilyStreamFormats());
+    const zendrik::SecondReception got = ReceiveClip(clip);
     EXPECT_TRUE(got.accepted && got.bytes == s410.bytes) << zendrik::FormatReceptionReport(got.report);
 }
 
@@ -409,7 +413,7 @@ TEST(SecondReceiver, MeasuresTheBitPeriodAndFollowsLevelSteps) {
     const Family& s410 = Families().front();
     for (double speed : {0.97, 0.99, 1.03}) {
         const Take take{48000, speed, 4410, 0.3, nullptr};
-        const zendrik::SecondReception got = ReceiveClip(Record(s410, take), zendrik::FamilyStreamFormats());
+        const zendrik::SecondReception got = ReceiveClip(Record(s410, take));
         ASSERT_TRUE(got.accepted) << speed;
         const double sent = std::lround(take.rate / (490 * speed));
         EXPECT_NEAR(got.report.bitPeriodSamples, sent, 0.004 * sent) << speed;
@@ -424,7 +428,7 @@ TEST(SecondReceiver, MeasuresTheBitPeriodAndFollowsLevelSteps) {
                         }
                     }};
     for (const Family& family : Families()) {
-        const zendrik::SecondReception got = ReceiveClip(Record(family, take), zendrik::FamilyStreamFormats());
+        const zendrik::SecondReception got = ReceiveClip(Record(family, take));
         EXPECT_TRUE(got.accepted && got.bytes == family.bytes) << family.name;
     }
 }
@@ -432,20 +436,20 @@ TEST(SecondReceiver, MeasuresTheBitPeriodAndFollowsLevelSteps) {
 TEST(SecondReceiver, SaysWhyNothingWasAccepted) {
     AudioClip noise{std::vector<float>(48000 * 3, 0.0f), 48000};
     AddNoise(noise.samples, 0.1, 0, true, 15);
-    EXPECT_EQ(ReceiveClip(noise, zendrik::FamilyStreamFormats()).report.failure, ReceptionFailure::NoTone);
+    EXPECT_EQ(ReceiveClip(noise).report.failure, ReceptionFailure::NoTone);
     // A steady whistle is a tone, but carries no transfer.
     AudioClip whistle{std::vector<float>(48000 * 3), 48000};
     for (std::size_t i = 0; i < whistle.samples.size(); ++i) {
         whistle.samples[i] = static_cast<float>(0.2 * std::sin(2 * std::numbers::pi * 3000.0 * i / 48000));
     }
-    EXPECT_EQ(ReceiveClip(whistle, zendrik::FamilyStreamFormats()).report.failure, ReceptionFailure::NoStreamHead);
+    EXPECT_EQ(ReceiveClip(whistle).report.failure, ReceptionFailure::NoStreamHead);
     for (int rate : {0, 7999, 192001}) {
         const zendrik::SecondReception got =
-            ReceiveClip({Sound(Families().front().bytes, 490, Take{}), rate}, zendrik::FamilyStreamFormats());
+            ReceiveClip({Sound(Families().front().bytes, 490, Take{}), rate});
         EXPECT_EQ(got.report.failure, ReceptionFailure::NoSound) << rate;
         EXPECT_FALSE(zendrik::ReceptionAdvice(got.report).empty());
     }
-    EXPECT_EQ(ReceiveClip({}, zendrik::FamilyStreamFormats()).report.failure, ReceptionFailure::NoSound);
+    EXPECT_EQ(ReceiveClip({}).report.failure, ReceptionFailure::NoSound);
 }
 
 TEST(TransferAcceptance, OnlyWholeTransfersWithEveryCheckPassingAreComplete) {
@@ -480,14 +484,18 @@ TEST(TransferAcceptance, OnlyWholeTransfersWithEveryCheckPassingAreComplete) {
         {"no blocks", changed(s410.bytes, 8, s410.bytes[8]), false},
     };
     for (const Row& row : rows) {
-        EXPECT_EQ(zendrik::CheckTransfer(testing_streams::ToReceived(row.bytes), zendrik::FamilyStreamFormats()).complete, row.complete)
+        EXPECT_EQ(zendrik::CheckTransfer(testing_streams::ToReceived(row.bytes),
+                                         zendrik::FamilyStreamFormats())
+                      .complete,
+                  row.complete)
             << row.name;
     }
     // Found after junk, with the length its head and blocks give.
     Bytes junk = {0x12, 0xAA, 0xAA, 0x55, 0xFF};
     for (std::uint8_t b : coach.bytes) junk.push_back(b);
     junk.push_back(0x00);
-    const zendrik::TransferCheck found = zendrik::FindTransfer(junk, zendrik::FamilyStreamFormats());
+    const zendrik::TransferCheck found =
+        zendrik::FindTransfer(junk, zendrik::FamilyStreamFormats());
     EXPECT_TRUE(found.complete);
     EXPECT_EQ(found.start, 5);
     EXPECT_EQ(found.length, static_cast<std::ptrdiff_t>(coach.bytes.size()));
@@ -515,7 +523,8 @@ TEST(TransferAcceptance, AChangedByteFailsItsOwnBlockWhereverItIs) {
         for (int k = 0; k < blocks; ++k) {
             Bytes bytes = row.stream.bytes;
             bytes[row.dataAt(row.stream, static_cast<std::size_t>(k), 1)] ^= 0x04;
-            const zendrik::TransferCheck check = zendrik::FindTransfer(bytes, zendrik::FamilyStreamFormats());
+            const zendrik::TransferCheck check =
+                zendrik::FindTransfer(bytes, zendrik::FamilyStreamFormats());
             EXPECT_FALSE(check.complete) << row.name << " block " << k;
             EXPECT_EQ(check.blocksGood, blocks - 1) << row.name << " block " << k;
         }

@@ -23,7 +23,8 @@ std::vector<std::uint8_t> Head(int modelByte, std::size_t size) {
 
 std::ptrdiff_t Expected(const std::vector<std::uint8_t>& bytes, int model) {
     std::ptrdiff_t expected = -1;
-    EXPECT_TRUE(FindStreamHead(ToReceived(bytes), zendrik::FamilyOrFirst(model).stream.layout, &expected));
+    EXPECT_TRUE(
+        FindStreamHead(ToReceived(bytes), zendrik::FamilyOrFirst(model).stream.layout, &expected));
     return expected;
 }
 
@@ -117,7 +118,8 @@ TEST(StreamCheck, LiveBlockCheckFailsOnlyOnCompleteBadBlocks) {
     testing_streams::BreakChecksum(broken, 1);
     for (std::size_t count = 0; count <= broken.bytes.size(); ++count) {
         const std::vector<std::uint8_t> part(broken.bytes.begin(), broken.bytes.begin() + count);
-        EXPECT_EQ(BlockCheckPasses(ToReceived(part), StreamLayout::S410Blocks), count < broken.bytes.size())
+        EXPECT_EQ(BlockCheckPasses(ToReceived(part), StreamLayout::S410Blocks),
+                  count < broken.bytes.size())
             << count << " bytes";
     }
     testing_streams::Stream badMark = TwoBlocks();

@@ -11,7 +11,8 @@ void CDecodeSound::OnMessage(CThreadMessage& message) {
             m_dialog = message.channel;
             // The message carries the model code; the exact pass reads at that family's timing
             // (a code outside the table at the first family's), the second receiver any family.
-            const zendrik::Family& family = zendrik::FamilyOrFirst(static_cast<int>(message.wParam));
+            const zendrik::Family& family =
+                zendrik::FamilyOrFirst(static_cast<int>(message.wParam));
             m_decoder.OnStart(family.stream, zendrik::FamilyStreamFormats(), m_dialog.get());
             break;
         }
