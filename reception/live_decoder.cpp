@@ -2,9 +2,7 @@
 
 #include <algorithm>
 
-#include "reception/sonic_link_data.h"
 #include "reception/stream_check.h"
-#include "reception/transfer_acceptance.h"
 
 const char* ReadingStateText(int state) {
     switch (state) {
@@ -130,33 +128,4 @@ bool CLiveDecoder::DemodulationPass() {
         if (DialogAlive()) m_dialog->ReadState(kReadingComplete);
     }
     return true;
-}
-
-int HandOverLiveBytes(CSonicLinkData& data, const CLiveDecoder& decoder) {
-    data.m_pSamples.reset();
-    data.m_nSamples = 0;
-    if (!decoder.IsComplete()) return 0;
-    data.m_bytes.SetSize(0);
-    const CReceivedBytes& bytes = decoder.Bytes();
-    if (!HasPreamble(bytes)) return 0;
-    data.m_bytes = bytes;
-    if (decoder.ReceivedBySecond()) {
-        data.m_reception = decoder.SecondReport();
-        data.DetectModelAndDecode();
-        return 1;
-    }
-    // What --verbose and the desktop program say about how the transfer was received.
-    data.m_reception = zendrik::ReceptionReport{};
-    data.m_reception.receiver = zendrik::ReceiverUsed::Exact;
-    data.m_reception.sampleRate = decoder.SampleRate();
-    const BitTiming timing = decoder.Expected().TimingAt(decoder.SampleRate());
-    if (timing.period > 0) {
-        data.m_reception.bitPeriodSamples = timing.period;
-        data.m_reception.bitsPerSecond = zendrik::BitsPerSecond(timing, decoder.SampleRate());
-    }
-    const zendrik::TransferCheck check = zendrik::CheckTransfer(bytes, decoder.Known());
-    data.m_reception.blocksGood = check.blocksGood;
-    data.m_reception.blocksTotal = check.blocksTotal;
-    data.DecodeExercises();
-    return 1;
 }

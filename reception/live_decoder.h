@@ -111,12 +111,3 @@ private:
     bool m_bySecond = false;
     zendrik::ReceptionReport m_secondReport;
 };
-
-class CSonicLinkData;
-
-// The end of a microphone reading, on the user-interface thread: releases the recording's
-// samples and, when the decode thread completed a transfer whose bytes start with a stream
-// head, copies them into the reception object and decodes them with its watch model (the
-// second receiver's with the family their head names).
-// 1 when bytes were handed over and decoded.
-int HandOverLiveBytes(CSonicLinkData& data, const CLiveDecoder& decoder);

@@ -19,6 +19,7 @@
 #include "reception/received_bytes.h"
 #include "reception/second_receiver.h"
 
+class CLiveDecoder;
 class CRecordSound;
 
 // Most samples a series holds; longer sample counts in a stream are cut to it.
@@ -176,3 +177,10 @@ private:
     // Takes the lines the checks have written into the HRM text so far as m_checkMessages.
     void KeepCheckMessages();
 };
+
+// The end of a microphone reading, on the user-interface thread: releases the recording's
+// samples and, when the decode thread completed a transfer whose bytes start with a stream
+// head, copies them into the reception object and decodes them with its watch model (the
+// second receiver's with the family their head names).
+// 1 when bytes were handed over and decoded.
+int HandOverLiveBytes(CSonicLinkData& data, const CLiveDecoder& decoder);
