@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "decoders/families.h"
+#include "reception/live_decoder.h"
 #include "reception/live_demodulator.h"
 #include "reception/modulator.h"
 #include "reception/sonic_link_data.h"
@@ -240,4 +241,23 @@ TEST(Demodulator, BitTimingFollowsTheModelAndTheCaptureRate) {
     data.m_nWatchModel = 1;
     ASSERT_EQ(data.Demodulate(), 1);
     EXPECT_NE(data.m_bytes.Elements(), expected);
+}
+
+TEST(Demodulator, ATimingWithoutPeriodOrWindowReadsNothing) {
+    // The timing is handed in from the family table; an empty one must not read a frame at every
+    // sample or divide by a zero period.
+    const std::vector<std::int16_t> sound =
+        ModulateBytes({0xAA, 0x55, 0x0A}, ModulatorSettingsFor(BitTimingFor(1, 44100)));
+    ASSERT_EQ(Demod(sound, DemodVariant::File, kFast).size(), 3u);
+    for (BitTiming timing :
+         {BitTiming{0, 0}, BitTiming{0, 9}, BitTiming{90, 0}, BitTiming{-90, 9}}) {
+        for (DemodVariant variant : {DemodVariant::File, DemodVariant::Live}) {
+            EXPECT_TRUE(Demod(sound, variant, timing).empty())
+                << timing.period << " " << timing.window;
+        }
+    }
+    // So the live decoder reads nothing before it is told which transfer to expect.
+    CLiveDecoder decoder;
+    decoder.OnSamples(sound.data(), static_cast<std::ptrdiff_t>(sound.size()));
+    EXPECT_EQ(decoder.Bytes().GetSize(), 0);
 }
