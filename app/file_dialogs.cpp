@@ -14,7 +14,7 @@
 #include "decoders/report_name.h"
 #include "formats/fit_writer.h"
 #include "formats/tcx_writer.h"
-#include "reception/sonic_link_data.h"
+#include "document/sonic_link_data.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include "app/file_dialogs.h"
 #include "app/user_prompts.h"
 #include "app/wait_cursor.h"
-#include "reception/sonic_link_data.h"
+#include "document/sonic_link_data.h"
 
 namespace {
 

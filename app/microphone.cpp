@@ -3,7 +3,7 @@
 #include "app/reading_dialog.h"
 #include "app/wait_cursor.h"
 #include "reception/live/record_sound.h"
-#include "reception/sonic_link_data.h"
+#include "document/sonic_link_data.h"
 
 int ReadFromMicrophone(CSonicLinkData& data, QWidget* owner) {
     CReadingDialog dialog(owner);

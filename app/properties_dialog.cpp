@@ -15,26 +15,18 @@
 #include "app/dialog_units.h"
 #include "app/settings.h"
 #include "app/user_prompts.h"
-#include "reception/watch_models.h"
+#include "decoders/families.h"
 
 namespace {
 
-// The models the dialog knows, in lookup order. Codes 1 and 3 share a name; a name always
-// finds the first of them.
-constexpr int kModelTable[] = {kModelS410, kModelS410S510, kModelCoach, kModelRS200};
-// The models the list offers, in list order.
-constexpr int kListedModels[] = {kModelS410, kModelCoach, kModelRS200};
-
 QString ModelNameForCode(int code) {
-    for (int entry : kModelTable) {
-        if (entry == code) return QString::fromLatin1(WatchModelName(entry));
-    }
-    return QString();
+    return QString::fromLatin1(WatchModelName(code));
 }
 
+// Codes 1 and 3 share a name; a name always finds the first of them in the family table.
 int ModelCodeForName(const QString& name) {
-    for (int entry : kModelTable) {
-        if (QString::fromLatin1(WatchModelName(entry)) == name) return entry;
+    for (const zendrik::Family& family : zendrik::Families()) {
+        if (QString::fromLatin1(family.displayName) == name) return family.code;
     }
     return 0;
 }
@@ -180,7 +172,9 @@ void CPropertiesDialog::UpdateData(bool saveAndValidate) {
 bool CPropertiesDialog::OnInitDialog() {
     UpdateData(false);
     m_cbModel->clear();
-    for (int code : kListedModels) m_cbModel->addItem(ModelNameForCode(code));
+    for (const zendrik::Family* family : zendrik::ListedFamilies()) {
+        m_cbModel->addItem(QString::fromLatin1(family->displayName));
+    }
 
     // The first item beginning with the name, searching from the second item on and wrapping
     // round. A code outside the table has no name, and then nothing is selected.

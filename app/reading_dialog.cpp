@@ -10,9 +10,9 @@
 
 #include "app/dialog_units.h"
 #include "app/user_prompts.h"
+#include "decoders/families.h"
 #include "reception/live/live_messages.h"
 #include "reception/live/record_sound.h"
-#include "reception/watch_models.h"
 
 namespace {
 
@@ -60,8 +60,8 @@ void CReadingDialog::OnInitDialog() {
     m_level->setRange(0, kLevelMax);
     OnReadState(kReadingWaiting);
     StartCapture();
-    // The RS200/CS200 may not finish by itself; closing then keeps what has arrived.
-    if (m_nWatchModel == kModelRS200) m_abort->setText(QStringLiteral("Close"));
+    // A watch that may not finish by itself: closing then keeps what has arrived.
+    if (UserEndsReading()) m_abort->setText(QStringLiteral("Close"));
 }
 
 void CReadingDialog::StartCapture() {
@@ -127,7 +127,12 @@ void CReadingDialog::OnRestart() {
 void CReadingDialog::OnCancel() {
     // For the RS200/CS200 the button is "Close": the reading ends with OK, and the bytes are
     // handed over if the transfer was complete.
-    done(m_nWatchModel == kModelRS200 ? QDialog::Accepted : QDialog::Rejected);
+    done(UserEndsReading() ? QDialog::Accepted : QDialog::Rejected);
+}
+
+bool CReadingDialog::UserEndsReading() const {
+    const zendrik::Family* family = zendrik::FindFamily(m_nWatchModel);
+    return family && family->userEndsReading;
 }
 
 void CReadingDialog::reject() { OnCancel(); }

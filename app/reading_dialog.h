@@ -53,6 +53,8 @@ protected:
 private:
     void StartCapture();
     void StopCapture();
+    // Whether the watch of m_nWatchModel is one the user ends the reading of (the RS200/CS200).
+    bool UserEndsReading() const;
 
     int m_nState = 0;
     int m_stateTextUpdates = 0;

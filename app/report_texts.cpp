@@ -1,7 +1,7 @@
 #include "app/report_texts.h"
 
 #include "decoders/csv_text.h"
-#include "reception/sonic_link_data.h"
+#include "document/sonic_link_data.h"
 
 const std::string& HrmTextFor(const CSonicLinkData& data, int hrmFormat) {
     // The RS200/CS200 decoder writes both forms; the others leave the compatible one empty.

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "reception/sonic_link_data.h"
+#include "document/sonic_link_data.h"
 
 class CRecordSound;
 class CReportEdit;

@@ -6,9 +6,9 @@
 #include <vector>
 
 #include "bench_inputs.h"
+#include "decoders/families.h"
 #include "reception/demodulator.h"
 #include "reception/received_bytes.h"
-#include "reception/watch_models.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include "formats/fit_writer.h"
 #include "formats/json_writer.h"
 #include "formats/tcx_writer.h"
-#include "reception/sonic_link_data.h"
+#include "document/sonic_link_data.h"
 #include "support/s410_stream_builder.h"
 
 namespace {

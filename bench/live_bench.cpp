@@ -9,6 +9,7 @@
 #include <cmath>
 #include <vector>
 
+#include "decoders/families.h"
 #include "reception/demodulator.h"
 #include "reception/live_decoder.h"
 #include "reception/modulator.h"
@@ -21,7 +22,8 @@ const std::vector<std::int16_t>& LongestTransferSound() {
     static const std::vector<std::int16_t> sound = [] {
         testing_streams::RunValues run;
         for (int lap = 0; lap < 255; ++lap) run.laps.push_back(testing_streams::RunLap{});
-        return ModulateBytes(testing_streams::BuildRs200Stream(run), ModulatorSettingsFor(4));
+        return ModulateBytes(testing_streams::BuildRs200Stream(run),
+                             ModulatorSettingsFor(BitTimingFor(4, 44100)));
     }();
     return sound;
 }
@@ -31,7 +33,7 @@ void BM_LiveDecodeLongestTransfer(benchmark::State& state) {
     std::size_t fed = 0;
     for (auto _ : state) {
         CLiveDecoder decoder;
-        decoder.OnStart(4, nullptr);
+        decoder.OnStart(zendrik::FamilyOrFirst(4).stream, zendrik::FamilyStreamFormats(), nullptr);
         fed = 0;
         while (fed < sound.size() && !decoder.IsComplete()) {
             const std::size_t count = std::min<std::size_t>(10000, sound.size() - fed);
@@ -60,14 +62,14 @@ void BM_LiveDecodeCoachAfterWaiting(benchmark::State& state) {
             const std::uint16_t crc = BlockCrc16(bytes.data() + at, 15);
             bytes.insert(bytes.end(), {static_cast<std::uint8_t>(crc & 0xFF), static_cast<std::uint8_t>(crc >> 8)});
         }
-        CModulatorSettings settings = ModulatorSettingsFor(2);
+        CModulatorSettings settings = ModulatorSettingsFor(BitTimingFor(2, 44100));
         settings.leadIn = 30 * 44100;
         return ModulateBytes(bytes, settings);
     }();
     std::size_t fed = 0;
     for (auto _ : state) {
         CLiveDecoder decoder;
-        decoder.OnStart(2, nullptr);
+        decoder.OnStart(zendrik::FamilyOrFirst(2).stream, zendrik::FamilyStreamFormats(), nullptr);
         fed = 0;
         while (fed < sound.size() && !decoder.IsComplete()) {
             const std::size_t count = std::min<std::size_t>(10000, sound.size() - fed);
@@ -90,7 +92,7 @@ void BM_LiveDecodeNoisyLongestTransfer(benchmark::State& state) {
     static const std::vector<std::int16_t> sound = [] {
         testing_streams::RunValues run;
         for (int lap = 0; lap < 255; ++lap) run.laps.push_back(testing_streams::RunLap{});
-        CModulatorSettings settings = ModulatorSettingsFor(4);
+        CModulatorSettings settings = ModulatorSettingsFor(BitTimingFor(4, 44100));
         settings.bitPeriod = 93;
         settings.noise = 0;
         settings.amplitude = 8000;
@@ -113,7 +115,7 @@ void BM_LiveDecodeNoisyLongestTransfer(benchmark::State& state) {
     bool complete = false;
     for (auto _ : state) {
         CLiveDecoder decoder;
-        decoder.OnStart(4, nullptr);
+        decoder.OnStart(zendrik::FamilyOrFirst(4).stream, zendrik::FamilyStreamFormats(), nullptr);
         fed = 0;
         while (fed < sound.size() && !decoder.IsComplete()) {
             const std::size_t count = std::min<std::size_t>(10000, sound.size() - fed);

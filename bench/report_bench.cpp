@@ -8,7 +8,7 @@
 #include "bench_inputs.h"
 #include "reception/dump_file.h"
 #include "reception/received_bytes.h"
-#include "reception/sonic_link_data.h"
+#include "document/sonic_link_data.h"
 #include "support/s410_stream_builder.h"
 
 namespace {

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "reception/received_bytes.h"
-#include "reception/sonic_link_data.h"
+#include "document/sonic_link_data.h"
 #include "support/rs200_stream_builder.h"
 
 namespace {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "bench_inputs.h"
+#include "decoders/families.h"
 #include "reception/modulator.h"
 #include "reception/second_receiver.h"
 
@@ -43,13 +44,14 @@ zendrik::AudioClip NoisyMinute(const std::vector<std::uint8_t>& bytes) {
 
 void RunReceiver(benchmark::State& state, const zendrik::AudioClip& clip, bool accepts,
                  const std::vector<std::uint8_t>& bytes) {
-    const zendrik::SecondReception check = zendrik::ReceiveClip(clip);
+    const zendrik::SecondReception check =
+        zendrik::ReceiveClip(clip, zendrik::FamilyStreamFormats());
     if (check.accepted != accepts || (accepts && check.bytes != bytes)) {
         state.SkipWithError("the recording does not receive as it should");
         return;
     }
     for (auto _ : state) {
-        zendrik::SecondReception got = zendrik::ReceiveClip(clip);
+        zendrik::SecondReception got = zendrik::ReceiveClip(clip, zendrik::FamilyStreamFormats());
         benchmark::DoNotOptimize(got);
     }
     state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()) *

@@ -5,11 +5,11 @@
 #include <iostream>
 
 #include "cli/cli_run.h"
+#include "decoders/families.h"
 #include "reception/live/live_messages.h"
 #include "reception/live/reading_channel.h"
 #include "reception/live/record_sound.h"
-#include "reception/sonic_link_data.h"
-#include "reception/watch_models.h"
+#include "document/sonic_link_data.h"
 
 namespace {
 
@@ -23,7 +23,8 @@ public:
         : m_recorder(recorder), m_watchModel(watchModel), m_err(err) {}
 
     void Start() {
-        m_err << "zendrik-cli: listening for a " << WatchModelName(m_watchModel) << " transfer\n";
+        const zendrik::Family* family = zendrik::FindFamily(m_watchModel);
+        m_err << "zendrik-cli: listening for " << (family ? family->phrase : "a") << " transfer\n";
         OnReadState(kReadingWaiting);
         m_channel = CReadingChannel::Open(this, this);
         m_recorder.PostStart(m_watchModel, m_channel);

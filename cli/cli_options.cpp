@@ -5,6 +5,8 @@
 #include <iterator>
 #include <utility>
 
+#include "decoders/families.h"
+
 const char* const kCliUsage =
     "zendrik-cli [OPTIONS] INPUT\n"
     "zendrik-cli [OPTIONS] -o DIR/ INPUT...\n"
@@ -145,8 +147,8 @@ CParseResult ParseCliOptions(const std::vector<std::string>& args) {
             if (!value(v)) return Fail("--model needs a model code");
             int code = 0;
             auto [end, ec] = std::from_chars(v.data(), v.data() + v.size(), code);
-            if (ec != std::errc() || end != v.data() + v.size() || code < 1 || code > 4) {
-                return Fail("--model takes 1, 2, 3 or 4, not '" + v + "'");
+            if (ec != std::errc() || end != v.data() + v.size() || !zendrik::FindFamily(code)) {
+                return Fail("--model takes " + zendrik::FamilyCodesText() + ", not '" + v + "'");
             }
             o.watchModel = code;
         } else if (arg == "--format") {

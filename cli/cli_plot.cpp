@@ -4,7 +4,7 @@
 #include <ostream>
 
 #include "cli/cli_run.h"
-#include "reception/sonic_link_data.h"
+#include "document/sonic_link_data.h"
 
 #ifdef ZENDRIK_PLOT
 #include <QApplication>

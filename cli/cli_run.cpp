@@ -14,6 +14,7 @@
 
 #include "cli/output_file.h"
 #include "decoders/csv_text.h"
+#include "decoders/families.h"
 #include "decoders/report_name.h"
 #include "formats/fit_writer.h"
 #include "formats/json_writer.h"
@@ -22,9 +23,8 @@
 #include "platform/regional_format.h"
 #include "reception/input_file.h"
 #include "reception/modulator.h"
-#include "reception/sonic_link_data.h"
+#include "document/sonic_link_data.h"
 #include "reception/stream_check.h"
-#include "reception/watch_models.h"
 #include "reception/wave_writer.h"
 
 namespace {
@@ -213,12 +213,12 @@ int Synthesize(const CCliOptions& o, std::ostream& out, std::ostream& err) {
         err << Prefix(in.name) << why << "\n";
         return kExitInput;
     }
-    int model = o.watchModel;
-    // A transfer names its model, and with it the bit timing to send at.
-    if (const int named = DetectWatchModel(data.m_bytes)) model = named;
+    // A transfer names its family, and with it the bit timing to send at.
+    const zendrik::Family* named = zendrik::FamilyOfStream(data.m_bytes);
+    const zendrik::Family& family = named ? *named : zendrik::FamilyOrFirst(o.watchModel);
     std::vector<std::uint8_t> bytes;
     for (std::int32_t value : data.m_bytes.Elements()) bytes.push_back(static_cast<std::uint8_t>(value));
-    const CModulatorSettings settings = ModulatorSettingsFor(model);
+    const CModulatorSettings settings = ModulatorSettingsFor(family.stream.at44100);
     std::ostringstream wave;
     if (!WriteWaveStream(wave, ModulateBytes(bytes, settings), settings.sampleRate)) {
         err << "zendrik-cli: cannot make the recording " << *o.synthesizePath << "\n";
@@ -342,7 +342,8 @@ int WriteReport(const CCliOptions& o, CSonicLinkData& data, const std::string& i
         case OutputFormat::Hrm:
             return Emit(o.outputPath, data.m_strHrm, ReportFileType::Hrm, data.m_strDate, out, err);
         case OutputFormat::HrmCompat:
-            if (data.m_nReportModel != kModelRS200) {
+            if (const zendrik::Family* family = zendrik::FindFamily(data.m_nReportModel);
+                !family || !family->compatibleText) {
                 err << Prefix(inputName) << "the Polar Compatible HRM form exists for RS200/CS200 "
                     << "reports only, not for this " << WatchModelName(data.m_nReportModel)
                     << " one (try --format hrm)\n";

@@ -7,7 +7,7 @@
 
 #include "cli/cli_options.h"
 #include "cli/cli_run.h"
-#include "reception/sonic_link_data.h"
+#include "document/sonic_link_data.h"
 #include "zendrik_version.h"
 
 #ifdef _WIN32

@@ -6,13 +6,13 @@
 #include <string>
 #include <vector>
 
+#include "decoders/families.h"
 #include "decoders/transfer_decoders.h"
 #include "formats/hrm_report.h"
 #include "fuzz_support.h"
-#include "stream_framing.h"
-#include "reception/sonic_link_data.h"
+#include "document/sonic_link_data.h"
 #include "reception/stream_check.h"
-#include "reception/watch_models.h"
+#include "stream_framing.h"
 
 namespace {
 
@@ -68,16 +68,7 @@ void UseFixedClock(CSonicLinkData& sonic) {
 
 // The free decoder of the family a model code belongs to.
 zendrik::Transfer DecodeFree(const CReceivedBytes& bytes, int model) {
-    const zendrik::DecodeContext context{kToday};
-    switch (LayoutOf(model)) {
-        case StreamLayout::S410Blocks:
-            return zendrik::DecodeS410(bytes, context);
-        case StreamLayout::CoachBlocks:
-            return zendrik::DecodeCoach(bytes, context);
-        case StreamLayout::RS200Blocks:
-            return zendrik::DecodeRs200(bytes, context);
-    }
-    return {};
+    return zendrik::FamilyOrFirst(model).decode(bytes, zendrik::DecodeContext{kToday});
 }
 
 bool SameTexts(const zendrik::ReportTexts& texts, const CRun& run) {
@@ -100,7 +91,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::vector<std::uint8_t> stream(input.Rest(), input.Rest() + input.RestSize());
     CReceivedBytes bytes = Received(stream);
     if (mode & 8) {
-        fuzzing::FrameBlocks(stream, model == 0 ? DetectWatchModel(bytes) : model);
+        const int framing = model == 0 ? DetectWatchModel(bytes) : model;
+        fuzzing::FrameBlocks(stream, zendrik::FamilyOrFirst(framing).stream.layout);
         bytes = Received(stream);
     }
 
@@ -110,8 +102,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     sonic.ApplyValueFormat(noTenths, decimal, time, date);
     const CRun run = Decode(sonic, bytes, model);
 
-    const int decoder = model == 0 ? DetectWatchModel(bytes) : model;
-    const bool known = FindWatchModel(decoder) != nullptr;
+    const zendrik::Family* family =
+        model == 0 ? zendrik::FamilyOfStream(bytes) : zendrik::FindFamily(model);
+    const bool known = family != nullptr;
+    const int decoder = model == 0 ? (known ? family->code : 0) : model;
+    // Blocks without a checksum of their own: the RS200/CS200's.
+    const bool unchecked = known && family->stream.layout == StreamLayout::RS200Blocks;
 
     fuzzing::Require(fuzzing::IsWholeCrLfLines(run.hrm) && fuzzing::IsWholeCrLfLines(run.compat) &&
                          fuzzing::IsWholeCrLfLines(run.csv),
@@ -121,16 +117,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                      "reports stay small whatever the stream");
     if (run.valid) {
         fuzzing::Require(!run.hrm.empty() && !run.csv.empty(), "a savable report has HRM and CSV text");
-        const std::string_view version = LayoutOf(decoder) == StreamLayout::RS200Blocks
-                                             ? "[Params]\r\nVersion=107\r\n"
-                                             : "[Params]\r\nVersion=106\r\n";
+        const std::string_view version =
+            unchecked ? "[Params]\r\nVersion=107\r\n" : "[Params]\r\nVersion=106\r\n";
         fuzzing::Require(run.hrm.find(version) != std::string::npos, "a savable report has its head");
     }
     // The exercise date is offered as a file name: eight digits or nothing.
     fuzzing::Require(run.date.empty() || (run.date.size() == 8 &&
                                           run.date.find_first_not_of("0123456789") == std::string::npos),
                      "the exercise date is eight digits");
-    if (model == 0 && decoder == 0) {
+    if (model == 0 && !family) {
         fuzzing::Require(run.result == 0 && run.hrm.empty() && run.compat.empty() && run.csv.empty() &&
                              !run.valid,
                          "an unnamed model leaves nothing to show or save");
@@ -140,8 +135,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         fuzzing::Require(run.hrm == unknown && run.csv == unknown && !run.valid,
                          "an unknown model code is reported as such");
     }
-    if (known && LayoutOf(decoder) != StreamLayout::RS200Blocks) {
+    if (known && !family->compatibleText) {
         fuzzing::Require(run.compat.empty(), "only the RS200/CS200 has a compatible text");
+    }
+    if (known && !unchecked) {
         fuzzing::Require(run.series >= 0 && run.series <= kMaxSeriesSamples, "series within their arrays");
     }
 
@@ -176,7 +173,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     // Bytes after a checked transfer's last block are not part of it: noise caught after the
     // transfer or junk after a dump leaves the report as it was.
-    if (reference.valid && known && LayoutOf(decoder) != StreamLayout::RS200Blocks) {
+    if (reference.valid && known && !unchecked) {
         CReceivedBytes followed = bytes;
         for (int i = 0; i < 64; ++i) followed.Add((mode + 37 * i) & 0xFF);
         CSonicLinkData other;

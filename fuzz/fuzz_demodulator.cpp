@@ -4,13 +4,13 @@
 #include <algorithm>
 #include <vector>
 
+#include "decoders/families.h"
 #include "fuzz_support.h"
 #include "reception/demodulator.h"
 #include "reception/live_decoder.h"
 #include "reception/live_demodulator.h"
-#include "reception/sonic_link_data.h"
+#include "document/sonic_link_data.h"
 #include "reception/stream_check.h"
-#include "reception/watch_models.h"
 
 namespace {
 
@@ -116,7 +116,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     CQuietReports reports;
     CLiveDecoder decoder;
     decoder.SetSampleRate((reading & 0x10) ? 22050 : 44100);
-    decoder.OnStart(model, (reading & 0x20) ? &reports : nullptr);
+    decoder.OnStart(zendrik::FamilyOrFirst(model).stream, zendrik::FamilyStreamFormats(),
+                    (reading & 0x20) ? &reports : nullptr);
     const bool captureBlocks = (mode & 0x10) != 0;  // else 2500 to 20000 samples a block
     for (std::size_t at = 0; at < sound.size();) {
         const std::size_t block = std::min<std::size_t>(
@@ -135,7 +136,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             continue;
         }
         // Without a stream head the collection is trimmed back to the last second or so.
-        if (!FindStreamHead(decoder.Bytes(), model, nullptr)) {
+        if (!FindStreamHead(decoder.Bytes(), zendrik::FamilyOrFirst(model).stream.layout,
+                            nullptr)) {
             fuzzing::Require(decoder.SampleCount() <= kTrimAbove, "collection trimmed while no head is found");
         }
     }

@@ -6,7 +6,7 @@
 
 #include "fuzz_support.h"
 #include "reception/dump_file.h"
-#include "reception/sonic_link_data.h"
+#include "document/sonic_link_data.h"
 
 namespace {
 

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "decoders/exercise_conversion.h"
+#include "decoders/families.h"
 #include "formats/fit_encoder.h"
 #include "decoders/transfer_decoders.h"
 #include "formats/fit_writer.h"
@@ -22,7 +23,7 @@
 #include "formats/tcx_writer.h"
 #include "formats/time_zone.h"
 #include "fuzz_support.h"
-#include "reception/watch_models.h"
+#include "decoders/families.h"
 #include "stream_framing.h"
 
 namespace {
@@ -277,24 +278,14 @@ void ThroughTheDecoders(fuzzing::CFuzzInput& in, int mode) {
     for (std::uint8_t b : stream) bytes.Add(b);
     const int decoder = model == 0 ? DetectWatchModel(bytes) : model;
     if (mode & 0x40) {
-        fuzzing::FrameBlocks(stream, decoder);
+        fuzzing::FrameBlocks(stream, zendrik::FamilyOrFirst(decoder).stream.layout);
         bytes.SetSize(0);
         for (std::uint8_t b : stream) bytes.Add(b);
     }
     const zendrik::DecodeContext context{CDateValue{2024, 6, 15}};
     zendrik::Transfer transfer;
-    if (FindWatchModel(decoder)) {
-        switch (LayoutOf(decoder)) {
-            case StreamLayout::S410Blocks:
-                transfer = zendrik::DecodeS410(bytes, context);
-                break;
-            case StreamLayout::CoachBlocks:
-                transfer = zendrik::DecodeCoach(bytes, context);
-                break;
-            case StreamLayout::RS200Blocks:
-                transfer = zendrik::DecodeRs200(bytes, context);
-                break;
-        }
+    if (const zendrik::Family* family = zendrik::FindFamily(decoder)) {
+        transfer = family->decode(bytes, context);
     }
     CheckReport(transfer, true);
     Require(!transfer.exercise || transfer.valid, "only a valid transfer has an exercise");

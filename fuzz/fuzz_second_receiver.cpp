@@ -5,6 +5,7 @@
 #include <limits>
 #include <vector>
 
+#include "decoders/families.h"
 #include "fuzz_support.h"
 #include "reception/received_bytes.h"
 #include "reception/second_receiver.h"
@@ -33,7 +34,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
     }
 
-    const zendrik::SecondReception got = zendrik::ReceiveClip(clip);
+    const zendrik::SecondReception got = zendrik::ReceiveClip(clip, zendrik::FamilyStreamFormats());
     const std::string text = zendrik::FormatReceptionReport(got.report);
     fuzzing::Require(!text.empty() && text.back() == '\n', "the report is whole lines");
     if (!got.accepted) {
@@ -45,7 +46,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                      "only rates in range are received");
     CReceivedBytes bytes;
     for (std::uint8_t b : got.bytes) bytes.Add(b);
-    const zendrik::TransferCheck check = zendrik::CheckTransfer(bytes);
+    const zendrik::TransferCheck check =
+        zendrik::CheckTransfer(bytes, zendrik::FamilyStreamFormats());
     fuzzing::Require(check.complete, "an accepted transfer passes every check");
     fuzzing::Require(check.length == bytes.GetSize(), "an accepted transfer is exactly one transfer");
     // Frames are read at least nine and a half bit periods apart, and no bit period is shorter

@@ -8,11 +8,11 @@
 #include <string>
 #include <vector>
 
+#include "decoders/families.h"
 #include "fuzz_support.h"
 #include "reception/demodulator.h"
-#include "reception/sonic_link_data.h"
+#include "document/sonic_link_data.h"
 #include "reception/wave_reader.h"
-#include "reception/watch_models.h"
 
 namespace {
 

@@ -16,6 +16,7 @@
 
 #include <sndfile.h>
 
+#include "decoders/families.h"
 #include "reception/dump_file.h"
 #include "reception/modulator.h"
 #include "reception/wave_writer.h"
@@ -173,7 +174,7 @@ void WriteDecoderSeeds(CSeedWriter& out, const std::vector<CNamedStream>& stream
 
 // A short recording of the head of a transfer, quiet around it kept brief so seeds stay small.
 std::vector<std::int16_t> Recording(const Bytes& bytes, int model, std::uint32_t seed) {
-    CModulatorSettings settings = ModulatorSettingsFor(model);
+    CModulatorSettings settings = ModulatorSettingsFor(BitTimingFor(model, 44100));
     settings.leadIn = 300;
     settings.leadOut = 300;
     settings.seed = seed;
@@ -250,7 +251,7 @@ void WriteDemodulatorSeeds(CSeedWriter& out, const std::vector<CNamedStream>& st
     seed("s410-head-timing-changes-restarts", 0xFC, 0x61, Recording(head, 1, 13));
     const Bytes coachHead(streams[4].bytes.begin(), streams[4].bytes.begin() + 9);
     seed("coach-head", 0x91, 0x24, Recording(coachHead, 2, 17));
-    CModulatorSettings halfRate = ModulatorSettingsFor(1);
+    CModulatorSettings halfRate = ModulatorSettingsFor(BitTimingFor(1, 44100));
     halfRate.bitPeriod = 44;
     halfRate.leadIn = halfRate.leadOut = 200;
     seed("s410-half-rate", 0x52, 0x10, ModulateBytes(head, halfRate));

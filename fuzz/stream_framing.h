@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "reception/stream_check.h"
-#include "reception/watch_models.h"
+#include "reception/stream_format.h"
 
 namespace fuzzing {
 
@@ -18,12 +18,12 @@ inline void PutCrc(std::vector<std::uint8_t>& b, std::size_t at, std::uint16_t c
 }
 
 // Gives each block that has fully arrived its mark, number and a right checksum, and the head
-// the right total length, in the framing of the model.
-inline void FrameBlocks(std::vector<std::uint8_t>& b, int model) {
+// the right total length, in the given framing.
+inline void FrameBlocks(std::vector<std::uint8_t>& b, StreamLayout layout) {
     const std::size_t count = b.size();
     if (count <= 13) return;
     const int blocks = std::min<int>(b[8], 20);
-    switch (LayoutOf(model)) {
+    switch (layout) {
         case StreamLayout::S410Blocks: {
             std::size_t pos = 13;
             unsigned total = 0;

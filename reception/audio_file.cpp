@@ -7,7 +7,7 @@
 #include <new>
 #include <vector>
 
-#include "reception/sonic_link_data.h"
+#include "reception/input_file.h"
 
 namespace zendrik {
 namespace {

@@ -6,7 +6,7 @@
 #include <cstdint>
 
 #include "reception/received_bytes.h"
-#include "reception/watch_models.h"
+#include "reception/stream_format.h"
 
 // The two rectifiers: a recording read from a file is differentiated first, live capture is
 // taken by its absolute value; they also differ in their start threshold.

@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "reception/watch_models.h"
+#include "reception/stream_format.h"
 
 namespace demod {
 
@@ -50,6 +50,9 @@ std::uint8_t ReadFrame(const std::int16_t* e, int period);
 template <typename Found>
 void ScanFrames(const std::int16_t* e, std::ptrdiff_t count, std::ptrdiff_t from, BitTiming timing,
                 std::int32_t threshold, Found found) {
+    // The timing comes from the family table; one without a period or window reads nothing
+    // rather than a frame at every sample.
+    if (timing.period <= 0 || timing.window <= 0) return;
     const std::ptrdiff_t frame = static_cast<std::ptrdiff_t>(kFrameBits) * timing.period;
     const std::ptrdiff_t end = count - frame - timing.window;
     const int window = timing.window;

@@ -4,7 +4,6 @@
 #include <sstream>
 
 #include "reception/input_file.h"
-#include "reception/sonic_link_data.h"
 
 namespace {
 
@@ -54,29 +53,3 @@ std::string FormatDump(const CReceivedBytes& bytes) {
     }
     return text;
 }
-
-int CSonicLinkData::ReadDumpFile(const std::string& path) {
-    return Guarded([&] {
-        std::ifstream file;
-        m_strReadError.assign(zendrik::OpenInputFile(path, file));
-        if (!m_strReadError.empty()) return 0;
-        return ReadDumpData(file);
-    });
-}
-
-int CSonicLinkData::ReadDumpData(std::istream& in) {
-    return Guarded([&] {
-        std::string text;
-        if (!zendrik::ReadAtMost(in, zendrik::kMaxDumpFileBytes, text)) {
-            m_strReadError.assign("larger than any dump (more than 16 MB)");
-            return 0;
-        }
-        m_strReadError.clear();
-        ClearReception();
-        std::istringstream lines(std::move(text));
-        ParseDump(lines, m_bytes);
-        return 1;
-    });
-}
-
-std::string CSonicLinkData::DumpText() const { return FormatDump(m_bytes); }

@@ -8,6 +8,9 @@
 #include <string>
 #include <string_view>
 
+// What a reader or the document says when memory ran out.
+inline constexpr const char* kOutOfMemoryReason = "not enough memory to decode it";
+
 namespace zendrik {
 
 enum class InputKind { Recording, Dump, Unknown };

@@ -2,10 +2,7 @@
 
 #include <algorithm>
 
-#include "reception/sonic_link_data.h"
 #include "reception/stream_check.h"
-#include "reception/transfer_acceptance.h"
-#include "reception/watch_models.h"
 
 const char* ReadingStateText(int state) {
     switch (state) {
@@ -22,13 +19,15 @@ const char* ReadingStateText(int state) {
     }
 }
 
-void CLiveDecoder::OnStart(int watchModel, CReadingReports* dialog) {
+void CLiveDecoder::OnStart(const zendrik::StreamFormat& expected, zendrik::StreamFormats known,
+                           CReadingReports* dialog) {
     m_collected.Clear();
     ForgetRecent();
     m_complete.store(0, std::memory_order_release);
     m_bySecond = false;
     m_secondReport = zendrik::ReceptionReport{};
-    m_watchModel = watchModel;
+    m_expected = expected;
+    m_known = known;
     m_dialog = dialog;
 }
 
@@ -57,7 +56,7 @@ void CLiveDecoder::OnSamples(const std::int16_t* samples, std::ptrdiff_t count) 
     m_exactReceiving = false;
     if (!DemodulationPass() && m_collected.SampleCount() > kTrimAbove) {
         // Until a head turns up, look for it in the last second or so only.
-        m_collected.KeepLast(SamplesKeptWithoutHead(BitTimingFor(m_watchModel, m_sampleRate)));
+        m_collected.KeepLast(SamplesKeptWithoutHead(m_expected.TimingAt(m_sampleRate)));
     }
     if (!IsComplete()) SecondReceiverPass();
 }
@@ -80,8 +79,8 @@ void CLiveDecoder::SecondReceiverPass() {
     // A transfer the exact pass is reading needs no second opinion.
     if (m_exactReceiving) return;
     const zendrik::SecondReception second = zendrik::ReceiveSamples(
-        m_recent.data() + m_recentStart, static_cast<std::ptrdiff_t>(m_recent.size() - m_recentStart),
-        m_sampleRate);
+        m_recent.data() + m_recentStart,
+        static_cast<std::ptrdiff_t>(m_recent.size() - m_recentStart), m_sampleRate, m_known);
     if (!second.accepted) return;
     m_bytes.SetSize(0);
     m_bytes.Reserve(static_cast<std::ptrdiff_t>(second.bytes.size()));
@@ -109,11 +108,11 @@ std::ptrdiff_t SamplesKeptWithoutHead(BitTiming timing) {
 
 bool CLiveDecoder::DemodulationPass() {
     if (m_collected.SampleCount() == 0) return false;
-    m_collected.Demodulate(BitTimingFor(m_watchModel, m_sampleRate), m_bytes);
+    m_collected.Demodulate(m_expected.TimingAt(m_sampleRate), m_bytes);
     std::ptrdiff_t expected = 0;
-    if (!FindStreamHead(m_bytes, m_watchModel, &expected)) return false;
+    if (!FindStreamHead(m_bytes, m_expected.layout, &expected)) return false;
     if (DialogAlive()) {
-        if (!BlockCheckPasses(m_bytes, m_watchModel)) {
+        if (!BlockCheckPasses(m_bytes, m_expected.layout)) {
             // A broken block: collect anew. Even when it was the last block, the transfer is
             // not taken as complete: reception starts over like after any other broken block.
             m_collected.Clear();
@@ -129,33 +128,4 @@ bool CLiveDecoder::DemodulationPass() {
         if (DialogAlive()) m_dialog->ReadState(kReadingComplete);
     }
     return true;
-}
-
-int HandOverLiveBytes(CSonicLinkData& data, const CLiveDecoder& decoder) {
-    data.m_pSamples.reset();
-    data.m_nSamples = 0;
-    if (!decoder.IsComplete()) return 0;
-    data.m_bytes.SetSize(0);
-    const CReceivedBytes& bytes = decoder.Bytes();
-    if (!HasPreamble(bytes)) return 0;
-    data.m_bytes = bytes;
-    if (decoder.ReceivedBySecond()) {
-        data.m_reception = decoder.SecondReport();
-        data.DetectModelAndDecode();
-        return 1;
-    }
-    // What --verbose and the desktop program say about how the transfer was received.
-    data.m_reception = zendrik::ReceptionReport{};
-    data.m_reception.receiver = zendrik::ReceiverUsed::Exact;
-    data.m_reception.sampleRate = decoder.SampleRate();
-    const BitTiming timing = BitTimingFor(decoder.WatchModel(), decoder.SampleRate());
-    if (timing.period > 0) {
-        data.m_reception.bitPeriodSamples = timing.period;
-        data.m_reception.bitsPerSecond = (decoder.SampleRate() + timing.period / 2) / timing.period;
-    }
-    const zendrik::TransferCheck check = zendrik::CheckTransfer(bytes);
-    data.m_reception.blocksGood = check.blocksGood;
-    data.m_reception.blocksTotal = check.blocksTotal;
-    data.DecodeExercises();
-    return 1;
 }

@@ -12,6 +12,7 @@
 #include "reception/live_demodulator.h"
 #include "reception/received_bytes.h"
 #include "reception/second_receiver.h"
+#include "reception/stream_format.h"
 
 // Reading states shown by the reading dialog.
 enum ReadingState : int {
@@ -56,8 +57,11 @@ inline constexpr int kSecondWindowSeconds = 120;
 
 class CLiveDecoder {
 public:
-    // A new reading: drops the collected samples, clears the complete flag.
-    void OnStart(int watchModel, CReadingReports* dialog);
+    // A new reading of a transfer of `expected` (its timing and framing for the exact pass);
+    // the second receiver takes a transfer of any of `known`, which must outlive the reading.
+    // Drops the collected samples, clears the complete flag.
+    void OnStart(const zendrik::StreamFormat& expected, zendrik::StreamFormats known,
+                 CReadingReports* dialog);
     // Restart: drops the collected samples; the complete flag stays.
     void OnReset();
     // End: drops the collected samples.
@@ -75,7 +79,8 @@ public:
     std::ptrdiff_t SampleCount() const { return m_collected.SampleCount(); }
     const std::vector<std::int16_t>& CollectedSamples() const { return m_collected.Samples(); }
     int SampleRate() const { return m_sampleRate; }
-    int WatchModel() const { return m_watchModel; }
+    const zendrik::StreamFormat& Expected() const { return m_expected; }
+    zendrik::StreamFormats Known() const { return m_known; }
     // Whether the second receiver gave the bytes (their family then comes from the stream head),
     // and how it received them; stable once IsComplete().
     bool ReceivedBySecond() const { return m_bySecond; }
@@ -92,7 +97,9 @@ private:
     CReceivedBytes m_bytes;
     std::atomic<int> m_complete{0};
     CLiveDemodulator m_collected;
-    int m_watchModel = 1;
+    // Nothing is read before the first OnStart: a format without a timing finds no frames.
+    zendrik::StreamFormat m_expected;
+    zendrik::StreamFormats m_known;
     int m_sampleRate = 44100;
     // The exact pass has a stream head whose blocks check out so far.
     bool m_exactReceiving = false;
@@ -104,11 +111,3 @@ private:
     bool m_bySecond = false;
     zendrik::ReceptionReport m_secondReport;
 };
-
-class CSonicLinkData;
-
-// The end of a microphone reading, on the user-interface thread: releases the recording's
-// samples and, when the decode thread completed a transfer whose bytes start with a stream
-// head, copies them into the reception object and decodes them with its watch model.
-// 1 when bytes were handed over and decoded.
-int HandOverLiveBytes(CSonicLinkData& data, const CLiveDecoder& decoder);

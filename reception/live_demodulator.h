@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "reception/received_bytes.h"
-#include "reception/watch_models.h"
+#include "reception/stream_format.h"
 
 class CLiveDemodulator {
 public:

@@ -4,8 +4,6 @@
 #include <cmath>
 #include <numbers>
 
-#include "reception/watch_models.h"
-
 namespace {
 
 // A small, fast generator for the hiss; the same seed gives the same recording on any machine.
@@ -26,9 +24,9 @@ private:
 
 }  // namespace
 
-CModulatorSettings ModulatorSettingsFor(int watchModel) {
+CModulatorSettings ModulatorSettingsFor(BitTiming at44100) {
     CModulatorSettings settings;
-    settings.bitPeriod = BitTimingFor(watchModel, 44100).period;
+    settings.bitPeriod = at44100.period;
     return settings;
 }
 

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "reception/stream_format.h"
+
 struct CModulatorSettings {
     int sampleRate = 44100;
     int bitPeriod = 90;       // samples per bit: 90 at 44100, 225 for the Coach
@@ -17,8 +19,8 @@ struct CModulatorSettings {
     std::uint32_t seed = 1;   // of the hiss, so recordings are repeatable
 };
 
-// The settings that match a watch model's bit timing at 44100 samples per second.
-CModulatorSettings ModulatorSettingsFor(int watchModel);
+// The settings that send at a family's bit timing at 44100 samples per second.
+CModulatorSettings ModulatorSettingsFor(BitTiming at44100);
 
 // A mono recording of the bytes.
 std::vector<std::int16_t> ModulateBytes(const std::vector<std::uint8_t>& bytes,

@@ -11,14 +11,11 @@
 #include "reception/frame_reader.h"
 #include "reception/tone_energy.h"
 #include "reception/transfer_acceptance.h"
-#include "reception/watch_models.h"
 
 namespace zendrik {
 
 namespace {
 
-// The two bit timings: S410/S510 and RS200/CS200 send 490 bits per second, the Coach 196.
-constexpr int kBitRates[] = {490, 196};
 constexpr int kCarriersTried = 3;
 // Chunks of about a sixteenth of the faster bit: fine enough to place edges, coarse enough to
 // keep the work per chunk small.
@@ -41,15 +38,15 @@ struct Attempt {
     double period = 0;
 };
 
-Attempt Read(const ToneEnvelope& envelope, const LevelTracks& tracks, double period,
-             double offset) {
+Attempt Read(const ToneEnvelope& envelope, const LevelTracks& tracks, double period, double offset,
+             StreamFormats formats) {
     Attempt attempt;
     attempt.period = period;
     const FrameRun run = ReadFrames(envelope, tracks, period, offset * period);
     std::vector<std::uint8_t> bytes;
     bytes.reserve(run.frames.size());
     for (const Frame& frame : run.frames) bytes.push_back(frame.value);
-    attempt.check = FindTransfer(bytes);
+    attempt.check = FindTransfer(bytes, formats);
     if (attempt.check.watchModel == 0) return attempt;
     const std::size_t first = static_cast<std::size_t>(attempt.check.start);
     const std::size_t end =
@@ -102,8 +99,9 @@ void DescribeSignal(const Attempt& attempt, ReceptionReport& report) {
 // Everything tried with one tone frequency and one bit timing.
 class TimingSearch {
 public:
-    TimingSearch(const MixedChunks& mixed, double nominal)
+    TimingSearch(const MixedChunks& mixed, double nominal, StreamFormats formats)
         : m_nominal(nominal),
+          m_formats(formats),
           m_box(mixed, nominal, ToneFilter::Boxcar),
           m_triangle(mixed, nominal, ToneFilter::Triangle),
           m_boxTracks(TrackLevels(m_box, nominal)),
@@ -142,7 +140,7 @@ private:
 
     Attempt Try(int filter, double period, double offset, std::optional<Attempt>& best,
                 bool& confidenceLacking) {
-        Attempt attempt = Read(Envelope(filter), Tracks(filter), period, offset);
+        Attempt attempt = Read(Envelope(filter), Tracks(filter), period, offset, m_formats);
         if (attempt.check.watchModel == 0) return attempt;
         if (!best || attempt.check.blocksGood > best->check.blocksGood) best = attempt;
         if (!attempt.check.complete) return attempt;
@@ -153,7 +151,8 @@ private:
         // No block checksum vouches for these bytes: only clean frames, read again through
         // the other filter with the same timing to the same bytes, are believed.
         if (attempt.allClean) {
-            const Attempt other = Read(Envelope(1 - filter), Tracks(1 - filter), period, offset);
+            const Attempt other =
+                Read(Envelope(1 - filter), Tracks(1 - filter), period, offset, m_formats);
             if (other.check.complete && other.allClean && other.bytes == attempt.bytes) {
                 m_accepted = attempt;
                 return attempt;
@@ -164,6 +163,7 @@ private:
     }
 
     double m_nominal;
+    StreamFormats m_formats;
     ToneEnvelope m_box;
     ToneEnvelope m_triangle;
     LevelTracks m_boxTracks;
@@ -178,16 +178,29 @@ void AppendNumber(std::string& text, double value, int decimals) {
     text.append(buffer, result.ptr);
 }
 
+// The bit rates the families send at (S410/S510 and RS200/CS200 490 bits per second, the Coach
+// 196), each once, in the order of the formats; the family then comes from the stream head.
+std::vector<int> BitRatesOf(StreamFormats formats) {
+    std::vector<int> rates;
+    for (const StreamFormat& format : formats) {
+        const int rate = BitsPerSecond(format.at44100, 44100);
+        if (rate > 0 && std::find(rates.begin(), rates.end(), rate) == rates.end())
+            rates.push_back(rate);
+    }
+    return rates;
+}
+
 }  // namespace
 
 namespace {
 
-SecondReception Receive(const AudioClip& clip) {
+SecondReception Receive(const AudioClip& clip, StreamFormats formats) {
     SecondReception result;
     ReceptionReport& report = result.report;
     report.sampleRate = clip.sampleRate;
     report.failure = ReceptionFailure::NoSound;
-    if (clip.samples.empty() || clip.sampleRate < kMinSampleRate ||
+    const std::vector<int> bitRates = BitRatesOf(formats);
+    if (bitRates.empty() || clip.samples.empty() || clip.sampleRate < kMinSampleRate ||
         clip.sampleRate > kMaxSampleRate) {
         return result;
     }
@@ -215,18 +228,19 @@ SecondReception Receive(const AudioClip& clip) {
     if (carriers.empty()) return result;
     report.toneHz = carriers.front().hz;
 
-    const double fastBit = static_cast<double>(clip.sampleRate) / kBitRates[0];
+    const int fastRate = *std::max_element(bitRates.begin(), bitRates.end());
+    const double fastBit = static_cast<double>(clip.sampleRate) / fastRate;
     const int chunk = std::max(1, static_cast<int>(fastBit / kChunksPerFastBit));
     std::optional<Attempt> best;
     bool confidenceLacking = false;
     double bestTone = carriers.front().hz;
-    int bestRate = kBitRates[0];
+    int bestRate = bitRates.front();
     for (const CarrierCandidate& carrier : carriers) {
         const MixedChunks mixed = MixDown(samples, count, clip.sampleRate, carrier.hz, chunk);
-        for (int bitRate : kBitRates) {
+        for (int bitRate : bitRates) {
             const int hadGood = best ? best->check.blocksGood : -1;
             const bool hadBest = best.has_value();
-            TimingSearch search(mixed, static_cast<double>(clip.sampleRate) / bitRate);
+            TimingSearch search(mixed, static_cast<double>(clip.sampleRate) / bitRate, formats);
             if (std::optional<Attempt> accepted = search.Run(best, confidenceLacking)) {
                 result.accepted = true;
                 result.bytes = accepted->bytes;
@@ -261,11 +275,11 @@ SecondReception Receive(const AudioClip& clip) {
 
 }  // namespace
 
-SecondReception ReceiveClip(const AudioClip& clip) {
+SecondReception ReceiveClip(const AudioClip& clip, StreamFormats formats) {
     // Nothing is thrown across the core's interface: running out of memory is a reason like
     // the others.
     try {
-        return Receive(clip);
+        return Receive(clip, formats);
     } catch (const std::bad_alloc&) {
         SecondReception result;
         result.report.sampleRate = clip.sampleRate;
@@ -274,7 +288,8 @@ SecondReception ReceiveClip(const AudioClip& clip) {
     }
 }
 
-SecondReception ReceiveSamples(const std::int16_t* samples, std::ptrdiff_t count, int sampleRate) {
+SecondReception ReceiveSamples(const std::int16_t* samples, std::ptrdiff_t count, int sampleRate,
+                               StreamFormats formats) {
     AudioClip clip;
     clip.sampleRate = sampleRate;
     if (samples && count > 0) {
@@ -290,7 +305,7 @@ SecondReception ReceiveSamples(const std::int16_t* samples, std::ptrdiff_t count
             clip.samples[static_cast<std::size_t>(i)] = static_cast<float>(samples[i]) / 32768.0f;
         }
     }
-    return ReceiveClip(clip);
+    return ReceiveClip(clip, formats);
 }
 
 std::string ReceptionAdvice(const ReceptionReport& report) {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "reception/audio_clip.h"
+#include "reception/stream_format.h"
 
 namespace zendrik {
 
@@ -51,14 +52,16 @@ struct SecondReception {
 inline constexpr int kMinSampleRate = 8000;
 inline constexpr int kMaxSampleRate = 192000;
 
-// Receives a recording. Bytes are accepted only when the stream head and every block check
-// pass (RS200/CS200: the head check, every frame clean and two independent passes agreeing);
-// otherwise `accepted` is false and the report says why. Work and memory are linear in the
-// number of samples.
-SecondReception ReceiveClip(const AudioClip& clip);
+// Receives a recording as a transfer of any of `formats`: every bit timing among them is tried,
+// and the family comes from the stream head. Bytes are accepted only when the stream head and
+// every block check pass (RS200/CS200: the head check, every frame clean and two independent
+// passes agreeing); otherwise `accepted` is false and the report says why. Work and memory are
+// linear in the number of samples.
+SecondReception ReceiveClip(const AudioClip& clip, StreamFormats formats);
 
 // The same for 16-bit samples at a rate, as the WAV reader and live capture collect them.
-SecondReception ReceiveSamples(const std::int16_t* samples, std::ptrdiff_t count, int sampleRate);
+SecondReception ReceiveSamples(const std::int16_t* samples, std::ptrdiff_t count, int sampleRate,
+                               StreamFormats formats);
 
 // A few lines (LF ended) for standard error: which receiver, rate, tone, level, SNR, bit period,
 // blocks, and when nothing was accepted, what to do about it.

@@ -2,8 +2,6 @@
 
 #include <array>
 
-#include "reception/watch_models.h"
-
 namespace {
 
 constexpr std::array<std::uint16_t, 256> MakeCrcTable() {
@@ -52,12 +50,12 @@ bool HasStreamHead(const CReceivedBytes& bytes) {
     return bytes.GetSize() > 20 && HasPreamble(bytes) && bytes[5] == 0x55;
 }
 
-bool FindStreamHead(const CReceivedBytes& bytes, int watchModel, std::ptrdiff_t* expected) {
+bool FindStreamHead(const CReceivedBytes& bytes, StreamLayout layout, std::ptrdiff_t* expected) {
     if (!HasPreamble(bytes)) return false;
     const std::ptrdiff_t count = bytes.GetSize();
     const std::ptrdiff_t blocks = bytes.At(8);
     std::ptrdiff_t total = 0;
-    switch (LayoutOf(watchModel)) {
+    switch (layout) {
         case StreamLayout::CoachBlocks: {
             // Each Coach block names its own size in its third byte; walk the sizes as far as
             // they have arrived.
@@ -85,8 +83,8 @@ bool FindStreamHead(const CReceivedBytes& bytes, int watchModel, std::ptrdiff_t*
     return true;
 }
 
-bool BlockCheckPasses(const CReceivedBytes& bytes, int watchModel) {
-    if (LayoutOf(watchModel) != StreamLayout::S410Blocks) return true;
+bool BlockCheckPasses(const CReceivedBytes& bytes, StreamLayout layout) {
+    if (layout != StreamLayout::S410Blocks) return true;
     const std::ptrdiff_t count = bytes.GetSize();
     if (count <= 20) return true;
     if (!HasPreamble(bytes) || bytes[5] != 0x55) return true;
@@ -103,17 +101,4 @@ bool BlockCheckPasses(const CReceivedBytes& bytes, int watchModel) {
         x = next;
     }
     return true;
-}
-
-int DetectWatchModel(const CReceivedBytes& bytes) {
-    if (bytes.GetSize() <= 10 || bytes[5] != 0x55) return 0;
-    const int model = bytes[6];
-    // A Coach stream carries the S410's model byte; its first block mark tells them apart.
-    if (model == 10 && bytes.At(11) == 0x55 && bytes.At(12) == 1 && bytes.At(13) == 0x11) {
-        return kModelCoach;
-    }
-    if (model == 0x51) return kModelS410S510;
-    if (model == 10) return kModelS410;
-    if (model == 1) return kModelRS200;
-    return 0;
 }

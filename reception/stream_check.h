@@ -1,11 +1,12 @@
 // The checks reception applies to a SonicLink byte stream: the block checksum, the stream head
-// with the expected total length, the live block check and the model named by the head.
+// with the expected total length and the live block check.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 
 #include "reception/received_bytes.h"
+#include "reception/stream_format.h"
 
 // CRC-16 (polynomial 0x8005, initial value 0, MSB first, no reflection, no final XOR) over a
 // run of bytes; "123456789" gives 0xFEE8 and no bytes give 0.
@@ -16,15 +17,12 @@ std::uint16_t BlockCrc16(const std::uint8_t* bytes, std::size_t count);
 std::uint16_t BlockCrc16(const CReceivedBytes& bytes, std::ptrdiff_t first, std::ptrdiff_t count);
 
 // Whether the bytes start like a transfer (more than 10 bytes, five 0xAA) and, if so, the total
-// byte count the transfer will have, by the layout of the given model.
-bool FindStreamHead(const CReceivedBytes& bytes, int watchModel, std::ptrdiff_t* expected);
+// byte count the transfer will have in the given layout.
+bool FindStreamHead(const CReceivedBytes& bytes, StreamLayout layout, std::ptrdiff_t* expected);
 
 // Live check of the blocks received so far (S410/S510 framing only; other layouts pass). Blocks
 // not yet complete pass; a complete block with a wrong mark, number or checksum fails.
-bool BlockCheckPasses(const CReceivedBytes& bytes, int watchModel);
-
-// The model code a stream head names: 2 Coach, 3 S410/S510, 1 S410, 4 RS200/CS200, 0 none.
-int DetectWatchModel(const CReceivedBytes& bytes);
+bool BlockCheckPasses(const CReceivedBytes& bytes, StreamLayout layout);
 
 // The five 0xAA bytes that open every transfer.
 bool HasPreamble(const CReceivedBytes& bytes);

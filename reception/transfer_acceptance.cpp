@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include "reception/stream_check.h"
-#include "reception/watch_models.h"
 
 namespace zendrik {
 
@@ -21,7 +20,7 @@ constexpr std::ptrdiff_t kLongestTransfer = kRsFirstBlock + kRsBlockStride * 255
 void CheckS410Blocks(const CReceivedBytes& b, TransferCheck& check) {
     const std::ptrdiff_t count = b.GetSize();
     std::ptrdiff_t expected = 0;
-    FindStreamHead(b, check.watchModel, &expected);
+    FindStreamHead(b, StreamLayout::S410Blocks, &expected);
     std::ptrdiff_t x = kS410FirstBlock;
     bool framed = true;
     for (int number = 1; number <= check.blocksTotal; ++number) {
@@ -80,19 +79,22 @@ void CheckRsBlocks(const CReceivedBytes& b, TransferCheck& check) {
 
 }  // namespace
 
-TransferCheck CheckTransfer(const CReceivedBytes& bytes) {
+TransferCheck CheckTransfer(const CReceivedBytes& bytes, StreamFormats formats) {
     TransferCheck check;
-    const int model = DetectWatchModel(bytes);
-    if (model == 0 || !HasStreamHead(bytes) || !FindStreamHead(bytes, model, nullptr)) return check;
-    check.watchModel = model;
+    const StreamFormat* format = MatchStreamHead(bytes, formats);
+    if (!format || format->family == 0 || !HasStreamHead(bytes) ||
+        !FindStreamHead(bytes, format->layout, nullptr)) {
+        return check;
+    }
+    check.watchModel = format->family;
     check.blocksTotal = bytes[8];
     // A transfer without blocks carries no exercise, and nothing would vouch for its bytes.
     if (check.blocksTotal == 0) return check;
-    switch (LayoutOf(model)) {
+    switch (format->layout) {
         case StreamLayout::S410Blocks:
             CheckS410Blocks(bytes, check);
             // The live check walks the same blocks; both must agree that nothing is wrong.
-            check.complete = check.complete && BlockCheckPasses(bytes, model);
+            check.complete = check.complete && BlockCheckPasses(bytes, format->layout);
             break;
         case StreamLayout::CoachBlocks:
             CheckCoachBlocks(bytes, check);
@@ -104,7 +106,7 @@ TransferCheck CheckTransfer(const CReceivedBytes& bytes) {
     return check;
 }
 
-TransferCheck FindTransfer(const std::vector<std::uint8_t>& bytes) {
+TransferCheck FindTransfer(const std::vector<std::uint8_t>& bytes, StreamFormats formats) {
     TransferCheck best;
     const std::ptrdiff_t count = static_cast<std::ptrdiff_t>(bytes.size());
     CReceivedBytes window;
@@ -121,7 +123,7 @@ TransferCheck FindTransfer(const std::vector<std::uint8_t>& bytes) {
         window.SetSize(0);
         window.Reserve(end - i);
         for (std::ptrdiff_t j = i; j < end; ++j) window.Add(bytes[j]);
-        TransferCheck check = CheckTransfer(window);
+        TransferCheck check = CheckTransfer(window, formats);
         if (check.watchModel == 0) continue;
         check.start = i;
         if (check.complete) return check;

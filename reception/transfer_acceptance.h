@@ -8,11 +8,12 @@
 #include <vector>
 
 #include "reception/received_bytes.h"
+#include "reception/stream_format.h"
 
 namespace zendrik {
 
 struct TransferCheck {
-    int watchModel = 0;          // as named by the head; 0 when there is no head
+    int watchModel = 0;          // the family of the format the head names; 0 when there is none
     std::ptrdiff_t start = 0;    // where the preamble begins among the bytes looked at
     std::ptrdiff_t length = 0;   // bytes of the whole transfer by its head and blocks
     int blocksGood = 0;
@@ -21,11 +22,12 @@ struct TransferCheck {
     bool checksumCovered = true; // false for RS200/CS200, whose blocks carry no checksum we know
 };
 
-// Checks the transfer that starts at the first byte of `bytes`.
-TransferCheck CheckTransfer(const CReceivedBytes& bytes);
+// Checks the transfer that starts at the first byte of `bytes`, as one of `formats` (the one
+// its head names).
+TransferCheck CheckTransfer(const CReceivedBytes& bytes, StreamFormats formats);
 
 // Looks for a transfer start (five 0xAA and 0x55) anywhere in `bytes` and checks each one; the
 // first complete one wins, else the one with the most good blocks. watchModel 0: none found.
-TransferCheck FindTransfer(const std::vector<std::uint8_t>& bytes);
+TransferCheck FindTransfer(const std::vector<std::uint8_t>& bytes, StreamFormats formats);
 
 }  // namespace zendrik

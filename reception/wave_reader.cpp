@@ -10,7 +10,6 @@
 #include <vector>
 
 #include "reception/input_file.h"
-#include "reception/sonic_link_data.h"
 
 namespace {
 
@@ -136,25 +135,4 @@ bool ReadWaveStream(std::istream& in, CWaveSamples& out, std::string* why) {
     out.count = static_cast<std::int32_t>(frames);
     out.sampleRate = static_cast<std::int32_t>(std::min<std::uint32_t>(Le32(format + 4), 0x7FFFFFFF));
     return true;
-}
-
-int CSonicLinkData::ReadWaveFile(const std::string& path) {
-    return Guarded([&] {
-        std::ifstream file;
-        m_strReadError.assign(zendrik::OpenInputFile(path, file));
-        if (!m_strReadError.empty()) return 0;
-        return ReadWaveData(file);
-    });
-}
-
-int CSonicLinkData::ReadWaveData(std::istream& in) {
-    return Guarded([&] {
-        CWaveSamples wave;
-        if (!ReadWaveStream(in, wave, &m_strReadError)) return 0;
-        m_strReadError.clear();
-        m_pSamples = std::move(wave.samples);
-        m_nSamples = wave.count;
-        m_nSampleRate = wave.sampleRate;
-        return 1;
-    });
 }

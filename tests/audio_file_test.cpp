@@ -14,7 +14,7 @@
 
 #include "reception/modulator.h"
 #include "reception/second_receiver.h"
-#include "reception/sonic_link_data.h"
+#include "document/sonic_link_data.h"
 #include "support/cli_support.h"
 #include "support/s410_stream_builder.h"
 #include "support/wave_file_maker.h"

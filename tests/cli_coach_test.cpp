@@ -6,7 +6,7 @@
 #include <chrono>
 #include <string>
 
-#include "reception/sonic_link_data.h"
+#include "document/sonic_link_data.h"
 #include "support/coach_stream_builder.h"
 #include "support/golden.h"
 #include "support/cli_support.h"

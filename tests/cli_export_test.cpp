@@ -12,7 +12,7 @@
 #include "formats/fit_writer.h"
 #include "formats/json_writer.h"
 #include "formats/tcx_writer.h"
-#include "reception/sonic_link_data.h"
+#include "document/sonic_link_data.h"
 #include "support/cli_support.h"
 #include "support/coach_stream_builder.h"
 #include "support/rs200_stream_builder.h"

@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "reception/sonic_link_data.h"
+#include "document/sonic_link_data.h"
 #include "support/cli_support.h"
 #include "support/rs200_stream_builder.h"
 

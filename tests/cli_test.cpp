@@ -6,7 +6,7 @@
 #include <fstream>
 
 #include "reception/modulator.h"
-#include "reception/sonic_link_data.h"
+#include "document/sonic_link_data.h"
 #include "reception/wave_writer.h"
 #include "support/cli_support.h"
 #include "support/s410_stream_builder.h"

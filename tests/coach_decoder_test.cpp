@@ -6,7 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include "reception/sonic_link_data.h"
+#include "document/sonic_link_data.h"
 #include "reception/stream_check.h"
 #include "support/coach_stream_builder.h"
 #include "support/golden.h"

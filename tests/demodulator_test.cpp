@@ -7,10 +7,12 @@
 #include <memory>
 #include <vector>
 
+#include "decoders/families.h"
 #include "reception/demodulator_steps.h"
+#include "reception/live_decoder.h"
 #include "reception/live_demodulator.h"
 #include "reception/modulator.h"
-#include "reception/sonic_link_data.h"
+#include "document/sonic_link_data.h"
 
 namespace {
 
@@ -224,7 +226,8 @@ TEST(Demodulator, BitTimingFollowsTheModelAndTheCaptureRate) {
 
     // A Coach recording read with the faster timing gives other bytes.
     const std::vector<std::uint8_t> bytes{0xAA, 0x55, 0x0A, 0x00, 0x3C};
-    const std::vector<std::int16_t> coach = ModulateBytes(bytes, ModulatorSettingsFor(2));
+    const std::vector<std::int16_t> coach =
+        ModulateBytes(bytes, ModulatorSettingsFor(BitTimingFor(2, 44100)));
     const std::vector<int> expected(bytes.begin(), bytes.end());
     EXPECT_EQ(Demod(coach, DemodVariant::File, kCoach), expected);
     EXPECT_NE(Demod(coach, DemodVariant::File, kFast), expected);
@@ -319,4 +322,23 @@ TEST(Demodulator, BlockShortcutsChangeNothing) {
             }
         }
     }
+}
+
+TEST(Demodulator, ATimingWithoutPeriodOrWindowReadsNothing) {
+    // The timing is handed in from the family table; an empty one must not read a frame at every
+    // sample or divide by a zero period.
+    const std::vector<std::int16_t> sound =
+        ModulateBytes({0xAA, 0x55, 0x0A}, ModulatorSettingsFor(BitTimingFor(1, 44100)));
+    ASSERT_EQ(Demod(sound, DemodVariant::File, kFast).size(), 3u);
+    for (BitTiming timing :
+         {BitTiming{0, 0}, BitTiming{0, 9}, BitTiming{90, 0}, BitTiming{-90, 9}}) {
+        for (DemodVariant variant : {DemodVariant::File, DemodVariant::Live}) {
+            EXPECT_TRUE(Demod(sound, variant, timing).empty())
+                << timing.period << " " << timing.window;
+        }
+    }
+    // So the live decoder reads nothing before it is told which transfer to expect.
+    CLiveDecoder decoder;
+    decoder.OnSamples(sound.data(), static_cast<std::ptrdiff_t>(sound.size()));
+    EXPECT_EQ(decoder.Bytes().GetSize(), 0);
 }

@@ -6,7 +6,7 @@
 #include <sstream>
 #include <vector>
 
-#include "reception/sonic_link_data.h"
+#include "document/sonic_link_data.h"
 #include "support/s410_stream_builder.h"
 
 namespace {

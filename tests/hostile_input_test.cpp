@@ -2,8 +2,8 @@
 // showed it, so the fault stays fixed.
 #include <gtest/gtest.h>
 
-#include "reception/sonic_link_data.h"
-#include "reception/watch_models.h"
+#include "decoders/families.h"
+#include "document/sonic_link_data.h"
 #include "support/coach_stream_builder.h"
 #include "support/s410_stream_builder.h"
 

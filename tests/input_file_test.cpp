@@ -10,7 +10,7 @@
 #include <string>
 
 #include "decoders/csv_text.h"
-#include "reception/sonic_link_data.h"
+#include "document/sonic_link_data.h"
 #include "support/s410_stream_builder.h"
 #include "support/wave_file_maker.h"
 

@@ -8,8 +8,9 @@
 #include <memory>
 #include <random>
 
+#include "decoders/families.h"
 #include "reception/modulator.h"
-#include "reception/sonic_link_data.h"
+#include "document/sonic_link_data.h"
 #include "support/coach_stream_builder.h"
 #include "support/rs200_stream_builder.h"
 #include "support/s410_stream_builder.h"
@@ -60,7 +61,7 @@ std::vector<std::int16_t> Hiss(std::size_t count) {
 TEST(LiveDecoder, KeepsOnlyTheLastSecondWhileNoHeadIsFound) {
     CLiveDecoder decoder;
     CRecordedReports reports;
-    decoder.OnStart(1, &reports);
+    decoder.OnStart(zendrik::FamilyOrFirst(1).stream, zendrik::FamilyStreamFormats(), &reports);
     const std::vector<std::int16_t> hiss = Hiss(45000);
     decoder.OnSamples(hiss.data(), 30000);
     decoder.OnSamples(hiss.data() + 30000, 10000);
@@ -96,7 +97,7 @@ TEST(LiveDecoder, ReceivesATransferWhateverMomentItStarts) {
         whole.DecodeExercises();
         ASSERT_EQ(whole.m_bValid, 1) << model;
         for (int rate : {44100, 22050}) {
-            CModulatorSettings settings = ModulatorSettingsFor(model);
+            CModulatorSettings settings = ModulatorSettingsFor(BitTimingFor(model, 44100));
             settings.sampleRate = rate;
             settings.toneHz = rate / 10.0;
             settings.bitPeriod = BitTimingFor(model, rate).period;
@@ -105,7 +106,8 @@ TEST(LiveDecoder, ReceivesATransferWhateverMomentItStarts) {
             int missed = 0;
             for (int start = kFirstStart; start < kFirstStart + kCycle; start += kStep) {
                 CLiveDecoder decoder;
-                decoder.OnStart(model, nullptr);
+                decoder.OnStart(zendrik::FamilyOrFirst(model).stream,
+                                zendrik::FamilyStreamFormats(), nullptr);
                 decoder.SetSampleRate(rate);
                 Feed(decoder, sound, static_cast<std::size_t>(settings.leadIn - start));
                 // RS200/CS200 readings end before the padding of the last block; the others
@@ -131,7 +133,7 @@ TEST(LiveDecoder, ReportsProgressUntilCompleteThenIgnoresSamples) {
     const std::vector<std::int16_t> sound = ModulateBytes(bytes, CModulatorSettings{});
     CLiveDecoder decoder;
     CRecordedReports reports;
-    decoder.OnStart(1, &reports);
+    decoder.OnStart(zendrik::FamilyOrFirst(1).stream, zendrik::FamilyStreamFormats(), &reports);
     Feed(decoder, sound);
     ASSERT_TRUE(decoder.IsComplete());
     EXPECT_EQ(decoder.Bytes().Elements(), ToReceived(bytes).Elements());
@@ -149,7 +151,7 @@ TEST(LiveDecoder, ReportsProgressUntilCompleteThenIgnoresSamples) {
     // A new reading clears the flag; a restart does not.
     decoder.OnReset();
     EXPECT_TRUE(decoder.IsComplete());
-    decoder.OnStart(1, &reports);
+    decoder.OnStart(zendrik::FamilyOrFirst(1).stream, zendrik::FamilyStreamFormats(), &reports);
     EXPECT_FALSE(decoder.IsComplete());
     EXPECT_EQ(decoder.SampleCount(), 0);
 }
@@ -163,7 +165,7 @@ TEST(LiveDecoder, BrokenBlockStartsOverAndAGoodTransferStillCompletes) {
 
     CLiveDecoder decoder;
     CRecordedReports reports;
-    decoder.OnStart(1, &reports);
+    decoder.OnStart(zendrik::FamilyOrFirst(1).stream, zendrik::FamilyStreamFormats(), &reports);
     Feed(decoder, sound);
     const auto crc = std::find(reports.states.begin(), reports.states.end(), kReadingCrcError);
     ASSERT_NE(crc, reports.states.end());
@@ -177,7 +179,7 @@ TEST(LiveDecoder, BrokenLastBlockDoesNotCompleteTheTransfer) {
     BreakChecksum(broken, broken.blockAt.size() - 1);
     CLiveDecoder decoder;
     CRecordedReports reports;
-    decoder.OnStart(1, &reports);
+    decoder.OnStart(zendrik::FamilyOrFirst(1).stream, zendrik::FamilyStreamFormats(), &reports);
     Feed(decoder, ModulateBytes(broken.bytes, CModulatorSettings{}));
     EXPECT_FALSE(decoder.IsComplete());
     EXPECT_EQ(reports.states.back(), kReadingCrcError);
@@ -190,7 +192,8 @@ TEST(LiveDecoder, HalfRateCaptureUsesItsOwnBitTiming) {
     settings.toneHz = 2205;
     settings.bitPeriod = BitTimingFor(1, 22050).period;
     CLiveDecoder decoder;
-    decoder.OnStart(1, nullptr);  // no dialog: nothing to report, the transfer still completes
+    decoder.OnStart(zendrik::FamilyOrFirst(1).stream, zendrik::FamilyStreamFormats(),
+                    nullptr);  // no dialog: nothing to report, the transfer still completes
     decoder.SetSampleRate(22050);
     Feed(decoder, ModulateBytes(bytes, settings));
     EXPECT_TRUE(decoder.IsComplete());
@@ -206,7 +209,7 @@ TEST(LiveDecoder, HandOverNeedsACompleteTransfer) {
     data.m_pSamples.reset(new std::int16_t[5]());
 
     CLiveDecoder decoder;
-    decoder.OnStart(1, nullptr);
+    decoder.OnStart(zendrik::FamilyOrFirst(1).stream, zendrik::FamilyStreamFormats(), nullptr);
     const std::size_t half = sound.size() / 2 / 10000 * 10000;
     Feed(decoder, sound, 0, half);
     EXPECT_EQ(HandOverLiveBytes(data, decoder), 0);
@@ -245,7 +248,7 @@ TEST(LiveDecoder, TheSecondReceiverCompletesANoisySlowTransferTheExactPassCannot
 
     CLiveDecoder decoder;
     CRecordedReports reports;
-    decoder.OnStart(3, &reports);
+    decoder.OnStart(zendrik::FamilyOrFirst(3).stream, zendrik::FamilyStreamFormats(), &reports);
     Feed(decoder, sound);
     ASSERT_TRUE(decoder.IsComplete());
     EXPECT_TRUE(decoder.ReceivedBySecond());

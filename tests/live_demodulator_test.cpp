@@ -7,6 +7,7 @@
 #include <cmath>
 #include <random>
 
+#include "decoders/families.h"
 #include "reception/demodulator.h"
 #include "reception/modulator.h"
 
@@ -120,7 +121,7 @@ TEST(LiveDemodulator, EveryPassEqualsAFullRunOverTransfers) {
         std::vector<std::int16_t> sound = ModulateBytes(RandomBytes(rng, 200), settings);
         ExpectEveryPassMatchesFullRun(sound, BitTimingFor(1, 44100));
     }
-    CModulatorSettings coach = ModulatorSettingsFor(2);
+    CModulatorSettings coach = ModulatorSettingsFor(BitTimingFor(2, 44100));
     ExpectEveryPassMatchesFullRun(ModulateBytes(RandomBytes(rng, 60), coach), BitTimingFor(2, 44100));
 }
 

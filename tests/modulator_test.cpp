@@ -7,9 +7,9 @@
 #include <random>
 #include <vector>
 
+#include "decoders/families.h"
 #include "reception/demodulator.h"
-#include "reception/sonic_link_data.h"
-#include "reception/watch_models.h"
+#include "document/sonic_link_data.h"
 #include "reception/wave_writer.h"
 #include "support/s410_stream_builder.h"
 
@@ -98,8 +98,9 @@ TEST(ModulatorRoundTrip, RecordingsReadFromWaveFiles) {
         const std::string path = testing_streams::TempPath("round-trip.wav");
         {
             std::ofstream file(path, std::ios::binary | std::ios::trunc);
-            ASSERT_TRUE(
-                WriteWaveStream(file, ModulateBytes(bytes, ModulatorSettingsFor(model)), 44100));
+            ASSERT_TRUE(WriteWaveStream(
+                file, ModulateBytes(bytes, ModulatorSettingsFor(BitTimingFor(model, 44100))),
+                44100));
         }
         CSonicLinkData data;
         data.m_nWatchModel = model;
@@ -115,7 +116,8 @@ TEST(ModulatorRoundTrip, RecordingsReadFromWaveFiles) {
     const std::string path = testing_streams::TempPath("s410.wav");
     {
         std::ofstream file(path, std::ios::binary | std::ios::trunc);
-        ASSERT_TRUE(WriteWaveStream(file, ModulateBytes(stream, ModulatorSettingsFor(1)), 44100));
+        ASSERT_TRUE(WriteWaveStream(
+            file, ModulateBytes(stream, ModulatorSettingsFor(BitTimingFor(1, 44100))), 44100));
     }
     CSonicLinkData data;
     ASSERT_EQ(data.DecodeWaveFile(path), 1);

@@ -8,7 +8,7 @@
 
 #include "decoders/transfer_decoders.h"
 #include "formats/hrm_report.h"
-#include "reception/sonic_link_data.h"
+#include "document/sonic_link_data.h"
 #include "support/coach_stream_builder.h"
 #include "support/golden.h"
 #include "support/rs200_stream_builder.h"

@@ -12,10 +12,11 @@
 #include <vector>
 
 #include "allocation_counter.h"
+#include "decoders/families.h"
 #include "reception/dump_file.h"
 #include "reception/live_decoder.h"
 #include "reception/modulator.h"
-#include "reception/sonic_link_data.h"
+#include "document/sonic_link_data.h"
 #include "reception/stream_check.h"
 #include "reception/wave_reader.h"
 #include "reception/wave_writer.h"
@@ -375,7 +376,8 @@ TEST(ResourceBounds, LiveCollectionStaysWithinTheTrimmingBoundWhateverIsFed) {
         SCOPED_TRACE(kind);
         const std::vector<std::int16_t> sound = NoHeadSound(rng, kind % 4, 600'000);
         CLiveDecoder decoder;
-        decoder.OnStart(model, nullptr);
+        decoder.OnStart(zendrik::FamilyOrFirst(model).stream, zendrik::FamilyStreamFormats(),
+                        nullptr);
         std::size_t largestBlock = 0;
         CAllocationCounter counter;
         for (std::size_t at = 0; at < sound.size();) {
@@ -386,7 +388,8 @@ TEST(ResourceBounds, LiveCollectionStaysWithinTheTrimmingBoundWhateverIsFed) {
             largestBlock = std::max(largestBlock, block);
             decoder.OnSamples(sound.data() + at, static_cast<std::ptrdiff_t>(block));
             at += block;
-            ASSERT_FALSE(FindStreamHead(decoder.Bytes(), model, nullptr));
+            ASSERT_FALSE(FindStreamHead(decoder.Bytes(),
+                                        zendrik::FamilyOrFirst(model).stream.layout, nullptr));
             ASSERT_LE(decoder.SampleCount(), kTrimAbove) << "after " << at << " samples";
         }
         // Memory follows the bound and the largest block, not the length of the session: the
@@ -407,9 +410,11 @@ TEST(ResourceBounds, RunningOutOfMemoryEndsInAReasonNotAnException) {
     const std::string recording = TempPath("memory.wav");
     {
         std::ofstream file(recording, std::ios::binary | std::ios::trunc);
-        ASSERT_TRUE(WriteWaveStream(
-            file, ModulateBytes(BuildS410Stream(S410Values{}).bytes, ModulatorSettingsFor(kModelS410)),
-            44100));
+        ASSERT_TRUE(
+            WriteWaveStream(file,
+                            ModulateBytes(BuildS410Stream(S410Values{}).bytes,
+                                          ModulatorSettingsFor(BitTimingFor(kModelS410, 44100))),
+                            44100));
     }
     // Every step of decoding, from reading the samples to writing the texts, under limits from
     // "nothing fits" up to "only the report's last text does not fit".

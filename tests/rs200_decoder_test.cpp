@@ -4,7 +4,7 @@
 
 #include "decoders/rs200_values.h"
 #include "decoders/text_append.h"
-#include "reception/sonic_link_data.h"
+#include "document/sonic_link_data.h"
 #include "support/golden.h"
 #include "support/rs200_stream_builder.h"
 

@@ -7,7 +7,7 @@
 
 #include <gtest/gtest.h>
 
-#include "reception/sonic_link_data.h"
+#include "document/sonic_link_data.h"
 #include "support/golden.h"
 #include "support/rs200_stream_builder.h"
 

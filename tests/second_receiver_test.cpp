@@ -11,12 +11,13 @@
 #include <string>
 #include <vector>
 
+#include "decoders/families.h"
+#include "reception/carrier_search.h"
 #include "reception/demodulator.h"
 #include "reception/modulator.h"
-#include "reception/sonic_link_data.h"
+#include "document/sonic_link_data.h"
 #include "reception/stream_check.h"
 #include "reception/transfer_acceptance.h"
-#include "reception/carrier_search.h"
 #include "reception/wave_writer.h"
 #include "support/coach_stream_builder.h"
 #include "support/rs200_stream_builder.h"
@@ -26,9 +27,13 @@
 namespace {
 
 using zendrik::AudioClip;
-using zendrik::ReceiveClip;
 using zendrik::ReceptionFailure;
 using Bytes = std::vector<std::uint8_t>;
+
+// The second receiver as the program runs it, knowing every family.
+zendrik::SecondReception ReceiveClip(const AudioClip& clip) {
+    return zendrik::ReceiveClip(clip, zendrik::FamilyStreamFormats());
+}
 
 struct Family {
     const char* name;
@@ -479,14 +484,18 @@ TEST(TransferAcceptance, OnlyWholeTransfersWithEveryCheckPassingAreComplete) {
         {"no blocks", changed(s410.bytes, 8, s410.bytes[8]), false},
     };
     for (const Row& row : rows) {
-        EXPECT_EQ(zendrik::CheckTransfer(testing_streams::ToReceived(row.bytes)).complete, row.complete)
+        EXPECT_EQ(zendrik::CheckTransfer(testing_streams::ToReceived(row.bytes),
+                                         zendrik::FamilyStreamFormats())
+                      .complete,
+                  row.complete)
             << row.name;
     }
     // Found after junk, with the length its head and blocks give.
     Bytes junk = {0x12, 0xAA, 0xAA, 0x55, 0xFF};
     for (std::uint8_t b : coach.bytes) junk.push_back(b);
     junk.push_back(0x00);
-    const zendrik::TransferCheck found = zendrik::FindTransfer(junk);
+    const zendrik::TransferCheck found =
+        zendrik::FindTransfer(junk, zendrik::FamilyStreamFormats());
     EXPECT_TRUE(found.complete);
     EXPECT_EQ(found.start, 5);
     EXPECT_EQ(found.length, static_cast<std::ptrdiff_t>(coach.bytes.size()));
@@ -514,7 +523,8 @@ TEST(TransferAcceptance, AChangedByteFailsItsOwnBlockWhereverItIs) {
         for (int k = 0; k < blocks; ++k) {
             Bytes bytes = row.stream.bytes;
             bytes[row.dataAt(row.stream, static_cast<std::size_t>(k), 1)] ^= 0x04;
-            const zendrik::TransferCheck check = zendrik::FindTransfer(bytes);
+            const zendrik::TransferCheck check =
+                zendrik::FindTransfer(bytes, zendrik::FamilyStreamFormats());
             EXPECT_FALSE(check.complete) << row.name << " block " << k;
             EXPECT_EQ(check.blocksGood, blocks - 1) << row.name << " block " << k;
         }

@@ -1,4 +1,4 @@
-#include "reception/sonic_link_data.h"
+#include "document/sonic_link_data.h"
 
 #include <gtest/gtest.h>
 
@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "decoders/families.h"
 #include "reception/stream_check.h"
 #include "support/s410_stream_builder.h"
 

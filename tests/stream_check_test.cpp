@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "decoders/families.h"
 #include "support/s410_stream_builder.h"
 
 using testing_streams::FrameS410Blocks;
@@ -22,7 +23,8 @@ std::vector<std::uint8_t> Head(int modelByte, std::size_t size) {
 
 std::ptrdiff_t Expected(const std::vector<std::uint8_t>& bytes, int model) {
     std::ptrdiff_t expected = -1;
-    EXPECT_TRUE(FindStreamHead(ToReceived(bytes), model, &expected));
+    EXPECT_TRUE(
+        FindStreamHead(ToReceived(bytes), zendrik::FamilyOrFirst(model).stream.layout, &expected));
     return expected;
 }
 
@@ -49,15 +51,15 @@ TEST(StreamCheck, BlockChecksum) {
 
 TEST(StreamCheck, StreamHeadNeedsElevenBytesAndThePreamble) {
     std::ptrdiff_t expected = 0;
-    EXPECT_FALSE(FindStreamHead(ToReceived(Head(10, 10)), 1, &expected));
-    EXPECT_TRUE(FindStreamHead(ToReceived(Head(10, 11)), 1, &expected));
+    EXPECT_FALSE(FindStreamHead(ToReceived(Head(10, 10)), StreamLayout::S410Blocks, &expected));
+    EXPECT_TRUE(FindStreamHead(ToReceived(Head(10, 11)), StreamLayout::S410Blocks, &expected));
     std::vector<std::uint8_t> noMark = Head(10, 11);
     noMark[5] = 0;  // the start mark is not looked at
-    EXPECT_TRUE(FindStreamHead(ToReceived(noMark), 1, &expected));
+    EXPECT_TRUE(FindStreamHead(ToReceived(noMark), StreamLayout::S410Blocks, &expected));
     for (int i = 0; i < 5; ++i) {
         std::vector<std::uint8_t> broken = Head(10, 40);
         broken[static_cast<std::size_t>(i)] = 0xAB;
-        EXPECT_FALSE(FindStreamHead(ToReceived(broken), 1, &expected)) << i;
+        EXPECT_FALSE(FindStreamHead(ToReceived(broken), StreamLayout::S410Blocks, &expected)) << i;
     }
 }
 
@@ -96,39 +98,42 @@ TEST(StreamCheck, ExpectedLengthByModel) {
 
 TEST(StreamCheck, LiveBlockCheckFailsOnlyOnCompleteBadBlocks) {
     const testing_streams::Stream good = TwoBlocks();
-    for (int model : {1, 3}) EXPECT_TRUE(BlockCheckPasses(ToReceived(good.bytes), model));
+    EXPECT_TRUE(BlockCheckPasses(ToReceived(good.bytes), StreamLayout::S410Blocks));
 
     // Correct checksum, but the first block is numbered 3.
     testing_streams::Stream misnumbered = TwoBlocks();
     testing_streams::SetBlockNumber(misnumbered, 0, 3);
-    EXPECT_FALSE(BlockCheckPasses(ToReceived(misnumbered.bytes), 1));
+    EXPECT_FALSE(BlockCheckPasses(ToReceived(misnumbered.bytes), StreamLayout::S410Blocks));
 
     // Twenty bytes are too few to be checked, even when they hold a whole bad block.
     testing_streams::Stream small = FrameS410Blocks({{1, 2}, {3}}, 10);
     testing_streams::SetBlockNumber(small, 0, 3);
     const std::vector<std::uint8_t> twenty(small.bytes.begin(), small.bytes.begin() + 20);
     const std::vector<std::uint8_t> twentyOne(small.bytes.begin(), small.bytes.begin() + 21);
-    EXPECT_TRUE(BlockCheckPasses(ToReceived(twenty), 1));
-    EXPECT_FALSE(BlockCheckPasses(ToReceived(twentyOne), 1));
+    EXPECT_TRUE(BlockCheckPasses(ToReceived(twenty), StreamLayout::S410Blocks));
+    EXPECT_FALSE(BlockCheckPasses(ToReceived(twentyOne), StreamLayout::S410Blocks));
 
     // The second block's checksum is wrong: every prefix passes until its last byte is in.
     testing_streams::Stream broken = TwoBlocks();
     testing_streams::BreakChecksum(broken, 1);
     for (std::size_t count = 0; count <= broken.bytes.size(); ++count) {
         const std::vector<std::uint8_t> part(broken.bytes.begin(), broken.bytes.begin() + count);
-        EXPECT_EQ(BlockCheckPasses(ToReceived(part), 1), count < broken.bytes.size())
+        EXPECT_EQ(BlockCheckPasses(ToReceived(part), StreamLayout::S410Blocks),
+                  count < broken.bytes.size())
             << count << " bytes";
     }
     testing_streams::Stream badMark = TwoBlocks();
     badMark.bytes[badMark.blockAt[1]] = 0x54;
-    EXPECT_FALSE(BlockCheckPasses(ToReceived(badMark.bytes), 3));
+    EXPECT_FALSE(BlockCheckPasses(ToReceived(badMark.bytes), StreamLayout::S410Blocks));
 
     // Other layouts, and streams without a head, are not checked here.
-    for (int model : {2, 4}) EXPECT_TRUE(BlockCheckPasses(ToReceived(broken.bytes), model));
+    for (StreamLayout layout : {StreamLayout::CoachBlocks, StreamLayout::RS200Blocks}) {
+        EXPECT_TRUE(BlockCheckPasses(ToReceived(broken.bytes), layout));
+    }
     std::vector<std::uint8_t> headless = broken.bytes;
     headless[5] = 0x54;
-    EXPECT_TRUE(BlockCheckPasses(ToReceived(headless), 1));
+    EXPECT_TRUE(BlockCheckPasses(ToReceived(headless), StreamLayout::S410Blocks));
     headless = broken.bytes;
     headless[0] = 0;
-    EXPECT_TRUE(BlockCheckPasses(ToReceived(headless), 1));
+    EXPECT_TRUE(BlockCheckPasses(ToReceived(headless), StreamLayout::S410Blocks));
 }

@@ -1,15 +1,21 @@
 #include "reception/live/decode_sound.h"
 
+#include "decoders/families.h"
 #include "reception/live/reading_channel.h"
 
 CDecodeSound::CDecodeSound() = default;
 
 void CDecodeSound::OnMessage(CThreadMessage& message) {
     switch (message.message) {
-        case WM_DEC_START:
+        case WM_DEC_START: {
             m_dialog = message.channel;
-            m_decoder.OnStart(static_cast<int>(message.wParam), m_dialog.get());
+            // The message carries the model code; the exact pass reads at that family's timing
+            // (a code outside the table at the first family's), the second receiver any family.
+            const zendrik::Family& family =
+                zendrik::FamilyOrFirst(static_cast<int>(message.wParam));
+            m_decoder.OnStart(family.stream, zendrik::FamilyStreamFormats(), m_dialog.get());
             break;
+        }
         case WM_DEC_RESET:
             m_decoder.OnReset();
             break;

@@ -16,7 +16,7 @@
 #include "decoders/exercise_conversion.h"
 #include "formats/fit_writer.h"
 #include "formats/tcx_writer.h"
-#include "reception/sonic_link_data.h"
+#include "document/sonic_link_data.h"
 #include "support/rs200_stream_builder.h"
 #include "support/run_process.h"
 #include "support/sample_exercises.h"

@@ -23,7 +23,7 @@
 #include "app/settings.h"
 #include "app/window_source.h"
 #include "gui_test_registry.h"
-#include "reception/sonic_link_data.h"
+#include "document/sonic_link_data.h"
 #include "support/rs200_stream_builder.h"
 #include "support/run_process.h"
 #include "support/sample_exercises.h"

@@ -6,6 +6,7 @@
 #include <QThread>
 #include <gtest/gtest.h>
 
+#include "decoders/families.h"
 #include "reception/live/reading_channel.h"
 #include "reception/modulator.h"
 #include "scripted_capture_device.h"

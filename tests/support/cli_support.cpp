@@ -1,7 +1,7 @@
 #include "support/cli_support.h"
 
 #include "decoders/csv_text.h"
-#include "reception/sonic_link_data.h"
+#include "document/sonic_link_data.h"
 #include "support/s410_stream_builder.h"
 
 namespace testing_streams {

@@ -17,13 +17,13 @@
 #include "decoders/transfer.h"
 #include "decoders/transfer_decoders.h"
 #include "reception/audio_clip.h"
+#include "reception/input_file.h"
 #include "reception/received_bytes.h"
 #include "reception/second_receiver.h"
 
+class CLiveDecoder;
 class CRecordSound;
 
-// What m_strReadError says when memory ran out.
-inline constexpr const char* kOutOfMemoryReason = "not enough memory to decode it";
 
 // Today's date by the computer's clock, in UTC.
 CDateValue SystemUtcDate();
@@ -182,3 +182,10 @@ private:
     // The last decoding's result, which the report texts are rendered from.
     zendrik::Transfer m_transfer;
 };
+
+// The end of a microphone reading, on the user-interface thread: releases the recording's
+// samples and, when the decode thread completed a transfer whose bytes start with a stream
+// head, copies them into the reception object and decodes them with its watch model (the
+// second receiver's with the family their head names).
+// 1 when bytes were handed over and decoded.
+int HandOverLiveBytes(CSonicLinkData& data, const CLiveDecoder& decoder);

@@ -1,4 +1,4 @@
-#include "reception/sonic_link_data.h"
+#include "document/sonic_link_data.h"
 
 #include <algorithm>
 #include <chrono>
@@ -6,14 +6,15 @@
 #include <fstream>
 #include <new>
 
+#include "decoders/families.h"
 #include "decoders/text_append.h"
 #include "formats/hrm_report.h"
 #include "reception/audio_file.h"
-#include "reception/input_file.h"
 #include "reception/demodulator.h"
+#include "reception/input_file.h"
+#include "reception/live_decoder.h"
 #include "reception/stream_check.h"
 #include "reception/transfer_acceptance.h"
-#include "reception/watch_models.h"
 
 CDateValue SystemUtcDate() {
     using namespace std::chrono;
@@ -137,12 +138,13 @@ void CSonicLinkData::DecodeReception(bool exactFirst, const zendrik::AudioClip* 
 }
 
 bool CSonicLinkData::AcceptExact() {
-    const zendrik::TransferCheck exact = zendrik::CheckTransfer(m_bytes);
+    const zendrik::TransferCheck exact =
+        zendrik::CheckTransfer(m_bytes, zendrik::FamilyStreamFormats());
     if (!exact.complete) return false;
     const BitTiming timing = BitTimingFor(m_nWatchModel, 44100);
     m_reception.receiver = zendrik::ReceiverUsed::Exact;
     m_reception.bitPeriodSamples = timing.period;
-    m_reception.bitsPerSecond = (44100 + timing.period / 2) / timing.period;
+    m_reception.bitsPerSecond = zendrik::BitsPerSecond(timing, 44100);
     m_reception.blocksGood = exact.blocksGood;
     m_reception.blocksTotal = exact.blocksTotal;
     DecodeExercises();
@@ -152,8 +154,9 @@ bool CSonicLinkData::AcceptExact() {
 void CSonicLinkData::DecodeBySecond(const zendrik::AudioClip* clip) {
     // A clip goes in as it is, so a quiet recording of more than 16 bits keeps its resolution.
     zendrik::SecondReception second =
-        clip ? zendrik::ReceiveClip(*clip)
-             : zendrik::ReceiveSamples(m_pSamples.get(), m_nSamples, m_nSampleRate);
+        clip ? zendrik::ReceiveClip(*clip, zendrik::FamilyStreamFormats())
+             : zendrik::ReceiveSamples(m_pSamples.get(), m_nSamples, m_nSampleRate,
+                                       zendrik::FamilyStreamFormats());
     m_reception = second.report;
     if (second.accepted) {
         m_reception.receiver = zendrik::ReceiverUsed::Second;
@@ -259,15 +262,9 @@ void CSonicLinkData::DecodeExercises() {
     Guarded([&] {
         m_strReadError.clear();
         m_nReportModel = m_nWatchModel;
-        const WatchModelInfo* model = FindWatchModel(m_nWatchModel);
-        if (model && model->decode) {
-            (this->*model->decode)();
-            return;
-        }
-        // The line is a message, not a report: nothing may be saved as an exercise.
-        zendrik::Transfer unknown;
-        unknown.checkMessages = {Concat("Watch model unknown (", m_nWatchModel, ")")};
-        ShowTransfer(std::move(unknown));
+        // A code outside the table gives a message, not a report: nothing may be saved as an
+        // exercise.
+        ShowTransfer(zendrik::Decode(m_bytes, m_nWatchModel, Context()));
     });
 }
 
@@ -317,15 +314,16 @@ std::string CSonicLinkData::ExplainInvalid() const {
         return Concat("No SonicLink transfer was found: ", m_bytes.GetSize(),
                       " bytes were received, but no stream head.");
     }
-    const WatchModelInfo* found = FindWatchModel(named);
-    const WatchModelInfo* setting = FindWatchModel(m_nReportModel);
+    const zendrik::Family* found = zendrik::FindFamily(named);
+    const zendrik::Family* setting = zendrik::FindFamily(m_nReportModel);
     if (found && setting && found->decode != setting->decode) {
-        std::string setName = setting->family;
+        std::string setName = setting->phrase;
         setName.erase(0, setName.find(' ') + 1);  // without its article
-        return Concat("The recording holds ", found->family, " transfer; the watch model setting is ",
-                      setName, ".");
+        return Concat("The recording holds ", found->phrase,
+                      " transfer; the watch model setting is ", setName, ".");
     }
-    return Concat("The recording holds ", found ? found->family : "a", " transfer, but it could not be "
+    return Concat("The recording holds ", found ? found->phrase : "a",
+                  " transfer, but it could not be "
                   "decoded: its blocks are missing or damaged.");
 }
 
@@ -335,4 +333,33 @@ zendrik::Transfer CSonicLinkData::DecodedTransfer() const {
 
 CValueFormat CSonicLinkData::ValueFormat() const {
     return CValueFormat{m_strDecimalSep, m_strTimeSep, m_strDateSep, m_bNoTenths != 0};
+}
+
+int HandOverLiveBytes(CSonicLinkData& data, const CLiveDecoder& decoder) {
+    data.m_pSamples.reset();
+    data.m_nSamples = 0;
+    if (!decoder.IsComplete()) return 0;
+    data.m_bytes.SetSize(0);
+    const CReceivedBytes& bytes = decoder.Bytes();
+    if (!HasPreamble(bytes)) return 0;
+    data.m_bytes = bytes;
+    if (decoder.ReceivedBySecond()) {
+        data.m_reception = decoder.SecondReport();
+        data.DetectModelAndDecode();
+        return 1;
+    }
+    // What --verbose and the desktop program say about how the transfer was received.
+    data.m_reception = zendrik::ReceptionReport{};
+    data.m_reception.receiver = zendrik::ReceiverUsed::Exact;
+    data.m_reception.sampleRate = decoder.SampleRate();
+    const BitTiming timing = decoder.Expected().TimingAt(decoder.SampleRate());
+    if (timing.period > 0) {
+        data.m_reception.bitPeriodSamples = timing.period;
+        data.m_reception.bitsPerSecond = zendrik::BitsPerSecond(timing, decoder.SampleRate());
+    }
+    const zendrik::TransferCheck check = zendrik::CheckTransfer(bytes, decoder.Known());
+    data.m_reception.blocksGood = check.blocksGood;
+    data.m_reception.blocksTotal = check.blocksTotal;
+    data.DecodeExercises();
+    return 1;
 }

@@ -1,0 +1,77 @@
+// The one table of watch families: everything that differs from one family to the next (names,
+// how its stream head names it, block layout, bit timing, decoder, how a reading of it ends,
+// which report forms it has, its place in the model list). Shared code reads the table instead
+// of comparing model codes.
+#pragma once
+
+#include <span>
+#include <string>
+#include <vector>
+
+#include "decoders/transfer_decoders.h"
+#include "reception/received_bytes.h"
+#include "reception/stream_format.h"
+
+// Model codes as stored in the settings, in CSonicLinkData and in the reception threads.
+enum WatchModelCode : int {
+    kModelS410 = 1,
+    kModelCoach = 2,
+    kModelS410S510 = 3,
+    kModelRS200 = 4,
+};
+
+namespace zendrik {
+
+struct Family {
+    int code;
+    const char* displayName;  // in the model list and the reading dialog: "Polar S410/S510"
+    const char* phrase;       // the family in words, with its article: "an S410/S510"
+    StreamFormat stream;      // head marker, block layout and bit timings
+    Transfer (*decode)(const CReceivedBytes& bytes, const DecodeContext& context);
+    // The watch may not say when it has finished: the user ends the reading, and what has
+    // arrived is kept.
+    bool userEndsReading;
+    // Its decoder writes the Polar Compatible HRM text as well as the Enhanced one.
+    bool compatibleText;
+    // Place in the Properties dialog's model list, from 1; 0 for a family not offered there
+    // (one that shares its name with another).
+    int listPosition;
+};
+
+// Every family, in the order of their codes.
+std::span<const Family> Families();
+
+// The family of a code, or nullptr for a code outside the table.
+const Family* FindFamily(int code);
+
+// The family of a code; a code outside the table is received as the first family (the S410).
+const Family& FamilyOrFirst(int code);
+
+// The stream formats of all families, in table order, for the receivers.
+StreamFormats FamilyStreamFormats();
+
+// The family a stream head names, or nullptr.
+const Family* FamilyOfStream(const CReceivedBytes& bytes);
+
+// The families the Properties dialog offers, in list order.
+std::vector<const Family*> ListedFamilies();
+
+// The codes of the table as the command line names them: "1, 2, 3 or 4".
+std::string FamilyCodesText();
+
+// Decodes a stream with the decoder of the family whose code is given (the model setting, or
+// what DetectWatchModel found in the head). A code outside the table gives an invalid transfer
+// whose one message says so.
+Transfer Decode(const CReceivedBytes& bytes, int code, const DecodeContext& context);
+
+}  // namespace zendrik
+
+// Display name of a model code: "" for a code outside the table.
+const char* WatchModelName(int code);
+
+// The model code a stream head names: 2 Coach, 3 S410/S510, 1 S410, 4 RS200/CS200, 0 none.
+int DetectWatchModel(const CReceivedBytes& bytes);
+
+// Bit timing of a model code at a capture rate (44100, or 22050 after a device fallback);
+// codes outside the table use the S410 timing.
+BitTiming BitTimingFor(int code, int sampleRate);

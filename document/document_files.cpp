@@ -1,0 +1,56 @@
+// Reading a recording's samples and a dump into the document, with the reason of a failure kept
+// for the user.
+#include <fstream>
+#include <sstream>
+
+#include "document/sonic_link_data.h"
+#include "reception/dump_file.h"
+#include "reception/input_file.h"
+#include "reception/wave_reader.h"
+
+int CSonicLinkData::ReadWaveFile(const std::string& path) {
+    return Guarded([&] {
+        std::ifstream file;
+        m_strReadError.assign(zendrik::OpenInputFile(path, file));
+        if (!m_strReadError.empty()) return 0;
+        return ReadWaveData(file);
+    });
+}
+
+int CSonicLinkData::ReadWaveData(std::istream& in) {
+    return Guarded([&] {
+        CWaveSamples wave;
+        if (!ReadWaveStream(in, wave, &m_strReadError)) return 0;
+        m_strReadError.clear();
+        m_pSamples = std::move(wave.samples);
+        m_nSamples = wave.count;
+        m_nSampleRate = wave.sampleRate;
+        return 1;
+    });
+}
+
+int CSonicLinkData::ReadDumpFile(const std::string& path) {
+    return Guarded([&] {
+        std::ifstream file;
+        m_strReadError.assign(zendrik::OpenInputFile(path, file));
+        if (!m_strReadError.empty()) return 0;
+        return ReadDumpData(file);
+    });
+}
+
+int CSonicLinkData::ReadDumpData(std::istream& in) {
+    return Guarded([&] {
+        std::string text;
+        if (!zendrik::ReadAtMost(in, zendrik::kMaxDumpFileBytes, text)) {
+            m_strReadError.assign("larger than any dump (more than 16 MB)");
+            return 0;
+        }
+        m_strReadError.clear();
+        ClearReception();
+        std::istringstream lines(std::move(text));
+        ParseDump(lines, m_bytes);
+        return 1;
+    });
+}
+
+std::string CSonicLinkData::DumpText() const { return FormatDump(m_bytes); }
