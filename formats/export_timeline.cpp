@@ -1,6 +1,7 @@
 #include "formats/export_timeline.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace zendrik {
 
@@ -49,6 +50,31 @@ std::optional<Timeline> MakeTimeline(const Exercise& x, const TimeZone& zone, st
     }
     if (t.laps.empty()) t.laps.push_back({0, t.end, nullptr});
     return t;
+}
+
+std::vector<std::int64_t> RecordDistances(const Exercise& exercise, const Timeline& timeline) {
+    const Series* speed = exercise.Find(SeriesKind::Speed);
+    if (!speed || speed->divisor <= 0) return {};
+    std::vector<std::int64_t> speedTimesSeconds(timeline.samples, 0);
+    for (std::size_t i = 1; i < timeline.samples; ++i) {
+        const std::optional<int> v =
+            i < speed->values.size() ? std::optional<int>(speed->values[i]) : std::nullopt;
+        speedTimesSeconds[i] = speedTimesSeconds[i - 1] + SpeedTimesSeconds(v, timeline.sampleStep);
+    }
+    const std::int64_t summed = speedTimesSeconds.empty() ? 0 : speedTimesSeconds.back();
+    // Beyond a hundred thousand kilometres the total is not a watch's count.
+    constexpr std::int64_t kFarthestMeters = 100'000'000;
+    const bool scaled = summed > 0 && exercise.distanceMeters && *exercise.distanceMeters > 0 &&
+                        *exercise.distanceMeters <= kFarthestMeters;
+    std::vector<std::int64_t> centimetres(timeline.samples, 0);
+    for (std::size_t i = 0; i < timeline.samples; ++i) {
+        // Scaled from the exact sums, so no rounding of the sums is scaled up with them.
+        centimetres[i] = scaled ? std::llround(static_cast<double>(speedTimesSeconds[i]) *
+                                               static_cast<double>(*exercise.distanceMeters) *
+                                               100.0 / static_cast<double>(summed))
+                                : DistanceCentimetres(speedTimesSeconds[i], speed->divisor);
+    }
+    return centimetres;
 }
 
 }  // namespace zendrik

@@ -55,6 +55,12 @@ inline std::int64_t SpeedTimesSeconds(const std::optional<int>& speed, Tenths st
     return static_cast<std::int64_t>(*speed) * (stepTenths / 10);
 }
 
+// The distance from the start at each of the timeline's samples, in centimetres; empty without a
+// speed series. The speeds are samples of a wheel the watch counts all the time, so their sum
+// misses what happened between two samples: where the watch kept the exercise's distance, the
+// sums are scaled to end on it, so records, laps and session agree.
+std::vector<std::int64_t> RecordDistances(const Exercise& exercise, const Timeline& timeline);
+
 // Whole seconds of a count of tenths, rounded to the nearest.
 inline std::int64_t RoundedSeconds(Tenths t) {
     return (t >= 0 ? t + 5 : t - 5) / 10;

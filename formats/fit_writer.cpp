@@ -216,7 +216,7 @@ private:
         const Series* altitude = x_.Find(SeriesKind::Altitude);
         if (altitude && altitude->divisor <= 0) altitude = nullptr;
         std::size_t nextLap = 0;
-        std::int64_t speedTimesSeconds = 0;
+        const std::vector<std::int64_t> distances = RecordDistances(x_, t_);
         for (std::size_t i = 0; i < t_.samples; ++i) {
             const Tenths when = t_.SampleTime(i);
             while (nextLap < t_.laps.size() && t_.laps[nextLap].end <= when) WriteLap(nextLap++);
@@ -225,10 +225,8 @@ private:
             if (hr) record.Add(3, FitType::UInt8, HeartRate(SampleAt(hr, i)));
             if (speed) {
                 const std::optional<int> v = SampleAt(speed, i);
-                if (i > 0) speedTimesSeconds += SpeedTimesSeconds(v, t_.sampleStep);
                 record.Add(6, FitType::UInt16, SpeedMmPerSecond(ScaledToTenths(speed, v)));
-                record.Add(5, FitType::UInt32,
-                           DistanceCentimetres(speedTimesSeconds, speed->divisor));
+                record.Add(5, FitType::UInt32, distances[i]);
             }
             if (cadence) record.Add(4, FitType::UInt8, SampleAt(cadence, i));
             if (altitude)

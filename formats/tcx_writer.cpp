@@ -201,10 +201,8 @@ private:
                           static_cast<std::int64_t>(*alt) * 1000 / altitude_->divisor, 3);
         }
         const std::optional<int> speed = ValueAt(speed_, i);
-        if (speed_) {
-            if (i > 0) speedTimesSeconds_ += SpeedTimesSeconds(speed, t_.sampleStep);
-            AppendElement(out_, "      ", "DistanceMeters",
-                          DistanceCentimetres(speedTimesSeconds_, speed_->divisor), 2);
+        if (i < distances_.size()) {
+            AppendElement(out_, "      ", "DistanceMeters", distances_[i], 2);
         }
         if (const std::optional<int> bpm = ValueAt(hr_, i); IsHeartRate(bpm)) {
             AppendHeartRate(out_, "      ", "HeartRateBpm", *bpm);
@@ -230,7 +228,7 @@ private:
     const Series* speed_ = nullptr;
     const Series* cadence_ = nullptr;
     const Series* altitude_ = nullptr;
-    std::int64_t speedTimesSeconds_ = 0;
+    const std::vector<std::int64_t> distances_ = RecordDistances(x_, t_);
     std::string out_;
 };
 

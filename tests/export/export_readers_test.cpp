@@ -112,6 +112,21 @@ struct ExpectedLap {
     std::optional<std::int64_t> distance;
 };
 
+// Distance from the start at each sample: the speed samples added up, scaled to end on the
+// watch's own distance where it kept one.
+std::vector<double> ExpectedDistances(const Exercise& e) {
+    const auto* speed = e.Find(zendrik::SeriesKind::Speed);
+    std::vector<double> distances(speed ? e.SampleCount() : 0, 0.0);
+    for (std::size_t i = 1; i < distances.size(); ++i) {
+        distances[i] = distances[i - 1] + speed->values[i] * e.intervalSeconds / 36.0;
+    }
+    if (!distances.empty() && e.distanceMeters && distances.back() > 0) {
+        const double scale = static_cast<double>(*e.distanceMeters) / distances.back();
+        for (double& d : distances) d *= scale;
+    }
+    return distances;
+}
+
 std::vector<ExpectedLap> ExpectedLaps(const Exercise& e) {
     std::vector<ExpectedLap> laps;
     double previous = 0;
@@ -210,7 +225,7 @@ TEST_F(ExportReaders, FitRecordsAreTheSamplesAtTheirUtcTimes) {
         // The families without samples get no invented records.
         ASSERT_EQ(f["records"].size(), n);
         ASSERT_EQ(f["garmin"]["records"].get<std::size_t>(), n);
-        double distance = 0;
+        const std::vector<double> distances = ExpectedDistances(c.exercise);
         for (std::size_t i = 0; i < n; ++i) {
             const json& r = f["records"][i];
             EXPECT_EQ(r["timestamp"],
@@ -222,8 +237,7 @@ TEST_F(ExportReaders, FitRecordsAreTheSamplesAtTheirUtcTimes) {
             }
             if (speed) {
                 EXPECT_NEAR(r["speed"].get<double>(), speed->values[i] / 36.0, 0.001) << i;
-                if (i > 0) distance += speed->values[i] * c.exercise.intervalSeconds / 36.0;
-                EXPECT_NEAR(r["distance"].get<double>(), distance, 0.01) << i;
+                EXPECT_NEAR(r["distance"].get<double>(), distances[i], 0.01) << i;
             }
             if (cadence) {
                 EXPECT_EQ(r["cadence"], cadence->values[i]) << i;
@@ -330,6 +344,7 @@ TEST_F(ExportReaders, TcxLapsAndTrackpointsCarryTheExercise) {
         ASSERT_EQ(t["laps"].size(), laps.size());
         const auto* hr = c.exercise.Find(zendrik::SeriesKind::HeartRate);
         const auto* speed = c.exercise.Find(zendrik::SeriesKind::Speed);
+        const std::vector<double> distances = ExpectedDistances(c.exercise);
         std::size_t sample = 0;
         std::int64_t calories = 0;
         for (std::size_t j = 0; j < laps.size(); ++j) {
@@ -359,6 +374,7 @@ TEST_F(ExportReaders, TcxLapsAndTrackpointsCarryTheExercise) {
                 }
                 if (speed) {
                     EXPECT_NEAR(p["speed"].get<double>(), speed->values[sample] / 36.0, 0.001);
+                    EXPECT_NEAR(p["distance"].get<double>(), distances[sample], 0.01) << sample;
                 }
                 ++sample;
             }
