@@ -11,20 +11,12 @@ constexpr const char* kTab = "\t";
 constexpr int kCoachMonitor = 7;
 
 void WriteParams(CReportPair& r, const Exercise& x, const CoachExtras& c, const CValueFormat& f) {
-    const CDateValue date = StartDate(x);
-    const CTimeValue start{x.start.hour, x.start.minute, x.start.second, 0};
     r.He("[Params]\r\n");
     r.Csv("[Params]\r\n");
     r.Both("Version=106\r\n");
     r.Both("Monitor=", kCoachMonitor, "\r\n");
     r.He("SMode=000000000\r\n");
-    r.He("Date=", FormatHrmDate(date), "\r\n");
-    r.Csv("Date", kTab, f.FormatCsvDate(date), "\r\n");
-    r.He("StartTime=", FormatHrmTime(start), "\r\n");
-    r.Csv("StartTime", kTab, f.FormatCsvTime(start), "\r\n");
-    r.He("Length=", FormatHrmTime(c.length), "\r\n");
-    r.Csv("Length", kTab, f.FormatCsvTime(c.length), "\r\n");
-    r.Both("Interval=", x.intervalSeconds, "\r\n");
+    WriteStartAndLength(r, x, c.length, f);
     WriteZoneLimits(r, x.zones);
     r.He("\r\n");
     r.Csv("\r\n");

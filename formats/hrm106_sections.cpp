@@ -1,5 +1,7 @@
 #include "formats/hrm106_sections.h"
 
+#include "formats/family_reports.h"
+
 namespace {
 
 constexpr const char* kTab = "\t";
@@ -13,6 +15,19 @@ const zendrik::Zone& ZoneAt(const std::vector<zendrik::Zone>& zones, std::size_t
 
 int ValueAt(const zendrik::Series* series, std::size_t i) {
     return series && i < series->values.size() ? series->values[i] : 0;
+}
+
+void WriteStartAndLength(CReportPair& r, const zendrik::Exercise& x, const CTimeValue& length,
+                         const CValueFormat& f) {
+    const CDateValue date = zendrik::StartDate(x);
+    const CTimeValue start{x.start.hour, x.start.minute, x.start.second, 0};
+    r.He("Date=", FormatHrmDate(date), "\r\n");
+    r.Csv("Date", kTab, f.FormatCsvDate(date), "\r\n");
+    r.He("StartTime=", FormatHrmTime(start), "\r\n");
+    r.Csv("StartTime", kTab, f.FormatCsvTime(start), "\r\n");
+    r.He("Length=", FormatHrmTime(length), "\r\n");
+    r.Csv("Length", kTab, f.FormatCsvTime(length), "\r\n");
+    r.Both("Interval=", x.intervalSeconds, "\r\n");
 }
 
 void WriteZoneLimits(CReportPair& r, const std::vector<zendrik::Zone>& zones) {

@@ -9,6 +9,10 @@
 #include "decoders/report_conventions.h"
 #include "formats/report_pair.h"
 
+// The Date, StartTime, Length and Interval lines of [Params] in both texts.
+void WriteStartAndLength(CReportPair& r, const zendrik::Exercise& x, const CTimeValue& length,
+                         const CValueFormat& format);
+
 // The six Upper/Lower lines of the three zones in both texts, then the fixed timer lines of the
 // HRM text; a zone the exercise lacks shows 0.
 void WriteZoneLimits(CReportPair& r, const std::vector<zendrik::Zone>& zones);

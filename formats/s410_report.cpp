@@ -25,8 +25,6 @@ CTimeValue TimeOfDay(const LocalDateTime& t) {
 
 void WriteParams(CReportPair& r, const Exercise& x, const S410Extras& s, const CValueFormat& f) {
     const bool s510 = x.family == WatchFamily::S510;
-    const CDateValue date = StartDate(x);
-    const CTimeValue start = TimeOfDay(x.start);
     r.He("[Params]\r\n");
     r.Csv("[Params]\r\n");
     r.Both("Version=106\r\n");
@@ -36,13 +34,7 @@ void WriteParams(CReportPair& r, const Exercise& x, const S410Extras& s, const C
     } else {
         r.Both("SMode=000000000\r\n");
     }
-    r.He("Date=", FormatHrmDate(date), "\r\n");
-    r.Csv("Date", kTab, f.FormatCsvDate(date), "\r\n");
-    r.He("StartTime=", FormatHrmTime(start), "\r\n");
-    r.Csv("StartTime", kTab, f.FormatCsvTime(start), "\r\n");
-    r.He("Length=", FormatHrmTime(s.length), "\r\n");
-    r.Csv("Length", kTab, f.FormatCsvTime(s.length), "\r\n");
-    r.Both("Interval=", x.intervalSeconds, "\r\n");
+    WriteStartAndLength(r, x, s.length, f);
     WriteZoneLimits(r, x.zones);
     r.Both("Exercise=", x.name, "\r\n");
     const long long calories = x.caloriesTenths.value_or(0);
