@@ -31,8 +31,8 @@ constexpr double kOffsetGrid[] = {-0.12, 0.12};
 // How far (in bits) a frame may start from the transfer's steady pace and still count as clean.
 constexpr double kMostPaceError = 0.2;
 // Neighbouring frequencies (in bit rates either side of the tone) looked at in each bit of a
-// byte no checksum covers, and how loud they may be: below where a doubtful bit would lie
-// between the frame's quiet and its tone.
+// byte no checksum covers, and how loud they may be there: below the middle between the frame's
+// quiet and its tone, which a tone off the watch's at full strength passes and hiss does not.
 constexpr int kSideBins = 3;
 constexpr float kMostSideShare = 0.5f;
 // Bursts the tone's frequency is measured over: a few hundred give it to a hertz or two.
