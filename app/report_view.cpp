@@ -97,6 +97,16 @@ void CReportView::ShowReport() {
         explanation = m_data.ExplainInvalid();
         text = &explanation;
     }
+    // A recording that did not decode: what to do about it, in the command line's words, under
+    // the error lines. The reception report is that of the input shown (a dump has none).
+    const std::string advice = m_data.m_bValid ? std::string() : zendrik::ReceptionAdvice(m_data.m_reception);
+    if (!advice.empty()) {
+        if (text != &explanation) explanation = *text;
+        if (!explanation.empty() && explanation.back() != '\n') explanation += "\r\n";
+        if (!explanation.empty()) explanation += "\r\n";
+        explanation += advice + "\r\n";
+        text = &explanation;
+    }
     if (m_wndEdit) m_wndEdit->setPlainText(QString::fromLatin1(text->data(), static_cast<qsizetype>(text->size())));
     emit reportShown();
     TellIfOutOfMemory();

@@ -47,6 +47,8 @@ int CSonicLinkData::ReadDumpData(std::istream& in) {
         }
         m_strReadError.clear();
         ClearReception();
+        // A dump was not received here: no recording's reception report belongs to it.
+        m_reception = zendrik::ReceptionReport{};
         std::istringstream lines(std::move(text));
         ParseDump(lines, m_bytes);
         return 1;

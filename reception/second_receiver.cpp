@@ -27,6 +27,13 @@ constexpr double kOffsetGrid[] = {-0.12, 0.12};
 
 // How far (in bits) a frame may start from the transfer's steady pace and still count as clean.
 constexpr double kMostPaceError = 0.2;
+// Neighbouring frequencies (in bit rates either side of the tone) looked at in each bit of a
+// byte no checksum covers, and how loud they may be there: below the middle between the frame's
+// quiet and its tone, which a tone off the watch's at full strength passes and hiss does not.
+constexpr int kSideBins = 3;
+constexpr float kMostSideShare = 0.5f;
+// Bursts the tone's frequency is measured over: a few hundred give it to a hertz or two.
+constexpr std::size_t kMostTuningBursts = 400;
 
 double Median(std::vector<float> values);
 
@@ -36,12 +43,46 @@ struct Attempt {
     std::vector<Frame> frames;        // the frames of the transfer
     bool allClean = false;
     double period = 0;
+    double offset = 0;  // in bit periods
 };
+
+// Whether the frames at `positions` are clean and each starts at the steady pace of all of
+// them, against the frame before and the one after. A watch sends its frames at a steady pace; a
+// frame out of step is one read from other sound, such as a second transfer under this one, or
+// one lost.
+bool CleanAndInStep(const std::vector<Frame>& frames, const std::vector<std::size_t>& positions,
+                    double period) {
+    if (positions.empty()) return false;
+    for (std::size_t i : positions) {
+        if (i >= frames.size() || !frames[i].clean) return false;
+    }
+    if (frames.size() <= 2) return true;
+    std::vector<float> spacings;
+    spacings.reserve(frames.size() - 1);
+    for (std::size_t i = 1; i < frames.size(); ++i) {
+        spacings.push_back(static_cast<float>(frames[i].start - frames[i - 1].start));
+    }
+    const double pace = Median(spacings);
+    auto inStep = [&](std::size_t spacing) {
+        return spacing >= spacings.size() || std::fabs(spacings[spacing] - pace) <= kMostPaceError * period;
+    };
+    for (std::size_t i : positions) {
+        if ((i > 0 && !inStep(i - 1)) || !inStep(i)) return false;
+    }
+    return true;
+}
+
+std::vector<std::size_t> AllPositions(std::size_t count) {
+    std::vector<std::size_t> positions(count);
+    for (std::size_t i = 0; i < count; ++i) positions[i] = i;
+    return positions;
+}
 
 Attempt Read(const ToneEnvelope& envelope, const LevelTracks& tracks, double period, double offset,
              StreamFormats formats) {
     Attempt attempt;
     attempt.period = period;
+    attempt.offset = offset;
     const FrameRun run = ReadFrames(envelope, tracks, period, offset * period);
     std::vector<std::uint8_t> bytes;
     bytes.reserve(run.frames.size());
@@ -55,21 +96,7 @@ Attempt Read(const ToneEnvelope& envelope, const LevelTracks& tracks, double per
                          bytes.begin() + static_cast<std::ptrdiff_t>(end));
     attempt.frames.assign(run.frames.begin() + static_cast<std::ptrdiff_t>(first),
                           run.frames.begin() + static_cast<std::ptrdiff_t>(end));
-    // Clean means every frame of the transfer is clean, and all of them keep the pace (a frame
-    // lost or misplaced shows there).
-    bool clean = !attempt.frames.empty();
-    for (const Frame& frame : attempt.frames) clean = clean && frame.clean;
-    // A watch sends its frames at a steady pace; a frame out of step is one read from other
-    // sound, such as a second transfer under this one.
-    if (clean && attempt.frames.size() > 2) {
-        std::vector<float> spacings;
-        for (std::size_t i = 1; i < attempt.frames.size(); ++i) {
-            spacings.push_back(static_cast<float>(attempt.frames[i].start - attempt.frames[i - 1].start));
-        }
-        const double pace = Median(spacings);
-        for (float spacing : spacings) clean = clean && std::fabs(spacing - pace) <= kMostPaceError * period;
-    }
-    attempt.allClean = clean;
+    attempt.allClean = CleanAndInStep(attempt.frames, AllPositions(attempt.frames.size()), period);
     return attempt;
 }
 
@@ -96,12 +123,22 @@ void DescribeSignal(const Attempt& attempt, ReceptionReport& report) {
     report.blocksTotal = attempt.check.blocksTotal;
 }
 
+// The sound the envelopes were made from, for looking at single bits again.
+struct SoundView {
+    const float* samples = nullptr;
+    std::ptrdiff_t count = 0;
+    int sampleRate = 0;
+    double toneHz = 0;
+};
+
 // Everything tried with one tone frequency and one bit timing.
 class TimingSearch {
 public:
-    TimingSearch(const MixedChunks& mixed, double nominal, StreamFormats formats)
+    TimingSearch(const MixedChunks& mixed, double nominal, StreamFormats formats,
+                 const SoundView& sound)
         : m_nominal(nominal),
           m_formats(formats),
+          m_sound(sound),
           m_box(mixed, nominal, ToneFilter::Boxcar),
           m_triangle(mixed, nominal, ToneFilter::Triangle),
           m_boxTracks(TrackLevels(m_box, nominal)),
@@ -142,28 +179,106 @@ private:
                 bool& confidenceLacking) {
         Attempt attempt = Read(Envelope(filter), Tracks(filter), period, offset, m_formats);
         if (attempt.check.watchModel == 0) return attempt;
-        if (!best || attempt.check.blocksGood > best->check.blocksGood) best = attempt;
+        // Of two with as many good blocks, the complete one says more about what went wrong.
+        if (!best || attempt.check.blocksGood > best->check.blocksGood ||
+            (attempt.check.blocksGood == best->check.blocksGood && attempt.check.complete &&
+             !best->check.complete)) {
+            best = attempt;
+        }
         if (!attempt.check.complete) return attempt;
-        if (attempt.check.checksumCovered) {
+        if (Confirmed(attempt, filter)) {
             m_accepted = attempt;
             return attempt;
-        }
-        // No block checksum vouches for these bytes: only clean frames, read again through
-        // the other filter with the same timing to the same bytes, are believed.
-        if (attempt.allClean) {
-            const Attempt other =
-                Read(Envelope(1 - filter), Tracks(1 - filter), period, offset, m_formats);
-            if (other.check.complete && other.allClean && other.bytes == attempt.bytes) {
-                m_accepted = attempt;
-                return attempt;
-            }
         }
         confidenceLacking = true;
         return attempt;
     }
 
+    // Bytes no checksum vouches for (all of an RS200/CS200 transfer, the head of the others)
+    // are believed only from clean frames at the transfer's pace, with no sound beside the
+    // tone in any of their bits, read to the same values through the other filter with the
+    // same timing. Checks would pass any wrong value of theirs.
+    bool Confirmed(const Attempt& attempt, int filter) const {
+        const bool whole = !attempt.check.checksumCovered;
+        std::vector<std::size_t> positions;
+        if (whole) {
+            positions = AllPositions(attempt.frames.size());
+        } else {
+            for (std::size_t i = 0; i < 32; ++i) {
+                if (attempt.check.uncheckedHead >> i & 1) positions.push_back(i);
+            }
+            if (positions.empty()) return true;
+        }
+        if (!CleanAndInStep(attempt.frames, positions, attempt.period)) return false;
+        const int other = 1 - filter;
+        if (whole) {
+            const Attempt again =
+                Read(Envelope(other), Tracks(other), attempt.period, attempt.offset, m_formats);
+            if (!(again.check.complete && again.allClean && again.bytes == attempt.bytes)) return false;
+        } else {
+            const FrameRun again = ReadFrames(Envelope(other), Tracks(other), attempt.period,
+                                              attempt.offset * attempt.period);
+            if (!SameFrames(attempt, positions, again.frames)) return false;
+        }
+        return QuietBesideTheTone(attempt, positions);
+    }
+
+    // Whether another reading has clean frames at the same moments with the same values.
+    static bool SameFrames(const Attempt& attempt, const std::vector<std::size_t>& positions,
+                           const std::vector<Frame>& other) {
+        for (std::size_t i : positions) {
+            const Frame& frame = attempt.frames[i];
+            auto at = std::lower_bound(other.begin(), other.end(), frame.start - 0.5 * attempt.period,
+                                       [](const Frame& f, double t) { return f.start < t; });
+            if (at == other.end() ||
+                !(std::fabs(at->start - frame.start) <= kMostPaceError * attempt.period) ||
+                at->value != frame.value || !at->clean) {
+                return false;
+            }
+        }
+        return true;
+    }
+
+    // A tone beside the watch's (a whistle, a bit of another transfer) reaches both filters
+    // weakened, and can make a one they both read a clean zero; only the sound itself shows it.
+    bool QuietBesideTheTone(const Attempt& attempt, const std::vector<std::size_t>& positions) const {
+        // The bits lie where the watch put them: from the start bit without the retry's shift
+        // of the sampling points, at the pace the preamble shows.
+        double period = attempt.period;
+        if (attempt.frames.size() >= 5) {
+            const std::vector<Frame> preamble(attempt.frames.begin(), attempt.frames.begin() + 5);
+            period = MeasureBitPeriod(m_box, preamble, attempt.period);
+        }
+        auto bitStart = [&](const Frame& frame, int bit) {
+            return frame.start - attempt.offset * attempt.period + bit * period;
+        };
+        // Their tone, more closely than the spectrum gives it: a burst a quarter bit rate off
+        // these frequencies' middle would show beside itself.
+        std::vector<std::pair<double, double>> ones;
+        for (const Frame& frame : attempt.frames) {
+            const int bits = 1 | frame.value << 1;
+            for (int j = 0; j < 9 && ones.size() < kMostTuningBursts; ++j) {
+                if (bits >> j & 1) ones.push_back({bitStart(frame, j), period});
+            }
+        }
+        const double tone = RefineTone(m_sound.samples, m_sound.count, m_sound.sampleRate,
+                                       m_sound.toneHz, ones);
+        for (std::size_t i : positions) {
+            const Frame& frame = attempt.frames[i];
+            const double start = bitStart(frame, 0);
+            const float limit = frame.zero + kMostSideShare * (frame.one - frame.zero);
+            for (int j = 0; j < 10; ++j) {
+                const float side = SideAmplitude(m_sound.samples, m_sound.count, m_sound.sampleRate,
+                                                 tone, start + j * period, period, kSideBins);
+                if (side > limit) return false;
+            }
+        }
+        return true;
+    }
+
     double m_nominal;
     StreamFormats m_formats;
+    SoundView m_sound;
     ToneEnvelope m_box;
     ToneEnvelope m_triangle;
     LevelTracks m_boxTracks;
@@ -240,7 +355,8 @@ SecondReception Receive(const AudioClip& clip, StreamFormats formats) {
         for (int bitRate : bitRates) {
             const int hadGood = best ? best->check.blocksGood : -1;
             const bool hadBest = best.has_value();
-            TimingSearch search(mixed, static_cast<double>(clip.sampleRate) / bitRate, formats);
+            TimingSearch search(mixed, static_cast<double>(clip.sampleRate) / bitRate, formats,
+                                {samples, count, clip.sampleRate, carrier.hz});
             if (std::optional<Attempt> accepted = search.Run(best, confidenceLacking)) {
                 result.accepted = true;
                 result.bytes = accepted->bytes;
@@ -260,9 +376,9 @@ SecondReception Receive(const AudioClip& clip, StreamFormats formats) {
         report.toneHz = bestTone;
         report.bitsPerSecond = bestRate;
         DescribeSignal(*best, report);
-        report.failure = best->check.complete && !best->check.checksumCovered
-                             ? ReceptionFailure::NotConfident
-                             : ReceptionFailure::BlocksFail;
+        // Every check passed, but not every byte could be believed.
+        report.failure = best->check.complete ? ReceptionFailure::NotConfident
+                                              : ReceptionFailure::BlocksFail;
         if (confidenceLacking && best->check.blocksGood == best->check.blocksTotal &&
             !best->check.checksumCovered) {
             report.failure = ReceptionFailure::NotConfident;
@@ -337,8 +453,8 @@ std::string ReceptionAdvice(const ReceptionReport& report) {
             text = "The recording is too long to be read here: cut it down to the transfer.";
             break;
         case ReceptionFailure::NotConfident:
-            text = "The RS200/CS200 transfer could not be read with confidence: record again "
-                   "closer to the microphone or in a quieter room.";
+            text = "The transfer could not be read with confidence: record again closer to the "
+                   "microphone or in a quieter room.";
             break;
     }
     return text;

@@ -24,7 +24,8 @@ enum class ReceptionFailure {
     NoTone,           // nothing that looks like the watch's tone
     NoStreamHead,     // a tone, but no transfer start among its bytes
     BlocksFail,       // a transfer start, but some blocks fail their check or are missing
-    NotConfident,     // RS200/CS200: frames not clean enough, or independent passes disagree
+    NotConfident,     // checks pass, but bytes no checksum covers are not clean enough, or
+                      // independent passes disagree on them
     NoMemory,         // the working arrays for so long a recording could not be had
 };
 
@@ -54,9 +55,10 @@ inline constexpr int kMaxSampleRate = 192000;
 
 // Receives a recording as a transfer of any of `formats`: every bit timing among them is tried,
 // and the family comes from the stream head. Bytes are accepted only when the stream head and
-// every block check pass (RS200/CS200: the head check, every frame clean and two independent
-// passes agreeing); otherwise `accepted` is false and the report says why. Work and memory are
-// linear in the number of samples.
+// every block check pass, and every byte no checksum covers (RS200/CS200: all but the head; the
+// others: the head) comes from a clean frame that two independent passes agree on; otherwise
+// `accepted` is false and the report says why. Work and memory are linear in the number of
+// samples.
 SecondReception ReceiveClip(const AudioClip& clip, StreamFormats formats);
 
 // The same for 16-bit samples at a rate, as the WAV reader and live capture collect them.

@@ -41,6 +41,62 @@ MixedChunks MixDown(const float* samples, std::ptrdiff_t count, int sampleRate, 
     return mixed;
 }
 
+float SideAmplitude(const float* samples, std::ptrdiff_t count, int sampleRate, double toneHz,
+                    double start, double length, int sides) {
+    if (!samples || count <= 0 || sampleRate <= 0 || !(length >= 2.0) || !(start >= 0.0)) return 0.0f;
+    const std::ptrdiff_t first = std::lround(start);
+    const std::ptrdiff_t size = std::lround(length);
+    if (first >= count || size > count - first) return 0.0f;
+    float most = 0.0f;
+    for (int side = -sides; side <= sides; ++side) {
+        if (side == 0) continue;
+        const double bins = side > 0 ? side + 0.5 : side - 0.5;
+        const double hz = toneHz + bins * sampleRate / static_cast<double>(size);
+        const std::complex<double> step = std::polar(1.0, -2.0 * std::numbers::pi * hz / sampleRate);
+        const std::complex<double> bend = std::polar(1.0, 2.0 * std::numbers::pi / static_cast<double>(size));
+        std::complex<double> phase(1.0, 0.0);
+        std::complex<double> window(1.0, 0.0);  // exp(i 2 pi n / size): the raised cosine's turn
+        std::complex<double> sum = 0.0;
+        for (std::ptrdiff_t n = 0; n < size; ++n) {
+            const double weight = 0.5 - 0.5 * window.real();
+            sum += weight * static_cast<double>(samples[first + n]) * phase;
+            phase *= step;
+            window *= bend;
+        }
+        // The raised cosine sums to half the length: a steady tone of peak amplitude A on one of
+        // these frequencies reads A, as the envelope would read it.
+        most = std::max(most, static_cast<float>(4.0 * std::abs(sum) / static_cast<double>(size)));
+    }
+    return most;
+}
+
+double RefineTone(const float* samples, std::ptrdiff_t count, int sampleRate, double toneHz,
+                  const std::vector<std::pair<double, double>>& bursts) {
+    if (!samples || count <= 0 || sampleRate <= 0) return toneHz;
+    const std::complex<double> step = std::polar(1.0, -2.0 * std::numbers::pi * toneHz / sampleRate);
+    std::complex<double> turn = 0.0;
+    double half = 0;
+    int used = 0;
+    for (const auto& [start, length] : bursts) {
+        const std::ptrdiff_t first = std::lround(start);
+        const std::ptrdiff_t size = std::lround(length) / 2 * 2;
+        if (!(start >= 0.0) || size < 4 || first >= count || size > count - first) continue;
+        std::complex<double> halves[2] = {0.0, 0.0};
+        std::complex<double> phase(1.0, 0.0);
+        for (std::ptrdiff_t n = 0; n < size; ++n) {
+            halves[2 * n / size] += static_cast<double>(samples[first + n]) * phase;
+            phase *= step;
+        }
+        turn += halves[1] * std::conj(halves[0]);
+        half += static_cast<double>(size / 2);
+        ++used;
+    }
+    if (used == 0 || std::abs(turn) == 0.0) return toneHz;
+    // The residue turns by 2 pi df (half a burst) / rate between the halves.
+    const double meanHalf = half / used;
+    return toneHz + std::arg(turn) * sampleRate / (2.0 * std::numbers::pi * meanHalf);
+}
+
 ToneEnvelope::ToneEnvelope(const MixedChunks& mixed, double bitPeriod, ToneFilter filter)
     : m_chunk(mixed.chunk) {
     const std::size_t n = mixed.sums.size();

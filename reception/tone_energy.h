@@ -6,6 +6,7 @@
 
 #include <complex>
 #include <cstddef>
+#include <utility>
 #include <vector>
 
 namespace zendrik {
@@ -19,6 +20,20 @@ struct MixedChunks {
 
 MixedChunks MixDown(const float* samples, std::ptrdiff_t count, int sampleRate, double toneHz,
                     int chunk);
+
+// The largest amplitude over one bit, samples [start, start + length), at 1.5, 2.5, ... up to
+// `sides` + 0.5 bit rates (sampleRate / length) either side of the tone. The bit is weighted by a
+// raised cosine, so a burst at the tone, even a little off its bit, reads at most a sixth of
+// its amplitude there, and a sound louder than the tone far off it next to nothing; any tone
+// between one and `sides` + 1 bit rates off reads at least 85 % of its amplitude in one of them.
+float SideAmplitude(const float* samples, std::ptrdiff_t count, int sampleRate, double toneHz,
+                    double start, double length, int sides);
+
+// The tone's frequency refined from bursts of it, each given as its first sample and length:
+// by how far its phase turns from the first half of each burst to the second. Within half a
+// bit rate of `toneHz`, the spectrum's estimate, this comes to a few hertz.
+double RefineTone(const float* samples, std::ptrdiff_t count, int sampleRate, double toneHz,
+                  const std::vector<std::pair<double, double>>& bursts);
 
 enum class ToneFilter {
     Boxcar,    // one bit-long moving average: the matched filter of a tone burst

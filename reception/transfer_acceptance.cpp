@@ -16,6 +16,12 @@ constexpr std::ptrdiff_t kRsBlockStride = 255;
 // The longest transfer any head can announce (255 RS200 blocks); a head is never trusted to
 // make the check look further than this.
 constexpr std::ptrdiff_t kLongestTransfer = kRsFirstBlock + kRsBlockStride * 255;
+// Head bytes no check looks at. The model byte is not among them (a wrong one names another
+// layout, or differs in five bits), nor are the S410/S510's block count and data length, which
+// the blocks that arrive must agree with. The Coach's block count is: a count one short takes
+// the transfer to have ended a block early, and every block before that checks out.
+constexpr std::uint32_t kS410UncheckedHead = 1u << 7 | 1u << 11 | 1u << 12;
+constexpr std::uint32_t kCoachUncheckedHead = 1u << 7 | 1u << 8 | 1u << 9 | 1u << 10;
 
 void CheckS410Blocks(const CReceivedBytes& b, TransferCheck& check) {
     const std::ptrdiff_t count = b.GetSize();
@@ -92,11 +98,13 @@ TransferCheck CheckTransfer(const CReceivedBytes& bytes, StreamFormats formats) 
     if (check.blocksTotal == 0) return check;
     switch (format->layout) {
         case StreamLayout::S410Blocks:
+            check.uncheckedHead = kS410UncheckedHead;
             CheckS410Blocks(bytes, check);
             // The live check walks the same blocks; both must agree that nothing is wrong.
             check.complete = check.complete && BlockCheckPasses(bytes, format->layout);
             break;
         case StreamLayout::CoachBlocks:
+            check.uncheckedHead = kCoachUncheckedHead;
             CheckCoachBlocks(bytes, check);
             break;
         case StreamLayout::RS200Blocks:

@@ -20,6 +20,11 @@ struct TransferCheck {
     int blocksTotal = 0;
     bool complete = false;       // every block present and checked good (RS200/CS200: framed)
     bool checksumCovered = true; // false for RS200/CS200, whose blocks carry no checksum we know
+    // Head bytes (bit i: byte i from the preamble) a wrong value of which passes every check:
+    // no checksum covers them, and nothing else in the transfer has to agree with them. A
+    // receiver has to be sure of them by other means. None for RS200/CS200, whose head has a
+    // checksum of its own (and whose blocks have none: checksumCovered).
+    std::uint32_t uncheckedHead = 0;
 };
 
 // Checks the transfer that starts at the first byte of `bytes`, as one of `formats` (the one

@@ -191,3 +191,23 @@ TEST(Cli, BundledSampleRecordingDecodesToItsDump) {
     EXPECT_NE(bytes.err.find("Receiver: second"), std::string::npos) << bytes.err;
     EXPECT_EQ(Cli({samples + "/s410-phone.flac"}).out, ReadFile(samples + "/s410-phone.hrm"));
 }
+
+// A recording that does not decode says on standard error what to do about it, once: on its own
+// line without --verbose, in the reception report with it.
+TEST(Cli, ARecordingThatDoesNotDecodeGivesTheAdvice) {
+    Stream broken = BuildS410Stream(Ride());
+    broken.bytes[DataAt(broken, 0, 5)] ^= 0x08;
+    const std::string path = TempPath("broken.wav");
+    {
+        std::ofstream file(path, std::ios::binary);
+        ASSERT_TRUE(WriteWaveStream(file, ModulateBytes(broken.bytes, CModulatorSettings{}), 44100));
+    }
+    for (bool verbose : {false, true}) {
+        const ProcessResult result = verbose ? Cli({"--verbose", path}) : Cli({path});
+        EXPECT_EQ(result.exitCode, 3);
+        EXPECT_EQ(result.out, "");
+        const std::size_t at = result.err.find("blocks fail their check: record again");
+        EXPECT_NE(at, std::string::npos) << result.err;
+        EXPECT_EQ(result.err.find("blocks fail their check", at + 1), std::string::npos) << result.err;
+    }
+}

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <iostream>
 #include <fstream>
 #include <cmath>
 #include <functional>
@@ -228,6 +230,48 @@ TEST(SecondReceiver, ImpairedRecordingsOfEveryFamilyDecodeByteExact) {
     }
 }
 
+// Recordings as phones and laptops make them, drawn at random: any family, 10-30 dB SNR, -6 to
+// -45 dBFS, clocks up to 3 % off, with or without echoes, hum, a compressor and clicks. Whatever
+// is accepted is the transfer byte for byte. ZENDRIK_CORPUS_RUNS asks for a longer run, whose
+// counts are printed.
+TEST(SecondReceiver, RandomPhoneLikeRecordingsNeverGiveWrongBytes) {
+    const char* asked = std::getenv("ZENDRIK_CORPUS_RUNS");
+    const int runs = asked ? std::max(1, std::atoi(asked)) : 8;
+    std::mt19937 rng(20261208);
+    auto uniform = [&](double lo, double hi) { return std::uniform_real_distribution<double>(lo, hi)(rng); };
+    auto coin = [&] { return std::bernoulli_distribution(0.5)(rng); };
+    int decoded = 0;
+    int declined = 0;
+    for (int run = 0; run < runs; ++run) {
+        const Family& family = Families()[rng() % Families().size()];
+        Take take;
+        take.rate = coin() ? 48000 : 44100;
+        take.speed = uniform(0.97, 1.03);
+        take.toneHz = 4410 * take.speed;
+        take.level = std::pow(10.0, uniform(-45, -6) / 20);
+        const double snr = uniform(10, 30);
+        const bool pink = coin(), echoes = coin(), hum = coin(), pump = coin(), clicks = coin();
+        const unsigned seed = static_cast<unsigned>(rng());
+        take.impair = [=](std::vector<float>& x, int rate, double level) {
+            if (echoes) AddEchoes(x, rate);
+            if (hum) AddHum(x, rate, level * 0.5);
+            AddNoise(x, level, snr, pink, seed);
+            if (pump) Pump(x, rate);
+            if (clicks) Clicks(x, {0.05, 0.5}, 0.8f);
+        };
+        const zendrik::SecondReception got = ReceiveClip(Record(family, take));
+        EXPECT_TRUE(!got.accepted || got.bytes == family.bytes) << "run " << run << ", " << family.name;
+        (got.accepted ? decoded : declined) += 1;
+        if (asked && !got.accepted) {
+            std::cout << family.name << " at " << take.rate << " Hz, " << 20 * std::log10(take.level) << " dBFS, "
+                      << snr << " dB" << (pink ? " pink" : "") << (echoes ? ", echoes" : "") << (hum ? ", hum" : "")
+                      << (pump ? ", compressor" : "") << (clicks ? ", clicks" : "") << ": "
+                      << zendrik::ReceptionAdvice(got.report) << "\n";
+        }
+    }
+    if (asked) std::cout << decoded << " of " << runs << " decoded, " << declined << " declined\n";
+}
+
 // A mix of two sounds, the second starting `delay` seconds in.
 std::vector<float> Overlap(std::vector<float> a, const std::vector<float>& b, std::size_t delay) {
     a.resize(std::max(a.size(), delay + b.size()), 0.0f);
@@ -330,6 +374,44 @@ TEST(SecondReceiver, ChecklessTransfersRefuseWhatOnlyOneFilterReadsCleanly) {
     }
 }
 
+// Bytes no checksum covers (the S410/S510 and Coach heads but for their fixed bytes and what the
+// blocks must agree with, every RS200/CS200 block) are taken only from clean frames that a second
+// pass reads alike, with nothing beside the tone: a bit whose sound the watch did not send is
+// refused there, whichever way the filters read it.
+TEST(SecondReceiver, UncheckedBytesWithADoubtfulBitAreRefused) {
+    enum class Fault { HalfTone, ToneABitRateAbove };
+    struct Row {
+        std::size_t family;  // in Families()
+        std::size_t byte;
+        int bit;  // of the frame: 0 start, 1-8 data, 9 stop
+        Fault fault;
+    };
+    const Row rows[] = {
+        {0, 7, 3, Fault::HalfTone},   {0, 11, 2, Fault::HalfTone},  {1, 12, 5, Fault::HalfTone},
+        {2, 7, 6, Fault::HalfTone},   {2, 8, 4, Fault::HalfTone},   {2, 9, 1, Fault::HalfTone},
+        {2, 10, 8, Fault::HalfTone},  {0, 12, 0, Fault::ToneABitRateAbove},
+        {3, 42, 1, Fault::ToneABitRateAbove}, {3, 107, 2, Fault::ToneABitRateAbove},
+    };
+    for (const Row& row : rows) {
+        const Family& family = Families()[row.family];
+        const Take take{44100, 1.0, 4410, 0.3, nullptr};
+        AudioClip clip = Record(family, take);
+        const std::size_t period = static_cast<std::size_t>(std::lround(44100.0 / family.bitRate));
+        const std::size_t at = static_cast<std::size_t>(take.rate / 2) +
+                               (row.byte * 12 + static_cast<std::size_t>(row.bit)) * period;
+        const bool half = row.fault == Fault::HalfTone;
+        const double hz = half ? take.toneHz : take.toneHz + family.bitRate;
+        for (std::size_t i = 0; i < period; ++i) {
+            clip.samples[at + i] = static_cast<float>((half ? 0.5 : 1.0) * take.level *
+                                                      std::sin(2 * std::numbers::pi * hz * i / take.rate));
+        }
+        AddNoise(clip.samples, take.level, 30, false, 19);
+        const zendrik::SecondReception got = ReceiveClip(clip);
+        EXPECT_FALSE(got.accepted) << family.name << " byte " << row.byte << ", bit " << row.bit;
+        EXPECT_EQ(got.report.failure, ReceptionFailure::NotConfident) << family.name << " byte " << row.byte;
+    }
+}
+
 TEST(SecondReceiver, FindsTheToneAmongHumBeepsAndPinkNoise) {
     for (double tone : {1500.0, 2750.0, 6100.0}) {
         Take take{48000, 1.0, tone, 0.1, nullptr};
@@ -348,7 +430,12 @@ TEST(SecondReceiver, FindsTheToneAmongHumBeepsAndPinkNoise) {
         EXPECT_TRUE(std::any_of(found.begin(), found.end(),
                                 [&](const auto& c) { return std::fabs(c.hz - tone) < 45.0; }))
             << tone;
-        EXPECT_TRUE(ReceiveClip(clip).accepted) << tone;
+        // Under hum three times and a beep ten times as loud as the tone, the second filter may
+        // not read the head bytes no checksum covers as the first does: then nothing is taken.
+        const zendrik::SecondReception got = ReceiveClip(clip);
+        EXPECT_TRUE(got.accepted ? got.bytes == Families().front().bytes
+                                 : got.report.failure == ReceptionFailure::NotConfident)
+            << tone;
     }
 }
 
@@ -379,6 +466,12 @@ TEST(SecondReceiver, ReadsAtTheEdgeOfItsReach) {
             clip.samples[i] += static_cast<float>(0.5 * std::sin(2 * std::numbers::pi * row.whistleHz * i / row.rate));
         }
         const zendrik::SecondReception got = ReceiveClip(clip);
+        // As loud as the noise, the S410's head bytes no checksum covers do not always read
+        // cleanly, and are then not taken on trust.
+        if (row.snrDb <= 0 && family.bitRate == 490 && !got.accepted) {
+            EXPECT_EQ(got.report.failure, ReceptionFailure::NotConfident);
+            continue;
+        }
         EXPECT_TRUE(got.accepted && got.bytes == family.bytes)
             << family.name << " at " << row.rate << " Hz, speed " << row.speed << ", SNR " << row.snrDb
             << " dB, whistle " << row.whistleHz << " Hz: " << zendrik::FormatReceptionReport(got.report);

@@ -156,8 +156,9 @@ protected:
                           ", not found (see the export_readers_install test)";
             return;
         }
-        const std::filesystem::path dir =
-            std::filesystem::temp_directory_path() / "zendrik_export_readers";
+        // A folder of this process's own: ctest runs each test in a process of its own, and
+        // several at once.
+        const std::filesystem::path dir = testing_streams::TempPath("export_readers");
         std::filesystem::remove_all(dir);
         std::filesystem::create_directories(dir);
         for (const Case& c : Cases()) {

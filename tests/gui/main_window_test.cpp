@@ -318,6 +318,32 @@ private slots:
         QVERIFY(!f.frame.Action(ID_FILE_SAVE)->isEnabled());
     }
 
+    // A recording that does not decode shows, under its error lines, what to do about it, in
+    // the command line's words; a dump read after it shows its own error lines only.
+    void aRecordingThatDoesNotDecodeShowsTheReceptionHint() {
+        Frame f;
+        CScriptedPrompts prompts;
+        Stream broken = BuildS410Stream(Ride());
+        broken.bytes[DataAt(broken, 0, 5)] ^= 0x08;
+        const std::string path = TempPath("broken.wav");
+        {
+            std::ofstream file(path, std::ios::binary);
+            WriteWaveStream(file, ModulateBytes(broken.bytes, CModulatorSettings{}), 44100);
+        }
+        CSonicLinkData alone;
+        alone.DecodeWaveFile(path);
+        const std::string advice = zendrik::ReceptionAdvice(alone.m_reception);
+        QVERIFY(advice.find("blocks fail their check") != std::string::npos);
+        QCOMPARE(f.View()->OpenDataFile(QString::fromStdString(path)), 1);
+        QCOMPARE(Shown(f.View()), AsShown(alone.m_strHrm + "\r\n" + advice + "\r\n"));
+
+        const QString dump = QString::fromStdString(WriteDump(broken.bytes, "broken.sld"));
+        QCOMPARE(f.View()->OpenDataFile(dump), 1);
+        QCOMPARE(Shown(f.View()), AsShown(DecodedHrm(dump)));
+        QVERIFY(!Shown(f.View()).contains(QString::fromStdString(advice)));
+        QVERIFY(prompts.messages.empty());
+    }
+
     void filesThatCannotBeReadLeaveTheReportAndSayWhy() {
         const std::string folder = TempPath("a-folder.sld");
         QDir().mkpath(QString::fromStdString(folder));
