@@ -34,6 +34,10 @@ constexpr int kSideBins = 3;
 constexpr float kMostSideShare = 0.5f;
 // Bursts the tone's frequency is measured over: a few hundred give it to a hertz or two.
 constexpr std::size_t kMostTuningBursts = 400;
+// How long after the direct sound a room's echoes are looked for (seconds), and how many frames
+// a reading needs before its bursts are trusted to show them.
+constexpr double kEchoReach = 0.03;
+constexpr std::size_t kFewestFramesForEchoes = 20;
 
 double Median(std::vector<float> values);
 
@@ -123,6 +127,34 @@ void DescribeSignal(const Attempt& attempt, ReceptionReport& report) {
     report.blocksTotal = attempt.check.blocksTotal;
 }
 
+// Of two failed attempts, the one that says more about what went wrong: more good blocks, or as
+// many and complete.
+bool MorePromising(const Attempt& attempt, const std::optional<Attempt>& best) {
+    return !best || attempt.check.blocksGood > best->check.blocksGood ||
+           (attempt.check.blocksGood == best->check.blocksGood && attempt.check.complete &&
+            !best->check.complete);
+}
+
+// The tone bursts of an attempt's frames (first sample and length), where the watch sent them.
+std::vector<std::pair<double, double>> Bursts(const Attempt& attempt) {
+    std::vector<std::pair<double, double>> bursts;
+    for (const Frame& frame : attempt.frames) {
+        const double start = frame.start - attempt.offset * attempt.period;
+        const int bits = 1 | frame.value << 1;
+        for (int j = 0; j < 9;) {
+            if (!(bits >> j & 1)) {
+                ++j;
+                continue;
+            }
+            int end = j;
+            while (end < 9 && (bits >> end & 1)) ++end;
+            bursts.push_back({start + j * attempt.period, (end - j) * attempt.period});
+            j = end;
+        }
+    }
+    return bursts;
+}
+
 // The sound the envelopes were made from, for looking at single bits again.
 struct SoundView {
     const float* samples = nullptr;
@@ -179,12 +211,7 @@ private:
                 bool& confidenceLacking) {
         Attempt attempt = Read(Envelope(filter), Tracks(filter), period, offset, m_formats);
         if (attempt.check.watchModel == 0) return attempt;
-        // Of two with as many good blocks, the complete one says more about what went wrong.
-        if (!best || attempt.check.blocksGood > best->check.blocksGood ||
-            (attempt.check.blocksGood == best->check.blocksGood && attempt.check.complete &&
-             !best->check.complete)) {
-            best = attempt;
-        }
+        if (MorePromising(attempt, best)) best = attempt;
         if (!attempt.check.complete) return attempt;
         if (Confirmed(attempt, filter)) {
             m_accepted = attempt;
@@ -355,9 +382,22 @@ SecondReception Receive(const AudioClip& clip, StreamFormats formats) {
         for (int bitRate : bitRates) {
             const int hadGood = best ? best->check.blocksGood : -1;
             const bool hadBest = best.has_value();
-            TimingSearch search(mixed, static_cast<double>(clip.sampleRate) / bitRate, formats,
-                                {samples, count, clip.sampleRate, carrier.hz});
-            if (std::optional<Attempt> accepted = search.Run(best, confidenceLacking)) {
+            const double nominal = static_cast<double>(clip.sampleRate) / bitRate;
+            const SoundView sound{samples, count, clip.sampleRate, carrier.hz};
+            std::optional<Attempt> mine;
+            std::optional<Attempt> accepted =
+                TimingSearch(mixed, nominal, formats, sound).Run(mine, confidenceLacking);
+            // Frames found but not believed: in a room the echoes of each burst blur the bits
+            // after it. Read again with them taken out, as the frames read so far show them.
+            if (!accepted && mine && mine->frames.size() >= kFewestFramesForEchoes) {
+                const MixedChunks dry =
+                    RemoveEchoes(mixed, Bursts(*mine), mine->period, kEchoReach * clip.sampleRate);
+                std::optional<Attempt> again;
+                accepted = TimingSearch(dry, nominal, formats, sound).Run(again, confidenceLacking);
+                if (again && MorePromising(*again, mine)) mine = again;
+            }
+            if (mine && MorePromising(*mine, best)) best = mine;
+            if (accepted) {
                 result.accepted = true;
                 result.bytes = accepted->bytes;
                 report.toneHz = carrier.hz;

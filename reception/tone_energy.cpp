@@ -97,6 +97,123 @@ double RefineTone(const float* samples, std::ptrdiff_t count, int sampleRate, do
     return toneHz + std::arg(turn) * sampleRate / (2.0 * std::numbers::pi * meanHalf);
 }
 
+namespace {
+
+// Response taps before the direct sound's own (burst edges fall between chunks, and where the
+// frame reader placed them is off by a little), and the first tap counted as echo: taps closer
+// than that shape the direct sound itself.
+constexpr int kLeadTaps = 2;
+constexpr int kFirstEchoTap = 3;
+// The longest response fitted, in taps: bounds the work whatever the rate and reach.
+constexpr int kMostTaps = 320;
+
+// Solves a x = b in place by Gaussian elimination with partial pivoting; false when singular.
+bool Solve(std::vector<std::complex<double>>& a, std::vector<std::complex<double>>& b) {
+    const std::size_t n = b.size();
+    for (std::size_t col = 0; col < n; ++col) {
+        std::size_t pivot = col;
+        for (std::size_t row = col + 1; row < n; ++row) {
+            if (std::abs(a[row * n + col]) > std::abs(a[pivot * n + col])) pivot = row;
+        }
+        if (!(std::abs(a[pivot * n + col]) > 0.0)) return false;
+        if (pivot != col) {
+            for (std::size_t j = 0; j < n; ++j) std::swap(a[pivot * n + j], a[col * n + j]);
+            std::swap(b[pivot], b[col]);
+        }
+        for (std::size_t row = col + 1; row < n; ++row) {
+            const std::complex<double> f = a[row * n + col] / a[col * n + col];
+            if (f == 0.0) continue;
+            for (std::size_t j = col; j < n; ++j) a[row * n + j] -= f * a[col * n + j];
+            b[row] -= f * b[col];
+        }
+    }
+    for (std::size_t i = n; i-- > 0;) {
+        std::complex<double> sum = b[i];
+        for (std::size_t j = i + 1; j < n; ++j) sum -= a[i * n + j] * b[j];
+        b[i] = sum / a[i * n + i];
+    }
+    return std::all_of(b.begin(), b.end(), [](const std::complex<double>& v) {
+        return std::isfinite(v.real()) && std::isfinite(v.imag());
+    });
+}
+
+}  // namespace
+
+MixedChunks RemoveEchoes(const MixedChunks& mixed, const std::vector<std::pair<double, double>>& bursts,
+                         double bitPeriod, double reach) {
+    MixedChunks out = mixed;
+    const std::ptrdiff_t n = static_cast<std::ptrdiff_t>(mixed.sums.size());
+    const double c = mixed.chunk;
+    if (n == 0 || !(bitPeriod >= c) || !(reach >= 0.0)) return out;
+    const int taps = kLeadTaps + 1 +
+                     static_cast<int>(std::clamp(reach / c, 1.0, static_cast<double>(kMostTaps)));
+    // The sound as sent: each burst at its own phase and level over the chunks it covers.
+    std::vector<std::complex<double>> sent(static_cast<std::size_t>(n));
+    std::ptrdiff_t lo = n;
+    std::ptrdiff_t hi = 0;
+    for (const auto& [start, length] : bursts) {
+        if (!(start >= 0.0) || !(length > 0.0) || start / c >= static_cast<double>(n)) continue;
+        const double end = std::min(start + length, static_cast<double>(n) * c);
+        const double firstEnd = std::min(end, start + bitPeriod);
+        std::complex<double> sum = 0.0;
+        int used = 0;
+        for (auto k = static_cast<std::ptrdiff_t>(std::ceil(start / c)); (k + 1) * c <= firstEnd; ++k) {
+            sum += std::complex<double>(mixed.sums[static_cast<std::size_t>(k)]);
+            ++used;
+        }
+        if (used == 0) continue;
+        const std::complex<double> phasor = sum / static_cast<double>(used);
+        const auto first = static_cast<std::ptrdiff_t>(start / c);
+        const auto last = std::min(n, static_cast<std::ptrdiff_t>(std::ceil(end / c)));
+        for (std::ptrdiff_t k = first; k < last; ++k) {
+            const double cover = (std::min(end, (k + 1) * c) - std::max(start, k * c)) / c;
+            if (cover > 0) sent[static_cast<std::size_t>(k)] += cover * phasor;
+        }
+        lo = std::min(lo, first);
+        hi = std::max(hi, last);
+    }
+    if (lo >= hi) return out;
+    // Received chunk k is taken as the sum over taps a of g[a] sent[k - a + kLeadTaps]; the
+    // normal equations' matrix is then the sent sound's autocorrelation.
+    const std::ptrdiff_t from = std::max<std::ptrdiff_t>(0, lo - kLeadTaps);
+    const std::ptrdiff_t to = std::min(n, hi + taps);
+    auto sentAt = [&](std::ptrdiff_t k) {
+        return k >= 0 && k < n ? sent[static_cast<std::size_t>(k)] : std::complex<double>(0.0);
+    };
+    std::vector<std::complex<double>> autocorrelation(static_cast<std::size_t>(taps));
+    for (int d = 0; d < taps; ++d) {
+        std::complex<double> sum = 0.0;
+        for (std::ptrdiff_t k = lo; k + d < hi; ++k) sum += std::conj(sentAt(k)) * sentAt(k + d);
+        autocorrelation[static_cast<std::size_t>(d)] = sum;
+    }
+    const double ridge = 1e-6 * autocorrelation[0].real();
+    if (!(ridge > 0.0)) return out;
+    const auto t = static_cast<std::size_t>(taps);
+    std::vector<std::complex<double>> matrix(t * t);
+    std::vector<std::complex<double>> response(t);
+    for (std::size_t a = 0; a < t; ++a) {
+        for (std::size_t b = 0; b < t; ++b) {
+            matrix[a * t + b] = a >= b ? autocorrelation[a - b] : std::conj(autocorrelation[b - a]);
+        }
+        matrix[a * t + a] += ridge;
+        std::complex<double> sum = 0.0;
+        const std::ptrdiff_t lag = static_cast<std::ptrdiff_t>(a) - kLeadTaps;
+        for (std::ptrdiff_t k = std::max(from, lo + lag); k < std::min(to, hi + lag); ++k) {
+            sum += std::conj(sentAt(k - lag)) * std::complex<double>(mixed.sums[static_cast<std::size_t>(k)]);
+        }
+        response[a] = sum;
+    }
+    if (!Solve(matrix, response)) return out;
+    for (std::ptrdiff_t k = lo + kFirstEchoTap; k < to; ++k) {
+        std::complex<double> echo = 0.0;
+        for (int a = kLeadTaps + kFirstEchoTap; a < taps; ++a) {
+            echo += response[static_cast<std::size_t>(a)] * sentAt(k - (a - kLeadTaps));
+        }
+        out.sums[static_cast<std::size_t>(k)] -= std::complex<float>(echo);
+    }
+    return out;
+}
+
 ToneEnvelope::ToneEnvelope(const MixedChunks& mixed, double bitPeriod, ToneFilter filter)
     : m_chunk(mixed.chunk) {
     const std::size_t n = mixed.sums.size();

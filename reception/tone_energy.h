@@ -35,6 +35,15 @@ float SideAmplitude(const float* samples, std::ptrdiff_t count, int sampleRate, 
 double RefineTone(const float* samples, std::ptrdiff_t count, int sampleRate, double toneHz,
                   const std::vector<std::pair<double, double>>& bursts);
 
+// The mixed-down recording with the room's echoes of the given bursts (first sample and length,
+// as the frames read so far place them) taken out. Each burst's phase and level come from its
+// first `bitPeriod` samples, which the direct sound reaches before any echo of it; the room's
+// response up to `reach` samples after the direct sound is then fitted to the whole recording
+// by least squares, and everything it gives from a fraction of a bit on is subtracted. A long
+// run of ones then keeps its level, and the bit after it no longer rings with its tail.
+MixedChunks RemoveEchoes(const MixedChunks& mixed, const std::vector<std::pair<double, double>>& bursts,
+                         double bitPeriod, double reach);
+
 enum class ToneFilter {
     Boxcar,    // one bit-long moving average: the matched filter of a tone burst
     Triangle,  // two half-bit averages in a row: weaker sidebands, a second opinion

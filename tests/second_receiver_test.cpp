@@ -242,8 +242,11 @@ TEST(SecondReceiver, RandomPhoneLikeRecordingsNeverGiveWrongBytes) {
     auto coin = [&] { return std::bernoulli_distribution(0.5)(rng); };
     int decoded = 0;
     int declined = 0;
+    std::vector<int> familyRuns(Families().size());
+    std::vector<int> familyDecoded(Families().size());
     for (int run = 0; run < runs; ++run) {
-        const Family& family = Families()[rng() % Families().size()];
+        const std::size_t which = rng() % Families().size();
+        const Family& family = Families()[which];
         Take take;
         take.rate = coin() ? 48000 : 44100;
         take.speed = uniform(0.97, 1.03);
@@ -262,6 +265,8 @@ TEST(SecondReceiver, RandomPhoneLikeRecordingsNeverGiveWrongBytes) {
         const zendrik::SecondReception got = ReceiveClip(Record(family, take));
         EXPECT_TRUE(!got.accepted || got.bytes == family.bytes) << "run " << run << ", " << family.name;
         (got.accepted ? decoded : declined) += 1;
+        ++familyRuns[which];
+        familyDecoded[which] += got.accepted ? 1 : 0;
         if (asked && !got.accepted) {
             std::cout << family.name << " at " << take.rate << " Hz, " << 20 * std::log10(take.level) << " dBFS, "
                       << snr << " dB" << (pink ? " pink" : "") << (echoes ? ", echoes" : "") << (hum ? ", hum" : "")
@@ -269,7 +274,12 @@ TEST(SecondReceiver, RandomPhoneLikeRecordingsNeverGiveWrongBytes) {
                       << zendrik::ReceptionAdvice(got.report) << "\n";
         }
     }
-    if (asked) std::cout << decoded << " of " << runs << " decoded, " << declined << " declined\n";
+    if (!asked) return;
+    std::cout << decoded << " of " << runs << " decoded, " << declined << " declined (";
+    for (std::size_t f = 0; f < Families().size(); ++f) {
+        std::cout << (f ? ", " : "") << Families()[f].name << " " << familyDecoded[f] << "/" << familyRuns[f];
+    }
+    std::cout << ")\n";
 }
 
 // A mix of two sounds, the second starting `delay` seconds in.
