@@ -144,35 +144,64 @@ MixedChunks RemoveEchoes(const MixedChunks& mixed, const std::vector<std::pair<d
     MixedChunks out = mixed;
     const std::ptrdiff_t n = static_cast<std::ptrdiff_t>(mixed.sums.size());
     const double c = mixed.chunk;
-    if (n == 0 || !(bitPeriod >= c) || !(reach >= 0.0)) return out;
+    if (n == 0 || !(bitPeriod >= 2 * c) || !(reach >= 0.0)) return out;
     const int taps = kLeadTaps + 1 +
                      static_cast<int>(std::clamp(reach / c, 1.0, static_cast<double>(kMostTaps)));
+    // The chunks wholly inside each burst's first bit, where the direct sound arrives first.
+    struct Burst {
+        double start, end;
+        std::ptrdiff_t firstChunk, firstBitChunks;
+    };
+    std::vector<Burst> heads;
+    for (const auto& [start, length] : bursts) {
+        if (!(start >= 0.0) || !(length > 0.0) || start / c >= static_cast<double>(n)) continue;
+        const double end = std::min(start + length, static_cast<double>(n) * c);
+        const auto first = static_cast<std::ptrdiff_t>(std::ceil(start / c));
+        const auto last = static_cast<std::ptrdiff_t>(std::floor(std::min(end, start + bitPeriod) / c));
+        if (last - first >= 2) heads.push_back({start, end, first, last - first});
+    }
+    // The tone is known only to the spectrum's resolution, and a long burst turns by what is
+    // left: how far the first bits' halves turn from one to the other gives it, and the chunks
+    // are turned back by it, so each burst holds one phase.
+    std::complex<double> turn = 0.0;
+    double halves = 0;
+    for (const Burst& burst : heads) {
+        const std::ptrdiff_t half = burst.firstBitChunks / 2;
+        std::complex<double> a = 0.0;
+        std::complex<double> b = 0.0;
+        for (std::ptrdiff_t k = 0; k < half; ++k) {
+            a += std::complex<double>(mixed.sums[static_cast<std::size_t>(burst.firstChunk + k)]);
+            b += std::complex<double>(mixed.sums[static_cast<std::size_t>(burst.firstChunk + half + k)]);
+        }
+        turn += b * std::conj(a);
+        halves += static_cast<double>(half) * c;
+    }
+    if (heads.empty() || !(std::abs(turn) > 0.0)) return out;
+    const double drift = std::arg(turn) / (halves / static_cast<double>(heads.size()));
+    for (std::ptrdiff_t k = 0; k < n; ++k) {
+        out.sums[static_cast<std::size_t>(k)] *=
+            std::complex<float>(std::polar(1.0, -drift * (static_cast<double>(k) + 0.5) * c));
+    }
     // The sound as sent: each burst at its own phase and level over the chunks it covers.
     std::vector<std::complex<double>> sent(static_cast<std::size_t>(n));
     std::ptrdiff_t lo = n;
     std::ptrdiff_t hi = 0;
-    for (const auto& [start, length] : bursts) {
-        if (!(start >= 0.0) || !(length > 0.0) || start / c >= static_cast<double>(n)) continue;
-        const double end = std::min(start + length, static_cast<double>(n) * c);
-        const double firstEnd = std::min(end, start + bitPeriod);
+    for (const Burst& burst : heads) {
         std::complex<double> sum = 0.0;
-        int used = 0;
-        for (auto k = static_cast<std::ptrdiff_t>(std::ceil(start / c)); (k + 1) * c <= firstEnd; ++k) {
-            sum += std::complex<double>(mixed.sums[static_cast<std::size_t>(k)]);
-            ++used;
+        for (std::ptrdiff_t k = 0; k < burst.firstBitChunks; ++k) {
+            sum += std::complex<double>(out.sums[static_cast<std::size_t>(burst.firstChunk + k)]);
         }
-        if (used == 0) continue;
-        const std::complex<double> phasor = sum / static_cast<double>(used);
-        const auto first = static_cast<std::ptrdiff_t>(start / c);
-        const auto last = std::min(n, static_cast<std::ptrdiff_t>(std::ceil(end / c)));
+        const std::complex<double> phasor = sum / static_cast<double>(burst.firstBitChunks);
+        const auto first = static_cast<std::ptrdiff_t>(burst.start / c);
+        const auto last = std::min(n, static_cast<std::ptrdiff_t>(std::ceil(burst.end / c)));
         for (std::ptrdiff_t k = first; k < last; ++k) {
-            const double cover = (std::min(end, (k + 1) * c) - std::max(start, k * c)) / c;
+            const double cover = (std::min(burst.end, (k + 1) * c) - std::max(burst.start, k * c)) / c;
             if (cover > 0) sent[static_cast<std::size_t>(k)] += cover * phasor;
         }
         lo = std::min(lo, first);
         hi = std::max(hi, last);
     }
-    if (lo >= hi) return out;
+    if (lo >= hi) return mixed;
     // Received chunk k is taken as the sum over taps a of g[a] sent[k - a + kLeadTaps]; the
     // normal equations' matrix is then the sent sound's autocorrelation.
     const std::ptrdiff_t from = std::max<std::ptrdiff_t>(0, lo - kLeadTaps);
@@ -187,7 +216,7 @@ MixedChunks RemoveEchoes(const MixedChunks& mixed, const std::vector<std::pair<d
         autocorrelation[static_cast<std::size_t>(d)] = sum;
     }
     const double ridge = 1e-6 * autocorrelation[0].real();
-    if (!(ridge > 0.0)) return out;
+    if (!(ridge > 0.0)) return mixed;
     const auto t = static_cast<std::size_t>(taps);
     std::vector<std::complex<double>> matrix(t * t);
     std::vector<std::complex<double>> response(t);
@@ -199,11 +228,11 @@ MixedChunks RemoveEchoes(const MixedChunks& mixed, const std::vector<std::pair<d
         std::complex<double> sum = 0.0;
         const std::ptrdiff_t lag = static_cast<std::ptrdiff_t>(a) - kLeadTaps;
         for (std::ptrdiff_t k = std::max(from, lo + lag); k < std::min(to, hi + lag); ++k) {
-            sum += std::conj(sentAt(k - lag)) * std::complex<double>(mixed.sums[static_cast<std::size_t>(k)]);
+            sum += std::conj(sentAt(k - lag)) * std::complex<double>(out.sums[static_cast<std::size_t>(k)]);
         }
         response[a] = sum;
     }
-    if (!Solve(matrix, response)) return out;
+    if (!Solve(matrix, response)) return mixed;
     for (std::ptrdiff_t k = lo + kFirstEchoTap; k < to; ++k) {
         std::complex<double> echo = 0.0;
         for (int a = kLeadTaps + kFirstEchoTap; a < taps; ++a) {
