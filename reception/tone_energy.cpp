@@ -106,6 +106,9 @@ constexpr int kLeadTaps = 2;
 constexpr int kFirstEchoTap = 3;
 // The longest response fitted, in taps: bounds the work whatever the rate and reach.
 constexpr int kMostTaps = 320;
+// Sound kept either side of the bursts, in bits: two frames, for the levels around the first
+// and last of them.
+constexpr double kMarginBits = 24;
 
 // Solves a x = b in place by Gaussian elimination with partial pivoting; false when singular.
 bool Solve(std::vector<std::complex<double>>& a, std::vector<std::complex<double>>& b) {
@@ -141,10 +144,9 @@ bool Solve(std::vector<std::complex<double>>& a, std::vector<std::complex<double
 
 MixedChunks RemoveEchoes(const MixedChunks& mixed, const std::vector<std::pair<double, double>>& bursts,
                          double bitPeriod, double reach) {
-    MixedChunks out = mixed;
     const std::ptrdiff_t n = static_cast<std::ptrdiff_t>(mixed.sums.size());
     const double c = mixed.chunk;
-    if (n == 0 || !(bitPeriod >= 2 * c) || !(reach >= 0.0)) return out;
+    if (n == 0 || !(bitPeriod >= 2 * c) || !(reach >= 0.0)) return mixed;
     const int taps = kLeadTaps + 1 +
                      static_cast<int>(std::clamp(reach / c, 1.0, static_cast<double>(kMostTaps)));
     // The chunks wholly inside each burst's first bit, where the direct sound arrives first.
@@ -153,7 +155,9 @@ MixedChunks RemoveEchoes(const MixedChunks& mixed, const std::vector<std::pair<d
         std::ptrdiff_t firstChunk, firstBitChunks;
     };
     std::vector<Burst> heads;
-    for (const auto& [start, length] : bursts) {
+    const double origin = static_cast<double>(mixed.first) * c;
+    for (const auto& [sentAt, length] : bursts) {
+        const double start = sentAt - origin;
         if (!(start >= 0.0) || !(length > 0.0) || start / c >= static_cast<double>(n)) continue;
         const double end = std::min(start + length, static_cast<double>(n) * c);
         const auto first = static_cast<std::ptrdiff_t>(std::ceil(start / c));
@@ -176,16 +180,29 @@ MixedChunks RemoveEchoes(const MixedChunks& mixed, const std::vector<std::pair<d
         turn += b * std::conj(a);
         halves += static_cast<double>(half) * c;
     }
-    if (heads.empty() || !(std::abs(turn) > 0.0)) return out;
+    if (heads.empty() || !(std::abs(turn) > 0.0)) return mixed;
     const double drift = std::arg(turn) / (halves / static_cast<double>(heads.size()));
-    for (std::ptrdiff_t k = 0; k < n; ++k) {
-        out.sums[static_cast<std::size_t>(k)] *=
-            std::complex<float>(std::polar(1.0, -drift * (static_cast<double>(k) + 0.5) * c));
+    std::ptrdiff_t lo = n;
+    std::ptrdiff_t hi = 0;
+    for (const Burst& burst : heads) {
+        lo = std::min(lo, static_cast<std::ptrdiff_t>(burst.start / c));
+        hi = std::max(hi, std::min(n, static_cast<std::ptrdiff_t>(std::ceil(burst.end / c))));
+    }
+    const std::ptrdiff_t margin = std::lround(kMarginBits * bitPeriod / c);
+    const std::ptrdiff_t from = std::max<std::ptrdiff_t>(0, lo - margin);
+    const std::ptrdiff_t to = std::min(n, hi + taps + margin);
+    MixedChunks out = mixed;
+    const std::complex<double> advance = std::polar(1.0, -drift * c);
+    std::complex<double> phase = std::polar(1.0, -drift * (static_cast<double>(from) + 0.5) * c);
+    for (std::ptrdiff_t k = from; k < to; ++k) {
+        const std::complex<float> by(phase);
+        std::complex<float>& v = out.sums[static_cast<std::size_t>(k)];
+        v = {v.real() * by.real() - v.imag() * by.imag(), v.real() * by.imag() + v.imag() * by.real()};
+        phase *= advance;
+        if ((k & 1023) == 1023) phase /= std::abs(phase);
     }
     // The sound as sent: each burst at its own phase and level over the chunks it covers.
     std::vector<std::complex<double>> sent(static_cast<std::size_t>(n));
-    std::ptrdiff_t lo = n;
-    std::ptrdiff_t hi = 0;
     for (const Burst& burst : heads) {
         std::complex<double> sum = 0.0;
         for (std::ptrdiff_t k = 0; k < burst.firstBitChunks; ++k) {
@@ -198,21 +215,26 @@ MixedChunks RemoveEchoes(const MixedChunks& mixed, const std::vector<std::pair<d
             const double cover = (std::min(burst.end, (k + 1) * c) - std::max(burst.start, k * c)) / c;
             if (cover > 0) sent[static_cast<std::size_t>(k)] += cover * phasor;
         }
-        lo = std::min(lo, first);
-        hi = std::max(hi, last);
     }
-    if (lo >= hi) return mixed;
     // Received chunk k is taken as the sum over taps a of g[a] sent[k - a + kLeadTaps]; the
     // normal equations' matrix is then the sent sound's autocorrelation.
-    const std::ptrdiff_t from = std::max<std::ptrdiff_t>(0, lo - kLeadTaps);
-    const std::ptrdiff_t to = std::min(n, hi + taps);
-    auto sentAt = [&](std::ptrdiff_t k) {
-        return k >= 0 && k < n ? sent[static_cast<std::size_t>(k)] : std::complex<double>(0.0);
+    // Only the chunks the bursts cover carry sent sound, so every sum runs over them alone.
+    std::vector<std::ptrdiff_t> active;
+    for (std::ptrdiff_t k = lo; k < hi; ++k) {
+        if (sent[static_cast<std::size_t>(k)] != 0.0) active.push_back(k);
+    }
+    // conj(a) * b written out: the library's product checks for infinities on every call.
+    auto conjTimes = [](std::complex<double> a, std::complex<double> b) {
+        return std::complex<double>(a.real() * b.real() + a.imag() * b.imag(),
+                                    a.real() * b.imag() - a.imag() * b.real());
     };
     std::vector<std::complex<double>> autocorrelation(static_cast<std::size_t>(taps));
     for (int d = 0; d < taps; ++d) {
         std::complex<double> sum = 0.0;
-        for (std::ptrdiff_t k = lo; k + d < hi; ++k) sum += std::conj(sentAt(k)) * sentAt(k + d);
+        for (std::ptrdiff_t k : active) {
+            if (k + d >= hi) break;
+            sum += conjTimes(sent[static_cast<std::size_t>(k)], sent[static_cast<std::size_t>(k + d)]);
+        }
         autocorrelation[static_cast<std::size_t>(d)] = sum;
     }
     const double ridge = 1e-6 * autocorrelation[0].real();
@@ -227,24 +249,40 @@ MixedChunks RemoveEchoes(const MixedChunks& mixed, const std::vector<std::pair<d
         matrix[a * t + a] += ridge;
         std::complex<double> sum = 0.0;
         const std::ptrdiff_t lag = static_cast<std::ptrdiff_t>(a) - kLeadTaps;
-        for (std::ptrdiff_t k = std::max(from, lo + lag); k < std::min(to, hi + lag); ++k) {
-            sum += std::conj(sentAt(k - lag)) * std::complex<double>(out.sums[static_cast<std::size_t>(k)]);
+        for (std::ptrdiff_t j : active) {
+            const std::ptrdiff_t k = j + lag;
+            if (k < 0) continue;
+            if (k >= n) break;
+            sum += conjTimes(sent[static_cast<std::size_t>(j)],
+                             std::complex<double>(out.sums[static_cast<std::size_t>(k)]));
         }
         response[a] = sum;
     }
     if (!Solve(matrix, response)) return mixed;
-    for (std::ptrdiff_t k = lo + kFirstEchoTap; k < to; ++k) {
-        std::complex<double> echo = 0.0;
+    std::vector<std::complex<double>> echo(static_cast<std::size_t>(n));
+    for (std::ptrdiff_t j : active) {
+        const std::complex<double> x = sent[static_cast<std::size_t>(j)];
         for (int a = kLeadTaps + kFirstEchoTap; a < taps; ++a) {
-            echo += response[static_cast<std::size_t>(a)] * sentAt(k - (a - kLeadTaps));
+            const std::ptrdiff_t k = j + a - kLeadTaps;
+            if (k >= n) break;
+            const std::complex<double> g = response[static_cast<std::size_t>(a)];
+            echo[static_cast<std::size_t>(k)] += std::complex<double>(
+                g.real() * x.real() - g.imag() * x.imag(), g.real() * x.imag() + g.imag() * x.real());
         }
-        out.sums[static_cast<std::size_t>(k)] -= std::complex<float>(echo);
     }
-    return out;
+    MixedChunks dry;
+    dry.chunk = mixed.chunk;
+    dry.first = mixed.first + from;
+    dry.sums.reserve(static_cast<std::size_t>(to - from));
+    for (std::ptrdiff_t k = from; k < to; ++k) {
+        dry.sums.push_back(out.sums[static_cast<std::size_t>(k)] -
+                           std::complex<float>(echo[static_cast<std::size_t>(k)]));
+    }
+    return dry;
 }
 
 ToneEnvelope::ToneEnvelope(const MixedChunks& mixed, double bitPeriod, ToneFilter filter)
-    : m_chunk(mixed.chunk) {
+    : m_chunk(mixed.chunk), m_origin(static_cast<double>(mixed.first) * mixed.chunk) {
     const std::size_t n = mixed.sums.size();
     const int span = std::max(1, static_cast<int>(std::lround(bitPeriod / m_chunk)));
     m_values.assign(n, 0.0f);
@@ -271,7 +309,7 @@ ToneEnvelope::ToneEnvelope(const MixedChunks& mixed, double bitPeriod, ToneFilte
 }
 
 float ToneEnvelope::At(double t) const {
-    const double k = (t + m_delay) / m_chunk - 1.0;
+    const double k = (t - m_origin + m_delay) / m_chunk - 1.0;
     if (!(k >= 0.0) || k > static_cast<double>(m_values.size()) - 1.0) return 0.0f;
     const std::size_t i = static_cast<std::size_t>(k);
     if (i + 1 >= m_values.size()) return m_values[i];
@@ -281,7 +319,7 @@ float ToneEnvelope::At(double t) const {
 
 std::ptrdiff_t ToneEnvelope::IndexAt(double t) const {
     if (m_values.empty()) return 0;
-    const double k = std::round((t + m_delay) / m_chunk - 1.0);
+    const double k = std::round((t - m_origin + m_delay) / m_chunk - 1.0);
     if (!(k >= 0.0)) return 0;
     return static_cast<std::ptrdiff_t>(
         std::min(k, static_cast<double>(m_values.size() - 1)));

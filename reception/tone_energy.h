@@ -11,11 +11,12 @@
 
 namespace zendrik {
 
-// The mixed-down recording in chunks of `chunk` samples: chunk k holds the sum of
-// x[n] * exp(-i w n) over its samples.
+// The mixed-down recording in chunks of `chunk` samples: sums[k] holds the sum of
+// x[n] * exp(-i w n) over the samples of chunk `first` + k of the recording.
 struct MixedChunks {
     std::vector<std::complex<float>> sums;
     int chunk = 1;
+    std::ptrdiff_t first = 0;
 };
 
 MixedChunks MixDown(const float* samples, std::ptrdiff_t count, int sampleRate, double toneHz,
@@ -40,7 +41,8 @@ double RefineTone(const float* samples, std::ptrdiff_t count, int sampleRate, do
 // first `bitPeriod` samples, which the direct sound reaches before any echo of it; the room's
 // response up to `reach` samples after the direct sound is then fitted to the whole recording
 // by least squares, and everything it gives from a fraction of a bit on is subtracted. A long
-// run of ones then keeps its level, and the bit after it no longer rings with its tail.
+// run of ones then keeps its level, and the bit after it no longer rings with its tail. Only the
+// stretch the bursts and their echoes cover is returned, with a couple of frames either side.
 MixedChunks RemoveEchoes(const MixedChunks& mixed, const std::vector<std::pair<double, double>>& bursts,
                          double bitPeriod, double reach);
 
@@ -59,7 +61,7 @@ public:
     // Index of the value whose window is centred nearest to t, clamped to the values there are.
     std::ptrdiff_t IndexAt(double t) const;
     // Sample time on which value k (fractional) is centred.
-    double TimeOf(double k) const { return (k + 1.0) * m_chunk - m_delay; }
+    double TimeOf(double k) const { return (k + 1.0) * m_chunk - m_delay + m_origin; }
 
     const std::vector<float>& Values() const { return m_values; }
     int Chunk() const { return m_chunk; }
@@ -67,7 +69,8 @@ public:
 private:
     std::vector<float> m_values;
     int m_chunk = 1;
-    double m_delay = 0;  // from a window's centre to its end, in samples
+    double m_delay = 0;   // from a window's centre to its end, in samples
+    double m_origin = 0;  // the sample the first chunk begins at
 };
 
 }  // namespace zendrik
