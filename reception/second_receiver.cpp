@@ -34,10 +34,12 @@ constexpr int kSideBins = 3;
 constexpr float kMostSideShare = 0.5f;
 // Bursts the tone's frequency is measured over: a few hundred give it to a hertz or two.
 constexpr std::size_t kMostTuningBursts = 400;
-// How long after the direct sound a room's echoes are looked for (seconds), and how many frames
-// a reading needs before its bursts are trusted to show them.
+// How long after the direct sound a room's echoes are looked for (seconds), how many frames a
+// reading needs before its bursts are trusted to show them, and how many times the echoes are
+// fitted again from the bursts the reading without them places (each pass reads more bits right).
 constexpr double kEchoReach = 0.03;
 constexpr std::size_t kFewestFramesForEchoes = 20;
+constexpr int kEchoPasses = 3;
 
 double Median(std::vector<float> values);
 
@@ -389,12 +391,17 @@ SecondReception Receive(const AudioClip& clip, StreamFormats formats) {
                 TimingSearch(mixed, nominal, formats, sound).Run(mine, confidenceLacking);
             // Frames found but not believed: in a room the echoes of each burst blur the bits
             // after it. Read again with them taken out, as the frames read so far show them.
-            if (!accepted && mine && mine->frames.size() >= kFewestFramesForEchoes) {
+            std::optional<Attempt> heard = mine;
+            for (int pass = 0; pass < kEchoPasses && !accepted && heard &&
+                               heard->frames.size() >= kFewestFramesForEchoes; ++pass) {
                 const MixedChunks dry =
-                    RemoveEchoes(mixed, Bursts(*mine), mine->period, kEchoReach * clip.sampleRate);
+                    RemoveEchoes(mixed, Bursts(*heard), heard->period, kEchoReach * clip.sampleRate);
                 std::optional<Attempt> again;
                 accepted = TimingSearch(dry, nominal, formats, sound).Run(again, confidenceLacking);
                 if (again && MorePromising(*again, mine)) mine = again;
+                // Bytes read as before place the same bursts: another pass would fit the same room.
+                if (again && again->bytes == heard->bytes) break;
+                heard = again;
             }
             if (mine && MorePromising(*mine, best)) best = mine;
             if (accepted) {
