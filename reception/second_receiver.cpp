@@ -389,10 +389,11 @@ SecondReception Receive(const AudioClip& clip, StreamFormats formats) {
             std::optional<Attempt> mine;
             std::optional<Attempt> accepted =
                 TimingSearch(mixed, nominal, formats, sound).Run(mine, confidenceLacking);
-            // Frames found but not believed: in a room the echoes of each burst blur the bits
-            // after it. Read again with them taken out, as the frames read so far show them.
+            // A whole transfer read but not believed: in a room the echoes of each burst blur the
+            // bits after it. Read again with them taken out, as the frames read so far show them.
+            // (A transfer still arriving, as live reception sees it, waits for its last bytes.)
             std::optional<Attempt> heard = mine;
-            for (int pass = 0; pass < kEchoPasses && !accepted && heard &&
+            for (int pass = 0; pass < kEchoPasses && !accepted && heard && heard->check.arrived &&
                                heard->frames.size() >= kFewestFramesForEchoes; ++pass) {
                 const MixedChunks dry =
                     RemoveEchoes(mixed, Bursts(*heard), heard->period, kEchoReach * clip.sampleRate);

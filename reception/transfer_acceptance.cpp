@@ -44,6 +44,7 @@ void CheckS410Blocks(const CReceivedBytes& b, TransferCheck& check) {
         x = next;
     }
     check.length = framed ? x : expected;
+    check.arrived = framed && x == expected;
     // The head's length fields must agree with the blocks that came, so no block is missing.
     check.complete = framed && x == expected && check.blocksGood == check.blocksTotal;
 }
@@ -66,6 +67,7 @@ void CheckCoachBlocks(const CReceivedBytes& b, TransferCheck& check) {
         pos += len;
     }
     check.length = pos;
+    check.arrived = framed;
     check.complete = framed && check.blocksGood == check.blocksTotal;
 }
 
@@ -74,6 +76,7 @@ void CheckRsBlocks(const CReceivedBytes& b, TransferCheck& check) {
     const unsigned stored = 256u * static_cast<unsigned>(b.At(11)) + static_cast<unsigned>(b.At(12));
     const bool headGood = BlockCrc16(b, 5, 6) == stored;
     check.length = kRsFirstBlock + kRsBlockStride * check.blocksTotal;
+    check.arrived = b.GetSize() >= check.length;
     for (int k = 0; k < check.blocksTotal; ++k) {
         const std::ptrdiff_t h = kRsFirstBlock + kRsBlockStride * k;
         if (h + kRsBlockStride <= b.GetSize() && b[h] == 0x55 && b[h + 1] == k + 1) {

@@ -564,30 +564,30 @@ TEST(TransferAcceptance, OnlyWholeTransfersWithEveryCheckPassingAreComplete) {
         const char* name;
         Bytes bytes;
         bool complete;
+        bool arrived;  // every byte the head announces is there
     };
     auto changed = [](Bytes b, std::size_t at, int x) { b.at(at) ^= static_cast<std::uint8_t>(x); return b; };
     auto shorter = [](Bytes b, std::size_t by) { b.resize(b.size() - by); return b; };
     const std::size_t s410Last = s410.blockAt.back();
     const Row rows[] = {
-        {"S410 whole", s410.bytes, true},
-        {"S410 checksum", changed(s410.bytes, s410Last + 3, 1), false},
-        {"S410 block number", changed(s410.bytes, s410Last + 1, 4), false},
-        {"S410 length field", changed(s410.bytes, 9, 1), false},
-        {"S410 last byte missing", shorter(s410.bytes, 1), false},
-        {"Coach whole", coach.bytes, true},
-        {"Coach checksum", changed(coach.bytes, coach.blockAt[1] + 5, 0x80), false},
-        {"Coach last block missing", shorter(coach.bytes, 17), false},
-        {"RS200 whole", rs200, true},
-        {"RS200 head checksum", changed(rs200, 7, 2), false},
-        {"RS200 last bytes missing", shorter(rs200, 3), false},
-        {"no blocks", changed(s410.bytes, 8, s410.bytes[8]), false},
+        {"S410 whole", s410.bytes, true, true},
+        {"S410 checksum", changed(s410.bytes, s410Last + 3, 1), false, true},
+        {"S410 block number", changed(s410.bytes, s410Last + 1, 4), false, true},
+        {"S410 length field", changed(s410.bytes, 9, 1), false, false},
+        {"S410 last byte missing", shorter(s410.bytes, 1), false, false},
+        {"Coach whole", coach.bytes, true, true},
+        {"Coach checksum", changed(coach.bytes, coach.blockAt[1] + 5, 0x80), false, true},
+        {"Coach last block missing", shorter(coach.bytes, 17), false, false},
+        {"RS200 whole", rs200, true, true},
+        {"RS200 head checksum", changed(rs200, 7, 2), false, true},
+        {"RS200 last bytes missing", shorter(rs200, 3), false, false},
+        {"no blocks", changed(s410.bytes, 8, s410.bytes[8]), false, false},
     };
     for (const Row& row : rows) {
-        EXPECT_EQ(zendrik::CheckTransfer(testing_streams::ToReceived(row.bytes),
-                                         zendrik::FamilyStreamFormats())
-                      .complete,
-                  row.complete)
-            << row.name;
+        const zendrik::TransferCheck check =
+            zendrik::CheckTransfer(testing_streams::ToReceived(row.bytes), zendrik::FamilyStreamFormats());
+        EXPECT_EQ(check.complete, row.complete) << row.name;
+        EXPECT_EQ(check.arrived, row.arrived) << row.name;
     }
     // Found after junk, with the length its head and blocks give.
     Bytes junk = {0x12, 0xAA, 0xAA, 0x55, 0xFF};
