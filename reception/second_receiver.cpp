@@ -40,6 +40,9 @@ constexpr std::size_t kMostTuningBursts = 400;
 constexpr double kEchoReach = 0.03;
 constexpr std::size_t kFewestFramesForEchoes = 20;
 constexpr int kEchoPasses = 3;
+// Bits of sound after the last frame's start that show a transfer has ended: its own ten and two
+// frames of quiet.
+constexpr double kQuietAfterBits = 34;
 
 double Median(std::vector<float> values);
 
@@ -135,6 +138,14 @@ bool MorePromising(const Attempt& attempt, const std::optional<Attempt>& best) {
     return !best || attempt.check.blocksGood > best->check.blocksGood ||
            (attempt.check.blocksGood == best->check.blocksGood && attempt.check.complete &&
             !best->check.complete);
+}
+
+// Whether the transfer an attempt read is over: every byte its head announces is there, or its
+// frames stop well before the sound does (a misread head or block length can hide the former).
+bool Over(const Attempt& attempt, std::ptrdiff_t samples) {
+    if (attempt.check.arrived) return true;
+    if (attempt.frames.empty()) return false;
+    return attempt.frames.back().start + kQuietAfterBits * attempt.period < static_cast<double>(samples);
 }
 
 // The tone bursts of an attempt's frames (first sample and length), where the watch sent them.
@@ -391,9 +402,9 @@ SecondReception Receive(const AudioClip& clip, StreamFormats formats) {
                 TimingSearch(mixed, nominal, formats, sound).Run(mine, confidenceLacking);
             // A whole transfer read but not believed: in a room the echoes of each burst blur the
             // bits after it. Read again with them taken out, as the frames read so far show them.
-            // (A transfer still arriving, as live reception sees it, waits for its last bytes.)
+            // (A transfer still arriving, as live reception sees it, waits until it is over.)
             std::optional<Attempt> heard = mine;
-            for (int pass = 0; pass < kEchoPasses && !accepted && heard && heard->check.arrived &&
+            for (int pass = 0; pass < kEchoPasses && !accepted && heard && Over(*heard, count) &&
                                heard->frames.size() >= kFewestFramesForEchoes; ++pass) {
                 const MixedChunks dry =
                     RemoveEchoes(mixed, Bursts(*heard), heard->period, kEchoReach * clip.sampleRate);

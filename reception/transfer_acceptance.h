@@ -19,7 +19,8 @@ struct TransferCheck {
     int blocksGood = 0;
     int blocksTotal = 0;
     bool complete = false;       // every block present and checked good (RS200/CS200: framed)
-    bool arrived = false;        // every byte the head announces is there, good or not
+    bool arrived = false;        // every byte the head announces is there, good or not (Coach:
+                                 // every block framed, as its head gives no length)
     bool checksumCovered = true; // false for RS200/CS200, whose blocks carry no checksum we know
     // Head bytes (bit i: byte i from the preamble) a wrong value of which passes every check:
     // no checksum covers them, and nothing else in the transfer has to agree with them. A
