@@ -1,5 +1,7 @@
 #include "app/report_texts.h"
 
+#include <string_view>
+
 #include "decoders/csv_text.h"
 #include "document/sonic_link_data.h"
 
@@ -11,4 +13,24 @@ const std::string& HrmTextFor(const CSonicLinkData& data, int hrmFormat) {
 
 std::string CsvTextFor(const CSonicLinkData& data, char separator) {
     return zendrik::CsvForSeparator(data.m_strCsv, separator);
+}
+
+std::string WrappedSentence(const std::string& sentence, std::size_t columns) {
+    std::string wrapped;
+    std::size_t lineStart = 0;
+    std::size_t from = 0;
+    while (from < sentence.size()) {
+        std::size_t end = sentence.find(' ', from);
+        if (end == std::string::npos) end = sentence.size();
+        const std::string_view word(sentence.data() + from, end - from);
+        if (wrapped.size() > lineStart && wrapped.size() - lineStart + 1 + word.size() > columns) {
+            wrapped += "\r\n";
+            lineStart = wrapped.size();
+        } else if (wrapped.size() > lineStart) {
+            wrapped += ' ';
+        }
+        wrapped += word;
+        from = end + 1;
+    }
+    return wrapped;
 }

@@ -2,6 +2,7 @@
 // saved (or copied) is what is on screen.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 class CSonicLinkData;
@@ -14,3 +15,8 @@ const std::string& HrmTextFor(const CSonicLinkData& data, int hrmFormat);
 // The CSV text with `separator` between the fields; a field holding the separator or a double
 // quote is quoted, so a spreadsheet sees the fields the report has.
 std::string CsvTextFor(const CSonicLinkData& data, char separator);
+
+// A sentence of the program's own (an explanation or a hint, never a report line) broken at
+// spaces into CR LF lines of at most `columns` characters: the view does not wrap its text, so
+// that report lines stay as they are, and a long sentence would run out of the window.
+std::string WrappedSentence(const std::string& sentence, std::size_t columns = 52);

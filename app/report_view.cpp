@@ -94,7 +94,7 @@ void CReportView::ShowReport() {
     // head) would leave the window blank: say instead what was received.
     std::string explanation;
     if (text->empty() && !m_data.m_bValid && m_data.m_nReportModel != 0) {
-        explanation = m_data.ExplainInvalid();
+        explanation = WrappedSentence(m_data.ExplainInvalid());
         text = &explanation;
     }
     // A recording that did not decode: what to do about it, in the command line's words, under
@@ -104,7 +104,7 @@ void CReportView::ShowReport() {
         if (text != &explanation) explanation = *text;
         if (!explanation.empty() && explanation.back() != '\n') explanation += "\r\n";
         if (!explanation.empty()) explanation += "\r\n";
-        explanation += advice + "\r\n";
+        explanation += WrappedSentence(advice) + "\r\n";
         text = &explanation;
     }
     if (m_wndEdit) m_wndEdit->setPlainText(QString::fromLatin1(text->data(), static_cast<qsizetype>(text->size())));

@@ -313,8 +313,10 @@ private slots:
         f.settings.WatchModel = 4;
         prompts.openAnswers.push_back(CFileChoice{Recording("other-family.wav"), 1});
         f.frame.Action(ID_FILE_OPEN)->trigger();
-        QCOMPARE(Shown(f.View()),
+        // Broken into lines that fit the window, which does not wrap.
+        QCOMPARE(Shown(f.View()).simplified(),
                  QStringLiteral("The recording holds an S410/S510 transfer; the watch model setting is RS200/CS200."));
+        for (const QString& line : Shown(f.View()).split(QLatin1Char('\n'))) QVERIFY(line.size() <= 52);
         QVERIFY(!f.frame.Action(ID_FILE_SAVE)->isEnabled());
     }
 
@@ -335,12 +337,13 @@ private slots:
         const std::string advice = zendrik::ReceptionAdvice(alone.m_reception);
         QVERIFY(advice.find("blocks fail their check") != std::string::npos);
         QCOMPARE(f.View()->OpenDataFile(QString::fromStdString(path)), 1);
-        QCOMPARE(Shown(f.View()), AsShown(alone.m_strHrm + "\r\n" + advice + "\r\n"));
+        QVERIFY(Shown(f.View()).startsWith(AsShown(alone.m_strHrm)));
+        QCOMPARE(Shown(f.View()).simplified(), AsShown(alone.m_strHrm + advice).simplified());
 
         const QString dump = QString::fromStdString(WriteDump(broken.bytes, "broken.sld"));
         QCOMPARE(f.View()->OpenDataFile(dump), 1);
         QCOMPARE(Shown(f.View()), AsShown(DecodedHrm(dump)));
-        QVERIFY(!Shown(f.View()).contains(QString::fromStdString(advice)));
+        QVERIFY(!Shown(f.View()).simplified().contains(QString::fromStdString(advice)));
         QVERIFY(prompts.messages.empty());
     }
 
