@@ -99,14 +99,18 @@ std::string Texts(const CSonicLinkData& data) {
     return data.m_strHrm + "|" + data.m_strHrmCompat + "|" + data.m_strCsv;
 }
 
-// The texts of a document that decodes the bytes under the format.
-std::string DecodedUnder(const Case& c, const CValueFormat& format) {
-    CSonicLinkData data;
+// A document that decoded the case's bytes under the format.
+void DecodeUnder(CSonicLinkData& data, const Case& c, const CValueFormat& format) {
     data.m_utcToday = [] { return kToday; };
     Use(data, format);
     data.m_nWatchModel = c.model;
     data.m_bytes = ToReceived(c.bytes);
     data.DecodeExercises();
+}
+
+std::string DecodedUnder(const Case& c, const CValueFormat& format) {
+    CSonicLinkData data;
+    DecodeUnder(data, c, format);
     return Texts(data);
 }
 
@@ -117,11 +121,7 @@ TEST(RenderReport, TheDocumentShowsTheRenderedTransferUnderEveryValueFormat) {
         for (const CValueFormat& format : kFormats) {
             for (const CValueFormat& next : kFormats) {
                 CSonicLinkData data;
-                data.m_utcToday = [] { return kToday; };
-                Use(data, format);
-                data.m_nWatchModel = c.model;
-                data.m_bytes = ToReceived(c.bytes);
-                data.DecodeExercises();
+                DecodeUnder(data, c, format);
                 const zendrik::Transfer transfer = data.DecodedTransfer();
                 EXPECT_EQ(Texts(data), Texts(zendrik::RenderReport(transfer, format))) << c.name;
                 EXPECT_EQ(transfer.valid, c.valid) << c.name;
