@@ -28,20 +28,34 @@ const std::vector<std::int16_t>& LongestTransferSound() {
     return sound;
 }
 
+struct Fed {
+    std::size_t samples = 0;
+    bool complete = false;
+};
+
+// An RS200 reading fed with the sound in blocks of 10000 samples, as the capture thread hands
+// them over, until the transfer completes or the sound ends.
+Fed FeedRs200InBlocks(const std::vector<std::int16_t>& sound) {
+    CLiveDecoder decoder;
+    decoder.OnStart(zendrik::FamilyOrFirst(4).stream, zendrik::FamilyStreamFormats(), nullptr);
+    Fed fed;
+    while (fed.samples < sound.size() && !decoder.IsComplete()) {
+        const std::size_t count = std::min<std::size_t>(10000, sound.size() - fed.samples);
+        decoder.OnSamples(sound.data() + fed.samples, static_cast<std::ptrdiff_t>(count));
+        fed.samples += count;
+    }
+    fed.complete = decoder.IsComplete();
+    benchmark::DoNotOptimize(decoder.Bytes().GetSize());
+    return fed;
+}
+
 void BM_LiveDecodeLongestTransfer(benchmark::State& state) {
     const std::vector<std::int16_t>& sound = LongestTransferSound();
     std::size_t fed = 0;
     for (auto _ : state) {
-        CLiveDecoder decoder;
-        decoder.OnStart(zendrik::FamilyOrFirst(4).stream, zendrik::FamilyStreamFormats(), nullptr);
-        fed = 0;
-        while (fed < sound.size() && !decoder.IsComplete()) {
-            const std::size_t count = std::min<std::size_t>(10000, sound.size() - fed);
-            decoder.OnSamples(sound.data() + fed, static_cast<std::ptrdiff_t>(count));
-            fed += count;
-        }
-        if (!decoder.IsComplete()) state.SkipWithError("the transfer did not complete");
-        benchmark::DoNotOptimize(decoder.Bytes().GetSize());
+        const Fed run = FeedRs200InBlocks(sound);
+        fed = run.samples;
+        if (!run.complete) state.SkipWithError("the transfer did not complete");
     }
     // Seconds of sound the decode thread listened to; the CPU time per iteration set against it
     // is the share of one core live reception takes.
@@ -114,16 +128,9 @@ void BM_LiveDecodeNoisyLongestTransfer(benchmark::State& state) {
     std::size_t fed = 0;
     bool complete = false;
     for (auto _ : state) {
-        CLiveDecoder decoder;
-        decoder.OnStart(zendrik::FamilyOrFirst(4).stream, zendrik::FamilyStreamFormats(), nullptr);
-        fed = 0;
-        while (fed < sound.size() && !decoder.IsComplete()) {
-            const std::size_t count = std::min<std::size_t>(10000, sound.size() - fed);
-            decoder.OnSamples(sound.data() + fed, static_cast<std::ptrdiff_t>(count));
-            fed += count;
-        }
-        complete = decoder.IsComplete();
-        benchmark::DoNotOptimize(decoder.Bytes().GetSize());
+        const Fed run = FeedRs200InBlocks(sound);
+        fed = run.samples;
+        complete = run.complete;
     }
     state.counters["sound_seconds"] = static_cast<double>(fed) / 44100.0;
     state.counters["complete"] = complete ? 1 : 0;
