@@ -57,9 +57,8 @@ std::vector<std::int64_t> RecordDistances(const Exercise& exercise, const Timeli
     if (!speed || speed->divisor <= 0) return {};
     std::vector<std::int64_t> speedTimesSeconds(timeline.samples, 0);
     for (std::size_t i = 1; i < timeline.samples; ++i) {
-        const std::optional<int> v =
-            i < speed->values.size() ? std::optional<int>(speed->values[i]) : std::nullopt;
-        speedTimesSeconds[i] = speedTimesSeconds[i - 1] + SpeedTimesSeconds(v, timeline.sampleStep);
+        speedTimesSeconds[i] =
+            speedTimesSeconds[i - 1] + SpeedTimesSeconds(SampleAt(speed, i), timeline.sampleStep);
     }
     const std::int64_t summed = speedTimesSeconds.empty() ? 0 : speedTimesSeconds.back();
     // Beyond a hundred thousand kilometres the total is not a watch's count.

@@ -55,6 +55,12 @@ inline std::int64_t SpeedTimesSeconds(const std::optional<int>& speed, Tenths st
     return static_cast<std::int64_t>(*speed) * (stepTenths / 10);
 }
 
+// Value i of a series, or nothing where there is no such series or it ends before i.
+inline std::optional<int> SampleAt(const Series* s, std::size_t i) {
+    if (!s || i >= s->values.size()) return std::nullopt;
+    return s->values[i];
+}
+
 // The distance from the start at each of the timeline's samples, in centimetres; empty without a
 // speed series. The speeds are samples of a wheel the watch counts all the time, so their sum
 // misses what happened between two samples: where the watch kept the exercise's distance, the

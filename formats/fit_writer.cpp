@@ -69,11 +69,6 @@ Value SportCode(Sport sport) {
     return 0;
 }
 
-std::optional<int> SampleAt(const Series* s, std::size_t i) {
-    if (!s || i >= s->values.size()) return std::nullopt;
-    return s->values[i];
-}
-
 // Heart rates no higher than this close the last zone; 255 is the field's "invalid".
 constexpr std::int64_t kTopHeartRate = 254;
 

@@ -103,10 +103,6 @@ const char* SportAttribute(Sport sport) {
     return "Other";
 }
 
-std::optional<int> ValueAt(const Series* s, std::size_t i) {
-    if (!s || i >= s->values.size()) return std::nullopt;
-    return s->values[i];
-}
 
 class TcxBuilder {
 public:
@@ -195,19 +191,19 @@ private:
         out_ += "     <Trackpoint>\n      <Time>"sv;
         AppendUtc(out_, t_.startUtc + RoundedSeconds(when));
         out_ += "</Time>\n"sv;
-        if (const std::optional<int> alt = ValueAt(altitude_, i)) {
+        if (const std::optional<int> alt = SampleAt(altitude_, i)) {
             // Metres with three decimals, whatever the series' divisor.
             AppendElement(out_, "      ", "AltitudeMeters",
                           static_cast<std::int64_t>(*alt) * 1000 / altitude_->divisor, 3);
         }
-        const std::optional<int> speed = ValueAt(speed_, i);
+        const std::optional<int> speed = SampleAt(speed_, i);
         if (i < distances_.size()) {
             AppendElement(out_, "      ", "DistanceMeters", distances_[i], 2);
         }
-        if (const std::optional<int> bpm = ValueAt(hr_, i); IsHeartRate(bpm)) {
+        if (const std::optional<int> bpm = SampleAt(hr_, i); IsHeartRate(bpm)) {
             AppendHeartRate(out_, "      ", "HeartRateBpm", *bpm);
         }
-        if (const std::optional<int> rpm = ValueAt(cadence_, i); IsCadence(rpm)) {
+        if (const std::optional<int> rpm = SampleAt(cadence_, i); IsCadence(rpm)) {
             AppendElement(out_, "      ", "Cadence", *rpm);
         }
         if (speed && *speed >= 0 && *speed <= 1000000) {
