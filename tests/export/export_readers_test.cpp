@@ -158,7 +158,8 @@ protected:
         }
         // A folder of this process's own: ctest runs each test in a process of its own, and
         // several at once.
-        const std::filesystem::path dir = testing_streams::TempPath("export_readers");
+        dir_ = testing_streams::TempPath("export_readers");
+        const std::filesystem::path& dir = dir_;
         std::filesystem::remove_all(dir);
         std::filesystem::create_directories(dir);
         for (const Case& c : Cases()) {
@@ -207,6 +208,7 @@ protected:
     static const json& Read(const std::string& file) { return read_.at(file); }
 
     static inline json read_;
+    static inline std::filesystem::path dir_;
     static inline std::string skipReason_;
     static inline std::string setUpError_;
 };
@@ -382,6 +384,20 @@ TEST_F(ExportReaders, TcxLapsAndTrackpointsCarryTheExercise) {
         }
         EXPECT_EQ(sample, c.exercise.SampleCount());
         EXPECT_EQ(calories, Kilocalories(c.exercise));
+    }
+}
+
+TEST_F(ExportReaders, TcxFilesAreValidAgainstTheSchema) {
+    const std::filesystem::path schema =
+        std::filesystem::path(ZENDRIK_NPM_DIR) / "GarminTrainingCenterDatabase_v2.xsd";
+    const std::string xmllint = ZENDRIK_XMLLINT;
+    if (xmllint.empty() || !std::filesystem::exists(schema)) {
+        GTEST_SKIP() << "xmllint, or " << schema << ", not found (see the export_readers_install test)";
+    }
+    for (const Case& c : Cases()) {
+        const testing_streams::ProcessResult lint = testing_streams::RunProcess(
+            xmllint, {"--noout", "--schema", schema.string(), (dir_ / (c.name + ".tcx")).string()});
+        EXPECT_EQ(lint.exitCode, 0) << c.name << ": " << lint.err;
     }
 }
 
