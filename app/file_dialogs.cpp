@@ -7,7 +7,6 @@
 #include <filesystem>
 #include <system_error>
 
-#include "app/decoded_exercise.h"
 #include "app/input_file_reading.h"
 #include "app/report_texts.h"
 #include "app/user_prompts.h"
@@ -76,7 +75,7 @@ int SaveFormat(int filterIndex, const QString& path) {
 std::optional<std::string> ExportedExercise(const CSonicLinkData& data, int format, QWidget* owner) {
     const QString name = format == kSaveFit ? QStringLiteral("FIT") : QStringLiteral("TCX");
     QString reason;
-    if (const std::optional<zendrik::Exercise> exercise = zendrik::DecodedExercise(data)) {
+    if (const zendrik::Exercise* exercise = data.ValidExercise()) {
         const zendrik::TimeZone zone = zendrik::TimeZone::System();
         zendrik::ExportResult file =
             format == kSaveFit ? zendrik::WriteFit(*exercise, zone) : zendrik::WriteTcx(*exercise, zone);

@@ -11,8 +11,10 @@
 namespace {
 
 // A reception object that decodes as `data` does (watch model, value format, clock, live
-// capture), with nothing received yet.
+// capture), with nothing received yet. The unsaved mark stays as it is: a file read after a
+// reading the user chose not to save does not make that reading saved.
 void PrepareLike(CSonicLinkData& incoming, const CSonicLinkData& data) {
+    incoming.m_bModified = data.m_bModified;
     incoming.m_nWatchModel = data.m_nWatchModel;
     incoming.m_strDecimalSep = data.m_strDecimalSep;
     incoming.m_strTimeSep = data.m_strTimeSep;

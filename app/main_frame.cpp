@@ -6,7 +6,6 @@
 #include <QToolBar>
 
 #include "app/commands.h"
-#include "app/decoded_exercise.h"
 #include "app/exercise_views.h"
 #include "app/icons.h"
 #include "app/report_view.h"
@@ -64,11 +63,15 @@ bool CMainFrame::Create(const QString& commandLineFile) {
     connect(copy, &QAction::triggered, view, &CReportView::OnEditCopy);
 
     connect(view, &CReportView::reportShown, this, &CMainFrame::UpdateSaveCommand);
-    connect(view, &CReportView::reportShown, m_views,
-            [this] { m_views->showExercise(zendrik::DecodedExercise(m_wndView->Data())); });
+    // The chart and the laps show the exercise of a valid report; until there is one, nothing.
+    auto showExercise = [this] {
+        const zendrik::Exercise* exercise = m_wndView->Data().ValidExercise();
+        m_views->showExercise(exercise ? std::optional(*exercise) : std::nullopt);
+    };
+    connect(view, &CReportView::reportShown, m_views, showExercise);
     UpdateSaveCommand();
     new zendrik::WindowSource(this, view, m_wndToolBar, open);
-    m_views->showExercise(zendrik::DecodedExercise(m_wndView->Data()));
+    showExercise();
     return true;
 }
 

@@ -93,7 +93,7 @@ void CReportView::ShowReport() {
     // A decoder that found nothing to write (a transfer of another watch family, no stream
     // head) would leave the window blank: say instead what was received.
     std::string explanation;
-    if (text->empty() && !m_data.m_bValid && m_data.m_nReportModel != 0) {
+    if (text->empty() && !m_data.m_bValid && m_data.DecodedTransfer().model != 0) {
         explanation = WrappedSentence(m_data.ExplainInvalid());
         text = &explanation;
     }
@@ -141,14 +141,14 @@ void CReportView::UpdateValueFormat() {
 
 void CReportView::SetModified(bool modified) {
     const std::uint8_t flag = modified ? 1 : 0;
-    if (flag == m_bModified) return;
-    m_bModified = flag;
+    if (flag == m_data.m_bModified) return;
+    m_data.m_bModified = flag;
     window()->setWindowTitle(QString::fromLatin1(kProductTitle) + (modified ? " *" : ""));
     emit modifiedChanged();
 }
 
 bool CReportView::SaveModified() {
-    if (!m_bModified) return true;
+    if (!m_data.m_bModified) return true;
     const QMessageBox::StandardButton answer = UserPrompts().Ask(
         this, QString::fromLatin1(kProductTitle),
         QStringLiteral("Current Data not saved!\nDo you want to save the current data?"),
@@ -156,7 +156,7 @@ bool CReportView::SaveModified() {
     switch (answer) {
         case QMessageBox::Yes:
             OnFileSave();
-            return !m_bModified;
+            return !m_data.m_bModified;
         case QMessageBox::No:
             SetModified(false);
             return true;

@@ -40,7 +40,7 @@ public:
     void OnReadMicrophone();
     void OnEditCopy();
 
-    bool IsModified() const { return m_bModified != 0; }
+    bool IsModified() const { return m_data.m_bModified != 0; }
     CSonicLinkData& Data() { return m_data; }
     CReportEdit* Edit() const { return m_wndEdit; }
 
@@ -63,7 +63,6 @@ private:
     Settings& m_settings;
     CReportEdit* m_wndEdit = nullptr;
     QFont m_font;
-    std::uint8_t m_bModified = 0;
     // The file the shown report was read from; saving over it asks first. Empty after a reading
     // from the microphone.
     QString m_inputFile;

@@ -30,12 +30,12 @@ void StreamToFile(benchmark::State& state, Writer write) {
     for (auto _ : state) {
         data.m_bytes = bytes;
         data.DetectModelAndDecode();
-        if (!data.m_exercise) break;
-        const zendrik::ExportResult file = write(*data.m_exercise, Berlin());
+        if (!data.ValidExercise()) break;
+        const zendrik::ExportResult file = write(*data.ValidExercise(), Berlin());
         fileSize = file.data.size();
         benchmark::DoNotOptimize(file.data.data());
     }
-    if (!data.m_exercise || data.m_nSeriesCount != 120 || fileSize == 0) {
+    if (!data.ValidExercise() || data.ValidExercise()->SampleCount() != 120 || fileSize == 0) {
         state.SkipWithError("the S510 stream does not decode or the file is not written");
         return;
     }
@@ -49,11 +49,11 @@ void ExerciseToFile(benchmark::State& state, Writer write) {
     CSonicLinkData data;
     data.m_bytes = testing_streams::ToReceived(bench_inputs::LargeS510Stream());
     data.DetectModelAndDecode();
-    if (!data.m_exercise) {
+    if (!data.ValidExercise()) {
         state.SkipWithError("the S510 stream does not decode");
         return;
     }
-    const zendrik::Exercise& e = *data.m_exercise;
+    const zendrik::Exercise& e = *data.ValidExercise();
     std::size_t fileSize = 0;
     for (auto _ : state) {
         const zendrik::ExportResult file = write(e, Berlin());

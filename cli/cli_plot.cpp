@@ -10,14 +10,13 @@
 #include <QApplication>
 #include <QFile>
 
-#include "app/decoded_exercise.h"
 #include "app/exercise_chart.h"
 #endif
 
 int PlotExercise(const CCliOptions& o, const CSonicLinkData& data, const std::string& inputName,
                  std::ostream& err) {
 #ifdef ZENDRIK_PLOT
-    const std::optional<zendrik::Exercise> exercise = zendrik::DecodedExercise(data);
+    const zendrik::Exercise* exercise = data.ValidExercise();
     if (!exercise) {
         err << "zendrik-cli: " << inputName << ": no exercise to draw\n";
         return kExitInvalid;

@@ -186,14 +186,15 @@ int EmitExport(const CCliOptions& o, const CSonicLinkData& data, const std::stri
                std::ostream& out, std::ostream& err) {
     const bool fit = o.format == OutputFormat::Fit;
     const char* name = fit ? "FIT" : "TCX";
-    if (!data.m_exercise) {
+    const zendrik::Exercise* exercise = data.ValidExercise();
+    if (!exercise) {
         // A valid RS200/CS200 head whose stream names neither a run nor a ride.
         err << Prefix(inputName) << "the transfer holds no exercise to write as " << name << "\n";
         return kExitInput;
     }
     const zendrik::TimeZone zone = ExportZone(o);
     const zendrik::ExportResult file =
-        fit ? zendrik::WriteFit(*data.m_exercise, zone) : zendrik::WriteTcx(*data.m_exercise, zone);
+        fit ? zendrik::WriteFit(*exercise, zone) : zendrik::WriteTcx(*exercise, zone);
     if (!file.Ok()) {
         err << Prefix(inputName) << "cannot be written as " << name << ": " << file.error << "\n";
         return kExitInput;
@@ -349,10 +350,10 @@ int WriteReport(const CCliOptions& o, CSonicLinkData& data, const std::string& i
         case OutputFormat::Hrm:
             return Emit(o.outputPath, data.m_strHrm, ReportFileType::Hrm, data.m_strDate, out, err);
         case OutputFormat::HrmCompat:
-            if (const zendrik::Family* family = zendrik::FindFamily(data.m_nReportModel);
+            if (const zendrik::Family* family = zendrik::FindFamily(data.DecodedTransfer().model);
                 !family || !family->compatibleText) {
                 err << Prefix(inputName) << "the Polar Compatible HRM form exists for RS200/CS200 "
-                    << "reports only, not for this " << WatchModelName(data.m_nReportModel)
+                    << "reports only, not for this " << WatchModelName(data.DecodedTransfer().model)
                     << " one (try --format hrm)\n";
                 return kExitUsage;
             }

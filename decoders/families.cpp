@@ -99,10 +99,14 @@ std::string FamilyCodesText() {
 }
 
 Transfer Decode(const CReceivedBytes& bytes, int code, const DecodeContext& context) {
-    if (const Family* family = FindFamily(code)) return family->decode(bytes, context);
-    Transfer unknown;
-    unknown.checkMessages = {Concat("Watch model unknown (", code, ")")};
-    return unknown;
+    Transfer transfer;
+    if (const Family* family = FindFamily(code)) {
+        transfer = family->decode(bytes, context);
+    } else {
+        transfer.checkMessages = {Concat("Watch model unknown (", code, ")")};
+    }
+    transfer.model = code;
+    return transfer;
 }
 
 }  // namespace zendrik

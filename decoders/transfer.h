@@ -16,6 +16,9 @@ enum class Decoder { None, S410, Coach, Rs200 };
 struct Transfer {
     // Which decoder read the bytes, and so which texts they make; None for nothing decoded yet.
     Decoder decoder = Decoder::None;
+    // The watch model code the bytes were decoded as (a code outside the family table too); 0
+    // when no model was named.
+    int model = 0;
     bool valid = false;
     // Whether the bytes began with a stream head. Without one the S410/S510 and Coach texts hold
     // that message alone, set apart by an empty line, and no CSV text.

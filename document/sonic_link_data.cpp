@@ -206,8 +206,6 @@ void CSonicLinkData::ClearReports() {
     m_strHrm.clear();
     m_strHrmCompat.clear();
     m_strCsv.clear();
-    m_exercise.reset();
-    m_checkMessages.clear();
     m_transfer = zendrik::Transfer{};
 }
 
@@ -226,24 +224,14 @@ void CSonicLinkData::ShowTransfer(zendrik::Transfer transfer) {
     m_transfer = std::move(transfer);
     RenderTransfer();
     m_bValid = m_transfer.valid ? 1 : 0;
-    m_checkMessages = m_transfer.checkMessages;
-    m_exercise = m_transfer.valid ? m_transfer.exercise : std::nullopt;
     if (!m_transfer.exercise) return;
     const zendrik::Exercise& exercise = *m_transfer.exercise;
     m_strDate = FormatHrmDate({exercise.start.year, exercise.start.month, exercise.start.day});
-    const zendrik::Series* hr = exercise.Find(zendrik::SeriesKind::HeartRate);
-    if (!hr) return;
-    auto fill = [](std::int32_t (&to)[kMaxSeriesSamples], const zendrik::Series* from) {
-        std::fill(std::begin(to), std::end(to), 0);
-        if (!from) return;
-        const std::size_t n = std::min<std::size_t>(from->values.size(), kMaxSeriesSamples);
-        std::copy_n(from->values.begin(), n, to);
-    };
-    fill(m_anHr, hr);
-    fill(m_anSpeed, exercise.Find(zendrik::SeriesKind::Speed));
-    fill(m_anCadence, exercise.Find(zendrik::SeriesKind::Cadence));
-    m_nSeriesCount =
-        static_cast<std::int32_t>(std::min<std::size_t>(hr->values.size(), kMaxSeriesSamples));
+}
+
+const zendrik::Exercise* CSonicLinkData::ValidExercise() const {
+    if (!m_bValid || !m_transfer.valid || !m_transfer.exercise) return nullptr;
+    return &*m_transfer.exercise;
 }
 
 void CSonicLinkData::DecodeS410() {
@@ -261,7 +249,6 @@ void CSonicLinkData::DecodeRS200() {
 void CSonicLinkData::DecodeExercises() {
     Guarded([&] {
         m_strReadError.clear();
-        m_nReportModel = m_nWatchModel;
         // A code outside the table gives a message, not a report: nothing may be saved as an
         // exercise.
         ShowTransfer(zendrik::Decode(m_bytes, m_nWatchModel, Context()));
@@ -297,7 +284,7 @@ void CSonicLinkData::ApplyValueFormat(std::uint8_t noTenths, char decimalSep, ch
     m_strDecimalSep = decimal;
     m_strTimeSep = time;
     m_strDateSep = date;
-    if (m_nReportModel == 0) {
+    if (m_transfer.model == 0) {
         DetectModelAndDecode();
         return;
     }
@@ -315,7 +302,7 @@ std::string CSonicLinkData::ExplainInvalid() const {
                       " bytes were received, but no stream head.");
     }
     const zendrik::Family* found = zendrik::FindFamily(named);
-    const zendrik::Family* setting = zendrik::FindFamily(m_nReportModel);
+    const zendrik::Family* setting = zendrik::FindFamily(m_transfer.model);
     if (found && setting && found->decode != setting->decode) {
         std::string setName = setting->phrase;
         setName.erase(0, setName.find(' ') + 1);  // without its article
@@ -325,10 +312,6 @@ std::string CSonicLinkData::ExplainInvalid() const {
     return Concat("The recording holds ", found ? found->phrase : "a",
                   " transfer, but it could not be "
                   "decoded: its blocks are missing or damaged.");
-}
-
-zendrik::Transfer CSonicLinkData::DecodedTransfer() const {
-    return m_transfer;
 }
 
 CValueFormat CSonicLinkData::ValueFormat() const {

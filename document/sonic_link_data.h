@@ -1,5 +1,7 @@
-// The reception and report object: the samples of the last WAV file, the received bytes, the
-// watch model, the CSV value separators and the three report texts the decoders write.
+// The document the desktop program and zendrik-cli keep: the samples of the last recording, the
+// received bytes, the transfer decoded from them and the report texts rendered from it, the path
+// and whether a reading is unsaved; with the settings it reads and decodes under (the watch model,
+// the CSV value separators).
 #pragma once
 
 #include <cstdint>
@@ -92,9 +94,16 @@ public:
     // model setting.
     std::string ExplainInvalid() const;
 
-    // What the last decoding found, which the report texts show: the decoder, validity, the
-    // checks' messages and the exercise.
-    zendrik::Transfer DecodedTransfer() const;
+    // What the last decoding found, which the report texts are rendered from: the model, the
+    // decoder, validity, the checks' messages (a block's CRC error, a failed length check, ...)
+    // and the exercise.
+    const zendrik::Transfer& DecodedTransfer() const { return m_transfer; }
+    // Keeps a decoding run's transfer, renders its texts and sets the validity and the
+    // exercise's date from it.
+    void ShowTransfer(zendrik::Transfer transfer);
+    // The exercise of a valid report, for the chart and the FIT, TCX and JSON writers; none when
+    // the report is not valid or its transfer holds no exercise.
+    const zendrik::Exercise* ValidExercise() const;
 
     // The dump text of m_bytes: each byte as "%02X\r\n".
     std::string DumpText() const;
@@ -118,26 +127,15 @@ public:
     std::string m_strDate;
     std::string m_strPath;
     std::int32_t m_bValid = 0;
-    // The exercise of the last valid report, for the FIT, TCX and JSON writers; none when the
-    // report is not valid or its transfer holds no exercise.
-    std::optional<zendrik::Exercise> m_exercise;
-    // The lines the stream checks wrote into the report (a block's CRC error, a failed length
-    // check, ...), each without its line end; a valid RS200/CS200 report can carry some too.
-    std::vector<std::string> m_checkMessages;
+    // 1 while the report comes from a microphone reading that has not been saved.
+    std::uint8_t m_bModified = 0;
     // Why the last read or decoding step failed, in words for the user ("not found", "not a PCM
     // WAV: 24-bit, format tag 1 ...", "the dump holds no bytes"); "" after a success.
     std::string m_strReadError;
     CReceivedBytes m_bytes;
 
-    // The sample series of the last S410/S510 or Coach exercise, as its Exercise holds them.
-    std::int32_t m_anHr[kMaxSeriesSamples] = {};
-    std::int32_t m_anCadence[kMaxSeriesSamples] = {};
-    std::int32_t m_anSpeed[kMaxSeriesSamples] = {};
-    std::int32_t m_nSeriesCount = 0;
-
     CRecordSound* m_pRecorder = nullptr;  // live capture, when the program provides it
     std::int32_t m_nWatchModel = 1;
-    std::int32_t m_nReportModel = 0;  // the model whose decoder made the report texts; 0 for none
     std::string m_strDecimalSep = ".";
     std::string m_strTimeSep = ":";
     std::string m_strDateSep = ".";
@@ -171,9 +169,6 @@ private:
     // bytes in m_bytes are decoded as they are.
     void DecodeBySecond(const zendrik::AudioClip* clip);
     void ClearReports();
-    // What a decoding run found: keeps the transfer, renders its texts and sets the validity,
-    // the check messages, the exercise, its date and its series from it.
-    void ShowTransfer(zendrik::Transfer transfer);
     // The texts of the kept transfer under the current value format.
     void RenderTransfer();
     // What the decoders take from outside the stream: today's date.

@@ -56,7 +56,8 @@ CRun Decode(CSonicLinkData& sonic, const CReceivedBytes& bytes, int model) {
     run.csv = sonic.m_strCsv;
     run.date = sonic.m_strDate;
     run.valid = sonic.m_bValid;
-    run.series = sonic.m_nSeriesCount;
+    const zendrik::Transfer& transfer = sonic.DecodedTransfer();
+    run.series = transfer.exercise ? static_cast<int>(transfer.exercise->SampleCount()) : 0;
     return run;
 }
 
@@ -139,7 +140,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         fuzzing::Require(run.compat.empty(), "only the RS200/CS200 has a compatible text");
     }
     if (known && !unchecked) {
-        fuzzing::Require(run.series >= 0 && run.series <= kMaxSeriesSamples, "series within their arrays");
+        fuzzing::Require(run.series >= 0 && run.series <= kMaxSeriesSamples, "series within the watch's sample count");
     }
 
     // The HRM texts never depend on the separators or the tenths flag, and the CSV text keeps

@@ -96,8 +96,8 @@ TEST(CliExport, EachFamilyAsTheWritersMakeItOfTheDecodedExercise) {
         SCOPED_TRACE(f.name);
         const std::string dump = WriteDump(f.bytes, "export-" + f.name + ".sld");
         CSonicLinkData data;
-        ASSERT_TRUE(DecodedIn(data, f.bytes).m_exercise.has_value());
-        const zendrik::Exercise& e = *data.m_exercise;
+        ASSERT_TRUE(DecodedIn(data, f.bytes).ValidExercise());
+        const zendrik::Exercise& e = *data.ValidExercise();
 
         const struct {
             std::vector<std::string> args;

@@ -80,8 +80,8 @@ TEST(CoachDecoder, TwentyBlocksAreTheMost) {
     ASSERT_EQ(twenty.bytes[8], 20);
     CSonicLinkData data;
     Decode(data, twenty.bytes);
-    EXPECT_EQ(data.m_bValid, 1);
-    EXPECT_EQ(data.m_nSeriesCount, 120);
+    ASSERT_EQ(data.m_bValid, 1);
+    EXPECT_EQ(data.ValidExercise()->SampleCount(), 120u);
 
     full.laps.push_back(full.laps.back());
     Decode(data, BuildCoachStream(full).bytes);
@@ -244,7 +244,7 @@ TEST(CoachDecoder, SamplesRunTwelveToABlockFromBlockFive) {
         CSonicLinkData data;
         Decode(data, BuildCoachStream(v).bytes);
         ASSERT_EQ(data.m_bValid, 1);
-        EXPECT_EQ(data.m_nSeriesCount, samples);
+        EXPECT_EQ(data.ValidExercise()->SampleCount(), static_cast<std::size_t>(samples));
         std::string expected = "[HRData]";
         for (int i = 0; i < samples; ++i) expected += "\t" + std::to_string(100 + i);
         EXPECT_EQ(CsvSamples(data), expected + "\r\n");
@@ -324,7 +324,7 @@ TEST(CoachDecoder, SampleCountIsCutToTheSeries) {
     CSonicLinkData data;
     Decode(data, BuildCoachStream(v).bytes);
     ASSERT_EQ(data.m_bValid, 1);
-    EXPECT_EQ(data.m_nSeriesCount, 120);
+    EXPECT_EQ(data.ValidExercise()->SampleCount(), 120u);
     EXPECT_NE(data.m_strHrm.find("\r\n0\t120\r\n"), std::string::npos);
     EXPECT_EQ(CsvSamples(data).substr(0, 13), "[HRData]\t100\t");
 }

@@ -25,6 +25,13 @@ void Decode(CSonicLinkData& data, const std::vector<std::uint8_t>& bytes) {
     data.DecodeS410();
 }
 
+// The samples of one series of the decoded exercise (none when it has no such series).
+std::vector<int> SeriesOf(const CSonicLinkData& data, zendrik::SeriesKind kind) {
+    const zendrik::Series* series =
+        data.ValidExercise() ? data.ValidExercise()->Find(kind) : nullptr;
+    return series ? series->values : std::vector<int>{};
+}
+
 // A decoder run whose stream failed its checks: the messages in both texts, nothing to save.
 void ExpectRejected(const CSonicLinkData& data, const std::string& messages) {
     EXPECT_EQ(data.m_strHrm, messages);
@@ -257,11 +264,15 @@ TEST(S410Decoder, SeriesFollowTheLengthsOfTheirBlocks) {
     CSonicLinkData data;
     Decode(data, FrameS410Blocks(blocks, kS510).bytes);
     ASSERT_EQ(data.m_bValid, 1);
-    EXPECT_EQ(data.m_anHr[29], 129);
-    EXPECT_EQ(data.m_anHr[30], 130);
-    EXPECT_EQ(data.m_anHr[49], 149);
-    EXPECT_EQ(data.m_anSpeed[0], 15);
-    EXPECT_EQ(data.m_anSpeed[49], 35);
+    const std::vector<int> rates = SeriesOf(data, zendrik::SeriesKind::HeartRate);
+    const std::vector<int> speed = SeriesOf(data, zendrik::SeriesKind::Speed);
+    ASSERT_EQ(rates.size(), 50u);
+    ASSERT_EQ(speed.size(), 50u);
+    EXPECT_EQ(rates[29], 129);
+    EXPECT_EQ(rates[30], 130);
+    EXPECT_EQ(rates[49], 149);
+    EXPECT_EQ(speed[0], 15);
+    EXPECT_EQ(speed[49], 35);
 }
 
 TEST(S410Decoder, NoSamplesAndNoLaps) {
@@ -327,8 +338,10 @@ TEST(S410Decoder, LongSeriesMoveTheLapArea) {
     ASSERT_EQ(s410Stream.blockAt.size(), 5u);  // heart rate in blocks 2 and 3, laps in 4
     Decode(data, s410Stream.bytes);
     EXPECT_EQ(LineStartingWith(data.m_strCsv, "1\t"), "1\t00:12:34.5\t141\t100\t133\t155\r\n");
-    EXPECT_EQ(data.m_anHr[59], 109);
-    EXPECT_EQ(data.m_anHr[60], 110);  // the first sample of the second block
+    const std::vector<int> hr = SeriesOf(data, zendrik::SeriesKind::HeartRate);
+    ASSERT_EQ(hr.size(), 61u);
+    EXPECT_EQ(hr[59], 109);
+    EXPECT_EQ(hr[60], 110);  // the first sample of the second block
 
     S410Values s510 = SimpleS410(61);
     s510.s510 = true;
@@ -342,8 +355,9 @@ TEST(S410Decoder, LongSeriesMoveTheLapArea) {
     Decode(data, s510Stream.bytes);
     EXPECT_EQ(LineStartingWith(data.m_strCsv, "1\t"),
               "1\t00:12:34.5\t141\t100\t133\t155\t4200\r\n");
-    EXPECT_EQ(data.m_anSpeed[60], 20);
-    EXPECT_EQ(data.m_anCadence[60], 91);
+    ASSERT_EQ(SeriesOf(data, zendrik::SeriesKind::Speed).size(), 61u);
+    EXPECT_EQ(SeriesOf(data, zendrik::SeriesKind::Speed)[60], 20);
+    EXPECT_EQ(SeriesOf(data, zendrik::SeriesKind::Cadence).at(60), 91);
 
     // Without cycling data the S510 laps still come from block 8 (the blocks between are empty).
     s510.flags = 0x00;
@@ -466,12 +480,12 @@ TEST(S410Decoder, OversizedSampleCountIsCutToTheSeriesSize) {
     CSonicLinkData data;
     Decode(data, stream.bytes);
     ASSERT_EQ(data.m_bValid, 1);
-    EXPECT_EQ(data.m_nSeriesCount, 120);
+    EXPECT_EQ(data.ValidExercise()->SampleCount(), 120u);
     EXPECT_EQ(LineStartingWith(data.m_strHrm, "Interval="), "Interval=30\r\n");  // 3000 s / 120
     EXPECT_NE(data.m_strHrm.find("\r\n0\t120\r\n"), std::string::npos);
     const std::string samples = Section(data.m_strHrm, "[HRData]", "[File1]");
     EXPECT_EQ(std::count(samples.begin(), samples.end(), '\n'), 122);  // title, samples, gap
-    EXPECT_EQ(data.m_anHr[119], 60 + 119 % 100);
+    EXPECT_EQ(SeriesOf(data, zendrik::SeriesKind::HeartRate).at(119), 60 + 119 % 100);
     const std::string csv = LineStartingWith(data.m_strCsv, "[HRData]");
     EXPECT_EQ(std::count(csv.begin(), csv.end(), '\t'), 120);
 }

@@ -241,9 +241,9 @@ TEST(SonicLinkData, OnlyAValidReportKeepsAnExerciseAndEveryDecodingStartsWithout
     CSonicLinkData data;
     data.m_bytes = ToReceived(stream.bytes);
     ASSERT_TRUE(data.DetectModelAndDecode());
-    ASSERT_TRUE(data.m_exercise.has_value());
-    EXPECT_EQ(data.m_exercise->SampleCount(), 3u);
-    EXPECT_TRUE(data.m_checkMessages.empty());
+    ASSERT_TRUE(data.ValidExercise());
+    EXPECT_EQ(data.ValidExercise()->SampleCount(), 3u);
+    EXPECT_TRUE(data.DecodedTransfer().checkMessages.empty());
 
     // The same object, then a stream that fails its checks: nothing of the last exercise stays,
     // and the checks' lines are kept as they stand in the report.
@@ -251,15 +251,15 @@ TEST(SonicLinkData, OnlyAValidReportKeepsAnExerciseAndEveryDecodingStartsWithout
     data.m_bytes = ToReceived(stream.bytes);
     data.DetectModelAndDecode();
     EXPECT_FALSE(data.m_bValid);
-    EXPECT_FALSE(data.m_exercise.has_value());
-    ASSERT_FALSE(data.m_checkMessages.empty());
+    EXPECT_FALSE(data.ValidExercise());
+    ASSERT_FALSE(data.DecodedTransfer().checkMessages.empty());
     std::string lines;
-    for (const std::string& line : data.m_checkMessages) lines += line + "\r\n";
+    for (const std::string& line : data.DecodedTransfer().checkMessages) lines += line + "\r\n";
     EXPECT_EQ(data.m_strHrm, lines);
     EXPECT_FALSE(data.DecodedTransfer().exercise.has_value());
 
     // A stream naming no model empties everything.
     data.m_bytes = ToReceived(Head(0x77, 40));
     data.DetectModelAndDecode();
-    EXPECT_TRUE(data.m_checkMessages.empty());
+    EXPECT_TRUE(data.DecodedTransfer().checkMessages.empty());
 }

@@ -84,7 +84,6 @@ bool CRecordSound::DialogAlive() const { return m_dialog && m_dialog->IsAlive();
 void CRecordSound::OnStart(int watchModel, std::shared_ptr<CReadingChannel> channel) {
     if (m_recording) return;
     m_sampleRate = 44100;
-    m_watchModel = watchModel;
     m_dialog = std::move(channel);
     auto* start = new CThreadMessage(WM_DEC_START, watchModel);
     start->channel = m_dialog;

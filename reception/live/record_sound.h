@@ -53,5 +53,4 @@ private:
     bool m_deviceOpen = false;
     std::shared_ptr<CReadingChannel> m_dialog;
     std::unique_ptr<CDecodeSound> m_decoder;
-    int m_watchModel = 1;
 };

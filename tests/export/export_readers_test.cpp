@@ -46,7 +46,7 @@ Exercise DecodedExercise(const std::vector<std::uint8_t>& stream) {
     CSonicLinkData data;
     data.m_bytes = ToReceived(stream);
     data.DetectModelAndDecode();
-    return data.m_exercise.value_or(Exercise{});
+    return data.ValidExercise() ? *data.ValidExercise() : Exercise{};
 }
 
 std::vector<std::uint8_t> CliRide() {

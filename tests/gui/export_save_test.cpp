@@ -107,9 +107,10 @@ private slots:
 
         // What the writer makes of the decoded exercise in the zone the computer is set to.
         const auto zone = zendrik::TimeZone::Named("America/New_York");
-        QVERIFY(zone && f.Data().m_exercise);
+        const zendrik::Exercise* exercise = f.Data().ValidExercise();
+        QVERIFY(zone && exercise);
         const zendrik::ExportResult expected =
-            fit ? zendrik::WriteFit(*f.Data().m_exercise, *zone) : zendrik::WriteTcx(*f.Data().m_exercise, *zone);
+            fit ? zendrik::WriteFit(*exercise, *zone) : zendrik::WriteTcx(*exercise, *zone);
         const std::string written = ReadFile(path.toStdString());
         QVERIFY(expected.Ok());
         QCOMPARE(written, expected.data);
@@ -130,7 +131,9 @@ private slots:
         const QString tcx = QString::fromStdString(TempPath("refused.tcx"));
         QFile::remove(fit);
         QFile::remove(tcx);
-        f.Data().m_exercise->start.year = 1997;  // before FIT's first date; TCX has no such limit
+        zendrik::Transfer transfer = f.Data().DecodedTransfer();
+        transfer.exercise->start.year = 1997;  // before FIT's first date; TCX has no such limit
+        f.Data().ShowTransfer(transfer);
         prompts.saveAnswers = {CFileChoice{fit, 4}, CFileChoice{tcx, 5}};
         f.Save();
         f.Save();
@@ -140,7 +143,8 @@ private slots:
         QVERIFY(QFile::exists(tcx));
 
         // A valid transfer without an exercise: nothing to write, and no question about the input.
-        f.Data().m_exercise.reset();
+        transfer.exercise.reset();
+        f.Data().ShowTransfer(transfer);
         prompts.saveAnswers = {CFileChoice{tcx, 5}};
         const std::string before = ReadFile(tcx.toStdString());
         f.Save();
