@@ -10,8 +10,8 @@
 
 namespace {
 
-// A reception object that decodes as `data` does (watch model, value format, clock, live
-// capture), with nothing received yet. The unsaved mark stays as it is: a file read after a
+// A document that decodes as `data` does (watch model, value format, clock), with nothing
+// received yet. The unsaved mark stays as it is: a file read after a
 // reading the user chose not to save does not make that reading saved.
 void PrepareLike(CSonicLinkData& incoming, const CSonicLinkData& data) {
     incoming.m_bModified = data.m_bModified;
@@ -21,7 +21,6 @@ void PrepareLike(CSonicLinkData& incoming, const CSonicLinkData& data) {
     incoming.m_strDateSep = data.m_strDateSep;
     incoming.m_bNoTenths = data.m_bNoTenths;
     incoming.m_utcToday = data.m_utcToday;
-    incoming.m_pRecorder = data.m_pRecorder;
 }
 
 }  // namespace

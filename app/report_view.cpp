@@ -39,7 +39,6 @@ CReportView::CReportView(Settings& settings, QWidget* parent) : QWidget(parent),
         UserPrompts().Tell(window(), QMessageBox::NoIcon, QString::fromLatin1(kProductTitle), text);
     });
     m_recorder->StartThread();
-    m_data.m_pRecorder = m_recorder.get();
 }
 
 CReportView::~CReportView() = default;
@@ -199,7 +198,7 @@ void CReportView::OnFileSave() {
 void CReportView::OnReadMicrophone() {
     if (!SaveModified()) return;
     m_data.m_nWatchModel = m_settings.WatchModel;
-    if (ReadFromMicrophone(m_data, window()) == 1) {
+    if (ReadFromMicrophone(m_data, m_recorder.get(), window()) == 1) {
         m_inputFile.clear();
         SetModified(true);
     }

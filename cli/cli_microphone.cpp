@@ -97,7 +97,6 @@ int RunMicrophone(const CCliOptions& o, std::ostream& out, std::ostream& err) {
         CRecordSound recorder(44100, CaptureDeviceFactory(), &errorContext,
                               [&err](const QString& text) { err << "zendrik-cli: " << text.toStdString() << "\n"; });
         recorder.StartThread();
-        data.m_pRecorder = &recorder;
         CHeadlessReading reading(recorder, o.watchModel, err);
         QTimer::singleShot(0, &reading, [&reading] { reading.Start(); });
         QTimer::singleShot(o.seconds * 1000, &reading, [&reading] { reading.TimeOut(); });
@@ -108,7 +107,6 @@ int RunMicrophone(const CCliOptions& o, std::ostream& out, std::ostream& err) {
             handedOver = HandOverLiveBytes(data, recorder.Decoder()->Decoder());
         }
         // The capture thread and its sound input end here, before the application object.
-        data.m_pRecorder = nullptr;
     }
     QCoreApplication::processEvents();
 

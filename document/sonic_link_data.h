@@ -9,10 +9,8 @@
 #include <istream>
 #include <memory>
 #include <new>
-#include <optional>
 #include <string>
 #include <type_traits>
-#include <vector>
 
 #include "decoders/exercise.h"
 #include "decoders/report_conventions.h"
@@ -24,8 +22,6 @@
 #include "reception/second_receiver.h"
 
 class CLiveDecoder;
-class CRecordSound;
-
 
 // Today's date by the computer's clock, in UTC.
 CDateValue SystemUtcDate();
@@ -115,34 +111,37 @@ public:
     void DecodeCoach();
     void DecodeRS200();
 
-    std::string m_strHrm;
-    std::string m_strHrmCompat;
-    std::string m_strCsv;
-    // The samples of the last recording; a WAV file the exact receiver decodes leaves none.
+    // What was received: the samples of the last recording (a WAV file the exact receiver
+    // decodes leaves none), the bytes, and how the recording was received (for --verbose and the
+    // desktop program's hints).
     std::unique_ptr<std::int16_t[]> m_pSamples;
     std::int32_t m_nSamples = 0;
     std::int32_t m_nSampleRate = 44100;  // of the sample buffer, as recorded
-    // How the last recording was received, for --verbose and the desktop program's hints.
+    CReceivedBytes m_bytes;
     zendrik::ReceptionReport m_reception;
-    std::string m_strDate;
-    std::string m_strPath;
-    std::int32_t m_bValid = 0;
-    // 1 while the report comes from a microphone reading that has not been saved.
-    std::uint8_t m_bModified = 0;
     // Why the last read or decoding step failed, in words for the user ("not found", "not a PCM
     // WAV: 24-bit, format tag 1 ...", "the dump holds no bytes"); "" after a success.
     std::string m_strReadError;
-    CReceivedBytes m_bytes;
 
-    CRecordSound* m_pRecorder = nullptr;  // live capture, when the program provides it
+    // The report: the texts rendered from the decoded transfer under the value format, whether
+    // it may be saved, and the exercise's date for the proposed file name.
+    std::string m_strHrm;
+    std::string m_strHrmCompat;
+    std::string m_strCsv;
+    std::int32_t m_bValid = 0;
+    std::string m_strDate;
+
+    // The file last opened or saved, and whether the report comes from a microphone reading
+    // that has not been saved (1).
+    std::string m_strPath;
+    std::uint8_t m_bModified = 0;
+
+    // What it decodes and renders under: the watch model the user set, the CSV value format.
     std::int32_t m_nWatchModel = 1;
     std::string m_strDecimalSep = ".";
     std::string m_strTimeSep = ":";
     std::string m_strDateSep = ".";
     std::uint8_t m_bNoTenths = 0;
-
-    // Where the Coach decoder reads today's date from, since its stream carries no year; tests
-    // put a fixed date here.
     std::function<CDateValue()> m_utcToday = SystemUtcDate;
 
 private:
