@@ -530,11 +530,18 @@ std::string FormatReceptionReport(const ReceptionReport& report) {
     if (report.toneHz > 0) {
         text += "Tone: ";
         AppendNumber(text, report.toneHz, 0);
-        text += " Hz, level ";
-        AppendNumber(text, report.levelDbfs, 1);
-        text += " dBFS, SNR ";
-        AppendNumber(text, report.snrDb, 1);
-        text += " dB\n";
+        text += " Hz";
+        if (report.levelDbfs) {
+            text += ", level ";
+            AppendNumber(text, *report.levelDbfs, 1);
+            text += " dBFS";
+        }
+        if (report.snrDb) {
+            text += ", SNR ";
+            AppendNumber(text, *report.snrDb, 1);
+            text += " dB";
+        }
+        text += "\n";
     }
     if (report.bitsPerSecond > 0) {
         text += "Bit timing: " + std::to_string(report.bitsPerSecond) + " bit/s, period ";

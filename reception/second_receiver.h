@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -34,8 +35,10 @@ struct ReceptionReport {
     ReceiverUsed receiver = ReceiverUsed::None;
     int sampleRate = 0;
     double toneHz = 0;        // 0 when no tone was found
-    double levelDbfs = -200;  // peak level of the tone
-    double snrDb = 0;         // tone to noise in the tone's band, from the bits of the transfer
+    // The tone's level and its ratio to the noise in its band, from the bits read; none when no
+    // bits could be read from the tone.
+    std::optional<double> levelDbfs;
+    std::optional<double> snrDb;
     double bitPeriodSamples = 0;
     int bitsPerSecond = 0;    // the bit timing used: 490 (S410/S510, RS200/CS200) or 196 (Coach)
     int blocksGood = 0;

@@ -541,7 +541,12 @@ TEST(SecondReceiver, SaysWhyNothingWasAccepted) {
     for (std::size_t i = 0; i < whistle.samples.size(); ++i) {
         whistle.samples[i] = static_cast<float>(0.2 * std::sin(2 * std::numbers::pi * 3000.0 * i / 48000));
     }
-    EXPECT_EQ(ReceiveClip(whistle).report.failure, ReceptionFailure::NoStreamHead);
+    const zendrik::ReceptionReport steady = ReceiveClip(whistle).report;
+    EXPECT_EQ(steady.failure, ReceptionFailure::NoStreamHead);
+    // Its level is told only as far as bits were read from it.
+    const std::string told = zendrik::FormatReceptionReport(steady);
+    EXPECT_NE(told.find("Tone: 3000 Hz"), std::string::npos) << told;
+    EXPECT_EQ(told.find("-200"), std::string::npos) << told;
     for (int rate : {0, 7999, 192001}) {
         const zendrik::SecondReception got =
             ReceiveClip({Sound(Families().front().bytes, 490, Take{}), rate});
