@@ -14,13 +14,13 @@
 #include "formats/fit_writer.h"
 #include "formats/tcx_writer.h"
 #include "document/sonic_link_data.h"
+#include "reception/input_file.h"
 
 namespace {
 
-enum OpenFilter { kOpenDump = 1, kOpenWave = 2 };
+enum OpenFilter { kOpenDump = 1, kOpenWave = 2, kOpenRecording = 3 };
 enum SaveFilter { kSaveHrm = 1, kSaveCsv = 2, kSaveDump = 3, kSaveFit = 4, kSaveTcx = 5 };
 
-const QStringList kOpenFilters = {"SonicLink Dump Files (*.sld)", "Wave Files (*.wav)"};
 const QStringList kSaveFilters = {"HRM Files (*.hrm)", "CSV Files (*.csv)",
                                   "SonicLink Dump Files (*.sld)", "FIT activity (*.fit)",
                                   "TCX (*.tcx)"};
@@ -33,6 +33,17 @@ void ReportFileError(QWidget* owner, const QString& format, const QFileDevice& f
 
 QString Latin1(std::string_view text) {
     return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// A phone or a recorder app saves FLAC, Ogg or MP3 as often as WAV; the third entry shows every
+// recording the program reads.
+QStringList OpenFilters() {
+    QStringList patterns;
+    for (std::string_view extension : zendrik::kRecordingExtensions) {
+        patterns.append(QStringLiteral("*.") + Latin1(extension));
+    }
+    return {"SonicLink Dump Files (*.sld)", "Wave Files (*.wav)",
+            QStringLiteral("Recordings (%1)").arg(patterns.join(u' '))};
 }
 
 zendrik::ReportFileType SaveType(int filterIndex) {
@@ -121,10 +132,11 @@ bool IsSameFile(const QString& a, const QString& b) {
 
 int OpenFileDialog(CSonicLinkData& data, QWidget* owner) {
     const std::optional<CFileChoice> choice =
-        UserPrompts().ChooseOpenFile(owner, CFileRequest{kOpenFilters, kOpenDump, "sld", {}});
+        UserPrompts().ChooseOpenFile(owner, CFileRequest{OpenFilters(), kOpenDump, "sld", {}});
     if (!choice) return 0;
     // The file says what it is; the filter entry counts only for a file that names neither type.
-    const zendrik::InputKind fallback = choice->filterIndex == kOpenWave ? zendrik::InputKind::Recording
+    const bool recordingEntry = choice->filterIndex == kOpenWave || choice->filterIndex == kOpenRecording;
+    const zendrik::InputKind fallback = recordingEntry ? zendrik::InputKind::Recording
                                         : choice->filterIndex == kOpenDump ? zendrik::InputKind::Dump
                                                                            : zendrik::InputKind::Unknown;
     return ReadInputFile(data, choice->path, fallback, owner);

@@ -83,7 +83,13 @@ std::string OpenInput(const std::string& path, OpenedInput& in) {
     in.file.clear();
     in.file.seekg(0);
     in.kind = zendrik::InputKindOf(path, head);
-    if (in.kind == InputKind::Unknown) return "not a recording (.wav) or a dump (.sld)";
+    if (in.kind == InputKind::Unknown) {
+        std::string known;
+        for (std::string_view extension : zendrik::kRecordingExtensions) {
+            known += (known.empty() ? "." : ", .") + std::string(extension);
+        }
+        return "not a recording (" + known + ") or a dump (.sld)";
+    }
     in.stream = &in.file;
     return {};
 }

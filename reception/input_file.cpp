@@ -55,9 +55,8 @@ InputKind InputKindOf(std::string_view path, std::string_view firstBytes) {
     if (InputKindByContent(firstBytes) == InputKind::Recording) return InputKind::Recording;
     const std::string ext = LowerExtension(path);
     if (ext == "sld") return InputKind::Dump;
-    static constexpr std::array<std::string_view, 7> kSoundExtensions = {
-        "wav", "wave", "flac", "ogg", "oga", "opus", "mp3"};
-    if (std::find(kSoundExtensions.begin(), kSoundExtensions.end(), ext) != kSoundExtensions.end()) {
+    if (std::find(kRecordingExtensions.begin(), kRecordingExtensions.end(), ext) !=
+        kRecordingExtensions.end()) {
         return InputKind::Recording;
     }
     return InputKind::Unknown;

@@ -2,6 +2,7 @@
 // telling a recording from a dump.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <fstream>
 #include <istream>
@@ -18,6 +19,10 @@ enum class InputKind { Recording, Dump, Unknown };
 // Most bytes a dump may hold: far more than any watch sends (a transfer is a few thousand bytes,
 // four characters each), and little enough to read whole.
 inline constexpr std::size_t kMaxDumpFileBytes = 16 * 1024 * 1024;
+
+// The extensions a recording is known by, in lower case.
+inline constexpr std::array<std::string_view, 7> kRecordingExtensions = {
+    "wav", "wave", "flac", "ogg", "oga", "opus", "mp3"};
 
 // What the first bytes of a file say it is: a sound file by its signature (RIFF, FLAC, Ogg, MP3),
 // Unknown when they name nothing.

@@ -281,8 +281,13 @@ private slots:
         const QString dump = Dump("open.sld");
         prompts.openAnswers.push_back(CFileChoice{dump, 1});
         f.frame.Action(ID_FILE_OPEN)->trigger();
-        QCOMPARE(prompts.openRequests.at(0).filters,
-                 (QStringList{"SonicLink Dump Files (*.sld)", "Wave Files (*.wav)"}));
+        const QStringList filters = prompts.openRequests.at(0).filters;
+        QCOMPARE(filters.mid(0, 2), (QStringList{"SonicLink Dump Files (*.sld)", "Wave Files (*.wav)"}));
+        // and one entry that shows every kind of recording the program reads
+        QCOMPARE(filters.size(), 3);
+        for (const char* pattern : {"(*.wav ", " *.flac ", " *.ogg ", " *.opus ", " *.mp3"}) {
+            QVERIFY2(filters.at(2).contains(QLatin1String(pattern)), pattern);
+        }
         QCOMPARE(prompts.openRequests.at(0).selectedFilter, 1);
         QCOMPARE(prompts.openRequests.at(0).defaultSuffix, QStringLiteral("sld"));
         QCOMPARE(Shown(f.View()), AsShown(DecodedHrm(dump)));
@@ -378,7 +383,7 @@ private slots:
                 const QString before = Shown(f.View());
                 const std::string bytesBefore = f.View()->Data().DumpText();
                 if (dialog) {
-                    prompts.openAnswers.push_back(CFileChoice{c.path, 3});
+                    prompts.openAnswers.push_back(CFileChoice{c.path, 0});  // no entry: the file decides
                     f.frame.Action(ID_FILE_OPEN)->trigger();
                 } else {
                     QCOMPARE(f.View()->OpenDataFile(c.path), 0);
