@@ -228,7 +228,8 @@ void QuietLibraries() {
 }
 
 AudioFileResult ReadPhoneAudio(StreamSource& source, PhoneContainer container, std::int64_t maxSamples) {
-    const std::string damaged = "the " + std::string(PhoneContainerName(container)) + " file is damaged: ";
+    const std::string file = "the " + std::string(PhoneContainerName(container)) + " file";
+    const std::string damaged = file + " is damaged: ";
     const AVInputFormat* demuxer = av_find_input_format(DemuxerFor(container));
     if (!demuxer) return Refused("this build cannot read " + std::string(PhoneContainerName(container)) + " files");
 
@@ -261,9 +262,9 @@ AudioFileResult ReadPhoneAudio(StreamSource& source, PhoneContainer container, s
     for (unsigned i = 0; i < format->nb_streams && index < 0; ++i) {
         if (format->streams[i]->codecpar->codec_type == AVMEDIA_TYPE_AUDIO) index = static_cast<int>(i);
     }
-    if (index < 0) return Refused(damaged + "it holds no sound");
+    if (index < 0) return Refused(file + " holds no sound");
     const AVCodec* codec = avcodec_find_decoder(format->streams[index]->codecpar->codec_id);
-    if (!codec) return Refused(damaged + "its sound is in a form this program cannot decode");
+    if (!codec) return Refused(file + " holds sound in a form this program cannot decode");
     for (unsigned i = 0; i < format->nb_streams; ++i) {
         if (static_cast<int>(i) != index) format->streams[i]->discard = AVDISCARD_ALL;
     }

@@ -93,6 +93,12 @@ TEST(PhoneAudio, PhoneRecordingsDecodeByteExactThroughTheDocumentAndTheCli) {
             EXPECT_EQ(cli.exitCode, 0) << cli.err;
             EXPECT_EQ(cli.out, expected);
         }
+        // Standard input is told a recording by its first bytes alone.
+        testing_streams::ProcessStreams streams;
+        streams.input = testing_streams::TempPath(std::string(family.name) + "-64.m4a");
+        const testing_streams::ProcessResult piped = CliWith(streams, {"-"});
+        EXPECT_EQ(piped.exitCode, 0) << piped.err;
+        EXPECT_EQ(piped.out, expected);
     }
 }
 
@@ -145,16 +151,21 @@ TEST(PhoneAudio, UnreadableOrToneLessFilesSayWhyAndExitOne) {
     }
 }
 
-TEST(PhoneAudio, TheReaderKeepsWithinTheSampleLimit) {
+TEST(PhoneAudio, TheLouderChannelIsKeptWithinTheSampleLimit) {
     if (!HaveFfmpeg()) GTEST_SKIP() << "the ffmpeg command (Debian: ffmpeg) is not installed";
     const Bytes s410 = testing_streams::BuildS410Stream(testing_streams::S410Values{}).bytes;
-    std::istringstream m4a(testing_streams::ReadFile(Encoded(s410, 490, "-c:a aac -b:a 64k -ac 2", "limit.m4a")));
+    // A stereo recording whose first channel is silent, as from a mono microphone on a stereo input.
+    std::istringstream m4a(testing_streams::ReadFile(
+        Encoded(s410, 490, "-af 'pan=stereo|c0=0*c0|c1=c0' -c:a aac -b:a 128k", "stereo.m4a")));
     const zendrik::AudioFileResult refused = zendrik::ReadPhoneAudioStream(m4a, 1000);
     EXPECT_FALSE(refused.ok);
     EXPECT_NE(refused.reason.find("more than 4 hours"), std::string::npos) << refused.reason;
     const zendrik::AudioFileResult read = zendrik::ReadPhoneAudioStream(m4a);
     ASSERT_TRUE(read.ok) << read.reason;
     EXPECT_EQ(read.clip.sampleRate, 48000);
+    CSonicLinkData data;
+    ASSERT_EQ(data.DecodeClip(read.clip), 1) << data.m_strReadError;
+    EXPECT_EQ(Received(data), s410);
 }
 
 }  // namespace
