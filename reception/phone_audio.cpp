@@ -68,6 +68,32 @@ int RefuseOpen(AVFormatContext*, AVIOContext**, const char*, int, AVDictionary**
     return AVERROR(EPERM);
 }
 
+// Whether an MP4 file has its index (the "moov" box) among its top-level boxes. Phones write it
+// when the recording is stopped, after the sound, so a recording cut off (the app killed, the
+// battery flat) or copied before it was finished has sound but no index.
+bool HasMp4Index(StreamSource& source) {
+    std::int64_t position = 0;
+    for (int box = 0; box < 4096 && position + 8 <= source.size; ++box) {
+        unsigned char head[16] = {};
+        source.in->clear();
+        source.in->seekg(position);
+        source.in->read(reinterpret_cast<char*>(head), 16);
+        if (source.in->gcount() < 8) return false;
+        if (head[4] == 'm' && head[5] == 'o' && head[6] == 'o' && head[7] == 'v') return true;
+        std::uint64_t size = (std::uint64_t{head[0]} << 24) | (std::uint64_t{head[1]} << 16) |
+                             (std::uint64_t{head[2]} << 8) | head[3];
+        if (size == 1) {  // the size follows in 64 bits
+            if (source.in->gcount() < 16) return false;
+            size = 0;
+            for (int i = 8; i < 16; ++i) size = (size << 8) | head[i];
+        }
+        // 0 means "to the end of the file"; anything shorter than its own head ends the walk.
+        if (size < 8 || size > static_cast<std::uint64_t>(source.size - position)) return false;
+        position += static_cast<std::int64_t>(size);
+    }
+    return false;
+}
+
 // The demuxer for each container, and no other: nothing a recording holds may reach FFmpeg's
 // image, network or playlist demuxers.
 const char* DemuxerFor(PhoneContainer container) {
@@ -254,7 +280,14 @@ AudioFileResult ReadPhoneAudio(StreamSource& source, PhoneContainer container, s
     const int open = avformat_open_input(&opened, "", demuxer, nullptr);
     format.reset(opened);  // freed by FFmpeg (and null) when it failed
     if (open == AVERROR(ENOMEM)) throw OutOfMemory{};
-    if (open < 0) return Refused(damaged + ErrorText(open));
+    if (open < 0) {
+        const bool mp4 = container == PhoneContainer::Mp4 || container == PhoneContainer::ThreeGp;
+        if (mp4 && !HasMp4Index(source)) {
+            return Refused(damaged + "its index (the moov box) is missing, as when the recording was "
+                                     "cut off before the phone finished the file");
+        }
+        return Refused(damaged + ErrorText(open));
+    }
 
     // The first audio stream, chosen from the header alone: an ADTS stream's rate is known only
     // once a frame is decoded, and probing every stream would decode a video track too.

@@ -130,7 +130,7 @@ TEST(PhoneAudio, UnreadableOrToneLessFilesSayWhyAndExitOne) {
         const Bytes s410 = testing_streams::BuildS410Stream(testing_streams::S410Values{}).bytes;
         // A recording stopped before the phone wrote its index, at the file's end.
         const std::string whole = testing_streams::ReadFile(Encoded(s410, 490, "-c:a aac -b:a 64k", "cut.m4a"));
-        cases.push_back({"cut.m4a", whole.substr(0, whole.size() / 2), "the M4A file is damaged: "});
+        cases.push_back({"cut.m4a", whole.substr(0, whole.size() / 2), "the M4A file is damaged: its index"});
         // The AMR recording in the 3GP container phones put it in.
         const std::string amr = testing_wave::WriteWaveBytes(AmrNb(), "voice-in.amr");
         const std::string gp = testing_streams::TempPath("voice.3gp");
