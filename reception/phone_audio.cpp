@@ -157,7 +157,9 @@ AudioFileResult Refused(std::string reason) {
 // The decoded sound, all channels interleaved as float until their energies are known.
 class Collector {
 public:
-    explicit Collector(std::int64_t maxSamples) : maxSamples_(std::max<std::int64_t>(maxSamples, 0)) {}
+    // `damaged` begins the reason for a frame that cannot be converted ("the M4A file is damaged: ").
+    Collector(std::int64_t maxSamples, std::string damaged)
+        : maxSamples_(std::max<std::int64_t>(maxSamples, 0)), damaged_(std::move(damaged)) {}
 
     // Adds a decoded frame; "" or why the recording is refused.
     std::string Add(const AVFrame& frame) {
@@ -192,10 +194,10 @@ public:
                                                  static_cast<AVSampleFormat>(format_), rate_, 0, nullptr);
             av_channel_layout_uninit(&layout);
             resampler_.reset(swr);
-            if (made < 0 || !swr) return "the sound file is damaged: " + ErrorText(made);
+            if (made < 0 || !swr) return damaged_ + ErrorText(made);
             const int ready = swr_init(swr);
             if (ready == AVERROR(ENOMEM)) throw OutOfMemory{};
-            if (ready < 0) return "the sound file is damaged: " + ErrorText(ready);
+            if (ready < 0) return damaged_ + ErrorText(ready);
         }
         const std::size_t first = all_.size();
         const std::size_t values = static_cast<std::size_t>(frame.nb_samples) * static_cast<std::size_t>(channels_);
@@ -205,7 +207,7 @@ public:
                                     const_cast<const std::uint8_t**>(frame.extended_data), frame.nb_samples);
         if (got < 0) {
             all_.resize(first);
-            return "the sound file is damaged: " + ErrorText(got);
+            return damaged_ + ErrorText(got);
         }
         all_.resize(first + static_cast<std::size_t>(got) * static_cast<std::size_t>(channels_));
         for (std::size_t i = first; i < all_.size(); ++i) {
@@ -236,6 +238,7 @@ public:
 
 private:
     std::int64_t maxSamples_;
+    std::string damaged_;
     std::int64_t maxFrames_ = 0;
     int channels_ = 0;
     int rate_ = 0;
@@ -318,7 +321,7 @@ AudioFileResult ReadPhoneAudio(StreamSource& source, PhoneContainer container, s
     std::unique_ptr<AVPacket, PacketFree> packet(av_packet_alloc());
     std::unique_ptr<AVFrame, FrameFree> frame(av_frame_alloc());
     if (!packet || !frame) throw OutOfMemory{};
-    Collector sound(maxSamples);
+    Collector sound(maxSamples, damaged);
     // Frames waiting in the decoder go to the collector; "" or why the recording is refused.
     auto drain = [&]() -> std::string {
         for (;;) {
