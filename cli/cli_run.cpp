@@ -100,7 +100,8 @@ std::string ReceiveBytes(const CCliOptions& o, OpenedInput& in, CSonicLinkData& 
     if (in.kind == InputKind::Recording) {
         data.m_nWatchModel = o.watchModel;
         // The exact receiver, then the second one where the exact bytes do not check out; sound
-        // files the WAV reader refuses go to the second receiver through libsndfile.
+        // files the WAV reader refuses go to the second receiver through libsndfile, or FFmpeg
+        // for phones' M4A, 3GP, AMR and WebM.
         data.DecodeRecording(*in.stream);
         return data.m_strReadError;
     }

@@ -13,6 +13,7 @@
 #include "reception/demodulator.h"
 #include "reception/input_file.h"
 #include "reception/live_decoder.h"
+#include "reception/phone_audio.h"
 #include "reception/stream_check.h"
 #include "reception/transfer_acceptance.h"
 
@@ -84,14 +85,19 @@ int CSonicLinkData::DecodeRecording(std::istream& in) {
         }
         if (m_strReadError == kOutOfMemoryReason) return 0;
         const std::string exactReason = m_strReadError;
-        zendrik::AudioFileResult audio = zendrik::ReadAudioStream(in);
+        std::string head(16, '\0');
+        in.clear();
+        in.seekg(0);
+        in.read(head.data(), static_cast<std::streamsize>(head.size()));
+        head.resize(static_cast<std::size_t>(std::max<std::streamsize>(in.gcount(), 0)));
+        // libsndfile reads none of the M4A, 3GP, AMR and WebM recordings phones make: they go to
+        // FFmpeg's decoders.
+        zendrik::AudioFileResult audio =
+            zendrik::PhoneContainerByContent(head) != zendrik::PhoneContainer::None
+                ? zendrik::ReadPhoneAudioStream(in)
+                : zendrik::ReadAudioStream(in);
         if (!audio.ok) {
-            // "not a RIFF WAVE file" says nothing useful about a damaged FLAC or MP3 file.
-            std::string head(16, '\0');
-            in.clear();
-            in.seekg(0);
-            in.read(head.data(), static_cast<std::streamsize>(head.size()));
-            head.resize(static_cast<std::size_t>(std::max<std::streamsize>(in.gcount(), 0)));
+            // "not a RIFF WAVE file" says nothing useful about a damaged FLAC, MP3 or M4A file.
             const bool otherSoundFile =
                 zendrik::InputKindByContent(head) == zendrik::InputKind::Recording &&
                 head.compare(0, 4, "RIFF") != 0;

@@ -40,14 +40,16 @@ public:
     // None of the operations below lets an exception out: when memory runs out they return 0 (or
     // leave an empty, invalid report) with the reason in m_strReadError.
 
-    // Reads a recording (a WAV file, or any sound file libsndfile reads), demodulates it and
-    // decodes with the current watch model; 1 when a decoder ran, 0 when the file gave no samples
-    // (the report texts then stay as they were, m_strReadError says why).
+    // Reads a recording (a WAV file, any sound file libsndfile reads, or a phone's M4A, 3GP, AMR
+    // or WebM through FFmpeg), demodulates it and decodes with the current watch model; 1 when a
+    // decoder ran, 0 when the file gave no samples (the report texts then stay as they were,
+    // m_strReadError says why).
     int DecodeWaveFile(const std::string& path);
     // The same for a recording already open (standard input, say); the stream must be seekable.
     // A WAV file the exact reader takes is read by it as always; anything else it refuses goes
-    // through the audio file reader to DecodeClip. When neither reads it, the exact reader's
-    // reason is kept, unless the input starts as another kind of sound file.
+    // through the audio file reader (the phone reader for the containers it knows by their first
+    // bytes) to DecodeClip. When neither reads it, the exact reader's reason is kept, unless the
+    // input starts as another kind of sound file.
     int DecodeRecording(std::istream& in);
     // Decodes a recording read from any audio file: the exact receiver first where the clip is
     // at the rate it assumes, then the second receiver; 1 when a decoder ran, 0 for no samples

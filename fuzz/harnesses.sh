@@ -1,7 +1,8 @@
 # Shared by scripts/fuzz-smoke and scripts/fuzz-long (sourced, not run): the harnesses, the
 # options each one runs with, and the clang build of them.
 
-ZENDRIK_HARNESSES=(dump wave demodulator decoders cli_options export second_receiver audio_file)
+ZENDRIK_HARNESSES=(dump wave demodulator decoders cli_options export second_receiver audio_file
+  phone_audio)
 
 # libFuzzer options of one harness: how long an input may be and what helps it along.
 harness_options() {
@@ -12,6 +13,7 @@ harness_options() {
     demodulator) echo "-max_len=65536" ;;
     second_receiver) echo "-max_len=65536" ;;
     audio_file)  echo "-max_len=65536 -use_value_profile=1" ;;
+    phone_audio) echo "-max_len=65536 -use_value_profile=1 -dict=$fuzz_dir/phone_audio.dict" ;;
     decoders)    echo "-max_len=8192 -use_value_profile=1" ;;
     cli_options) echo "-max_len=1024 -dict=$fuzz_dir/cli_options.dict" ;;
     export)      echo "-max_len=8192" ;;

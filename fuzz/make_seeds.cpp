@@ -4,9 +4,10 @@
 // export harness draws exercises from.
 //
 //   make_seeds DIR   -> DIR/dump, DIR/wave, DIR/demodulator, DIR/decoders, DIR/cli_options,
-//                       DIR/export, DIR/second_receiver, DIR/audio_file
+//                       DIR/export, DIR/second_receiver, DIR/audio_file, DIR/phone_audio
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <iterator>
 #include <fstream>
@@ -337,6 +338,48 @@ void WriteAudioFileSeeds(CSeedWriter& out, const fs::path& root) {
     }
 }
 
+// Short phone recordings: an AMR-NB one made here, and where the ffmpeg command is installed,
+// the same transfer in each container it writes that phones use.
+void WritePhoneAudioSeeds(CSeedWriter& out, const fs::path& root) {
+    std::string amr = "#!AMR\n";
+    for (int frame = 0; frame < 10; ++frame) {
+        amr.push_back(0x3C);  // 12.2 kbit/s, 31 bytes of payload
+        for (int i = 0; i < 31; ++i) amr.push_back(static_cast<char>(frame * 31 + i * 7));
+    }
+    out.Write("phone_audio", "voice.amr", amr);
+
+    CModulatorSettings settings;
+    settings.sampleRate = 16000;
+    settings.bitPeriod = 33;
+    settings.toneHz = 4000;
+    settings.leadIn = settings.leadOut = 320;
+    const fs::path wav = root / "phone-source.wav";
+    {
+        std::ofstream file(wav, std::ios::binary | std::ios::trunc);
+        WriteWaveStream(file, ModulateBytes(FrameS410Blocks({{1, 2, 3}}, 10).bytes, settings), 16000);
+    }
+    const struct {
+        const char* name;
+        const char* options;
+    } kinds[] = {{"aac.m4a", "-c:a aac -b:a 24k"},
+                 {"aac.3gp", "-c:a aac -b:a 24k"},
+                 {"adts.aac", "-c:a aac -b:a 24k -f adts"},
+                 {"opus.webm", "-c:a libopus -b:a 24k"},
+                 {"stereo-faststart.m4a", "-ac 2 -c:a aac -b:a 32k -movflags +faststart"},
+                 {"pcm.caf", "-c:a pcm_s16le -f caf"}};
+    for (const auto& kind : kinds) {
+        const fs::path path = root / kind.name;
+        const std::string command = "ffmpeg -v error -y -i '" + wav.string() + "' " + kind.options +
+                                    " '" + path.string() + "' >/dev/null 2>&1";
+        if (std::system(command.c_str()) != 0) continue;  // no ffmpeg, or one without that codec
+        std::ifstream in(path, std::ios::binary);
+        const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        fs::remove(path);
+        out.Write("phone_audio", kind.name, bytes);
+    }
+    fs::remove(wav);
+}
+
 void WriteCliSeeds(CSeedWriter& out) {
     const std::vector<std::vector<std::string>> lines = {
         {"in.sld"},
@@ -400,6 +443,7 @@ int main(int argc, char** argv) {
     WriteDemodulatorSeeds(out, streams);
     WriteSecondReceiverSeeds(out);
     WriteAudioFileSeeds(out, fs::path(argv[1]));
+    WritePhoneAudioSeeds(out, fs::path(argv[1]));
     WriteCliSeeds(out);
     WriteExportSeeds(out, streams);
     std::printf("%d seeds in %s\n", out.Count(), argv[1]);

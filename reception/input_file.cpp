@@ -37,7 +37,40 @@ std::string ReasonFor(const std::error_code& error) {
 
 }  // namespace
 
+PhoneContainer PhoneContainerByContent(std::string_view firstBytes) {
+    if (firstBytes.size() >= 8 && firstBytes.substr(4, 4) == "ftyp") {
+        // The brand says a 3GP file from an M4A or MP4 one; both are read the same way.
+        const std::string_view brand = firstBytes.substr(8, std::min<std::size_t>(firstBytes.size() - 8, 3));
+        return brand == "3gp" || brand == "3g2"
+                   ? PhoneContainer::ThreeGp
+                   : PhoneContainer::Mp4;
+    }
+    if (StartsWith(firstBytes, "#!AMR")) return PhoneContainer::Amr;
+    if (StartsWith(firstBytes, "\x1A\x45\xDF\xA3")) return PhoneContainer::Matroska;
+    if (StartsWith(firstBytes, "caff")) return PhoneContainer::Caf;
+    // An ADTS frame starts with twelve set bits and the MPEG layer 0, where MP3 has layer 1.
+    if (firstBytes.size() >= 2 && static_cast<unsigned char>(firstBytes[0]) == 0xFF &&
+        (static_cast<unsigned char>(firstBytes[1]) & 0xF6) == 0xF0) {
+        return PhoneContainer::Adts;
+    }
+    return PhoneContainer::None;
+}
+
+std::string_view PhoneContainerName(PhoneContainer container) {
+    switch (container) {
+        case PhoneContainer::None: break;
+        case PhoneContainer::Mp4: return "M4A";
+        case PhoneContainer::ThreeGp: return "3GP";
+        case PhoneContainer::Adts: return "AAC";
+        case PhoneContainer::Amr: return "AMR";
+        case PhoneContainer::Matroska: return "WebM";
+        case PhoneContainer::Caf: return "CAF";
+    }
+    return "";
+}
+
 InputKind InputKindByContent(std::string_view firstBytes) {
+    if (PhoneContainerByContent(firstBytes) != PhoneContainer::None) return InputKind::Recording;
     if (StartsWith(firstBytes, "RIFF") || StartsWith(firstBytes, "RF64") ||
         StartsWith(firstBytes, "fLaC") || StartsWith(firstBytes, "OggS") ||
         StartsWith(firstBytes, "ID3")) {

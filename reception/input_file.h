@@ -21,11 +21,21 @@ enum class InputKind { Recording, Dump, Unknown };
 inline constexpr std::size_t kMaxDumpFileBytes = 16 * 1024 * 1024;
 
 // The extensions a recording is known by, in lower case.
-inline constexpr std::array<std::string_view, 7> kRecordingExtensions = {
-    "wav", "wave", "flac", "ogg", "oga", "opus", "mp3"};
+inline constexpr std::array<std::string_view, 13> kRecordingExtensions = {
+    "wav", "wave", "flac", "ogg", "oga", "opus", "mp3", "m4a", "mp4", "aac", "3gp", "amr", "webm"};
 
-// What the first bytes of a file say it is: a sound file by its signature (RIFF, FLAC, Ogg, MP3),
-// Unknown when they name nothing.
+// The containers of compressed sound that phones' own recorders write and libsndfile cannot read.
+enum class PhoneContainer { None, Mp4, ThreeGp, Adts, Amr, Matroska, Caf };
+
+// Which of them the first bytes of a file are: "ftyp" at byte 4 (M4A, MP4, 3GP), an ADTS frame
+// head, "#!AMR", the EBML head of WebM and Matroska, "caff"; None for anything else.
+PhoneContainer PhoneContainerByContent(std::string_view firstBytes);
+
+// The name a user knows the container by ("M4A", "3GP", "AAC", "AMR", "WebM", "CAF"); "" for None.
+std::string_view PhoneContainerName(PhoneContainer container);
+
+// What the first bytes of a file say it is: a sound file by its signature (RIFF, FLAC, Ogg, MP3,
+// or one of the phone containers above), Unknown when they name nothing.
 InputKind InputKindByContent(std::string_view firstBytes);
 
 // The kind of a named file: a sound file signature wins, else the extension decides, whatever

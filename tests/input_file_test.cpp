@@ -42,6 +42,13 @@ TEST(InputFile, TheKindFollowsTheContentThenTheExtension) {
         {"a", "OggS", InputKind::Recording},
         {"a", "ID3\x04", InputKind::Recording},
         {"a", "\xFF\xFB\x90", InputKind::Recording},
+        {"a", std::string("\0\0\0\x1c" "ftypM4A ", 12), InputKind::Recording},
+        {"a.sld", "\xFF\xF1\x4C", InputKind::Recording},  // ADTS AAC
+        {"a", "#!AMR\n", InputKind::Recording},
+        {"a", "\x1A\x45\xDF\xA3", InputKind::Recording},  // WebM
+        {"a.M4A", "", InputKind::Recording},
+        {"a.webm", "AA\r\n", InputKind::Recording},
+        {"a.sld", "ftyp", InputKind::Dump},  // "ftyp" counts at byte 4 only
         {"a.txt", "AA\r\n", InputKind::Unknown},
         {"wav", "", InputKind::Unknown},
     };

@@ -1,0 +1,171 @@
+// The compressed recordings phones make (M4A/AAC, ADTS AAC, WebM/Opus, 3GP/AMR), encoded with
+// the ffmpeg command from recordings made here, through the document and zendrik-cli.
+#include "reception/phone_audio.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "document/sonic_link_data.h"
+#include "reception/input_file.h"
+#include "reception/modulator.h"
+#include "support/cli_support.h"
+#include "support/coach_stream_builder.h"
+#include "support/s410_stream_builder.h"
+#include "support/wave_file_maker.h"
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+bool HaveFfmpeg() { return std::system("ffmpeg -version >/dev/null 2>&1") == 0; }
+
+// `bytes` sent at `bitsPerSecond` as a phone hears it: 48000 Hz, the watch 3 % slow, the room's
+// hiss about 30 dB below the tone (a phone's microphone never records digital silence, and AAC
+// at 64 kbit/s or less smears bursts over a silent background); written as WAV, then encoded by
+// ffmpeg with `codec` into `name` (empty when that failed).
+std::string Encoded(const Bytes& bytes, int bitsPerSecond, const std::string& codec, const std::string& name) {
+    CModulatorSettings settings;
+    settings.sampleRate = 48000;
+    settings.bitPeriod = static_cast<int>(std::lround(48000 / (bitsPerSecond * 0.97)));
+    settings.amplitude = 9000;
+    settings.noise = 600;
+    settings.leadIn = settings.leadOut = 12000;
+    std::vector<int> pcm;
+    for (std::int16_t s : ModulateBytes(bytes, settings)) pcm.push_back(s);
+    const std::string wav = testing_wave::WriteWaveBytes(
+        testing_wave::CWaveFileMaker().Format({1, 1, 48000, 16}).Data(testing_wave::Pcm16(pcm)).Bytes(),
+        name + ".wav");
+    const std::string path = testing_streams::TempPath(name);
+    std::filesystem::remove(path);
+    const std::string command = "ffmpeg -v error -y -i '" + wav + "' " + codec + " '" + path + "' 2>/dev/null";
+    return std::system(command.c_str()) == 0 && std::filesystem::exists(path) ? path : std::string();
+}
+
+Bytes Received(const CSonicLinkData& data) {
+    Bytes bytes;
+    for (std::int32_t b : data.m_bytes.Elements()) bytes.push_back(static_cast<std::uint8_t>(b));
+    return bytes;
+}
+
+TEST(PhoneAudio, PhoneRecordingsDecodeByteExactThroughTheDocumentAndTheCli) {
+    if (!HaveFfmpeg()) GTEST_SKIP() << "the ffmpeg command (Debian: ffmpeg) is not installed";
+    struct Family {
+        const char* name;
+        Bytes bytes;
+        int bitsPerSecond;
+    };
+    const Family families[] = {
+        {"s410", testing_streams::BuildS410Stream(testing_streams::S410Values{}).bytes, 490},
+        {"coach", testing_streams::BuildCoachStream(testing_streams::CoachValues{}).bytes, 196},
+    };
+    struct Encoding {
+        const char* name;
+        const char* codec;
+    };
+    // As phones write them: AAC in MP4 at a voice recorder's 64 and a music app's 128 kbit/s,
+    // AAC in ADTS, Opus in WebM.
+    const Encoding encodings[] = {{"64.m4a", "-c:a aac -b:a 64k"},
+                                  {"128.m4a", "-c:a aac -b:a 128k"},
+                                  {"64.aac", "-c:a aac -b:a 64k -f adts"},
+                                  {"64.webm", "-c:a libopus -b:a 64k"}};
+    for (const Family& family : families) {
+        const std::string expected = testing_streams::Decoded(family.bytes).hrm;
+        for (const Encoding& encoding : encodings) {
+            const std::string name = std::string(family.name) + "-" + encoding.name;
+            SCOPED_TRACE(name);
+            const std::string path = Encoded(family.bytes, family.bitsPerSecond, encoding.codec, name);
+            if (path.empty()) {
+                ADD_FAILURE() << "ffmpeg could not write it";
+                continue;
+            }
+            CSonicLinkData data;
+            ASSERT_EQ(data.DecodeWaveFile(path), 1) << data.m_strReadError;
+            EXPECT_EQ(Received(data), family.bytes);
+            EXPECT_EQ(data.m_reception.sampleRate, 48000);
+            const testing_streams::ProcessResult cli = Cli({path});
+            EXPECT_EQ(cli.exitCode, 0) << cli.err;
+            EXPECT_EQ(cli.out, expected);
+        }
+        // Standard input is told a recording by its first bytes alone.
+        testing_streams::ProcessStreams streams;
+        streams.input = testing_streams::TempPath(std::string(family.name) + "-64.m4a");
+        const testing_streams::ProcessResult piped = CliWith(streams, {"-"});
+        EXPECT_EQ(piped.exitCode, 0) << piped.err;
+        EXPECT_EQ(piped.out, expected);
+    }
+}
+
+// An AMR-NB recording as a phone's voice recorder writes it (8000 Hz): any payload bits decode.
+std::string AmrNb() {
+    std::string amr = "#!AMR\n";
+    std::mt19937 rng(9);
+    for (int frame = 0; frame < 100; ++frame) {
+        amr.push_back(0x3C);  // a 12.2 kbit/s frame of 31 bytes
+        for (int i = 0; i < 31; ++i) amr.push_back(static_cast<char>(rng()));
+    }
+    return amr;
+}
+
+TEST(PhoneAudio, UnreadableOrToneLessFilesSayWhyAndExitOne) {
+    struct Case {
+        std::string name;
+        std::string bytes;
+        const char* reason;
+    };
+    std::vector<Case> cases = {
+        {"voice.amr", AmrNb(), "recorded at 8000 Hz, too low a rate to hold the watch's tone"},
+        {"garbage.m4a", std::string("\0\0\0\x18" "ftypM4A ", 12) + std::string(300, '\x5A'),
+         "the M4A file is damaged: "},
+        {"tiny.3gp", std::string("\0\0\0\x18" "ftyp3gp4", 12), "the 3GP file is damaged: "},
+        {"garbage.webm", "\x1A\x45\xDF\xA3" + std::string(200, '\x01'), "the WebM file is damaged: "},
+    };
+    if (HaveFfmpeg()) {
+        const Bytes s410 = testing_streams::BuildS410Stream(testing_streams::S410Values{}).bytes;
+        // A recording stopped before the phone wrote its index, at the file's end.
+        const std::string whole = testing_streams::ReadFile(Encoded(s410, 490, "-c:a aac -b:a 64k", "cut.m4a"));
+        cases.push_back({"cut.m4a", whole.substr(0, whole.size() / 2), "the M4A file is damaged: its index"});
+        // The AMR recording in the 3GP container phones put it in.
+        const std::string amr = testing_wave::WriteWaveBytes(AmrNb(), "voice-in.amr");
+        const std::string gp = testing_streams::TempPath("voice.3gp");
+        const std::string command = "ffmpeg -v error -y -i '" + amr + "' -c:a copy '" + gp + "' 2>/dev/null";
+        if (std::system(command.c_str()) == 0) {
+            cases.push_back({"voice.3gp", testing_streams::ReadFile(gp), cases.front().reason});
+        }
+    }
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string path = testing_wave::WriteWaveBytes(c.bytes, c.name);
+        CSonicLinkData data;
+        EXPECT_EQ(data.DecodeWaveFile(path), 0);
+        EXPECT_EQ(data.m_strReadError.substr(0, std::string(c.reason).size()), c.reason) << data.m_strReadError;
+        const testing_streams::ProcessResult cli = Cli({path});
+        EXPECT_EQ(cli.exitCode, 1);
+        EXPECT_NE(cli.err.find(c.reason), std::string::npos) << cli.err;
+    }
+}
+
+TEST(PhoneAudio, TheLouderChannelIsKeptWithinTheSampleLimit) {
+    if (!HaveFfmpeg()) GTEST_SKIP() << "the ffmpeg command (Debian: ffmpeg) is not installed";
+    const Bytes s410 = testing_streams::BuildS410Stream(testing_streams::S410Values{}).bytes;
+    // A stereo recording whose first channel is silent, as from a mono microphone on a stereo input.
+    std::istringstream m4a(testing_streams::ReadFile(
+        Encoded(s410, 490, "-af 'pan=stereo|c0=0*c0|c1=c0' -c:a aac -b:a 128k", "stereo.m4a")));
+    const zendrik::AudioFileResult refused = zendrik::ReadPhoneAudioStream(m4a, 1000);
+    EXPECT_FALSE(refused.ok);
+    EXPECT_NE(refused.reason.find("more than 4 hours"), std::string::npos) << refused.reason;
+    const zendrik::AudioFileResult read = zendrik::ReadPhoneAudioStream(m4a);
+    ASSERT_TRUE(read.ok) << read.reason;
+    EXPECT_EQ(read.clip.sampleRate, 48000);
+    CSonicLinkData data;
+    ASSERT_EQ(data.DecodeClip(read.clip), 1) << data.m_strReadError;
+    EXPECT_EQ(Received(data), s410);
+}
+
+}  // namespace
