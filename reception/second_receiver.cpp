@@ -53,6 +53,7 @@ struct Attempt {
     bool allClean = false;
     double period = 0;
     double offset = 0;  // in bit periods
+    double pace = 0;    // the frame pace the frames were held to; 0 when read as found
 };
 
 // Whether the frames at `positions` are clean and each starts at the steady pace of all of
@@ -87,15 +88,14 @@ std::vector<std::size_t> AllPositions(std::size_t count) {
     return positions;
 }
 
-Attempt Read(const ToneEnvelope& envelope, const LevelTracks& tracks, double period, double offset,
-             StreamFormats formats) {
+// The transfer among the frames of a reading.
+Attempt FromFrames(const std::vector<Frame>& frames, double period, double offset, StreamFormats formats) {
     Attempt attempt;
     attempt.period = period;
     attempt.offset = offset;
-    const FrameRun run = ReadFrames(envelope, tracks, period, offset * period);
     std::vector<std::uint8_t> bytes;
-    bytes.reserve(run.frames.size());
-    for (const Frame& frame : run.frames) bytes.push_back(frame.value);
+    bytes.reserve(frames.size());
+    for (const Frame& frame : frames) bytes.push_back(frame.value);
     attempt.check = FindTransfer(bytes, formats);
     if (attempt.check.watchModel == 0) return attempt;
     const std::size_t first = static_cast<std::size_t>(attempt.check.start);
@@ -103,10 +103,35 @@ Attempt Read(const ToneEnvelope& envelope, const LevelTracks& tracks, double per
         std::min(bytes.size(), first + static_cast<std::size_t>(attempt.check.length));
     attempt.bytes.assign(bytes.begin() + static_cast<std::ptrdiff_t>(first),
                          bytes.begin() + static_cast<std::ptrdiff_t>(end));
-    attempt.frames.assign(run.frames.begin() + static_cast<std::ptrdiff_t>(first),
-                          run.frames.begin() + static_cast<std::ptrdiff_t>(end));
+    attempt.frames.assign(frames.begin() + static_cast<std::ptrdiff_t>(first),
+                          frames.begin() + static_cast<std::ptrdiff_t>(end));
     attempt.allClean = CleanAndInStep(attempt.frames, AllPositions(attempt.frames.size()), period);
     return attempt;
+}
+
+// The frames read with their starts held to a pace: a late start taken as an edge inside the
+// frame, and each frame moved to where its neighbours put it.
+std::vector<Frame> PacedFrames(const ToneEnvelope& envelope, const LevelTracks& tracks, double period,
+                               double offset, double pace) {
+    const FrameRun run = ReadFrames(envelope, tracks, period, offset * period, pace);
+    return HoldToPace(envelope, tracks, run, period, pace).frames;
+}
+
+Attempt Read(const ToneEnvelope& envelope, const LevelTracks& tracks, double period, double offset,
+             StreamFormats formats) {
+    const FrameRun run = ReadFrames(envelope, tracks, period, offset * period);
+    Attempt attempt = FromFrames(run.frames, period, offset, formats);
+    if (attempt.check.complete) return attempt;
+    // A codec can smear a frame's start bit so that its start is found at a later edge, and
+    // every frame after it shifts; read again with the frames held to their pace.
+    const double pace = FramePace(run, period);
+    if (pace <= 0) return attempt;
+    Attempt paced = FromFrames(PacedFrames(envelope, tracks, period, offset, pace), period, offset, formats);
+    paced.pace = pace;
+    const bool better = paced.check.watchModel != 0 &&
+                        (attempt.check.watchModel == 0 || paced.check.blocksGood > attempt.check.blocksGood ||
+                         (paced.check.complete && !attempt.check.complete));
+    return better ? paced : attempt;
 }
 
 double Median(std::vector<float> values) {
@@ -256,9 +281,11 @@ private:
                 Read(Envelope(other), Tracks(other), attempt.period, attempt.offset, m_formats);
             if (!(again.check.complete && again.allClean && again.bytes == attempt.bytes)) return false;
         } else {
-            const FrameRun again = ReadFrames(Envelope(other), Tracks(other), attempt.period,
-                                              attempt.offset * attempt.period);
-            if (!SameFrames(attempt, positions, again.frames)) return false;
+            const std::vector<Frame> again =
+                attempt.pace > 0 ? PacedFrames(Envelope(other), Tracks(other), attempt.period, attempt.offset, attempt.pace)
+                                 : ReadFrames(Envelope(other), Tracks(other), attempt.period,
+                                              attempt.offset * attempt.period).frames;
+            if (!SameFrames(attempt, positions, again)) return false;
         }
         return QuietBesideTheTone(attempt, positions);
     }
