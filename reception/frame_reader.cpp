@@ -19,10 +19,8 @@ constexpr float kMinContrast = 1.5f;
 // away from the threshold and the tone is well clear of the quiet bits.
 constexpr float kCleanMargin = 0.15f;
 constexpr float kCleanContrast = 2.5f;
-// A frame start this many bits after where the pace puts it is an edge inside the frame; the
-// spacings counted as the pace are those of a frame and a gap of up to this many bits in all,
-// and a pace needs this many of them.
-constexpr double kMostLateStart = 0.5;
+// The spacings counted as the pace are those of a frame and a gap of up to this many bits in
+// all, and a pace needs this many of them.
 constexpr double kLongestPace = 16;
 constexpr std::size_t kFewestPaced = 8;
 // A frame is held to the pace its neighbours (this many either side) give, when at least this
@@ -165,7 +163,7 @@ LevelTracks TrackLevels(const ToneEnvelope& envelope, double bitPeriod) {
 }
 
 FrameRun ReadFrames(const ToneEnvelope& envelope, const LevelTracks& tracks, double bitPeriod,
-                    double offset, double framePace) {
+                    double offset) {
     FrameRun run;
     const std::vector<float>& e = envelope.Values();
     const std::ptrdiff_t n = static_cast<std::ptrdiff_t>(e.size());
@@ -191,20 +189,6 @@ FrameRun ReadFrames(const ToneEnvelope& envelope, const LevelTracks& tracks, dou
         if (refined >= 0) start = envelope.TimeOf(refined);
         start += offset;
 
-        if (framePace > 0 && !run.frames.empty()) {
-            const double paced = run.frames.back().start + framePace;
-            if (start > paced + kMostLateStart * p && start < paced + framePace - kMostLateStart * p) {
-                float bits[kFrameBits];
-                for (int j = 0; j < kFrameBits; ++j) bits[j] = envelope.At(paced + (j + 0.5) * p);
-                const Decision d = DecideFrame(bits, envelope.At(paced - 0.5 * p),
-                                               tracks.floor[static_cast<std::size_t>(envelope.IndexAt(paced))]);
-                if (d.believable) {
-                    run.frames.push_back({paced, d.value, false, d.one, d.zero});
-                    k = std::max(k + 1, envelope.IndexAt(paced + (kFrameBits - 0.5) * p) + 1);
-                    continue;
-                }
-            }
-        }
         float bits[kFrameBits];
         for (int j = 0; j < kFrameBits; ++j) bits[j] = envelope.At(start + (j + 0.5) * p);
         const Decision d = DecideFrame(bits, envelope.At(start - 0.5 * p), floor);

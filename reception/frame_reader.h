@@ -33,17 +33,14 @@ struct LevelTracks {
 LevelTracks TrackLevels(const ToneEnvelope& envelope, double bitPeriod);
 
 // All frames in the envelope, bits `bitPeriod` samples long; `offset` (samples) shifts where
-// the bits are sampled after each start bit, for retries. With a `framePace` (samples from one
-// frame's start to the next), a start found late against it, within the frame, is taken for an
-// edge inside a frame whose own start bit was smeared, and the frame is read where the pace puts
-// it (never clean) when it is believable there.
+// the bits are sampled after each start bit, for retries.
 FrameRun ReadFrames(const ToneEnvelope& envelope, const LevelTracks& tracks, double bitPeriod,
-                    double offset, double framePace = 0);
+                    double offset);
 
-// The frames of `run` read again where their neighbours' steady pace puts them, where that
-// differs from their own start: a codec spreads a burst's sound a little before it, and a frame
-// anchored on that edge reads every bit early. A frame not believable at the new place keeps its
-// first reading.
+// The frames of `run` read again where their neighbours' steady pace (`framePace` samples from
+// one start to the next) puts them, where that differs from their own start: a codec spreads a
+// burst's sound a little before and after it, and a frame anchored on a moved edge reads every
+// bit early or late. A frame not believable at the new place keeps its first reading.
 FrameRun HoldToPace(const ToneEnvelope& envelope, const LevelTracks& tracks, const FrameRun& run,
                     double bitPeriod, double framePace);
 

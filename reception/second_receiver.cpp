@@ -109,29 +109,19 @@ Attempt FromFrames(const std::vector<Frame>& frames, double period, double offse
     return attempt;
 }
 
-// The frames read with their starts held to a pace: a late start taken as an edge inside the
-// frame, and each frame moved to where its neighbours put it.
-std::vector<Frame> PacedFrames(const ToneEnvelope& envelope, const LevelTracks& tracks, double period,
-                               double offset, double pace) {
-    const FrameRun run = ReadFrames(envelope, tracks, period, offset * period, pace);
-    return HoldToPace(envelope, tracks, run, period, pace).frames;
+// A reading's frames, as found or (with a `pace`) each held to the pace of its neighbours.
+std::vector<Frame> Frames(const ToneEnvelope& envelope, const LevelTracks& tracks, double period,
+                          double offset, double pace) {
+    FrameRun run = ReadFrames(envelope, tracks, period, offset * period);
+    if (pace > 0) run = HoldToPace(envelope, tracks, run, period, pace);
+    return std::move(run.frames);
 }
 
 Attempt Read(const ToneEnvelope& envelope, const LevelTracks& tracks, double period, double offset,
-             StreamFormats formats) {
-    const FrameRun run = ReadFrames(envelope, tracks, period, offset * period);
-    Attempt attempt = FromFrames(run.frames, period, offset, formats);
-    if (attempt.check.complete) return attempt;
-    // A codec can smear a frame's start bit so that its start is found at a later edge, and
-    // every frame after it shifts; read again with the frames held to their pace.
-    const double pace = FramePace(run, period);
-    if (pace <= 0) return attempt;
-    Attempt paced = FromFrames(PacedFrames(envelope, tracks, period, offset, pace), period, offset, formats);
-    paced.pace = pace;
-    const bool better = paced.check.watchModel != 0 &&
-                        (attempt.check.watchModel == 0 || paced.check.blocksGood > attempt.check.blocksGood ||
-                         (paced.check.complete && !attempt.check.complete));
-    return better ? paced : attempt;
+             double pace, StreamFormats formats) {
+    Attempt attempt = FromFrames(Frames(envelope, tracks, period, offset, pace), period, offset, formats);
+    attempt.pace = pace;
+    return attempt;
 }
 
 double Median(std::vector<float> values) {
@@ -217,7 +207,10 @@ public:
     // The first attempt whose transfer is accepted; `best` keeps the most promising failure.
     std::optional<Attempt> Run(std::optional<Attempt>& best, bool& confidenceLacking) {
         for (int filter = 0; filter < 2; ++filter) {
-            const Attempt first = Try(filter, m_nominal, 0.0, best, confidenceLacking);
+            Attempt first = Try(filter, m_nominal, 0.0, best, confidenceLacking);
+            // Where the frames as found show no transfer start and those held to their pace do,
+            // the latter's preamble gives the bit period.
+            if (first.check.watchModel == 0 && m_paced.check.watchModel != 0) first = m_paced;
             std::vector<std::pair<double, double>> schedule;
             if (first.check.watchModel != 0 && first.frames.size() >= 5) {
                 const std::vector<Frame> preamble(first.frames.begin(), first.frames.begin() + 5);
@@ -247,16 +240,36 @@ private:
 
     Attempt Try(int filter, double period, double offset, std::optional<Attempt>& best,
                 bool& confidenceLacking) {
-        Attempt attempt = Read(Envelope(filter), Tracks(filter), period, offset, m_formats);
-        if (attempt.check.watchModel == 0) return attempt;
-        if (MorePromising(attempt, best)) best = attempt;
-        if (!attempt.check.complete) return attempt;
-        if (Confirmed(attempt, filter)) {
-            m_accepted = attempt;
-            return attempt;
+        m_paced = Attempt{};
+        const FrameRun run = ReadFrames(Envelope(filter), Tracks(filter), period, offset * period);
+        const Attempt attempt = FromFrames(run.frames, period, offset, m_formats);
+        if (attempt.check.watchModel != 0) {
+            if (MorePromising(attempt, best)) best = attempt;
+            if (attempt.check.complete) {
+                if (Confirmed(attempt, filter)) {
+                    m_accepted = attempt;
+                    return attempt;
+                }
+                confidenceLacking = true;
+            }
         }
-        confidenceLacking = true;
+        TryPaced(filter, run, period, offset);
         return attempt;
+    }
+
+    // A lossy codec (MP3, Opus) spreads each burst a little before and after it, so a frame
+    // anchored on its own start edge can be read half a bit or a bit off. The frames are read
+    // again where the steady pace of their neighbours puts them, and the transfer that gives is
+    // taken by the same rules. This only adds a chance: the retries, the report and the echo
+    // passes go on from the frames as found.
+    void TryPaced(int filter, const FrameRun& run, double period, double offset) {
+        m_paced = Attempt{};
+        const double pace = FramePace(run, period);
+        if (pace <= 0) return;
+        m_paced = FromFrames(HoldToPace(Envelope(filter), Tracks(filter), run, period, pace).frames,
+                             period, offset, m_formats);
+        m_paced.pace = pace;
+        if (m_paced.check.complete && Confirmed(m_paced, filter)) m_accepted = m_paced;
     }
 
     // Bytes no checksum vouches for (all of an RS200/CS200 transfer, the head of the others)
@@ -278,13 +291,11 @@ private:
         const int other = 1 - filter;
         if (whole) {
             const Attempt again =
-                Read(Envelope(other), Tracks(other), attempt.period, attempt.offset, m_formats);
+                Read(Envelope(other), Tracks(other), attempt.period, attempt.offset, attempt.pace, m_formats);
             if (!(again.check.complete && again.allClean && again.bytes == attempt.bytes)) return false;
         } else {
             const std::vector<Frame> again =
-                attempt.pace > 0 ? PacedFrames(Envelope(other), Tracks(other), attempt.period, attempt.offset, attempt.pace)
-                                 : ReadFrames(Envelope(other), Tracks(other), attempt.period,
-                                              attempt.offset * attempt.period).frames;
+                Frames(Envelope(other), Tracks(other), attempt.period, attempt.offset, attempt.pace);
             if (!SameFrames(attempt, positions, again)) return false;
         }
         return QuietBesideTheTone(attempt, positions);
@@ -351,6 +362,7 @@ private:
     LevelTracks m_boxTracks;
     LevelTracks m_triangleTracks;
     std::optional<Attempt> m_accepted;
+    Attempt m_paced;  // the last reading with its frames held to their pace, if one was made
 };
 
 void AppendNumber(std::string& text, double value, int decimals) {
