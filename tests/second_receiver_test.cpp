@@ -19,9 +19,11 @@
 #include "reception/audio_file.h"
 #include "reception/carrier_search.h"
 #include "reception/demodulator.h"
+#include "reception/frame_reader.h"
 #include "reception/modulator.h"
 #include "document/sonic_link_data.h"
 #include "reception/stream_check.h"
+#include "reception/tone_energy.h"
 #include "reception/transfer_acceptance.h"
 #include "reception/wave_writer.h"
 #include "support/coach_stream_builder.h"
@@ -618,6 +620,43 @@ TEST(SecondReceiver, MeasuresTheBitPeriodAndFollowsLevelSteps) {
     for (const Family& family : Families()) {
         const zendrik::SecondReception got = ReceiveClip(Record(family, take));
         EXPECT_TRUE(got.accepted && got.bytes == family.bytes) << family.name;
+    }
+}
+
+// A frame anchored off the steady pace (a codec moved its start edge) is read again where its
+// neighbours put it; frames in step are left as they were read.
+TEST(FrameReader, HoldsFramesToTheirNeighboursPace) {
+    const Family& s410 = Families().front();
+    const Take take{48000, 1.0, 4410, 0.3, [](std::vector<float>& x, int, double l) { AddNoise(x, l, 30, false, 19); }};
+    const AudioClip clip = Record(s410, take);
+    const double period = 48000.0 / 490;
+    const zendrik::MixedChunks mixed = zendrik::MixDown(clip.samples.data(), static_cast<std::ptrdiff_t>(clip.samples.size()),
+                                                        clip.sampleRate, take.toneHz, 6);
+    const zendrik::ToneEnvelope envelope(mixed, period, zendrik::ToneFilter::Boxcar);
+    const zendrik::LevelTracks tracks = zendrik::TrackLevels(envelope, period);
+    const zendrik::FrameRun run = zendrik::ReadFrames(envelope, tracks, period, 0);
+    const double pace = zendrik::FramePace(run, period);
+    EXPECT_NEAR(pace, 12 * std::lround(period), 0.2 * period);  // ten bits and two quiet ones
+
+    // The transfer's bytes among the frames (the noise before and after it gives frames too).
+    auto transfer = [&](const zendrik::FrameRun& frames) {
+        Bytes all;
+        for (const zendrik::Frame& frame : frames.frames) all.push_back(frame.value);
+        const auto at = std::search(all.begin(), all.end(), s410.bytes.begin(), s410.bytes.begin() + 14);
+        return at == all.end() ? Bytes{} : Bytes(at, std::min(all.end(), at + static_cast<std::ptrdiff_t>(s410.bytes.size())));
+    };
+    ASSERT_EQ(transfer(run), s410.bytes);
+    EXPECT_EQ(transfer(zendrik::HoldToPace(envelope, tracks, run, period, pace)), s410.bytes);
+    zendrik::FrameRun moved = run;
+    for (std::size_t i = 40; i < moved.frames.size() && i < 100; i += 7) {
+        moved.frames[i].start += (i % 2 ? 0.6 : -0.9) * period;
+        moved.frames[i].value ^= 0x5a;
+    }
+    ASSERT_NE(transfer(moved), s410.bytes);
+    const zendrik::FrameRun held = zendrik::HoldToPace(envelope, tracks, moved, period, pace);
+    EXPECT_EQ(transfer(held), s410.bytes);
+    for (std::size_t i = 40; i < 100 && i < held.frames.size(); ++i) {
+        EXPECT_NEAR(held.frames[i].start, run.frames[i].start, 0.1 * period) << i;
     }
 }
 
