@@ -19,6 +19,16 @@ constexpr float kMinContrast = 1.5f;
 // away from the threshold and the tone is well clear of the quiet bits.
 constexpr float kCleanMargin = 0.15f;
 constexpr float kCleanContrast = 2.5f;
+// The spacings counted as the pace are those of a frame and a gap of up to this many bits in
+// all, and a pace needs this many of them.
+constexpr double kLongestPace = 16;
+constexpr std::size_t kFewestPaced = 8;
+// A frame is held to the pace its neighbours (this many either side) give, when at least this
+// many of them lie within this many bits of it against the pace, and it is this many bits off.
+constexpr std::size_t kPaceNeighbours = 6;
+constexpr std::size_t kFewestPaceWitnesses = 4;
+constexpr double kMostPaceShift = 1.5;
+constexpr double kLeastPaceShift = 0.1;
 // A measured bit period further than this from the nominal one is not believed.
 constexpr double kMostClockError = 0.08;
 
@@ -191,6 +201,53 @@ FrameRun ReadFrames(const ToneEnvelope& envelope, const LevelTracks& tracks, dou
         k = std::max(k + 1, envelope.IndexAt(start + (kFrameBits - 0.5) * p) + 1);
     }
     return run;
+}
+
+FrameRun HoldToPace(const ToneEnvelope& envelope, const LevelTracks& tracks, const FrameRun& run,
+                    double bitPeriod, double framePace) {
+    FrameRun out = run;
+    const std::size_t n = run.frames.size();
+    if (!(framePace > kFrameBits * bitPeriod)) return out;
+    const double p = bitPeriod;
+    std::vector<double> guesses;
+    for (std::size_t i = 0; i < n; ++i) {
+        const double own = run.frames[i].start;
+        guesses.clear();
+        const std::size_t from = i >= kPaceNeighbours ? i - kPaceNeighbours : 0;
+        for (std::size_t j = from; j < std::min(n, i + kPaceNeighbours + 1); ++j) {
+            if (j == i) continue;
+            const double frames = (run.frames[j].start - own) / framePace;
+            const double whole = std::round(frames);
+            if (whole == 0 || std::fabs(frames - whole) * framePace > kMostPaceShift * p) continue;
+            guesses.push_back(run.frames[j].start - whole * framePace);
+        }
+        if (guesses.size() < kFewestPaceWitnesses) continue;
+        auto middle = guesses.begin() + static_cast<std::ptrdiff_t>(guesses.size() / 2);
+        std::nth_element(guesses.begin(), middle, guesses.end());
+        const double paced = *middle;
+        if (std::fabs(paced - own) < kLeastPaceShift * p) continue;
+        float bits[kFrameBits];
+        for (int j = 0; j < kFrameBits; ++j) bits[j] = envelope.At(paced + (j + 0.5) * p);
+        const Decision d = DecideFrame(bits, envelope.At(paced - 0.5 * p),
+                                       tracks.floor[static_cast<std::size_t>(envelope.IndexAt(paced))]);
+        if (!d.believable) continue;
+        out.frames[i] = {paced, d.value, d.clean, d.one, d.zero};
+    }
+    return out;
+}
+
+double FramePace(const FrameRun& run, double bitPeriod) {
+    std::vector<float> spacings;
+    for (std::size_t i = 1; i < run.frames.size(); ++i) {
+        const double spacing = run.frames[i].start - run.frames[i - 1].start;
+        if (spacing >= kFrameBits * bitPeriod && spacing <= kLongestPace * bitPeriod) {
+            spacings.push_back(static_cast<float>(spacing));
+        }
+    }
+    if (spacings.size() < kFewestPaced) return 0;
+    auto middle = spacings.begin() + static_cast<std::ptrdiff_t>(spacings.size() / 2);
+    std::nth_element(spacings.begin(), middle, spacings.end());
+    return *middle;
 }
 
 double MeasureBitPeriod(const ToneEnvelope& envelope, const std::vector<Frame>& preamble,

@@ -37,6 +37,17 @@ LevelTracks TrackLevels(const ToneEnvelope& envelope, double bitPeriod);
 FrameRun ReadFrames(const ToneEnvelope& envelope, const LevelTracks& tracks, double bitPeriod,
                     double offset);
 
+// The frames of `run` read again where their neighbours' steady pace (`framePace` samples from
+// one start to the next) puts them, where that differs from their own start: a codec spreads a
+// burst's sound a little before and after it, and a frame anchored on a moved edge reads every
+// bit early or late. A frame not believable at the new place keeps its first reading.
+FrameRun HoldToPace(const ToneEnvelope& envelope, const LevelTracks& tracks, const FrameRun& run,
+                    double bitPeriod, double framePace);
+
+// The pace of a reading's frames (samples from one start to the next): the median of the
+// spacings a frame and a short gap could have; 0 when too few frames follow one another.
+double FramePace(const FrameRun& run, double bitPeriod);
+
 // The bit period measured from preamble frames (0xAA: ones at bits 0, 2, 4, 6 and 8), or
 // `nominal` when they do not give a believable figure.
 double MeasureBitPeriod(const ToneEnvelope& envelope, const std::vector<Frame>& preamble,

@@ -53,6 +53,7 @@ struct Attempt {
     bool allClean = false;
     double period = 0;
     double offset = 0;  // in bit periods
+    double pace = 0;    // the frame pace the frames were held to; 0 when read as found
 };
 
 // Whether the frames at `positions` are clean and each starts at the steady pace of all of
@@ -87,15 +88,14 @@ std::vector<std::size_t> AllPositions(std::size_t count) {
     return positions;
 }
 
-Attempt Read(const ToneEnvelope& envelope, const LevelTracks& tracks, double period, double offset,
-             StreamFormats formats) {
+// The transfer among the frames of a reading.
+Attempt FromFrames(const std::vector<Frame>& frames, double period, double offset, StreamFormats formats) {
     Attempt attempt;
     attempt.period = period;
     attempt.offset = offset;
-    const FrameRun run = ReadFrames(envelope, tracks, period, offset * period);
     std::vector<std::uint8_t> bytes;
-    bytes.reserve(run.frames.size());
-    for (const Frame& frame : run.frames) bytes.push_back(frame.value);
+    bytes.reserve(frames.size());
+    for (const Frame& frame : frames) bytes.push_back(frame.value);
     attempt.check = FindTransfer(bytes, formats);
     if (attempt.check.watchModel == 0) return attempt;
     const std::size_t first = static_cast<std::size_t>(attempt.check.start);
@@ -103,9 +103,24 @@ Attempt Read(const ToneEnvelope& envelope, const LevelTracks& tracks, double per
         std::min(bytes.size(), first + static_cast<std::size_t>(attempt.check.length));
     attempt.bytes.assign(bytes.begin() + static_cast<std::ptrdiff_t>(first),
                          bytes.begin() + static_cast<std::ptrdiff_t>(end));
-    attempt.frames.assign(run.frames.begin() + static_cast<std::ptrdiff_t>(first),
-                          run.frames.begin() + static_cast<std::ptrdiff_t>(end));
+    attempt.frames.assign(frames.begin() + static_cast<std::ptrdiff_t>(first),
+                          frames.begin() + static_cast<std::ptrdiff_t>(end));
     attempt.allClean = CleanAndInStep(attempt.frames, AllPositions(attempt.frames.size()), period);
+    return attempt;
+}
+
+// A reading's frames, as found or (with a `pace`) each held to the pace of its neighbours.
+std::vector<Frame> Frames(const ToneEnvelope& envelope, const LevelTracks& tracks, double period,
+                          double offset, double pace) {
+    FrameRun run = ReadFrames(envelope, tracks, period, offset * period);
+    if (pace > 0) run = HoldToPace(envelope, tracks, run, period, pace);
+    return std::move(run.frames);
+}
+
+Attempt Read(const ToneEnvelope& envelope, const LevelTracks& tracks, double period, double offset,
+             double pace, StreamFormats formats) {
+    Attempt attempt = FromFrames(Frames(envelope, tracks, period, offset, pace), period, offset, formats);
+    attempt.pace = pace;
     return attempt;
 }
 
@@ -192,7 +207,10 @@ public:
     // The first attempt whose transfer is accepted; `best` keeps the most promising failure.
     std::optional<Attempt> Run(std::optional<Attempt>& best, bool& confidenceLacking) {
         for (int filter = 0; filter < 2; ++filter) {
-            const Attempt first = Try(filter, m_nominal, 0.0, best, confidenceLacking);
+            Attempt first = Try(filter, m_nominal, 0.0, best, confidenceLacking);
+            // Where the frames as found show no transfer start and those held to their pace do,
+            // the latter's preamble gives the bit period.
+            if (first.check.watchModel == 0 && m_paced.check.watchModel != 0) first = m_paced;
             std::vector<std::pair<double, double>> schedule;
             if (first.check.watchModel != 0 && first.frames.size() >= 5) {
                 const std::vector<Frame> preamble(first.frames.begin(), first.frames.begin() + 5);
@@ -222,16 +240,36 @@ private:
 
     Attempt Try(int filter, double period, double offset, std::optional<Attempt>& best,
                 bool& confidenceLacking) {
-        Attempt attempt = Read(Envelope(filter), Tracks(filter), period, offset, m_formats);
-        if (attempt.check.watchModel == 0) return attempt;
-        if (MorePromising(attempt, best)) best = attempt;
-        if (!attempt.check.complete) return attempt;
-        if (Confirmed(attempt, filter)) {
-            m_accepted = attempt;
-            return attempt;
+        m_paced = Attempt{};
+        const FrameRun run = ReadFrames(Envelope(filter), Tracks(filter), period, offset * period);
+        const Attempt attempt = FromFrames(run.frames, period, offset, m_formats);
+        if (attempt.check.watchModel != 0) {
+            if (MorePromising(attempt, best)) best = attempt;
+            if (attempt.check.complete) {
+                if (Confirmed(attempt, filter)) {
+                    m_accepted = attempt;
+                    return attempt;
+                }
+                confidenceLacking = true;
+            }
         }
-        confidenceLacking = true;
+        TryPaced(filter, run, period, offset);
         return attempt;
+    }
+
+    // A lossy codec (MP3, Opus) spreads each burst a little before and after it, so a frame
+    // anchored on its own start edge can be read half a bit or a bit off. The frames are read
+    // again where the steady pace of their neighbours puts them, and the transfer that gives is
+    // taken by the same rules. This only adds a chance: the retries, the report and the echo
+    // passes go on from the frames as found.
+    void TryPaced(int filter, const FrameRun& run, double period, double offset) {
+        m_paced = Attempt{};
+        const double pace = FramePace(run, period);
+        if (pace <= 0) return;
+        m_paced = FromFrames(HoldToPace(Envelope(filter), Tracks(filter), run, period, pace).frames,
+                             period, offset, m_formats);
+        m_paced.pace = pace;
+        if (m_paced.check.complete && Confirmed(m_paced, filter)) m_accepted = m_paced;
     }
 
     // Bytes no checksum vouches for (all of an RS200/CS200 transfer, the head of the others)
@@ -253,12 +291,12 @@ private:
         const int other = 1 - filter;
         if (whole) {
             const Attempt again =
-                Read(Envelope(other), Tracks(other), attempt.period, attempt.offset, m_formats);
+                Read(Envelope(other), Tracks(other), attempt.period, attempt.offset, attempt.pace, m_formats);
             if (!(again.check.complete && again.allClean && again.bytes == attempt.bytes)) return false;
         } else {
-            const FrameRun again = ReadFrames(Envelope(other), Tracks(other), attempt.period,
-                                              attempt.offset * attempt.period);
-            if (!SameFrames(attempt, positions, again.frames)) return false;
+            const std::vector<Frame> again =
+                Frames(Envelope(other), Tracks(other), attempt.period, attempt.offset, attempt.pace);
+            if (!SameFrames(attempt, positions, again)) return false;
         }
         return QuietBesideTheTone(attempt, positions);
     }
@@ -324,6 +362,7 @@ private:
     LevelTracks m_boxTracks;
     LevelTracks m_triangleTracks;
     std::optional<Attempt> m_accepted;
+    Attempt m_paced;  // the last reading with its frames held to their pace, if one was made
 };
 
 void AppendNumber(std::string& text, double value, int decimals) {
