@@ -541,11 +541,16 @@ std::string ReceptionAdvice(const ReceptionReport& report) {
             break;
         case ReceptionFailure::BlocksFail:
             text = "The tone is there, but ";
-            text += std::to_string(report.blocksTotal - report.blocksGood);
-            text += " of ";
-            text += std::to_string(report.blocksTotal);
-            text += " blocks fail their check: record again closer to the microphone or in a "
-                    "quieter room.";
+            if (report.blocksGood < report.blocksTotal) {
+                text += std::to_string(report.blocksTotal - report.blocksGood);
+                text += " of ";
+                text += std::to_string(report.blocksTotal);
+                text += " blocks fail their check";
+            } else {
+                // Every block passed, but the head's checksum or its lengths do not agree.
+                text += "the transfer's head does not agree with its blocks";
+            }
+            text += ": record again closer to the microphone or in a quieter room.";
             break;
         case ReceptionFailure::NoMemory:
             text = "The recording is too long to be read here: cut it down to the transfer.";

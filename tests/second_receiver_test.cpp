@@ -682,6 +682,12 @@ TEST(SecondReceiver, SaysWhyNothingWasAccepted) {
         EXPECT_FALSE(zendrik::ReceptionAdvice(got.report).empty());
     }
     EXPECT_EQ(ReceiveClip({}).report.failure, ReceptionFailure::NoSound);
+    // Blocks that all pass in a transfer that still fails (its head disagrees with them) are not
+    // "0 of 5 blocks" failing.
+    zendrik::ReceptionReport headWrong;
+    headWrong.failure = ReceptionFailure::BlocksFail;
+    headWrong.blocksGood = headWrong.blocksTotal = 5;
+    EXPECT_EQ(zendrik::ReceptionAdvice(headWrong).find("0 of"), std::string::npos);
 }
 
 TEST(TransferAcceptance, OnlyWholeTransfersWithEveryCheckPassingAreComplete) {
