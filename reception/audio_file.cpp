@@ -8,60 +8,29 @@
 #include <vector>
 
 #include "reception/input_file.h"
+#include "reception/stream_source.h"
 
 namespace zendrik {
 namespace {
 
-// libsndfile reads through these callbacks, so a named file and standard input (held in memory)
-// are read the same way and nothing but the stream is touched.
-struct StreamSource {
-    std::istream* in = nullptr;
-    sf_count_t size = 0;
-    sf_count_t position = 0;
-};
-
-sf_count_t SourceLength(void* user) { return static_cast<StreamSource*>(user)->size; }
+// libsndfile reads the stream through these.
+sf_count_t SourceLength(void* user) { return static_cast<StreamSource*>(user)->Size(); }
 
 sf_count_t SourceSeek(sf_count_t offset, int whence, void* user) {
-    auto& s = *static_cast<StreamSource*>(user);
-    sf_count_t base = 0;
-    if (whence == SEEK_CUR) base = s.position;
-    if (whence == SEEK_END) base = s.size;
-    // Offsets come from the file's own size fields: keep the sum from overflowing.
-    if (offset > 0 && base > s.size - std::min(offset, s.size)) return -1;
-    const sf_count_t target = base + offset;
-    if (target < 0 || target > s.size) return -1;
-    s.in->clear();
-    s.in->seekg(target);
-    if (!*s.in) return -1;
-    s.position = target;
-    return target;
+    return static_cast<StreamSource*>(user)->Seek(offset, whence);
 }
 
 sf_count_t SourceRead(void* buffer, sf_count_t count, void* user) {
-    auto& s = *static_cast<StreamSource*>(user);
-    if (count <= 0 || s.position >= s.size) return 0;
-    count = std::min(count, s.size - s.position);
-    s.in->clear();
-    s.in->read(static_cast<char*>(buffer), static_cast<std::streamsize>(count));
-    const sf_count_t got = std::max<std::streamsize>(s.in->gcount(), 0);
-    s.position += got;
-    return got;
+    return static_cast<StreamSource*>(user)->Read(buffer, count);
 }
 
 sf_count_t SourceWrite(const void*, sf_count_t, void*) { return 0; }
 
-sf_count_t SourceTell(void* user) { return static_cast<StreamSource*>(user)->position; }
+sf_count_t SourceTell(void* user) { return static_cast<StreamSource*>(user)->Position(); }
 
 struct SndfileCloser {
     void operator()(SNDFILE* file) const { sf_close(file); }
 };
-
-AudioFileResult Refused(std::string reason) {
-    AudioFileResult result;
-    result.reason = std::move(reason);
-    return result;
-}
 
 AudioFileResult ReadOpened(SNDFILE* file, const SF_INFO& info, std::int64_t maxSamples) {
     const int channels = info.channels;
@@ -121,13 +90,7 @@ AudioFileResult ReadOpened(SNDFILE* file, const SF_INFO& info, std::int64_t maxS
 AudioFileResult ReadAudioStream(std::istream& in, std::int64_t maxSamples) {
     try {
         StreamSource source;
-        source.in = &in;
-        in.clear();
-        in.seekg(0, std::ios::end);
-        const std::streamoff size = in.tellg();
-        if (!in || size < 0) return Refused("the sound file cannot be read");
-        source.size = size;
-        in.seekg(0);
+        if (!source.Attach(in)) return Refused("the sound file cannot be read");
         SF_VIRTUAL_IO io{SourceLength, SourceSeek, SourceRead, SourceWrite, SourceTell};
         SF_INFO info{};
         std::unique_ptr<SNDFILE, SndfileCloser> file(sf_open_virtual(&io, SFM_READ, &info, &source));

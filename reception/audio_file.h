@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <istream>
 #include <string>
+#include <utility>
 
 #include "reception/audio_clip.h"
 
@@ -22,6 +23,13 @@ struct AudioFileResult {
     AudioClip clip;      // when ok: the loudest channel at the file's own rate
     std::string reason;  // when not ok: why, in words
 };
+
+// A failed reading, with its reason.
+inline AudioFileResult Refused(std::string reason) {
+    AudioFileResult result;
+    result.reason = std::move(reason);
+    return result;
+}
 
 // Reads the sound file in `in` (from its start; the stream must be seekable). Of several
 // channels the one with the most energy is kept. A file longer than kMaxAudioSeconds or with

@@ -21,45 +21,23 @@ extern "C" {
 #include <vector>
 
 #include "reception/input_file.h"
+#include "reception/stream_source.h"
 
 namespace zendrik {
 namespace {
 
-// FFmpeg reads through these callbacks, so a named file and standard input (held in memory) are
-// read the same way, and no demuxer can open anything but the stream.
-struct StreamSource {
-    std::istream* in = nullptr;
-    std::int64_t size = 0;
-    std::int64_t position = 0;
-};
-
+// FFmpeg reads the stream through these, so no demuxer can open anything but the stream.
 int SourceRead(void* opaque, std::uint8_t* buffer, int count) {
-    auto& s = *static_cast<StreamSource*>(opaque);
-    if (count <= 0 || s.position >= s.size) return AVERROR_EOF;
-    const std::int64_t wanted = std::min<std::int64_t>(count, s.size - s.position);
-    s.in->clear();
-    s.in->seekg(s.position);
-    s.in->read(reinterpret_cast<char*>(buffer), static_cast<std::streamsize>(wanted));
-    const std::int64_t got = std::max<std::streamsize>(s.in->gcount(), 0);
-    if (got <= 0) return AVERROR_EOF;
-    s.position += got;
-    return static_cast<int>(got);
+    const std::int64_t got = static_cast<StreamSource*>(opaque)->Read(buffer, count);
+    return got > 0 ? static_cast<int>(got) : AVERROR_EOF;
 }
 
 std::int64_t SourceSeek(void* opaque, std::int64_t offset, int whence) {
-    auto& s = *static_cast<StreamSource*>(opaque);
+    auto& source = *static_cast<StreamSource*>(opaque);
     whence &= ~AVSEEK_FORCE;
-    if (whence == AVSEEK_SIZE) return s.size;
-    std::int64_t base = 0;
-    if (whence == SEEK_CUR) base = s.position;
-    else if (whence == SEEK_END) base = s.size;
-    else if (whence != SEEK_SET) return AVERROR(EINVAL);
-    // Offsets come from the file's own size fields: keep the sum from overflowing.
-    if (offset > s.size || offset < -s.size) return AVERROR(EINVAL);
-    const std::int64_t target = base + offset;
-    if (target < 0 || target > s.size) return AVERROR(EINVAL);
-    s.position = target;
-    return target;
+    if (whence == AVSEEK_SIZE) return source.Size();
+    const std::int64_t target = source.Seek(offset, whence);
+    return target >= 0 ? target : AVERROR(EINVAL);
 }
 
 // A demuxer that asks for another file (an MP4's external data reference, a playlist entry) gets
@@ -73,22 +51,21 @@ int RefuseOpen(AVFormatContext*, AVIOContext**, const char*, int, AVDictionary**
 // battery flat) or copied before it was finished has sound but no index.
 bool HasMp4Index(StreamSource& source) {
     std::int64_t position = 0;
-    for (int box = 0; box < 4096 && position + 8 <= source.size; ++box) {
+    for (int box = 0; box < 4096 && position + 8 <= source.Size(); ++box) {
         unsigned char head[16] = {};
-        source.in->clear();
-        source.in->seekg(position);
-        source.in->read(reinterpret_cast<char*>(head), 16);
-        if (source.in->gcount() < 8) return false;
+        if (source.Seek(position, SEEK_SET) < 0) return false;
+        const std::int64_t got = source.Read(head, 16);
+        if (got < 8) return false;
         if (head[4] == 'm' && head[5] == 'o' && head[6] == 'o' && head[7] == 'v') return true;
         std::uint64_t size = (std::uint64_t{head[0]} << 24) | (std::uint64_t{head[1]} << 16) |
                              (std::uint64_t{head[2]} << 8) | head[3];
         if (size == 1) {  // the size follows in 64 bits
-            if (source.in->gcount() < 16) return false;
+            if (got < 16) return false;
             size = 0;
             for (int i = 8; i < 16; ++i) size = (size << 8) | head[i];
         }
         // 0 means "to the end of the file"; anything shorter than its own head ends the walk.
-        if (size < 8 || size > static_cast<std::uint64_t>(source.size - position)) return false;
+        if (size < 8 || size > static_cast<std::uint64_t>(source.Size() - position)) return false;
         position += static_cast<std::int64_t>(size);
     }
     return false;
@@ -146,12 +123,6 @@ std::string RateTooLow(int rate) {
     return "recorded at " + std::to_string(rate) +
            " Hz, too low a rate to hold the watch's tone (about 4400 Hz): record in M4A/AAC or WAV "
            "at 44100 or 48000 Hz";
-}
-
-AudioFileResult Refused(std::string reason) {
-    AudioFileResult result;
-    result.reason = std::move(reason);
-    return result;
 }
 
 // The decoded sound, all channels interleaved as float until their energies are known.
@@ -378,18 +349,10 @@ AudioFileResult ReadPhoneAudioStream(std::istream& in, std::int64_t maxSamples) 
     try {
         QuietLibraries();
         StreamSource source;
-        source.in = &in;
-        in.clear();
-        in.seekg(0, std::ios::end);
-        const std::streamoff size = in.tellg();
-        if (!in || size < 0) return Refused("the sound file cannot be read");
-        source.size = size;
+        if (!source.Attach(in)) return Refused("the sound file cannot be read");
         std::string head(16, '\0');
-        in.seekg(0);
-        in.read(head.data(), static_cast<std::streamsize>(head.size()));
-        head.resize(static_cast<std::size_t>(std::max<std::streamsize>(in.gcount(), 0)));
-        in.clear();
-        in.seekg(0);
+        head.resize(static_cast<std::size_t>(source.Read(head.data(), std::ssize(head))));
+        source.Seek(0, SEEK_SET);
         const PhoneContainer container = PhoneContainerByContent(head);
         if (container == PhoneContainer::None) {
             return Refused("not a sound file that can be read: no M4A, 3GP, AAC, AMR or WebM signature");
