@@ -36,56 +36,69 @@ AudioFileResult ReadOpened(SNDFILE* file, const SF_INFO& info, std::int64_t maxS
     const int channels = info.channels;
     const int rate = info.samplerate;
     if (channels <= 0 || rate <= 0) return Refused("a sound file without channels or sample rate");
-    const std::int64_t maxFrames =
-        std::min<std::int64_t>(kMaxAudioSeconds * rate, std::max<std::int64_t>(maxSamples, 0) / channels);
-    const std::string tooLong = "longer than any recording read (more than 4 hours of sound or 2 GiB "
-                                "of samples)";
+    ChannelCollector sound(channels, rate, maxSamples);
     // The frame count in a header can lie in both directions: it only refuses early, and memory
     // grows with what is really read.
-    if (info.frames > maxFrames) return Refused(tooLong);
-
-    // Channels are read interleaved and kept whole until their energies are known, then the
-    // loudest is moved to the front in place: a mono microphone on a stereo input, or a phone
-    // whose second microphone faces away, leaves one channel nearly silent.
-    std::vector<float> all;
-    // Room for what the header declares, within reason: a lying header costs at most 64 MB.
-    all.reserve(static_cast<std::size_t>(std::min<std::int64_t>(std::max<sf_count_t>(info.frames, 0) * channels,
-                                                                std::int64_t{16} << 20)));
-    std::vector<double> energy(static_cast<std::size_t>(channels), 0.0);
+    if (!sound.Fits(info.frames)) return Refused(kTooLongReason);
+    sound.Reserve(info.frames);
     constexpr sf_count_t kChunkFrames = 16384;
     std::vector<float> chunk(static_cast<std::size_t>(kChunkFrames) * static_cast<std::size_t>(channels));
-    std::int64_t frames = 0;
     for (;;) {
         const sf_count_t got = sf_readf_float(file, chunk.data(), kChunkFrames);
         if (got <= 0) break;
-        if (frames + got > maxFrames) return Refused(tooLong);
-        const std::size_t values = static_cast<std::size_t>(got) * static_cast<std::size_t>(channels);
-        for (std::size_t i = 0; i < values; ++i) {
-            const float x = chunk[i];
-            if (x == x) energy[i % static_cast<std::size_t>(channels)] += double{x} * x;
-        }
-        all.insert(all.end(), chunk.begin(), chunk.begin() + static_cast<std::ptrdiff_t>(values));
-        frames += got;
+        if (!sound.Append(chunk.data(), got)) return Refused(kTooLongReason);
     }
     if (sf_error(file) != SF_ERR_NO_ERROR) {
         return Refused(std::string("the sound file is damaged: ") + sf_strerror(file));
     }
-    const std::size_t keep = static_cast<std::size_t>(
-        std::max_element(energy.begin(), energy.end()) - energy.begin());
-    for (std::int64_t f = 0; f < frames; ++f) {
-        all[static_cast<std::size_t>(f)] =
-            all[static_cast<std::size_t>(f) * static_cast<std::size_t>(channels) + keep];
-    }
-    all.resize(static_cast<std::size_t>(frames));
-
     AudioFileResult result;
     result.ok = true;
-    result.clip.samples = std::move(all);
-    result.clip.sampleRate = rate;
+    result.clip = std::move(sound).LoudestChannel();
     return result;
 }
 
 }  // namespace
+
+ChannelCollector::ChannelCollector(int channels, int rate, std::int64_t maxSamples)
+    : channels_(channels),
+      rate_(rate),
+      maxFrames_(std::min<std::int64_t>(kMaxAudioSeconds * rate,
+                                        std::max<std::int64_t>(maxSamples, 0) / channels)),
+      energy_(static_cast<std::size_t>(channels), 0.0) {}
+
+void ChannelCollector::Reserve(std::int64_t frames) {
+    // A lying header costs at most 64 MB.
+    all_.reserve(static_cast<std::size_t>(
+        std::min<std::int64_t>(std::max<std::int64_t>(frames, 0) * channels_, std::int64_t{16} << 20)));
+}
+
+bool ChannelCollector::Append(const float* interleaved, std::int64_t frames) {
+    if (frames <= 0) return true;
+    if (frames_ + frames > maxFrames_) return false;
+    const std::size_t values = static_cast<std::size_t>(frames) * static_cast<std::size_t>(channels_);
+    for (std::size_t i = 0; i < values; ++i) {
+        const float x = interleaved[i];
+        if (x == x) energy_[i % static_cast<std::size_t>(channels_)] += double{x} * x;
+    }
+    all_.insert(all_.end(), interleaved, interleaved + values);
+    frames_ += frames;
+    return true;
+}
+
+AudioClip ChannelCollector::LoudestChannel() && {
+    const std::size_t keep =
+        static_cast<std::size_t>(std::max_element(energy_.begin(), energy_.end()) - energy_.begin());
+    const std::size_t channels = static_cast<std::size_t>(channels_);
+    for (std::int64_t f = 0; f < frames_; ++f) {
+        all_[static_cast<std::size_t>(f)] = all_[static_cast<std::size_t>(f) * channels + keep];
+    }
+    all_.resize(static_cast<std::size_t>(frames_));
+    AudioClip clip;
+    clip.samples = std::move(all_);
+    clip.sampleRate = rate_;
+    frames_ = 0;
+    return clip;
+}
 
 AudioFileResult ReadAudioStream(std::istream& in, std::int64_t maxSamples) {
     try {

@@ -7,6 +7,7 @@
 #include <istream>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "reception/audio_clip.h"
 
@@ -22,6 +23,38 @@ struct AudioFileResult {
     bool ok = false;
     AudioClip clip;      // when ok: the loudest channel at the file's own rate
     std::string reason;  // when not ok: why, in words
+};
+
+// What a recording over those limits is refused with.
+inline constexpr const char* kTooLongReason =
+    "longer than any recording read (more than 4 hours of sound or 2 GiB of samples)";
+
+// A reader's sound, all channels interleaved as decoded and kept whole until their energies are
+// known; then the loudest channel is kept: a mono microphone on a stereo input, or a phone whose
+// second microphone faces away, leaves one channel nearly silent.
+class ChannelCollector {
+public:
+    // For sound of `channels` channels at `rate` (both positive), within kMaxAudioSeconds and
+    // `maxSamples` samples of all channels.
+    ChannelCollector(int channels, int rate, std::int64_t maxSamples);
+
+    // Whether that many frames in all stay within the limits.
+    bool Fits(std::int64_t frames) const { return frames <= maxFrames_; }
+    // Room for `frames` frames to come, within reason: a header's count can lie.
+    void Reserve(std::int64_t frames);
+    // Adds `frames` interleaved frames; false (nothing added) when they pass the limits.
+    bool Append(const float* interleaved, std::int64_t frames);
+    std::int64_t Frames() const { return frames_; }
+    // The loudest channel at the sound's rate; the collector is left empty.
+    AudioClip LoudestChannel() &&;
+
+private:
+    int channels_;
+    int rate_;
+    std::int64_t maxFrames_;
+    std::int64_t frames_ = 0;
+    std::vector<float> all_;
+    std::vector<double> energy_;
 };
 
 // A failed reading, with its reason.

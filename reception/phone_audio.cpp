@@ -17,6 +17,7 @@ extern "C" {
 #include <memory>
 #include <mutex>
 #include <new>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -125,32 +126,29 @@ std::string RateTooLow(int rate) {
            "at 44100 or 48000 Hz";
 }
 
-// The decoded sound, all channels interleaved as float until their energies are known.
+// The decoded sound, each frame converted to interleaved float and collected whole.
 class Collector {
 public:
     // `damaged` begins the reason for a frame that cannot be converted ("the M4A file is damaged: ").
     Collector(std::int64_t maxSamples, std::string damaged)
-        : maxSamples_(std::max<std::int64_t>(maxSamples, 0)), damaged_(std::move(damaged)) {}
+        : maxSamples_(maxSamples), damaged_(std::move(damaged)) {}
 
     // Adds a decoded frame; "" or why the recording is refused.
     std::string Add(const AVFrame& frame) {
         const int channels = frame.ch_layout.nb_channels;
         if (frame.nb_samples <= 0) return {};
-        if (channels_ == 0) {
+        if (!sound_) {
             if (channels <= 0 || frame.sample_rate <= 0) return "a sound file without channels or sample rate";
             if (frame.sample_rate < kLowestRateForTone) return RateTooLow(frame.sample_rate);
             channels_ = channels;
             rate_ = frame.sample_rate;
-            maxFrames_ = std::min<std::int64_t>(kMaxAudioSeconds * rate_, maxSamples_ / channels_);
-            energy_.assign(static_cast<std::size_t>(channels_), 0.0);
+            sound_.emplace(channels_, rate_, maxSamples_);
         } else if (channels != channels_ || frame.sample_rate != rate_) {
             // Channels kept whole until the end cannot change their number, and bits timed at
             // one rate cannot be read at another.
             return "the sound changes its rate or channels partway";
         }
-        if (frames_ + frame.nb_samples > maxFrames_) {
-            return "longer than any recording read (more than 4 hours of sound or 2 GiB of samples)";
-        }
+        if (!sound_->Fits(sound_->Frames() + frame.nb_samples)) return kTooLongReason;
         if (!resampler_ || frame.format != format_) {
             // Only the sample format changes: the channels and the rate stay the file's own.
             format_ = frame.format;
@@ -170,53 +168,27 @@ public:
             if (ready == AVERROR(ENOMEM)) throw OutOfMemory{};
             if (ready < 0) return damaged_ + ErrorText(ready);
         }
-        const std::size_t first = all_.size();
-        const std::size_t values = static_cast<std::size_t>(frame.nb_samples) * static_cast<std::size_t>(channels_);
-        all_.resize(first + values);
-        std::uint8_t* out = reinterpret_cast<std::uint8_t*>(all_.data() + first);
+        converted_.resize(static_cast<std::size_t>(frame.nb_samples) * static_cast<std::size_t>(channels_));
+        std::uint8_t* out = reinterpret_cast<std::uint8_t*>(converted_.data());
         const int got = swr_convert(resampler_.get(), &out, frame.nb_samples,
                                     const_cast<const std::uint8_t**>(frame.extended_data), frame.nb_samples);
-        if (got < 0) {
-            all_.resize(first);
-            return damaged_ + ErrorText(got);
-        }
-        all_.resize(first + static_cast<std::size_t>(got) * static_cast<std::size_t>(channels_));
-        for (std::size_t i = first; i < all_.size(); ++i) {
-            const float x = all_[i];
-            if (x == x) energy_[(i - first) % static_cast<std::size_t>(channels_)] += double{x} * x;
-        }
-        frames_ += got;
+        if (got < 0) return damaged_ + ErrorText(got);
+        sound_->Append(converted_.data(), got);
         return {};
     }
 
-    std::int64_t Frames() const { return frames_; }
+    std::int64_t Frames() const { return sound_ ? sound_->Frames() : 0; }
 
-    // The loudest channel, moved to the front in place: a phone whose second microphone faces
-    // away leaves one channel nearly silent.
-    AudioClip Clip() && {
-        const std::size_t keep = static_cast<std::size_t>(
-            std::max_element(energy_.begin(), energy_.end()) - energy_.begin());
-        const std::size_t channels = static_cast<std::size_t>(channels_);
-        for (std::int64_t f = 0; f < frames_; ++f) {
-            all_[static_cast<std::size_t>(f)] = all_[static_cast<std::size_t>(f) * channels + keep];
-        }
-        all_.resize(static_cast<std::size_t>(frames_));
-        AudioClip clip;
-        clip.samples = std::move(all_);
-        clip.sampleRate = rate_;
-        return clip;
-    }
+    AudioClip Clip() && { return sound_ ? std::move(*sound_).LoudestChannel() : AudioClip{}; }
 
 private:
     std::int64_t maxSamples_;
     std::string damaged_;
-    std::int64_t maxFrames_ = 0;
     int channels_ = 0;
     int rate_ = 0;
     int format_ = -1;
-    std::int64_t frames_ = 0;
-    std::vector<float> all_;
-    std::vector<double> energy_;
+    std::optional<ChannelCollector> sound_;
+    std::vector<float> converted_;  // the last frame as interleaved float
     std::unique_ptr<SwrContext, ResamplerFree> resampler_;
 };
 
