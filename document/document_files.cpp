@@ -1,6 +1,5 @@
 // Reading a recording's samples and a dump into the document, with the reason of a failure kept
 // for the user.
-#include <fstream>
 #include <sstream>
 
 #include "document/sonic_link_data.h"
@@ -9,12 +8,7 @@
 #include "reception/wave_reader.h"
 
 int CSonicLinkData::ReadWaveFile(const std::string& path) {
-    return Guarded([&] {
-        std::ifstream file;
-        m_strReadError.assign(zendrik::OpenInputFile(path, file));
-        if (!m_strReadError.empty()) return 0;
-        return ReadWaveData(file);
-    });
+    return ReadNamedFile(path, [this](std::istream& in) { return ReadWaveData(in); });
 }
 
 int CSonicLinkData::ReadWaveData(std::istream& in) {
@@ -30,12 +24,7 @@ int CSonicLinkData::ReadWaveData(std::istream& in) {
 }
 
 int CSonicLinkData::ReadDumpFile(const std::string& path) {
-    return Guarded([&] {
-        std::ifstream file;
-        m_strReadError.assign(zendrik::OpenInputFile(path, file));
-        if (!m_strReadError.empty()) return 0;
-        return ReadDumpData(file);
-    });
+    return ReadNamedFile(path, [this](std::istream& in) { return ReadDumpData(in); });
 }
 
 int CSonicLinkData::ReadDumpData(std::istream& in) {

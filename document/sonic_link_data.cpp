@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
-#include <fstream>
 #include <new>
 
 #include "decoders/families.h"
@@ -41,12 +40,7 @@ void CSonicLinkData::OnOutOfMemory() {
 }
 
 int CSonicLinkData::DecodeWaveFile(const std::string& path) {
-    return Guarded([&] {
-        std::ifstream file;
-        m_strReadError.assign(zendrik::OpenInputFile(path, file));
-        if (!m_strReadError.empty()) return 0;
-        return DecodeRecording(file);
-    });
+    return ReadNamedFile(path, [this](std::istream& in) { return DecodeRecording(in); });
 }
 
 int CSonicLinkData::DecodeRecording(std::istream& in) {

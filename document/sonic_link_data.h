@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <fstream>
 #include <functional>
 #include <istream>
 #include <memory>
@@ -160,6 +161,17 @@ private:
                 return 0;
             }
         }
+    }
+    // Opens a named file and hands it to `read`, one of the members that read from a stream; 0
+    // with the reason in m_strReadError when it cannot be opened.
+    template <class Read>
+    int ReadNamedFile(const std::string& path, Read read) {
+        return Guarded([&] {
+            std::ifstream file;
+            m_strReadError.assign(zendrik::OpenInputFile(path, file));
+            if (!m_strReadError.empty()) return 0;
+            return read(file);
+        });
     }
     // Gives back what a failed step may have held, and leaves nothing that could be saved.
     void OnOutOfMemory();
