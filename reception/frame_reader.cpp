@@ -150,6 +150,13 @@ Decision DecideFrame(const float (&bits)[kFrameBits], float before, float floor)
     return d;
 }
 
+// The frame whose start bit begins at `start`, each bit read at its middle.
+Decision DecideAt(const ToneEnvelope& envelope, double start, double bitPeriod, float floor) {
+    float bits[kFrameBits];
+    for (int j = 0; j < kFrameBits; ++j) bits[j] = envelope.At(start + (j + 0.5) * bitPeriod);
+    return DecideFrame(bits, envelope.At(start - 0.5 * bitPeriod), floor);
+}
+
 }  // namespace
 
 LevelTracks TrackLevels(const ToneEnvelope& envelope, double bitPeriod) {
@@ -189,9 +196,7 @@ FrameRun ReadFrames(const ToneEnvelope& envelope, const LevelTracks& tracks, dou
         if (refined >= 0) start = envelope.TimeOf(refined);
         start += offset;
 
-        float bits[kFrameBits];
-        for (int j = 0; j < kFrameBits; ++j) bits[j] = envelope.At(start + (j + 0.5) * p);
-        const Decision d = DecideFrame(bits, envelope.At(start - 0.5 * p), floor);
+        const Decision d = DecideAt(envelope, start, p, floor);
         if (!d.believable) {
             ++k;
             continue;
@@ -222,14 +227,10 @@ FrameRun HoldToPace(const ToneEnvelope& envelope, const LevelTracks& tracks, con
             guesses.push_back(run.frames[j].start - whole * framePace);
         }
         if (guesses.size() < kFewestPaceWitnesses) continue;
-        auto middle = guesses.begin() + static_cast<std::ptrdiff_t>(guesses.size() / 2);
-        std::nth_element(guesses.begin(), middle, guesses.end());
-        const double paced = *middle;
+        const double paced = Median(guesses);
         if (std::fabs(paced - own) < kLeastPaceShift * p) continue;
-        float bits[kFrameBits];
-        for (int j = 0; j < kFrameBits; ++j) bits[j] = envelope.At(paced + (j + 0.5) * p);
-        const Decision d = DecideFrame(bits, envelope.At(paced - 0.5 * p),
-                                       tracks.floor[static_cast<std::size_t>(envelope.IndexAt(paced))]);
+        const Decision d =
+            DecideAt(envelope, paced, p, tracks.floor[static_cast<std::size_t>(envelope.IndexAt(paced))]);
         if (!d.believable) continue;
         out.frames[i] = {paced, d.value, d.clean, d.one, d.zero};
     }
@@ -245,9 +246,7 @@ double FramePace(const FrameRun& run, double bitPeriod) {
         }
     }
     if (spacings.size() < kFewestPaced) return 0;
-    auto middle = spacings.begin() + static_cast<std::ptrdiff_t>(spacings.size() / 2);
-    std::nth_element(spacings.begin(), middle, spacings.end());
-    return *middle;
+    return Median(std::move(spacings));
 }
 
 double MeasureBitPeriod(const ToneEnvelope& envelope, const std::vector<Frame>& preamble,

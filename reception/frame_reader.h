@@ -4,6 +4,7 @@
 // its own frame.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -47,6 +48,15 @@ FrameRun HoldToPace(const ToneEnvelope& envelope, const LevelTracks& tracks, con
 // The pace of a reading's frames (samples from one start to the next): the median of the
 // spacings a frame and a short gap could have; 0 when too few frames follow one another.
 double FramePace(const FrameRun& run, double bitPeriod);
+
+// The middle one of `values` (of an even count the upper middle one); 0 for none.
+template <class T>
+T Median(std::vector<T> values) {
+    if (values.empty()) return T{};
+    auto middle = values.begin() + static_cast<std::ptrdiff_t>(values.size() / 2);
+    std::nth_element(values.begin(), middle, values.end());
+    return *middle;
+}
 
 // The bit period measured from preamble frames (0xAA: ones at bits 0, 2, 4, 6 and 8), or
 // `nominal` when they do not give a believable figure.

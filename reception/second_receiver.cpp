@@ -44,8 +44,6 @@ constexpr int kEchoPasses = 3;
 // frames of quiet.
 constexpr double kQuietAfterBits = 34;
 
-double Median(std::vector<float> values);
-
 struct Attempt {
     TransferCheck check;
     std::vector<std::uint8_t> bytes;  // the transfer, when its head was found
@@ -122,13 +120,6 @@ Attempt Read(const ToneEnvelope& envelope, const LevelTracks& tracks, double per
     Attempt attempt = FromFrames(Frames(envelope, tracks, period, offset, pace), period, offset, formats);
     attempt.pace = pace;
     return attempt;
-}
-
-double Median(std::vector<float> values) {
-    if (values.empty()) return 0;
-    auto middle = values.begin() + static_cast<std::ptrdiff_t>(values.size() / 2);
-    std::nth_element(values.begin(), middle, values.end());
-    return *middle;
 }
 
 void DescribeSignal(const Attempt& attempt, ReceptionReport& report) {
