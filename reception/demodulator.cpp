@@ -105,10 +105,6 @@ void DemodulateSamples(const std::int16_t* samples, std::ptrdiff_t count, DemodV
     // Level i is made from samples i and i+1 before level i is written, so the envelope can take
     // the samples' own place.
     std::int16_t* e = work ? work : envelope.get();
-    // The envelope's range is taken while it is made: no level is below 0 and the last one is
-    // set to 0, so the lowest is 0; the back-fill only copies levels of e[0..count-2] over
-    // others there, so the highest is that of e[0..count-2] (or the last one's 0) before it.
-    std::int16_t hi = 0;
     if (variant == DemodVariant::File) {
         // Half the difference of neighbouring samples. The levels of a chunk are made in a
         // buffer of their own and then copied: when the envelope takes the samples' place, a
@@ -118,30 +114,24 @@ void DemodulateSamples(const std::int16_t* samples, std::ptrdiff_t count, DemodV
         std::int16_t levels[kChunk];
         std::ptrdiff_t i = 0;
         for (; i + kChunk < count; i += kChunk) {
-            std::int16_t chunkHi = 0;
             for (std::ptrdiff_t k = 0; k < kChunk; ++k) {
                 levels[k] = demod::FileLevel(samples[i + k], samples[i + k + 1]);
-                chunkHi = std::max(chunkHi, levels[k]);
             }
             std::copy(levels, levels + kChunk, e + i);
-            hi = std::max(hi, chunkHi);
         }
-        for (; i + 1 < count; ++i) {
-            e[i] = demod::FileLevel(samples[i], samples[i + 1]);
-            hi = std::max(hi, e[i]);
-        }
+        for (; i + 1 < count; ++i) e[i] = demod::FileLevel(samples[i], samples[i + 1]);
         e[count - 1] = 0;
     } else {
-        for (std::ptrdiff_t i = 0; i + 1 < count; ++i) {
-            e[i] = demod::LiveLevel(samples[i]);
-            hi = std::max(hi, e[i]);
-        }
-        e[count - 1] = demod::LiveLevel(samples[count - 1]);
+        for (std::ptrdiff_t i = 0; i < count; ++i) e[i] = demod::LiveLevel(samples[i]);
     }
     std::ptrdiff_t anchor = 0;
     demod::BackFillPeaks(e, 0, count - 1, anchor);
     e[count - 1] = 0;
+    // The range is that of the stepped envelope. No level is below 0 and the last one is 0, so
+    // the lowest is 0; the highest has to be looked for, as a fill can lower the top of a falling
+    // step to the later, smaller peak it copies back.
     const std::int16_t lo = 0;
+    const std::int16_t hi = *std::max_element(e, e + count);
 
     const int percent = variant == DemodVariant::File ? 33 : 25;
     demod::ScanFrames(e, count, 1, timing, demod::StartThreshold(lo, hi, percent),
