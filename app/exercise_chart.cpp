@@ -4,7 +4,9 @@
 #include <QBarCategoryAxis>
 #include <QBarSeries>
 #include <QBarSet>
+#include <QBuffer>
 #include <QCategoryAxis>
+#include <QFile>
 #include <QFileInfo>
 #include <QImage>
 #include <QLegendMarker>
@@ -15,6 +17,8 @@
 #include <QValueAxis>
 #include <algorithm>
 #include <cmath>
+
+#include "platform/whole_file.h"
 
 namespace zendrik {
 
@@ -394,27 +398,34 @@ bool SaveChartImage(const Exercise& exercise, const QString& path, QSize size, Q
     view.resize(size);
     view.show();  // lays the chart out at its size
     view.chart()->setGeometry(QRectF(QPointF(0, 0), QSizeF(size)));
+    // Drawn into memory first, then written as every other file is: whole or not at all, so a
+    // full disk neither leaves half a picture nor costs the one that was there.
+    QBuffer picture;
+    picture.open(QIODevice::WriteOnly);
     if (suffix == QLatin1String("svg")) {
         QSvgGenerator svg;
-        svg.setFileName(path);
+        svg.setOutputDevice(&picture);
         svg.setSize(size);
         svg.setViewBox(QRect(QPoint(0, 0), size));
         svg.setTitle(view.chart()->title());
         QPainter painter;
-        if (!painter.begin(&svg)) return fail(QStringLiteral("cannot be written"));
+        if (!painter.begin(&svg)) return fail(QStringLiteral("cannot be drawn"));
         view.render(&painter);
-        // The generator reports no failure of its file; the file itself tells.
-        if (!painter.end() || !QFileInfo::exists(path)) return fail(QStringLiteral("cannot be written"));
-        return true;
+        if (!painter.end()) return fail(QStringLiteral("cannot be drawn"));
+    } else {
+        QImage image(size, QImage::Format_ARGB32_Premultiplied);
+        if (image.isNull()) return fail(QStringLiteral("not enough memory for a picture of that size"));
+        image.fill(Qt::white);
+        {
+            QPainter painter(&image);
+            view.render(&painter);
+        }
+        if (!image.save(&picture, "PNG")) return fail(QStringLiteral("cannot be drawn"));
     }
-    QImage image(size, QImage::Format_ARGB32_Premultiplied);
-    if (image.isNull()) return fail(QStringLiteral("not enough memory for a picture of that size"));
-    image.fill(Qt::white);
-    {
-        QPainter painter(&image);
-        view.render(&painter);
-    }
-    if (!image.save(path, "PNG")) return fail(QStringLiteral("cannot be written"));
+    const QByteArray& bytes = picture.data();
+    const FileWrite written = ReplaceFileWith(QFile::encodeName(path).toStdString(),
+                                              std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+    if (!written.Ok()) return fail(QStringLiteral("cannot be written: ") + QString::fromStdString(written.error));
     return true;
 }
 

@@ -3,7 +3,6 @@
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
-#include <QSaveFile>
 #include <filesystem>
 #include <system_error>
 
@@ -12,24 +11,20 @@
 #include "app/user_prompts.h"
 #include "decoders/report_name.h"
 #include "formats/fit_writer.h"
+#include "formats/json_writer.h"
 #include "formats/tcx_writer.h"
+#include "platform/whole_file.h"
 #include "document/sonic_link_data.h"
 #include "reception/input_file.h"
 
 namespace {
 
 enum OpenFilter { kOpenDump = 1, kOpenWave = 2, kOpenRecording = 3 };
-enum SaveFilter { kSaveHrm = 1, kSaveCsv = 2, kSaveDump = 3, kSaveFit = 4, kSaveTcx = 5 };
+enum SaveFilter { kSaveHrm = 1, kSaveCsv = 2, kSaveDump = 3, kSaveFit = 4, kSaveTcx = 5, kSaveJson = 6 };
 
 const QStringList kSaveFilters = {"HRM Files (*.hrm)", "CSV Files (*.csv)",
                                   "SonicLink Dump Files (*.sld)", "FIT activity (*.fit)",
-                                  "TCX (*.tcx)"};
-
-void ReportFileError(QWidget* owner, const QString& format, const QFileDevice& file,
-                     const QString& path) {
-    UserPrompts().Tell(owner, QMessageBox::Critical, QGuiApplication::applicationDisplayName(),
-                       format.arg(static_cast<int>(file.error())).arg(path), file.errorString());
-}
+                                  "TCX (*.tcx)", "JSON (*.json)"};
 
 QString Latin1(std::string_view text) {
     return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
@@ -56,6 +51,8 @@ zendrik::ReportFileType SaveType(int filterIndex) {
             return zendrik::ReportFileType::Fit;
         case kSaveTcx:
             return zendrik::ReportFileType::Tcx;
+        case kSaveJson:
+            return zendrik::ReportFileType::Json;
         default:
             return zendrik::ReportFileType::Hrm;
     }
@@ -63,27 +60,27 @@ zendrik::ReportFileType SaveType(int filterIndex) {
 
 // The filter entry whose extension ends the path, or 0.
 int FilterOfExtension(const QString& path) {
-    for (int filter = kSaveHrm; filter <= kSaveTcx; ++filter) {
-        const QString extension = QLatin1Char('.') + Latin1(zendrik::ReportFileExtension(SaveType(filter)));
-        if (path.endsWith(extension, Qt::CaseInsensitive)) return filter;
+    const std::optional<zendrik::ReportFileType> named = zendrik::ReportFileTypeOfName(LocalPath(path));
+    for (int filter = kSaveHrm; named && filter <= kSaveJson; ++filter) {
+        if (SaveType(filter) == *named) return filter;
     }
     return 0;
 }
 
-// What a save writes. The filter entry decides, as it always has for the report texts and the
-// dump (HRM text under a typed .csv name stays HRM text). A name typed with .fit or .tcx is the
-// exception: no training platform reads a report text under those names, so such a name is
-// written as the activity it asks for. Without a known entry the extension decides, then HRM.
+// What a save writes: what a typed name's extension names (ride.json is a JSON file whichever
+// entry is selected), else what the selected entry says, else HRM.
 int SaveFormat(int filterIndex, const QString& path) {
-    const int byName = FilterOfExtension(path);
-    if (byName == kSaveFit || byName == kSaveTcx) return byName;
-    if (filterIndex >= kSaveHrm && filterIndex <= kSaveTcx) return filterIndex;
-    return byName != 0 ? byName : kSaveHrm;
+    if (const int byName = FilterOfExtension(path)) return byName;
+    if (filterIndex >= kSaveHrm && filterIndex <= kSaveJson) return filterIndex;
+    return kSaveHrm;
 }
 
-// The FIT or TCX file of the decoded exercise, its local times read in the computer's zone; or
-// nothing, with the reason told in a message box.
+bool IsExport(int format) { return format == kSaveFit || format == kSaveTcx || format == kSaveJson; }
+
+// The FIT or TCX file of the decoded exercise, its local times read in the computer's zone, or the
+// JSON of the transfer; or nothing, with the reason told in a message box.
 std::optional<std::string> ExportedExercise(const CSonicLinkData& data, int format, QWidget* owner) {
+    if (format == kSaveJson) return zendrik::WriteJson(data.DecodedTransfer());
     const QString name = format == kSaveFit ? QStringLiteral("FIT") : QStringLiteral("TCX");
     QString reason;
     if (const zendrik::Exercise* exercise = data.ValidExercise()) {
@@ -101,21 +98,15 @@ std::optional<std::string> ExportedExercise(const CSonicLinkData& data, int form
 }
 
 // Writes `content` as the whole file at `path`, or says why not and leaves any file there as it
-// was. Written aside and put in place at the end, so a failed write never costs an existing file;
-// unbuffered, so a write the file system cuts short (a full disk, a file size limit) shows here,
-// rather than a shorter file being put in place.
+// was.
 bool WriteWholeFile(const QString& path, const std::string& content, QWidget* owner) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
-        ReportFileError(owner, "Error (%1) opening file:\n%2", file, path);
-        return false;
-    }
-    const qint64 size = static_cast<qint64>(content.size());
-    if (file.write(content.data(), size) != size || !file.commit()) {
-        ReportFileError(owner, "Error (%1) writing file:\n%2", file, path);
-        return false;
-    }
-    return true;
+    const zendrik::FileWrite written = zendrik::ReplaceFileWith(LocalPath(path), content);
+    if (written.Ok()) return true;
+    const QString format = written.opened ? QStringLiteral("Error (%1) writing file:\n%2")
+                                          : QStringLiteral("Error (%1) opening file:\n%2");
+    UserPrompts().Tell(owner, QMessageBox::Critical, QGuiApplication::applicationDisplayName(),
+                       format.arg(written.code).arg(path), QString::fromStdString(written.error));
+    return false;
 }
 
 }  // namespace
@@ -156,7 +147,7 @@ int SaveFileDialog(CSonicLinkData& data, int displayMode, int hrmFormat, char se
 
     // An exercise the writers cannot take is told before anything else is asked or touched.
     std::string content;
-    if (format == kSaveFit || format == kSaveTcx) {
+    if (IsExport(format)) {
         std::optional<std::string> exported = ExportedExercise(data, format, owner);
         if (!exported) return kNothingSaved;
         content = std::move(*exported);
@@ -187,7 +178,7 @@ int SaveFileDialog(CSonicLinkData& data, int displayMode, int hrmFormat, char se
     if (!WriteWholeFile(choice->path, content, owner)) return kNothingSaved;
     // Once written over, the input file no longer holds what the report was read from.
     if (overInput) inputFile.clear();
-    if (format == kSaveFit || format == kSaveTcx) return kExerciseExported;
+    if (IsExport(format)) return kExerciseExported;
     data.m_strPath = LocalPath(choice->path);
     return kReportSaved;
 }

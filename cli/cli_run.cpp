@@ -12,7 +12,6 @@
 #include <system_error>
 #include <vector>
 
-#include "cli/output_file.h"
 #include "decoders/csv_text.h"
 #include "decoders/families.h"
 #include "decoders/report_name.h"
@@ -21,6 +20,7 @@
 #include "formats/tcx_writer.h"
 #include "formats/time_zone.h"
 #include "platform/regional_format.h"
+#include "platform/whole_file.h"
 #include "reception/input_file.h"
 #include "reception/modulator.h"
 #include "document/sonic_link_data.h"
@@ -149,17 +149,18 @@ int Emit(const std::optional<std::string>& target, std::string_view bytes,
          std::ostream& err) {
     if (!target || *target == kStandardStream) return WriteStandardOutput(bytes, out, err);
     if (NamesFolder(*target)) {
-        const NewFile written =
-            WriteNewFileIn(*target, zendrik::ProposedReportName(date, type), bytes);
+        const zendrik::NewFile written =
+            zendrik::WriteNewFileIn(*target, zendrik::ProposedReportName(date, type), bytes);
         if (!written.error.empty()) {
             err << "zendrik-cli: cannot write into " << *target << ": " << written.error << "\n";
             return kExitInput;
         }
-        return WriteStandardOutput(written.path + "\n", out, err);
+        return WriteStandardOutput((written.unchanged ? "unchanged: " : "") + written.path + "\n",
+                                   out, err);
     }
-    const std::string why = ReplaceFileWith(*target, bytes);
-    if (!why.empty()) {
-        err << "zendrik-cli: cannot write " << *target << ": " << why << "\n";
+    const zendrik::FileWrite written = zendrik::ReplaceFileWith(*target, bytes);
+    if (!written.Ok()) {
+        err << "zendrik-cli: cannot write " << *target << ": " << written.error << "\n";
         return kExitInput;
     }
     return kExitOk;

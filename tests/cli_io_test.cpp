@@ -128,15 +128,21 @@ TEST(CliIo, OutputThatIsTheInputIsRefusedAndNothingWritten) {
 
 TEST(CliIo, OutputFileIsReplacedWholeOrNotAtAll) {
     const std::string dir = FreshFolder("replace");
+    // A write that fails part way (past the file size limit; its signal ignored, so the write
+    // fails with EFBIG) leaves the old file and nothing beside it: a report and a chart alike.
+    for (const auto& [option, name] : {std::pair{"--plot", "chart.png"}, {"--plot", "chart.svg"},
+                                       {"-o", "ride.hrm"}}) {
+        const std::string target = dir + "/" + name;
+        WriteText(target, "kept\r\n");
+        ProcessResult result = CliAfter("trap '' XFSZ; ulimit -f 1", {option, target, kRideDump});
+        EXPECT_EQ(result.exitCode, 1) << name << result.err;
+        EXPECT_NE(result.err.find("File too large"), std::string::npos) << result.err;
+        EXPECT_EQ(ReadFile(target), "kept\r\n") << name;
+        fs::remove(target);
+        EXPECT_EQ(FilesIn(dir), 0) << name;
+    }
     const std::string target = dir + "/ride.hrm";
     WriteText(target, "kept\r\n");
-    // A write that fails part way (past the file size limit; its signal ignored, so the write
-    // fails with EFBIG) leaves the old file and nothing beside it.
-    ProcessResult result = CliAfter("trap '' XFSZ; ulimit -f 1", {"-o", target, kRideDump});
-    EXPECT_EQ(result.exitCode, 1) << result.err;
-    EXPECT_NE(result.err.find("cannot write " + target), std::string::npos) << result.err;
-    EXPECT_EQ(ReadFile(target), "kept\r\n");
-    EXPECT_EQ(FilesIn(dir), 1);
 
     // Through a link the file it names gets the report; the link stays a link.
     fs::create_symlink("ride.hrm", dir + "/link.hrm");
@@ -219,6 +225,32 @@ TEST(CliIo, DashReadsStandardInputAndWritesStandardOutput) {
     EXPECT_EQ(Cli({dir + "/recording.sld"}).out, RideHrm());
 }
 
+TEST(CliIo, WithoutFormatTheOutputNamesExtensionChoosesIt) {
+    const std::string dir = FreshFolder("by-name");
+    const struct {
+        std::string name;
+        std::string given;  // --format, if any
+        std::string written;
+        long warnings;
+    } cases[] = {
+        {"ride.csv", "", "csv", 0},  {"ride.SLD", "", "sld", 0},     {"ride.fit", "", "fit", 0},
+        {"ride.tcx", "", "tcx", 0},  {"ride.json", "", "json", 0},   {"ride.txt", "", "hrm", 0},
+        {"ride.hrm", "", "hrm", 0},  {"ride.fit", "hrm", "hrm", 1},  {"ride.hrm", "json", "json", 1},
+        {"ride.csv", "csv", "csv", 0},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> args{"-o", dir + "/" + c.name, kRideDump};
+        if (!c.given.empty()) args.insert(args.begin(), {"--format", c.given});
+        const ProcessResult result = Cli(args);
+        EXPECT_EQ(result.exitCode, 0) << testing::PrintToString(args) << result.err;
+        EXPECT_EQ(Lines(result.err), c.warnings) << testing::PrintToString(args) << result.err;
+        EXPECT_EQ(ReadFile(dir + "/" + c.name), Cli({"--format", c.written, kRideDump}).out)
+            << testing::PrintToString(args);
+    }
+    // A dump written that way is a dump that reads back.
+    EXPECT_EQ(Cli({dir + "/ride.SLD"}).out, RideHrm());
+}
+
 TEST(CliIo, OptionsThatDoNotApplyAreWarnedAboutAndTheRunGoesOn) {
     const struct {
         std::vector<std::string> args;
@@ -261,16 +293,23 @@ TEST(CliIo, SeveralInputsGoToTheirOwnFilesWithoutOverwriting) {
     const ProcessResult result =
         Cli({"-o", dir + "/", kRideDump, brokenDump, missing, kRideWave, otherDump});
     EXPECT_EQ(result.exitCode, 3);  // the broken transfer's, the highest of them
+    // The recording gives the dump's very report: a file already holding it is not written again.
     const std::string ride2 = dir + "/" + kRideDate + "-2.hrm";
-    const std::string ride3 = dir + "/" + kRideDate + "-3.hrm";
-    EXPECT_EQ(result.out, ride2 + "\n" + ride3 + "\n" + dir + "/20060305.hrm\n");
+    const std::string other1 = dir + "/20060305.hrm";
+    EXPECT_EQ(result.out, ride2 + "\n" + "unchanged: " + ride2 + "\n" + other1 + "\n");
     EXPECT_EQ(ReadFile(dir + "/" + kRideDate + ".hrm"), "kept\r\n");
     EXPECT_EQ(ReadFile(ride2), RideHrm());
-    EXPECT_EQ(ReadFile(ride3), RideHrm());
-    EXPECT_EQ(ReadFile(dir + "/20060305.hrm"), Decoded(other.bytes).hrm);
-    EXPECT_EQ(FilesIn(dir), 4);
+    EXPECT_EQ(ReadFile(other1), Decoded(other.bytes).hrm);
+    EXPECT_EQ(FilesIn(dir), 3);
     EXPECT_NE(result.err.find(brokenDump + ": the report is not valid:\n"), std::string::npos);
     EXPECT_NE(result.err.find(missing + ": not found\n"), std::string::npos) << result.err;
+
+    // The same batch again writes nothing, wherever among the numbered names the file stands.
+    const std::string ride7 = dir + "/" + kRideDate + "-7.hrm";
+    fs::rename(ride2, ride7);
+    const ProcessResult again = Cli({"-o", dir + "/", kRideDump, otherDump});
+    EXPECT_EQ(again.out, "unchanged: " + ride7 + "\n" + "unchanged: " + other1 + "\n");
+    EXPECT_EQ(FilesIn(dir), 3);
 
     // The extension follows the format, as in the save dialog.
     const ProcessResult csv = Cli({"--format", "csv", "-o", dir + "/", otherDump});

@@ -28,4 +28,23 @@ TEST(ReportName, TakenNamesGetANumberBeforeTheExtension) {
     EXPECT_EQ(zendrik::NumberedReportName("20060305.hrm", 12), "20060305-12.hrm");
     EXPECT_EQ(zendrik::NumberedReportName("notes", 3), "notes-3");
     EXPECT_EQ(zendrik::NumberedReportName(".hidden", 2), ".hidden-2");
+    // Read back: which choice a name in a folder is, so a report already there is found.
+    for (const char* name : {"20060305.hrm", "notes", ".hidden"}) {
+        for (int n : {1, 2, 12, 10000}) {
+            EXPECT_EQ(zendrik::NumberOfReportName(zendrik::NumberedReportName(name, n), name), n) << name;
+        }
+    }
+    for (const char* other : {"20060305-02.hrm", "20060305-1.hrm", "20060305-.hrm", "20060305-2x.hrm",
+                              "20060305-2.csv", "2006030-2.hrm", "20060305.hrm-2"}) {
+        EXPECT_EQ(zendrik::NumberOfReportName(other, "20060305.hrm"), 0) << other;
+    }
+}
+
+TEST(ReportName, TheExtensionNamesTheTypeWhateverItsCase) {
+    EXPECT_EQ(zendrik::ReportFileTypeOfName("out/ride.FIT"), ReportFileType::Fit);
+    EXPECT_EQ(zendrik::ReportFileTypeOfName("a.b.json"), ReportFileType::Json);
+    EXPECT_EQ(zendrik::ReportFileTypeOfName("x.sld"), ReportFileType::Dump);
+    for (const char* other : {"ride", "ride.txt", "ride.hrm.bak", "ride.", "dir.csv/ride"}) {
+        EXPECT_EQ(zendrik::ReportFileTypeOfName(other), std::nullopt) << other;
+    }
 }
