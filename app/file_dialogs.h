@@ -21,9 +21,10 @@ int OpenFileDialog(CSonicLinkData& data, QWidget* owner);
 enum SaveResult { kNothingSaved = 0, kReportSaved = 1, kExerciseExported = 2 };
 
 // Runs the save dialog (unless there is no valid report) and writes the shown HRM text, the CSV
-// text with `separator` between its fields, the dump, or the decoded exercise as a FIT or TCX
-// activity (local times in the computer's zone), by the filter entry left selected; a name typed
-// with .fit or .tcx is written as that activity. The file is replaced whole or not at all.
+// text with `separator` between its fields, the dump, the decoded exercise as a FIT or TCX
+// activity (local times in the computer's zone) or the transfer as JSON: what the extension of
+// the name typed names (.hrm, .csv, .sld, .fit, .tcx, .json), else what the filter entry left
+// selected says. The file is replaced whole or not at all.
 // Saving over `inputFile`, the file the report was read from, needs a Yes first (No is the
 // default), and clears `inputFile` once done. kReportSaved sets the data's path to the file;
 // kExerciseExported leaves it, since such a file holds only part of what was received.

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "decoders/families.h"
+#include "decoders/report_name.h"
 
 const char* const kCliUsage =
     "zendrik-cli [OPTIONS] INPUT\n"
@@ -74,6 +75,18 @@ bool IsBinaryFormat(OutputFormat format) {
     return format == OutputFormat::Fit;
 }
 
+OutputFormat FormatOfFileType(zendrik::ReportFileType type) {
+    switch (type) {
+        case zendrik::ReportFileType::Csv: return OutputFormat::Csv;
+        case zendrik::ReportFileType::Dump: return OutputFormat::Sld;
+        case zendrik::ReportFileType::Fit: return OutputFormat::Fit;
+        case zendrik::ReportFileType::Tcx: return OutputFormat::Tcx;
+        case zendrik::ReportFileType::Json: return OutputFormat::Json;
+        case zendrik::ReportFileType::Hrm: break;
+    }
+    return OutputFormat::Hrm;
+}
+
 bool NamesFolder(const std::string& outputPath) {
     return !outputPath.empty() && outputPath.back() == '/';
 }
@@ -82,6 +95,7 @@ CParseResult ParseCliOptions(const std::vector<std::string>& args) {
     CParseResult result;
     CCliOptions& o = result.options;
     bool customCharGiven = false;
+    std::string formatGiven;  // the --format value, when one was given
     // The options given that only some runs use, in the order given, for the warnings.
     std::vector<std::string> given;
     auto note = [&given](const std::string& name) {
@@ -166,6 +180,7 @@ CParseResult ParseCliOptions(const std::vector<std::string>& args) {
                 return Fail("--format takes " + choices + ", not '" + v + "'");
             }
             o.format = found->second;
+            formatGiven = v;
             note(arg);
         } else if (arg == "--timezone") {
             // Whether the zone exists is for the zone database to say, when the run starts.
@@ -264,6 +279,21 @@ CParseResult ParseCliOptions(const std::vector<std::string>& args) {
     if (o.synthesizePath && o.inputs.size() > 1) return Fail("--synthesize takes one INPUT file");
     if (o.inputs.size() > 1 && !o.synthesizePath && !(o.outputPath && NamesFolder(*o.outputPath))) {
         return Fail("several INPUT files need -o DIR/ (a folder, with the final /) for their reports");
+    }
+    // Without --format the output file's extension says what it is to hold (ride.fit a FIT file);
+    // an explicit --format wins, with a word when the name promises another kind of file.
+    if (o.outputPath && *o.outputPath != kStandardStream && !NamesFolder(*o.outputPath) &&
+        !o.synthesizePath && !o.plotPath) {
+        if (const std::optional<zendrik::ReportFileType> type = zendrik::ReportFileTypeOfName(*o.outputPath)) {
+            const OutputFormat named = FormatOfFileType(*type);
+            if (formatGiven.empty()) {
+                o.format = named;
+            } else if (named != o.format && !(named == OutputFormat::Hrm && o.format == OutputFormat::HrmCompat)) {
+                result.warnings.push_back("-o " + *o.outputPath + " names a ." +
+                                          std::string(zendrik::ReportFileExtension(*type)) +
+                                          " file; writing --format " + formatGiven + " into it as asked");
+            }
+        }
     }
     if (customCharGiven && o.valueFormat != ValueFormatChoice::Custom) {
         return Fail("--decimal, --time and --date go with --value-format custom");

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "decoders/report_name.h"
+
 enum class OutputFormat { Hrm, HrmCompat, Csv, Sld, Fit, Tcx, Json };
 enum class ValueFormatChoice { Hrm, Custom, Regional };
 
@@ -47,6 +49,9 @@ struct CParseResult {
 
 // Whether the format is written as binary bytes, which a terminal would garble.
 bool IsBinaryFormat(OutputFormat format);
+
+// The format a file of that type holds.
+OutputFormat FormatOfFileType(zendrik::ReportFileType type);
 
 // Whether -o names a folder for report files, named by their exercise dates.
 bool NamesFolder(const std::string& outputPath);

@@ -76,18 +76,21 @@ private slots:
     void savesTheExerciseAsAnActivity_data() {
         QTest::addColumn<int>("filter");
         QTest::addColumn<QString>("name");
-        QTest::addColumn<bool>("fit");
-        QTest::newRow("FIT entry") << 4 << "ride.fit" << true;
-        QTest::newRow("TCX entry") << 5 << "ride.tcx" << false;
+        QTest::addColumn<QString>("format");
+        QTest::newRow("FIT entry") << 4 << "ride.fit" << "fit";
+        QTest::newRow("TCX entry") << 5 << "ride.tcx" << "tcx";
+        QTest::newRow("JSON entry") << 6 << "ride.json" << "json";
         // A name typed with the extension names the format, whatever entry is left selected.
-        QTest::newRow(".fit typed under HRM") << 1 << "typed.fit" << true;
-        QTest::newRow(".TCX typed under CSV") << 2 << "typed.TCX" << false;
+        QTest::newRow(".fit typed under HRM") << 1 << "typed.fit" << "fit";
+        QTest::newRow(".TCX typed under CSV") << 2 << "typed.TCX" << "tcx";
+        QTest::newRow(".json typed under FIT") << 4 << "typed.json" << "json";
     }
 
     void savesTheExerciseAsAnActivity() {
         QFETCH(int, filter);
         QFETCH(QString, name);
-        QFETCH(bool, fit);
+        QFETCH(QString, format);
+        const bool fit = format == QLatin1String("fit");
         Frame f(RideDump());
         CScriptedPrompts prompts;
         const QString path = QString::fromStdString(TempPath(name.toStdString()));
@@ -101,8 +104,8 @@ private slots:
         });
         QCOMPARE(prompts.saveRequests.at(0).filters.mid(0, 3),
                  (QStringList{"HRM Files (*.hrm)", "CSV Files (*.csv)", "SonicLink Dump Files (*.sld)"}));
-        QVERIFY(prompts.saveRequests.at(0).filters.contains("FIT activity (*.fit)"));
-        QVERIFY(prompts.saveRequests.at(0).filters.contains("TCX (*.tcx)"));
+        QCOMPARE(prompts.saveRequests.at(0).filters.mid(3),
+                 (QStringList{"FIT activity (*.fit)", "TCX (*.tcx)", "JSON (*.json)"}));
         QVERIFY(prompts.messages.empty());
 
         // What the writer makes of the decoded exercise in the zone the computer is set to.
@@ -113,10 +116,15 @@ private slots:
             fit ? zendrik::WriteFit(*exercise, *zone) : zendrik::WriteTcx(*exercise, *zone);
         const std::string written = ReadFile(path.toStdString());
         QVERIFY(expected.Ok());
-        QCOMPARE(written, expected.data);
+        if (format == QLatin1String("json")) {
+            QVERIFY(written.find("\"schemaVersion\"") != std::string::npos);
+            QVERIFY(written.find("\"start\": \"2006-03-05T07:30:15\"") != std::string::npos);
+        } else {
+            QCOMPARE(written, expected.data);
+        }
         if (fit) {
             QVERIFY(IsWholeFitFile(written));
-        } else {
+        } else if (format == QLatin1String("tcx")) {
             QVERIFY(written.find("<Id>2006-03-05T12:30:15Z</Id>") != std::string::npos);
         }
         // An export keeps part of the reading only: it stays marked unsaved, under its old name.

@@ -462,13 +462,18 @@ private slots:
         Frame f(Dump("save.sld"));
         CScriptedPrompts prompts;
         CSonicLinkData& data = f.View()->Data();
-        const QString hrm = QString::fromStdString(TempPath("saved.csv"));  // HRM under a .csv name
+        const QString hrm = QString::fromStdString(TempPath("saved.hrm"));
         prompts.saveAnswers.push_back(CFileChoice{hrm, 1});
         f.frame.Action(ID_FILE_SAVE)->trigger();
         QCOMPARE(prompts.saveRequests.at(0).selectedFilter, 1);
         QCOMPARE(prompts.saveRequests.at(0).defaultSuffix, QStringLiteral("hrm"));
         QCOMPARE(prompts.saveRequests.at(0).proposedName, QStringLiteral("20060305.hrm"));
         QCOMPARE(ReadFile(hrm.toStdString()), data.m_strHrm);
+        // A name typed with a known extension is that kind of file, whatever entry is selected.
+        const QString typed = QString::fromStdString(TempPath("typed.CSV"));
+        prompts.saveAnswers.push_back(CFileChoice{typed, 1});
+        f.frame.Action(ID_FILE_SAVE)->trigger();
+        QCOMPARE(CsvFields(ReadFile(typed.toStdString()), ';'), CsvFields(data.m_strCsv, '\t'));
 
         // CSV: every separator choice gives the report's fields to a CSV reader, also the note
         // whose text holds commas.
