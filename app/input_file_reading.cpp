@@ -11,8 +11,8 @@
 namespace {
 
 // A document that decodes as `data` does (watch model, value format, clock), with nothing
-// received yet. The unsaved mark stays as it is: a file read after a
-// reading the user chose not to save does not make that reading saved.
+// received yet. The unsaved mark comes along, so that the view, which clears it once the file
+// is shown, sees it change.
 void PrepareLike(CSonicLinkData& incoming, const CSonicLinkData& data) {
     incoming.m_bModified = data.m_bModified;
     incoming.m_nWatchModel = data.m_nWatchModel;

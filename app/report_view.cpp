@@ -142,8 +142,7 @@ void CReportView::SetModified(bool modified) {
     const std::uint8_t flag = modified ? 1 : 0;
     if (flag == m_data.m_bModified) return;
     m_data.m_bModified = flag;
-    window()->setWindowTitle(QString::fromLatin1(kProductTitle) + (modified ? " *" : ""));
-    emit modifiedChanged();
+    emit modifiedChanged();  // the window's title follows
 }
 
 bool CReportView::SaveModified() {
@@ -157,7 +156,8 @@ bool CReportView::SaveModified() {
             OnFileSave();
             return !m_data.m_bModified;
         case QMessageBox::No:
-            SetModified(false);
+            // The reading stays marked until something replaces it: a reading the user then
+            // aborts, or an open dialog cancelled, leaves it as unsaved as it was.
             return true;
         default:
             return false;
@@ -174,8 +174,14 @@ int CReportView::OpenDataFile(const QString& path) {
     }
     m_inputFile = path;
     m_data.m_strPath = LocalPath(path);  // what the title and the recent files name
-    ShowReport();
+    ShowFileRead();
     return 1;
+}
+
+void CReportView::ShowFileRead() {
+    // What was on screen is gone, and a file can be read again: nothing is unsaved.
+    SetModified(false);
+    ShowReport();
 }
 
 void CReportView::OnFileOpen() {
@@ -183,7 +189,7 @@ void CReportView::OnFileOpen() {
     m_data.m_nWatchModel = m_settings.WatchModel;
     if (!OpenFileDialog(m_data, window())) return;  // the report on screen stays
     m_inputFile = QFile::decodeName(m_data.m_strPath.c_str());
-    ShowReport();
+    ShowFileRead();
 }
 
 void CReportView::OnFileSave() {
@@ -228,7 +234,9 @@ void CReportView::dropEvent(QDropEvent* event) {
 }
 
 void CReportView::OnDropFiles(const QList<QUrl>& urls) {
-    // Only a drop of exactly one file opens it.
+    // Only a drop of exactly one file opens it; an unsaved reading is asked about first, as
+    // for every other way of opening a file.
     if (urls.size() != 1 || !urls.first().isLocalFile()) return;
+    if (!SaveModified()) return;
     OpenDataFile(urls.first().toLocalFile());
 }

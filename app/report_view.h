@@ -28,7 +28,8 @@ public:
     void UpdateValueFormat();
     // Sets the unsaved-data mark and the window title.
     void SetModified(bool modified);
-    // Asks about unsaved microphone data; true when the caller may go on.
+    // Asks about unsaved microphone data; true when the caller may go on and replace it. The
+    // mark stays until something does.
     bool SaveModified();
     // Opens a recording or a dump, the type following the file, decoded with the watch model of
     // the settings; 1 when one was read and decoded. A file that cannot be read leaves the
@@ -58,6 +59,8 @@ protected:
 
 private:
     void OnDropFiles(const QList<QUrl>& urls);
+    // Shows a file just read in place of what was shown.
+    void ShowFileRead();
     void TellIfOutOfMemory();
 
     Settings& m_settings;

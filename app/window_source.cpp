@@ -8,9 +8,11 @@
 #include <QSettings>
 #include <QToolBar>
 #include <QToolButton>
+#include <algorithm>
 
 #include "app/commands.h"
 #include "app/report_view.h"
+#include "reception/input_file.h"
 
 namespace zendrik {
 
@@ -27,17 +29,21 @@ QString ReadableDate(const std::string& hrmDate) {
     return d.left(4) + QLatin1Char('-') + d.mid(4, 2) + QLatin1Char('-') + d.right(2);
 }
 
+// A recording or a dump, as opposed to a report that was saved.
 bool Openable(const QString& path) {
-    const QString extension = path.right(4).toLower();
-    return extension == QLatin1String(".sld") || extension == QLatin1String(".wav");
+    const std::string extension = QFileInfo(path).suffix().toLower().toStdString();
+    return extension == "sld" || std::find(kRecordingExtensions.begin(), kRecordingExtensions.end(),
+                                           extension) != kRecordingExtensions.end();
 }
 
 }  // namespace
 
 QString WindowTitle(const QString& source, bool modified) {
-    QString title = QString::fromLatin1(kProductTitle);
-    if (!source.isEmpty()) title = source + QStringLiteral(" - ") + title;
-    return modified ? title + QStringLiteral(" *") : title;
+    QString shown = source;
+    if (modified) shown += shown.isEmpty() ? QStringLiteral("*") : QStringLiteral(" *");
+    // Ending in the program's name, so the window system adds it no second time.
+    if (shown.isEmpty()) return QString::fromLatin1(kProductTitle);
+    return shown + QStringLiteral(" \u2014 ") + QString::fromLatin1(kProductTitle);
 }
 
 WindowSource::WindowSource(QMainWindow* frame, CReportView* view, QToolBar* toolbar, QAction* open)
@@ -62,7 +68,7 @@ void WindowSource::update() {
     // A path that failed to read names nothing on screen: the earlier report stays.
     const QString path = data.m_strReadError.empty() ? QFile::decodeName(data.m_strPath.c_str()) : QString();
     if (m_view->IsModified()) {
-        m_source = QStringLiteral("microphone ") + ReadableDate(data.m_strDate);
+        m_source = (QStringLiteral("microphone ") + ReadableDate(data.m_strDate)).trimmed();
     } else if (!path.isEmpty()) {
         m_source = QFileInfo(path).fileName();
         if (path != m_lastPath && Openable(path)) remember(QFileInfo(path).absoluteFilePath());

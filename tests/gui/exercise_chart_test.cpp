@@ -309,16 +309,16 @@ private slots:
             const QString path = dir.filePath(QStringLiteral("run%1.sld").arg(i));
             testing_streams::WriteDump(testing_streams::BuildRs200Stream(ScreenshotRun()), path.toStdString());
             QCOMPARE(frame.View()->OpenDataFile(path), 1);
-            QCOMPARE(frame.windowTitle(), QStringLiteral("run%1.sld - Zendrik").arg(i));
+            QCOMPARE(frame.windowTitle(), QStringLiteral("run%1.sld — Zendrik").arg(i));
             opened.prepend(path);
         }
         // A file that cannot be read changes neither the title nor the list.
         QCOMPARE(frame.View()->OpenDataFile(dir.filePath("missing.sld")), 0);
-        QCOMPARE(frame.windowTitle(), QStringLiteral("run%1.sld - Zendrik").arg(zendrik::kRecentFileCount + 1));
+        QCOMPARE(frame.windowTitle(), QStringLiteral("run%1.sld — Zendrik").arg(zendrik::kRecentFileCount + 1));
         QCOMPARE(source->recentFiles(), opened.mid(0, zendrik::kRecentFileCount));
         QCOMPARE(source->recentMenu()->actions().size(), zendrik::kRecentFileCount);
         source->recentMenu()->actions().last()->trigger();
-        QCOMPARE(frame.windowTitle(), QStringLiteral("run2.sld - Zendrik"));
+        QCOMPARE(frame.windowTitle(), QStringLiteral("run2.sld — Zendrik"));
         QCOMPARE(source->recentFiles().first(), opened.at(zendrik::kRecentFileCount - 1));
         QSettings(QStringLiteral("qlx"), QStringLiteral("Zendrik")).remove(QStringLiteral("Window"));
     }

@@ -105,24 +105,35 @@ private slots:
         QCOMPARE(data.m_bytes.Elements(), ToReceived(bytes).Elements());
         QVERIFY(frame.View()->Edit()->toPlainText().startsWith("[Params]\nVersion=106\nMonitor=9"));
         QVERIFY(frame.windowTitle().startsWith("microphone 20"));
-        QVERIFY(frame.windowTitle().endsWith(" - Zendrik *"));
+        QVERIFY(frame.windowTitle().endsWith(" * — Zendrik"));
         QVERIFY(frame.Action(ID_FILE_SAVE)->isEnabled());
     }
 
     void abortedReadingChangesNothing() {
-        ScriptedInput input;
-        input.script->intervalMs = 5;  // quiet blocks only: the transfer never comes
-        Settings settings;
-        CMainFrame frame(settings);
-        frame.Create({});
-        QTimer::singleShot(300, [] {
-            if (auto* dialog = qobject_cast<CReadingDialog*>(QApplication::activeModalWidget())) {
-                QTest::mouseClick(dialog->AbortButton(), Qt::LeftButton);
-            }
-        });
-        frame.Action(ID_READ_MICROPHONE)->trigger();
-        QCOMPARE(frame.windowTitle(), QStringLiteral("Zendrik"));
-        QCOMPARE(frame.View()->Data().m_bytes.GetSize(), 0);
+        // A reading aborted leaves the window as it was, also an earlier reading's unsaved mark
+        // after the user said not to save it.
+        for (const bool unsaved : {false, true}) {
+            ScriptedInput input;
+            input.script->intervalMs = 5;  // quiet blocks only: the transfer never comes
+            Settings settings;
+            CMainFrame frame(settings);
+            frame.Create({});
+            CScriptedPrompts prompts;
+            prompts.answers = {QMessageBox::No};
+            if (unsaved) frame.View()->SetModified(true);
+            const QString title = frame.windowTitle();
+            QTimer::singleShot(300, [] {
+                if (auto* dialog = qobject_cast<CReadingDialog*>(QApplication::activeModalWidget())) {
+                    QTest::mouseClick(dialog->AbortButton(), Qt::LeftButton);
+                }
+            });
+            frame.Action(ID_READ_MICROPHONE)->trigger();
+            QCOMPARE(prompts.questions.size(), std::size_t{unsaved ? 1u : 0u});
+            QCOMPARE(frame.windowTitle(), unsaved ? QStringLiteral("microphone * — Zendrik") : QStringLiteral("Zendrik"));
+            QCOMPARE(frame.windowTitle(), title);
+            QCOMPARE(frame.View()->IsModified(), unsaved);
+            QCOMPARE(frame.View()->Data().m_bytes.GetSize(), 0);
+        }
     }
 
     void closingTheWindowInTheMiddleOfAReadingEndsCleanly() {
@@ -199,7 +210,7 @@ private slots:
         const std::string& hrm = frame->View()->Data().m_strHrm;
         QCOMPARE(QByteArray(hrm.data(), static_cast<qsizetype>(hrm.size())), expected);
         QVERIFY(frame->windowTitle().startsWith("microphone 20"));
-        QVERIFY(frame->windowTitle().endsWith(" - Zendrik *"));
+        QVERIFY(frame->windowTitle().endsWith(" * — Zendrik"));
         frame.reset();  // the capture thread and its sound input end before the application
     }
 };
