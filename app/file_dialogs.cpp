@@ -19,7 +19,7 @@
 
 namespace {
 
-enum OpenFilter { kOpenDump = 1, kOpenWave = 2, kOpenRecording = 3 };
+enum OpenFilter { kOpenSupported = 1, kOpenDump = 2, kOpenWave = 3, kOpenRecording = 4, kOpenAll = 5 };
 enum SaveFilter { kSaveHrm = 1, kSaveCsv = 2, kSaveDump = 3, kSaveFit = 4, kSaveTcx = 5, kSaveJson = 6 };
 
 const QStringList kSaveFilters = {"HRM Files (*.hrm)", "CSV Files (*.csv)",
@@ -30,15 +30,16 @@ QString Latin1(std::string_view text) {
     return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-// A phone or a recorder app saves FLAC, Ogg or MP3 as often as WAV; the third entry shows every
-// recording the program reads.
+// A phone or a recorder app saves FLAC, M4A or MP3 as often as WAV: the dialog opens on an entry
+// that shows every file the program reads, dumps and recordings alike.
 QStringList OpenFilters() {
-    QStringList patterns;
+    QStringList recordings;
     for (std::string_view extension : zendrik::kRecordingExtensions) {
-        patterns.append(QStringLiteral("*.") + Latin1(extension));
+        recordings.append(QStringLiteral("*.") + Latin1(extension));
     }
-    return {"SonicLink Dump Files (*.sld)", "Wave Files (*.wav)",
-            QStringLiteral("Recordings (%1)").arg(patterns.join(u' '))};
+    const QString all = recordings.join(u' ');
+    return {QStringLiteral("All supported files (*.sld %1)").arg(all), "SonicLink Dump Files (*.sld)",
+            "Wave Files (*.wav)", QStringLiteral("Recordings (%1)").arg(all), "All files (*)"};
 }
 
 zendrik::ReportFileType SaveType(int filterIndex) {
@@ -123,7 +124,7 @@ bool IsSameFile(const QString& a, const QString& b) {
 
 int OpenFileDialog(CSonicLinkData& data, QWidget* owner) {
     const std::optional<CFileChoice> choice =
-        UserPrompts().ChooseOpenFile(owner, CFileRequest{OpenFilters(), kOpenDump, "sld", {}});
+        UserPrompts().ChooseOpenFile(owner, CFileRequest{OpenFilters(), kOpenSupported, "sld", {}});
     if (!choice) return 0;
     // The file says what it is; the filter entry counts only for a file that names neither type.
     const bool recordingEntry = choice->filterIndex == kOpenWave || choice->filterIndex == kOpenRecording;

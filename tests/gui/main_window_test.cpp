@@ -289,13 +289,17 @@ private slots:
         const QString dump = Dump("open.sld");
         prompts.openAnswers.push_back(CFileChoice{dump, 1});
         f.frame.Action(ID_FILE_OPEN)->trigger();
+        // The dialog opens on every file the program reads, dumps and recordings alike; then
+        // the dumps, the WAV files, every recording, and every file.
         const QStringList filters = prompts.openRequests.at(0).filters;
-        QCOMPARE(filters.mid(0, 2), (QStringList{"SonicLink Dump Files (*.sld)", "Wave Files (*.wav)"}));
-        // and one entry that shows every kind of recording the program reads
-        QCOMPARE(filters.size(), 3);
-        for (const char* pattern : {"(*.wav ", " *.flac ", " *.ogg ", " *.opus ", " *.mp3"}) {
-            QVERIFY2(filters.at(2).contains(QLatin1String(pattern)), pattern);
+        QCOMPARE(filters.size(), 5);
+        QVERIFY(filters.at(0).startsWith("All supported files (*.sld *.wav "));
+        QCOMPARE(filters.mid(1, 2), (QStringList{"SonicLink Dump Files (*.sld)", "Wave Files (*.wav)"}));
+        for (const char* pattern : {" *.flac ", " *.ogg ", " *.opus ", " *.mp3", " *.m4a", " *.amr"}) {
+            QVERIFY2(filters.at(0).contains(QLatin1String(pattern)) && filters.at(3).contains(QLatin1String(pattern)),
+                     pattern);
         }
+        QCOMPARE(filters.at(4), QStringLiteral("All files (*)"));
         QCOMPARE(prompts.openRequests.at(0).selectedFilter, 1);
         QCOMPARE(prompts.openRequests.at(0).defaultSuffix, QStringLiteral("sld"));
         QCOMPARE(Shown(f.View()), AsShown(DecodedHrm(dump)));
@@ -305,7 +309,7 @@ private slots:
         // dump entry, by its extension or its RIFF signature.
         for (const char* name : {"typed.wav", "open.bin"}) {
             f.View()->Data().m_bytes.SetSize(0);
-            prompts.openAnswers.push_back(CFileChoice{Recording(name), 1});
+            prompts.openAnswers.push_back(CFileChoice{Recording(name), 2});
             f.frame.Action(ID_FILE_OPEN)->trigger();
             QVERIFY2(Shown(f.View()).startsWith("[Params]\nVersion=106\nMonitor=10"), name);
             QCOMPARE(f.View()->Data().m_bytes.GetSize(), BuildS410Stream(Ride()).bytes.size());
@@ -316,7 +320,7 @@ private slots:
         // decoded again.
         const QString shown = Shown(f.View());
         f.View()->Data().m_bytes.SetSize(0);
-        prompts.openAnswers.push_back(CFileChoice{Dump("not-a-recording.wav"), 2});
+        prompts.openAnswers.push_back(CFileChoice{Dump("not-a-recording.wav"), 3});
         f.frame.Action(ID_FILE_OPEN)->trigger();
         QCOMPARE(Shown(f.View()), shown);
         QCOMPARE(f.View()->Data().m_bytes.GetSize(), 0);
