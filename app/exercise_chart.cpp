@@ -298,7 +298,8 @@ std::unique_ptr<QChart> BuildExerciseChart(const Exercise& e) {
 
 ExerciseChartView::ExerciseChartView(QWidget* parent) : QChartView(parent) {
     setRenderHint(QPainter::Antialiasing);
-    setMinimumHeight(160);
+    // Below this the axes' labels and titles are cut to "...".
+    setMinimumSize(kMinimumChartSize);
     setExercise(std::nullopt);
 }
 

@@ -16,6 +16,9 @@ namespace zendrik {
 inline constexpr const char* kHeartRateSeries = "Heart rate";
 inline constexpr const char* kLapAxisTitle = "Lap";
 
+// The smallest the chart in the window gets.
+inline constexpr QSize kMinimumChartSize{480, 320};
+
 // Elapsed time as h:mm:ss, with the tenth when there is one.
 QString FormatElapsed(Tenths t);
 // Builds the chart of the exercise; an empty chart saying so when there is nothing to draw.

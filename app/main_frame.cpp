@@ -3,7 +3,9 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QDialog>
+#include <QScreen>
 #include <QToolBar>
+#include <algorithm>
 
 #include "app/commands.h"
 #include "app/exercise_views.h"
@@ -11,8 +13,14 @@
 #include "app/report_view.h"
 #include "app/window_source.h"
 
+QSize FirstRunWindowSize(QSize available) {
+    return QSize(std::min(1000, available.width() * 2 / 3), std::min(700, available.height() * 5 / 6));
+}
+
 CMainFrame::CMainFrame(Settings& settings) : m_settings(settings) {
-    resize(400, 400);
+    // The size the window was left at replaces this once it has been closed (see ExerciseViews).
+    const QScreen* shown = screen();
+    resize(FirstRunWindowSize(shown ? shown->availableGeometry().size() : QSize(1024, 768)));
     setWindowTitle(QString::fromLatin1(kProductTitle));
     setWindowIcon(AppIcon());
 }

@@ -11,6 +11,11 @@ namespace zendrik {
 class ExerciseViews;
 }
 
+// The window's size at the first start, on a screen with that much room: enough for the chart and
+// the report to be read (1000 x 700), within two thirds of the screen's width and five sixths of
+// its height, so that on a laptop's 1366 x 768 the chart still has the height its labels need.
+QSize FirstRunWindowSize(QSize available);
+
 class CMainFrame : public QMainWindow {
     Q_OBJECT
 public:

@@ -6,6 +6,8 @@
 #include <QBarSet>
 #include <QCategoryAxis>
 #include <QFileInfo>
+#include <QGraphicsSimpleTextItem>
+#include <QGraphicsTextItem>
 #include <QImage>
 #include <QLineSeries>
 #include <QMenu>
@@ -294,6 +296,45 @@ private slots:
         QCOMPARE(again.size(), QSize(900, 760));
         QCOMPARE(again.ExerciseViews()->tabs()->currentIndex(), 1);
         QSettings(QStringLiteral("qlx"), QStringLiteral("Zendrik")).remove(QStringLiteral("Window"));
+    }
+
+    void theFirstWindowShowsEveryLabelOfTheChartWhole() {
+        // Text the chart had no room for ends in "..."; the chart of the bundled ride has the
+        // most of it (three value axes, the laps, six legend entries).
+        auto elided = [](QGraphicsScene* scene) {
+            QStringList cut;
+            for (QGraphicsItem* item : scene->items()) {
+                QString text;
+                if (auto* rich = dynamic_cast<QGraphicsTextItem*>(item)) text = rich->toPlainText();
+                if (auto* plain = dynamic_cast<QGraphicsSimpleTextItem*>(item)) text = plain->text();
+                if (item->isVisible() && (text.contains(QLatin1String("...")) || text.contains(QChar(0x2026)))) {
+                    cut.append(text);
+                }
+            }
+            return cut;
+        };
+        QSettings(QStringLiteral("qlx"), QStringLiteral("Zendrik")).remove(QStringLiteral("Window"));
+        Settings settings;
+        CMainFrame frame(settings);
+        QVERIFY(frame.Create(QStringLiteral(ZENDRIK_SAMPLES_DIR "/s510-ride.sld")));
+        frame.resize(FirstRunWindowSize(QSize(1366, 768)));
+        frame.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&frame));
+        zendrik::ExerciseChartView* chart = frame.ExerciseViews()->chart();
+        QTRY_VERIFY(chart->chart()->plotArea().height() > 0);
+        QCOMPARE(elided(chart->scene()), QStringList());
+        // The check does see a label cut short: the same chart squeezed below its minimum.
+        zendrik::ExerciseChartView squeezed;
+        squeezed.setExercise(*chart->exercise());
+        squeezed.setMinimumSize(0, 0);
+        squeezed.resize(400, 180);
+        squeezed.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&squeezed));
+        QTRY_VERIFY(!elided(squeezed.scene()).isEmpty());
+        // Nor does the window let the chart get that small.
+        frame.resize(200, 200);
+        QVERIFY(chart->height() >= zendrik::kMinimumChartSize.height());
+        QVERIFY(chart->width() >= zendrik::kMinimumChartSize.width());
     }
 
     void titleNamesTheFileAndRecentFilesOpenAgain() {

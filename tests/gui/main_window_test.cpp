@@ -15,6 +15,7 @@
 #include <QMenuBar>
 #include <QMimeData>
 #include <QPlainTextEdit>
+#include <QScreen>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QStatusBar>
@@ -154,7 +155,7 @@ class MainWindowTest : public QObject {
 private slots:
     void windowHasToolbarOnlyAndTheReportFont() {
         Frame f;
-        QCOMPARE(f.frame.size(), QSize(400, 400));
+        QCOMPARE(f.frame.size(), FirstRunWindowSize(f.frame.screen()->availableGeometry().size()));
         QCOMPARE(f.frame.windowTitle(), QStringLiteral("Zendrik"));
         QVERIFY(f.frame.menuWidget() == nullptr);
         QVERIFY(f.frame.findChild<QStatusBar*>() == nullptr);
