@@ -127,8 +127,11 @@ void BuildSampleChart(QChart* chart, const Exercise& e) {
     int hrLow = 1000;
     int hrHigh = 0;
 
-    // Zone limits as bands behind the curve.
+    // Zone limits as bands behind the curve, faint so the curves over them stay clear. Their
+    // legend swatches take the same hues in mid tones instead: a band's own colour would be
+    // nearly white there, and these stand out 3.3:1 or more from a white legend as from a dark one.
     const QColor bands[] = {QColor(80, 170, 80, 45), QColor(230, 170, 40, 45), QColor(220, 60, 60, 45)};
+    const QColor swatches[] = {QColor(70, 150, 50), QColor(190, 120, 0), QColor(220, 90, 110)};
     int zoneNumber = 0;
     for (const Zone& z : e.zones) {
         ++zoneNumber;
@@ -144,6 +147,9 @@ void BuildSampleChart(QChart* chart, const Exercise& e) {
         band->setColor(bands[(zoneNumber - 1) % 3]);
         band->setBorderColor(Qt::transparent);
         chart->addSeries(band);
+        for (QLegendMarker* marker : chart->legend()->markers(band)) {
+            marker->setBrush(swatches[(zoneNumber - 1) % 3]);
+        }
         band->attachAxis(time);
         band->attachAxis(hrAxis);
         hrLow = std::min(hrLow, *z.lower);

@@ -102,7 +102,7 @@ std::string ReceiveBytes(const CCliOptions& o, OpenedInput& in, CSonicLinkData& 
         // The exact receiver, then the second one where the exact bytes do not check out; sound
         // files the WAV reader refuses go to the second receiver through libsndfile, or FFmpeg
         // for phones' M4A, 3GP, AMR and WebM.
-        data.DecodeRecording(*in.stream);
+        data.DecodeRecording(*in.stream, in.name);
         return data.m_strReadError;
     }
     if (!data.ReadDumpData(*in.stream)) return data.m_strReadError;

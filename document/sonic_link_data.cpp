@@ -40,10 +40,10 @@ void CSonicLinkData::OnOutOfMemory() {
 }
 
 int CSonicLinkData::DecodeWaveFile(const std::string& path) {
-    return ReadNamedFile(path, [this](std::istream& in) { return DecodeRecording(in); });
+    return ReadNamedFile(path, [&](std::istream& in) { return DecodeRecording(in, path); });
 }
 
-int CSonicLinkData::DecodeRecording(std::istream& in) {
+int CSonicLinkData::DecodeRecording(std::istream& in, std::string_view name) {
     return Guarded([&] {
         if (ReadWaveData(in)) {
             if (m_nSamples <= 0) {
@@ -91,12 +91,14 @@ int CSonicLinkData::DecodeRecording(std::istream& in) {
                 ? zendrik::ReadPhoneAudioStream(in)
                 : zendrik::ReadAudioStream(in);
         if (!audio.ok) {
-            // "not a RIFF WAVE file" says nothing useful about a damaged FLAC, MP3 or M4A file.
+            // "not a RIFF WAVE file" says nothing useful about a damaged FLAC, MP3 or M4A file,
+            // nor about a file that only its name calls an M4A recording.
             const bool otherSoundFile =
                 zendrik::InputKindByContent(head) == zendrik::InputKind::Recording &&
                 head.compare(0, 4, "RIFF") != 0;
             const bool ownReason = otherSoundFile || audio.reason == kOutOfMemoryReason;
-            m_strReadError.assign(ownReason ? audio.reason : exactReason);
+            const std::string named = zendrik::NotTheRecordingItsNameSays(name, head);
+            m_strReadError.assign(ownReason ? audio.reason : !named.empty() ? named : exactReason);
             return 0;
         }
         return DecodeClip(audio.clip);

@@ -11,6 +11,7 @@
 #include <memory>
 #include <new>
 #include <string>
+#include <string_view>
 #include <type_traits>
 
 #include "decoders/exercise.h"
@@ -50,8 +51,9 @@ public:
     // A WAV file the exact reader takes is read by it as always; anything else it refuses goes
     // through the audio file reader (the phone reader for the containers it knows by their first
     // bytes) to DecodeClip. When neither reads it, the exact reader's reason is kept, unless the
-    // input starts as another kind of sound file.
-    int DecodeRecording(std::istream& in);
+    // input starts as another kind of sound file, or as none while its `name` (a path, or "")
+    // names another kind of recording ("not an M4A recording: ...").
+    int DecodeRecording(std::istream& in, std::string_view name = {});
     // Decodes a recording read from any audio file: the exact receiver first where the clip is
     // at the rate it assumes, then the second receiver; 1 when a decoder ran, 0 for no samples
     // (or no memory for them; the document then stays as it was).

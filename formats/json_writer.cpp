@@ -4,6 +4,8 @@
 
 #include <type_traits>
 
+#include "formats/time_zone.h"
+
 namespace zendrik {
 
 namespace {
@@ -21,6 +23,26 @@ std::string Pad(int value, int width) {
 std::string LocalText(const LocalDateTime& t) {
     return Pad(t.year, 4) + "-" + Pad(t.month, 2) + "-" + Pad(t.day, 2) + "T" + Pad(t.hour, 2) +
            ":" + Pad(t.minute, 2) + ":" + Pad(t.second, 2);
+}
+
+// "start": the ISO 8601 local time, or null where the watch's digits make no date and time of day
+// (38 June, 10:83) or no year of four digits; then "startAsSent" keeps the digits as they came, as
+// the HRM text shows them.
+void PutStart(Json& j, const LocalDateTime& t) {
+    if (IsDateAndTime(t) && t.year >= 1 && t.year <= 9999) {
+        j["start"] = LocalText(t);
+        return;
+    }
+    j["start"] = nullptr;
+    j["startAsSent"] = LocalText(t);
+}
+
+// A slot for an earlier exercise that the watch has never filled: it comes with no date, time,
+// length or heart rate (the year's digits 00 read as 2000 all the same).
+bool IsEmptySlot(const ExerciseSummary& s) {
+    const LocalDateTime& t = s.start;
+    return t.month == 0 && t.day == 0 && t.hour == 0 && t.minute == 0 && t.second == 0 &&
+           s.duration == 0 && s.avgHr == 0 && s.maxHr == 0;
 }
 
 double Seconds(Tenths t) {
@@ -122,7 +144,7 @@ Json ExerciseJson(const Exercise& x) {
     e["family"] = FamilyName(x.family);
     e["sport"] = SportName(x.sport);
     e["name"] = x.name;
-    e["start"] = LocalText(x.start);
+    PutStart(e, x.start);
     e["durationSeconds"] = Seconds(x.duration);
     e["intervalSeconds"] = x.intervalSeconds;
     Json series = Json::array();
@@ -157,11 +179,14 @@ Json ExerciseJson(const Exercise& x) {
     Put(e, "maxCadence", x.maxCadence);
     Json earlier = Json::array();
     for (const ExerciseSummary& s : x.earlier) {
-        earlier.push_back({{"start", LocalText(s.start)},
-                           {"durationSeconds", Seconds(s.duration)},
-                           {"avgHr", s.avgHr},
-                           {"maxHr", s.maxHr},
-                           {"name", s.name}});
+        Json j;
+        PutStart(j, s.start);
+        j["empty"] = IsEmptySlot(s);
+        j["durationSeconds"] = Seconds(s.duration);
+        j["avgHr"] = s.avgHr;
+        j["maxHr"] = s.maxHr;
+        j["name"] = s.name;
+        earlier.push_back(std::move(j));
     }
     e["earlier"] = std::move(earlier);
     e["extras"] = ExtrasJson(x.extras);

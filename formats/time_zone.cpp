@@ -27,6 +27,12 @@ bool IsTimeOfDay(const LocalDateTime& t) {
            t.second < 60;
 }
 
+// The fields as a calendar date; only meaningful for months 1-12 and days 1-31.
+date::year_month_day YearMonthDay(const LocalDateTime& t) {
+    return {date::year{t.year}, date::month{static_cast<unsigned>(t.month)},
+            date::day{static_cast<unsigned>(t.day)}};
+}
+
 // Writes `width` decimal digits of a non-negative value, most significant first.
 char* PutDigits(char* at, long long value, int width) {
     for (int i = width - 1; i >= 0; --i) {
@@ -65,13 +71,18 @@ TimeZone TimeZone::Utc() {
     return TimeZone(nullptr, "UTC");
 }
 
-std::optional<std::int64_t> TimeZone::ToUtc(const LocalDateTime& t) const {
-    if (t.year < -30000 || t.year > 30000 || t.month < 1 || t.month > 12 || t.day < 1) {
-        return std::nullopt;
+bool IsDateAndTime(const LocalDateTime& t) {
+    // A day above 255 would wrap around in the calendar's byte for it and pass as another day.
+    if (t.year < -30000 || t.year > 30000 || t.month < 1 || t.month > 12 || t.day < 1 ||
+        t.day > 31) {
+        return false;
     }
-    const date::year_month_day ymd{date::year{t.year}, date::month{static_cast<unsigned>(t.month)},
-                                   date::day{static_cast<unsigned>(t.day)}};
-    if (!ymd.ok() || !IsTimeOfDay(t)) return std::nullopt;
+    return YearMonthDay(t).ok() && IsTimeOfDay(t);
+}
+
+std::optional<std::int64_t> TimeZone::ToUtc(const LocalDateTime& t) const {
+    if (!IsDateAndTime(t)) return std::nullopt;
+    const date::year_month_day ymd = YearMonthDay(t);
     const auto local = date::local_days{ymd} + std::chrono::hours{t.hour} +
                        std::chrono::minutes{t.minute} + Seconds{t.second};
     if (!zone_) return local.time_since_epoch().count();

@@ -42,6 +42,10 @@ private:
     std::string name_;
 };
 
+// Whether the watch's fields make a date of the calendar and a time of day (not month 13, 31 April,
+// 25 o'clock or minute 83), in years -30000 to 30000.
+bool IsDateAndTime(const LocalDateTime& local);
+
 // A UTC instant as "YYYY-MM-DDThh:mm:ssZ", appended or on its own.
 void AppendUtc(std::string& out, std::int64_t utcSeconds);
 std::string FormatUtc(std::int64_t utcSeconds);

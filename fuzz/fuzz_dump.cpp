@@ -10,13 +10,14 @@
 
 namespace {
 
-// The dump rules spelt out with whole lines kept in memory: a line ends at LF, a CR stands for
-// the character after it, a last line without LF is dropped, and a two-character line is two
-// hexadecimal digits counted the way dumps have always been counted.
+// The dump rules spelt out with whole lines kept in memory: a UTF-8 byte-order mark at the start
+// is skipped, a line ends at LF, a CR stands for the character after it, a last line without LF
+// is dropped, and a two-character line is two hexadecimal digits counted the way dumps have
+// always been counted.
 std::vector<std::int32_t> ReadDumpSlowly(const std::string& text) {
     std::vector<std::string> lines;
     std::string line;
-    for (std::size_t i = 0; i < text.size(); ++i) {
+    for (std::size_t i = text.starts_with("\xEF\xBB\xBF") ? 3 : 0; i < text.size(); ++i) {
         char c = text[i];
         if (c == '\r') {
             if (++i == text.size()) break;

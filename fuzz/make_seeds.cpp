@@ -140,13 +140,15 @@ std::string DumpOf(const Bytes& bytes) { return FormatDump(ToReceived(bytes)); }
 
 void WriteDumpSeeds(CSeedWriter& out, const std::vector<CNamedStream>& streams) {
     for (const CNamedStream& s : streams) out.Write("dump", s.name + ".sld", DumpOf(s.bytes));
-    // The same bytes as hand editors leave them: LF only, lower case, stray lines, no last LF.
+    // The same bytes as hand editors leave them: LF only, lower case, a byte-order mark, stray
+    // lines, no last LF.
     std::string text = DumpOf(streams.front().bytes);
     std::string lfOnly;
     for (char c : text) {
         if (c != '\r') lfOnly.push_back(static_cast<char>(std::tolower(static_cast<unsigned char>(c))));
     }
     out.Write("dump", "lf-lower.sld", lfOnly);
+    out.Write("dump", "bom.sld", "\xEF\xBB\xBF" + text);
     out.Write("dump", "stray.sld", "AA\r\naa\r\nG0\r\n0G\r\n 1\r\nAAA\r\n\r\n\r\r\n55\r\n5");
 }
 

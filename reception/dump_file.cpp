@@ -1,7 +1,9 @@
 #include "reception/dump_file.h"
 
+#include <algorithm>
 #include <fstream>
 #include <sstream>
+#include <string_view>
 
 #include "reception/input_file.h"
 
@@ -20,13 +22,22 @@ int DigitValue(signed char c) {
 void ParseDump(std::istream& in, CReceivedBytes& out) {
     std::streambuf* source = in.rdbuf();
     if (!source) return;
+    // Text editors may save the dump with UTF-8's byte-order mark in front; it is no part of the
+    // first line. Anywhere else those bytes are characters of a line like any other.
+    char head[3] = {};
+    const std::streamsize held = std::max<std::streamsize>(source->sgetn(head, 3), 0);
+    std::streamsize next = (held == 3 && std::string_view(head, 3) == "\xEF\xBB\xBF") ? 3 : 0;
+    const auto bump = [&]() -> int {
+        if (next < held) return std::char_traits<char>::to_int_type(head[next++]);
+        return source->sbumpc();
+    };
     signed char line[2] = {0, 0};
     long long length = 0;  // counted without storing: a line can be as long as the file
     for (;;) {
-        int c = source->sbumpc();
+        int c = bump();
         if (c == std::char_traits<char>::eof()) break;  // a last line without LF is dropped
         if (c == '\r') {
-            c = source->sbumpc();
+            c = bump();
             if (c == std::char_traits<char>::eof()) break;
         }
         if (c != '\n') {

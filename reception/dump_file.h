@@ -8,7 +8,8 @@
 
 // Appends the bytes of the dump lines in `in` to out. A line ends at LF and a CR stands for the
 // character after it; lines of exactly two characters are read as hexadecimal (either case),
-// every other line, and a last line without its LF, is skipped.
+// every other line, and a last line without its LF, is skipped. A UTF-8 byte-order mark at the
+// very start is skipped too.
 void ParseDump(std::istream& in, CReceivedBytes& out);
 
 // The dump text of the bytes, 4 characters per byte.

@@ -95,6 +95,20 @@ InputKind InputKindOf(std::string_view path, std::string_view firstBytes) {
     return InputKind::Unknown;
 }
 
+std::string NotTheRecordingItsNameSays(std::string_view path, std::string_view firstBytes) {
+    if (InputKindByContent(firstBytes) == InputKind::Recording) return {};
+    const std::string ext = LowerExtension(path);
+    if (ext == "wav" || ext == "wave") return {};
+    for (const RecordingExtension& type : kRecordingTypes) {
+        if (type.extension != ext) continue;
+        const std::string what = "not " + std::string(type.kind) + " recording: ";
+        if (firstBytes.empty()) return what + "the file is empty";
+        return what + "its first bytes are those of no sound file; it may be damaged, or another "
+                      "kind of file renamed";
+    }
+    return {};
+}
+
 std::string OpenInputFile(const std::string& path, std::ifstream& file) {
     std::error_code error;
     const std::filesystem::file_status status = std::filesystem::status(path, error);

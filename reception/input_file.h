@@ -20,9 +20,23 @@ enum class InputKind { Recording, Dump, Unknown };
 // four characters each), and little enough to read whole.
 inline constexpr std::size_t kMaxDumpFileBytes = 16 * 1024 * 1024;
 
-// The extensions a recording is known by, in lower case.
-inline constexpr std::array<std::string_view, 13> kRecordingExtensions = {
-    "wav", "wave", "flac", "ogg", "oga", "opus", "mp3", "m4a", "mp4", "aac", "3gp", "amr", "webm"};
+// An extension a recording is known by, in lower case, and the kind of recording it names, as a
+// sentence says it ("an M4A").
+struct RecordingExtension {
+    std::string_view extension;
+    std::string_view kind;
+};
+inline constexpr std::array<RecordingExtension, 13> kRecordingTypes = {{
+    {"wav", "a WAV"}, {"wave", "a WAV"}, {"flac", "a FLAC"}, {"ogg", "an Ogg"}, {"oga", "an Ogg"},
+    {"opus", "an Opus"}, {"mp3", "an MP3"}, {"m4a", "an M4A"}, {"mp4", "an MP4"},
+    {"aac", "an AAC"}, {"3gp", "a 3GP"}, {"amr", "an AMR"}, {"webm", "a WebM"}}};
+
+// The extensions alone, in the same order.
+inline constexpr std::array<std::string_view, kRecordingTypes.size()> kRecordingExtensions = [] {
+    std::array<std::string_view, kRecordingTypes.size()> extensions{};
+    for (std::size_t i = 0; i < extensions.size(); ++i) extensions[i] = kRecordingTypes[i].extension;
+    return extensions;
+}();
 
 // The containers of compressed sound that phones' own recorders write and libsndfile cannot read.
 enum class PhoneContainer { None, Mp4, ThreeGp, Adts, Amr, Matroska, Caf };
@@ -41,6 +55,12 @@ InputKind InputKindByContent(std::string_view firstBytes);
 // The kind of a named file: a sound file signature wins, else the extension decides, whatever
 // its case (.sld a dump; .wav and the other sound file extensions a recording).
 InputKind InputKindOf(std::string_view path, std::string_view firstBytes);
+
+// Why a file named as a recording cannot be read when its first bytes are those of no sound file:
+// "not an M4A recording: ..." for "talk.m4a", by its extension in any case. "" when the bytes
+// start a sound file (its reader's reason says more), for a WAV name, which the WAV reader's own
+// reason ("not a RIFF WAVE file") names already, and for any name no recording has.
+std::string NotTheRecordingItsNameSays(std::string_view path, std::string_view firstBytes);
 
 // Opens a named file for binary reading. Folders, devices, pipes and sockets are refused, so
 // reading always ends. Returns "" on success, else the reason in words ("not found",

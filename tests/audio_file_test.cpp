@@ -141,6 +141,47 @@ TEST(AudioFile, TheReasonSaysWhatTheFileIs) {
     }
 }
 
+// Text named as a recording is said not to be the recording its name says, in the same words by
+// the desktop program's reader and by zendrik-cli; a sound file's own signature still wins.
+TEST(AudioFile, AFileThatIsNoSoundIsNotTheRecordingItsNameSays) {
+    const std::string garbage = "AA\r\n55\r\nnot a recording at all\r\n";
+    const std::string rest = " recording: its first bytes are those of no sound file; it may be "
+                             "damaged, or another kind of file renamed";
+    const struct {
+        const char* name;
+        std::string bytes;
+        std::string reason;
+    } cases[] = {
+        {"x.wav", garbage, "not a RIFF WAVE file"},
+        {"x.WAVE", garbage, "not a RIFF WAVE file"},
+        {"x.flac", garbage, "not a FLAC" + rest},
+        {"x.ogg", garbage, "not an Ogg" + rest},
+        {"x.oga", garbage, "not an Ogg" + rest},
+        {"x.opus", garbage, "not an Opus" + rest},
+        {"x.mp3", garbage, "not an MP3" + rest},
+        {"x.M4A", garbage, "not an M4A" + rest},
+        {"x.mp4", garbage, "not an MP4" + rest},
+        {"x.aac", garbage, "not an AAC" + rest},
+        {"x.3gp", garbage, "not a 3GP" + rest},
+        {"x.amr", garbage, "not an AMR" + rest},
+        {"x.webm", garbage, "not a WebM" + rest},
+        {"empty.m4a", "", "not an M4A recording: the file is empty"},
+        // Damaged sound files: their reader says what is wrong, whatever the name.
+        {"flac.m4a", "fLaC" + std::string(60, '\x7f'), "not a sound file that can be read: "},
+        {"riff.ogg", "RIFF", "not a RIFF WAVE file (too short)"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string path = testing_wave::WriteWaveBytes(c.bytes, c.name);
+        CSonicLinkData data;
+        EXPECT_EQ(data.DecodeWaveFile(path), 0);
+        EXPECT_EQ(data.m_strReadError.substr(0, c.reason.size()), c.reason);
+        const testing_streams::ProcessResult cli = Cli({path});
+        EXPECT_EQ(cli.exitCode, 1);
+        EXPECT_EQ(cli.err, "zendrik-cli: " + path + ": " + data.m_strReadError + "\n");
+    }
+}
+
 TEST(AudioFile, ARecordingLongerThanTheLimitIsRefused) {
     std::istringstream flac(testing_streams::ReadFile(
         Written("long.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 48000, 2, 0)));

@@ -9,6 +9,8 @@
 #include <filesystem>
 #include <optional>
 
+#include <nlohmann/json.hpp>
+
 #include "formats/fit_writer.h"
 #include "formats/json_writer.h"
 #include "formats/tcx_writer.h"
@@ -197,4 +199,82 @@ TEST(CliExport, RefusalsWriteNothing) {
     EXPECT_NE(toTerminal.err.find("terminal"), std::string::npos) << toTerminal.err;
     EXPECT_EQ(CliWith(terminal, {"--format", "fit", "-o", target, dump}).exitCode, 0);
     close(master);
+}
+
+// Python's own ISO 8601 reader takes every "start" the JSON holds, from a stream whose watch sent
+// dates that do not exist and from the bundled samples: each is a local time it reads back as it
+// stands, or null with the watch's digits beside it.
+TEST(CliExport, JsonStartsAreLocalTimesOrNullBesideTheDigitsAsSent) {
+    const std::string python = ZENDRIK_PYTHON;
+    if (python.empty()) GTEST_SKIP() << "python3 is not installed";
+    S410Values v = S410In(2006);
+    v.current.date.month = 13;
+    const Summary empty{false, "", {}, {2000, 0, 0}, {}, 0, 0};
+    v.earlier = {Summary{},
+                 Summary{true, "Run", {10, 59, 59, 0}, {2085, 6, 38}, {1, 0, 0, 0}, 140, 170},
+                 Summary{true, "Late", {24, 0, 0, 0}, {2007, 2, 28}, {0, 1, 0, 0}, 0, 0},
+                 Summary{true, "Leap", {23, 59, 59, 0}, {2008, 2, 29}, {0, 1, 0, 0}, 0, 0}, empty};
+    const struct {
+        const char* start;  // nullptr: null
+        const char* asSent;
+        bool empty;
+    } expected[] = {{"2006-03-05T07:30:15", nullptr, false},
+                    {nullptr, "2085-06-38T10:59:59", false},
+                    {nullptr, "2007-02-28T24:00:00", false},
+                    {"2008-02-29T23:59:59", nullptr, false},
+                    {nullptr, "2000-00-00T00:00:00", true}};
+
+    std::vector<std::string> files;
+    const auto write = [&](const std::string& name, const std::string& dump) {
+        const ProcessResult r = Cli({"--format", "json", "-o", TempPath(name), dump});
+        EXPECT_EQ(r.exitCode, 0) << name << ": " << r.err;
+        files.push_back(TempPath(name));
+        return nlohmann::json::parse(ReadFile(files.back()), nullptr, false);
+    };
+    const nlohmann::json built = write("dates.json", WriteDump(BuildS410Stream(v).bytes, "dates.sld"));
+    const nlohmann::json phone = write("phone.json", std::string(ZENDRIK_SAMPLES_DIR) + "/s410-phone.sld");
+    write("ride.json", std::string(ZENDRIK_SAMPLES_DIR) + "/s510-ride.sld");
+    ASSERT_FALSE(built.is_discarded() || phone.is_discarded());
+
+    const char* check = R"(
+import datetime, json, sys
+def walk(v):
+    if isinstance(v, list):
+        return sum(walk(x) for x in v)
+    if not isinstance(v, dict):
+        return 0
+    n = 0
+    if "start" in v:
+        s = v["start"]
+        if s is None:
+            assert isinstance(v["startAsSent"], str), v
+        else:
+            assert datetime.datetime.fromisoformat(s).isoformat() == s, s
+            assert "startAsSent" not in v, v
+        n = 1
+    return n + sum(walk(x) for x in v.values())
+print(sum(walk(json.load(open(path))) for path in sys.argv[1:]))
+)";
+    std::vector<std::string> args = {"-c", check};
+    args.insert(args.end(), files.begin(), files.end());
+    const ProcessResult read = testing_streams::RunProcess(python, args);
+    EXPECT_EQ(read.exitCode, 0) << read.err;
+    EXPECT_EQ(read.out, "18\n");  // three exercises with five earlier ones each
+
+    const nlohmann::json& x = built["exercise"];
+    EXPECT_EQ(built["schemaVersion"], 2);
+    EXPECT_TRUE(x["start"].is_null());
+    EXPECT_EQ(x["startAsSent"], "2006-13-05T07:30:15");
+    ASSERT_EQ(x["earlier"].size(), 5u);
+    for (std::size_t i = 0; i < 5; ++i) {
+        const nlohmann::json& e = x["earlier"][i];
+        EXPECT_EQ(e["start"], expected[i].start ? nlohmann::json(expected[i].start) : nlohmann::json())
+            << i;
+        EXPECT_EQ(e.value("startAsSent", ""), expected[i].asSent ? expected[i].asSent : "") << i;
+        EXPECT_EQ(e["empty"], expected[i].empty) << i;
+    }
+    // The issue's own example, and the HRM text keeps the digits.
+    EXPECT_EQ(phone["exercise"]["earlier"][0]["startAsSent"], "2085-06-38T10:83:82");
+    EXPECT_EQ(phone["exercise"]["earlier"][4]["empty"], true);
+    EXPECT_NE(Decoded(BuildS410Stream(v).bytes).hrm.find("Date=20061305\r\n"), std::string::npos);
 }

@@ -50,6 +50,25 @@ TEST(DumpFile, ReadsOtherCharactersByTheirDistanceFromA) {
     EXPECT_EQ(Parse("4\r\r5\n"), V{});
 }
 
+TEST(DumpFile, AByteOrderMarkAtTheStartIsNoPartOfTheFirstLine) {
+    const std::string bom = "\xEF\xBB\xBF";
+    EXPECT_EQ(Parse(bom + "AA\r\n55\r\n"), (V{0xAA, 0x55}));
+    EXPECT_EQ(Parse(bom), V{});
+    // Anywhere else, or cut short, its bytes belong to the line they stand in.
+    EXPECT_EQ(Parse("AA\r\n" + bom + "55\r\n"), V{0xAA});
+    EXPECT_EQ(Parse(bom + bom + "55\r\n"), V{});
+    EXPECT_EQ(Parse("\xEF\xBB" "55\r\n12\r\n"), V{0x12});
+    // A dump saved so by an editor decodes as the one without it.
+    const std::vector<std::uint8_t> stream =
+        testing_streams::BuildS410Stream(testing_streams::S410Values{}).bytes;
+    CSonicLinkData data;
+    ASSERT_EQ(data.LoadDumpFile(WriteText(bom + FormatDump(testing_streams::ToReceived(stream)),
+                                          "bom.sld")),
+              1);
+    EXPECT_EQ(data.m_bytes.Elements(), V(stream.begin(), stream.end()));
+    EXPECT_EQ(data.m_bValid, 1);
+}
+
 TEST(DumpFile, AVeryLongLineDoesNotDisturbTheNextOnes) {
     std::string text(3'000'000, 'A');
     text += "\r\n12\r\n";

@@ -58,7 +58,7 @@ TEST(TimeZoneTest, WhatIsNotADateOrAZoneIsRefused) {
          {LocalDateTime{2006, 13, 1, 0, 0, 0}, LocalDateTime{2006, 0, 1, 0, 0, 0},
           LocalDateTime{2006, 2, 29, 0, 0, 0}, LocalDateTime{2006, 4, 31, 0, 0, 0},
           LocalDateTime{2006, 1, 1, 24, 0, 0}, LocalDateTime{2006, 1, 1, 0, 60, 0},
-          LocalDateTime{2006, 1, 0, 0, 0, 0}}) {
+          LocalDateTime{2006, 1, 0, 0, 0, 0}, LocalDateTime{2006, 3, 257, 0, 0, 0}}) {
         EXPECT_FALSE(berlin.ToUtc(t))
             << t.month << "/" << t.day << " " << t.hour << ":" << t.minute;
     }
@@ -185,7 +185,7 @@ TEST(JsonWriterTest, TheWholeExerciseReadsBackWhateverItsNameHolds) {
         e.name = "\"quoted\"\n\xFF";
         const nlohmann::json j = nlohmann::json::parse(zendrik::WriteJson(e), nullptr, false);
         ASSERT_FALSE(j.is_discarded());
-        EXPECT_EQ(j["schemaVersion"], 1);
+        EXPECT_EQ(j["schemaVersion"], 2);
         const nlohmann::json& x = j["exercise"];
         EXPECT_EQ(x["family"], zendrik::FamilyName(e.family));
         EXPECT_EQ(x["name"], "\"quoted\"\n\xEF\xBF\xBD");

@@ -5,15 +5,21 @@
 #include <QBarSeries>
 #include <QBarSet>
 #include <QCategoryAxis>
+#include <QApplication>
 #include <QFileInfo>
+#include <QGraphicsRectItem>
 #include <QGraphicsSimpleTextItem>
 #include <QGraphicsTextItem>
 #include <QImage>
+#include <QLegend>
 #include <QLineSeries>
 #include <QMenu>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
+#include <cmath>
+#include <map>
+#include <memory>
 #include <set>
 
 #include "app/exercise_chart.h"
@@ -72,6 +78,64 @@ bool IsBlank(const QImage& image) {
         for (int x = 0; x < image.width(); x += 4) colours.insert(image.pixel(x, y));
     }
     return colours.size() < 4;
+}
+
+// The contrast ratio of two colours as WCAG defines it, from 1 (the same) to 21.
+double Contrast(QColor a, QColor b) {
+    const auto luminance = [](QColor c) {
+        const auto linear = [](double v) {
+            return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+        };
+        return 0.2126 * linear(c.redF()) + 0.7152 * linear(c.greenF()) + 0.0722 * linear(c.blueF());
+    };
+    const double la = luminance(a);
+    const double lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+// The colour most pixels of the area have.
+QColor CommonColour(const QImage& image, const QRect& area) {
+    std::map<QRgb, int> counts;
+    const QRect inside = area & image.rect();
+    for (int y = inside.top(); y <= inside.bottom(); ++y) {
+        for (int x = inside.left(); x <= inside.right(); ++x) ++counts[image.pixel(x, y)];
+    }
+    if (counts.empty()) return {};
+    return QColor(std::max_element(counts.begin(), counts.end(), [](auto& a, auto& b) {
+                      return a.second < b.second;
+                  })->first);
+}
+
+// Each shown legend entry's label and the place of its swatch in the view. Qt draws an entry as
+// an item holding the swatch (a rectangle) and the label (a text item).
+std::vector<std::pair<QString, QRect>> LegendSwatches(QChartView& view) {
+    std::vector<std::pair<QString, QRect>> swatches;
+    std::vector<QGraphicsItem*> items = {view.chart()->legend()};
+    while (!items.empty()) {
+        QGraphicsItem* item = items.back();
+        items.pop_back();
+        if (!item->isVisible()) continue;
+        QString label;
+        QRect place;
+        for (QGraphicsItem* child : item->childItems()) {
+            items.push_back(child);
+            if (auto* text = qgraphicsitem_cast<QGraphicsTextItem*>(child)) label = text->toPlainText();
+            if (auto* rect = qgraphicsitem_cast<QGraphicsRectItem*>(child)) {
+                place = view.mapFromScene(rect->mapToScene(rect->rect())).boundingRect();
+            }
+        }
+        if (!label.isEmpty() && place.isValid()) swatches.emplace_back(label, place);
+    }
+    return swatches;
+}
+
+// A dark palette as dark desktop themes set it.
+QPalette DarkPalette() {
+    QPalette dark(QColor(53, 53, 53), QColor(40, 40, 40));
+    for (QPalette::ColorRole role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText}) {
+        dark.setColor(role, QColor(230, 230, 230));
+    }
+    return dark;
 }
 
 }  // namespace
@@ -141,6 +205,40 @@ private slots:
         }
         // The third zone's limits are the wrong way round: no band is made up for it.
         QCOMPARE(bands, (QList<std::pair<double, double>>{{120, 140}, {140, 160}}));
+    }
+
+    // Measured on the rendered chart: every swatch of the legend, the faint zone bands' too,
+    // stands out 3:1 or more from the legend's background, under a light and a dark palette.
+    void legendSwatchesStandOutFromTheLegendInLightAndDarkPalettes() {
+        Exercise e = testing_streams::S510Ride();
+        e.zones = {{110, 130, {}, {}, {}}, {130, 150, {}, {}, {}}, {150, 170, {}, {}, {}}};
+        const QPalette light = QApplication::palette();
+        // Whatever fails, the tests after this one get the light palette back.
+        const std::shared_ptr<void> restore(nullptr, [&](void*) { QApplication::setPalette(light); });
+        for (const bool dark : {false, true}) {
+            QApplication::setPalette(dark ? DarkPalette() : light);
+            zendrik::ExerciseChartView view;
+            view.setExercise(e);
+            view.resize(900, 450);
+            view.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&view));
+            const QImage image = view.grab().toImage();
+            if (!ScreenshotDir().isEmpty()) {
+                image.save(ScreenshotDir() + (dark ? "/chart-dark.png" : "/chart-light.png"));
+            }
+            const QRect legend =
+                view.mapFromScene(view.chart()->legend()->sceneBoundingRect()).boundingRect();
+            const QColor background = CommonColour(image, legend);
+            int zones = 0;
+            for (const auto& [label, place] : LegendSwatches(view)) {
+                const QColor swatch = CommonColour(image, place.adjusted(1, 1, -1, -1));
+                QVERIFY2(Contrast(swatch, background) >= 3.0,
+                         qPrintable(QStringLiteral("%1: %2 on %3, %4:1").arg(label, swatch.name(),
+                             background.name()).arg(Contrast(swatch, background), 0, 'f', 2)));
+                zones += label.startsWith(QStringLiteral("Zone"));
+            }
+            QCOMPARE(zones, 3);
+        }
     }
 
     void lapsOnlyFamiliesGetABarPerLap() {
