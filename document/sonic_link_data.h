@@ -56,9 +56,11 @@ public:
     // at the rate it assumes, then the second receiver; 1 when a decoder ran, 0 for no samples
     // (or no memory for them; the document then stays as it was).
     int DecodeClip(const zendrik::AudioClip& clip);
-    // Decodes what the sample buffer holds at m_nSampleRate: the exact receiver's bytes when
-    // they form a whole transfer that checks out, else the second receiver's when it accepts
-    // them (the family then comes from the stream head), else the exact bytes as they are.
+    // Decodes what the sample buffer holds at m_nSampleRate with the current watch model: the
+    // exact receiver's bytes when they form a whole transfer that checks out, else the second
+    // receiver's when it accepts them (it tries every family's bit timing), else the exact bytes
+    // as they are. A stream head of another family than the model's gives no report
+    // (ExplainInvalid says which).
     // `exactFirst` false skips the exact receiver (a rate it cannot read); `clip`, when given,
     // is what the second receiver reads instead of the 16-bit buffer.
     void DecodeReception(bool exactFirst, const zendrik::AudioClip* clip = nullptr);
@@ -193,7 +195,7 @@ private:
 
 // The end of a microphone reading, on the user-interface thread: releases the recording's
 // samples and, when the decode thread completed a transfer whose bytes start with a stream
-// head, copies them into the reception object and decodes them with its watch model (the
-// second receiver's with the family their head names).
+// head, copies them into the reception object and decodes them with its watch model, whichever
+// receiver read them.
 // 1 when bytes were handed over and decoded.
 int HandOverLiveBytes(CSonicLinkData& data, const CLiveDecoder& decoder);

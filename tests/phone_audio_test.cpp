@@ -60,10 +60,11 @@ TEST(PhoneAudio, PhoneRecordingsDecodeByteExactThroughTheDocumentAndTheCli) {
         const char* name;
         Bytes bytes;
         int bitsPerSecond;
+        int model;  // the setting a recording is decoded with
     };
     const Family families[] = {
-        {"s410", testing_streams::BuildS410Stream(testing_streams::S410Values{}).bytes, 490},
-        {"coach", testing_streams::BuildCoachStream(testing_streams::CoachValues{}).bytes, 196},
+        {"s410", testing_streams::BuildS410Stream(testing_streams::S410Values{}).bytes, 490, 1},
+        {"coach", testing_streams::BuildCoachStream(testing_streams::CoachValues{}).bytes, 196, 2},
     };
     struct Encoding {
         const char* name;
@@ -86,17 +87,20 @@ TEST(PhoneAudio, PhoneRecordingsDecodeByteExactThroughTheDocumentAndTheCli) {
                 continue;
             }
             CSonicLinkData data;
+            data.m_nWatchModel = family.model;
             ASSERT_EQ(data.DecodeWaveFile(path), 1) << data.m_strReadError;
             EXPECT_EQ(Received(data), family.bytes);
             EXPECT_EQ(data.m_reception.sampleRate, 48000);
-            const testing_streams::ProcessResult cli = Cli({path});
+            const std::string model = std::to_string(family.model);
+            const testing_streams::ProcessResult cli = Cli({"--model", model, path});
             EXPECT_EQ(cli.exitCode, 0) << cli.err;
             EXPECT_EQ(cli.out, expected);
         }
         // Standard input is told a recording by its first bytes alone.
         testing_streams::ProcessStreams streams;
         streams.input = testing_streams::TempPath(std::string(family.name) + "-64.m4a");
-        const testing_streams::ProcessResult piped = CliWith(streams, {"-"});
+        const testing_streams::ProcessResult piped =
+            CliWith(streams, {"--model", std::to_string(family.model), "-"});
         EXPECT_EQ(piped.exitCode, 0) << piped.err;
         EXPECT_EQ(piped.out, expected);
     }
