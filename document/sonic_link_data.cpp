@@ -168,6 +168,11 @@ void CSonicLinkData::DecodeBySecond(const zendrik::AudioClip* clip) {
         DecodeExercises();
         return;
     }
+    if (m_nSampleRate < zendrik::kLowestRateForTone) {
+        // Whatever the container: what the rate cannot hold is not the microphone's fault.
+        m_strReadError.assign(zendrik::RateTooLowReason(m_nSampleRate));
+        return;
+    }
     // Nothing checked out: the exact receiver's bytes are decoded as they always were, so
     // the report shows what is wrong with them.
     DecodeExercises();

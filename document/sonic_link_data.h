@@ -43,8 +43,9 @@ public:
 
     // Reads a recording (a WAV file, any sound file libsndfile reads, or a phone's M4A, 3GP, AMR
     // or WebM through FFmpeg), demodulates it and decodes with the current watch model; 1 when a
-    // decoder ran, 0 when the file gave no samples (the report texts then stay as they were,
-    // m_strReadError says why).
+    // decoder ran, 0 when the file gave no samples, or nothing was received from sound at a rate
+    // too low for the watch's tone (the report texts then stay as they were, m_strReadError says
+    // why).
     int DecodeWaveFile(const std::string& path);
     // The same for a recording already open (standard input, say); the stream must be seekable.
     // A WAV file the exact reader takes is read by it as always; anything else it refuses goes
@@ -54,13 +55,14 @@ public:
     int DecodeRecording(std::istream& in);
     // Decodes a recording read from any audio file: the exact receiver first where the clip is
     // at the rate it assumes, then the second receiver; 1 when a decoder ran, 0 for no samples
-    // (or no memory for them; the document then stays as it was).
+    // (or no memory for them; the document then stays as it was) or for a rate too low for the
+    // tone that neither receiver read anything from.
     int DecodeClip(const zendrik::AudioClip& clip);
     // Decodes what the sample buffer holds at m_nSampleRate with the current watch model: the
     // exact receiver's bytes when they form a whole transfer that checks out, else the second
     // receiver's when it accepts them (it tries every family's bit timing), else the exact bytes
-    // as they are. A stream head of another family than the model's gives no report
-    // (ExplainInvalid says which).
+    // as they are, or nothing below kLowestRateForTone (m_strReadError then says so). A stream
+    // head of another family than the model's gives no report (ExplainInvalid says which).
     // `exactFirst` false skips the exact receiver (a rate it cannot read); `clip`, when given,
     // is what the second receiver reads instead of the 16-bit buffer.
     void DecodeReception(bool exactFirst, const zendrik::AudioClip* clip = nullptr);
