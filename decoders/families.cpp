@@ -78,6 +78,12 @@ const Family* FamilyOfStream(const CReceivedBytes& bytes) {
     return format ? FindFamily(format->family) : nullptr;
 }
 
+const Family* OtherFamilyOfStream(const CReceivedBytes& bytes, int code) {
+    const Family* named = FamilyOfStream(bytes);
+    const Family* chosen = FindFamily(code);
+    return named && chosen && named->decode != chosen->decode ? named : nullptr;
+}
+
 std::vector<const Family*> ListedFamilies() {
     std::vector<const Family*> listed;
     for (const Family& family : kFamilies) {
@@ -101,7 +107,10 @@ std::string FamilyCodesText() {
 Transfer Decode(const CReceivedBytes& bytes, int code, const DecodeContext& context) {
     Transfer transfer;
     if (const Family* family = FindFamily(code)) {
-        transfer = family->decode(bytes, context);
+        // The model setting decides how a stream is read, whichever receiver brought it; under
+        // another family's decoder a head would only give check lines that mislead ("Length
+        // Check failed!"), so nothing is read and the shells say which family the stream is.
+        if (!OtherFamilyOfStream(bytes, code)) transfer = family->decode(bytes, context);
     } else {
         transfer.checkMessages = {Concat("Watch model unknown (", code, ")")};
     }

@@ -53,6 +53,11 @@ StreamFormats FamilyStreamFormats();
 // The family a stream head names, or nullptr.
 const Family* FamilyOfStream(const CReceivedBytes& bytes);
 
+// The family a stream head names when that family's decoder is not the one of `code` (an S410
+// head under the S410/S510 code is read alike); nullptr when the head names none, or one that the
+// code's decoder reads.
+const Family* OtherFamilyOfStream(const CReceivedBytes& bytes, int code);
+
 // The families the Properties dialog offers, in list order.
 std::vector<const Family*> ListedFamilies();
 
@@ -61,7 +66,8 @@ std::string FamilyCodesText();
 
 // Decodes a stream with the decoder of the family whose code is given (the model setting, or
 // what DetectWatchModel found in the head). A code outside the table gives an invalid transfer
-// whose one message says so.
+// whose one message says so; a stream whose head names another family (OtherFamilyOfStream)
+// gives an invalid transfer without any message, which the shells explain.
 Transfer Decode(const CReceivedBytes& bytes, int code, const DecodeContext& context);
 
 }  // namespace zendrik

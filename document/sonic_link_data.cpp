@@ -165,7 +165,14 @@ void CSonicLinkData::DecodeBySecond(const zendrik::AudioClip* clip) {
         m_bytes.SetSize(0);
         m_bytes.Reserve(static_cast<std::ptrdiff_t>(second.bytes.size()));
         for (std::uint8_t b : second.bytes) m_bytes.Add(b);
-        DetectModelAndDecode();
+        // It tried every family's bit timing to find the transfer, but the watch model setting
+        // still says how it is decoded, as for the exact receiver's bytes.
+        DecodeExercises();
+        return;
+    }
+    if (m_nSampleRate < zendrik::kLowestRateForTone) {
+        // Whatever the container: what the rate cannot hold is not the microphone's fault.
+        m_strReadError.assign(zendrik::RateTooLowReason(m_nSampleRate));
         return;
     }
     // Nothing checked out: the exact receiver's bytes are decoded as they always were, so
@@ -298,20 +305,18 @@ void CSonicLinkData::ApplyValueFormat(std::uint8_t noTenths, char decimalSep, ch
 std::string CSonicLinkData::ExplainInvalid() const {
     if (m_bValid || !m_strHrm.empty()) return {};
     if (m_bytes.GetSize() == 0) return "No SonicLink transfer was found: no tone bursts were received.";
-    const int named = DetectWatchModel(m_bytes);
-    if (named == 0) {
+    const zendrik::Family* found = zendrik::FamilyOfStream(m_bytes);
+    if (!found) {
         return Concat("No SonicLink transfer was found: ", m_bytes.GetSize(),
                       " bytes were received, but no stream head.");
     }
-    const zendrik::Family* found = zendrik::FindFamily(named);
-    const zendrik::Family* setting = zendrik::FindFamily(m_transfer.model);
-    if (found && setting && found->decode != setting->decode) {
-        std::string setName = setting->phrase;
+    if (zendrik::OtherFamilyOfStream(m_bytes, m_transfer.model)) {
+        std::string setName = zendrik::FindFamily(m_transfer.model)->phrase;
         setName.erase(0, setName.find(' ') + 1);  // without its article
         return Concat("The recording holds ", found->phrase,
                       " transfer; the watch model setting is ", setName, ".");
     }
-    return Concat("The recording holds ", found ? found->phrase : "a",
+    return Concat("The recording holds ", found->phrase,
                   " transfer, but it could not be "
                   "decoded: its blocks are missing or damaged.");
 }
@@ -328,9 +333,10 @@ int HandOverLiveBytes(CSonicLinkData& data, const CLiveDecoder& decoder) {
     const CReceivedBytes& bytes = decoder.Bytes();
     if (!HasPreamble(bytes)) return 0;
     data.m_bytes = bytes;
+    // Whichever pass read them, the bytes are decoded as the watch model setting says.
     if (decoder.ReceivedBySecond()) {
         data.m_reception = decoder.SecondReport();
-        data.DetectModelAndDecode();
+        data.DecodeExercises();
         return 1;
     }
     // What --verbose and the desktop program say about how the transfer was received.

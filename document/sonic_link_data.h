@@ -44,8 +44,9 @@ public:
 
     // Reads a recording (a WAV file, any sound file libsndfile reads, or a phone's M4A, 3GP, AMR
     // or WebM through FFmpeg), demodulates it and decodes with the current watch model; 1 when a
-    // decoder ran, 0 when the file gave no samples (the report texts then stay as they were,
-    // m_strReadError says why).
+    // decoder ran, 0 when the file gave no samples, or nothing was received from sound at a rate
+    // too low for the watch's tone (the report texts then stay as they were, m_strReadError says
+    // why).
     int DecodeWaveFile(const std::string& path);
     // The same for a recording already open (standard input, say); the stream must be seekable.
     // A WAV file the exact reader takes is read by it as always; anything else it refuses goes
@@ -56,11 +57,14 @@ public:
     int DecodeRecording(std::istream& in, std::string_view name = {});
     // Decodes a recording read from any audio file: the exact receiver first where the clip is
     // at the rate it assumes, then the second receiver; 1 when a decoder ran, 0 for no samples
-    // (or no memory for them; the document then stays as it was).
+    // (or no memory for them; the document then stays as it was) or for a rate too low for the
+    // tone that neither receiver read anything from.
     int DecodeClip(const zendrik::AudioClip& clip);
-    // Decodes what the sample buffer holds at m_nSampleRate: the exact receiver's bytes when
-    // they form a whole transfer that checks out, else the second receiver's when it accepts
-    // them (the family then comes from the stream head), else the exact bytes as they are.
+    // Decodes what the sample buffer holds at m_nSampleRate with the current watch model: the
+    // exact receiver's bytes when they form a whole transfer that checks out, else the second
+    // receiver's when it accepts them (it tries every family's bit timing), else the exact bytes
+    // as they are, or nothing below kLowestRateForTone (m_strReadError then says so). A stream
+    // head of another family than the model's gives no report (ExplainInvalid says which).
     // `exactFirst` false skips the exact receiver (a rate it cannot read); `clip`, when given,
     // is what the second receiver reads instead of the 16-bit buffer.
     void DecodeReception(bool exactFirst, const zendrik::AudioClip* clip = nullptr);
@@ -195,7 +199,7 @@ private:
 
 // The end of a microphone reading, on the user-interface thread: releases the recording's
 // samples and, when the decode thread completed a transfer whose bytes start with a stream
-// head, copies them into the reception object and decodes them with its watch model (the
-// second receiver's with the family their head names).
+// head, copies them into the reception object and decodes them with its watch model, whichever
+// receiver read them.
 // 1 when bytes were handed over and decoded.
 int HandOverLiveBytes(CSonicLinkData& data, const CLiveDecoder& decoder);

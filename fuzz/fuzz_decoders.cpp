@@ -1,8 +1,9 @@
 // Any byte stream through any model decoder, under any value separators. The first input bytes
 // choose the decoder, the separators and the tenths flag, and whether the block frames and
 // checksums are made right first (so that mutated exercise data reaches the report writers
-// instead of stopping at a checksum). The family's free decoder and RenderReport must give the
-// texts the document shows, under this value format and rendered again under the plain one.
+// instead of stopping at a checksum). The core's Decode and RenderReport must give the texts the
+// document shows, under this value format and rendered again under the plain one; a head of
+// another family than the model's gives no report at all.
 #include <string>
 #include <vector>
 
@@ -67,9 +68,9 @@ void UseFixedClock(CSonicLinkData& sonic) {
     sonic.m_utcToday = [] { return kToday; };
 }
 
-// The free decoder of the family a model code belongs to.
+// The core's decoding of a stream as a model code, without the document.
 zendrik::Transfer DecodeFree(const CReceivedBytes& bytes, int model) {
-    return zendrik::FamilyOrFirst(model).decode(bytes, zendrik::DecodeContext{kToday});
+    return zendrik::Decode(bytes, model, zendrik::DecodeContext{kToday});
 }
 
 bool SameTexts(const zendrik::ReportTexts& texts, const CRun& run) {
@@ -135,6 +136,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const std::string unknown = "Watch model unknown (" + std::to_string(model) + ")\r\n";
         fuzzing::Require(run.hrm == unknown && run.csv == unknown && !run.valid,
                          "an unknown model code is reported as such");
+    }
+    if (model != 0 && zendrik::OtherFamilyOfStream(bytes, model)) {
+        fuzzing::Require(run.hrm.empty() && run.compat.empty() && run.csv.empty() && !run.valid,
+                         "a stream of another family than the model's gives no report");
     }
     if (known && !family->compatibleText) {
         fuzzing::Require(run.compat.empty(), "only the RS200/CS200 has a compatible text");

@@ -1,6 +1,5 @@
 // Any bytes as a phone's compressed recording through FFmpeg: reading must end, stay within the
-// sample limit it is given, and either give one channel at a rate that can hold the tone or a
-// reason.
+// sample limit it is given, and either give one channel at a rate or a reason.
 #include <sstream>
 #include <string>
 
@@ -17,7 +16,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         fuzzing::Require(!got.reason.empty(), "a file not read comes with a reason");
         return 0;
     }
-    fuzzing::Require(got.clip.sampleRate >= zendrik::kLowestRateForTone, "a clip has a rate that holds the tone");
+    fuzzing::Require(got.clip.sampleRate > 0, "a clip has a rate");
     fuzzing::Require(!got.clip.samples.empty(), "a clip read holds sound");
     fuzzing::Require(static_cast<std::int64_t>(got.clip.samples.size()) <= kLimit,
                      "no more samples than the limit");

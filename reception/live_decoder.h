@@ -81,8 +81,8 @@ public:
     int SampleRate() const { return m_sampleRate; }
     const zendrik::StreamFormat& Expected() const { return m_expected; }
     zendrik::StreamFormats Known() const { return m_known; }
-    // Whether the second receiver gave the bytes (their family then comes from the stream head),
-    // and how it received them; stable once IsComplete().
+    // Whether the second receiver gave the bytes (it takes a transfer of any known family, at
+    // any of their bit timings), and how it received them; stable once IsComplete().
     bool ReceivedBySecond() const { return m_bySecond; }
     const zendrik::ReceptionReport& SecondReport() const { return m_secondReport; }
 

@@ -120,12 +120,6 @@ std::string ErrorText(int error) {
     return words;
 }
 
-std::string RateTooLow(int rate) {
-    return "recorded at " + std::to_string(rate) +
-           " Hz, too low a rate to hold the watch's tone (about 4400 Hz): record in M4A/AAC or WAV "
-           "at 44100 or 48000 Hz";
-}
-
 // The decoded sound, each frame converted to interleaved float and collected whole.
 class Collector {
 public:
@@ -139,7 +133,6 @@ public:
         if (frame.nb_samples <= 0) return {};
         if (!sound_) {
             if (channels <= 0 || frame.sample_rate <= 0) return "a sound file without channels or sample rate";
-            if (frame.sample_rate < kLowestRateForTone) return RateTooLow(frame.sample_rate);
             channels_ = channels;
             rate_ = frame.sample_rate;
             sound_.emplace(channels_, rate_, maxSamples_);
@@ -248,10 +241,6 @@ AudioFileResult ReadPhoneAudio(StreamSource& source, PhoneContainer container, s
         if (static_cast<int>(i) != index) format->streams[i]->discard = AVDISCARD_ALL;
     }
     const AVCodecParameters& parameters = *format->streams[index]->codecpar;
-    if (parameters.sample_rate > 0 && parameters.sample_rate < kLowestRateForTone) {
-        // Said before decoding anything: an AMR recording never holds the tone.
-        return Refused(RateTooLow(parameters.sample_rate));
-    }
 
     std::unique_ptr<AVCodecContext, CodecContextFree> decoder(avcodec_alloc_context3(codec));
     if (!decoder) throw OutOfMemory{};

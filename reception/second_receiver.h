@@ -56,6 +56,18 @@ struct SecondReception {
 inline constexpr int kMinSampleRate = 8000;
 inline constexpr int kMaxSampleRate = 192000;
 
+// Lowest sample rate that can hold the watch's tone as far as it is known here: about 4400 Hz, a
+// few per cent either way with the watch's clock, and a rate must be twice the highest frequency
+// it keeps. The watches' own frequency is not documented, so a recording below it is still tried
+// (a lower tone decodes); when neither receiver reads it, its rate is the reason given, whatever
+// the container: an 8000 Hz WAV and a phone's AMR-NB file of the same sound say the same.
+inline constexpr int kLowestRateForTone = 9000;
+inline std::string RateTooLowReason(int rate) {
+    return "recorded at " + std::to_string(rate) +
+           " Hz, too low a rate to hold the watch's tone (about 4400 Hz): record in M4A/AAC or WAV "
+           "at 44100 or 48000 Hz";
+}
+
 // Receives a recording as a transfer of any of `formats`: every bit timing among them is tried,
 // and the family comes from the stream head. Bytes are accepted only when the stream head and
 // every block check pass, and every byte no checksum covers (RS200/CS200: all but the head; the

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "decoders/families.h"
 #include "reception/modulator.h"
 #include "document/sonic_link_data.h"
 #include "reception/wave_writer.h"
@@ -165,6 +166,23 @@ TEST(Cli, UsageErrorsExitTwoWithAHint) {
     }
     EXPECT_EQ(Cli({"--help"}).exitCode, 0);
     EXPECT_EQ(Cli({"--version"}).out, "zendrik-cli 1.09 beta 9\n");
+}
+
+TEST(Cli, HelpListsTheWatchModelsAsThePropertiesDialogDoes) {
+    // The entry of --model, its wrapped lines joined.
+    const std::string help = Cli({"--help"}).out;
+    std::string entry = help.substr(help.find("\n  --model "));
+    entry = entry.substr(0, entry.find("\n  -", 1));
+    const std::string wrap = "\n" + std::string(24, ' ');
+    for (std::size_t at; (at = entry.find(wrap)) != std::string::npos;) entry.replace(at, wrap.size(), " ");
+    // The dialog's list, in its order, each name with its code.
+    std::size_t last = 0;
+    for (const zendrik::Family* family : zendrik::ListedFamilies()) {
+        const std::size_t at = entry.find(std::to_string(family->code) + " " + family->displayName);
+        ASSERT_NE(at, std::string::npos) << family->displayName << " in" << entry;
+        EXPECT_GT(at, last) << family->displayName;
+        last = at;
+    }
 }
 
 TEST(Cli, OutputFileHoldsExactlyTheReport) {

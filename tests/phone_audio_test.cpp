@@ -10,6 +10,7 @@
 #include <random>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "document/sonic_link_data.h"
@@ -26,6 +27,21 @@ using Bytes = std::vector<std::uint8_t>;
 
 bool HaveFfmpeg() { return std::system("ffmpeg -version >/dev/null 2>&1") == 0; }
 
+// `input` encoded by ffmpeg with `codec` into `name` (empty when that failed).
+std::string Transcoded(const std::string& input, const std::string& codec, const std::string& name) {
+    const std::string path = testing_streams::TempPath(name);
+    std::filesystem::remove(path);
+    const std::string command = "ffmpeg -v error -y -i '" + input + "' " + codec + " '" + path + "' 2>/dev/null";
+    return std::system(command.c_str()) == 0 && std::filesystem::exists(path) ? path : std::string();
+}
+
+// A 16-bit mono WAV file of `samples` at `rate`.
+std::string WaveOf(const std::vector<std::int16_t>& samples, int rate, const std::string& name) {
+    const std::vector<int> pcm(samples.begin(), samples.end());
+    return testing_wave::WriteWaveBytes(
+        testing_wave::CWaveFileMaker().Format({1, 1, rate, 16}).Data(testing_wave::Pcm16(pcm)).Bytes(), name);
+}
+
 // `bytes` sent at `bitsPerSecond` as a phone hears it: 48000 Hz, the watch 3 % slow, the room's
 // hiss about 30 dB below the tone (a phone's microphone never records digital silence, and AAC
 // at 64 kbit/s or less smears bursts over a silent background); written as WAV, then encoded by
@@ -37,15 +53,7 @@ std::string Encoded(const Bytes& bytes, int bitsPerSecond, const std::string& co
     settings.amplitude = 9000;
     settings.noise = 600;
     settings.leadIn = settings.leadOut = 12000;
-    std::vector<int> pcm;
-    for (std::int16_t s : ModulateBytes(bytes, settings)) pcm.push_back(s);
-    const std::string wav = testing_wave::WriteWaveBytes(
-        testing_wave::CWaveFileMaker().Format({1, 1, 48000, 16}).Data(testing_wave::Pcm16(pcm)).Bytes(),
-        name + ".wav");
-    const std::string path = testing_streams::TempPath(name);
-    std::filesystem::remove(path);
-    const std::string command = "ffmpeg -v error -y -i '" + wav + "' " + codec + " '" + path + "' 2>/dev/null";
-    return std::system(command.c_str()) == 0 && std::filesystem::exists(path) ? path : std::string();
+    return Transcoded(WaveOf(ModulateBytes(bytes, settings), 48000, name + ".wav"), codec, name);
 }
 
 Bytes Received(const CSonicLinkData& data) {
@@ -60,10 +68,11 @@ TEST(PhoneAudio, PhoneRecordingsDecodeByteExactThroughTheDocumentAndTheCli) {
         const char* name;
         Bytes bytes;
         int bitsPerSecond;
+        int model;  // the setting a recording is decoded with
     };
     const Family families[] = {
-        {"s410", testing_streams::BuildS410Stream(testing_streams::S410Values{}).bytes, 490},
-        {"coach", testing_streams::BuildCoachStream(testing_streams::CoachValues{}).bytes, 196},
+        {"s410", testing_streams::BuildS410Stream(testing_streams::S410Values{}).bytes, 490, 1},
+        {"coach", testing_streams::BuildCoachStream(testing_streams::CoachValues{}).bytes, 196, 2},
     };
     struct Encoding {
         const char* name;
@@ -86,17 +95,20 @@ TEST(PhoneAudio, PhoneRecordingsDecodeByteExactThroughTheDocumentAndTheCli) {
                 continue;
             }
             CSonicLinkData data;
+            data.m_nWatchModel = family.model;
             ASSERT_EQ(data.DecodeWaveFile(path), 1) << data.m_strReadError;
             EXPECT_EQ(Received(data), family.bytes);
             EXPECT_EQ(data.m_reception.sampleRate, 48000);
-            const testing_streams::ProcessResult cli = Cli({path});
+            const std::string model = std::to_string(family.model);
+            const testing_streams::ProcessResult cli = Cli({"--model", model, path});
             EXPECT_EQ(cli.exitCode, 0) << cli.err;
             EXPECT_EQ(cli.out, expected);
         }
         // Standard input is told a recording by its first bytes alone.
         testing_streams::ProcessStreams streams;
         streams.input = testing_streams::TempPath(std::string(family.name) + "-64.m4a");
-        const testing_streams::ProcessResult piped = CliWith(streams, {"-"});
+        const testing_streams::ProcessResult piped =
+            CliWith(streams, {"--model", std::to_string(family.model), "-"});
         EXPECT_EQ(piped.exitCode, 0) << piped.err;
         EXPECT_EQ(piped.out, expected);
     }
@@ -132,10 +144,9 @@ TEST(PhoneAudio, UnreadableOrToneLessFilesSayWhyAndExitOne) {
         const std::string whole = testing_streams::ReadFile(Encoded(s410, 490, "-c:a aac -b:a 64k", "cut.m4a"));
         cases.push_back({"cut.m4a", whole.substr(0, whole.size() / 2), "the M4A file is damaged: its index"});
         // The AMR recording in the 3GP container phones put it in.
-        const std::string amr = testing_wave::WriteWaveBytes(AmrNb(), "voice-in.amr");
-        const std::string gp = testing_streams::TempPath("voice.3gp");
-        const std::string command = "ffmpeg -v error -y -i '" + amr + "' -c:a copy '" + gp + "' 2>/dev/null";
-        if (std::system(command.c_str()) == 0) {
+        const std::string gp =
+            Transcoded(testing_wave::WriteWaveBytes(AmrNb(), "voice-in.amr"), "-c:a copy", "voice.3gp");
+        if (!gp.empty()) {
             cases.push_back({"voice.3gp", testing_streams::ReadFile(gp), cases.front().reason});
         }
     }
@@ -148,6 +159,51 @@ TEST(PhoneAudio, UnreadableOrToneLessFilesSayWhyAndExitOne) {
         const testing_streams::ProcessResult cli = Cli({path});
         EXPECT_EQ(cli.exitCode, 1);
         EXPECT_NE(cli.err.find(c.reason), std::string::npos) << cli.err;
+    }
+}
+
+// A recording at 8000 Hz is tried by the receivers like any other, whatever its container (the
+// WAV reader's, libsndfile's, FFmpeg's); when they read nothing, its rate is the reason given.
+TEST(PhoneAudio, TheSameSoundAtALowRateGetsTheSameOutcomeInEveryContainer) {
+    if (!HaveFfmpeg()) GTEST_SKIP() << "the ffmpeg command (Debian: ffmpeg) is not installed";
+    const Bytes s410 = testing_streams::BuildS410Stream(testing_streams::S410Values{}).bytes;
+    CModulatorSettings lowTone;
+    lowTone.sampleRate = 8000;
+    lowTone.bitPeriod = 16;
+    lowTone.toneHz = 2000;
+    lowTone.leadIn = lowTone.leadOut = 4000;
+    const std::string tooLow = "recorded at 8000 Hz, too low a rate to hold the watch's tone";
+    const struct {
+        std::string source;
+        int exitCode;
+        std::string said;  // the start of what standard error or standard output says
+    } sounds[] = {
+        // The watch's tone at about 4400 Hz, which resampling to 8000 Hz takes away.
+        {WaveOf(ModulateBytes(s410, CModulatorSettings{}), 44100, "watch.wav"), 1, tooLow},
+        // A phone's AMR-NB voice recording, which holds no tone.
+        {testing_wave::WriteWaveBytes(AmrNb(), "voice.amr"), 1, tooLow},
+        // A tone the rate can hold.
+        {WaveOf(ModulateBytes(s410, lowTone), 8000, "low.wav"), 0, testing_streams::Decoded(s410).hrm},
+    };
+    for (const auto& sound : sounds) {
+        // The same sound at 8000 Hz as WAV, FLAC and CAF, and the AMR file itself.
+        std::vector<std::string> files;
+        if (sound.source.ends_with(".amr")) files.push_back(sound.source);
+        const std::string name = "8000-" + std::filesystem::path(sound.source).stem().string();
+        const std::pair<const char*, const char*> containers[] = {
+            {".wav", "pcm_s16le"}, {".flac", "flac"}, {".caf", "pcm_s16le"}};
+        for (const auto& [type, codec] : containers) {
+            files.push_back(Transcoded(sound.source, std::string("-ar 8000 -c:a ") + codec, name + type));
+        }
+        for (const std::string& file : files) {
+            SCOPED_TRACE(file);
+            ASSERT_FALSE(file.empty()) << "ffmpeg could not write it";
+            const testing_streams::ProcessResult cli = Cli({file});
+            EXPECT_EQ(cli.exitCode, sound.exitCode) << cli.err;
+            const std::string said = sound.exitCode == 0 ? cli.out : cli.err;
+            const std::string prefix = sound.exitCode == 0 ? "" : "zendrik-cli: " + file + ": ";
+            EXPECT_EQ(said.substr(0, prefix.size() + sound.said.size()), prefix + sound.said);
+        }
     }
 }
 

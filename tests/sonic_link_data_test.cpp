@@ -2,12 +2,20 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <fstream>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "decoders/families.h"
+#include "reception/live_decoder.h"
+#include "reception/modulator.h"
 #include "reception/stream_check.h"
+#include "reception/wave_writer.h"
+#include "support/coach_stream_builder.h"
+#include "support/rs200_stream_builder.h"
 #include "support/s410_stream_builder.h"
 
 using testing_streams::ToReceived;
@@ -217,6 +225,121 @@ TEST(SonicLinkData, AnInvalidReportWithoutTextSaysWhatWasReceived) {
     ASSERT_EQ(valid.LoadDumpFile(testing_streams::WriteDump(
                   testing_streams::BuildS410Stream(testing_streams::S410Values{}).bytes, "ok.sld")), 1);
     EXPECT_EQ(valid.ExplainInvalid(), "");
+}
+
+TEST(SonicLinkData, TheModelSettingDecidesHowARecordingIsDecodedWhicheverReceiverReadsIt) {
+    using zendrik::ReceiverUsed;
+    // An input, and how a document reads it: DecodeWaveFile, LoadDumpFile, or a live reading
+    // whose exact pass expects the model set, handed over when complete.
+    struct Input {
+        std::string name;
+        std::vector<std::uint8_t> transfer;  // what it holds
+        std::function<int(CSonicLinkData&)> read;
+    };
+    auto recording = [](std::string path) {
+        return [path](CSonicLinkData& data) { return data.DecodeWaveFile(path); };
+    };
+    auto dump = [](std::string path) {
+        return [path](CSonicLinkData& data) { return data.LoadDumpFile(path); };
+    };
+    auto live = [](std::vector<std::int16_t> sound) {
+        return [sound](CSonicLinkData& data) {
+            CLiveDecoder decoder;
+            decoder.OnStart(zendrik::FamilyOrFirst(data.m_nWatchModel).stream,
+                            zendrik::FamilyStreamFormats(), nullptr);
+            for (std::size_t at = 0; at < sound.size(); at += 10000) {
+                decoder.OnSamples(sound.data() + at,
+                                  static_cast<std::ptrdiff_t>(std::min<std::size_t>(10000, sound.size() - at)));
+            }
+            return HandOverLiveBytes(data, decoder);
+        };
+    };
+    // The watch's sound at its family's timing, 44100 Hz, with quiet after it long enough for
+    // the live second receiver's pass.
+    auto sound = [](const std::vector<std::uint8_t>& bytes, int model) {
+        CModulatorSettings settings = ModulatorSettingsFor(BitTimingFor(model, 44100));
+        settings.leadOut = kSecondPassSeconds * 44100;
+        return ModulateBytes(bytes, settings);
+    };
+    auto wave = [](const std::vector<std::int16_t>& samples, const std::string& name) {
+        const std::string path = testing_streams::TempPath(name);
+        std::ofstream file(path, std::ios::binary | std::ios::trunc);
+        WriteWaveStream(file, samples, 44100);
+        return path;
+    };
+    auto dumped = [](const std::string& path) {
+        CSonicLinkData data;
+        data.ReadDumpFile(path);
+        const std::vector<std::int32_t> bytes = data.m_bytes.Elements();
+        return std::vector<std::uint8_t>(bytes.begin(), bytes.end());
+    };
+    const std::string samples = ZENDRIK_SAMPLES_DIR;
+    const std::vector<std::uint8_t> s510 = dumped(samples + "/s510-ride.sld");
+    const std::vector<std::uint8_t> s410 = dumped(samples + "/s410-phone.sld");
+    const std::vector<std::uint8_t> coach =
+        testing_streams::BuildCoachStream(testing_streams::CoachValues{}).bytes;
+    const std::vector<std::uint8_t> rs200 = testing_streams::BuildRs200Stream({});
+    const Input ride{"s510-ride.wav", s510, recording(samples + "/s510-ride.wav")};
+    const Input phone{"s410-phone.flac", s410, recording(samples + "/s410-phone.flac")};
+    const Input coachWav{"coach.wav", coach, recording(wave(sound(coach, 2), "coach.wav"))};
+    const Input rs200Wav{"rs200.wav", rs200, recording(wave(sound(rs200, 4), "rs200.wav"))};
+    const Input s410Live{"s410 live", s410, live(sound(s410, 1))};
+    const Input coachLive{"coach live", coach, live(sound(coach, 2))};
+    const Input rideDump{"s510-ride.sld", s510, dump(samples + "/s510-ride.sld")};
+    const Input coachDump{"coach.sld", coach, dump(testing_streams::WriteDump(coach, "coach.sld"))};
+    const Input rs200Dump{"rs200.sld", rs200, dump(testing_streams::WriteDump(rs200, "rs200.sld"))};
+
+    constexpr const char* kReport = nullptr;  // the report of the transfer's own bytes
+    const struct {
+        const Input& input;
+        int model;
+        ReceiverUsed receiver;
+        const char* holds;  // kReport, or what the one line says instead of a report
+    } cases[] = {
+        // The exact receiver reads at the model's bit timing, the second one at every family's;
+        // whichever read the transfer, the setting decides how it is decoded.
+        {ride, 1, ReceiverUsed::Exact, kReport},
+        {ride, 2, ReceiverUsed::Second, "an S410/S510 transfer; the watch model setting is Coach"},
+        {ride, 3, ReceiverUsed::Exact, kReport},
+        {ride, 4, ReceiverUsed::Exact, "an S410/S510 transfer; the watch model setting is RS200/CS200"},
+        {rs200Wav, 1, ReceiverUsed::Exact, "an RS200/CS200 transfer; the watch model setting is S410/S510"},
+        {rs200Wav, 2, ReceiverUsed::Second, "an RS200/CS200 transfer; the watch model setting is Coach"},
+        {rs200Wav, 4, ReceiverUsed::Exact, kReport},
+        {phone, 1, ReceiverUsed::Second, kReport},
+        {phone, 2, ReceiverUsed::Second, "an S410/S510 transfer; the watch model setting is Coach"},
+        {phone, 4, ReceiverUsed::Second, "an S410/S510 transfer; the watch model setting is RS200/CS200"},
+        {coachWav, 1, ReceiverUsed::Second, "a Coach transfer; the watch model setting is S410/S510"},
+        {coachWav, 2, ReceiverUsed::Exact, kReport},
+        {coachWav, 4, ReceiverUsed::Second, "a Coach transfer; the watch model setting is RS200/CS200"},
+        {s410Live, 1, ReceiverUsed::Exact, kReport},
+        {s410Live, 2, ReceiverUsed::Second, "an S410/S510 transfer; the watch model setting is Coach"},
+        {coachLive, 1, ReceiverUsed::Second, "a Coach transfer; the watch model setting is S410/S510"},
+        {coachLive, 2, ReceiverUsed::Exact, kReport},
+        // A dump is decoded as the model its bytes name.
+        {rideDump, 2, ReceiverUsed::None, kReport},
+        {coachDump, 1, ReceiverUsed::None, kReport},
+        {rs200Dump, 1, ReceiverUsed::None, kReport},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.input.name + " with model " + std::to_string(c.model));
+        CSonicLinkData data;
+        data.m_nWatchModel = c.model;
+        ASSERT_EQ(c.input.read(data), 1) << data.m_strReadError;
+        EXPECT_EQ(data.m_reception.receiver, c.receiver);
+        EXPECT_EQ(data.m_bytes.Elements(), ToReceived(c.input.transfer).Elements());
+        if (c.holds == kReport) {
+            CSonicLinkData byHead;
+            byHead.m_bytes = ToReceived(c.input.transfer);
+            byHead.DetectModelAndDecode();
+            EXPECT_EQ(data.m_bValid, 1);
+            EXPECT_EQ(data.m_strHrm, byHead.m_strHrm);
+        } else {
+            EXPECT_EQ(data.m_bValid, 0);
+            EXPECT_EQ(data.m_strHrm, "");
+            EXPECT_EQ(data.ExplainInvalid(), "The recording holds " + std::string(c.holds) + ".");
+        }
+        EXPECT_EQ(data.m_nWatchModel, c.model);
+    }
 }
 
 TEST(SonicLinkData, ClearReceptionForgetsSamplesBytesAndTheValidFlag) {

@@ -55,7 +55,7 @@ expect_some() {
 expect "--format" --for
 expect "--microphone --model" --m
 expect_some "--help --version --no-tenths --csv-separator --value-format --decimal --time --date --synthesize --seconds -o" -
-expect "1 2 3 4" --model ""
+expect "1 2 4" --model ""
 expect_some "csv hrm hrm-compat sld" --format ""
 expect "hrm hrm-compat" --format h
 expect "csv" --format = c
