@@ -206,7 +206,7 @@ TEST(Cli, ARecordingThatDoesNotDecodeGivesTheAdvice) {
         const ProcessResult result = verbose ? Cli({"--verbose", path}) : Cli({path});
         EXPECT_EQ(result.exitCode, 3);
         EXPECT_EQ(result.out, "");
-        const std::size_t at = result.err.find("blocks fail their check: record again");
+        const std::size_t at = result.err.find("blocks fail their check: record the transfer again.");
         EXPECT_NE(at, std::string::npos) << result.err;
         EXPECT_EQ(result.err.find("blocks fail their check", at + 1), std::string::npos) << result.err;
     }
