@@ -555,8 +555,10 @@ namespace {
 // Below this bit rate a lossy codec blurs the edges of the tone bursts enough to lose bits.
 constexpr int kClearCodingBitsPerSecond = 96000;
 // A tone less than this far above the quiet between its bursts (noise, or its own echoes) is
-// where the second receiver starts to lose bits; the exact one needs far more.
+// where the second receiver starts to lose bits; the exact one (live reception) needs far more,
+// losing them from about 33 dB down.
 constexpr double kNoisySnrDb = 20.0;
+constexpr double kNoisyForExactSnrDb = 40.0;
 // A tone this faint is best helped by bringing the watch closer rather than by a quieter room.
 constexpr double kFaintDbfs = -40.0;
 
@@ -614,20 +616,27 @@ std::string ReceptionAdvice(const ReceptionReport& report) {
                " kbit/s, which blurs the watch's tone: record as WAV, or at 96 kbit/s or more.";
     }
     const std::string what = WhatFailed(report);
-    if (!report.snrDb) {
-        // No bits were read from the tone: too far away, or begun too late, cannot be told.
-        return "A tone is there, but no transfer start was found in it: record the whole "
-               "transfer from its beginning, closer to the microphone or in a quieter room.";
+    if (!report.levelDbfs) {
+        // No bits could be read from the tone: whether it was too far away or (without a start)
+        // begun too late cannot be told.
+        if (report.failure == ReceptionFailure::NoStreamHead) {
+            return "A tone is there, but no transfer start was found in it: record the whole "
+                   "transfer from its beginning, closer to the microphone or in a quieter room.";
+        }
+        return "The tone is there, but " + what +
+               ": record again closer to the microphone or in a quieter room.";
     }
-    std::string snr;
-    AppendNumber(snr, *report.snrDb, 0);
-    if (*report.snrDb < kNoisySnrDb && report.levelDbfs && *report.levelDbfs < kFaintDbfs) {
-        std::string level;
-        AppendNumber(level, *report.levelDbfs, 0);
-        return "The tone is faint (" + level + " dBFS), only " + snr +
-               " dB above the noise around it, so " + what + ": hold the watch closer to the microphone.";
-    }
-    if (*report.snrDb < kNoisySnrDb) {
+    // A tone over digital silence has no noise to measure: it is as clear as a tone can be.
+    const bool exact = report.receiver == ReceiverUsed::Exact;
+    if (report.snrDb && *report.snrDb < (exact ? kNoisyForExactSnrDb : kNoisySnrDb)) {
+        std::string snr;
+        AppendNumber(snr, *report.snrDb, 0);
+        if (*report.levelDbfs < kFaintDbfs) {
+            std::string level;
+            AppendNumber(level, *report.levelDbfs, 0);
+            return "The tone is faint (" + level + " dBFS), only " + snr +
+                   " dB above the noise around it, so " + what + ": hold the watch closer to the microphone.";
+        }
         return "The tone is only " + snr + " dB above the noise or echoes around it, so " + what +
                ": record again closer to the microphone or in a quieter room.";
     }

@@ -32,6 +32,8 @@ enum class ReceptionFailure {
 
 // What reception found, for the command line's --verbose and the desktop program.
 struct ReceptionReport {
+    // Of a failure: Exact when the exact receiver's bytes are the ones that failed (live
+    // reception), which needs a clearer tone than the second receiver.
     ReceiverUsed receiver = ReceiverUsed::None;
     int sampleRate = 0;
     double toneHz = 0;        // 0 when no tone was found

@@ -27,11 +27,13 @@ public:
         progress.emplace_back(received, expected);
     }
     void ReadState(int state) override { states.push_back(state); }
+    void ReadAdvice(const std::string& advice) override { advices.push_back(advice); }
     void CommandOk() override {}
 
     bool alive = true;
     std::vector<std::pair<std::ptrdiff_t, std::ptrdiff_t>> progress;
     std::vector<int> states;
+    std::vector<std::string> advices;
 };
 
 std::vector<std::uint8_t> Transfer() {
@@ -259,4 +261,47 @@ TEST(LiveDecoder, TheSecondReceiverCompletesANoisySlowTransferTheExactPassCannot
     EXPECT_EQ(data.m_reception.receiver, zendrik::ReceiverUsed::Second);
     EXPECT_EQ(std::vector<std::int32_t>(data.m_bytes.Elements().begin(), data.m_bytes.Elements().end()),
               std::vector<std::int32_t>(bytes.begin(), bytes.end()));
+}
+
+// After a broken block the dialog is told what went wrong and what to do, in the words of the
+// reception hint: how far the tone stood above the noise as the sound collected since the head
+// shows it, against what the exact pass needs, and how many of the blocks that came failed. The
+// reading goes on: a good transfer after it completes.
+TEST(LiveDecoder, ABrokenBlockIsFollowedByAdviceThatFitsTheSound) {
+    struct Row {
+        const char* name;
+        int amplitude;
+        double snrDb;  // white noise under the whole sound, against the bursts' power; 0 for none
+        const char* advice;
+    };
+    const Row rows[] = {
+        {"clean", 8000, 0, "The tone is clear, but 1 of 2 blocks fail their check: record the transfer again."},
+        {"noisy", 8000, 17, " dB above the noise or echoes around it, so 1 of 2 blocks fail their check: record again closer"},
+    };
+    S410Values values;
+    values.hr.assign(60, 130);
+    Stream broken = BuildS410Stream(values);
+    BreakChecksum(broken, 1);
+    for (const Row& row : rows) {
+        CModulatorSettings settings;
+        settings.amplitude = row.amplitude;
+        settings.noise = row.snrDb > 0 ? 0 : settings.noise;
+        std::vector<std::int16_t> sound = ModulateBytes(broken.bytes, settings);
+        if (row.snrDb > 0) {
+            std::mt19937 rng(5);
+            std::normal_distribution<double> noise(0.0, row.amplitude / std::sqrt(2.0) / std::pow(10.0, row.snrDb / 20));
+            for (std::int16_t& s : sound) s = static_cast<std::int16_t>(std::clamp(s + noise(rng), -32768.0, 32767.0));
+        }
+        const std::vector<std::int16_t> good = ModulateBytes(Transfer(), CModulatorSettings{});
+        sound.insert(sound.end(), good.begin(), good.end());
+
+        CLiveDecoder decoder;
+        CRecordedReports reports;
+        decoder.OnStart(zendrik::FamilyOrFirst(1).stream, zendrik::FamilyStreamFormats(), &reports);
+        Feed(decoder, sound);
+        ASSERT_EQ(reports.advices.size(), 1u) << row.name;
+        EXPECT_NE(reports.advices[0].find(row.advice), std::string::npos) << row.name << ": " << reports.advices[0];
+        EXPECT_TRUE(decoder.IsComplete()) << row.name;
+        EXPECT_EQ(decoder.Bytes().Elements(), ToReceived(Transfer()).Elements()) << row.name;
+    }
 }
