@@ -17,6 +17,12 @@
 namespace {
 
 constexpr int kLevelMax = 32767;
+// The dialog's size in dialog units without advice, and where the advice goes: under the
+// buttons and the level meter, across the whole dialog.
+constexpr int kWidthDu = 147;
+constexpr int kHeightDu = 76;
+constexpr int kAdviceLeftDu = 5;
+constexpr int kAdviceWidthDu = 137;
 constexpr unsigned long kPostRetryMs = 200;
 
 }  // namespace
@@ -25,7 +31,7 @@ CReadingDialog::CReadingDialog(QWidget* parent) : QDialog(parent, Qt::Tool) {
     setWindowTitle(QStringLiteral(" Reading SonicLink Data"));
     setFont(TemplateFont());
     const CDialogUnits du(font());
-    setFixedSize(du.X(147), du.Y(76));
+    setFixedSize(du.X(kWidthDu), du.Y(kHeightDu));
     m_watchText = new QLabel(QStringLiteral("Watch"), this);
     m_watchText->setGeometry(du.Rect(5, 5, 120, 8));
     m_stateText = new QLabel(QString::fromLatin1(ReadingStateText(kReadingWaiting)), this);
@@ -44,6 +50,9 @@ CReadingDialog::CReadingDialog(QWidget* parent) : QDialog(parent, Qt::Tool) {
     m_level->setGeometry(du.Rect(132, 5, 10, 69));
     m_level->setRange(0, kLevelMax);
     m_level->setValue(0);
+    m_advice = new QLabel(this);
+    m_advice->setWordWrap(true);
+    m_advice->hide();
     connect(m_restart, &QPushButton::clicked, this, &CReadingDialog::OnRestart);
     connect(m_abort, &QPushButton::clicked, this, &CReadingDialog::OnCancel);
 }
@@ -91,10 +100,29 @@ void CReadingDialog::StopCapture() {
 void CReadingDialog::OnReadState(int state) {
     if (state == m_nState) return;
     m_nState = state;
+    // The advice is about the try that broke; a new one, or waiting anew, starts without it.
+    if (state == kReadingWaiting || state == kReadingReceiving) ShowAdvice({});
     if (const char* text = ReadingStateText(state)) {
         m_stateText->setText(QString::fromLatin1(text));
         ++m_stateTextUpdates;
     }
+}
+
+void CReadingDialog::OnReadAdvice(const QString& advice) { ShowAdvice(advice); }
+
+void CReadingDialog::ShowAdvice(const QString& advice) {
+    const CDialogUnits du(font());
+    m_advice->setText(advice);
+    if (advice.isEmpty()) {
+        m_advice->hide();
+        setFixedSize(du.X(kWidthDu), du.Y(kHeightDu));
+        return;
+    }
+    const int width = du.X(kAdviceWidthDu);
+    const int height = m_advice->heightForWidth(width);
+    m_advice->setGeometry(du.X(kAdviceLeftDu), du.Y(kHeightDu), width, height);
+    m_advice->show();
+    setFixedSize(du.X(kWidthDu), du.Y(kHeightDu) + height + du.Y(5));
 }
 
 void CReadingDialog::OnReadProgress(qint64 received, qint64 expected) {

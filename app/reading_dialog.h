@@ -1,5 +1,6 @@
 // The reading dialog: starts capture, shows the watch, the reading state, the progress and a
-// level meter, and ends with OK by itself once the transfer is complete.
+// level meter, after a broken block what went wrong and what to do, and ends with OK by itself
+// once the transfer is complete.
 #pragma once
 
 #include <QDialog>
@@ -30,6 +31,7 @@ public:
     void OnReadLevel(int peak) override;
     void OnReadProgress(qint64 received, qint64 expected) override;
     void OnReadState(int state) override;
+    void OnReadAdvice(const QString& advice) override;
     void OnCommandOk() override;
     void OnDeviceError(const QString& text) override;
 
@@ -40,6 +42,7 @@ public:
     int StateTextUpdates() const { return m_stateTextUpdates; }
     QLabel* WatchText() const { return m_watchText; }
     QLabel* StateText() const { return m_stateText; }
+    QLabel* AdviceText() const { return m_advice; }
     QProgressBar* Progress() const { return m_progress; }
     QProgressBar* Level() const { return m_level; }
     QPushButton* RestartButton() const { return m_restart; }
@@ -53,6 +56,8 @@ protected:
 private:
     void StartCapture();
     void StopCapture();
+    // Shows the advice under the controls, the dialog growing to hold it; "" takes it away.
+    void ShowAdvice(const QString& advice);
     // Whether the watch of m_nWatchModel is one the user ends the reading of (the RS200/CS200).
     bool UserEndsReading() const;
 
@@ -62,6 +67,7 @@ private:
     std::shared_ptr<CReadingChannel> m_channel;
     QLabel* m_watchText = nullptr;
     QLabel* m_stateText = nullptr;
+    QLabel* m_advice = nullptr;
     QProgressBar* m_progress = nullptr;
     QProgressBar* m_level = nullptr;
     QPushButton* m_restart = nullptr;

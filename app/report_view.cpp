@@ -96,14 +96,13 @@ void CReportView::ShowReport() {
         explanation = WrappedSentence(m_data.ExplainInvalid());
         text = &explanation;
     }
-    // A recording that did not decode: what to do about it, in the command line's words, under
-    // the error lines. The reception report is that of the input shown (a dump has none).
+    // A recording that did not decode: what to do about it first, in the command line's words,
+    // then the error lines. The reception report is that of the input shown (a dump has none).
     const std::string advice = m_data.m_bValid ? std::string() : zendrik::ReceptionAdvice(m_data.m_reception);
     if (!advice.empty()) {
-        if (text != &explanation) explanation = *text;
-        if (!explanation.empty() && explanation.back() != '\n') explanation += "\r\n";
-        if (!explanation.empty()) explanation += "\r\n";
-        explanation += WrappedSentence(advice) + "\r\n";
+        std::string hinted = WrappedSentence(advice) + "\r\n";
+        if (!text->empty()) hinted += "\r\n" + *text;
+        explanation = std::move(hinted);
         text = &explanation;
     }
     if (m_wndEdit) m_wndEdit->setPlainText(QString::fromLatin1(text->data(), static_cast<qsizetype>(text->size())));

@@ -3,8 +3,17 @@
 #include <QCoreApplication>
 #include <QTimer>
 #include <iostream>
+#include <string>
+
+#ifdef _WIN32
+#include <io.h>
+#include <stdio.h>
+#else
+#include <unistd.h>
+#endif
 
 #include "cli/cli_run.h"
+#include "cli/reading_progress.h"
 #include "decoders/families.h"
 #include "reception/live/live_messages.h"
 #include "reception/live/reading_channel.h"
@@ -13,18 +22,27 @@
 
 namespace {
 
+// Whether standard error is a terminal, where the reading's progress is one line kept in place.
+bool ErrorIsTerminal() {
+#ifdef _WIN32
+    return _isatty(_fileno(stderr)) != 0;
+#else
+    return isatty(STDERR_FILENO) == 1;
+#endif
+}
+
 // Plays the reading dialog's part: starts capture, shows state changes and progress, and ends
 // the reading when the transfer is complete or the device fails.
 class CHeadlessReading : public QObject, public CReadingTarget {
 public:
     enum class Outcome { Listening, Complete, DeviceError, TimedOut };
 
-    CHeadlessReading(CRecordSound& recorder, int watchModel, std::ostream& err)
-        : m_recorder(recorder), m_watchModel(watchModel), m_err(err) {}
+    CHeadlessReading(CRecordSound& recorder, int watchModel, CReadingProgress& progress)
+        : m_recorder(recorder), m_watchModel(watchModel), m_progress(progress) {}
 
     void Start() {
         const zendrik::Family* family = zendrik::FindFamily(m_watchModel);
-        m_err << "zendrik-cli: listening for " << (family ? family->phrase : "a") << " transfer\n";
+        m_progress.Message(std::string("listening for ") + (family ? family->phrase : "a") + " transfer");
         OnReadState(kReadingWaiting);
         m_channel = CReadingChannel::Open(this, this);
         m_recorder.PostStart(m_watchModel, m_channel);
@@ -43,19 +61,13 @@ public:
 
     void OnReadLevel(int) override {}
     void OnReadProgress(qint64 received, qint64 expected) override {
-        if (received == m_received && expected == m_expected) return;
-        m_received = received;
-        m_expected = expected;
-        m_err << "zendrik-cli: " << received << " of " << expected << " bytes\n";
+        m_progress.Progress(static_cast<std::ptrdiff_t>(received), static_cast<std::ptrdiff_t>(expected));
     }
-    void OnReadState(int state) override {
-        if (state == m_state) return;
-        m_state = state;
-        if (const char* text = ReadingStateText(state)) m_err << "zendrik-cli: " << text << "\n";
-    }
+    void OnReadState(int state) override { m_progress.State(state); }
+    void OnReadAdvice(const QString& advice) override { m_progress.Message(advice.toStdString()); }
     void OnCommandOk() override { Finish(Outcome::Complete); }
     void OnDeviceError(const QString& text) override {
-        m_err << "zendrik-cli: " << text.toStdString() << "\n";
+        m_progress.Message(text.toStdString());
         Finish(Outcome::DeviceError);
     }
 
@@ -69,11 +81,8 @@ private:
 
     CRecordSound& m_recorder;
     int m_watchModel;
-    std::ostream& m_err;
+    CReadingProgress& m_progress;
     std::shared_ptr<CReadingChannel> m_channel;
-    int m_state = 0;
-    qint64 m_received = -1;
-    qint64 m_expected = -1;
     Outcome m_outcome = Outcome::Listening;
 };
 
@@ -90,19 +99,21 @@ int RunMicrophone(const CCliOptions& o, std::ostream& out, std::ostream& err) {
     SetValueFormat(o, data);
     int handedOver = 0;
     CHeadlessReading::Outcome outcome;
+    CReadingProgress progress(err, ErrorIsTerminal());
     // Errors after the reading has ended (stopping, closing) are only told, once the threads
     // have gone.
     QObject errorContext;
     {
         CRecordSound recorder(44100, CaptureDeviceFactory(), &errorContext,
-                              [&err](const QString& text) { err << "zendrik-cli: " << text.toStdString() << "\n"; });
+                              [&progress](const QString& text) { progress.Message(text.toStdString()); });
         recorder.StartThread();
-        CHeadlessReading reading(recorder, o.watchModel, err);
+        CHeadlessReading reading(recorder, o.watchModel, progress);
         QTimer::singleShot(0, &reading, [&reading] { reading.Start(); });
         QTimer::singleShot(o.seconds * 1000, &reading, [&reading] { reading.TimeOut(); });
         app.exec();
         outcome = reading.Result();
         reading.Stop();
+        progress.End();
         if (outcome == CHeadlessReading::Outcome::Complete) {
             handedOver = HandOverLiveBytes(data, recorder.Decoder()->Decoder());
         }

@@ -263,14 +263,13 @@ int DecodeInput(const CCliOptions& o, const std::string& input, std::ostream& ou
         err << Prefix(in.name) << data.m_strReadError << "\n";
         return kExitInput;
     }
-    const int status = WriteReport(o, data, in.name, out, err);
-    // A recording that did not decode says what to do about it even without --verbose, which
-    // has already said it with the rest of the reception report.
-    if (status == kExitInvalid && !o.verbose && in.kind == InputKind::Recording) {
+    // A recording that did not decode says first what to do about it, even without --verbose,
+    // which has already said it with the rest of the reception report; the error lines follow.
+    if (!data.m_bValid && !o.verbose && in.kind == InputKind::Recording) {
         const std::string advice = zendrik::ReceptionAdvice(data.m_reception);
         if (!advice.empty()) err << Prefix(in.name) << advice << "\n";
     }
-    return status;
+    return WriteReport(o, data, in.name, out, err);
 }
 
 }  // namespace

@@ -35,6 +35,7 @@ public:
     void ReadLevel(int) override {}
     void ReadProgress(std::ptrdiff_t, std::ptrdiff_t) override {}
     void ReadState(int) override {}
+    void ReadAdvice(const std::string&) override {}
     void CommandOk() override {}
 };
 

@@ -32,7 +32,20 @@ struct SndfileCloser {
     void operator()(SNDFILE* file) const { sf_close(file); }
 };
 
-AudioFileResult ReadOpened(SNDFILE* file, const SF_INFO& info, std::int64_t maxSamples) {
+// The lossy codecs libsndfile decodes, by their names; "" for PCM, FLAC and the like.
+const char* LossyCodecName(int format) {
+    switch (format & SF_FORMAT_SUBMASK) {
+        case SF_FORMAT_VORBIS: return "Vorbis";
+        case SF_FORMAT_OPUS: return "Opus";
+        case SF_FORMAT_MPEG_LAYER_I: return "MP1";
+        case SF_FORMAT_MPEG_LAYER_II: return "MP2";
+        case SF_FORMAT_MPEG_LAYER_III: return "MP3";
+        default: return "";
+    }
+}
+
+AudioFileResult ReadOpened(SNDFILE* file, const SF_INFO& info, std::int64_t fileBytes,
+                           std::int64_t maxSamples) {
     const int channels = info.channels;
     const int rate = info.samplerate;
     if (channels <= 0 || rate <= 0) return Refused("a sound file without channels or sample rate");
@@ -53,11 +66,23 @@ AudioFileResult ReadOpened(SNDFILE* file, const SF_INFO& info, std::int64_t maxS
     }
     AudioFileResult result;
     result.ok = true;
+    const std::int64_t frames = sound.Frames();
     result.clip = std::move(sound).LoudestChannel();
+    result.clip.coding.lossyCodec = LossyCodecName(info.format);
+    if (!result.clip.coding.lossyCodec.empty()) {
+        // libsndfile does not tell a codec's bit rate; the file's size over its length does.
+        result.clip.coding.bitsPerSecond = AverageBitRate(fileBytes, frames, rate);
+    }
     return result;
 }
 
 }  // namespace
+
+int AverageBitRate(std::int64_t bytes, std::int64_t frames, int rate) {
+    if (bytes <= 0 || frames <= 0 || rate <= 0) return 0;
+    const double bits = 8.0 * static_cast<double>(bytes) * rate / static_cast<double>(frames);
+    return bits < 2e9 ? static_cast<int>(bits) : 0;
+}
 
 ChannelCollector::ChannelCollector(int channels, int rate, std::int64_t maxSamples)
     : channels_(channels),
@@ -110,7 +135,7 @@ AudioFileResult ReadAudioStream(std::istream& in, std::int64_t maxSamples) {
         if (!file) {
             return Refused(std::string("not a sound file that can be read: ") + sf_strerror(nullptr));
         }
-        return ReadOpened(file.get(), info, maxSamples);
+        return ReadOpened(file.get(), info, source.Size(), maxSamples);
     } catch (const std::bad_alloc&) {
         return Refused(kOutOfMemoryReason);
     }

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "reception/stream_check.h"
+#include "reception/transfer_acceptance.h"
 
 const char* ReadingStateText(int state) {
     switch (state) {
@@ -106,6 +107,23 @@ std::ptrdiff_t SamplesKeptWithoutHead(BitTiming timing) {
     return std::max(kTrimTo, kHeadFrames * kBitsWithGap * std::max(timing.period, 0));
 }
 
+std::string CLiveDecoder::BrokenBlockAdvice() const {
+    // How the tone of this transfer sounds, as the second receiver measures it over what was
+    // collected since its head, and how many of the blocks that arrived the exact pass found
+    // good. The sound goes on, so it never ended before the transfer did.
+    const std::vector<std::int16_t>& samples = m_collected.Samples();
+    zendrik::ReceptionReport report =
+        zendrik::ReceiveSamples(samples.data(), static_cast<std::ptrdiff_t>(samples.size()), m_sampleRate, m_known)
+            .report;
+    const zendrik::TransferCheck check = zendrik::CheckTransfer(m_bytes, m_known);
+    report.receiver = zendrik::ReceiverUsed::Exact;
+    report.failure = zendrik::ReceptionFailure::BlocksFail;
+    report.soundEndsFirst = false;
+    report.blocksGood = check.blocksGood;
+    report.blocksTotal = check.blocksArrived;
+    return zendrik::ReceptionAdvice(report);
+}
+
 bool CLiveDecoder::DemodulationPass() {
     if (m_collected.SampleCount() == 0) return false;
     m_collected.Demodulate(m_expected.TimingAt(m_sampleRate), m_bytes);
@@ -115,8 +133,10 @@ bool CLiveDecoder::DemodulationPass() {
         if (!BlockCheckPasses(m_bytes, m_expected.layout)) {
             // A broken block: collect anew. Even when it was the last block, the transfer is
             // not taken as complete: reception starts over like after any other broken block.
+            const std::string advice = BrokenBlockAdvice();
             m_collected.Clear();
             m_dialog->ReadState(kReadingCrcError);
+            m_dialog->ReadAdvice(advice);
             return true;
         }
         m_dialog->ReadProgress(m_bytes.GetSize(), expected);

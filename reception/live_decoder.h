@@ -6,7 +6,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
-
+#include <string>
 #include <vector>
 
 #include "reception/live_demodulator.h"
@@ -34,6 +34,8 @@ public:
     virtual void ReadLevel(int peak) = 0;
     virtual void ReadProgress(std::ptrdiff_t received, std::ptrdiff_t expected) = 0;
     virtual void ReadState(int state) = 0;
+    // After a broken block: what went wrong and what to do, in the words of the reception hint.
+    virtual void ReadAdvice(const std::string& advice) = 0;
     // Ends the dialog with OK: the transfer is complete.
     virtual void CommandOk() = 0;
 };
@@ -88,6 +90,7 @@ public:
 
 private:
     bool DemodulationPass();
+    std::string BrokenBlockAdvice() const;
     void KeepRecent(const std::int16_t* samples, std::ptrdiff_t count);
     void SecondReceiverPass();
     void ForgetRecent();

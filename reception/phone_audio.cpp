@@ -185,6 +185,29 @@ private:
     std::unique_ptr<SwrContext, ResamplerFree> resampler_;
 };
 
+// How the file stored its sound: the lossy codec by the name a recorder's settings give it, and
+// its bit rate as the file states it, else as its size over its length gives it.
+SoundCoding CodingOf(const AVCodecParameters& parameters, std::int64_t fileBytes, std::int64_t frames,
+                     int rate) {
+    SoundCoding coding;
+    const AVCodecDescriptor* descriptor = avcodec_descriptor_get(parameters.codec_id);
+    if (!descriptor || !(descriptor->props & AV_CODEC_PROP_LOSSY)) return coding;
+    switch (parameters.codec_id) {
+        case AV_CODEC_ID_AAC: coding.lossyCodec = "AAC"; break;
+        case AV_CODEC_ID_OPUS: coding.lossyCodec = "Opus"; break;
+        case AV_CODEC_ID_VORBIS: coding.lossyCodec = "Vorbis"; break;
+        case AV_CODEC_ID_MP3: coding.lossyCodec = "MP3"; break;
+        case AV_CODEC_ID_AMR_NB:
+        case AV_CODEC_ID_AMR_WB: coding.lossyCodec = "AMR"; break;
+        default: coding.lossyCodec = descriptor->name; break;
+    }
+    const std::int64_t stated = parameters.bit_rate;
+    coding.bitsPerSecond = stated > 0 && stated < (std::int64_t{1} << 31)
+                               ? static_cast<int>(stated)
+                               : AverageBitRate(fileBytes, frames, rate);
+    return coding;
+}
+
 // FFmpeg writes what it finds wrong with a file to standard error; the reason returned says it
 // in the program's own words instead.
 void QuietLibraries() {
@@ -300,7 +323,9 @@ AudioFileResult ReadPhoneAudio(StreamSource& source, PhoneContainer container, s
     }
     AudioFileResult result;
     result.ok = true;
+    const std::int64_t frames = sound.Frames();
     result.clip = std::move(sound).Clip();
+    result.clip.coding = CodingOf(parameters, source.Size(), frames, result.clip.sampleRate);
     return result;
 }
 

@@ -122,10 +122,11 @@ Attempt Read(const ToneEnvelope& envelope, const LevelTracks& tracks, double per
     return attempt;
 }
 
-void DescribeSignal(const Attempt& attempt, ReceptionReport& report) {
+// The tone's level and how far it stands above the quiet between its bursts, from frames read.
+void DescribeLevels(const std::vector<Frame>& frames, ReceptionReport& report) {
     std::vector<float> ones;
     std::vector<float> zeros;
-    for (const Frame& frame : attempt.frames) {
+    for (const Frame& frame : frames) {
         ones.push_back(frame.one);
         zeros.push_back(frame.zero);
     }
@@ -133,9 +134,31 @@ void DescribeSignal(const Attempt& attempt, ReceptionReport& report) {
     const double zero = Median(zeros);
     if (one > 0) report.levelDbfs = 20.0 * std::log10(one);
     if (one > 0 && zero > 0) report.snrDb = 20.0 * std::log10(one / zero);
+}
+
+void DescribeSignal(const Attempt& attempt, ReceptionReport& report) {
+    DescribeLevels(attempt.frames, report);
     report.bitPeriodSamples = attempt.period;
     report.blocksGood = attempt.check.blocksGood;
     report.blocksTotal = attempt.check.blocksTotal;
+}
+
+// Where no transfer start was found, how clearly the tone's bits stood out all the same: the
+// clearest reading of the most prominent tone at any of the bit rates. A clear tone without a start was
+// recorded too late; a tone lost in noise, too far from the microphone.
+void DescribeToneWithoutHead(const MixedChunks& mixed, int sampleRate, const std::vector<int>& bitRates,
+                             ReceptionReport& report) {
+    for (int bitRate : bitRates) {
+        const double period = static_cast<double>(sampleRate) / bitRate;
+        const ToneEnvelope envelope(mixed, period, ToneFilter::Boxcar);
+        const FrameRun run = ReadFrames(envelope, TrackLevels(envelope, period), period, 0.0);
+        ReceptionReport reading;
+        DescribeLevels(run.frames, reading);
+        if (reading.snrDb && (!report.snrDb || *reading.snrDb > *report.snrDb)) {
+            report.levelDbfs = reading.levelDbfs;
+            report.snrDb = reading.snrDb;
+        }
+    }
 }
 
 // Of two failed attempts, the one that says more about what went wrong: more good blocks, or as
@@ -152,6 +175,13 @@ bool Over(const Attempt& attempt, std::ptrdiff_t samples) {
     if (attempt.check.arrived) return true;
     if (attempt.frames.empty()) return false;
     return attempt.frames.back().start + kQuietAfterBits * attempt.period < static_cast<double>(samples);
+}
+
+// Whether the transfer an attempt read is cut off by the end of the sound: bytes its head
+// announces are missing, every block that arrived whole is good, and frames go on to the end.
+bool EndsWithTheSound(const Attempt& attempt, std::ptrdiff_t samples) {
+    return attempt.check.watchModel != 0 && !attempt.check.arrived &&
+           attempt.check.blocksGood == attempt.check.blocksArrived && !Over(attempt, samples);
 }
 
 // The tone bursts of an attempt's frames (first sample and length), where the watch sent them.
@@ -383,6 +413,7 @@ SecondReception Receive(const AudioClip& clip, StreamFormats formats) {
     SecondReception result;
     ReceptionReport& report = result.report;
     report.sampleRate = clip.sampleRate;
+    report.coding = clip.coding;
     report.failure = ReceptionFailure::NoSound;
     const std::vector<int> bitRates = BitRatesOf(formats);
     if (bitRates.empty() || clip.samples.empty() || clip.sampleRate < kMinSampleRate ||
@@ -472,8 +503,14 @@ SecondReception Receive(const AudioClip& clip, StreamFormats formats) {
             !best->check.checksumCovered) {
             report.failure = ReceptionFailure::NotConfident;
         }
+        report.soundEndsFirst = EndsWithTheSound(*best, count);
+        report.bytesArrived = static_cast<std::ptrdiff_t>(best->bytes.size());
+        report.bytesAnnounced = best->check.announced;
+        report.blocksArrived = best->check.blocksArrived;
     } else {
         report.failure = ReceptionFailure::NoStreamHead;
+        DescribeToneWithoutHead(MixDown(samples, count, clip.sampleRate, carriers.front().hz, chunk),
+                                clip.sampleRate, bitRates, report);
     }
     return result;
 }
@@ -513,45 +550,101 @@ SecondReception ReceiveSamples(const std::int16_t* samples, std::ptrdiff_t count
     return ReceiveClip(clip, formats);
 }
 
+namespace {
+
+// Below this bit rate a lossy codec blurs the edges of the tone bursts enough to lose bits.
+constexpr int kClearCodingBitsPerSecond = 96000;
+// A tone less than this far above the quiet between its bursts (noise, or its own echoes) is
+// where the second receiver starts to lose bits; the exact one (live reception) needs far more,
+// losing them from about 33 dB down.
+constexpr double kNoisySnrDb = 20.0;
+constexpr double kNoisyForExactSnrDb = 40.0;
+// A tone this faint is best helped by bringing the watch closer rather than by a quieter room.
+constexpr double kFaintDbfs = -40.0;
+
+// What went wrong once a tone was found, as the middle of a sentence.
+std::string WhatFailed(const ReceptionReport& report) {
+    switch (report.failure) {
+        case ReceptionFailure::NoStreamHead:
+            return "no transfer start was found in it";
+        case ReceptionFailure::BlocksFail:
+            if (report.blocksGood < report.blocksTotal) {
+                return std::to_string(report.blocksTotal - report.blocksGood) + " of " +
+                       std::to_string(report.blocksTotal) + " blocks fail their check";
+            }
+            // Every block passed, but the head's checksum or its lengths do not agree.
+            return "the transfer's head does not agree with its blocks";
+        default:
+            return "the transfer could not be read with confidence";
+    }
+}
+
+}  // namespace
+
 std::string ReceptionAdvice(const ReceptionReport& report) {
-    std::string text;
     switch (report.failure) {
         case ReceptionFailure::None:
-            break;
+            return {};
         case ReceptionFailure::NoSound:
-            text = "The recording holds no sound this program can read (sample rates from 8000 to "
+            return "The recording holds no sound this program can read (sample rates from 8000 to "
                    "192000 Hz).";
-            break;
         case ReceptionFailure::NoTone:
-            text = "No watch tone found in the recording: hold the watch close to the microphone "
+            return "No watch tone found in the recording: hold the watch close to the microphone "
                    "and start the transfer while recording.";
-            break;
-        case ReceptionFailure::NoStreamHead:
-            text = "A tone is there, but no transfer start was found in it: record the whole "
-                   "transfer from its beginning, closer to the microphone or in a quieter room.";
-            break;
-        case ReceptionFailure::BlocksFail:
-            text = "The tone is there, but ";
-            if (report.blocksGood < report.blocksTotal) {
-                text += std::to_string(report.blocksTotal - report.blocksGood);
-                text += " of ";
-                text += std::to_string(report.blocksTotal);
-                text += " blocks fail their check";
-            } else {
-                // Every block passed, but the head's checksum or its lengths do not agree.
-                text += "the transfer's head does not agree with its blocks";
-            }
-            text += ": record again closer to the microphone or in a quieter room.";
-            break;
         case ReceptionFailure::NoMemory:
-            text = "The recording is too long to be read here: cut it down to the transfer.";
-            break;
+            return "The recording is too long to be read here: cut it down to the transfer.";
+        case ReceptionFailure::NoStreamHead:
+        case ReceptionFailure::BlocksFail:
         case ReceptionFailure::NotConfident:
-            text = "The transfer could not be read with confidence: record again closer to the "
-                   "microphone or in a quieter room.";
             break;
     }
-    return text;
+    // A tone was found: the cause it shows, the surest first. Bytes that never arrived cannot
+    // be read however clear the rest is; a codec's blur is a fact of the file; noise last, as
+    // both of the others lower the tone's distance from it too.
+    if (report.soundEndsFirst) {
+        const bool bytes = report.bytesAnnounced > 0;
+        return "The recording ends before the transfer does: " +
+               std::to_string(bytes ? report.bytesArrived : report.blocksArrived) + " of " +
+               std::to_string(bytes ? report.bytesAnnounced : report.blocksTotal) +
+               (bytes ? " bytes" : " blocks") + " arrived; record until the watch has finished sending.";
+    }
+    const SoundCoding& coding = report.coding;
+    if (!coding.lossyCodec.empty() && coding.bitsPerSecond > 0 &&
+        coding.bitsPerSecond < kClearCodingBitsPerSecond) {
+        return "The recording was saved as " + coding.lossyCodec + " at about " +
+               std::to_string((coding.bitsPerSecond + 500) / 1000) +
+               " kbit/s, which blurs the watch's tone: record as WAV, or at 96 kbit/s or more.";
+    }
+    const std::string what = WhatFailed(report);
+    if (!report.levelDbfs) {
+        // No bits could be read from the tone: whether it was too far away or (without a start)
+        // begun too late cannot be told.
+        if (report.failure == ReceptionFailure::NoStreamHead) {
+            return "A tone is there, but no transfer start was found in it: record the whole "
+                   "transfer from its beginning, closer to the microphone or in a quieter room.";
+        }
+        return "The tone is there, but " + what +
+               ": record again closer to the microphone or in a quieter room.";
+    }
+    // A tone over digital silence has no noise to measure: it is as clear as a tone can be.
+    const bool exact = report.receiver == ReceiverUsed::Exact;
+    if (report.snrDb && *report.snrDb < (exact ? kNoisyForExactSnrDb : kNoisySnrDb)) {
+        std::string snr;
+        AppendNumber(snr, *report.snrDb, 0);
+        if (*report.levelDbfs < kFaintDbfs) {
+            std::string level;
+            AppendNumber(level, *report.levelDbfs, 0);
+            return "The tone is faint (" + level + " dBFS), only " + snr +
+                   " dB above the noise around it, so " + what + ": hold the watch closer to the microphone.";
+        }
+        return "The tone is only " + snr + " dB above the noise or echoes around it, so " + what +
+               ": record again closer to the microphone or in a quieter room.";
+    }
+    if (report.failure == ReceptionFailure::NoStreamHead) {
+        return "A tone is there, but no transfer start was found in it: record the whole "
+               "transfer from its beginning.";
+    }
+    return "The tone is clear, but " + what + ": record the transfer again.";
 }
 
 std::string FormatReceptionReport(const ReceptionReport& report) {

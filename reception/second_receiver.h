@@ -32,6 +32,8 @@ enum class ReceptionFailure {
 
 // What reception found, for the command line's --verbose and the desktop program.
 struct ReceptionReport {
+    // Of a failure: Exact when the exact receiver's bytes are the ones that failed (live
+    // reception), which needs a clearer tone than the second receiver.
     ReceiverUsed receiver = ReceiverUsed::None;
     int sampleRate = 0;
     double toneHz = 0;        // 0 when no tone was found
@@ -44,6 +46,16 @@ struct ReceptionReport {
     int blocksGood = 0;
     int blocksTotal = 0;
     ReceptionFailure failure = ReceptionFailure::None;
+    // Of a transfer whose head was read but which was not accepted: the sound ends before it
+    // does (every block that arrived whole is good, and frames run on to the sound's end), and
+    // how much of it arrived: bytes of the bytes its head announces, or (a Coach, whose head
+    // announces none: bytesAnnounced 0) blocks of blocksTotal.
+    bool soundEndsFirst = false;
+    std::ptrdiff_t bytesArrived = 0;
+    std::ptrdiff_t bytesAnnounced = 0;
+    int blocksArrived = 0;
+    // How the file stored the sound, as its reader found it.
+    SoundCoding coding;
 };
 
 struct SecondReception {
@@ -84,7 +96,9 @@ SecondReception ReceiveSamples(const std::int16_t* samples, std::ptrdiff_t count
 // blocks, and when nothing was accepted, what to do about it.
 std::string FormatReceptionReport(const ReceptionReport& report);
 
-// The advice for a failure, one sentence; "" for none.
+// The advice for a failure, one sentence naming the cause the receiver saw and what to do: the
+// sound ends before the transfer, a lossy codec at a low bit rate, a faint or noisy tone, no tone
+// at all; "" for none.
 std::string ReceptionAdvice(const ReceptionReport& report);
 
 }  // namespace zendrik

@@ -36,6 +36,7 @@ void CheckS410Blocks(const CReceivedBytes& b, TransferCheck& check) {
             framed = false;
             break;
         }
+        ++check.blocksArrived;
         const unsigned stored = 256u * static_cast<unsigned>(b[x + len + 3]) +
                                 static_cast<unsigned>(b[x + len + 4]);
         if (b[x] == 0x55 && b[x + 1] == number && BlockCrc16(b, x, len + 3) == stored) {
@@ -44,6 +45,7 @@ void CheckS410Blocks(const CReceivedBytes& b, TransferCheck& check) {
         x = next;
     }
     check.length = framed ? x : expected;
+    check.announced = expected;
     // Counted from the head rather than the blocks: a block length misread breaks the framing,
     // not the transfer's having arrived.
     check.arrived = count >= expected;
@@ -61,6 +63,7 @@ void CheckCoachBlocks(const CReceivedBytes& b, TransferCheck& check) {
             framed = false;
             break;
         }
+        ++check.blocksArrived;
         const unsigned stored = 256u * static_cast<unsigned>(b[pos + len - 1]) +
                                 static_cast<unsigned>(b[pos + len - 2]);
         if (b[pos] == 0x55 && b[pos + 1] == k + 1 && BlockCrc16(b, pos, len - 2) == stored) {
@@ -78,12 +81,13 @@ void CheckRsBlocks(const CReceivedBytes& b, TransferCheck& check) {
     const unsigned stored = 256u * static_cast<unsigned>(b.At(11)) + static_cast<unsigned>(b.At(12));
     const bool headGood = BlockCrc16(b, 5, 6) == stored;
     check.length = kRsFirstBlock + kRsBlockStride * check.blocksTotal;
+    check.announced = check.length;
     check.arrived = b.GetSize() >= check.length;
     for (int k = 0; k < check.blocksTotal; ++k) {
         const std::ptrdiff_t h = kRsFirstBlock + kRsBlockStride * k;
-        if (h + kRsBlockStride <= b.GetSize() && b[h] == 0x55 && b[h + 1] == k + 1) {
-            ++check.blocksGood;
-        }
+        if (h + kRsBlockStride > b.GetSize()) break;
+        ++check.blocksArrived;
+        if (b[h] == 0x55 && b[h + 1] == k + 1) ++check.blocksGood;
     }
     check.complete = headGood && check.blocksGood == check.blocksTotal;
 }

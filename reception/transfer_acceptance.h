@@ -16,7 +16,9 @@ struct TransferCheck {
     int watchModel = 0;          // the family of the format the head names; 0 when there is none
     std::ptrdiff_t start = 0;    // where the preamble begins among the bytes looked at
     std::ptrdiff_t length = 0;   // bytes of the whole transfer by its head and blocks
+    std::ptrdiff_t announced = 0;  // bytes the head announces; 0 for a head that gives none (Coach)
     int blocksGood = 0;
+    int blocksArrived = 0;       // blocks whose every byte is there, good or not
     int blocksTotal = 0;
     bool complete = false;       // every block present and checked good (RS200/CS200: framed)
     bool arrived = false;        // every byte the head announces is there, good or not (Coach:

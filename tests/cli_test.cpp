@@ -2,10 +2,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 
+#include "cli/reading_progress.h"
 #include "decoders/families.h"
+#include "reception/live_decoder.h"
 #include "reception/modulator.h"
 #include "document/sonic_link_data.h"
 #include "reception/wave_writer.h"
@@ -224,8 +228,76 @@ TEST(Cli, ARecordingThatDoesNotDecodeGivesTheAdvice) {
         const ProcessResult result = verbose ? Cli({"--verbose", path}) : Cli({path});
         EXPECT_EQ(result.exitCode, 3);
         EXPECT_EQ(result.out, "");
-        const std::size_t at = result.err.find("blocks fail their check: record again");
+        const std::size_t at = result.err.find("blocks fail their check: record the transfer again.");
         EXPECT_NE(at, std::string::npos) << result.err;
         EXPECT_EQ(result.err.find("blocks fail their check", at + 1), std::string::npos) << result.err;
     }
+}
+
+// zendrik-cli --microphone's progress: on a terminal one line kept in place, ended before any
+// other message and at the end; elsewhere a line per state change and per tenth of the bytes.
+TEST(Cli, MicrophoneProgressIsOneLineOnATerminalAndShortElsewhere) {
+    const std::string advice = "The tone is clear, but 1 of 2 blocks fail their check: record the transfer again.";
+    // A reading as the decode thread reports it: a try that breaks, the advice, then the whole
+    // transfer in 72 steps.
+    auto play = [&](CReadingProgress& progress) {
+        progress.Message("listening for an S410 transfer");
+        progress.State(kReadingWaiting);
+        for (int step = 1; step <= 30; ++step) {
+            progress.Progress(step * 9, 624);
+            progress.State(kReadingReceiving);
+        }
+        progress.State(kReadingCrcError);
+        progress.Message(advice);
+        for (int step = 1; step <= 72; ++step) {
+            progress.Progress(std::min(step * 9, 624), 624);
+            progress.State(kReadingReceiving);
+        }
+        progress.State(kReadingComplete);
+        progress.End();
+    };
+    auto lines = [](const std::string& text) {
+        std::vector<std::string> all;
+        std::istringstream in(text);
+        for (std::string line; std::getline(in, line);) all.push_back(line);
+        return all;
+    };
+    const std::string prefix = "zendrik-cli: ";
+
+    std::ostringstream piped;
+    CReadingProgress toPipe(piped, false);
+    play(toPipe);
+    EXPECT_EQ(piped.str().find('\r'), std::string::npos);
+    std::vector<std::string> others;
+    std::vector<int> tenths;
+    for (const std::string& line : lines(piped.str())) {
+        int received = 0;
+        if (std::sscanf(line.c_str(), "zendrik-cli: %d of 624 bytes", &received) == 1) {
+            tenths.push_back(received * 10 / 624);
+        } else {
+            others.push_back(line);
+        }
+    }
+    EXPECT_EQ(others, (std::vector<std::string>{prefix + "listening for an S410 transfer", prefix + "waiting for data...",
+                                                prefix + "receiving data...", prefix + "CRC error", prefix + advice,
+                                                prefix + "receiving data...", prefix + "complete"}));
+    EXPECT_EQ(tenths, (std::vector<int>{0, 1, 2, 3, 4, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10}));
+
+    std::ostringstream terminal;
+    CReadingProgress toTerminal(terminal, true);
+    play(toTerminal);
+    const std::vector<std::string> shown = lines(terminal.str());
+    ASSERT_EQ(shown.size(), 4u) << terminal.str();
+    EXPECT_EQ(terminal.str().back(), '\n');
+    EXPECT_EQ(shown[0], prefix + "listening for an S410 transfer");
+    EXPECT_EQ(shown[2], prefix + advice);
+    // Each line in place ends showing its last state, with blanks over what a longer text left.
+    for (const auto& [line, last] : {std::pair{shown[1], std::string("CRC error")}, std::pair{shown[3], std::string("complete")}}) {
+        const std::size_t at = line.rfind('\r');
+        ASSERT_NE(at, std::string::npos) << line;
+        const std::string final = line.substr(at + 1);
+        EXPECT_EQ(final.substr(0, final.find_last_not_of(' ') + 1), prefix + last);
+        EXPECT_GE(final.size(), prefix.size() + std::string("receiving data... 270 of 624 bytes").size());
+    }
+    EXPECT_GE(std::count(shown[3].begin(), shown[3].end(), '\r'), 72);
 }

@@ -27,11 +27,13 @@ public:
         progress.emplace_back(received, expected);
     }
     void ReadState(int state) override { states.push_back(state); }
+    void ReadAdvice(const std::string& advice) override { advices.push_back(advice); }
     void CommandOk() override {}
 
     bool alive = true;
     std::vector<std::pair<std::ptrdiff_t, std::ptrdiff_t>> progress;
     std::vector<int> states;
+    std::vector<std::string> advices;
 };
 
 std::vector<std::uint8_t> Transfer() {
@@ -54,6 +56,13 @@ std::vector<std::int16_t> Hiss(std::size_t count) {
     std::vector<std::int16_t> hiss(count);
     for (std::int16_t& s : hiss) s = static_cast<std::int16_t>(static_cast<int>(rng() % 41) - 20);
     return hiss;
+}
+
+// White noise over the sound, `snrDb` below the power of bursts of `amplitude`.
+void AddWhiteNoise(std::vector<std::int16_t>& sound, int amplitude, double snrDb, unsigned seed) {
+    std::mt19937 rng(seed);
+    std::normal_distribution<double> noise(0.0, amplitude / std::sqrt(2.0) / std::pow(10.0, snrDb / 20));
+    for (std::int16_t& s : sound) s = static_cast<std::int16_t>(std::clamp(s + noise(rng), -32768.0, 32767.0));
 }
 
 }  // namespace
@@ -156,22 +165,42 @@ TEST(LiveDecoder, ReportsProgressUntilCompleteThenIgnoresSamples) {
     EXPECT_EQ(decoder.SampleCount(), 0);
 }
 
-TEST(LiveDecoder, BrokenBlockStartsOverAndAGoodTransferStillCompletes) {
+// A broken block starts reception over, and the next transfer completes the reading. The dialog
+// is told in between what went wrong and what to do, in the words of the reception hint: how far
+// the tone stood above the noise, as the sound collected since the head shows it, against what
+// the exact pass needs, and how many of the blocks that came failed.
+TEST(LiveDecoder, BrokenBlockStartsOverWithAdviceAndAGoodTransferStillCompletes) {
+    struct Row {
+        const char* name;
+        double snrDb;  // of white noise under the broken transfer; 0 for the modulator's hiss
+        const char* advice;
+    };
+    const Row rows[] = {
+        {"clean", 0, "The tone is clear, but 1 of 3 blocks fail their check: record the transfer again."},
+        {"noisy", 17, " dB above the noise or echoes around it, so 1 of 3 blocks fail their check: record again closer"},
+    };
     Stream broken = BuildS410Stream(S410Values{});
     BreakChecksum(broken, 1);
-    std::vector<std::int16_t> sound = ModulateBytes(broken.bytes, CModulatorSettings{});
-    const std::vector<std::int16_t> good = ModulateBytes(Transfer(), CModulatorSettings{});
-    sound.insert(sound.end(), good.begin(), good.end());
+    for (const Row& row : rows) {
+        CModulatorSettings settings;
+        if (row.snrDb > 0) settings.noise = 0;
+        std::vector<std::int16_t> sound = ModulateBytes(broken.bytes, settings);
+        if (row.snrDb > 0) AddWhiteNoise(sound, settings.amplitude, row.snrDb, 5);
+        const std::vector<std::int16_t> good = ModulateBytes(Transfer(), CModulatorSettings{});
+        sound.insert(sound.end(), good.begin(), good.end());
 
-    CLiveDecoder decoder;
-    CRecordedReports reports;
-    decoder.OnStart(zendrik::FamilyOrFirst(1).stream, zendrik::FamilyStreamFormats(), &reports);
-    Feed(decoder, sound);
-    const auto crc = std::find(reports.states.begin(), reports.states.end(), kReadingCrcError);
-    ASSERT_NE(crc, reports.states.end());
-    EXPECT_NE(std::find(crc, reports.states.end(), kReadingReceiving), reports.states.end());
-    EXPECT_TRUE(decoder.IsComplete());
-    EXPECT_EQ(decoder.Bytes().Elements(), ToReceived(Transfer()).Elements());
+        CLiveDecoder decoder;
+        CRecordedReports reports;
+        decoder.OnStart(zendrik::FamilyOrFirst(1).stream, zendrik::FamilyStreamFormats(), &reports);
+        Feed(decoder, sound);
+        const auto crc = std::find(reports.states.begin(), reports.states.end(), kReadingCrcError);
+        ASSERT_NE(crc, reports.states.end()) << row.name;
+        EXPECT_NE(std::find(crc, reports.states.end(), kReadingReceiving), reports.states.end()) << row.name;
+        ASSERT_EQ(reports.advices.size(), 1u) << row.name;
+        EXPECT_NE(reports.advices[0].find(row.advice), std::string::npos) << row.name << ": " << reports.advices[0];
+        EXPECT_TRUE(decoder.IsComplete()) << row.name;
+        EXPECT_EQ(decoder.Bytes().Elements(), ToReceived(Transfer()).Elements()) << row.name;
+    }
 }
 
 TEST(LiveDecoder, BrokenLastBlockDoesNotCompleteTheTransfer) {
@@ -233,9 +262,7 @@ TEST(LiveDecoder, TheSecondReceiverCompletesANoisySlowTransferTheExactPassCannot
     settings.leadIn = 2 * 44100;
     settings.leadOut = 12 * 44100;
     std::vector<std::int16_t> sound = ModulateBytes(bytes, settings);
-    std::mt19937 rng(4);
-    std::normal_distribution<double> noise(0.0, 8000 / std::sqrt(2.0) / std::sqrt(10.0));
-    for (std::int16_t& s : sound) s = static_cast<std::int16_t>(std::clamp(s + noise(rng), -32768.0, 32767.0));
+    AddWhiteNoise(sound, settings.amplitude, 10, 4);
 
     CSonicLinkData exact;
     exact.m_pSamples = std::make_unique<std::int16_t[]>(sound.size());

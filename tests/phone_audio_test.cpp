@@ -224,4 +224,71 @@ TEST(PhoneAudio, TheLouderChannelIsKeptWithinTheSampleLimit) {
     EXPECT_EQ(Received(data), s410);
 }
 
+// A recording that does not decode gets a hint naming what the receiver saw go wrong, on standard
+// error before the report's error lines, which stay as they are; with --verbose, where the
+// reception report ends with the hint, too.
+TEST(PhoneAudio, TheHintNamesWhatWentWrongBeforeTheErrorLines) {
+    testing_streams::S410Values values;
+    values.hr = std::vector<int>(120, 140);
+    const Bytes s410 = testing_streams::BuildS410Stream(values).bytes;
+    struct Row {
+        const char* name;
+        int amplitude;    // of the bursts,
+        int noise;        // and of the hiss under them
+        double from, to;  // the share of the transfer's sound kept
+        const char* codec;  // ffmpeg's options for a phone's file made from the WAV; none for the WAV
+        const char* cause;  // what the hint says
+    };
+    // The clean transfer zendrik-cli --synthesize makes, resampled to 48000 Hz as a phone does
+    // for the codecs.
+    const Row rows[] = {
+        {"cut.wav", 12000, 24, 0, 0.85, nullptr, "The recording ends before the transfer does: "},
+        {"late.wav", 12000, 24, 0.3, 1, nullptr, "record the whole transfer from its beginning."},
+        {"noisy.wav", 5000, 10000, 0, 1, nullptr, " dB above the noise or echoes around it"},
+        {"faint.wav", 40, 80, 0, 1, nullptr, "The tone is faint ("},
+        {"hiss.wav", 0, 24, 0, 1, nullptr, "No watch tone found"},
+        {"aac.m4a", 12000, 24, 0, 1, "-ar 48000 -c:a aac -b:a 64k", "saved as AAC at about "},
+        {"opus.opus", 12000, 24, 0, 1, "-ar 48000 -c:a libopus -b:a 24k", "saved as Opus at about "},
+        {"mp3.mp3", 12000, 24, 0, 1, "-ar 48000 -c:a libmp3lame -b:a 48k", "saved as MP3 at about "},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        if (row.codec && !HaveFfmpeg()) continue;
+        CModulatorSettings settings;
+        settings.amplitude = row.amplitude;
+        settings.noise = row.noise;
+        settings.leadIn = settings.leadOut = 4410;
+        std::vector<std::int16_t> sound = ModulateBytes(s410, settings);
+        const auto at = [&](double share) { return static_cast<std::ptrdiff_t>(share * static_cast<double>(sound.size())); };
+        std::vector<int> kept(sound.begin() + at(row.from), sound.begin() + at(row.to));
+        const std::string wav = testing_wave::WriteWaveBytes(
+            testing_wave::CWaveFileMaker().Format({}).Data(testing_wave::Pcm16(kept)).Bytes(),
+            std::string(row.name) + ".wav");
+        const std::string path = row.codec ? Transcoded(wav, row.codec, row.name) : wav;
+        ASSERT_FALSE(path.empty()) << "ffmpeg could not write it";
+
+        CSonicLinkData data;
+        data.DecodeWaveFile(path);
+        ASSERT_EQ(data.m_bValid, 0);
+        const std::string errorLines = data.m_strHrm.empty() ? data.ExplainInvalid() + "\n" : data.m_strHrm;
+        for (bool verbose : {false, true}) {
+            const testing_streams::ProcessResult cli =
+                verbose ? Cli({"--verbose", path}) : Cli({path});
+            EXPECT_EQ(cli.exitCode, 3);
+            const std::size_t hint = cli.err.find(row.cause);
+            EXPECT_NE(hint, std::string::npos) << cli.err;
+            ASSERT_GE(cli.err.size(), errorLines.size()) << cli.err;
+            const std::size_t linesAt = cli.err.size() - errorLines.size();
+            EXPECT_EQ(cli.err.substr(linesAt), errorLines);
+            EXPECT_LT(hint, linesAt) << cli.err;
+            // Without --verbose the hint is all that comes before them, on one line.
+            const std::string prefix = "zendrik-cli: " + path + ": ";
+            if (!verbose) {
+                EXPECT_EQ(cli.err.rfind(prefix, 0), 0u) << cli.err;
+                EXPECT_EQ(cli.err.find('\n'), linesAt - 1) << cli.err;
+            }
+        }
+    }
+}
+
 }  // namespace

@@ -54,6 +54,11 @@ void CReadingChannel::ReadState(int state) {
     Queue([state](CReadingTarget& t) { t.OnReadState(state); });
 }
 
+void CReadingChannel::ReadAdvice(const std::string& advice) {
+    const QString text = QString::fromStdString(advice);
+    Queue([text](CReadingTarget& t) { t.OnReadAdvice(text); });
+}
+
 void CReadingChannel::CommandOk() {
     Queue([](CReadingTarget& t) { t.OnCommandOk(); });
 }

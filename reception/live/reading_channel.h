@@ -18,6 +18,8 @@ public:
     virtual void OnReadLevel(int peak) = 0;
     virtual void OnReadProgress(qint64 received, qint64 expected) = 0;
     virtual void OnReadState(int state) = 0;
+    // What went wrong with a broken block and what to do; the reading goes on.
+    virtual void OnReadAdvice(const QString& advice) = 0;
     // The transfer is complete: end the reading with OK.
     virtual void OnCommandOk() = 0;
     // A sound device step failed and capture has ended; `text` says which step, in words.
@@ -37,6 +39,7 @@ public:
     void ReadLevel(int peak) override;
     void ReadProgress(std::ptrdiff_t received, std::ptrdiff_t expected) override;
     void ReadState(int state) override;
+    void ReadAdvice(const std::string& advice) override;
     void CommandOk() override;
     void DeviceError(const QString& text);
 

@@ -338,7 +338,7 @@ private slots:
         QVERIFY(!f.frame.Action(ID_FILE_SAVE)->isEnabled());
     }
 
-    // A recording that does not decode shows, under its error lines, what to do about it, in
+    // A recording that does not decode shows, above its error lines, what to do about it, in
     // the command line's words; a dump read after it shows its own error lines only.
     void aRecordingThatDoesNotDecodeShowsTheReceptionHint() {
         Frame f;
@@ -355,8 +355,8 @@ private slots:
         const std::string advice = zendrik::ReceptionAdvice(alone.m_reception);
         QVERIFY(advice.find("blocks fail their check") != std::string::npos);
         QCOMPARE(f.View()->OpenDataFile(QString::fromStdString(path)), 1);
-        QVERIFY(Shown(f.View()).startsWith(AsShown(alone.m_strHrm)));
-        QCOMPARE(Shown(f.View()).simplified(), AsShown(alone.m_strHrm + advice).simplified());
+        QVERIFY(Shown(f.View()).endsWith(AsShown(alone.m_strHrm)));
+        QCOMPARE(Shown(f.View()).simplified(), AsShown(advice + " " + alone.m_strHrm).simplified());
 
         const QString dump = QString::fromStdString(WriteDump(broken.bytes, "broken.sld"));
         QCOMPARE(f.View()->OpenDataFile(dump), 1);

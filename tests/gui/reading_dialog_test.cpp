@@ -19,6 +19,7 @@
 #include "reception/modulator.h"
 #include "scripted_capture_device.h"
 #include "scripted_prompts.h"
+#include "window_grab.h"
 #include "support/s410_stream_builder.h"
 
 using namespace testing_streams;
@@ -107,6 +108,45 @@ private slots:
         QVERIFY(frame.windowTitle().startsWith("microphone 20"));
         QVERIFY(frame.windowTitle().endsWith(" * — Zendrik"));
         QVERIFY(frame.Action(ID_FILE_SAVE)->isEnabled());
+    }
+
+    // A broken block: the dialog says what went wrong and what to do under its controls, in
+    // full, and keeps listening; the transfer sent again completes the reading.
+    void aBrokenBlockShowsAdviceAndTheReadingGoesOn() {
+        ScriptedInput input;
+        Stream broken = BuildS410Stream(S410Values{});
+        BreakChecksum(broken, 1);
+        std::vector<std::int16_t> sound = ModulateBytes(broken.bytes, CModulatorSettings{});
+        sound.resize(sound.size() + 3 * 44100);  // the user starting the transfer again
+        const std::vector<std::int16_t> again = ModulateBytes(Transfer(), CModulatorSettings{});
+        sound.insert(sound.end(), again.begin(), again.end());
+        input.script->blocks = InBlocks(sound);
+        input.script->intervalMs = 10;
+        Settings settings;
+        CMainFrame frame(settings);
+        frame.Create({});
+        frame.show();
+        QString advice;
+        QString state;
+        bool fits = false;
+        QTimer watch;
+        connect(&watch, &QTimer::timeout, [&] {
+            auto* dialog = qobject_cast<CReadingDialog*>(QApplication::activeModalWidget());
+            if (!dialog || !advice.isEmpty() || !dialog->AdviceText()->isVisible()) return;
+            advice = dialog->AdviceText()->text();
+            state = dialog->StateText()->text();
+            const QLabel* label = dialog->AdviceText();
+            fits = label->heightForWidth(label->width()) <= label->height() &&
+                   dialog->rect().contains(label->geometry());
+            const QString dir = ScreenshotDir();
+            if (!dir.isEmpty()) SaveWindowPng(dialog, dir + "/reading-dialog-advice.png");
+        });
+        watch.start(5);
+        frame.Action(ID_READ_MICROPHONE)->trigger();
+        QCOMPARE(state, QStringLiteral("CRC error"));
+        QVERIFY2(advice.contains("blocks fail their check: "), qPrintable(advice));
+        QVERIFY(fits);
+        QCOMPARE(frame.View()->Data().m_bytes.Elements(), ToReceived(Transfer()).Elements());
     }
 
     void abortedReadingChangesNothing() {

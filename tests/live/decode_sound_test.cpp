@@ -19,6 +19,7 @@ public:
     void OnReadLevel(int) override {}
     void OnReadProgress(qint64, qint64) override {}
     void OnReadState(int state) override { states.push_back(state); }
+    void OnReadAdvice(const QString&) override {}
     void OnCommandOk() override {}
     void OnDeviceError(const QString&) override {}
     std::vector<int> states;

@@ -50,8 +50,41 @@ for round in 1 2; do
     echo "round $round: zendrik-cli --microphone exited $status"; cat "$work/cli.err"; exit 1
   fi
   grep -q "complete" "$work/cli.err"
+  # Into a file the progress is a line per state and per tenth of the bytes, not one per change.
+  lines=$(wc -l < "$work/cli.err")
+  [ "$lines" -le 20 ] || { echo "round $round: $lines lines of progress"; cat "$work/cli.err"; exit 1; }
 done
 echo "zendrik-cli --microphone received the transfer exactly"
+
+# On a terminal the progress is one line rewritten in place, ended before the report.
+if command -v script >/dev/null; then
+  start_server
+  ( sleep 1; "$feeder" "$work/run.wav" "$work/fifo" ) &
+  feed=$!
+  status=0
+  script -qec "'$cli' --microphone --seconds 30 > '$work/got.hrm'" /dev/null > "$work/tty.out" || status=$?
+  wait "$feed" || true
+  if [ "$status" -ne 0 ] || ! cmp -s "$work/expected.hrm" "$work/got.hrm" ||
+     ! grep -q $'\rzendrik-cli: complete' "$work/tty.out" || [ "$(wc -l < "$work/tty.out")" -gt 2 ]; then
+    echo "on a terminal: zendrik-cli --microphone exited $status"; cat -A "$work/tty.out"; exit 1
+  fi
+  echo "on a terminal: one progress line"
+fi
+
+# A broken block: the reading says so, and what to do, and goes on listening until the time is up.
+awk 'NR == 30 { v = substr($0, 1, 2); printf "%s\r\n", (v == "00" ? "01" : "00"); next } { print }' \
+  "$work/run.sld" > "$work/broken.sld"
+"$cli" --synthesize "$work/broken.wav" "$work/broken.sld"
+start_server
+( sleep 1; "$feeder" "$work/broken.wav" "$work/fifo" ) &
+feed=$!
+status=0
+"$cli" --microphone --seconds 8 > /dev/null 2> "$work/cli.err" || status=$?
+wait "$feed" || true
+if [ "$status" -ne 5 ] || ! grep -q "CRC error" "$work/cli.err" || ! grep -q "blocks fail their check: " "$work/cli.err"; then
+  echo "a broken block: exit $status"; cat "$work/cli.err"; exit 1
+fi
+echo "a broken block: the advice, and listening on"
 
 "$build/tests/zendrik_make_sample" --coach "$work/coach.sld"
 "$cli" --synthesize "$work/coach.wav" "$work/coach.sld"

@@ -33,6 +33,7 @@ public:
     void OnReadLevel(int peak) override { levels.push_back(peak); }
     void OnReadProgress(qint64 received, qint64) override { lastReceived = received; }
     void OnReadState(int state) override { states.push_back(state); }
+    void OnReadAdvice(const QString&) override {}
     void OnCommandOk() override { ok = true; }
     void OnDeviceError(const QString& text) override { errors.push_back(text); }
 
