@@ -684,6 +684,7 @@ private slots:
         const QString dir = ScreenshotDir();
         if (dir.isEmpty()) QSKIP("set ZENDRIK_SCREENSHOT_DIR to write the README screenshot");
         Frame f(QStringLiteral(ZENDRIK_SAMPLES_DIR "/s510-ride.wav"));
+        f.frame.resize(FirstRunWindowSize(QSize(1366, 768)));  // the first window on a laptop
         f.frame.show();
         QVERIFY(QTest::qWaitForWindowExposed(&f.frame));
         QVERIFY(SaveWindowPng(&f.frame, dir + "/main-window.png"));
