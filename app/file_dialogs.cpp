@@ -134,6 +134,39 @@ int OpenFileDialog(CSonicLinkData& data, QWidget* owner) {
     return ReadInputFile(data, choice->path, fallback, owner);
 }
 
+int SaveAllDialog(CSonicLinkData& data, int displayMode, int hrmFormat, char separator,
+                  std::size_t shown, QWidget* owner) {
+    const QString folder = UserPrompts().ChooseFolder(owner, QStringLiteral("Save All"));
+    if (folder.isEmpty()) return 0;
+    const bool csv = displayMode == 1;
+    const zendrik::ReportFileType type = csv ? zendrik::ReportFileType::Csv : zendrik::ReportFileType::Hrm;
+    int saved = 0;
+    QString failure;
+    for (std::size_t i = 0; i < data.m_recorded.size() && failure.isEmpty(); ++i) {
+        data.ShowRecordedTransfer(i);
+        if (!data.m_bValid) continue;
+        const std::string content = csv ? CsvTextFor(data, separator) : HrmTextFor(data, hrmFormat);
+        const zendrik::NewFile written = zendrik::WriteNewFileIn(
+            LocalPath(folder) + "/", zendrik::ProposedReportName(data.m_strDate, type), content);
+        if (!written.error.empty()) {
+            failure = QString::fromStdString(written.error);
+        } else {
+            ++saved;
+        }
+    }
+    data.ShowRecordedTransfer(shown);
+    const QString where = QDir::toNativeSeparators(folder);
+    if (!failure.isEmpty()) {
+        UserPrompts().Tell(owner, QMessageBox::Critical, QGuiApplication::applicationDisplayName(),
+                           QStringLiteral("Saved %1 of the transfers; cannot write into %2:").arg(saved).arg(where),
+                           failure);
+    } else {
+        UserPrompts().Tell(owner, QMessageBox::Information, QGuiApplication::applicationDisplayName(),
+                           QStringLiteral("Saved %1 transfers in %2.").arg(saved).arg(where));
+    }
+    return saved;
+}
+
 int SaveFileDialog(CSonicLinkData& data, int displayMode, int hrmFormat, char separator,
                    QString& inputFile, QWidget* owner) {
     if (!data.m_bValid) return kNothingSaved;

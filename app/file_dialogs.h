@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QString>
+#include <cstddef>
 #include <string>
 
 class CSonicLinkData;
@@ -30,3 +31,11 @@ enum SaveResult { kNothingSaved = 0, kReportSaved = 1, kExerciseExported = 2 };
 // kExerciseExported leaves it, since such a file holds only part of what was received.
 int SaveFileDialog(CSonicLinkData& data, int displayMode, int hrmFormat, char separator,
                    QString& inputFile, QWidget* owner);
+
+// "Save All" for a recording of several transfers: asks for a folder and writes each valid
+// transfer into it in the shown form (CSV with `separator` when displayMode is 1, else the HRM
+// text of `hrmFormat`) under the name the save dialog proposes, -2, -3, ... when taken, a file
+// already holding the same bytes left as it is; then says what was written. The report shows
+// transfer `shown` again afterwards. The number of transfers saved.
+int SaveAllDialog(CSonicLinkData& data, int displayMode, int hrmFormat, char separator,
+                  std::size_t shown, QWidget* owner);

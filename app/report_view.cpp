@@ -1,6 +1,7 @@
 #include "app/report_view.h"
 
 #include <QClipboard>
+#include <algorithm>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFile>
@@ -15,6 +16,7 @@
 #include "app/report_edit.h"
 #include "app/report_texts.h"
 #include "app/settings.h"
+#include "app/transfer_picker.h"
 #include "app/user_prompts.h"
 #include "platform/regional_format.h"
 #include "reception/live/record_sound.h"
@@ -61,13 +63,39 @@ bool CReportView::OnCreate(const QString& commandLineFile) {
     m_wndEdit->setTabStopDistance(kTabStopDialogUnits * m_wndEdit->fontMetrics().averageCharWidth() / 4.0);
     m_wndEdit->show();
 
+    m_picker = new CTransferPicker(this);
+    connect(m_picker, &CTransferPicker::transferChosen, this, [this](int index) {
+        m_data.ShowRecordedTransfer(static_cast<std::size_t>(index));
+        ShowReport();
+    });
+    connect(m_picker, &CTransferPicker::saveAllRequested, this, [this] {
+        SaveAllDialog(m_data, m_settings.DisplayMode, m_settings.HrmFormat, CsvSeparatorChar(m_settings),
+                      static_cast<std::size_t>(m_picker->Chosen()), window());
+        ShowReport();
+    });
+
     if (!commandLineFile.isEmpty()) OpenDataFile(commandLineFile);
     return true;
 }
 
 void CReportView::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
-    if (m_wndEdit) m_wndEdit->setGeometry(0, 0, width(), height());
+    LayOut();
+}
+
+void CReportView::LayOut() {
+    int top = 0;
+    if (m_picker && !m_picker->isHidden()) {
+        top = std::min(m_picker->PreferredHeight(), height() / 2);
+        m_picker->setGeometry(0, 0, width(), top);
+    }
+    if (m_wndEdit) m_wndEdit->setGeometry(0, top, width(), height() - top);
+}
+
+void CReportView::ShowTransferList() {
+    if (!m_picker) return;
+    m_picker->Fill(m_data);
+    LayOut();
 }
 
 bool CReportView::event(QEvent* event) {
@@ -180,6 +208,7 @@ int CReportView::OpenDataFile(const QString& path) {
 void CReportView::ShowFileRead() {
     // What was on screen is gone, and a file can be read again: nothing is unsaved.
     SetModified(false);
+    ShowTransferList();
     ShowReport();
 }
 
@@ -207,6 +236,7 @@ void CReportView::OnReadMicrophone() {
         m_inputFile.clear();
         SetModified(true);
     }
+    ShowTransferList();
     ShowReport();
 }
 

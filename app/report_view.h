@@ -11,6 +11,7 @@
 
 class CRecordSound;
 class CReportEdit;
+class CTransferPicker;
 struct Settings;
 
 class CReportView : public QWidget {
@@ -44,6 +45,7 @@ public:
     bool IsModified() const { return m_data.m_bModified != 0; }
     CSonicLinkData& Data() { return m_data; }
     CReportEdit* Edit() const { return m_wndEdit; }
+    CTransferPicker* Picker() const { return m_picker; }
 
 signals:
     // The report or its valid flag may have changed (the save command's state follows it).
@@ -59,12 +61,18 @@ protected:
 
 private:
     void OnDropFiles(const QList<QUrl>& urls);
+    // The transfer list (when a recording holds several) above the text control, which fills
+    // the rest.
+    void LayOut();
+    // Lists the transfers of what was just read, or hides the list.
+    void ShowTransferList();
     // Shows a file just read in place of what was shown.
     void ShowFileRead();
     void TellIfOutOfMemory();
 
     Settings& m_settings;
     CReportEdit* m_wndEdit = nullptr;
+    CTransferPicker* m_picker = nullptr;
     QFont m_font;
     // The file the shown report was read from; saving over it asks first. Empty after a reading
     // from the microphone.

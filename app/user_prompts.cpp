@@ -42,6 +42,10 @@ public:
         return Run(dialog, request);
     }
 
+    QString ChooseFolder(QWidget* owner, const QString& caption) override {
+        return QFileDialog::getExistingDirectory(owner, caption);
+    }
+
     QMessageBox::StandardButton Ask(QWidget* owner, const QString& caption, const QString& text,
                                     QMessageBox::StandardButtons buttons,
                                     QMessageBox::StandardButton defaultButton) override {

@@ -29,6 +29,8 @@ public:
     virtual std::optional<CFileChoice> ChooseOpenFile(QWidget* owner, const CFileRequest& request) = 0;
     // The save dialog, which asks before an existing file is replaced; nothing when cancelled.
     virtual std::optional<CFileChoice> ChooseSaveFile(QWidget* owner, const CFileRequest& request) = 0;
+    // A folder to write into; empty when cancelled.
+    virtual QString ChooseFolder(QWidget* owner, const QString& caption) = 0;
     // A question; returns the button pressed (Cancel or Escape when the box was closed).
     // `defaultButton` is the one Enter presses.
     virtual QMessageBox::StandardButton Ask(QWidget* owner, const QString& caption,

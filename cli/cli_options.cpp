@@ -46,7 +46,8 @@ const char* const kCliUsage =
     "  -o DIR/               write each report into the folder DIR under the name the save command\n"
     "                        proposes (the exercise date, 20060305.hrm), with -2, -3, ... when taken,\n"
     "                        and print the name of each file written, or 'unchanged: PATH' where\n"
-    "                        one already holds the same bytes; needed for several INPUTs\n"
+    "                        one already holds the same bytes; needed for several INPUTs. A\n"
+    "                        recording of several transfers gives a file for each valid one\n"
     "  --synthesize WAV      instead of decoding: write a SonicLink recording of INPUT's bytes to WAV\n"
     "  --microphone          record a transfer from the default audio input instead of reading INPUT;\n"
     "                        the reading state and progress go to standard error while it listens (on\n"
@@ -55,13 +56,17 @@ const char* const kCliUsage =
     "  --seconds S           how long --microphone waits for a complete transfer (default 120)\n"
     "  --verbose             say on standard error how each recording was received: which receiver,\n"
     "                        sample rate, tone, level, SNR, bit period, blocks good; and when nothing\n"
-    "                        decodes, what to do about it\n"
+    "                        decodes, what to do about it; a recording of several transfers lists\n"
+    "                        them with their times in it\n"
     "  --plot FILE           instead of the report: draw the exercise's chart as FILE (.png or .svg)\n"
     "  --plot-size WxH       the chart's size in pixels (default 1200x600)\n"
     "  --help, --version\n"
     "An option that does nothing for what is asked (--seconds without --microphone, a CSV option\n"
     "with another format, --timezone without fit or tcx) gets a one-line warning on standard error\n"
     "and the run goes on.\n"
+    "A recording may hold several transfers, sent one after another: with -o DIR/ each valid one is\n"
+    "written (its own bytes with --format sld); to standard output or one -o FILE the first valid one\n"
+    "is, and standard error says how many more the recording holds.\n"
     "Exit status: 0 = the report was valid and its bytes were written exactly as the save command writes\n"
     "them (CR LF, no BOM); 3 = decoding ran but the report is not valid: nothing written, and standard\n"
     "error receives, for a recording neither receiver read, a line saying what went wrong and what to\n"
@@ -72,7 +77,8 @@ const char* const kCliUsage =
     "(e.g. a date FIT cannot hold), memory ran out, or the sound device cannot be opened or started;\n"
     "2 = usage error (with a one-line hint), also -o naming the INPUT, hrm-compat for a family without\n"
     "that form, an unknown --timezone and fit to a terminal; 5 = no complete transfer arrived within S\n"
-    "seconds. With several INPUTs the status is the highest of theirs.\n";
+    "seconds. With several INPUTs the status is the highest of theirs; a recording of several transfers\n"
+    "gives 0 when one was written, 3 when none is valid.\n";
 
 namespace {
 

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -236,6 +238,68 @@ int Synthesize(const CCliOptions& o, std::ostream& out, std::ostream& err) {
     return Emit(o.synthesizePath, wave.view(), zendrik::ReportFileType::Dump, {}, out, err);
 }
 
+// A time in the recording as minutes and seconds to a tenth: 1:05.3.
+std::string RecordingTime(double seconds) {
+    const long long tenths = std::llround(std::max(0.0, seconds) * 10.0);
+    char text[32];
+    std::snprintf(text, sizeof text, "%lld:%02lld.%lld", tenths / 600, tenths / 10 % 60, tenths % 10);
+    return text;
+}
+
+// --verbose for a recording of several transfers: each with where it sounds, its family and
+// exercise, and whether it is valid under the watch model setting.
+void ListTransfers(const CSonicLinkData& data, const std::vector<zendrik::Transfer>& decoded,
+                   const std::string& inputName, std::ostream& err) {
+    err << Prefix(inputName) << decoded.size() << " transfers in the recording:\n";
+    for (std::size_t i = 0; i < decoded.size(); ++i) {
+        const CRecordedTransfer& recorded = data.m_recorded[i];
+        const zendrik::Family* family = zendrik::FamilyOfStream(recorded.bytes);
+        char length[32];
+        std::snprintf(length, sizeof length, "%.1f s", recorded.seconds);
+        err << "  " << i + 1 << ". at " << RecordingTime(recorded.startSeconds) << " for " << length
+            << ": " << (family ? family->phrase : "an unknown") << " transfer";
+        if (const std::optional<zendrik::Exercise>& exercise = decoded[i].exercise) {
+            char when[64];
+            std::snprintf(when, sizeof when, ", exercise of %04d-%02d-%02d %02d:%02d:%02d",
+                          exercise->start.year, exercise->start.month, exercise->start.day,
+                          exercise->start.hour, exercise->start.minute, exercise->start.second);
+            err << when;
+        }
+        err << (decoded[i].valid ? "" : ", not valid") << "\n";
+    }
+}
+
+// A recording of several transfers: into a folder each valid one, else the first valid one
+// with a word about the others. The status is the written transfer's, or that of the first
+// when none is valid.
+int WriteTransfers(const CCliOptions& o, CSonicLinkData& data, const std::string& inputName,
+                   std::ostream& out, std::ostream& err) {
+    std::vector<zendrik::Transfer> decoded;
+    for (std::size_t i = 0; i < data.m_recorded.size(); ++i) decoded.push_back(data.DecodeRecordedTransfer(i));
+    if (o.verbose) ListTransfers(data, decoded, inputName, err);
+    std::vector<std::size_t> valid;
+    for (std::size_t i = 0; i < decoded.size(); ++i) {
+        if (decoded[i].valid) valid.push_back(i);
+    }
+    if (valid.empty()) {
+        data.ShowRecordedTransfer(0);
+        return WriteReport(o, data, inputName, out, err);
+    }
+    if (o.outputPath && NamesFolder(*o.outputPath) && !o.plotPath) {
+        int worst = kExitOk;
+        for (std::size_t i : valid) {
+            data.ShowRecordedTransfer(i);
+            worst = std::max(worst, WriteReport(o, data, inputName, out, err));
+        }
+        return worst;
+    }
+    const std::size_t more = decoded.size() - 1;
+    err << Prefix(inputName) << "the recording holds " << more << " more transfer"
+        << (more == 1 ? "" : "s") << " after the one written; use -o DIR/ to write each into a folder\n";
+    data.ShowRecordedTransfer(valid.front());
+    return WriteReport(o, data, inputName, out, err);
+}
+
 int DecodeInput(const CCliOptions& o, const std::string& input, std::ostream& out,
                 std::ostream& err) {
     CSonicLinkData data;
@@ -262,6 +326,9 @@ int DecodeInput(const CCliOptions& o, const std::string& input, std::ostream& ou
     if (!data.m_strReadError.empty()) {
         err << Prefix(in.name) << data.m_strReadError << "\n";
         return kExitInput;
+    }
+    if (in.kind == InputKind::Recording && data.m_recorded.size() > 1) {
+        return WriteTransfers(o, data, in.name, out, err);
     }
     // A recording that did not decode says first what to do about it, even without --verbose,
     // which has already said it with the rest of the reception report; the error lines follow.

@@ -56,11 +56,27 @@ int CSonicLinkData::DecodeRecording(std::istream& in, std::string_view name) {
             // when its bytes do not check out are the samples read again for the second one.
             m_reception = zendrik::ReceptionReport{};
             m_reception.sampleRate = m_nSampleRate;
+            m_recorded.clear();
+            std::vector<std::ptrdiff_t> starts;
             DemodulateSamples(m_pSamples.get(), m_nSamples, DemodVariant::File,
-                              BitTimingFor(m_nWatchModel, 44100), m_bytes, m_pSamples.get());
+                              BitTimingFor(m_nWatchModel, 44100), m_bytes, m_pSamples.get(), &starts);
             if (AcceptExact()) {
+                const std::ptrdiff_t after = CollectExactTransfers(starts);
                 m_pSamples.reset();
                 m_nSamples = 0;
+                if (after >= 0 && m_strReadError.empty()) {
+                    // Sound after the transfers it read: the samples again, for the second
+                    // receiver to look for more there.
+                    in.clear();
+                    in.seekg(0);
+                    const bool reread = ReadWaveData(in);
+                    if (reread && m_nSamples > after) CollectSecondTransfers(nullptr, after);
+                    m_pSamples.reset();
+                    m_nSamples = 0;
+                    // Not reading them again loses only the chance of more: the first stays.
+                    m_strReadError.clear();
+                    if (!reread) ShowRecordedTransfer(0);
+                }
                 return m_strReadError.empty() ? 1 : 0;
             }
             m_pSamples.reset();
@@ -134,9 +150,87 @@ int CSonicLinkData::DecodeClip(const zendrik::AudioClip& clip) {
 void CSonicLinkData::DecodeReception(bool exactFirst, const zendrik::AudioClip* clip) {
     m_reception = zendrik::ReceptionReport{};
     m_reception.sampleRate = m_nSampleRate;
-    if (exactFirst && Demodulate() && AcceptExact()) return;
+    m_recorded.clear();
+    if (exactFirst && m_nSamples > 0) {
+        std::vector<std::ptrdiff_t> starts;
+        Guarded([&] {
+            DemodulateSamples(m_pSamples.get(), m_nSamples, DemodVariant::File,
+                              BitTimingFor(m_nWatchModel, 44100), m_bytes, nullptr, &starts);
+        });
+        if (AcceptExact()) {
+            const std::ptrdiff_t after = CollectExactTransfers(starts);
+            if (after >= 0 && m_strReadError.empty()) CollectSecondTransfers(clip, after);
+            return;
+        }
+    }
     if (!exactFirst) m_bytes.SetSize(0);
     DecodeBySecond(clip);
+}
+
+std::ptrdiff_t CSonicLinkData::CollectExactTransfers(const std::vector<std::ptrdiff_t>& frameStarts) {
+    const zendrik::StreamFormats formats = zendrik::FamilyStreamFormats();
+    const BitTiming timing = BitTimingFor(m_nWatchModel, 44100);
+    const std::ptrdiff_t frame = 10 * static_cast<std::ptrdiff_t>(timing.period);
+    const std::vector<std::int32_t>& all = m_bytes.Elements();
+    const auto total = static_cast<std::ptrdiff_t>(all.size());
+    if (static_cast<std::ptrdiff_t>(frameStarts.size()) != total || total == 0) return -1;
+    const zendrik::ReceptionReport firstReport = m_reception;
+    std::ptrdiff_t begin = 0;
+    zendrik::TransferCheck check = zendrik::CheckTransfer(m_bytes, formats);
+    std::vector<CRecordedTransfer> found;
+    for (;;) {
+        CRecordedTransfer transfer;
+        const std::ptrdiff_t end = std::min(total, begin + check.length);
+        for (std::ptrdiff_t i = begin; i < end; ++i) transfer.bytes.Add(all[static_cast<std::size_t>(i)]);
+        transfer.reception = firstReport;
+        transfer.reception.blocksGood = check.blocksGood;
+        transfer.reception.blocksTotal = check.blocksTotal;
+        const std::ptrdiff_t first = frameStarts[static_cast<std::size_t>(begin)];
+        const std::ptrdiff_t last = frameStarts[static_cast<std::size_t>(std::max(begin, end - 1))] + frame;
+        transfer.startSeconds = static_cast<double>(first) / m_nSampleRate;
+        transfer.seconds = static_cast<double>(last - first) / m_nSampleRate;
+        found.push_back(std::move(transfer));
+        if (end >= total) break;
+        // The next whole transfer among the bytes after this one, if one starts there.
+        const std::vector<std::uint8_t> rest(all.begin() + end, all.end());
+        check = zendrik::FindTransfer(rest, formats);
+        if (!check.complete || static_cast<int>(found.size()) >= kMostTransfersInARecording) {
+            m_recorded = std::move(found);
+            return frameStarts[static_cast<std::size_t>(end)];
+        }
+        begin = end + check.start;
+    }
+    m_recorded = std::move(found);
+    return -1;
+}
+
+void CSonicLinkData::CollectSecondTransfers(const zendrik::AudioClip* clip, std::ptrdiff_t from) {
+    const int most = kMostTransfersInARecording - static_cast<int>(m_recorded.size());
+    if (most <= 0) return;
+    if (clip) {
+        if (from >= static_cast<std::ptrdiff_t>(clip->samples.size())) return;
+        zendrik::AudioClip rest(std::vector<float>(clip->samples.begin() + from, clip->samples.end()),
+                                clip->sampleRate);
+        rest.coding = clip->coding;
+        KeepSecondTransfers(zendrik::ReceiveClip(rest, zendrik::FamilyStreamFormats(), most), from);
+    } else if (from < m_nSamples) {
+        KeepSecondTransfers(zendrik::ReceiveSamples(m_pSamples.get() + from, m_nSamples - from,
+                                                    m_nSampleRate, zendrik::FamilyStreamFormats(), most),
+                            from);
+    }
+}
+
+void CSonicLinkData::KeepSecondTransfers(const zendrik::SecondReception& second, std::ptrdiff_t from) {
+    const double rate = second.report.sampleRate > 0 ? second.report.sampleRate : m_nSampleRate;
+    for (const zendrik::ReceivedTransfer& received : second.transfers) {
+        CRecordedTransfer transfer;
+        transfer.bytes.Reserve(static_cast<std::ptrdiff_t>(received.bytes.size()));
+        for (std::uint8_t b : received.bytes) transfer.bytes.Add(b);
+        transfer.reception = received.report;
+        transfer.startSeconds = static_cast<double>(from + received.firstSample) / rate;
+        transfer.seconds = static_cast<double>(received.endSample - received.firstSample) / rate;
+        m_recorded.push_back(std::move(transfer));
+    }
 }
 
 bool CSonicLinkData::AcceptExact() {
@@ -156,10 +250,12 @@ bool CSonicLinkData::AcceptExact() {
 void CSonicLinkData::DecodeBySecond(const zendrik::AudioClip* clip) {
     // A clip goes in as it is, so a quiet recording of more than 16 bits keeps its resolution.
     zendrik::SecondReception second =
-        clip ? zendrik::ReceiveClip(*clip, zendrik::FamilyStreamFormats())
+        clip ? zendrik::ReceiveClip(*clip, zendrik::FamilyStreamFormats(), kMostTransfersInARecording)
              : zendrik::ReceiveSamples(m_pSamples.get(), m_nSamples, m_nSampleRate,
-                                       zendrik::FamilyStreamFormats());
+                                       zendrik::FamilyStreamFormats(), kMostTransfersInARecording);
     m_reception = second.report;
+    m_recorded.clear();
+    KeepSecondTransfers(second, 0);
     if (second.accepted) {
         m_reception.receiver = zendrik::ReceiverUsed::Second;
         m_bytes.SetSize(0);
@@ -178,6 +274,20 @@ void CSonicLinkData::DecodeBySecond(const zendrik::AudioClip* clip) {
     // Nothing checked out: the exact receiver's bytes are decoded as they always were, so
     // the report shows what is wrong with them.
     DecodeExercises();
+}
+
+void CSonicLinkData::ShowRecordedTransfer(std::size_t index) {
+    if (index >= m_recorded.size()) return;
+    Guarded([&] {
+        m_bytes = m_recorded[index].bytes;
+        m_reception = m_recorded[index].reception;
+    });
+    DecodeExercises();
+}
+
+zendrik::Transfer CSonicLinkData::DecodeRecordedTransfer(std::size_t index) const {
+    if (index >= m_recorded.size()) return {};
+    return zendrik::Decode(m_recorded[index].bytes, m_nWatchModel, Context());
 }
 
 int CSonicLinkData::LoadDumpFile(const std::string& path) {
@@ -206,6 +316,7 @@ void CSonicLinkData::ClearReception() {
     m_pSamples.reset();
     m_nSamples = 0;
     m_bytes.SetSize(0);
+    m_recorded.clear();
     m_bValid = 0;
     // The texts stay until the next decoding, but what they were decoded from is gone.
     m_transfer = zendrik::Transfer{};
@@ -329,6 +440,7 @@ int HandOverLiveBytes(CSonicLinkData& data, const CLiveDecoder& decoder) {
     data.m_pSamples.reset();
     data.m_nSamples = 0;
     if (!decoder.IsComplete()) return 0;
+    data.m_recorded.clear();
     data.m_bytes.SetSize(0);
     const CReceivedBytes& bytes = decoder.Bytes();
     if (!HasPreamble(bytes)) return 0;

@@ -13,6 +13,7 @@
 #include <string>
 #include <string_view>
 #include <type_traits>
+#include <vector>
 
 #include "decoders/exercise.h"
 #include "decoders/report_conventions.h"
@@ -27,6 +28,19 @@ class CLiveDecoder;
 
 // Today's date by the computer's clock, in UTC.
 CDateValue SystemUtcDate();
+
+// One of the transfers a recording holds, as received: its bytes, how they were received and
+// where it sounds in the recording.
+struct CRecordedTransfer {
+    CReceivedBytes bytes;
+    zendrik::ReceptionReport reception;
+    double startSeconds = 0;
+    double seconds = 0;
+};
+
+// Most transfers looked for in one recording: far more than anyone sends in one go, and a bound
+// on the work a recording of nothing but tone bursts can cause.
+inline constexpr int kMostTransfersInARecording = 64;
 
 class CSonicLinkData {
 public:
@@ -90,6 +104,11 @@ public:
     // Decodes with the model the stream head names, keeping the user's model; 1 when one was
     // named, else the texts are emptied.
     int DetectModelAndDecode();
+    // Shows transfer `index` of m_recorded: its bytes, reception and report, decoded with the
+    // current watch model. Nothing happens for an index beyond them.
+    void ShowRecordedTransfer(std::size_t index);
+    // Transfer `index` of m_recorded decoded with the current watch model, without showing it.
+    zendrik::Transfer DecodeRecordedTransfer(std::size_t index) const;
     // Stores the CSV value separators and, when any of them changed, renders the decoded transfer
     // anew (the bytes are not read again); when nothing was decoded yet, decodes with the model
     // the stream head names.
@@ -128,6 +147,10 @@ public:
     std::int32_t m_nSampleRate = 44100;  // of the sample buffer, as recorded
     CReceivedBytes m_bytes;
     zendrik::ReceptionReport m_reception;
+    // Every transfer the last recording held that a receiver accepted, in the order they sound;
+    // the report shows the first of them until ShowRecordedTransfer picks another. Empty after
+    // a dump, a live reading, or a recording nothing was accepted from.
+    std::vector<CRecordedTransfer> m_recorded;
     // Why the last read or decoding step failed, in words for the user ("not found", "not a PCM
     // WAV: 24-bit, format tag 1 ...", "the dump holds no bytes"); "" after a success.
     std::string m_strReadError;
@@ -187,6 +210,14 @@ private:
     // The second receiver over the clip (or the sample buffer); when it accepts nothing, the
     // bytes in m_bytes are decoded as they are.
     void DecodeBySecond(const zendrik::AudioClip* clip);
+    // After the exact receiver's first transfer: the further whole transfers among its bytes
+    // (whose frames begin at `frameStarts`) into m_recorded. Gives the sample after the last of
+    // them when sound was heard after it, which may hold transfers it could not read; else -1.
+    std::ptrdiff_t CollectExactTransfers(const std::vector<std::ptrdiff_t>& frameStarts);
+    // The second receiver's transfers in the sound from sample `from` on (of the clip, or the
+    // sample buffer), added to m_recorded; the report stays as it is.
+    void CollectSecondTransfers(const zendrik::AudioClip* clip, std::ptrdiff_t from);
+    void KeepSecondTransfers(const zendrik::SecondReception& second, std::ptrdiff_t from);
     void ClearReports();
     // The texts of the kept transfer under the current value format.
     void RenderTransfer();

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <complex>
+#include <cstdint>
 #include <numbers>
 
 namespace zendrik {
@@ -11,7 +12,9 @@ namespace {
 
 // Lowest tone looked for: below it sit mains hum and its first harmonics.
 constexpr double kLowestToneHz = 800.0;
-constexpr int kMostSpectra = 96;
+// Spectra in one stretch, each about a twentieth of a second long: a stretch of a few seconds
+// holds enough of them to tell a tone from hiss, and a short transfer fills much of one.
+constexpr std::ptrdiff_t kStretchSpectra = 96;
 // A band must stand this far above the median of its neighbours to count as a tone.
 constexpr double kMinProminenceDb = 8.0;
 // Or in a few spectra by this much (noise bins rarely pass 10 dB above their median), counted
@@ -24,104 +27,155 @@ constexpr double kSpreadHz = 700.0;
 constexpr double kNeighbourhoodHz = 2500.0;
 // Candidates lie at least this far apart: a loud beep next to the tone must not hide it.
 constexpr double kCandidateSpacingHz = 400.0;
+// How far (Hz) a stretch's band may lie from a candidate and still be its tone there: the
+// watch's clock drifts a little, and the peak moves by a bin or so from stretch to stretch.
+constexpr double kSameToneHz = 40.0;
+// Stretches added either side of those where a tone stands out: its first and last frames may
+// fall where too little of it sounds to stand out.
+constexpr std::ptrdiff_t kMarginStretches = 1;
 
-// In-place radix-2 FFT. A few hundred short transforms per recording do not justify a library.
-void Fft(std::vector<std::complex<float>>& a) {
-    const std::size_t n = a.size();
-    for (std::size_t i = 1, j = 0; i < n; ++i) {
-        std::size_t bit = n >> 1;
-        for (; j & bit; bit >>= 1) j ^= bit;
-        j ^= bit;
-        if (i < j) std::swap(a[i], a[j]);
-    }
-    for (std::size_t len = 2; len <= n; len <<= 1) {
-        const double angle = -2.0 * std::numbers::pi / static_cast<double>(len);
-        const std::complex<float> step(static_cast<float>(std::cos(angle)),
-                                       static_cast<float>(std::sin(angle)));
-        for (std::size_t i = 0; i < n; i += len) {
-            std::complex<float> w(1.0f, 0.0f);
+// The power spectrum of real, windowed frames of n samples (n a power of two), through a complex
+// transform of half the size. Its tables are made once for all the frames of a recording; real
+// and imaginary parts are kept apart and each stage's twiddles in a row of their own, so the
+// butterflies run over plain arrays.
+class PowerSpectrum {
+public:
+    explicit PowerSpectrum(std::size_t n)
+        : m_half(n / 2), m_window(n), m_re(n / 2), m_im(n / 2), m_reversed(n / 2) {
+        for (std::size_t i = 0; i < n; ++i) {
+            m_window[i] = static_cast<float>(0.5 - 0.5 * std::cos(2.0 * std::numbers::pi * i / n));
+        }
+        for (std::size_t i = 1, j = 0; i < m_half; ++i) {
+            std::size_t bit = m_half >> 1;
+            for (; j & bit; bit >>= 1) j ^= bit;
+            j ^= bit;
+            m_reversed[i] = j;
+        }
+        // Stage by stage (butterflies len = 2, 4, ..., n / 2 apart), the len / 2 twiddles of each.
+        for (std::size_t len = 2; len <= m_half; len <<= 1) {
             for (std::size_t k = 0; k < len / 2; ++k) {
-                const std::complex<float> u = a[i + k];
-                const std::complex<float> v = a[i + k + len / 2] * w;
-                a[i + k] = u + v;
-                a[i + k + len / 2] = u - v;
-                w *= step;
+                const double angle = -2.0 * std::numbers::pi * static_cast<double>(k) / static_cast<double>(len);
+                m_stageCos.push_back(static_cast<float>(std::cos(angle)));
+                m_stageSin.push_back(static_cast<float>(std::sin(angle)));
             }
         }
+        for (std::size_t k = 0; k < m_half; ++k) {
+            const double angle = -2.0 * std::numbers::pi * static_cast<double>(k) / static_cast<double>(n);
+            m_cos.push_back(static_cast<float>(std::cos(angle)));
+            m_sin.push_back(static_cast<float>(std::sin(angle)));
+        }
     }
+
+    // power[k] for the bins k < n / 2 of samples x[0..n).
+    void Of(const float* x, float* power) {
+        float* re = m_re.data();
+        float* im = m_im.data();
+        for (std::size_t m = 0; m < m_half; ++m) {
+            const float even = x[2 * m];
+            const float odd = x[2 * m + 1];
+            re[m_reversed[m]] = std::isfinite(even) ? even * m_window[2 * m] : 0.0f;
+            im[m_reversed[m]] = std::isfinite(odd) ? odd * m_window[2 * m + 1] : 0.0f;
+        }
+        std::size_t twiddles = 0;
+        for (std::size_t len = 2; len <= m_half; len <<= 1) {
+            const std::size_t h = len / 2;
+            const float* wc = m_stageCos.data() + twiddles;
+            const float* ws = m_stageSin.data() + twiddles;
+            for (std::size_t i = 0; i < m_half; i += len) {
+                float* ar = re + i;
+                float* ai = im + i;
+                float* br = re + i + h;
+                float* bi = im + i + h;
+                for (std::size_t k = 0; k < h; ++k) {
+                    const float vr = br[k] * wc[k] - bi[k] * ws[k];
+                    const float vi = br[k] * ws[k] + bi[k] * wc[k];
+                    br[k] = ar[k] - vr;
+                    bi[k] = ai[k] - vi;
+                    ar[k] += vr;
+                    ai[k] += vi;
+                }
+            }
+            twiddles += h;
+        }
+        // The even and odd samples' spectra, unpicked from the one transform.
+        for (std::size_t k = 0; k < m_half; ++k) {
+            const std::size_t j = k == 0 ? 0 : m_half - k;
+            const float evenRe = 0.5f * (re[k] + re[j]);
+            const float evenIm = 0.5f * (im[k] - im[j]);
+            const float oddRe = 0.5f * (im[k] + im[j]);
+            const float oddIm = -0.5f * (re[k] - re[j]);
+            const float outRe = evenRe + m_cos[k] * oddRe - m_sin[k] * oddIm;
+            const float outIm = evenIm + m_cos[k] * oddIm + m_sin[k] * oddRe;
+            power[k] = outRe * outRe + outIm * outIm;
+        }
+    }
+
+private:
+    std::size_t m_half;
+    std::vector<float> m_window;
+    std::vector<float> m_re;
+    std::vector<float> m_im;
+    std::vector<std::size_t> m_reversed;
+    std::vector<float> m_stageCos;
+    std::vector<float> m_stageSin;
+    std::vector<float> m_cos;
+    std::vector<float> m_sin;
+};
+
+double MedianOf(std::vector<double>& values, const double* begin, const double* end) {
+    values.assign(begin, end);
+    auto middle = values.begin() + static_cast<std::ptrdiff_t>(values.size() / 2);
+    std::nth_element(values.begin(), middle, values.end());
+    return *middle;
 }
 
-}  // namespace
+// The bins of the spectrum and how a band is measured against its neighbourhood.
+struct Bands {
+    std::size_t bins = 0;
+    std::size_t first = 0;
+    std::size_t last = 0;
+    std::size_t gap = 0;
+    std::size_t reach = 0;
+    double binHz = 0;
+};
 
-std::vector<CarrierCandidate> FindCarriers(const float* samples, std::ptrdiff_t count,
-                                           int sampleRate, int most) {
-    std::vector<CarrierCandidate> found;
-    if (!samples || count <= 0 || sampleRate <= 0 || most <= 0) return found;
-    // Bins of about 20 Hz or finer: narrow enough to tell the tone from broadband sound.
-    std::size_t n = 256;
-    while (static_cast<double>(n) < sampleRate / 20.0) n <<= 1;
-    if (static_cast<std::ptrdiff_t>(n) > count) return found;
+// How one stretch of spectra scores each band: 0 where it does not stand out as a tone.
+struct StretchScore {
+    std::vector<double> logPower;    // the stretch's average of each bin's dB
+    std::vector<double> prominence;  // above the baseline of its neighbourhood
+    std::vector<double> score;
+};
 
-    std::vector<float> window(n);
-    for (std::size_t i = 0; i < n; ++i) {
-        window[i] = static_cast<float>(0.5 - 0.5 * std::cos(2.0 * std::numbers::pi * i / n));
-    }
+// Scores the bands over `spectra` rows of dB values, `bands.bins` each.
+void ScoreStretch(const std::vector<float>& rows, std::size_t spectra, const Bands& bands,
+                  StretchScore& out) {
+    const std::size_t bins = bands.bins;
+    const std::size_t first = bands.first;
+    const std::size_t last = bands.last;
     // The log of each bin's power is averaged over the spectra, so a loud beep or click in a
-    // few of them weighs little against a tone that runs through the whole transfer; each
-    // spectrum is kept too, for a short transfer in a long recording.
-    const std::size_t bins = n / 2;
-    std::vector<double> logPower(bins, 0.0);
-    std::vector<float> each;
-    std::vector<std::complex<float>> buffer(n);
-    const std::ptrdiff_t spectra =
-        std::min<std::ptrdiff_t>(kMostSpectra, count / static_cast<std::ptrdiff_t>(n));
-    const double hop = spectra > 1 ? static_cast<double>(count - static_cast<std::ptrdiff_t>(n)) /
-                                         static_cast<double>(spectra - 1)
-                                   : 0.0;
-    each.reserve(static_cast<std::size_t>(spectra) * bins);
-    for (std::ptrdiff_t s = 0; s < spectra; ++s) {
-        const std::ptrdiff_t at = static_cast<std::ptrdiff_t>(hop * static_cast<double>(s));
-        for (std::size_t i = 0; i < n; ++i) {
-            const float x = samples[at + static_cast<std::ptrdiff_t>(i)];
-            buffer[i] = std::isfinite(x) ? x * window[i] : 0.0f;
-        }
-        Fft(buffer);
-        // Bins far below the spectrum's total hold only rounding noise; a floor 90 dB down
-        // keeps their random ups and downs from passing for a tone.
-        double total = 0;
-        for (std::size_t k = 0; k < bins; ++k) total += std::norm(buffer[k]);
-        const double floor = total * 1e-9 + 1e-24;
-        for (std::size_t k = 0; k < bins; ++k) {
-            const double db = 10.0 * std::log10(std::norm(buffer[k]) + floor);
-            logPower[k] += db;
-            each.push_back(static_cast<float>(db));
-        }
+    // few of them weighs little against a tone that runs through the whole stretch.
+    out.logPower.assign(bins, 0.0);
+    for (std::size_t s = 0; s < spectra; ++s) {
+        const float* row = rows.data() + s * bins;
+        for (std::size_t k = 0; k < bins; ++k) out.logPower[k] += row[k];
     }
-    for (double& p : logPower) p /= static_cast<double>(spectra);
+    for (double& p : out.logPower) p /= static_cast<double>(spectra);
+    const std::vector<double>& logPower = out.logPower;
 
-    const double binHz = static_cast<double>(sampleRate) / static_cast<double>(n);
     // Keyed on and off at up to 490 bits per second the tone spreads over several hundred hertz
     // either side; it is measured against a neighbourhood beyond that spread, whose median
-    // follows the slope of pink noise and the like.
-    const std::size_t gap = static_cast<std::size_t>(kSpreadHz / binHz) + 1;
-    const std::size_t reach = static_cast<std::size_t>(kNeighbourhoodHz / binHz) + 1;
-    const std::size_t first = std::max<std::size_t>(2, static_cast<std::size_t>(kLowestToneHz / binHz));
-    const std::size_t last = bins - 2;
-    if (first >= last) return found;
-    // The baseline changes slowly with frequency: computed on every few bins, held between. It
-    // is the higher of the medians below and above the tone, so the slope of pink noise or hum
-    // on one side does not make a band stand out.
+    // follows the slope of pink noise and the like. The baseline changes slowly with frequency:
+    // computed on every few bins, held between. It is the higher of the medians below and above
+    // the tone, so the slope of pink noise or hum on one side does not make a band stand out.
+    const std::size_t gap = bands.gap;
+    const std::size_t reach = bands.reach;
     const std::size_t stride = std::max<std::size_t>(1, gap / 8);
     const std::size_t minSide = std::max<std::size_t>(4, gap / 4);
     std::vector<double> baseline(bins, 0.0);
     std::vector<double> side;
     auto sideMedian = [&](std::size_t lo, std::size_t hi, double& median) {
-        side.assign(logPower.begin() + static_cast<std::ptrdiff_t>(lo),
-                    logPower.begin() + static_cast<std::ptrdiff_t>(hi));
-        if (side.size() < minSide) return false;
-        auto middle = side.begin() + static_cast<std::ptrdiff_t>(side.size() / 2);
-        std::nth_element(side.begin(), middle, side.end());
-        median = *middle;
+        if (hi < lo + minSide) return false;
+        median = MedianOf(side, logPower.data() + lo, logPower.data() + hi);
         return true;
     };
     for (std::size_t k = first; k < last; k += stride) {
@@ -135,61 +189,157 @@ std::vector<CarrierCandidate> FindCarriers(const float* samples, std::ptrdiff_t 
         else if (hasAbove) median = above;
         for (std::size_t j = k; j < std::min(last, k + stride); ++j) baseline[j] = median;
     }
-    std::vector<double> prominence(bins, 0.0);
-    for (std::size_t k = first; k < last; ++k) prominence[k] = logPower[k] - baseline[k];
+    out.prominence.assign(bins, 0.0);
+    for (std::size_t k = first; k < last; ++k) out.prominence[k] = logPower[k] - baseline[k];
 
-    // A transfer of a few seconds in a long recording is in few spectra and barely moves the
-    // average: each spectrum, levelled by its own median, is measured against the same
-    // baseline, and every spectrum in which a band stands out counts for it (up to a cap, so
-    // one loud beep counts like any other spectrum).
-    auto medianOf = [&](const double* begin, const double* end) {
-        std::vector<double> values(begin, end);
-        auto middle = values.begin() + static_cast<std::ptrdiff_t>(values.size() / 2);
-        std::nth_element(values.begin(), middle, values.end());
-        return *middle;
-    };
-    const double averageMedian = medianOf(logPower.data() + first, logPower.data() + last);
+    // A transfer of a few seconds is in few spectra and barely moves the average: each
+    // spectrum, levelled by its own median, is measured against the same baseline, and every
+    // spectrum in which a band stands out counts for it (up to a cap, so one loud beep counts
+    // like any other spectrum).
+    const double averageMedian = MedianOf(side, logPower.data() + first, logPower.data() + last);
     std::vector<double> events(bins, 0.0);
     std::vector<double> row(bins);
-    for (std::ptrdiff_t s = 0; s < spectra; ++s) {
-        const float* spectrum = each.data() + static_cast<std::size_t>(s) * bins;
+    std::vector<double> sample;
+    for (std::size_t s = 0; s < spectra; ++s) {
+        const float* spectrum = rows.data() + s * bins;
         std::copy(spectrum, spectrum + bins, row.begin());
-        const double level = medianOf(row.data() + first, row.data() + last) - averageMedian;
+        // A spectrum's level: the median of every fourth band tells it as well as all of them.
+        sample.clear();
+        for (std::size_t k = first; k < last; k += 4) sample.push_back(row[k]);
+        const double level = MedianOf(side, sample.data(), sample.data() + sample.size()) - averageMedian;
         for (std::size_t k = first; k < last; ++k) {
             const double above = row[k] - level - baseline[k] - kEventDb;
             events[k] += std::clamp(above, 0.0, kEventCapDb);
         }
     }
-    std::vector<double> score(bins, 0.0);
+    out.score.assign(bins, 0.0);
     for (std::size_t k = first; k < last; ++k) {
-        const bool stands = prominence[k] >= kMinProminenceDb || events[k] >= kMinEvents;
-        score[k] = stands ? events[k] + prominence[k] : 0.0;
+        const bool stands = out.prominence[k] >= kMinProminenceDb || events[k] >= kMinEvents;
+        out.score[k] = stands ? events[k] + out.prominence[k] : 0.0;
     }
+}
+
+}  // namespace
+
+CarrierSearch SearchCarriers(const float* samples, std::ptrdiff_t count, int sampleRate, int most) {
+    CarrierSearch found;
+    if (!samples || count <= 0 || sampleRate <= 0 || most <= 0) return found;
+    // Bins of about 20 Hz or finer: narrow enough to tell the tone from broadband sound.
+    std::size_t n = 256;
+    while (static_cast<double>(n) < sampleRate / 20.0) n <<= 1;
+    const std::ptrdiff_t window = static_cast<std::ptrdiff_t>(n);
+    const std::ptrdiff_t windows = count / window;
+    if (windows < 1) return found;
+
+    Bands bands;
+    bands.bins = n / 2;
+    bands.binHz = static_cast<double>(sampleRate) / static_cast<double>(n);
+    bands.gap = static_cast<std::size_t>(kSpreadHz / bands.binHz) + 1;
+    bands.reach = static_cast<std::size_t>(kNeighbourhoodHz / bands.binHz) + 1;
+    bands.first = std::max<std::size_t>(2, static_cast<std::size_t>(kLowestToneHz / bands.binHz));
+    bands.last = bands.bins - 2;
+    if (bands.first >= bands.last) return found;
+    const std::size_t bins = bands.bins;
+
+    // The spectra follow one another without overlap, a stretch at a time; a short last
+    // stretch joins the one before, so every stretch has enough spectra to judge by.
+    const std::ptrdiff_t stretches = std::max<std::ptrdiff_t>(1, windows / kStretchSpectra);
+    auto firstWindowOf = [&](std::ptrdiff_t s) { return s * windows / stretches; };
+    PowerSpectrum spectrum(n);
+    std::vector<float> power(bins);
+    std::vector<float> rows;
+    StretchScore stretch;
+    // Each band keeps its best stretch: its score there, and where its peak lies between bins.
+    std::vector<double> bestScore(bins, 0.0);
+    std::vector<double> bestProminence(bins, 0.0);
+    std::vector<float> bestOffset(bins, 0.0f);
+    // Which bands stand out in each stretch (a few kilobytes per stretch), to tell afterwards
+    // where the chosen tones sound.
+    std::vector<std::vector<std::uint32_t>> standing(static_cast<std::size_t>(stretches));
+    for (std::ptrdiff_t s = 0; s < stretches; ++s) {
+        const std::ptrdiff_t begin = firstWindowOf(s);
+        const std::ptrdiff_t end = firstWindowOf(s + 1);
+        const std::size_t spectra = static_cast<std::size_t>(end - begin);
+        rows.resize(spectra * bins);
+        for (std::size_t w = 0; w < spectra; ++w) {
+            spectrum.Of(samples + (begin + static_cast<std::ptrdiff_t>(w)) * window, power.data());
+            // Bins far below the spectrum's total hold only rounding noise; a floor 90 dB down
+            // keeps their random ups and downs from passing for a tone.
+            double total = 0;
+            for (float p : power) total += p;
+            const float floor = static_cast<float>(total * 1e-9 + 1e-24);
+            float* row = rows.data() + w * bins;
+            for (std::size_t k = 0; k < bins; ++k) row[k] = 10.0f * std::log10(power[k] + floor);
+        }
+        ScoreStretch(rows, spectra, bands, stretch);
+        for (std::size_t k = bands.first; k < bands.last; ++k) {
+            if (stretch.score[k] <= 0.0) continue;
+            standing[static_cast<std::size_t>(s)].push_back(static_cast<std::uint32_t>(k));
+            if (stretch.score[k] <= bestScore[k]) continue;
+            bestScore[k] = stretch.score[k];
+            bestProminence[k] = stretch.prominence[k];
+            // The peak of the Hann-windowed tone is close to a parabola in the log domain.
+            const double a = stretch.logPower[k - 1];
+            const double b = stretch.logPower[k];
+            const double c = stretch.logPower[k + 1];
+            const double denominator = a - 2.0 * b + c;
+            const double offset = denominator < 0 ? 0.5 * (a - c) / denominator : 0.0;
+            bestOffset[k] = static_cast<float>(std::clamp(offset, -0.5, 0.5));
+        }
+    }
+
+    std::vector<std::size_t> chosen;
     double firstScore = 0;
     for (int pick = 0; pick < most; ++pick) {
         std::size_t best = 0;
-        for (std::size_t k = first; k < last; ++k) {
-            if (score[k] > score[best]) best = k;
+        for (std::size_t k = bands.first; k < bands.last; ++k) {
+            if (bestScore[k] > bestScore[best]) best = k;
         }
-        // A band far weaker than the first is not worth a pass over the whole recording.
-        if (best == 0 || score[best] <= 0.0 || (!found.empty() && score[best] < kWeakerShare * firstScore)) break;
-        if (found.empty()) firstScore = score[best];
-        // The peak of the Hann-windowed tone is close to a parabola in the log domain.
-        const double a = logPower[best - 1];
-        const double b = logPower[best];
-        const double c = logPower[best + 1];
-        const double denominator = a - 2.0 * b + c;
-        double offset = denominator < 0 ? 0.5 * (a - c) / denominator : 0.0;
-        offset = std::clamp(offset, -0.5, 0.5);
-        found.push_back({(static_cast<double>(best) + offset) * binHz, prominence[best]});
+        // A band far weaker than the first is not worth a pass over the recording.
+        if (best == 0 || bestScore[best] <= 0.0 ||
+            (!found.carriers.empty() && bestScore[best] < kWeakerShare * firstScore)) {
+            break;
+        }
+        if (found.carriers.empty()) firstScore = bestScore[best];
+        found.carriers.push_back({(static_cast<double>(best) + bestOffset[best]) * bands.binHz,
+                                  bestProminence[best]});
+        chosen.push_back(best);
         // The next candidate lies clear of this one and of its sidebands.
-        const std::size_t clear = static_cast<std::size_t>(kCandidateSpacingHz / binHz) + 1;
+        const std::size_t clear = static_cast<std::size_t>(kCandidateSpacingHz / bands.binHz) + 1;
         const std::size_t lo = best > clear ? best - clear : 0;
-        for (std::size_t j = lo; j <= std::min(bins - 1, best + clear); ++j) {
-            score[j] = 0.0;
+        for (std::size_t j = lo; j <= std::min(bins - 1, best + clear); ++j) bestScore[j] = 0.0;
+    }
+
+    // The stretches where a chosen tone stands out, widened by a margin and joined where they
+    // meet or overlap.
+    const std::size_t near = static_cast<std::size_t>(kSameToneHz / bands.binHz) + 1;
+    std::vector<bool> sounds(static_cast<std::size_t>(stretches), false);
+    for (std::ptrdiff_t s = 0; s < stretches; ++s) {
+        for (std::uint32_t k : standing[static_cast<std::size_t>(s)]) {
+            for (std::size_t c : chosen) {
+                if (k + near >= c && k <= c + near) sounds[static_cast<std::size_t>(s)] = true;
+            }
+        }
+    }
+    for (std::ptrdiff_t s = 0; s < stretches; ++s) {
+        if (!sounds[static_cast<std::size_t>(s)]) continue;
+        const std::ptrdiff_t from = std::max<std::ptrdiff_t>(0, s - kMarginStretches);
+        const std::ptrdiff_t to = std::min(stretches, s + kMarginStretches + 1);
+        const std::ptrdiff_t begin = firstWindowOf(from) * window;
+        // The last stretch reaches to the end, with the samples no whole spectrum took.
+        const std::ptrdiff_t end = to == stretches ? count : firstWindowOf(to) * window;
+        if (!found.spans.empty() && begin <= found.spans.back().end) {
+            found.spans.back().end = std::max(found.spans.back().end, end);
+        } else {
+            found.spans.push_back({begin, end});
         }
     }
     return found;
+}
+
+std::vector<CarrierCandidate> FindCarriers(const float* samples, std::ptrdiff_t count,
+                                           int sampleRate, int most) {
+    return SearchCarriers(samples, count, sampleRate, most).carriers;
 }
 
 }  // namespace zendrik

@@ -97,9 +97,11 @@ std::uint8_t ReadFrame(const std::int16_t* e, int period) {
 }  // namespace demod
 
 void DemodulateSamples(const std::int16_t* samples, std::ptrdiff_t count, DemodVariant variant,
-                       BitTiming timing, CReceivedBytes& out, std::int16_t* work) {
+                       BitTiming timing, CReceivedBytes& out, std::int16_t* work,
+                       std::vector<std::ptrdiff_t>* frameStarts) {
     if (count <= 0) return;  // nothing to work on: the bytes stay as they were
     out.SetSize(0);
+    if (frameStarts) frameStarts->clear();
     std::unique_ptr<std::int16_t[]> envelope(work ? nullptr
                                                   : new std::int16_t[static_cast<std::size_t>(count)]);
     // Level i is made from samples i and i+1 before level i is written, so the envelope can take
@@ -135,5 +137,8 @@ void DemodulateSamples(const std::int16_t* samples, std::ptrdiff_t count, DemodV
 
     const int percent = variant == DemodVariant::File ? 33 : 25;
     demod::ScanFrames(e, count, 1, timing, demod::StartThreshold(lo, hi, percent),
-                      [&](std::ptrdiff_t, std::uint8_t value) { out.Add(value); });
+                      [&](std::ptrdiff_t at, std::uint8_t value) {
+                          out.Add(value);
+                          if (frameStarts) frameStarts->push_back(at);
+                      });
 }

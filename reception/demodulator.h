@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "reception/received_bytes.h"
 #include "reception/stream_format.h"
@@ -15,6 +16,8 @@ enum class DemodVariant { File, Live };
 // Demodulates samples[0..count) into out, which is emptied first (left as it is when there
 // are no samples). Integer arithmetic throughout,
 // linear in count, with one working array of count 16-bit values: `work` when given (it may be
-// `samples` itself, which then holds the envelope afterwards), else one of its own.
+// `samples` itself, which then holds the envelope afterwards), else one of its own. With
+// `frameStarts`, the sample each byte's frame starts at goes there, one per byte.
 void DemodulateSamples(const std::int16_t* samples, std::ptrdiff_t count, DemodVariant variant,
-                       BitTiming timing, CReceivedBytes& out, std::int16_t* work = nullptr);
+                       BitTiming timing, CReceivedBytes& out, std::int16_t* work = nullptr,
+                       std::vector<std::ptrdiff_t>* frameStarts = nullptr);

@@ -409,7 +409,75 @@ std::vector<int> BitRatesOf(StreamFormats formats) {
 
 namespace {
 
-SecondReception Receive(const AudioClip& clip, StreamFormats formats) {
+// The shortest stretch of sound a transfer fits in: a stream head and one block of a few dozen
+// bytes. Less is not searched again for another transfer beside one already read.
+constexpr double kShortestTransferSeconds = 1.0;
+constexpr double kBitsPerFrame = 10;
+
+// What the readings of a recording's stretches have found so far.
+struct Findings {
+    std::optional<Attempt> best;  // the most promising failure
+    double bestTone = 0;
+    int bestRate = 0;
+    std::ptrdiff_t bestRangeSamples = 0;  // of the stretch it was read in
+    bool confidenceLacking = false;
+};
+
+struct Accepted {
+    Attempt attempt;
+    double toneHz = 0;
+    int bitRate = 0;
+};
+
+// Reads one stretch of the recording at every carrier and bit rate until a transfer is
+// accepted.
+std::optional<Accepted> ReceiveRange(const float* samples, std::ptrdiff_t count, int sampleRate,
+                                     const std::vector<CarrierCandidate>& carriers,
+                                     const std::vector<int>& bitRates, StreamFormats formats,
+                                     Findings& findings) {
+    const int fastRate = *std::max_element(bitRates.begin(), bitRates.end());
+    const double fastBit = static_cast<double>(sampleRate) / fastRate;
+    const int chunk = std::max(1, static_cast<int>(fastBit / kChunksPerFastBit));
+    for (const CarrierCandidate& carrier : carriers) {
+        const MixedChunks mixed = MixDown(samples, count, sampleRate, carrier.hz, chunk);
+        for (int bitRate : bitRates) {
+            const int hadGood = findings.best ? findings.best->check.blocksGood : -1;
+            const bool hadBest = findings.best.has_value();
+            const double nominal = static_cast<double>(sampleRate) / bitRate;
+            const SoundView sound{samples, count, sampleRate, carrier.hz};
+            std::optional<Attempt> mine;
+            std::optional<Attempt> accepted =
+                TimingSearch(mixed, nominal, formats, sound).Run(mine, findings.confidenceLacking);
+            // A whole transfer read but not believed: in a room the echoes of each burst blur the
+            // bits after it. Read again with them taken out, as the frames read so far show them.
+            // (A transfer still arriving, as live reception sees it, waits until it is over.)
+            std::optional<Attempt> heard = mine;
+            for (int pass = 0; pass < kEchoPasses && !accepted && heard && Over(*heard, count) &&
+                               heard->frames.size() >= kFewestFramesForEchoes; ++pass) {
+                const MixedChunks dry =
+                    RemoveEchoes(mixed, Bursts(*heard), heard->period, kEchoReach * sampleRate);
+                std::optional<Attempt> again;
+                accepted = TimingSearch(dry, nominal, formats, sound).Run(again, findings.confidenceLacking);
+                if (again && MorePromising(*again, mine)) mine = again;
+                // Bytes read as before place the same bursts: another pass would fit the same room.
+                if (again && again->bytes == heard->bytes) break;
+                heard = again;
+            }
+            if (mine && MorePromising(*mine, findings.best)) {
+                findings.best = mine;
+                findings.bestRangeSamples = count;
+            }
+            if (accepted) return Accepted{*accepted, carrier.hz, bitRate};
+            if (findings.best && (!hadBest || findings.best->check.blocksGood > hadGood)) {
+                findings.bestTone = carrier.hz;
+                findings.bestRate = bitRate;
+            }
+        }
+    }
+    return std::nullopt;
+}
+
+SecondReception Receive(const AudioClip& clip, StreamFormats formats, int most) {
     SecondReception result;
     ReceptionReport& report = result.report;
     report.sampleRate = clip.sampleRate;
@@ -438,78 +506,89 @@ SecondReception Receive(const AudioClip& clip, StreamFormats formats) {
         samples = repaired.data();
     }
 
-    const std::vector<CarrierCandidate> carriers =
-        FindCarriers(samples, count, clip.sampleRate, kCarriersTried);
+    // The tone is looked for in the whole recording, and read only where it sounds.
+    const CarrierSearch search = SearchCarriers(samples, count, clip.sampleRate, kCarriersTried);
+    const std::vector<CarrierCandidate>& carriers = search.carriers;
     report.failure = ReceptionFailure::NoTone;
-    if (carriers.empty()) return result;
+    if (carriers.empty() || search.spans.empty()) return result;
     report.toneHz = carriers.front().hz;
 
-    const int fastRate = *std::max_element(bitRates.begin(), bitRates.end());
-    const double fastBit = static_cast<double>(clip.sampleRate) / fastRate;
-    const int chunk = std::max(1, static_cast<int>(fastBit / kChunksPerFastBit));
-    std::optional<Attempt> best;
-    bool confidenceLacking = false;
-    double bestTone = carriers.front().hz;
-    int bestRate = bitRates.front();
-    for (const CarrierCandidate& carrier : carriers) {
-        const MixedChunks mixed = MixDown(samples, count, clip.sampleRate, carrier.hz, chunk);
-        for (int bitRate : bitRates) {
-            const int hadGood = best ? best->check.blocksGood : -1;
-            const bool hadBest = best.has_value();
-            const double nominal = static_cast<double>(clip.sampleRate) / bitRate;
-            const SoundView sound{samples, count, clip.sampleRate, carrier.hz};
-            std::optional<Attempt> mine;
-            std::optional<Attempt> accepted =
-                TimingSearch(mixed, nominal, formats, sound).Run(mine, confidenceLacking);
-            // A whole transfer read but not believed: in a room the echoes of each burst blur the
-            // bits after it. Read again with them taken out, as the frames read so far show them.
-            // (A transfer still arriving, as live reception sees it, waits until it is over.)
-            std::optional<Attempt> heard = mine;
-            for (int pass = 0; pass < kEchoPasses && !accepted && heard && Over(*heard, count) &&
-                               heard->frames.size() >= kFewestFramesForEchoes; ++pass) {
-                const MixedChunks dry =
-                    RemoveEchoes(mixed, Bursts(*heard), heard->period, kEchoReach * clip.sampleRate);
-                std::optional<Attempt> again;
-                accepted = TimingSearch(dry, nominal, formats, sound).Run(again, confidenceLacking);
-                if (again && MorePromising(*again, mine)) mine = again;
-                // Bytes read as before place the same bursts: another pass would fit the same room.
-                if (again && again->bytes == heard->bytes) break;
-                heard = again;
-            }
-            if (mine && MorePromising(*mine, best)) best = mine;
-            if (accepted) {
-                result.accepted = true;
-                result.bytes = accepted->bytes;
-                report.toneHz = carrier.hz;
-                report.bitsPerSecond = bitRate;
-                report.failure = ReceptionFailure::None;
-                DescribeSignal(*accepted, report);
-                return result;
-            }
-            if (best && (!hadBest || best->check.blocksGood > hadGood)) {
-                bestTone = carrier.hz;
-                bestRate = bitRate;
-            }
-        }
+    Findings findings;
+    findings.bestTone = carriers.front().hz;
+    findings.bestRate = bitRates.front();
+    // Stretches still to read, the earliest last. Beside a transfer accepted in a stretch, the
+    // sound before and after it is read again for others: a reading accepts the first complete
+    // transfer among its bytes, which another family's bit rate may not have read.
+    std::vector<ToneSpan> pending(search.spans.rbegin(), search.spans.rend());
+    const auto shortest = static_cast<std::ptrdiff_t>(kShortestTransferSeconds * clip.sampleRate);
+    while (!pending.empty() && static_cast<int>(result.transfers.size()) < most) {
+        const ToneSpan span = pending.back();
+        pending.pop_back();
+        if (span.end - span.begin < shortest) continue;
+        const std::optional<Accepted> accepted =
+            ReceiveRange(samples + span.begin, span.end - span.begin, clip.sampleRate, carriers,
+                         bitRates, formats, findings);
+        if (!accepted) continue;
+        const Attempt& attempt = accepted->attempt;
+        ReceivedTransfer transfer;
+        transfer.bytes = attempt.bytes;
+        ReceptionReport& own = transfer.report;
+        own.sampleRate = clip.sampleRate;
+        own.coding = clip.coding;
+        own.receiver = ReceiverUsed::Second;
+        own.toneHz = accepted->toneHz;
+        own.bitsPerSecond = accepted->bitRate;
+        DescribeSignal(attempt, own);
+        // From the start bit of its first frame to the end of its last one's stop bit.
+        const double first = attempt.frames.front().start - attempt.offset * attempt.period;
+        const double last = attempt.frames.back().start - attempt.offset * attempt.period +
+                            kBitsPerFrame * attempt.period;
+        const std::ptrdiff_t rangeCount = span.end - span.begin;
+        const auto begin = static_cast<std::ptrdiff_t>(std::clamp(std::floor(first), 0.0,
+                                                                   static_cast<double>(rangeCount)));
+        const auto end = static_cast<std::ptrdiff_t>(std::clamp(std::ceil(last), static_cast<double>(begin),
+                                                                 static_cast<double>(rangeCount)));
+        transfer.firstSample = span.begin + begin;
+        transfer.endSample = span.begin + end;
+        result.transfers.push_back(std::move(transfer));
+        pending.push_back({span.begin + end, span.end});
+        pending.push_back({span.begin, span.begin + begin});
     }
-    if (best) {
-        report.toneHz = bestTone;
-        report.bitsPerSecond = bestRate;
-        DescribeSignal(*best, report);
+    if (!result.transfers.empty()) {
+        std::sort(result.transfers.begin(), result.transfers.end(),
+                  [](const ReceivedTransfer& a, const ReceivedTransfer& b) {
+                      return a.firstSample < b.firstSample;
+                  });
+        result.accepted = true;
+        result.bytes = result.transfers.front().bytes;
+        result.report = result.transfers.front().report;
+        return result;
+    }
+    if (findings.best) {
+        const Attempt& best = *findings.best;
+        report.toneHz = findings.bestTone;
+        report.bitsPerSecond = findings.bestRate;
+        DescribeSignal(best, report);
         // Every check passed, but not every byte could be believed.
-        report.failure = best->check.complete ? ReceptionFailure::NotConfident
-                                              : ReceptionFailure::BlocksFail;
-        if (confidenceLacking && best->check.blocksGood == best->check.blocksTotal &&
-            !best->check.checksumCovered) {
+        report.failure = best.check.complete ? ReceptionFailure::NotConfident
+                                             : ReceptionFailure::BlocksFail;
+        if (findings.confidenceLacking && best.check.blocksGood == best.check.blocksTotal &&
+            !best.check.checksumCovered) {
             report.failure = ReceptionFailure::NotConfident;
         }
-        report.soundEndsFirst = EndsWithTheSound(*best, count);
-        report.bytesArrived = static_cast<std::ptrdiff_t>(best->bytes.size());
-        report.bytesAnnounced = best->check.announced;
-        report.blocksArrived = best->check.blocksArrived;
+        report.soundEndsFirst = EndsWithTheSound(best, findings.bestRangeSamples);
+        report.bytesArrived = static_cast<std::ptrdiff_t>(best.bytes.size());
+        report.bytesAnnounced = best.check.announced;
+        report.blocksArrived = best.check.blocksArrived;
     } else {
         report.failure = ReceptionFailure::NoStreamHead;
-        DescribeToneWithoutHead(MixDown(samples, count, clip.sampleRate, carriers.front().hz, chunk),
+        // How clear the tone is where it sounds first.
+        const ToneSpan& span = search.spans.front();
+        const int chunk = std::max(1, static_cast<int>(static_cast<double>(clip.sampleRate) /
+                                                       *std::max_element(bitRates.begin(), bitRates.end()) /
+                                                       kChunksPerFastBit));
+        DescribeToneWithoutHead(MixDown(samples + span.begin, span.end - span.begin, clip.sampleRate,
+                                        carriers.front().hz, chunk),
                                 clip.sampleRate, bitRates, report);
     }
     return result;
@@ -517,11 +596,11 @@ SecondReception Receive(const AudioClip& clip, StreamFormats formats) {
 
 }  // namespace
 
-SecondReception ReceiveClip(const AudioClip& clip, StreamFormats formats) {
+SecondReception ReceiveClip(const AudioClip& clip, StreamFormats formats, int most) {
     // Nothing is thrown across the core's interface: running out of memory is a reason like
     // the others.
     try {
-        return Receive(clip, formats);
+        return Receive(clip, formats, std::max(1, most));
     } catch (const std::bad_alloc&) {
         SecondReception result;
         result.report.sampleRate = clip.sampleRate;
@@ -531,7 +610,7 @@ SecondReception ReceiveClip(const AudioClip& clip, StreamFormats formats) {
 }
 
 SecondReception ReceiveSamples(const std::int16_t* samples, std::ptrdiff_t count, int sampleRate,
-                               StreamFormats formats) {
+                               StreamFormats formats, int most) {
     AudioClip clip;
     clip.sampleRate = sampleRate;
     if (samples && count > 0) {
@@ -547,7 +626,7 @@ SecondReception ReceiveSamples(const std::int16_t* samples, std::ptrdiff_t count
             clip.samples[static_cast<std::size_t>(i)] = static_cast<float>(samples[i]) / 32768.0f;
         }
     }
-    return ReceiveClip(clip, formats);
+    return ReceiveClip(clip, formats, most);
 }
 
 namespace {

@@ -58,10 +58,22 @@ struct ReceptionReport {
     SoundCoding coding;
 };
 
-struct SecondReception {
-    bool accepted = false;
-    std::vector<std::uint8_t> bytes;  // the transfer, from its preamble to its last block
+// One transfer accepted in a recording, and where it sounds there.
+struct ReceivedTransfer {
+    std::vector<std::uint8_t> bytes;  // from its preamble to its last block
     ReceptionReport report;
+    std::ptrdiff_t firstSample = 0;  // where its first frame's start bit begins
+    std::ptrdiff_t endSample = 0;    // just after its last frame
+};
+
+struct SecondReception {
+    // The first transfer in the recording: its bytes and how it was received; when none was
+    // accepted, the report says why.
+    bool accepted = false;
+    std::vector<std::uint8_t> bytes;
+    ReceptionReport report;
+    // Every transfer accepted, in the order they sound, the first among them.
+    std::vector<ReceivedTransfer> transfers;
 };
 
 // Lowest and highest sample rate the second receiver works at.
@@ -85,12 +97,12 @@ inline std::string RateTooLowReason(int rate) {
 // every block check pass, and every byte no checksum covers (RS200/CS200: all but the head; the
 // others: the head) comes from a clean frame that two independent passes agree on; otherwise
 // `accepted` is false and the report says why. Work and memory are linear in the number of
-// samples.
-SecondReception ReceiveClip(const AudioClip& clip, StreamFormats formats);
+// samples. Up to `most` transfers are looked for, one after another anywhere in the recording.
+SecondReception ReceiveClip(const AudioClip& clip, StreamFormats formats, int most = 1);
 
 // The same for 16-bit samples at a rate, as the WAV reader and live capture collect them.
 SecondReception ReceiveSamples(const std::int16_t* samples, std::ptrdiff_t count, int sampleRate,
-                               StreamFormats formats);
+                               StreamFormats formats, int most = 1);
 
 // A few lines (LF ended) for standard error: which receiver, rate, tone, level, SNR, bit period,
 // blocks, and when nothing was accepted, what to do about it.

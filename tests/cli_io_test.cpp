@@ -8,6 +8,8 @@
 #include <fstream>
 
 #include "reception/input_file.h"
+#include "reception/modulator.h"
+#include "reception/wave_writer.h"
 #include "support/cli_support.h"
 #include "support/s410_stream_builder.h"
 
@@ -315,4 +317,67 @@ TEST(CliIo, SeveralInputsGoToTheirOwnFilesWithoutOverwriting) {
     const ProcessResult csv = Cli({"--format", "csv", "-o", dir + "/", otherDump});
     EXPECT_EQ(csv.out, dir + "/20060305.csv\n");
     EXPECT_EQ(Cli({"-o", dir + "/missing-folder/", otherDump}).exitCode, 1);
+}
+
+TEST(CliIo, EveryTransferOfARecordingIsWrittenIntoAFolder) {
+    // An S510 ride, then two S410 transfers of the same date, sent one after another: at 44100
+    // Hz, which the exact receiver reads, and at 48000 Hz, which only the second one does.
+    S410Values ride;
+    ride.s510 = true;
+    ride.flags = 1;
+    ride.hr = {120, 125, 131};
+    ride.speed = {40, 42, 45};
+    ride.current.date.year = 2007;
+    S410Values first;
+    first.hr = {100, 110};
+    S410Values second = first;
+    second.hr = {140, 150, 160};
+    const std::vector<Stream> sent = {BuildS410Stream(ride), BuildS410Stream(first), BuildS410Stream(second)};
+    auto recording = [&](int rate, std::size_t count, const std::string& name) {
+        std::vector<std::int16_t> sound;
+        for (std::size_t i = 0; i < count; ++i) {
+            CModulatorSettings settings;
+            settings.sampleRate = rate;
+            settings.bitPeriod = (rate + 245) / 490;
+            settings.leadIn = settings.leadOut = rate / 4;
+            const std::vector<std::int16_t> one = ModulateBytes(sent[i].bytes, settings);
+            sound.insert(sound.end(), one.begin(), one.end());
+        }
+        const std::string path = TempPath(name);
+        std::ofstream file(path, std::ios::binary);
+        WriteWaveStream(file, sound, rate);
+        return path;
+    };
+    const std::string two = recording(44100, 2, "two-transfers.wav");
+    const std::string three = recording(48000, 3, "three-transfers.wav");
+    const std::string rideDate = "20070305";
+    const std::string date = "20060305";
+
+    // To standard output the first, and a word about the rest.
+    const ProcessResult one = Cli({two});
+    EXPECT_EQ(one.exitCode, 0);
+    EXPECT_EQ(one.out, Decoded(sent[0].bytes).hrm);
+    EXPECT_EQ(one.err, "zendrik-cli: " + two +
+                           ": the recording holds 1 more transfer after the one written; use -o "
+                           "DIR/ to write each into a folder\n");
+
+    const std::string dir = FreshFolder("transfers");
+    const ProcessResult each = Cli({"--verbose", "-o", dir + "/", three});
+    EXPECT_EQ(each.exitCode, 0) << each.err;
+    EXPECT_EQ(each.out, dir + "/" + rideDate + ".hrm\n" + dir + "/" + date + ".hrm\n" + dir + "/" +
+                            date + "-2.hrm\n");
+    EXPECT_EQ(ReadFile(dir + "/" + rideDate + ".hrm"), Decoded(sent[0].bytes).hrm);
+    EXPECT_EQ(ReadFile(dir + "/" + date + ".hrm"), Decoded(sent[1].bytes).hrm);
+    EXPECT_EQ(ReadFile(dir + "/" + date + "-2.hrm"), Decoded(sent[2].bytes).hrm);
+    EXPECT_NE(each.err.find(three + ": 3 transfers in the recording:\n  1. at 0:00.2 for "),
+              std::string::npos) << each.err;
+    EXPECT_NE(each.err.find("\n  3. at "), std::string::npos);
+    // Each one's own bytes as a dump; again, nothing changes.
+    const ProcessResult dumps = Cli({"--format", "sld", "-o", dir + "/", three});
+    EXPECT_EQ(ReadFile(dir + "/" + date + "-2.sld"), ReadFile(WriteDump(sent[2].bytes, "third.sld")));
+    EXPECT_EQ(Cli({"-o", dir + "/", three}).out, "unchanged: " + dir + "/" + rideDate + ".hrm\n" +
+                                                     "unchanged: " + dir + "/" + date + ".hrm\n" +
+                                                     "unchanged: " + dir + "/" + date + "-2.hrm\n");
+    // None valid under the model setting: the first one's error, exit 3.
+    EXPECT_EQ(Cli({"--model", "4", two}).exitCode, 3);
 }

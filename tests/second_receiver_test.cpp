@@ -586,17 +586,58 @@ TEST(SecondReceiver, ReadsAtTheEdgeOfItsReach) {
     }
 }
 
-TEST(SecondReceiver, FindsAShortTransferInALongRecording) {
-    // Three seconds of transfer 40 seconds into a minute of noise, as when the recorder ran
-    // long before the watch was started.
+TEST(SecondReceiver, FindsATransferAnywhereInALongRecording) {
+    // As when the recorder ran long before the watch was started, or was stopped late: a short
+    // transfer 40 s into a minute, one after five minutes of room noise, one at the start of
+    // nine minutes of noise as loud as during the transfer.
+    struct Row {
+        const char* name;
+        double seconds;  // of the whole recording
+        double at;       // where the transfer starts
+        bool pink;
+        double snrDb;
+    } rows[] = {
+        {"a minute, 40 s in", 60, 40, true, 15},
+        {"after five minutes of room noise", 310, 300, true, 15},
+        {"at the start of nine minutes of noise", 545, 0, false, 14},
+    };
     const Family& s410 = Families().front();
-    const Take take{48000, 1.0, 3700, 0.1, nullptr};
-    const std::vector<float> sound = Sound(s410.bytes, s410.bitRate, take);
-    AudioClip clip{std::vector<float>(60 * 48000, 0.0f), 48000};
-    std::copy(sound.begin(), sound.end(), clip.samples.begin() + 40 * 48000);
-    AddNoise(clip.samples, take.level, 15, true, 18);
-    const zendrik::SecondReception got = ReceiveClip(clip);
-    EXPECT_TRUE(got.accepted && got.bytes == s410.bytes) << zendrik::FormatReceptionReport(got.report);
+    for (const Row& row : rows) {
+        const Take take{48000, 1.0, 3700, 0.1, nullptr};
+        const std::vector<float> sound = Sound(s410.bytes, s410.bitRate, take);
+        AudioClip clip{std::vector<float>(static_cast<std::size_t>(row.seconds * 48000), 0.0f), 48000};
+        std::copy(sound.begin(), sound.end(), clip.samples.begin() + static_cast<std::ptrdiff_t>(row.at * 48000));
+        AddNoise(clip.samples, take.level, row.snrDb, row.pink, 18);
+        const zendrik::SecondReception got = ReceiveClip(clip);
+        EXPECT_TRUE(got.accepted && got.bytes == s410.bytes)
+            << row.name << "\n" << zendrik::FormatReceptionReport(got.report);
+    }
+}
+
+TEST(SecondReceiver, ReadsEveryTransferOfARecordingInOrder) {
+    // Three transfers one after another, of two bit rates, in noise: each is found where it
+    // sounds, whichever bit rate is tried first.
+    const Take take{48000, 1.0, 4410, 0.3, nullptr};
+    std::vector<float> sound;
+    std::vector<const Family*> sent = {&Families()[1], &Families()[2], &Families()[0]};
+    std::vector<double> starts;
+    for (const Family* family : sent) {
+        starts.push_back(static_cast<double>(sound.size()) / take.rate);
+        const std::vector<float> one = Sound(family->bytes, family->bitRate, take);
+        sound.insert(sound.end(), one.begin(), one.end());
+    }
+    AudioClip clip{sound, take.rate};
+    AddNoise(clip.samples, take.level, 20, false, 7);
+    const zendrik::SecondReception got = zendrik::ReceiveClip(clip, zendrik::FamilyStreamFormats(), 8);
+    ASSERT_EQ(got.transfers.size(), sent.size()) << zendrik::FormatReceptionReport(got.report);
+    for (std::size_t i = 0; i < sent.size(); ++i) {
+        EXPECT_EQ(got.transfers[i].bytes, sent[i]->bytes) << sent[i]->name;
+        // Half a second of quiet leads each one in.
+        EXPECT_NEAR(static_cast<double>(got.transfers[i].firstSample) / take.rate, starts[i] + 0.5, 0.05);
+    }
+    EXPECT_EQ(got.bytes, sent.front()->bytes);
+    // Asked for one, it reads the first only.
+    EXPECT_EQ(ReceiveClip(clip).transfers.size(), 1u);
 }
 
 TEST(SecondReceiver, MeasuresTheBitPeriodAndFollowsLevelSteps) {

@@ -22,6 +22,8 @@
 #include <QTest>
 #include <QTimer>
 #include <QToolBar>
+#include <QTreeWidget>
+#include <QPushButton>
 
 #include "app/commands.h"
 #include "app/main_frame.h"
@@ -29,6 +31,7 @@
 #include "app/report_view.h"
 #include "app/user_prompts.h"
 #include "app/settings.h"
+#include "app/transfer_picker.h"
 #include "app/zendrik_app.h"
 #include "allocation_counter.h"
 #include "gui_test_registry.h"
@@ -678,6 +681,57 @@ private slots:
         poll.start(20);
         f.View()->OpenDataFile(QString::fromStdString(TempPath("missing/exercise.sld")));
         QVERIFY(saved);
+    }
+
+    // A recording of several transfers lists them above the report; the one picked is shown,
+    // and Save All writes each into a folder.
+    void aRecordingOfSeveralTransfersIsPickedFromAListAndSavedAll() {
+        Frame f;
+        CScriptedPrompts prompts;
+        S410Values later = Ride(100);
+        later.current.date.year = 2007;
+        const std::vector<std::vector<std::uint8_t>> sent = {
+            BuildS410Stream(Ride()).bytes, BuildS410Stream(Ride(140)).bytes, BuildS410Stream(later).bytes};
+        std::vector<std::int16_t> sound;
+        for (const auto& bytes : sent) {
+            const std::vector<std::int16_t> one = ModulateBytes(bytes, CModulatorSettings{});
+            sound.insert(sound.end(), one.begin(), one.end());
+        }
+        const std::string path = TempPath("several.wav");
+        {
+            std::ofstream file(path, std::ios::binary);
+            WriteWaveStream(file, sound, 44100);
+        }
+        QCOMPARE(f.View()->OpenDataFile(QString::fromStdString(path)), 1);
+        CTransferPicker* picker = f.View()->Picker();
+        QVERIFY(picker->isVisibleTo(&f.frame));
+        QCOMPARE(picker->List()->topLevelItemCount(), 3);
+        QCOMPARE(picker->List()->topLevelItem(2)->text(2), QStringLiteral("2007-03-05"));
+        QCOMPARE(Shown(f.View()), AsShown(DecodedHrm(Dump("several-1.sld"))));
+        picker->List()->setCurrentItem(picker->List()->topLevelItem(1));
+        QCOMPARE(Shown(f.View()), AsShown(DecodedHrm(Dump("several-2.sld", 140))));
+
+        if (const QString dir = ScreenshotDir(); !dir.isEmpty()) {
+            f.frame.resize(FirstRunWindowSize(QSize(1366, 768)));
+            f.frame.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&f.frame));
+            QVERIFY(SaveWindowPng(&f.frame, dir + "/several-transfers.png"));
+        }
+
+        const QString folder = QString::fromStdString(TempPath("save-all"));
+        QDir(folder).removeRecursively();
+        QVERIFY(QDir().mkpath(folder));
+        prompts.folderAnswers = {folder};
+        QTest::mouseClick(picker->SaveAllButton(), Qt::LeftButton);
+        QCOMPARE(QDir(folder).entryList(QDir::Files),
+                 (QStringList{"20060305-2.hrm", "20060305.hrm", "20070305.hrm"}));
+        QCOMPARE(ReadFile((folder + "/20060305-2.hrm").toStdString()), DecodedHrm(Dump("several-2.sld", 140)));
+        QCOMPARE(prompts.messages.back(),
+                 QStringLiteral("Zendrik|Saved 3 transfers in %1.").arg(QDir::toNativeSeparators(folder)));
+        // The transfer picked is still the one shown; a file of one transfer has no list.
+        QCOMPARE(Shown(f.View()), AsShown(DecodedHrm(Dump("several-2.sld", 140))));
+        QCOMPARE(f.View()->OpenDataFile(Dump("several-1.sld")), 1);
+        QVERIFY(!picker->isVisibleTo(&f.frame));
     }
 
     void screenshotOfADecodedRide() {

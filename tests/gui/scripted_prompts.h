@@ -19,6 +19,13 @@ public:
         saveRequests.push_back(request);
         return Next(saveAnswers);
     }
+    QString ChooseFolder(QWidget*, const QString& caption) override {
+        folderCaptions.push_back(caption);
+        if (folderAnswers.empty()) return {};
+        const QString next = folderAnswers.front();
+        folderAnswers.pop_front();
+        return next;
+    }
     QMessageBox::StandardButton Ask(QWidget*, const QString& caption, const QString& text,
                                     QMessageBox::StandardButtons,
                                     QMessageBox::StandardButton defaultButton) override {
@@ -38,6 +45,8 @@ public:
     std::deque<CFileChoice> openAnswers;
     std::deque<CFileChoice> saveAnswers;
     std::deque<QMessageBox::StandardButton> answers;
+    std::deque<QString> folderAnswers;  // an empty one cancels
+    std::vector<QString> folderCaptions;
     std::vector<CFileRequest> openRequests;
     std::vector<CFileRequest> saveRequests;
     std::vector<QString> questions;
