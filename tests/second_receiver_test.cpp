@@ -886,6 +886,27 @@ TEST(SecondReceiver, FilePathFallsBackToTheSecondReceiver) {
     EXPECT_EQ(eightBit.m_reception.receiver, zendrik::ReceiverUsed::Second);
     EXPECT_EQ(eightBit.m_bValid, 1);
     EXPECT_EQ(eightBit.m_strHrm, fromDump.m_strHrm);
+
+    // An RS200 watch 3 % slow at 44100 Hz: the exact receiver's fixed timing misreads data bytes,
+    // and nothing checks them. Where the second receiver is sure of other bytes, they are taken.
+    const Family& rs200 = Families()[3];
+    const Take slow{44100, 0.97, 4410 * 0.97, 0.3, nullptr};
+    AudioClip slowClip = Record(rs200, slow);
+    AddNoise(slowClip.samples, slow.level, 50, false, 20);
+    std::vector<std::int16_t> slowPcm(slowClip.samples.size());
+    for (std::size_t i = 0; i < slowPcm.size(); ++i) slowPcm[i] = static_cast<std::int16_t>(std::lround(slowClip.samples[i] * 32767));
+    const std::string slowPath = testing_streams::TempPath("rs200-slow.wav");
+    {
+        std::ofstream file(slowPath, std::ios::binary | std::ios::trunc);
+        ASSERT_TRUE(WriteWaveStream(file, slowPcm, 44100));
+    }
+    for (bool asClip : {false, true}) {
+        CSonicLinkData data;
+        data.m_nWatchModel = 4;
+        ASSERT_EQ(asClip ? data.DecodeClip(slowClip) : data.DecodeWaveFile(slowPath), 1);
+        EXPECT_EQ(data.m_reception.receiver, zendrik::ReceiverUsed::Second) << asClip;
+        EXPECT_EQ(data.m_bytes, testing_streams::ToReceived(rs200.bytes)) << asClip;
+    }
 }
 
 }  // namespace
