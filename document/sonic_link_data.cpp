@@ -73,8 +73,10 @@ int CSonicLinkData::DecodeRecording(std::istream& in, std::string_view name) {
             std::optional<zendrik::SecondReception> second;
             const bool exact = AcceptExact(bySecond, second);
             if (!exact && !second) second = bySecond();
-            m_pSamples.reset();
-            m_nSamples = 0;
+            if (exact || readFailed) {
+                m_pSamples.reset();
+                m_nSamples = 0;
+            }
             if (exact) return m_strReadError.empty() ? 1 : 0;
             if (readFailed) {
                 if (m_strReadError == kOutOfMemoryReason) return 0;
