@@ -60,37 +60,46 @@ int CSonicLinkData::DecodeRecording(std::istream& in, std::string_view name) {
             std::vector<std::ptrdiff_t> starts;
             DemodulateSamples(m_pSamples.get(), m_nSamples, DemodVariant::File,
                               BitTimingFor(m_nWatchModel, 44100), m_bytes, m_pSamples.get(), &starts);
-            if (AcceptExact()) {
-                const std::ptrdiff_t after = CollectExactTransfers(starts);
+            // The samples are read again for the second receiver: to confirm the exact
+            // receiver's bytes where no checksum covers them, to look for more transfers after
+            // the ones it read, or to read the sound when its bytes do not check out.
+            bool sound = false;  // whether the buffer holds the samples again, not the envelope
+            bool readFailed = false;
+            auto readAgain = [&] {
+                if (sound || readFailed) return sound;
                 m_pSamples.reset();
                 m_nSamples = 0;
+                in.clear();
+                in.seekg(0);
+                sound = ReadWaveData(in) && m_nSamples > 0;
+                readFailed = !sound;
+                return sound;
+            };
+            auto bySecond = [&] { return readAgain() ? ReceiveBySecond(nullptr) : zendrik::SecondReception{}; };
+            std::optional<zendrik::SecondReception> second;
+            if (AcceptExact(bySecond, second)) {
+                const std::ptrdiff_t after = CollectExactTransfers(starts);
                 if (after >= 0 && m_strReadError.empty()) {
-                    // Sound after the transfers it read: the samples again, for the second
-                    // receiver to look for more there.
-                    in.clear();
-                    in.seekg(0);
-                    const bool reread = ReadWaveData(in);
+                    // Sound after the transfers it read: the second receiver looks for more there.
+                    const bool reread = readAgain();
                     if (reread && m_nSamples > after) CollectSecondTransfers(nullptr, after);
-                    m_pSamples.reset();
-                    m_nSamples = 0;
                     // Not reading them again loses only the chance of more: the first stays.
                     m_strReadError.clear();
                     if (!reread) ShowRecordedTransfer(0);
                 }
-                return m_strReadError.empty() ? 1 : 0;
-            }
-            m_pSamples.reset();
-            m_nSamples = 0;
-            in.clear();
-            in.seekg(0);
-            if (!ReadWaveData(in) || m_nSamples <= 0) {
-                if (m_strReadError == kOutOfMemoryReason) return 0;
                 m_pSamples.reset();
                 m_nSamples = 0;
+                return m_strReadError.empty() ? 1 : 0;
+            }
+            if (!second) second = bySecond();
+            if (readFailed) {
+                m_pSamples.reset();
+                m_nSamples = 0;
+                if (m_strReadError == kOutOfMemoryReason) return 0;
                 DecodeExercises();
                 return m_strReadError.empty() ? 1 : 0;
             }
-            DecodeBySecond(nullptr);
+            DecodeBySecond(std::move(*second));
             return m_strReadError.empty() ? 1 : 0;
         }
         if (m_strReadError == kOutOfMemoryReason) return 0;
@@ -151,20 +160,21 @@ void CSonicLinkData::DecodeReception(bool exactFirst, const zendrik::AudioClip* 
     m_reception = zendrik::ReceptionReport{};
     m_reception.sampleRate = m_nSampleRate;
     m_recorded.clear();
+    std::optional<zendrik::SecondReception> second;
     if (exactFirst && m_nSamples > 0) {
         std::vector<std::ptrdiff_t> starts;
         Guarded([&] {
             DemodulateSamples(m_pSamples.get(), m_nSamples, DemodVariant::File,
                               BitTimingFor(m_nWatchModel, 44100), m_bytes, nullptr, &starts);
         });
-        if (AcceptExact()) {
+        if (AcceptExact([&] { return ReceiveBySecond(clip); }, second)) {
             const std::ptrdiff_t after = CollectExactTransfers(starts);
             if (after >= 0 && m_strReadError.empty()) CollectSecondTransfers(clip, after);
             return;
         }
     }
     if (!exactFirst) m_bytes.SetSize(0);
-    DecodeBySecond(clip);
+    DecodeBySecond(second ? std::move(*second) : ReceiveBySecond(clip));
 }
 
 std::ptrdiff_t CSonicLinkData::CollectExactTransfers(const std::vector<std::ptrdiff_t>& frameStarts) {
@@ -233,10 +243,23 @@ void CSonicLinkData::KeepSecondTransfers(const zendrik::SecondReception& second,
     }
 }
 
-bool CSonicLinkData::AcceptExact() {
+bool CSonicLinkData::AcceptExact(const std::function<zendrik::SecondReception()>& bySecond,
+                                 std::optional<zendrik::SecondReception>& second) {
     const zendrik::TransferCheck exact =
         zendrik::CheckTransfer(m_bytes, zendrik::FamilyStreamFormats());
     if (!exact.complete) return false;
+    if (!exact.checksumCovered) {
+        // An RS200/CS200 transfer's blocks carry no checksum, and the exact receiver's timing
+        // is fixed while the watch's clock is not: a byte it misreads passes every check. The
+        // second receiver takes such bytes only when every bit stands clear; where it is sure of
+        // other bytes than these, its bytes are the transfer.
+        second = bySecond();
+        const std::ptrdiff_t length = exact.length;
+        bool same = second->accepted && static_cast<std::ptrdiff_t>(second->bytes.size()) == length &&
+                    m_bytes.GetSize() >= length;
+        for (std::ptrdiff_t i = 0; same && i < length; ++i) same = m_bytes[i] == second->bytes[static_cast<std::size_t>(i)];
+        if (second->accepted && !same) return false;
+    }
     const BitTiming timing = BitTimingFor(m_nWatchModel, 44100);
     m_reception.receiver = zendrik::ReceiverUsed::Exact;
     m_reception.bitPeriodSamples = timing.period;
@@ -247,12 +270,14 @@ bool CSonicLinkData::AcceptExact() {
     return true;
 }
 
-void CSonicLinkData::DecodeBySecond(const zendrik::AudioClip* clip) {
+zendrik::SecondReception CSonicLinkData::ReceiveBySecond(const zendrik::AudioClip* clip) const {
     // A clip goes in as it is, so a quiet recording of more than 16 bits keeps its resolution.
-    zendrik::SecondReception second =
-        clip ? zendrik::ReceiveClip(*clip, zendrik::FamilyStreamFormats(), kMostTransfersInARecording)
-             : zendrik::ReceiveSamples(m_pSamples.get(), m_nSamples, m_nSampleRate,
-                                       zendrik::FamilyStreamFormats(), kMostTransfersInARecording);
+    return clip ? zendrik::ReceiveClip(*clip, zendrik::FamilyStreamFormats(), kMostTransfersInARecording)
+                : zendrik::ReceiveSamples(m_pSamples.get(), m_nSamples, m_nSampleRate,
+                                          zendrik::FamilyStreamFormats(), kMostTransfersInARecording);
+}
+
+void CSonicLinkData::DecodeBySecond(zendrik::SecondReception second) {
     m_reception = second.report;
     m_recorded.clear();
     KeepSecondTransfers(second, 0);

@@ -9,6 +9,7 @@
 #include <functional>
 #include <istream>
 #include <memory>
+#include <optional>
 #include <new>
 #include <string>
 #include <string_view>
@@ -204,12 +205,17 @@ private:
     }
     // Gives back what a failed step may have held, and leaves nothing that could be saved.
     void OnOutOfMemory();
-    // When the exact receiver's bytes in m_bytes form a whole transfer that checks out: notes
-    // how they were received, decodes them and returns true.
-    bool AcceptExact();
-    // The second receiver over the clip (or the sample buffer); when it accepts nothing, the
-    // bytes in m_bytes are decoded as they are.
-    void DecodeBySecond(const zendrik::AudioClip* clip);
+    // When the exact receiver's bytes in m_bytes form a whole transfer that checks out (and,
+    // where no checksum covers them, the second receiver is not sure of other bytes): notes how
+    // they were received, decodes them and returns true.
+    // `bySecond` gives that reading; `second` keeps it.
+    bool AcceptExact(const std::function<zendrik::SecondReception()>& bySecond,
+                     std::optional<zendrik::SecondReception>& second);
+    // The second receiver over the clip (or the sample buffer), every transfer it holds.
+    zendrik::SecondReception ReceiveBySecond(const zendrik::AudioClip* clip) const;
+    // Takes the second receiver's reading and its transfers; when it accepted nothing, the bytes
+    // in m_bytes are decoded as they are.
+    void DecodeBySecond(zendrik::SecondReception second);
     // After the exact receiver's first transfer: the further whole transfers among its bytes
     // (whose frames begin at `frameStarts`) into m_recorded. Gives the sample after the last of
     // them when sound was heard after it, which may hold transfers it could not read; else -1.

@@ -3,22 +3,28 @@
 #include <algorithm>
 #include <cmath>
 #include <deque>
+#include <optional>
 
 namespace zendrik {
 
 namespace {
 
-constexpr int kFrameBits = 10;
 // A start bit counts only where the local peak stands this far above the local floor (a tone
 // against noise rather than noise alone) and above digital silence.
 constexpr float kPresence = 2.5f;
 constexpr float kSilence = 1e-5f;
-// A frame is believable when its tone is at least this much above its quiet bits...
+// A frame is believable when its tone is at least this much above its quiet bits.
 constexpr float kMinContrast = 1.5f;
-// ...and clean when, on top of that, every bit lies this share of the tone-to-quiet distance
-// away from the threshold and the tone is well clear of the quiet bits.
-constexpr float kCleanMargin = 0.15f;
-constexpr float kCleanContrast = 2.5f;
+// A bit stands clear when the transfer's quiet reaches its level less often than once in
+// exp(kQuietOdds) bits (a one), or when it lies this many of the tone's spreads below the
+// tone's level (a zero). The quiet's level is Rayleigh distributed (the magnitude of noise in
+// the tone's band): it exceeds x with probability exp(-x^2 / its mean square).
+constexpr double kQuietOdds = 20.7;  // ln(10^9)
+constexpr double kToneSpreads = 5.0;
+// Frames either side whose levels are the levels around a frame, and whose bits' distances
+// from those levels are the noise around it.
+constexpr std::size_t kLevelNeighbours = 2;
+constexpr std::size_t kNoiseNeighbours = 16;
 // The spacings counted as the pace are those of a frame and a gap of up to this many bits in
 // all, and a pace needs this many of them.
 constexpr double kLongestPace = 16;
@@ -85,7 +91,6 @@ double FirstRisingCrossing(const std::vector<float>& e, std::ptrdiff_t lo, std::
 struct Decision {
     std::uint8_t value = 0;
     bool believable = false;
-    bool clean = false;
     float one = 0;
     float zero = 0;
 };
@@ -93,7 +98,7 @@ struct Decision {
 // Decides the bits of one frame from its own levels: the start bit is a one, the stop bit and
 // the bit before the start are zeros, and the threshold settles between the means of the two
 // groups, so a frame of any loudness on any background is read the same.
-Decision DecideFrame(const float (&bits)[kFrameBits], float before, float floor) {
+Decision DecideFrame(const float (&bits)[kFrameBits], float before) {
     Decision d;
     float threshold = 0.5f * (bits[0] + bits[kFrameBits - 1]);
     float one = bits[0];
@@ -126,35 +131,27 @@ Decision DecideFrame(const float (&bits)[kFrameBits], float before, float floor)
         if (bits[j] > threshold) value |= 1 << (j - 1);
     }
     d.value = static_cast<std::uint8_t>(value);
-    const float margin = kCleanMargin * (one - zero);
-    bool clean = one > kCleanContrast * std::max(zero, floor) &&
-                 threshold - before >= margin;
-    for (float b : bits) clean = clean && std::fabs(b - threshold) >= margin;
-    // The same again against levels a doubtful bit cannot pull towards itself, as the groups'
-    // means can in a frame of few ones: the quiet of the stop bit and the bit before the start,
-    // and the tone of the one before (the start bit first), so a level that sinks through the
-    // frame under a compressor is followed bit by bit.
-    const float knownZero = std::max(bits[kFrameBits - 1], before);
-    float lastOne = bits[0];
-    clean = clean && lastOne > kCleanContrast * knownZero;
-    for (int j = 1; j <= 8 && clean; ++j) {
-        const float span = lastOne - knownZero;
-        if (bits[j] > threshold) {
-            clean = bits[j] >= knownZero + (0.5f + kCleanMargin) * span;
-            lastOne = bits[j];
-        } else {
-            clean = bits[j] <= knownZero + (0.5f - kCleanMargin) * span;
-        }
-    }
-    d.clean = clean;
     return d;
 }
 
-// The frame whose start bit begins at `start`, each bit read at its middle.
-Decision DecideAt(const ToneEnvelope& envelope, double start, double bitPeriod, float floor) {
-    float bits[kFrameBits];
-    for (int j = 0; j < kFrameBits; ++j) bits[j] = envelope.At(start + (j + 0.5) * bitPeriod);
-    return DecideFrame(bits, envelope.At(start - 0.5 * bitPeriod), floor);
+// The frame whose start bit begins at `start`, each bit read at its middle; nothing when it is
+// not believable.
+std::optional<Frame> FrameAt(const ToneEnvelope& envelope, double start, double bitPeriod) {
+    Frame frame;
+    frame.start = start;
+    for (int j = 0; j < kFrameBits; ++j) frame.bits[j] = envelope.At(start + (j + 0.5) * bitPeriod);
+    frame.before = envelope.At(start - 0.5 * bitPeriod);
+    const Decision d = DecideFrame(frame.bits, frame.before);
+    if (!d.believable) return std::nullopt;
+    frame.value = d.value;
+    frame.one = d.one;
+    frame.zero = d.zero;
+    return frame;
+}
+
+// Whether bit j of a frame (the start bit 0, the stop bit 9) is a one.
+bool IsOne(const Frame& frame, int j) {
+    return j == 0 || (j < kFrameBits - 1 && (frame.value >> (j - 1) & 1));
 }
 
 }  // namespace
@@ -196,20 +193,20 @@ FrameRun ReadFrames(const ToneEnvelope& envelope, const LevelTracks& tracks, dou
         if (refined >= 0) start = envelope.TimeOf(refined);
         start += offset;
 
-        const Decision d = DecideAt(envelope, start, p, floor);
-        if (!d.believable) {
+        const std::optional<Frame> frame = FrameAt(envelope, start, p);
+        if (!frame) {
             ++k;
             continue;
         }
-        run.frames.push_back({start, d.value, d.clean, d.one, d.zero});
+        run.frames.push_back(*frame);
         // On from the middle of the stop bit, where the envelope is low again.
         k = std::max(k + 1, envelope.IndexAt(start + (kFrameBits - 0.5) * p) + 1);
     }
     return run;
 }
 
-FrameRun HoldToPace(const ToneEnvelope& envelope, const LevelTracks& tracks, const FrameRun& run,
-                    double bitPeriod, double framePace) {
+FrameRun HoldToPace(const ToneEnvelope& envelope, const FrameRun& run, double bitPeriod,
+                    double framePace) {
     FrameRun out = run;
     const std::size_t n = run.frames.size();
     if (!(framePace > kFrameBits * bitPeriod)) return out;
@@ -229,10 +226,8 @@ FrameRun HoldToPace(const ToneEnvelope& envelope, const LevelTracks& tracks, con
         if (guesses.size() < kFewestPaceWitnesses) continue;
         const double paced = Median(guesses);
         if (std::fabs(paced - own) < kLeastPaceShift * p) continue;
-        const Decision d =
-            DecideAt(envelope, paced, p, tracks.floor[static_cast<std::size_t>(envelope.IndexAt(paced))]);
-        if (!d.believable) continue;
-        out.frames[i] = {paced, d.value, d.clean, d.one, d.zero};
+        const std::optional<Frame> frame = FrameAt(envelope, paced, p);
+        if (frame) out.frames[i] = *frame;
     }
     return out;
 }
@@ -247,6 +242,101 @@ double FramePace(const FrameRun& run, double bitPeriod) {
     }
     if (spacings.size() < kFewestPaced) return 0;
     return Median(std::move(spacings));
+}
+
+TransferLevels MeasureTransferLevels(const std::vector<Frame>& frames) {
+    TransferLevels levels;
+    const std::size_t n = frames.size();
+    if (n == 0) return levels;
+    // Each frame's own mean tone and quiet, then the medians of those around it.
+    std::vector<float> ones(n);
+    std::vector<float> zeros(n);
+    for (std::size_t i = 0; i < n; ++i) {
+        float one = 0;
+        float zero = frames[i].before;
+        int oneCount = 0;
+        int zeroCount = 1;
+        for (int j = 0; j < kFrameBits; ++j) {
+            (IsOne(frames[i], j) ? one : zero) += frames[i].bits[j];
+            ++(IsOne(frames[i], j) ? oneCount : zeroCount);
+        }
+        ones[i] = one / static_cast<float>(oneCount);
+        zeros[i] = zero / static_cast<float>(zeroCount);
+    }
+    levels.one.resize(n);
+    levels.zero.resize(n);
+    std::vector<float> around;
+    for (std::size_t i = 0; i < n; ++i) {
+        const std::size_t from = i >= kLevelNeighbours ? i - kLevelNeighbours : 0;
+        const std::size_t to = std::min(n, i + kLevelNeighbours + 1);
+        around.assign(ones.begin() + static_cast<std::ptrdiff_t>(from), ones.begin() + static_cast<std::ptrdiff_t>(to));
+        levels.one[i] = Median(around);
+        around.assign(zeros.begin() + static_cast<std::ptrdiff_t>(from), zeros.begin() + static_cast<std::ptrdiff_t>(to));
+        levels.zero[i] = Median(around);
+    }
+    // Sums per frame, then over the frames around each. Each bit is taken against the tone's
+    // level around its frame, so a level that swings (a watch moved about, a compressor) gives
+    // the noise as it stands against the tone, not as loud stretches make it.
+    std::vector<double> quiet(n + 1);
+    std::vector<double> spread(n + 1);
+    std::vector<double> quietCount(n + 1);
+    std::vector<double> toneCount(n + 1);
+    for (std::size_t i = 0; i < n; ++i) {
+        const Frame& frame = frames[i];
+        const double scale = levels.one[i] > 0 ? 1.0 / levels.one[i] : 0.0;
+        double q = static_cast<double>(frame.before) * frame.before * scale * scale;
+        double s = 0;
+        int zeros = 1;
+        int ones = 0;
+        for (int j = 0; j < kFrameBits; ++j) {
+            const double b = frame.bits[j] * scale;
+            if (IsOne(frame, j)) {
+                s += (b - 1.0) * (b - 1.0);
+                ++ones;
+            } else {
+                q += b * b;
+                ++zeros;
+            }
+        }
+        quiet[i + 1] = quiet[i] + q;
+        spread[i + 1] = spread[i] + s;
+        quietCount[i + 1] = quietCount[i] + zeros;
+        toneCount[i + 1] = toneCount[i] + ones;
+    }
+    levels.quietPower.resize(n);
+    levels.toneSpread.resize(n);
+    for (std::size_t i = 0; i < n; ++i) {
+        const std::size_t from = i >= kNoiseNeighbours ? i - kNoiseNeighbours : 0;
+        const std::size_t to = std::min(n, i + kNoiseNeighbours + 1);
+        const double one = levels.one[i];
+        levels.quietPower[i] =
+            static_cast<float>(one * one * (quiet[to] - quiet[from]) / (quietCount[to] - quietCount[from]));
+        levels.toneSpread[i] =
+            static_cast<float>(one * std::sqrt((spread[to] - spread[from]) / (toneCount[to] - toneCount[from])));
+    }
+    return levels;
+}
+
+bool BitsStandClear(const std::vector<Frame>& frames, const TransferLevels& levels, std::size_t i) {
+    if (i >= frames.size() || i >= levels.one.size()) return false;
+    const Frame& frame = frames[i];
+    const float threshold = levels.Threshold(i);
+    // The tone's spread, or the noise on the tone if more (half the quiet's power falls in each
+    // of its phases).
+    const double spread = std::max<double>(levels.toneSpread[i], std::sqrt(0.5 * levels.quietPower[i]));
+    // A bit between the two is neither clearly a one nor clearly a zero: one at half the
+    // tone's strength, say, which no quiet reaches and no tone sinks to.
+    const double toneLow = levels.one[i] - kToneSpreads * spread;
+    const double quietHigh = std::sqrt(kQuietOdds * levels.quietPower[i]);
+    const double band = levels.MiddleBand(i);
+    const double loudEnough = std::max({threshold + band, toneLow, quietHigh});
+    const double quietEnough = std::min({threshold - band, toneLow, quietHigh});
+    if (!(frame.before < quietEnough)) return false;
+    for (int j = 0; j < kFrameBits; ++j) {
+        const double b = frame.bits[j];
+        if (IsOne(frame, j) ? !(b >= loudEnough) : !(b < quietEnough)) return false;
+    }
+    return true;
 }
 
 double MeasureBitPeriod(const ToneEnvelope& envelope, const std::vector<Frame>& preamble,

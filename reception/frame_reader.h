@@ -13,12 +13,15 @@
 
 namespace zendrik {
 
+inline constexpr int kFrameBits = 10;
+
 struct Frame {
     double start = 0;   // sample time where the start bit begins
     std::uint8_t value = 0;
-    bool clean = false;  // every bit decided with a clear margin, the tone well above the floor
     float one = 0;       // the frame's tone level and its quiet level
     float zero = 0;
+    float bits[kFrameBits] = {};  // the level read in each bit, the start bit first
+    float before = 0;             // and in the bit before the start bit, which is quiet
 };
 
 struct FrameRun {
@@ -42,8 +45,8 @@ FrameRun ReadFrames(const ToneEnvelope& envelope, const LevelTracks& tracks, dou
 // one start to the next) puts them, where that differs from their own start: a codec spreads a
 // burst's sound a little before and after it, and a frame anchored on a moved edge reads every
 // bit early or late. A frame not believable at the new place keeps its first reading.
-FrameRun HoldToPace(const ToneEnvelope& envelope, const LevelTracks& tracks, const FrameRun& run,
-                    double bitPeriod, double framePace);
+FrameRun HoldToPace(const ToneEnvelope& envelope, const FrameRun& run, double bitPeriod,
+                    double framePace);
 
 // The pace of a reading's frames (samples from one start to the next): the median of the
 // spacings a frame and a short gap could have; 0 when too few frames follow one another.
@@ -57,6 +60,29 @@ T Median(std::vector<T> values) {
     std::nth_element(values.begin(), middle, values.end());
     return *middle;
 }
+
+// The levels a transfer's bits are judged against, measured in the transfer itself, around each
+// frame: the tone's level and the quiet's (the medians of its neighbours' ones and zeros, so no
+// frame's own content sets them), and over a few dozen frames how far bits stray from them.
+struct TransferLevels {
+    std::vector<float> one;   // per frame
+    std::vector<float> zero;
+    std::vector<float> quietPower;  // mean square of the quiet bits (noise, hum, echoes' tails)
+    std::vector<float> toneSpread;  // root mean square of the tone bits' distance from its level
+    // Middle between the two levels at frame i: a bit is a one above it.
+    float Threshold(std::size_t i) const { return 0.5f * (one[i] + zero[i]); }
+    // How far either side of the middle a bit is neither value, whatever the noise: at half the
+    // tone's strength, say, it is no more a one than a zero.
+    float MiddleBand(std::size_t i) const { return kMiddleBand * (one[i] - zero[i]); }
+    static constexpr float kMiddleBand = 0.15f;
+};
+TransferLevels MeasureTransferLevels(const std::vector<Frame>& frames);
+
+// Whether every bit of frame i (and the quiet bit before it) stands clear of the other value:
+// a one louder than the transfer's quiet reaches but once in about 10^9 bits, a zero further
+// below the tone's level than five times the tone's spread (or the noise on it, if more), and
+// neither within the middle band.
+bool BitsStandClear(const std::vector<Frame>& frames, const TransferLevels& levels, std::size_t i);
 
 // The bit period measured from preamble frames (0xAA: ones at bits 0, 2, 4, 6 and 8), or
 // `nominal` when they do not give a believable figure.

@@ -48,21 +48,18 @@ struct Attempt {
     TransferCheck check;
     std::vector<std::uint8_t> bytes;  // the transfer, when its head was found
     std::vector<Frame> frames;        // the frames of the transfer
-    bool allClean = false;
     double period = 0;
     double offset = 0;  // in bit periods
-    double pace = 0;    // the frame pace the frames were held to; 0 when read as found
 };
 
-// Whether the frames at `positions` are clean and each starts at the steady pace of all of
-// them, against the frame before and the one after. A watch sends its frames at a steady pace; a
-// frame out of step is one read from other sound, such as a second transfer under this one, or
-// one lost.
-bool CleanAndInStep(const std::vector<Frame>& frames, const std::vector<std::size_t>& positions,
-                    double period) {
+// Whether the frames at `positions` each start at the steady pace of all of them, against the
+// frame before and the one after. A watch sends its frames at a steady pace; a frame out of
+// step is one read from other sound, such as a second transfer under this one, or one lost.
+bool InStep(const std::vector<Frame>& frames, const std::vector<std::size_t>& positions,
+            double period) {
     if (positions.empty()) return false;
     for (std::size_t i : positions) {
-        if (i >= frames.size() || !frames[i].clean) return false;
+        if (i >= frames.size()) return false;
     }
     if (frames.size() <= 2) return true;
     std::vector<float> spacings;
@@ -103,22 +100,6 @@ Attempt FromFrames(const std::vector<Frame>& frames, double period, double offse
                          bytes.begin() + static_cast<std::ptrdiff_t>(end));
     attempt.frames.assign(frames.begin() + static_cast<std::ptrdiff_t>(first),
                           frames.begin() + static_cast<std::ptrdiff_t>(end));
-    attempt.allClean = CleanAndInStep(attempt.frames, AllPositions(attempt.frames.size()), period);
-    return attempt;
-}
-
-// A reading's frames, as found or (with a `pace`) each held to the pace of its neighbours.
-std::vector<Frame> Frames(const ToneEnvelope& envelope, const LevelTracks& tracks, double period,
-                          double offset, double pace) {
-    FrameRun run = ReadFrames(envelope, tracks, period, offset * period);
-    if (pace > 0) run = HoldToPace(envelope, tracks, run, period, pace);
-    return std::move(run.frames);
-}
-
-Attempt Read(const ToneEnvelope& envelope, const LevelTracks& tracks, double period, double offset,
-             double pace, StreamFormats formats) {
-    Attempt attempt = FromFrames(Frames(envelope, tracks, period, offset, pace), period, offset, formats);
-    attempt.pace = pace;
     return attempt;
 }
 
@@ -217,7 +198,8 @@ class TimingSearch {
 public:
     TimingSearch(const MixedChunks& mixed, double nominal, StreamFormats formats,
                  const SoundView& sound)
-        : m_nominal(nominal),
+        : m_mixed(mixed),
+          m_nominal(nominal),
           m_formats(formats),
           m_sound(sound),
           m_box(mixed, nominal, ToneFilter::Boxcar),
@@ -267,7 +249,7 @@ private:
         if (attempt.check.watchModel != 0) {
             if (MorePromising(attempt, best)) best = attempt;
             if (attempt.check.complete) {
-                if (Confirmed(attempt, filter)) {
+                if (Confirmed(attempt)) {
                     m_accepted = attempt;
                     return attempt;
                 }
@@ -287,20 +269,19 @@ private:
         m_paced = Attempt{};
         const double pace = FramePace(run, period);
         if (pace <= 0) return;
-        m_paced = FromFrames(HoldToPace(Envelope(filter), Tracks(filter), run, period, pace).frames,
+        m_paced = FromFrames(HoldToPace(Envelope(filter), run, period, pace).frames,
                              period, offset, m_formats);
-        m_paced.pace = pace;
-        if (m_paced.check.complete && Confirmed(m_paced, filter)) m_accepted = m_paced;
+        if (m_paced.check.complete && Confirmed(m_paced)) m_accepted = m_paced;
     }
 
     // Bytes no checksum vouches for (all of an RS200/CS200 transfer, the head of the others)
-    // are believed only from clean frames at the transfer's pace, with no sound beside the
-    // tone in any of their bits, read to the same values through the other filter with the
-    // same timing. Checks would pass any wrong value of theirs.
-    bool Confirmed(const Attempt& attempt, int filter) const {
-        const bool whole = !attempt.check.checksumCovered;
+    // are believed only from frames at the transfer's pace whose every bit stands clear of the
+    // other value by the levels and noise measured in the transfer, whose two halves, read apart,
+    // say the same, and with no sound beside the tone in any of their bits. Checks would pass any
+    // wrong value of theirs.
+    bool Confirmed(const Attempt& attempt) const {
         std::vector<std::size_t> positions;
-        if (whole) {
+        if (!attempt.check.checksumCovered) {
             positions = AllPositions(attempt.frames.size());
         } else {
             for (std::size_t i = 0; i < 32; ++i) {
@@ -308,31 +289,34 @@ private:
             }
             if (positions.empty()) return true;
         }
-        if (!CleanAndInStep(attempt.frames, positions, attempt.period)) return false;
-        const int other = 1 - filter;
-        if (whole) {
-            const Attempt again =
-                Read(Envelope(other), Tracks(other), attempt.period, attempt.offset, attempt.pace, m_formats);
-            if (!(again.check.complete && again.allClean && again.bytes == attempt.bytes)) return false;
-        } else {
-            const std::vector<Frame> again =
-                Frames(Envelope(other), Tracks(other), attempt.period, attempt.offset, attempt.pace);
-            if (!SameFrames(attempt, positions, again)) return false;
+        if (!InStep(attempt.frames, positions, attempt.period)) return false;
+        const TransferLevels levels = MeasureTransferLevels(attempt.frames);
+        for (std::size_t i : positions) {
+            if (!BitsStandClear(attempt.frames, levels, i)) return false;
         }
-        return QuietBesideTheTone(attempt, positions);
+        return HalvesAgree(attempt, positions, levels) && QuietBesideTheTone(attempt, positions);
     }
 
-    // Whether another reading has clean frames at the same moments with the same values.
-    static bool SameFrames(const Attempt& attempt, const std::vector<std::size_t>& positions,
-                           const std::vector<Frame>& other) {
+    // A second reading of every bit, from sound the first reading's noise does not share: each
+    // half of the bit on its own, each on the same side of the middle between tone and quiet as
+    // the whole bit. A burst that covers only part of a bit (a second transfer under this one,
+    // a click, a codec's smear) reads as a clear one or zero over the whole bit, but not in both
+    // halves.
+    bool HalvesAgree(const Attempt& attempt, const std::vector<std::size_t>& positions,
+                     const TransferLevels& levels) const {
+        if (!m_halves) m_halves.emplace(m_mixed, 0.5 * m_nominal, ToneFilter::Triangle);
+        const double p = attempt.period;
         for (std::size_t i : positions) {
             const Frame& frame = attempt.frames[i];
-            auto at = std::lower_bound(other.begin(), other.end(), frame.start - 0.5 * attempt.period,
-                                       [](const Frame& f, double t) { return f.start < t; });
-            if (at == other.end() ||
-                !(std::fabs(at->start - frame.start) <= kMostPaceError * attempt.period) ||
-                at->value != frame.value || !at->clean) {
-                return false;
+            const float threshold = levels.Threshold(i);
+            const float band = 0.5f * levels.MiddleBand(i);
+            const int bits = 1 | frame.value << 1;  // the start bit, the data bits; the stop bit 0
+            for (int j = -1; j < kFrameBits; ++j) {
+                const bool one = j >= 0 && (bits >> j & 1);
+                for (double half : {0.25, 0.75}) {
+                    const float level = m_halves->At(frame.start + (j + half) * p);
+                    if (one ? !(level > threshold + band) : !(level < threshold - band)) return false;
+                }
             }
         }
         return true;
@@ -375,6 +359,7 @@ private:
         return true;
     }
 
+    const MixedChunks& m_mixed;
     double m_nominal;
     StreamFormats m_formats;
     SoundView m_sound;
@@ -382,6 +367,7 @@ private:
     ToneEnvelope m_triangle;
     LevelTracks m_boxTracks;
     LevelTracks m_triangleTracks;
+    mutable std::optional<ToneEnvelope> m_halves;  // half-bit windows, made when first needed
     std::optional<Attempt> m_accepted;
     Attempt m_paced;  // the last reading with its frames held to their pace, if one was made
 };

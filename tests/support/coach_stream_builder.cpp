@@ -15,15 +15,23 @@ std::uint8_t Byte(int value) {
     return static_cast<std::uint8_t>(value);
 }
 
-// Cuts bytes into blocks of 12, the last one filled up with zeros.
+// Cuts bytes into blocks of 12, the last one filled up with zeros (or random content).
 void AddBlocks(std::vector<std::vector<std::uint8_t>>& blocks,
-               const std::vector<std::uint8_t>& bytes) {
+               const std::vector<std::uint8_t>& bytes, RandomContent& random) {
     for (std::size_t at = 0; at < bytes.size(); at += kDataPerBlock) {
         std::vector<std::uint8_t> block(kDataPerBlock, 0);
-        std::copy_n(bytes.begin() + static_cast<std::ptrdiff_t>(at),
-                    std::min(kDataPerBlock, bytes.size() - at), block.begin());
+        const std::size_t given = std::min(kDataPerBlock, bytes.size() - at);
+        std::copy_n(bytes.begin() + static_cast<std::ptrdiff_t>(at), given, block.begin());
+        random.Fill(block, given, kDataPerBlock);
         blocks.push_back(block);
     }
+}
+
+// A block no value is written to.
+std::vector<std::uint8_t> SpareBlock(RandomContent& random) {
+    std::vector<std::uint8_t> block(kDataPerBlock, 0);
+    random.Fill(block, 0, kDataPerBlock);
+    return block;
 }
 
 }  // namespace
@@ -32,6 +40,7 @@ std::vector<std::vector<std::uint8_t>> BuildCoachBlocks(const CoachValues& v) {
     const int laps = static_cast<int>(v.laps.size());
     const int n = v.sampleCount >= 0 ? v.sampleCount : static_cast<int>(v.hr.size());
     std::vector<std::vector<std::uint8_t>> blocks;
+    RandomContent random(v.randomSeed);
 
     blocks.push_back({Byte(v.month), Byte(v.coach[0]), Byte(v.coach[1]), 0,
                       BcdByte(v.start.seconds), BcdByte(v.start.minutes), BcdByte(v.start.hours),
@@ -39,15 +48,19 @@ std::vector<std::vector<std::uint8_t>> BuildCoachBlocks(const CoachValues& v) {
                       Byte(v.lower[0]), Byte(v.upper[0])});
     blocks.push_back({Byte(v.lower[1]), Byte(v.upper[1]), Byte(v.lower[2]), Byte(v.upper[2]), 0, 0,
                       0, Byte(n), 0, 0, 0, 0});
-    while (blocks.size() < kFirstSampleBlock) blocks.emplace_back(kDataPerBlock, 0);
+    // The bytes between the values.
+    random.Fill(blocks[0], 3, 4);
+    random.Fill(blocks[1], 4, 7);
+    random.Fill(blocks[1], 8, kDataPerBlock);
+    while (blocks.size() < kFirstSampleBlock) blocks.push_back(SpareBlock(random));
 
     // The samples fill the blocks from index 5 on; the lap area starts one block after the block
     // where sample 12 * (n / 12) would go, so a block of 12 samples is followed by an empty one.
     std::vector<std::uint8_t> samples;
     for (int value : v.hr) samples.push_back(Byte(value));
-    AddBlocks(blocks, samples);
+    AddBlocks(blocks, samples, random);
     const std::size_t lapBlock = v.hr.size() / kDataPerBlock + 6;
-    while (blocks.size() < lapBlock) blocks.emplace_back(kDataPerBlock, 0);
+    while (blocks.size() < lapBlock) blocks.push_back(SpareBlock(random));
 
     std::vector<std::uint8_t> area;
     for (const Lap& lap : v.laps) {
@@ -60,8 +73,9 @@ std::vector<std::vector<std::uint8_t>> BuildCoachBlocks(const CoachValues& v) {
         area.push_back(Byte(lap.maxHr));
         area.push_back(0xEE);  // two record bytes the receiver leaves alone
         area.push_back(0xEE);
+        random.Fill(area, area.size() - 2, area.size());
     }
-    AddBlocks(blocks, area);
+    AddBlocks(blocks, area, random);
     return blocks;
 }
 
@@ -83,7 +97,12 @@ Stream FrameCoachBlocks(const std::vector<std::vector<std::uint8_t>>& blocks, in
 }
 
 Stream BuildCoachStream(const CoachValues& values) {
-    return FrameCoachBlocks(BuildCoachBlocks(values));
+    Stream stream = FrameCoachBlocks(BuildCoachBlocks(values));
+    // The head's spare bytes, which no checksum covers.
+    RandomContent random(values.randomSeed, 1);
+    random.Fill(stream.bytes, 7, 8);
+    random.Fill(stream.bytes, 9, 11);
+    return stream;
 }
 
 void BreakCoachChecksum(Stream& stream, std::size_t block) {

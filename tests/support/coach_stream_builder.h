@@ -19,6 +19,7 @@ struct CoachValues {
     std::vector<Lap> laps;   // time, endHr, avgHr and maxHr count; distance does not
     int secondLapCount = 0;  // laps counted by the second lap count byte, the rest by the first
     int sampleCount = -1;    // the sample count byte, when it should differ from hr.size()
+    std::uint32_t randomSeed = 0;  // see RandomContent
 };
 
 // The data of each block (12 bytes each), before framing, so a test can drop or resize blocks.

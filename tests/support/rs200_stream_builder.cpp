@@ -22,10 +22,12 @@ public:
     // Whole blocks up to the end of the lap area, at least one.
     explicit DataImage(std::size_t lapAreaEnd)
         : m_data(std::max<std::size_t>(1, (lapAreaEnd + kDataBytes - 1) / kDataBytes) *
-                 kDataBytes) {}
+                 kDataBytes),
+          m_set(m_data.size(), false) {}
 
     void Byte(std::size_t position, int value) {
         m_data.at(position - kFirstDataAt) = static_cast<std::uint8_t>(value);
+        m_set.at(position - kFirstDataAt) = true;
     }
     void Word(std::size_t position, int value) {
         Byte(position, value & 0xFF);
@@ -66,27 +68,42 @@ public:
         Byte(maxHrAt + 2, u.restHr);
     }
 
-    // Head, then every block at its fixed stride; the bytes the decoder does not read stay 0.
-    std::vector<std::uint8_t> Framed() const {
+    // Head, then every block at its fixed stride. The bytes the decoder does not read stay 0,
+    // or with a `randomSeed` are drawn at random, as a watch's memory holds something there.
+    std::vector<std::uint8_t> Framed(std::uint32_t randomSeed) const {
         const std::size_t blocks = m_data.size() / kDataBytes;
         std::vector<std::uint8_t> out(kHeadBytes + kStride * blocks, 0);
+        std::vector<bool> fixed(out.size(), false);
+        std::fill_n(fixed.begin(), kHeadBytes, true);
         std::fill_n(out.begin(), 5, 0xAA);
         out[5] = 0x55;
         out[6] = 1;
         out[kRsBlockCountAt] = static_cast<std::uint8_t>(blocks);
-        SetRsStoredCrc(out, RsHeadCrc(out));
         for (std::size_t k = 0; k < blocks; ++k) {
             const std::size_t at = kHeadBytes + kStride * k;
             out[at] = 0x55;
             out[at + 1] = static_cast<std::uint8_t>(k + 1);
-            std::copy_n(m_data.begin() + static_cast<std::ptrdiff_t>(k * kDataBytes), kDataBytes,
-                        out.begin() + static_cast<std::ptrdiff_t>(at + 3));
+            fixed[at] = fixed[at + 1] = true;
+            for (std::size_t i = 0; i < kDataBytes; ++i) {
+                out[at + 3 + i] = m_data[k * kDataBytes + i];
+                fixed[at + 3 + i] = m_set[k * kDataBytes + i];
+            }
         }
+        if (randomSeed != 0) {
+            // The head's spare bytes too: its checksum covers whatever they hold.
+            for (std::size_t spare : {7, 9, 10}) fixed[spare] = false;
+            RandomContent random(randomSeed);
+            for (std::size_t i = 0; i < out.size(); ++i) {
+                if (!fixed[i]) random.Fill(out, i, i + 1);
+            }
+        }
+        SetRsStoredCrc(out, RsHeadCrc(out));
         return out;
     }
 
 private:
     std::vector<std::uint8_t> m_data;
+    std::vector<bool> m_set;  // the data bytes a value was written to
 };
 
 int LapCount(int given, std::size_t laps) {
@@ -134,7 +151,7 @@ std::vector<std::uint8_t> BuildRs200Stream(const RunValues& v) {
         d.Word(at + 8, lap.distance);
         d.Word(at + 10, lap.avgPace);
     }
-    return d.Framed();
+    return d.Framed(v.randomSeed);
 }
 
 std::vector<std::uint8_t> BuildCs200Stream(const RideValues& v) {
@@ -171,7 +188,7 @@ std::vector<std::uint8_t> BuildCs200Stream(const RideValues& v) {
         d.Byte(at + 9, lap.avgCadence);
         d.Word(at + 10, lap.distance);
     }
-    return d.Framed();
+    return d.Framed(v.randomSeed);
 }
 
 std::size_t RsDataAt(std::size_t block, std::size_t offset) {

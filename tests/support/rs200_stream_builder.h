@@ -52,6 +52,7 @@ struct RunValues {
     Time bestLapTime{0, 4, 31, 2};
     std::vector<RunLap> laps;  // lap 1 first; the stream keeps them the other way round
     int lapCount = -1;         // the count byte; -1 writes the number of laps
+    std::uint32_t randomSeed = 0;  // see RandomContent
 };
 
 struct RideLap {
@@ -85,6 +86,7 @@ struct RideValues {
     int upperLimit = 160;
     std::vector<RideLap> laps;
     int lapCount = -1;
+    std::uint32_t randomSeed = 0;  // see RandomContent
 };
 
 // Where the exercise kind and the block count sit in every such transfer.

@@ -28,6 +28,16 @@ int WatchCode(char c) {
     return static_cast<int>(at);
 }
 
+RandomContent::RandomContent(std::uint32_t seed, std::uint32_t part) : m_on(seed != 0) {
+    std::seed_seq sequence{seed, part};
+    m_rng.seed(sequence);
+}
+
+void RandomContent::Fill(std::vector<std::uint8_t>& bytes, std::size_t from, std::size_t to) {
+    if (!m_on) return;
+    for (std::size_t i = from; i < to; ++i) bytes.at(i) = static_cast<std::uint8_t>(m_rng() >> 24);
+}
+
 namespace {
 
 void Put(std::vector<std::uint8_t>& out, const std::vector<std::uint8_t>& bytes) {
@@ -111,13 +121,19 @@ Stream FrameS410Blocks(const std::vector<std::vector<std::uint8_t>>& blocks, int
 }
 
 Stream BuildS410Stream(const S410Values& v) {
-    return FrameS410Blocks(BuildS410Blocks(v), v.s510 ? 0x51 : 10);
+    Stream stream = FrameS410Blocks(BuildS410Blocks(v), v.s510 ? 0x51 : 10);
+    // The head's spare bytes, which no checksum covers (the blocks' draw is another).
+    RandomContent random(v.randomSeed, 1);
+    random.Fill(stream.bytes, 7, 8);
+    random.Fill(stream.bytes, 11, 13);
+    return stream;
 }
 
 std::vector<std::vector<std::uint8_t>> BuildS410Blocks(const S410Values& v) {
     const std::size_t n = std::max(v.hr.size(), std::max(v.speed.size(), v.cadence.size()));
     const int s = v.s510 ? 1 : 0;
     std::vector<std::vector<std::uint8_t>> blocks;
+    RandomContent random(v.randomSeed);
 
     std::vector<std::uint8_t> first;
     first.push_back(static_cast<std::uint8_t>(n));
@@ -129,6 +145,7 @@ std::vector<std::vector<std::uint8_t>> BuildS410Blocks(const S410Values& v) {
         v.longLapRecords ? static_cast<int>(v.laps.size()) + 1 : static_cast<int>(v.laps.size());
     first.push_back(BcdByte(second % 100));
     first.resize(27 + s, 0);
+    random.Fill(first, 23, first.size());
     if (v.s510) first[26] = static_cast<std::uint8_t>(v.flags);
     for (int z = 0; z < 3; ++z) {
         first.push_back(static_cast<std::uint8_t>(v.lower[z]));
@@ -137,6 +154,7 @@ std::vector<std::vector<std::uint8_t>> BuildS410Blocks(const S410Values& v) {
     blocks.push_back(first);
 
     std::vector<std::uint8_t> secondBlock(8 + s, 0);
+    random.Fill(secondBlock, 0, secondBlock.size());
     Put(secondBlock, Bcd(v.calories, 3));
     Put(secondBlock, Bcd(v.totalCalories, 3));
     Put(secondBlock, Bcd(v.totalHours, 2));
@@ -166,7 +184,9 @@ std::vector<std::vector<std::uint8_t>> BuildS410Blocks(const S410Values& v) {
             record.push_back(static_cast<std::uint8_t>(lap.distance & 0xFF));
             record.push_back(static_cast<std::uint8_t>(lap.distance >> 8));
         }
+        const std::size_t read = record.size();
         record.resize(recordSize, 0);
+        random.Fill(record, read, recordSize);
         Put(area, record);
     }
     for (std::size_t at = 0; at < area.size(); at += 60) {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -60,6 +61,22 @@ struct S410Values {
     std::vector<Lap> laps;
     bool longLapRecords = false;   // S410: 10-byte lap records (announced by a second lap count)
     std::vector<Summary> earlier;  // none, or the five earlier exercises
+    std::uint32_t randomSeed = 0;  // see RandomContent
+};
+
+// A watch's memory is not zero where no decoder looks. With a seed other than 0 the builders draw
+// every byte the layout does not fix (spare head bytes, padding, bytes between the values) from
+// it; with 0 those bytes stay 0, as the golden cases and the bundled samples have them.
+class RandomContent {
+public:
+    // `part` draws another sequence from the same seed, for another part of the stream.
+    explicit RandomContent(std::uint32_t seed, std::uint32_t part = 0);
+    // Draws bytes[from, to) when there is a seed; leaves them as they are without one.
+    void Fill(std::vector<std::uint8_t>& bytes, std::size_t from, std::size_t to);
+
+private:
+    std::mt19937 m_rng;
+    bool m_on;
 };
 
 struct Stream {
