@@ -53,7 +53,8 @@ int CSonicLinkData::DecodeRecording(std::istream& in, std::string_view name) {
             // The exact receiver runs on every WAV file it reads as it always has, whatever its
             // rate, so what it decoded before it decodes the same. Its envelope takes the
             // samples' place, which spares a long recording a second buffer as large; only
-            // when its bytes do not check out are the samples read again for the second one.
+            // when its bytes do not check out are the samples read again for the second one,
+            // from the channel that holds the most of the tone's band, as for any other file.
             m_reception = zendrik::ReceptionReport{};
             m_reception.sampleRate = m_nSampleRate;
             DemodulateSamples(m_pSamples.get(), m_nSamples, DemodVariant::File,
@@ -67,7 +68,7 @@ int CSonicLinkData::DecodeRecording(std::istream& in, std::string_view name) {
             m_nSamples = 0;
             in.clear();
             in.seekg(0);
-            if (!ReadWaveData(in) || m_nSamples <= 0) {
+            if (!ReadWaveData(in, WaveChannel::ToneBandLoudest) || m_nSamples <= 0) {
                 if (m_strReadError == kOutOfMemoryReason) return 0;
                 m_pSamples.reset();
                 m_nSamples = 0;
