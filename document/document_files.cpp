@@ -11,10 +11,10 @@ int CSonicLinkData::ReadWaveFile(const std::string& path) {
     return ReadNamedFile(path, [this](std::istream& in) { return ReadWaveData(in); });
 }
 
-int CSonicLinkData::ReadWaveData(std::istream& in) {
+int CSonicLinkData::ReadWaveData(std::istream& in, WaveChannel channel) {
     return Guarded([&] {
         CWaveSamples wave;
-        if (!ReadWaveStream(in, wave, &m_strReadError)) return 0;
+        if (!ReadWaveStream(in, wave, &m_strReadError, channel)) return 0;
         m_strReadError.clear();
         m_pSamples = std::move(wave.samples);
         m_nSamples = wave.count;

@@ -53,7 +53,8 @@ int CSonicLinkData::DecodeRecording(std::istream& in, std::string_view name) {
             // The exact receiver runs on every WAV file it reads as it always has, whatever its
             // rate, so what it decoded before it decodes the same. Its envelope takes the
             // samples' place, which spares a long recording a second buffer as large; only
-            // when its bytes do not check out are the samples read again for the second one.
+            // when its bytes do not check out are the samples read again for the second one,
+            // from the channel that holds the most of the tone's band, as for any other file.
             m_reception = zendrik::ReceptionReport{};
             m_reception.sampleRate = m_nSampleRate;
             m_recorded.clear();
@@ -63,25 +64,29 @@ int CSonicLinkData::DecodeRecording(std::istream& in, std::string_view name) {
             // The samples are read again for the second receiver: to confirm the exact
             // receiver's bytes where no checksum covers them, to look for more transfers after
             // the ones it read, or to read the sound when its bytes do not check out.
+            // The exact receiver's channel is read again to confirm its bytes or find more after
+            // them; where its bytes do not check out, the channel with the most tone in it.
             bool sound = false;  // whether the buffer holds the samples again, not the envelope
             bool readFailed = false;
-            auto readAgain = [&] {
+            auto readAgain = [&](WaveChannel channel) {
                 if (sound || readFailed) return sound;
                 m_pSamples.reset();
                 m_nSamples = 0;
                 in.clear();
                 in.seekg(0);
-                sound = ReadWaveData(in) && m_nSamples > 0;
+                sound = ReadWaveData(in, channel) && m_nSamples > 0;
                 readFailed = !sound;
                 return sound;
             };
-            auto bySecond = [&] { return readAgain() ? ReceiveBySecond(nullptr) : zendrik::SecondReception{}; };
+            auto bySecond = [&](WaveChannel channel) {
+                return readAgain(channel) ? ReceiveBySecond(nullptr) : zendrik::SecondReception{};
+            };
             std::optional<zendrik::SecondReception> second;
-            if (AcceptExact(bySecond, second)) {
+            if (AcceptExact([&] { return bySecond(WaveChannel::Second); }, second)) {
                 const std::ptrdiff_t after = CollectExactTransfers(starts);
                 if (after >= 0 && m_strReadError.empty()) {
                     // Sound after the transfers it read: the second receiver looks for more there.
-                    const bool reread = readAgain();
+                    const bool reread = readAgain(WaveChannel::Second);
                     if (reread && m_nSamples > after) CollectSecondTransfers(nullptr, after);
                     // Not reading them again loses only the chance of more: the first stays.
                     m_strReadError.clear();
@@ -91,7 +96,7 @@ int CSonicLinkData::DecodeRecording(std::istream& in, std::string_view name) {
                 m_nSamples = 0;
                 return m_strReadError.empty() ? 1 : 0;
             }
-            if (!second) second = bySecond();
+            if (!second) second = bySecond(WaveChannel::ToneBandLoudest);
             if (readFailed) {
                 m_pSamples.reset();
                 m_nSamples = 0;

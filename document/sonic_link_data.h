@@ -24,6 +24,7 @@
 #include "reception/input_file.h"
 #include "reception/received_bytes.h"
 #include "reception/second_receiver.h"
+#include "reception/wave_reader.h"
 
 class CLiveDecoder;
 
@@ -89,8 +90,9 @@ public:
     // Reads the samples of a RIFF WAVE file into the sample buffer; 0 leaves the buffer as it was
     // and puts the reason in m_strReadError.
     int ReadWaveFile(const std::string& path);
-    // The same for a recording already open (standard input, say).
-    int ReadWaveData(std::istream& in);
+    // The same for a recording already open (standard input, say); of two channels the one
+    // `channel` says.
+    int ReadWaveData(std::istream& in, WaveChannel channel = WaveChannel::Second);
     // Demodulates the sample buffer into m_bytes; 0 (bytes untouched) when there are no samples.
     int Demodulate();
     // Reads a dump into m_bytes; 0 (with the reason in m_strReadError) when the file cannot be

@@ -21,8 +21,10 @@ std::uint32_t Le32(const std::uint8_t* p) {
 }
 int Le16(const std::uint8_t* p) { return p[0] | (p[1] << 8); }
 
-// The chunk rules applied with direct indexing into the whole file.
-std::optional<std::vector<std::int16_t>> ReadWaveDirectly(const std::uint8_t* f, std::int64_t size) {
+// The chunk rules applied with direct indexing into the whole file, keeping channel `keep` of two
+// (the last of fewer).
+std::optional<std::vector<std::int16_t>> ReadWaveDirectly(const std::uint8_t* f, std::int64_t size,
+                                                          int keep = 1) {
     if (size < 12 || std::memcmp(f, "RIFF", 4) != 0 || std::memcmp(f + 8, "WAVE", 4) != 0) return {};
     const std::int64_t end = std::min<std::int64_t>(8 + std::int64_t{Le32(f + 4)}, size);
     auto find = [&](std::int64_t at, const char* id, std::int64_t& body, std::uint32_t& length) {
@@ -50,7 +52,7 @@ std::optional<std::vector<std::int16_t>> ReadWaveDirectly(const std::uint8_t* f,
     const std::int64_t frames = std::min<std::int64_t>(dataSize / frameSize, inFile + kMaxMissingFrames);
     std::vector<std::int16_t> samples(static_cast<std::size_t>(frames), 0);
     for (std::int64_t i = 0; i < std::min(frames, inFile); ++i) {
-        const std::uint8_t* p = f + data + i * frameSize + (channels - 1) * width;
+        const std::uint8_t* p = f + data + i * frameSize + std::min(keep, channels - 1) * width;
         samples[static_cast<std::size_t>(i)] =
             width == 1 ? static_cast<std::int16_t>(p[0] - 128) : static_cast<std::int16_t>(Le16(p));
     }
@@ -79,6 +81,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fuzzing::Require(static_cast<std::size_t>(wave.count) == expected->size() &&
                          std::equal(expected->begin(), expected->end(), wave.samples.get()),
                      "samples as the chunk rules give them");
+
+    // The channel the second receiver reads is one of the file's, whole.
+    std::istringstream again(std::string(reinterpret_cast<const char*>(data), size));
+    CWaveSamples chosen;
+    fuzzing::Require(ReadWaveStream(again, chosen, nullptr, WaveChannel::ToneBandLoudest),
+                     "a file read once is read again with its channel chosen by the tone");
+    auto same = [&](const std::vector<std::int16_t>& channel) {
+        return static_cast<std::size_t>(chosen.count) == channel.size() &&
+               std::equal(channel.begin(), channel.end(), chosen.samples.get());
+    };
+    fuzzing::Require(
+        same(*expected) || same(*ReadWaveDirectly(data, static_cast<std::int64_t>(size), 0)),
+        "the channel chosen by the tone is one of the file's channels");
 
     // Demodulate and decode as the open command would, with a model chosen by the file, and
     // demodulate with the other family's bit timing too.

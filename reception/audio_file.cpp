@@ -89,7 +89,7 @@ ChannelCollector::ChannelCollector(int channels, int rate, std::int64_t maxSampl
       rate_(rate),
       maxFrames_(std::min<std::int64_t>(kMaxAudioSeconds * rate,
                                         std::max<std::int64_t>(maxSamples, 0) / channels)),
-      energy_(static_cast<std::size_t>(channels), 0.0) {}
+      toneBand_(channels, rate) {}
 
 void ChannelCollector::Reserve(std::int64_t frames) {
     // A lying header costs at most 64 MB.
@@ -101,18 +101,15 @@ bool ChannelCollector::Append(const float* interleaved, std::int64_t frames) {
     if (frames <= 0) return true;
     if (frames_ + frames > maxFrames_) return false;
     const std::size_t values = static_cast<std::size_t>(frames) * static_cast<std::size_t>(channels_);
-    for (std::size_t i = 0; i < values; ++i) {
-        const float x = interleaved[i];
-        if (x == x) energy_[i % static_cast<std::size_t>(channels_)] += double{x} * x;
-    }
+    // One channel is the one kept whatever its energy.
+    if (channels_ > 1) toneBand_.Add(interleaved, frames);
     all_.insert(all_.end(), interleaved, interleaved + values);
     frames_ += frames;
     return true;
 }
 
 AudioClip ChannelCollector::LoudestChannel() && {
-    const std::size_t keep =
-        static_cast<std::size_t>(std::max_element(energy_.begin(), energy_.end()) - energy_.begin());
+    const std::size_t keep = static_cast<std::size_t>(toneBand_.Loudest());
     const std::size_t channels = static_cast<std::size_t>(channels_);
     for (std::int64_t f = 0; f < frames_; ++f) {
         all_[static_cast<std::size_t>(f)] = all_[static_cast<std::size_t>(f) * channels + keep];

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "reception/audio_clip.h"
+#include "reception/tone_band_meter.h"
 
 namespace zendrik {
 
@@ -21,7 +22,7 @@ inline constexpr std::int64_t kMaxAudioSamples = (std::int64_t{2} << 30) / sizeo
 
 struct AudioFileResult {
     bool ok = false;
-    AudioClip clip;      // when ok: the loudest channel at the file's own rate
+    AudioClip clip;      // when ok: the channel loudest in the tone's band, at the file's own rate
     std::string reason;  // when not ok: why, in words
 };
 
@@ -29,9 +30,10 @@ struct AudioFileResult {
 inline constexpr const char* kTooLongReason =
     "longer than any recording read (more than 4 hours of sound or 2 GiB of samples)";
 
-// A reader's sound, all channels interleaved as decoded and kept whole until their energies are
-// known; then the loudest channel is kept: a mono microphone on a stereo input, or a phone whose
-// second microphone faces away, leaves one channel nearly silent.
+// A reader's sound, all channels interleaved as decoded and kept whole until their energies in
+// the tone's band are known; then the loudest there is kept: a mono microphone on a stereo
+// input, or a phone whose second microphone faces away, leaves one channel nearly silent, and
+// one channel may hold hum louder than the watch.
 class ChannelCollector {
 public:
     // For sound of `channels` channels at `rate` (both positive), within kMaxAudioSeconds and
@@ -45,7 +47,7 @@ public:
     // Adds `frames` interleaved frames; false (nothing added) when they pass the limits.
     bool Append(const float* interleaved, std::int64_t frames);
     std::int64_t Frames() const { return frames_; }
-    // The loudest channel at the sound's rate; the collector is left empty.
+    // The channel loudest in the tone's band, at the sound's rate; the collector is left empty.
     AudioClip LoudestChannel() &&;
 
 private:
@@ -54,7 +56,7 @@ private:
     std::int64_t maxFrames_;
     std::int64_t frames_ = 0;
     std::vector<float> all_;
-    std::vector<double> energy_;
+    ToneBandMeter toneBand_;
 };
 
 // A failed reading, with its reason.
@@ -65,8 +67,8 @@ inline AudioFileResult Refused(std::string reason) {
 }
 
 // Reads the sound file in `in` (from its start; the stream must be seekable). Of several
-// channels the one with the most energy is kept. A file longer than kMaxAudioSeconds or with
-// more than `maxSamples` samples is refused with a reason.
+// channels the one with the most energy in the tone's band is kept. A file longer than
+// kMaxAudioSeconds or with more than `maxSamples` samples is refused with a reason.
 AudioFileResult ReadAudioStream(std::istream& in, std::int64_t maxSamples = kMaxAudioSamples);
 
 }  // namespace zendrik

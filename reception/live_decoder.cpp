@@ -15,6 +15,8 @@ const char* ReadingStateText(int state) {
             return "complete";
         case kReadingCrcError:
             return "CRC error";
+        case kReadingSecond:
+            return "second receiver reading...";
         default:
             return nullptr;
     }
@@ -48,6 +50,10 @@ void CLiveDecoder::ForgetRecent() {
     m_recentStart = 0;
     m_sinceSecondPass = 0;
     m_exactReceiving = false;
+    m_heard = 0;
+    m_exactChangedAt = 0;
+    m_exactCount = 0;
+    m_handOverAt = -1;
 }
 
 void CLiveDecoder::OnSamples(const std::int16_t* samples, std::ptrdiff_t count) {
@@ -55,11 +61,22 @@ void CLiveDecoder::OnSamples(const std::int16_t* samples, std::ptrdiff_t count) 
     if (samples && count > 0) KeepRecent(samples, count);
     m_collected.Append(samples, count);
     m_exactReceiving = false;
-    if (!DemodulationPass() && m_collected.SampleCount() > kTrimAbove) {
+    if (!DemodulationPass()) {
+        m_exactCount = 0;
         // Until a head turns up, look for it in the last second or so only.
-        m_collected.KeepLast(SamplesKeptWithoutHead(m_expected.TimingAt(m_sampleRate)));
+        if (m_collected.SampleCount() > kTrimAbove) {
+            m_collected.KeepLast(SamplesKeptWithoutHead(m_expected.TimingAt(m_sampleRate)));
+        }
     }
-    if (!IsComplete()) SecondReceiverPass();
+    if (IsComplete()) return;
+    const bool stalled =
+        m_exactReceiving &&
+        m_heard - m_exactChangedAt >= static_cast<std::ptrdiff_t>(kStallSeconds) * m_sampleRate;
+    if (stalled || (m_handOverAt >= 0 && m_heard >= m_handOverAt)) {
+        HandOver(stalled);
+    } else {
+        SecondReceiverPass();
+    }
 }
 
 void CLiveDecoder::KeepRecent(const std::int16_t* samples, std::ptrdiff_t count) {
@@ -72,17 +89,28 @@ void CLiveDecoder::KeepRecent(const std::int16_t* samples, std::ptrdiff_t count)
         m_recentStart = 0;
     }
     m_sinceSecondPass += count;
+    m_heard += count;
 }
 
 void CLiveDecoder::SecondReceiverPass() {
     if (m_sinceSecondPass < static_cast<std::ptrdiff_t>(kSecondPassSeconds) * m_sampleRate) return;
-    m_sinceSecondPass = 0;
     // A transfer the exact pass is reading needs no second opinion.
-    if (m_exactReceiving) return;
-    const zendrik::SecondReception second = zendrik::ReceiveSamples(
-        m_recent.data() + m_recentStart,
-        static_cast<std::ptrdiff_t>(m_recent.size() - m_recentStart), m_sampleRate, m_known);
-    if (!second.accepted) return;
+    if (m_exactReceiving) {
+        m_sinceSecondPass = 0;
+        return;
+    }
+    const zendrik::SecondReception second = ReadWindow();
+    if (second.accepted) TakeSecond(second, false);
+}
+
+zendrik::SecondReception CLiveDecoder::ReadWindow() {
+    m_sinceSecondPass = 0;
+    return zendrik::ReceiveSamples(m_recent.data() + m_recentStart,
+                                   static_cast<std::ptrdiff_t>(m_recent.size() - m_recentStart),
+                                   m_sampleRate, m_known);
+}
+
+void CLiveDecoder::TakeSecond(const zendrik::SecondReception& second, bool announced) {
     m_bytes.SetSize(0);
     m_bytes.Reserve(static_cast<std::ptrdiff_t>(second.bytes.size()));
     for (std::uint8_t b : second.bytes) m_bytes.Add(b);
@@ -90,11 +118,63 @@ void CLiveDecoder::SecondReceiverPass() {
     m_secondReport.receiver = zendrik::ReceiverUsed::Second;
     m_bySecond = true;
     if (DialogAlive()) {
+        // Which receiver the transfer came from, then that it is all there.
+        if (!announced) m_dialog->ReadState(kReadingSecond);
         m_dialog->ReadProgress(m_bytes.GetSize(), m_bytes.GetSize());
-        m_dialog->ReadState(kReadingReceiving);
     }
     m_complete.store(1, std::memory_order_release);
     if (DialogAlive()) m_dialog->ReadState(kReadingComplete);
+}
+
+void CLiveDecoder::PlanHandOver(std::ptrdiff_t expected) {
+    const std::ptrdiff_t count = m_bytes.GetSize();
+    const std::ptrdiff_t first = m_collected.FrameStart(0);
+    const std::ptrdiff_t last = m_collected.FrameStart(count - 1);
+    if (count < 2 || first < 0 || last <= first) return;
+    // Where the collection began in the sound heard, and how far apart the frames came.
+    const std::ptrdiff_t origin = m_heard - m_collected.SampleCount();
+    const double pace = static_cast<double>(last - first) / static_cast<double>(count - 1);
+    const double rest =
+        pace * static_cast<double>(std::max<std::ptrdiff_t>(expected - count + 1, 1));
+    // A second more than the rest should take, and a tenth of it, for a watch that is slower
+    // towards the end; but never so late that the window has lost the transfer's head.
+    const std::ptrdiff_t rate = std::max(m_sampleRate, 1);
+    const std::ptrdiff_t end = origin + last + static_cast<std::ptrdiff_t>(rest * 1.1) + rate;
+    const std::ptrdiff_t latest =
+        origin + first + static_cast<std::ptrdiff_t>(kSecondWindowSeconds) * rate - rate / 2;
+    m_handOverAt = std::max(m_heard, std::min(end, latest));
+}
+
+void CLiveDecoder::HandOver(bool stalled) {
+    m_handOverAt = -1;
+    if (DialogAlive()) m_dialog->ReadState(kReadingSecond);
+    const zendrik::SecondReception second = ReadWindow();
+    if (second.accepted) {
+        TakeSecond(second, true);
+        return;
+    }
+    if (stalled && second.report.soundEndsFirst) {
+        // The transfer is still arriving, only not to the exact pass for now: it goes on, and the
+        // second receiver tries again when the exact pass has had nothing new for as long again.
+        m_exactChangedAt = m_heard;
+        if (DialogAlive()) m_dialog->ReadState(kReadingReceiving);
+        return;
+    }
+    if (stalled) {
+        // Neither reads it: the exact pass waits for a transfer from scratch, and the dialog says
+        // why this one failed.
+        m_collected.Clear();
+        m_exactReceiving = false;
+        m_exactCount = 0;
+        if (DialogAlive()) {
+            m_dialog->ReadState(kReadingWaiting);
+            const std::string advice = zendrik::ReceptionAdvice(second.report);
+            if (!advice.empty()) m_dialog->ReadAdvice(advice);
+        }
+        return;
+    }
+    // The advice given for the broken block stays; the exact pass may have a new try going.
+    if (DialogAlive()) m_dialog->ReadState(m_exactReceiving ? kReadingReceiving : kReadingCrcError);
 }
 
 std::ptrdiff_t SamplesKeptWithoutHead(BitTiming timing) {
@@ -124,16 +204,27 @@ std::string CLiveDecoder::BrokenBlockAdvice() const {
     return zendrik::ReceptionAdvice(report);
 }
 
+bool CLiveDecoder::ArrivedTransferFails() const {
+    // Blocks still arriving pass the live check, and a damaged length byte can make one seem to
+    // reach past the announced end; with every byte in, each block has to be whole and good.
+    // RS200/CS200 blocks carry no checksum to tell.
+    const zendrik::TransferCheck check = zendrik::CheckTransfer(m_bytes, m_known);
+    return check.watchModel != 0 && check.checksumCovered && !check.complete;
+}
+
 bool CLiveDecoder::DemodulationPass() {
     if (m_collected.SampleCount() == 0) return false;
     m_collected.Demodulate(m_expected.TimingAt(m_sampleRate), m_bytes);
     std::ptrdiff_t expected = 0;
     if (!FindStreamHead(m_bytes, m_expected.layout, &expected)) return false;
+    const bool allIn = m_bytes.GetSize() >= expected;
     if (DialogAlive()) {
-        if (!BlockCheckPasses(m_bytes, m_expected.layout)) {
+        if (!BlockCheckPasses(m_bytes, m_expected.layout) || (allIn && ArrivedTransferFails())) {
             // A broken block: collect anew. Even when it was the last block, the transfer is
-            // not taken as complete: reception starts over like after any other broken block.
+            // not taken as complete: reception starts over like after any other broken block,
+            // and the second receiver reads the transfer once the rest of it has come.
             const std::string advice = BrokenBlockAdvice();
+            PlanHandOver(expected);
             m_collected.Clear();
             m_dialog->ReadState(kReadingCrcError);
             m_dialog->ReadAdvice(advice);
@@ -143,7 +234,11 @@ bool CLiveDecoder::DemodulationPass() {
         m_dialog->ReadState(kReadingReceiving);
     }
     m_exactReceiving = true;
-    if (m_bytes.GetSize() >= expected) {
+    if (m_bytes.GetSize() != m_exactCount) {
+        m_exactCount = m_bytes.GetSize();
+        m_exactChangedAt = m_heard;
+    }
+    if (allIn) {
         m_complete.store(1, std::memory_order_release);
         if (DialogAlive()) m_dialog->ReadState(kReadingComplete);
     }

@@ -20,6 +20,7 @@ enum ReadingState : int {
     kReadingReceiving = 2,  // "receiving data..."
     kReadingComplete = 3,   // "complete"
     kReadingCrcError = 4,   // "CRC error"
+    kReadingSecond = 5,     // "second receiver reading..."
 };
 
 // The text the reading dialog shows for a state; nullptr for a value that is not a state.
@@ -56,6 +57,9 @@ std::ptrdiff_t SamplesKeptWithoutHead(BitTiming timing);
 // passes.
 inline constexpr int kSecondPassSeconds = 10;
 inline constexpr int kSecondWindowSeconds = 120;
+// A transfer the exact pass is reading goes to the second receiver when no new byte has come for
+// this long: a frame it missed leaves it short of the length the head announced for good.
+inline constexpr int kStallSeconds = 3;
 
 class CLiveDecoder {
 public:
@@ -90,9 +94,21 @@ public:
 
 private:
     bool DemodulationPass();
+    // Whether the bytes, all the head announces being in, hold a block that is not whole and
+    // good.
+    bool ArrivedTransferFails() const;
     std::string BrokenBlockAdvice() const;
     void KeepRecent(const std::int16_t* samples, std::ptrdiff_t count);
     void SecondReceiverPass();
+    // After a broken block: when the second receiver is to read the transfer, once the rest of it
+    // should have arrived by the pace its frames came at.
+    void PlanHandOver(std::ptrdiff_t expected);
+    // The second receiver reads the window for the transfer the exact pass failed or stalled on.
+    void HandOver(bool stalled);
+    zendrik::SecondReception ReadWindow();
+    // Completes the reading with the second receiver's transfer; `announced` when the dialog
+    // already shows that receiver at work.
+    void TakeSecond(const zendrik::SecondReception& second, bool announced);
     void ForgetRecent();
     bool DialogAlive() const { return m_dialog && m_dialog->IsAlive(); }
 
@@ -106,6 +122,14 @@ private:
     int m_sampleRate = 44100;
     // The exact pass has a stream head whose blocks check out so far.
     bool m_exactReceiving = false;
+    // Samples heard since the reading began, and where in them the exact pass's bytes last
+    // changed, and how many it had then.
+    std::ptrdiff_t m_heard = 0;
+    std::ptrdiff_t m_exactChangedAt = 0;
+    std::ptrdiff_t m_exactCount = 0;
+    // Where in the sound heard the second receiver is to read a transfer whose block the exact
+    // pass found broken; -1 for none.
+    std::ptrdiff_t m_handOverAt = -1;
     // The last kSecondWindowSeconds of sound from m_recentStart on; what lies before it is
     // dropped in one go once it is as long as the window, so keeping costs O(1) per sample.
     std::vector<std::int16_t> m_recent;

@@ -27,6 +27,13 @@ public:
 
     std::ptrdiff_t SampleCount() const { return static_cast<std::ptrdiff_t>(m_samples.size()); }
     const std::vector<std::int16_t>& Samples() const { return m_samples; }
+    // Where among the collected samples the frame of byte `index` of the last pass began; -1
+    // for a byte that pass did not read.
+    std::ptrdiff_t FrameStart(std::ptrdiff_t index) const {
+        return index >= 0 && index < static_cast<std::ptrdiff_t>(m_frames.size())
+                   ? m_frames[static_cast<std::size_t>(index)].start
+                   : -1;
+    }
 
 private:
     struct CFrame {

@@ -12,9 +12,10 @@ namespace zendrik {
 
 // Reads the first audio stream of the file in `in` (from its start; the stream must be seekable),
 // with the container chosen by the file's first bytes (PhoneContainerByContent) and no other.
-// As ReadAudioStream: of several channels the one with the most energy is kept, at the file's own
-// rate; more than kMaxAudioSeconds or `maxSamples` samples is refused with a reason. Any rate is
-// read, AMR-NB's 8000 too: whether the tone is in the sound is the receivers' to find.
+// As ReadAudioStream: of several channels the one with the most energy in the tone's band is
+// kept, at the file's own rate; more than kMaxAudioSeconds or `maxSamples` samples is refused with
+// a reason. Any rate is read, AMR-NB's 8000 too: whether the tone is in the sound is the receivers'
+// to find.
 AudioFileResult ReadPhoneAudioStream(std::istream& in, std::int64_t maxSamples = kMaxAudioSamples);
 
 }  // namespace zendrik

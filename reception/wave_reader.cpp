@@ -1,6 +1,7 @@
 #include "reception/wave_reader.h"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cstring>
 #include <fstream>
@@ -10,6 +11,7 @@
 #include <vector>
 
 #include "reception/input_file.h"
+#include "reception/tone_band_meter.h"
 
 namespace {
 
@@ -50,7 +52,7 @@ bool FindChunk(std::istream& in, std::int64_t position, std::int64_t end, const 
 
 }  // namespace
 
-bool ReadWaveStream(std::istream& in, CWaveSamples& out, std::string* why) {
+bool ReadWaveStream(std::istream& in, CWaveSamples& out, std::string* why, WaveChannel channel) {
     auto reject = [why](std::string_view reason) {
         if (why) why->assign(reason);
         return false;
@@ -105,34 +107,70 @@ bool ReadWaveStream(std::istream& in, CWaveSamples& out, std::string* why) {
                                                 std::int16_t[static_cast<std::size_t>(frames)]);
     if (!samples && frames > 0) return reject(kOutOfMemoryReason);
 
-    in.clear();
-    in.seekg(data.dataStart);
     const std::int64_t framesToRead = std::min(frames, framesInFile);
-    const std::int64_t keep = (channels == 2) ? bytesPerSample : 0;  // offset of the second channel
+    const std::int32_t rate =
+        static_cast<std::int32_t>(std::min<std::uint32_t>(Le32(format + 4), 0x7FFFFFFF));
+    auto sampleAt = [bytesPerSample](const unsigned char* p) {
+        return bytesPerSample == 1 ? static_cast<std::int16_t>(p[0] - 128)
+                                   : static_cast<std::int16_t>(Le16(p));
+    };
+    // Walks the frames the file holds in batches from the start of the data, handing each batch
+    // to `use`; returns the frames read, fewer than asked when the file ends early.
+    std::vector<unsigned char> buffer;
+    auto forEachBatch = [&](std::int64_t from, auto use) {
+        in.clear();
+        in.seekg(data.dataStart + from * frameSize);
+        buffer.resize(static_cast<std::size_t>(frameSize) * 8192);
+        std::int64_t done = from;
+        while (done < framesToRead) {
+            const std::int64_t batch = std::min<std::int64_t>(framesToRead - done, 8192);
+            in.read(reinterpret_cast<char*>(buffer.data()), batch * frameSize);
+            const std::int64_t got = in.gcount() / frameSize;
+            use(done, got);
+            done += got;
+            if (got < batch) break;  // the file ended early: the rest is 0
+        }
+        return done;
+    };
+
+    std::int64_t keep = (channels == 2) ? bytesPerSample : 0;  // offset of the second channel
+    if (channels == 2 && channel == WaveChannel::ToneBandLoudest) {
+        // A pass of its own over the data, so that only the channel kept is ever held.
+        zendrik::ToneBandMeter meter(channels, rate);
+        forEachBatch(0, [&](std::int64_t, std::int64_t got) {
+            std::array<float, 512> pairs;  // 256 frames at a time, on the stack
+            for (std::int64_t f = 0; f < got; f += 256) {
+                const std::int64_t n = std::min<std::int64_t>(got - f, 256);
+                for (std::int64_t v = 0; v < 2 * n; ++v) {
+                    pairs[static_cast<std::size_t>(v)] =
+                        sampleAt(buffer.data() + (2 * f + v) * bytesPerSample);
+                }
+                meter.Add(pairs.data(), n);
+            }
+        });
+        keep = meter.Loudest() * bytesPerSample;
+    }
+
     std::int64_t done = 0;
     if (bytesPerSample == 2 && channels == 1 && std::endian::native == std::endian::little) {
         // Mono 16-bit samples are already what the buffer holds: read straight into it.
+        in.clear();
+        in.seekg(data.dataStart);
         in.read(reinterpret_cast<char*>(samples.get()), framesToRead * 2);
         done = std::max<std::streamsize>(in.gcount(), 0) / 2;
     }
-    std::vector<unsigned char> buffer(done < framesToRead ? static_cast<std::size_t>(frameSize) * 8192 : 0);
-    while (done < framesToRead) {
-        const std::int64_t batch = std::min<std::int64_t>(framesToRead - done, 8192);
-        in.read(reinterpret_cast<char*>(buffer.data()), batch * frameSize);
-        const std::int64_t got = in.gcount() / frameSize;
-        for (std::int64_t f = 0; f < got; ++f) {
-            const unsigned char* p = buffer.data() + f * frameSize + keep;
-            samples[static_cast<std::size_t>(done + f)] =
-                bytesPerSample == 1 ? static_cast<std::int16_t>(p[0] - 128)
-                                    : static_cast<std::int16_t>(Le16(p));
-        }
-        done += got;
-        if (got < batch) break;  // the file ended early: the rest is 0
+    if (done < framesToRead) {
+        done = forEachBatch(done, [&](std::int64_t at, std::int64_t got) {
+            for (std::int64_t f = 0; f < got; ++f) {
+                samples[static_cast<std::size_t>(at + f)] =
+                    sampleAt(buffer.data() + f * frameSize + keep);
+            }
+        });
     }
     std::fill(samples.get() + done, samples.get() + frames, std::int16_t{0});
 
     out.samples = std::move(samples);
     out.count = static_cast<std::int32_t>(frames);
-    out.sampleRate = static_cast<std::int32_t>(std::min<std::uint32_t>(Le32(format + 4), 0x7FFFFFFF));
+    out.sampleRate = rate;
     return true;
 }

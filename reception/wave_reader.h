@@ -17,8 +17,17 @@ struct CWaveSamples {
 // one second at the rate the demodulator assumes.
 inline constexpr std::int64_t kMaxMissingFrames = 44100;
 
-// Reads the recording in `in` (positioned at its start). Of two channels the second is kept;
-// 8-bit samples are centred on 0 without scaling. Frames the data chunk declares beyond the end
-// of the input are 0, up to kMaxMissingFrames of them. Returns false when the input is not such
-// a recording; `out` is then untouched, and `why` (when given) says what the input is instead.
-bool ReadWaveStream(std::istream& in, CWaveSamples& out, std::string* why = nullptr);
+// Which channel of a two-channel recording is kept.
+enum class WaveChannel {
+    Second,           // as the exact receiver has always read them
+    ToneBandLoudest,  // the one with the most energy in the watch tone's band, found by a pass
+                      // over the data of its own, so that only one channel is ever held
+};
+
+// Reads the recording in `in` (positioned at its start). Of two channels the one `channel` says
+// is kept; 8-bit samples are centred on 0 without scaling. Frames the data chunk declares beyond
+// the end of the input are 0, up to kMaxMissingFrames of them. Returns false when the input is
+// not such a recording; `out` is then untouched, and `why` (when given) says what the input is
+// instead.
+bool ReadWaveStream(std::istream& in, CWaveSamples& out, std::string* why = nullptr,
+                    WaveChannel channel = WaveChannel::Second);

@@ -203,15 +203,21 @@ TEST(LiveDecoder, BrokenBlockStartsOverWithAdviceAndAGoodTransferStillCompletes)
     }
 }
 
-TEST(LiveDecoder, BrokenLastBlockDoesNotCompleteTheTransfer) {
-    Stream broken = BuildS410Stream(S410Values{});
-    BreakChecksum(broken, broken.blockAt.size() - 1);
-    CLiveDecoder decoder;
-    CRecordedReports reports;
-    decoder.OnStart(zendrik::FamilyOrFirst(1).stream, zendrik::FamilyStreamFormats(), &reports);
-    Feed(decoder, ModulateBytes(broken.bytes, CModulatorSettings{}));
-    EXPECT_FALSE(decoder.IsComplete());
-    EXPECT_EQ(reports.states.back(), kReadingCrcError);
+// Neither a broken last block nor a length byte that makes a block reach past the announced end
+// (the live check lets a block still arriving pass) completes the transfer.
+TEST(LiveDecoder, BrokenBlockDoesNotCompleteTheTransfer) {
+    Stream lastBlock = BuildS410Stream(S410Values{});
+    BreakChecksum(lastBlock, lastBlock.blockAt.size() - 1);
+    Stream tooLong = BuildS410Stream(S410Values{});
+    tooLong.bytes[tooLong.blockAt[1] + 2] = 0xFF;
+    for (const Stream& broken : {lastBlock, tooLong}) {
+        CLiveDecoder decoder;
+        CRecordedReports reports;
+        decoder.OnStart(zendrik::FamilyOrFirst(1).stream, zendrik::FamilyStreamFormats(), &reports);
+        Feed(decoder, ModulateBytes(broken.bytes, CModulatorSettings{}));
+        EXPECT_FALSE(decoder.IsComplete());
+        EXPECT_EQ(reports.states.back(), kReadingCrcError);
+    }
 }
 
 TEST(LiveDecoder, HalfRateCaptureUsesItsOwnBitTiming) {
@@ -286,4 +292,54 @@ TEST(LiveDecoder, TheSecondReceiverCompletesANoisySlowTransferTheExactPassCannot
     EXPECT_EQ(data.m_reception.receiver, zendrik::ReceiverUsed::Second);
     EXPECT_EQ(std::vector<std::int32_t>(data.m_bytes.Elements().begin(), data.m_bytes.Elements().end()),
               std::vector<std::int32_t>(bytes.begin(), bytes.end()));
+}
+
+// A transfer the exact pass stops getting bytes of, mid-transfer, goes to the second receiver
+// once nothing new has come for kStallSeconds, long before its next pass over the window would
+// have come: when it reads the transfer the reading completes; when it cannot, the exact pass
+// starts over and the dialog says why. The sound ends well before ten seconds.
+TEST(LiveDecoder, AStalledTransferGoesToTheSecondReceiver) {
+    struct Row {
+        const char* name;
+        double keep;   // the share of the transfer's sound that arrives
+        double faint;  // the level of its last four frames, against the others
+        bool read;     // whether the second receiver reads it
+    };
+    const Row rows[] = {
+        {"last frames too faint for the exact pass", 1.0, 0.15, true},
+        {"cut off in its last block", 0.97, 1.0, false},
+    };
+    const std::vector<std::uint8_t> bytes = Transfer();
+    for (const Row& row : rows) {
+        CModulatorSettings settings;
+        settings.leadOut = 0;
+        std::vector<std::int16_t> sound = ModulateBytes(bytes, settings);
+        const std::size_t frame = 12 * static_cast<std::size_t>(settings.bitPeriod);
+        for (std::size_t i = sound.size() - 4 * frame; i < sound.size(); ++i) {
+            sound[i] = static_cast<std::int16_t>(sound[i] * row.faint);
+        }
+        sound.resize(static_cast<std::size_t>(static_cast<double>(sound.size()) * row.keep));
+        const std::vector<std::int16_t> hiss = Hiss(5 * 44100);
+        sound.insert(sound.end(), hiss.begin(), hiss.end());
+
+        CLiveDecoder decoder;
+        CRecordedReports reports;
+        decoder.OnStart(zendrik::FamilyOrFirst(1).stream, zendrik::FamilyStreamFormats(), &reports);
+        Feed(decoder, sound);
+        const auto second = std::find(reports.states.begin(), reports.states.end(), kReadingSecond);
+        ASSERT_NE(second, reports.states.end()) << row.name;
+        EXPECT_EQ(std::count(reports.states.begin(), reports.states.end(), kReadingSecond), 1)
+            << row.name;
+        EXPECT_EQ(std::find(reports.states.begin(), second, kReadingCrcError), second) << row.name;
+        EXPECT_EQ(decoder.IsComplete(), row.read) << row.name;
+        if (row.read) {
+            EXPECT_TRUE(decoder.ReceivedBySecond());
+            EXPECT_EQ(decoder.Bytes().Elements(), ToReceived(bytes).Elements());
+            EXPECT_EQ(reports.states.back(), kReadingComplete);
+        } else {
+            EXPECT_EQ(reports.states.back(), kReadingWaiting) << row.name;
+            EXPECT_EQ(reports.advices.size(), 1u) << row.name;
+            EXPECT_LT(decoder.SampleCount(), 50000) << row.name;  // the exact pass started over
+        }
+    }
 }

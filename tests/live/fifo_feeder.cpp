@@ -1,11 +1,12 @@
-// Plays a 16-bit mono WAV into a FIFO at the pace of real time, 20 ms at a time, as a sound
-// card would hear it; used to feed a virtual microphone in the end-to-end tests. An optional
-// number of milliseconds of quiet goes first, so a test can start the transfer at other moments
-// of the reading.
+// Plays a 16-bit mono WAV into a FIFO at the pace of real time at the file's own rate, 20 ms at a
+// time, as a sound card would hear it; used to feed a virtual microphone in the end-to-end tests.
+// An optional number of milliseconds of quiet goes first, so a test can start the transfer at other
+// moments of the reading.
 #include <fcntl.h>
 #include <poll.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -33,13 +34,14 @@ int main(int argc, char** argv) {
         std::perror("zendrik_fifo_feeder: open");
         return 1;
     }
-    constexpr int kChunk = 882;  // 20 ms at 44100
-    std::vector<std::int16_t> samples(static_cast<std::size_t>(quietMs * 44100 / 1000), 0);
+    const std::size_t rate = static_cast<std::size_t>(std::clamp(wave.sampleRate, 8000, 192000));
+    const std::size_t chunk = rate / 50;  // 20 ms
+    std::vector<std::int16_t> samples(static_cast<std::size_t>(quietMs) * rate / 1000, 0);
     samples.insert(samples.end(), wave.samples.get(), wave.samples.get() + wave.count);
-    samples.resize(samples.size() + 44100, 0);  // and a second of quiet after the transfer
+    samples.resize(samples.size() + rate, 0);  // and a second of quiet after the transfer
     const auto start = std::chrono::steady_clock::now();
-    for (std::size_t at = 0; at < samples.size(); at += kChunk) {
-        const std::size_t count = std::min<std::size_t>(kChunk, samples.size() - at);
+    for (std::size_t at = 0; at < samples.size(); at += chunk) {
+        const std::size_t count = std::min(chunk, samples.size() - at);
         const char* data = reinterpret_cast<const char*>(samples.data() + at);
         std::size_t left = count * 2;
         while (left > 0) {
@@ -58,7 +60,8 @@ int main(int argc, char** argv) {
             data += written;
             left -= static_cast<std::size_t>(written);
         }
-        std::this_thread::sleep_until(start + std::chrono::microseconds((at + count) * 1000000 / 44100));
+        std::this_thread::sleep_until(start +
+                                      std::chrono::microseconds((at + count) * 1000000 / rate));
     }
     ::close(fifo);
     return 0;
