@@ -294,7 +294,28 @@ private:
         for (std::size_t i : positions) {
             if (!BitsStandClear(attempt.frames, levels, i)) return false;
         }
-        return HalvesAgree(attempt, positions, levels) && QuietBesideTheTone(attempt, positions);
+        return KeepToTheirRuns(attempt, positions, levels) && HalvesAgree(attempt, positions, levels) &&
+               QuietBesideTheTone(attempt, positions);
+    }
+
+    const ToneEnvelope& HalfBits() const {
+        if (!m_halves) m_halves.emplace(m_mixed, 0.5 * m_nominal, ToneFilter::Triangle);
+        return *m_halves;
+    }
+
+    // Each bit between two of its value read again at its middle, where the sound of its
+    // neighbours does not reach, must keep to their level: a lossy codec fills a one-bit gap
+    // between bursts with some of their tone, and a retry's shifted reading adds a share of the
+    // neighbours to it, until the gap reads nearly as a one over the whole bit.
+    bool KeepToTheirRuns(const Attempt& attempt, const std::vector<std::size_t>& positions,
+                         const TransferLevels& levels) const {
+        std::vector<BitMiddles> middles;
+        middles.reserve(attempt.frames.size());
+        for (const Frame& frame : attempt.frames) middles.push_back(ReadMiddles(HalfBits(), frame, attempt.period));
+        const float dip = MeasureDip(attempt.frames, middles, levels);
+        return std::all_of(positions.begin(), positions.end(), [&](std::size_t i) {
+            return KeepsToItsRuns(attempt.frames[i], middles[i], levels, i, dip);
+        });
     }
 
     // A second reading of every bit, from sound the first reading's noise does not share: each
@@ -304,7 +325,7 @@ private:
     // halves.
     bool HalvesAgree(const Attempt& attempt, const std::vector<std::size_t>& positions,
                      const TransferLevels& levels) const {
-        if (!m_halves) m_halves.emplace(m_mixed, 0.5 * m_nominal, ToneFilter::Triangle);
+        const ToneEnvelope& halves = HalfBits();
         const double p = attempt.period;
         for (std::size_t i : positions) {
             const Frame& frame = attempt.frames[i];
@@ -314,7 +335,7 @@ private:
             for (int j = -1; j < kFrameBits; ++j) {
                 const bool one = j >= 0 && (bits >> j & 1);
                 for (double half : {0.25, 0.75}) {
-                    const float level = m_halves->At(frame.start + (j + half) * p);
+                    const float level = halves.At(frame.start + (j + half) * p);
                     if (one ? !(level > threshold + band) : !(level < threshold - band)) return false;
                 }
             }
