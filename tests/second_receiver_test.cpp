@@ -102,11 +102,20 @@ const std::vector<Family>& Families() {
 
 // How a recording is made: the watch's sending and the room, microphone and recorder after it.
 struct Take {
+    using Impairment = std::function<void(std::vector<float>&, int rate, double level)>;
+    using Watch = std::function<void(CModulatorSettings&)>;
+    Take() = default;
+    Take(int rate, double speed, double toneHz, double level, Impairment impair, Watch watch = nullptr)
+        : rate(rate), speed(speed), toneHz(toneHz), level(level), impair(std::move(impair)), watch(std::move(watch)) {}
+
     int rate = 44100;
     double speed = 1.0;   // the watch's clock against the nominal one
     double toneHz = 4410;
     double level = 0.3;   // peak of the tone, full scale 1
-    std::function<void(std::vector<float>&, int rate, double level)> impair;
+    Impairment impair;
+    // What the watch does otherwise than the modulator's default: the burst's shape, the quiet
+    // between frames, the level from burst to burst.
+    Watch watch;
 };
 
 // The watch's sound at a rate and speed, with half a second of quiet either side.
@@ -118,6 +127,7 @@ std::vector<float> Sound(const Bytes& bytes, int bitRate, const Take& take) {
     settings.amplitude = 32767;
     settings.noise = 0;
     settings.leadIn = settings.leadOut = take.rate / 2;
+    if (take.watch) take.watch(settings);
     const std::vector<std::int16_t> pcm = ModulateBytes(bytes, settings);
     std::vector<float> out(pcm.size());
     for (std::size_t i = 0; i < pcm.size(); ++i) out[i] = static_cast<float>(take.level * pcm[i] / 32767.0);
@@ -241,6 +251,24 @@ std::vector<Case> Corpus() {
                                 [](V& x, int r, double l) { AddNoise(x, l, 20, true, 9); Pump(x, r); }}},
         {"8-bit, quiet", {44100, 1.0, 4410, 0.05,
                           [](V& x, int, double l) { AddNoise(x, l, 25, false, 10); Quantize8(x); }}},
+        {"a buzzer: square wave, edges a quarter bit long", {48000, 1.0, 2900, 0.3,
+                                                            [](V& x, int, double l) { AddNoise(x, l, 25, true, 21); },
+                                                            [](CModulatorSettings& s) {
+                                                                s.shape = BurstShape::Square;
+                                                                s.edgeSamples = s.bitPeriod / 4;
+                                                            }}},
+        {"frames back to back, the oscillator running on", {44100, 1.0, 4410, 0.3,
+                                                             [](V& x, int, double l) { AddNoise(x, l, 25, false, 22); },
+                                                             [](CModulatorSettings& s) {
+                                                                 s.gapBits = 0;
+                                                                 s.freeRunning = true;
+                                                             }}},
+        {"five quiet bits between frames", {48000, 1.0, 5500, 0.3,
+                                            [](V& x, int, double l) { AddNoise(x, l, 25, false, 23); },
+                                            [](CModulatorSettings& s) { s.gapBits = 5; }}},
+        {"each burst's level down to 70 %", {44100, 1.0, 4410, 0.3,
+                                             [](V& x, int, double l) { AddNoise(x, l, 25, false, 24); },
+                                             [](CModulatorSettings& s) { s.levelSpread = 30; }}},
         {"phone in a room, 48000 Hz", {48000, 0.98, 4322, 0.05, [](V& x, int r, double l) {
                                            AddEchoes(x, r);
                                            AddHum(x, r, l * 0.5);
