@@ -559,6 +559,7 @@ TEST(SecondReceiver, UncheckedBytesWithADoubtfulBitAreRefused) {
     };
     const Row rows[] = {
         {0, 7, 3, Fault::HalfTone},   {0, 11, 2, Fault::HalfTone},  {1, 12, 5, Fault::HalfTone},
+        {1, 8, 1, Fault::HalfTone},
         {2, 7, 6, Fault::HalfTone},   {2, 8, 4, Fault::HalfTone},   {2, 9, 1, Fault::HalfTone},
         {2, 10, 8, Fault::HalfTone},  {0, 12, 0, Fault::ToneABitRateAbove},
         {3, 42, 1, Fault::ToneABitRateAbove}, {3, 107, 2, Fault::ToneABitRateAbove},
