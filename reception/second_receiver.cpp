@@ -32,6 +32,8 @@ constexpr double kMostPaceError = 0.2;
 // quiet and its tone, which a tone off the watch's at full strength passes and hiss does not.
 constexpr int kSideBins = 3;
 constexpr float kMostSideShare = 0.5f;
+// Readings whose blocks may be joined: every filter, timing and pace of one search.
+constexpr std::size_t kMostReadingsJoined = 40;
 // Bursts the tone's frequency is measured over: a few hundred give it to a hertz or two.
 constexpr std::size_t kMostTuningBursts = 400;
 // How long after the direct sound a room's echoes are looked for (seconds), how many frames a
@@ -232,7 +234,7 @@ public:
                 if (m_accepted) return m_accepted;
             }
         }
-        return std::nullopt;
+        return Joined(confidenceLacking);
     }
 
 private:
@@ -246,6 +248,7 @@ private:
         m_paced = Attempt{};
         const FrameRun run = ReadFrames(Envelope(filter), Tracks(filter), period, offset * period);
         const Attempt attempt = FromFrames(run.frames, period, offset, m_formats);
+        Keep(attempt);
         if (attempt.check.watchModel != 0) {
             if (MorePromising(attempt, best)) best = attempt;
             if (attempt.check.complete) {
@@ -271,7 +274,53 @@ private:
         if (pace <= 0) return;
         m_paced = FromFrames(HoldToPace(Envelope(filter), run, period, pace).frames,
                              period, offset, m_formats);
+        Keep(m_paced);
         if (m_paced.check.complete && Confirmed(m_paced)) m_accepted = m_paced;
+    }
+
+    // A reading whose blocks a checksum covers, some of them good, for Joined.
+    void Keep(const Attempt& attempt) {
+        if (attempt.check.watchModel != 0 && attempt.check.checksumCovered && attempt.check.blocksGood > 0 &&
+            m_readings.size() < kMostReadingsJoined) {
+            m_readings.push_back(attempt);
+        }
+    }
+
+    // Where no one reading has every block right, each block whose checksum fails in one may pass
+    // in another: a codec's smear or a click spoils a bit or two here and there, and which ones
+    // depends on the timing and filter of the reading. Blocks laid out alike (each where the
+    // others put it) are taken from whichever reading passes their check, and the whole is
+    // taken by the same rules as a single reading, the head bytes no check covers from the one
+    // reading it starts from. A wrong block would need its checksum to pass by chance in one of
+    // the few readings, as a single reading's would.
+    std::optional<Attempt> Joined(bool& confidenceLacking) const {
+        for (const Attempt& base : m_readings) {
+            if (base.check.blocksGood == base.check.blocksTotal) continue;
+            Attempt joined = base;
+            for (std::size_t k = 0; k < base.check.blocks.size(); ++k) {
+                const CheckedBlock& block = base.check.blocks[k];
+                if (block.good) continue;
+                for (const Attempt& other : m_readings) {
+                    if (other.check.blocks.size() <= k) continue;
+                    const CheckedBlock& theirs = other.check.blocks[k];
+                    if (!theirs.good || theirs.begin != block.begin || theirs.end != block.end) continue;
+                    const auto from = static_cast<std::size_t>(block.begin);
+                    const auto to = static_cast<std::size_t>(block.end);
+                    if (to > other.bytes.size() || to > joined.bytes.size()) continue;
+                    std::copy(other.bytes.begin() + from, other.bytes.begin() + to, joined.bytes.begin() + from);
+                    std::copy(other.frames.begin() + from, other.frames.begin() + to, joined.frames.begin() + from);
+                    break;
+                }
+            }
+            joined.check = FindTransfer(joined.bytes, m_formats);
+            if (!joined.check.complete || joined.check.start != 0 ||
+                joined.check.length != static_cast<std::ptrdiff_t>(joined.bytes.size())) {
+                continue;
+            }
+            if (Confirmed(joined)) return joined;
+            confidenceLacking = true;
+        }
+        return std::nullopt;
     }
 
     // Bytes no checksum vouches for (all of an RS200/CS200 transfer, the head of the others)
@@ -391,6 +440,7 @@ private:
     mutable std::optional<ToneEnvelope> m_halves;  // half-bit windows, made when first needed
     std::optional<Attempt> m_accepted;
     Attempt m_paced;  // the last reading with its frames held to their pace, if one was made
+    std::vector<Attempt> m_readings;  // for Joined
 };
 
 void AppendNumber(std::string& text, double value, int decimals) {

@@ -41,9 +41,9 @@ void CheckS410Blocks(const CReceivedBytes& b, TransferCheck& check) {
         ++check.blocksArrived;
         const unsigned stored = 256u * static_cast<unsigned>(b[x + len + 3]) +
                                 static_cast<unsigned>(b[x + len + 4]);
-        if (b[x] == 0x55 && b[x + 1] == number && BlockCrc16(b, x, len + 3) == stored) {
-            ++check.blocksGood;
-        }
+        const bool good = b[x] == 0x55 && b[x + 1] == number && BlockCrc16(b, x, len + 3) == stored;
+        check.blocksGood += good;
+        check.blocks.push_back({x, next, good});
         x = next;
     }
     check.length = framed ? x : expected;
@@ -68,9 +68,9 @@ void CheckCoachBlocks(const CReceivedBytes& b, TransferCheck& check) {
         ++check.blocksArrived;
         const unsigned stored = 256u * static_cast<unsigned>(b[pos + len - 1]) +
                                 static_cast<unsigned>(b[pos + len - 2]);
-        if (b[pos] == 0x55 && b[pos + 1] == k + 1 && BlockCrc16(b, pos, len - 2) == stored) {
-            ++check.blocksGood;
-        }
+        const bool good = b[pos] == 0x55 && b[pos + 1] == k + 1 && BlockCrc16(b, pos, len - 2) == stored;
+        check.blocksGood += good;
+        check.blocks.push_back({pos, pos + len, good});
         pos += len;
     }
     check.length = pos;
@@ -89,7 +89,9 @@ void CheckRsBlocks(const CReceivedBytes& b, TransferCheck& check) {
         const std::ptrdiff_t h = kRsFirstBlock + kRsBlockStride * k;
         if (h + kRsBlockStride > b.GetSize()) break;
         ++check.blocksArrived;
-        if (b[h] == 0x55 && b[h + 1] == k + 1) ++check.blocksGood;
+        const bool good = b[h] == 0x55 && b[h + 1] == k + 1;
+        check.blocksGood += good;
+        check.blocks.push_back({h, h + kRsBlockStride, good});
     }
     check.complete = headGood && check.blocksGood == check.blocksTotal;
 }

@@ -539,6 +539,39 @@ TEST(SecondReceiver, ChecklessTransfersRefuseWhatOnlyOneFilterReadsCleanly) {
     }
 }
 
+// Blocks a checksum covers are taken from whichever reading gets them right. A whistle over a
+// quiet bit of each of two blocks, one a bit rate below the tone (in the boxcar filter's null,
+// but half heard by the triangle filter), one one and a half below and louder (more heard by the
+// boxcar than by the triangle), leaves no reading with every block good.
+TEST(SecondReceiver, JoinsBlocksThatDifferentReadingsGetRight) {
+    const Family& s410 = Families().front();
+    const Take take{44100, 1.0, 4410, 0.3, nullptr};
+    AudioClip clip = Record(s410, take);
+    const std::size_t period = 90;
+    // The first quiet data bit of the block starting at byte `block`, past its framing.
+    auto quietBit = [&](std::size_t block) {
+        for (std::size_t byte = block + 3;; ++byte) {
+            for (int bit = 1; bit <= 8; ++bit) {
+                if (!(s410.bytes.at(byte) >> (bit - 1) & 1)) return (byte * 12 + static_cast<std::size_t>(bit)) * period;
+            }
+        }
+    };
+    const std::size_t second = 13 + s410.bytes[15] + 5u;
+    const struct {
+        std::size_t at;
+        double rates;  // bit rates below the tone
+        double strength;
+    } whistles[] = {{quietBit(13), 1.0, 2.0}, {quietBit(second), 1.5, 4.0}};
+    for (const auto& w : whistles) {
+        for (std::size_t i = 0; i < period; ++i) {
+            clip.samples[take.rate / 2 + w.at + i] += static_cast<float>(
+                w.strength * take.level * std::sin(2 * std::numbers::pi * (take.toneHz - w.rates * 490) * i / take.rate));
+        }
+    }
+    const zendrik::SecondReception got = ReceiveClip(clip);
+    EXPECT_TRUE(got.accepted && got.bytes == s410.bytes) << zendrik::FormatReceptionReport(got.report);
+}
+
 // Bytes no checksum covers (the S410/S510 and Coach heads but for their fixed bytes and what the
 // blocks must agree with, every RS200/CS200 block) are taken only from clean frames that a second
 // pass reads alike, with nothing beside the tone: a bit whose sound the watch did not send is
