@@ -593,7 +593,14 @@ SecondReception Receive(const AudioClip& clip, StreamFormats formats, int most) 
         own.sampleRate = clip.sampleRate;
         own.coding = clip.coding;
         own.receiver = ReceiverUsed::Second;
-        own.toneHz = accepted->toneHz;
+        // The spectrum's strongest line is the tone only when a bit holds a whole number of its
+        // cycles: a watch that starts each burst at the same phase sends lines a bit rate apart,
+        // and a tone between two of them (5500 Hz at 490 bit/s, say) reads as the nearer one. The
+        // bursts' own phase turn gives the tone itself.
+        std::vector<std::pair<double, double>> bursts = Bursts(attempt);
+        if (bursts.size() > kMostTuningBursts) bursts.resize(kMostTuningBursts);
+        own.toneHz = RefineTone(samples + span.begin, span.end - span.begin, clip.sampleRate,
+                                accepted->toneHz, bursts);
         own.bitsPerSecond = accepted->bitRate;
         DescribeSignal(attempt, own);
         // From the start bit of its first frame to the end of its last one's stop bit.
