@@ -22,7 +22,7 @@ constexpr float kMinContrast = 1.5f;
 constexpr double kQuietOdds = 20.7;  // ln(10^9)
 constexpr double kToneSpreads = 5.0;
 // The least dip a bit may make against its neighbours, and how many of their spreads.
-constexpr float kLeastDip = 0.2f;
+constexpr float kLeastDip = 0.25f;
 constexpr float kDipSpreads = 5.0f;
 // Frames either side whose levels are the levels around a frame, and whose bits' distances
 // from those levels are the noise around it.
