@@ -32,8 +32,11 @@ constexpr double kMostPaceError = 0.2;
 // quiet and its tone, which a tone off the watch's at full strength passes and hiss does not.
 constexpr int kSideBins = 3;
 constexpr float kMostSideShare = 0.5f;
-// Readings whose blocks may be joined: every filter, timing and pace of one search.
+// Readings whose blocks may be joined: every filter, timing and pace of one search, as long as
+// their frames come to no more than a few megabytes (a watch's transfer is a few hundred bytes;
+// a head can announce 65 thousand).
 constexpr std::size_t kMostReadingsJoined = 40;
+constexpr std::size_t kMostFramesKept = 1u << 16;
 // Bursts the tone's frequency is measured over: a few hundred give it to a hertz or two.
 constexpr std::size_t kMostTuningBursts = 400;
 // How long after the direct sound a room's echoes are looked for (seconds), how many frames a
@@ -281,8 +284,9 @@ private:
     // A reading whose blocks a checksum covers, some of them good, for Joined.
     void Keep(const Attempt& attempt) {
         if (attempt.check.watchModel != 0 && attempt.check.checksumCovered && attempt.check.blocksGood > 0 &&
-            m_readings.size() < kMostReadingsJoined) {
+            m_readings.size() < kMostReadingsJoined && m_framesKept + attempt.frames.size() <= kMostFramesKept) {
             m_readings.push_back(attempt);
+            m_framesKept += attempt.frames.size();
         }
     }
 
@@ -441,6 +445,7 @@ private:
     std::optional<Attempt> m_accepted;
     Attempt m_paced;  // the last reading with its frames held to their pace, if one was made
     std::vector<Attempt> m_readings;  // for Joined
+    std::size_t m_framesKept = 0;     // in m_readings
 };
 
 void AppendNumber(std::string& text, double value, int decimals) {
