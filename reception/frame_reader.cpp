@@ -359,7 +359,9 @@ float Between(const TransferLevels& levels, std::size_t i, float level) {
 }
 
 // Bit j of a frame, the quiet bit before it at -1.
-bool ValueOf(const Frame& frame, int j) { return j >= 0 && IsOne(frame, j); }
+bool ValueOf(const Frame& frame, int j) {
+    return j >= 0 && IsOne(frame, j);
+}
 
 // Calls `f(j, stray)` for each bit j (0 to 8) of frame i between two bits of its value, with
 // how far its middle lies above (a zero) or below (a one) the nearer of theirs.
@@ -383,7 +385,8 @@ float MeasureDip(const std::vector<Frame>& frames, const std::vector<BitMiddles>
     std::vector<float> strays;
     const std::size_t n = std::min({frames.size(), middles.size(), levels.one.size()});
     for (std::size_t i = 0; i < n; ++i) {
-        ForEachStray(frames[i], middles[i], levels, i, [&](int, float stray) { strays.push_back(stray); });
+        ForEachStray(frames[i], middles[i], levels, i,
+                     [&](int, float stray) { strays.push_back(stray); });
     }
     if (strays.empty()) return kLeastDip;
     const float middle = Median(strays);
@@ -395,7 +398,8 @@ bool KeepsToItsRuns(const Frame& frame, const BitMiddles& middles, const Transfe
                     std::size_t i, float dip) {
     if (i >= levels.one.size()) return false;
     bool keeps = true;
-    ForEachStray(frame, middles, levels, i, [&](int, float stray) { keeps = keeps && stray <= dip; });
+    ForEachStray(frame, middles, levels, i,
+                 [&](int, float stray) { keeps = keeps && stray <= dip; });
     return keeps;
 }
 

@@ -92,8 +92,8 @@ using BitMiddles = std::array<float, kFrameBits + 1>;
 BitMiddles ReadMiddles(const ToneEnvelope& halfBits, const Frame& frame, double bitPeriod);
 
 // How far (a share of the tone-to-quiet distance) a one between two ones may sink below both at
-// its middle, and a zero between two zeros rise above both, in a transfer: a quarter, or five of the
-// spreads such bits show in it (the median distance of their strays from the median stray,
+// its middle, and a zero between two zeros rise above both, in a transfer: a quarter, or five of
+// the spreads such bits show in it (the median distance of their strays from the median stray,
 // scaled to a normal deviation's), whichever is more. A lossy codec fills a one-bit gap between
 // two bursts with some of their tone, and weakens a lone burst or drops it: such a bit reads as a
 // dip in a run of tone or a bump in a run of quiet, however near the other value's level it

@@ -58,20 +58,26 @@ std::vector<std::int16_t> ModulateBytes(const std::vector<std::uint8_t>& bytes,
     const double step = 2.0 * std::numbers::pi * settings.toneHz / settings.sampleRate;
     const int spread = std::clamp(settings.levelSpread, 0, 100);
     auto quiet = [&](int count) {
-        for (int i = 0; i < count; ++i) out.push_back(static_cast<std::int16_t>(hiss.Next(settings.noise)));
+        for (int i = 0; i < count; ++i) {
+            out.push_back(static_cast<std::int16_t>(hiss.Next(settings.noise)));
+        }
     };
     // A burst of `count` samples; a keyed oscillator starts each at the same phase.
     auto burst = [&](int count) {
-        const double peak = spread == 0 ? settings.amplitude
-                                        : settings.amplitude * (1.0 - spread * 0.01 * (levels.Next(500) + 500) / 1000.0);
+        const double peak =
+            spread == 0
+                ? settings.amplitude
+                : settings.amplitude * (1.0 - spread * 0.01 * (levels.Next(500) + 500) / 1000.0);
         const long start = settings.freeRunning ? static_cast<long>(out.size()) : 0;
         const int edge = std::min(std::max(0, settings.edgeSamples), count / 2);
         for (int i = 0; i < count; ++i) {
             double value = hiss.Next(settings.noise);
-            double tone = peak * Wave(settings.shape, step * static_cast<double>(start + i), settings.toneHz,
-                                      settings.sampleRate);
+            double tone = peak * Wave(settings.shape, step * static_cast<double>(start + i),
+                                      settings.toneHz, settings.sampleRate);
             const int fromEdge = std::min(i, count - 1 - i);
-            if (fromEdge < edge) tone *= 0.5 - 0.5 * std::cos(std::numbers::pi * (fromEdge + 0.5) / edge);
+            if (fromEdge < edge) {
+                tone *= 0.5 - 0.5 * std::cos(std::numbers::pi * (fromEdge + 0.5) / edge);
+            }
             value += tone;
             out.push_back(static_cast<std::int16_t>(std::clamp(std::lround(value), -32768L, 32767L)));
         }

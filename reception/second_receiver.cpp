@@ -283,8 +283,9 @@ private:
 
     // A reading whose blocks a checksum covers, some of them good, for Joined.
     void Keep(const Attempt& attempt) {
-        if (attempt.check.watchModel != 0 && attempt.check.checksumCovered && attempt.check.blocksGood > 0 &&
-            m_readings.size() < kMostReadingsJoined && m_framesKept + attempt.frames.size() <= kMostFramesKept) {
+        if (attempt.check.watchModel != 0 && attempt.check.checksumCovered &&
+            attempt.check.blocksGood > 0 && m_readings.size() < kMostReadingsJoined &&
+            m_framesKept + attempt.frames.size() <= kMostFramesKept) {
             m_readings.push_back(attempt);
             m_framesKept += attempt.frames.size();
         }
@@ -307,12 +308,16 @@ private:
                 for (const Attempt& other : m_readings) {
                     if (other.check.blocks.size() <= k) continue;
                     const CheckedBlock& theirs = other.check.blocks[k];
-                    if (!theirs.good || theirs.begin != block.begin || theirs.end != block.end) continue;
+                    if (!theirs.good || theirs.begin != block.begin || theirs.end != block.end) {
+                        continue;
+                    }
                     const auto from = static_cast<std::size_t>(block.begin);
                     const auto to = static_cast<std::size_t>(block.end);
                     if (to > other.bytes.size() || to > joined.bytes.size()) continue;
-                    std::copy(other.bytes.begin() + from, other.bytes.begin() + to, joined.bytes.begin() + from);
-                    std::copy(other.frames.begin() + from, other.frames.begin() + to, joined.frames.begin() + from);
+                    std::copy(other.bytes.begin() + from, other.bytes.begin() + to,
+                              joined.bytes.begin() + from);
+                    std::copy(other.frames.begin() + from, other.frames.begin() + to,
+                              joined.frames.begin() + from);
                     break;
                 }
             }
@@ -347,8 +352,8 @@ private:
         for (std::size_t i : positions) {
             if (!BitsStandClear(attempt.frames, levels, i)) return false;
         }
-        return KeepToTheirRuns(attempt, positions, levels) && HalvesAgree(attempt, positions, levels) &&
-               QuietBesideTheTone(attempt, positions);
+        return KeepToTheirRuns(attempt, positions, levels) &&
+               HalvesAgree(attempt, positions, levels) && QuietBesideTheTone(attempt, positions);
     }
 
     const ToneEnvelope& HalfBits() const {
@@ -364,7 +369,9 @@ private:
                          const TransferLevels& levels) const {
         std::vector<BitMiddles> middles;
         middles.reserve(attempt.frames.size());
-        for (const Frame& frame : attempt.frames) middles.push_back(ReadMiddles(HalfBits(), frame, attempt.period));
+        for (const Frame& frame : attempt.frames) {
+            middles.push_back(ReadMiddles(HalfBits(), frame, attempt.period));
+        }
         const float dip = MeasureDip(attempt.frames, middles, levels);
         return std::all_of(positions.begin(), positions.end(), [&](std::size_t i) {
             return KeepsToItsRuns(attempt.frames[i], middles[i], levels, i, dip);

@@ -87,8 +87,11 @@ double RefineTone(const float* samples, std::ptrdiff_t count, int sampleRate, do
     for (const auto& [start, length] : bursts) {
         const std::ptrdiff_t first = std::lround(start);
         const std::ptrdiff_t pieces = std::lround(length) / piece;
-        if (!(start >= 0.0) || pieces < 2 || first >= count || pieces * piece > count - first) continue;
-        std::complex<double> phase = std::polar(1.0, -2.0 * std::numbers::pi * toneHz * static_cast<double>(first) / sampleRate);
+        if (!(start >= 0.0) || pieces < 2 || first >= count || pieces * piece > count - first) {
+            continue;
+        }
+        std::complex<double> phase = std::polar(
+            1.0, -2.0 * std::numbers::pi * toneHz * static_cast<double>(first) / sampleRate);
         std::complex<double> previous = 0.0;
         for (std::ptrdiff_t p = 0; p < pieces; ++p) {
             std::complex<double> sum = 0.0;
@@ -102,7 +105,8 @@ double RefineTone(const float* samples, std::ptrdiff_t count, int sampleRate, do
     }
     if (std::abs(turn) == 0.0) return toneHz;
     // The residue turns by 2 pi df piece / rate from one piece to the next.
-    return toneHz + std::arg(turn) * sampleRate / (2.0 * std::numbers::pi * static_cast<double>(piece));
+    return toneHz +
+           std::arg(turn) * sampleRate / (2.0 * std::numbers::pi * static_cast<double>(piece));
 }
 
 namespace {

@@ -68,7 +68,8 @@ void CheckCoachBlocks(const CReceivedBytes& b, TransferCheck& check) {
         ++check.blocksArrived;
         const unsigned stored = 256u * static_cast<unsigned>(b[pos + len - 1]) +
                                 static_cast<unsigned>(b[pos + len - 2]);
-        const bool good = b[pos] == 0x55 && b[pos + 1] == k + 1 && BlockCrc16(b, pos, len - 2) == stored;
+        const bool good =
+            b[pos] == 0x55 && b[pos + 1] == k + 1 && BlockCrc16(b, pos, len - 2) == stored;
         check.blocksGood += good;
         check.blocks.push_back({pos, pos + len, good});
         pos += len;
