@@ -88,6 +88,38 @@ std::vector<std::size_t> AllPositions(std::size_t count) {
     return positions;
 }
 
+// A transfer's first bytes: its preamble and the head's mark, the same in every transfer.
+constexpr std::uint8_t kTransferStart[] = {0xAA, 0xAA, 0xAA, 0xAA, 0xAA, 0x55};
+// Places looked at where one byte of that start was misread: a bounded number, so noise that
+// comes near it again and again cannot make a reading slow.
+constexpr int kMostStartsMended = 16;
+
+// The transfer that starts where one of the first six bytes is not what every transfer sends
+// there, taken as sent: these bytes carry nothing but their fixed values, and a codec spoils one
+// now and then; the head's and the blocks' checks, which the place must pass as a whole, say
+// whether a transfer really starts there. Its check, with `start` where it begins, and `bytes`
+// mended there; none (watchModel 0) when no such place gives a complete transfer.
+TransferCheck MendedStart(std::vector<std::uint8_t>& bytes, StreamFormats formats) {
+    const std::size_t n = std::size(kTransferStart);
+    int tried = 0;
+    std::vector<std::uint8_t> window;
+    for (std::size_t i = 0; i + n <= bytes.size() && tried < kMostStartsMended; ++i) {
+        int wrong = 0;
+        for (std::size_t j = 0; j < n; ++j) wrong += bytes[i + j] != kTransferStart[j];
+        if (wrong != 1) continue;
+        ++tried;
+        window.assign(bytes.begin() + static_cast<std::ptrdiff_t>(i), bytes.end());
+        std::copy(std::begin(kTransferStart), std::end(kTransferStart), window.begin());
+        TransferCheck check = FindTransfer(window, formats);
+        if (!check.complete || check.start != 0) continue;
+        check.start = static_cast<std::ptrdiff_t>(i);
+        std::copy(std::begin(kTransferStart), std::end(kTransferStart),
+                  bytes.begin() + static_cast<std::ptrdiff_t>(i));
+        return check;
+    }
+    return {};
+}
+
 // The transfer among the frames of a reading.
 Attempt FromFrames(const std::vector<Frame>& frames, double period, double offset, StreamFormats formats) {
     Attempt attempt;
@@ -97,6 +129,14 @@ Attempt FromFrames(const std::vector<Frame>& frames, double period, double offse
     bytes.reserve(frames.size());
     for (const Frame& frame : frames) bytes.push_back(frame.value);
     attempt.check = FindTransfer(bytes, formats);
+    bool mended = false;
+    if (!attempt.check.complete) {
+        TransferCheck check = MendedStart(bytes, formats);
+        if (check.complete) {
+            attempt.check = check;
+            mended = true;
+        }
+    }
     if (attempt.check.watchModel == 0) return attempt;
     const std::size_t first = static_cast<std::size_t>(attempt.check.start);
     const std::size_t end =
@@ -105,6 +145,11 @@ Attempt FromFrames(const std::vector<Frame>& frames, double period, double offse
                          bytes.begin() + static_cast<std::ptrdiff_t>(end));
     attempt.frames.assign(frames.begin() + static_cast<std::ptrdiff_t>(first),
                           frames.begin() + static_cast<std::ptrdiff_t>(end));
+    if (mended) {
+        for (std::size_t j = 0; j < std::size(kTransferStart) && j < attempt.frames.size(); ++j) {
+            attempt.frames[j].value = kTransferStart[j];
+        }
+    }
     return attempt;
 }
 

@@ -706,6 +706,29 @@ TEST(SecondReceiver, JoinsBlocksThatDifferentReadingsGetRight) {
     EXPECT_TRUE(got.accepted && got.bytes == s410.bytes) << zendrik::FormatReceptionReport(got.report);
 }
 
+// A transfer's first six bytes are the same in every transfer: one of them spoilt (a one where
+// the third 0xAA sends a zero) is taken as sent where the head and blocks after it check out.
+// An RS200's blocks carry no checksum, and its frames are all judged as read: it is refused.
+TEST(SecondReceiver, ASpoiltTransferStartIsTakenAsSent) {
+    for (std::size_t which : {0u, 2u, 3u}) {
+        const Family& family = Families()[which];
+        const Take take{48000, 1.0, 4410, 0.3, nullptr};
+        AudioClip clip = Record(family, take);
+        const std::size_t period = static_cast<std::size_t>(std::lround(48000.0 / family.bitRate));
+        const std::size_t at = static_cast<std::size_t>(take.rate / 2) + (2 * 12 + 1) * period;
+        for (std::size_t i = 0; i < period; ++i) {
+            clip.samples[at + i] = static_cast<float>(take.level * std::sin(2 * std::numbers::pi * take.toneHz * i / take.rate));
+        }
+        AddNoise(clip.samples, take.level, 30, false, 25);
+        const zendrik::SecondReception got = ReceiveClip(clip);
+        if (which == 3) {
+            EXPECT_FALSE(got.accepted) << family.name;
+            continue;
+        }
+        EXPECT_TRUE(got.accepted && got.bytes == family.bytes) << family.name << ": " << zendrik::FormatReceptionReport(got.report);
+    }
+}
+
 // Bytes no checksum covers (the S410/S510 and Coach heads but for their fixed bytes and what the
 // blocks must agree with, every RS200/CS200 block) are taken only from clean frames that a second
 // pass reads alike, with nothing beside the tone: a bit whose sound the watch did not send is
