@@ -21,6 +21,9 @@ constexpr float kMinContrast = 1.5f;
 // the tone's band): it exceeds x with probability exp(-x^2 / its mean square).
 constexpr double kQuietOdds = 20.7;  // ln(10^9)
 constexpr double kToneSpreads = 5.0;
+// The least dip a bit may make against its neighbours, and how many of their spreads.
+constexpr float kLeastDip = 0.25f;
+constexpr float kDipSpreads = 5.0f;
 // Frames either side whose levels are the levels around a frame, and whose bits' distances
 // from those levels are the noise around it.
 constexpr std::size_t kLevelNeighbours = 2;
@@ -337,6 +340,67 @@ bool BitsStandClear(const std::vector<Frame>& frames, const TransferLevels& leve
         if (IsOne(frame, j) ? !(b >= loudEnough) : !(b < quietEnough)) return false;
     }
     return true;
+}
+
+BitMiddles ReadMiddles(const ToneEnvelope& halfBits, const Frame& frame, double bitPeriod) {
+    BitMiddles middles{};
+    for (int j = -1; j < kFrameBits; ++j) {
+        middles[static_cast<std::size_t>(j + 1)] = halfBits.At(frame.start + (j + 0.5) * bitPeriod);
+    }
+    return middles;
+}
+
+namespace {
+
+// Where a level lies between the levels around frame i: 0 at its quiet, 1 at its tone.
+float Between(const TransferLevels& levels, std::size_t i, float level) {
+    const float span = levels.one[i] - levels.zero[i];
+    return span > 0 ? (level - levels.zero[i]) / span : 0.0f;
+}
+
+// Bit j of a frame, the quiet bit before it at -1.
+bool ValueOf(const Frame& frame, int j) {
+    return j >= 0 && IsOne(frame, j);
+}
+
+// Calls `f(j, stray)` for each bit j (0 to 8) of frame i between two bits of its value, with
+// how far its middle lies above (a zero) or below (a one) the nearer of theirs.
+template <class F>
+void ForEachStray(const Frame& frame, const BitMiddles& middles, const TransferLevels& levels,
+                  std::size_t i, F f) {
+    for (int j = 0; j + 1 < kFrameBits; ++j) {
+        const bool one = ValueOf(frame, j);
+        if (ValueOf(frame, j - 1) != one || ValueOf(frame, j + 1) != one) continue;
+        const float before = Between(levels, i, middles[static_cast<std::size_t>(j)]);
+        const float here = Between(levels, i, middles[static_cast<std::size_t>(j + 1)]);
+        const float after = Between(levels, i, middles[static_cast<std::size_t>(j + 2)]);
+        f(j, one ? std::min(before, after) - here : here - std::max(before, after));
+    }
+}
+
+}  // namespace
+
+float MeasureDip(const std::vector<Frame>& frames, const std::vector<BitMiddles>& middles,
+                 const TransferLevels& levels) {
+    std::vector<float> strays;
+    const std::size_t n = std::min({frames.size(), middles.size(), levels.one.size()});
+    for (std::size_t i = 0; i < n; ++i) {
+        ForEachStray(frames[i], middles[i], levels, i,
+                     [&](int, float stray) { strays.push_back(stray); });
+    }
+    if (strays.empty()) return kLeastDip;
+    const float middle = Median(strays);
+    for (float& stray : strays) stray = std::fabs(stray - middle);
+    return std::max(kLeastDip, kDipSpreads * 1.4826f * Median(std::move(strays)));
+}
+
+bool KeepsToItsRuns(const Frame& frame, const BitMiddles& middles, const TransferLevels& levels,
+                    std::size_t i, float dip) {
+    if (i >= levels.one.size()) return false;
+    bool keeps = true;
+    ForEachStray(frame, middles, levels, i,
+                 [&](int, float stray) { keeps = keeps && stray <= dip; });
+    return keeps;
 }
 
 double MeasureBitPeriod(const ToneEnvelope& envelope, const std::vector<Frame>& preamble,

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <algorithm>
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -83,6 +84,28 @@ TransferLevels MeasureTransferLevels(const std::vector<Frame>& frames);
 // below the tone's level than five times the tone's spread (or the noise on it, if more), and
 // neither within the middle band.
 bool BitsStandClear(const std::vector<Frame>& frames, const TransferLevels& levels, std::size_t i);
+
+// A frame's bits read again at their middles through windows half a bit long (an envelope made
+// for half a bit), the quiet bit before the start bit first: sound of the bits either side, which
+// a reading shifted by a retry or a codec's smear brings into a whole bit's window, stays out.
+using BitMiddles = std::array<float, kFrameBits + 1>;
+BitMiddles ReadMiddles(const ToneEnvelope& halfBits, const Frame& frame, double bitPeriod);
+
+// How far (a share of the tone-to-quiet distance) a one between two ones may sink below both at
+// its middle, and a zero between two zeros rise above both, in a transfer: a quarter, or five of
+// the spreads such bits show in it (the median distance of their strays from the median stray,
+// scaled to a normal deviation's), whichever is more. A lossy codec fills a one-bit gap between
+// two bursts with some of their tone, and weakens a lone burst or drops it: such a bit reads as a
+// dip in a run of tone or a bump in a run of quiet, however near the other value's level it
+// comes. A steady tone or quiet does not dip or rise for one bit alone; echoes and a compressor
+// change the level of a run smoothly.
+float MeasureDip(const std::vector<Frame>& frames, const std::vector<BitMiddles>& middles,
+                 const TransferLevels& levels);
+
+// Whether every bit of frame i between two bits of its value keeps to their level at its middle,
+// within `dip`.
+bool KeepsToItsRuns(const Frame& frame, const BitMiddles& middles, const TransferLevels& levels,
+                    std::size_t i, float dip);
 
 // The bit period measured from preamble frames (0xAA: ones at bits 0, 2, 4, 6 and 8), or
 // `nominal` when they do not give a believable figure.

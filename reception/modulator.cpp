@@ -30,6 +30,20 @@ CModulatorSettings ModulatorSettingsFor(BitTiming at44100) {
     return settings;
 }
 
+namespace {
+
+// One period of the burst's wave at `phase` (radians), peak 1 for a sine.
+double Wave(BurstShape shape, double phase, double toneHz, int sampleRate) {
+    if (shape == BurstShape::Sine) return std::sin(phase);
+    // The square wave's odd harmonics, each at 1/k of the fundamental, as far as the rate holds
+    // them: a square wave sampled as it is would fold its higher harmonics back among them.
+    double sum = 0;
+    for (int k = 1; k * toneHz < 0.5 * sampleRate; k += 2) sum += std::sin(k * phase) / k;
+    return sum * 4.0 / std::numbers::pi;
+}
+
+}  // namespace
+
 std::vector<std::int16_t> ModulateBytes(const std::vector<std::uint8_t>& bytes,
                                         const CModulatorSettings& settings) {
     const int period = std::max(1, settings.bitPeriod);
@@ -40,21 +54,52 @@ std::vector<std::int16_t> ModulateBytes(const std::vector<std::uint8_t>& bytes,
     std::vector<std::int16_t> out;
     out.reserve(total);
     CHiss hiss(settings.seed);
+    CHiss levels(settings.seed ^ 0x5BD1E995u);
     const double step = 2.0 * std::numbers::pi * settings.toneHz / settings.sampleRate;
-    long phase = 0;  // samples since the current burst began
-    auto emit = [&](bool tone, int count) {
+    const int spread = std::clamp(settings.levelSpread, 0, 100);
+    auto quiet = [&](int count) {
+        for (int i = 0; i < count; ++i) {
+            out.push_back(static_cast<std::int16_t>(hiss.Next(settings.noise)));
+        }
+    };
+    // A burst of `count` samples; a keyed oscillator starts each at the same phase.
+    auto burst = [&](int count) {
+        const double peak =
+            spread == 0
+                ? settings.amplitude
+                : settings.amplitude * (1.0 - spread * 0.01 * (levels.Next(500) + 500) / 1000.0);
+        const long start = settings.freeRunning ? static_cast<long>(out.size()) : 0;
+        const int edge = std::min(std::max(0, settings.edgeSamples), count / 2);
         for (int i = 0; i < count; ++i) {
             double value = hiss.Next(settings.noise);
-            if (tone) value += settings.amplitude * std::sin(step * static_cast<double>(phase++));
+            double tone = peak * Wave(settings.shape, step * static_cast<double>(start + i),
+                                      settings.toneHz, settings.sampleRate);
+            const int fromEdge = std::min(i, count - 1 - i);
+            if (fromEdge < edge) {
+                tone *= 0.5 - 0.5 * std::cos(std::numbers::pi * (fromEdge + 0.5) / edge);
+            }
+            value += tone;
             out.push_back(static_cast<std::int16_t>(std::clamp(std::lround(value), -32768L, 32767L)));
         }
-        if (!tone) phase = 0;  // the next burst starts at the same phase, as a keyed oscillator
     };
-    emit(false, settings.leadIn);
+    quiet(settings.leadIn);
+    std::vector<bool> bits;
+    bits.reserve(bytes.size() * static_cast<std::size_t>(bitsPerFrame));
     for (std::uint8_t byte : bytes) {
         const int frame = 1 | (byte << 1);  // start bit, data LSB first; stop bit and gap quiet
-        for (int bit = 0; bit < bitsPerFrame; ++bit) emit((frame >> bit) & 1, period);
+        for (int bit = 0; bit < bitsPerFrame; ++bit) bits.push_back((frame >> bit) & 1);
     }
-    emit(false, settings.leadOut);
+    for (std::size_t b = 0; b < bits.size();) {
+        std::size_t end = b + 1;
+        while (end < bits.size() && bits[end] == bits[b]) ++end;
+        const int count = static_cast<int>(end - b) * period;
+        if (bits[b]) {
+            burst(count);
+        } else {
+            quiet(count);
+        }
+        b = end;
+    }
+    quiet(settings.leadOut);
     return out;
 }

@@ -32,6 +32,11 @@ constexpr double kMostPaceError = 0.2;
 // quiet and its tone, which a tone off the watch's at full strength passes and hiss does not.
 constexpr int kSideBins = 3;
 constexpr float kMostSideShare = 0.5f;
+// Readings whose blocks may be joined: every filter, timing and pace of one search, as long as
+// their frames come to no more than a few megabytes (a watch's transfer is a few hundred bytes;
+// a head can announce 65 thousand).
+constexpr std::size_t kMostReadingsJoined = 40;
+constexpr std::size_t kMostFramesKept = 1u << 16;
 // Bursts the tone's frequency is measured over: a few hundred give it to a hertz or two.
 constexpr std::size_t kMostTuningBursts = 400;
 // How long after the direct sound a room's echoes are looked for (seconds), how many frames a
@@ -83,6 +88,38 @@ std::vector<std::size_t> AllPositions(std::size_t count) {
     return positions;
 }
 
+// A transfer's first bytes: its preamble and the head's mark, the same in every transfer.
+constexpr std::uint8_t kTransferStart[] = {0xAA, 0xAA, 0xAA, 0xAA, 0xAA, 0x55};
+// Places looked at where one byte of that start was misread: a bounded number, so noise that
+// comes near it again and again cannot make a reading slow.
+constexpr int kMostStartsMended = 16;
+
+// The transfer that starts where one of the first six bytes is not what every transfer sends
+// there, taken as sent: these bytes carry nothing but their fixed values, and a codec spoils one
+// now and then; the head's and the blocks' checks, which the place must pass as a whole, say
+// whether a transfer really starts there. Its check, with `start` where it begins, and `bytes`
+// mended there; none (watchModel 0) when no such place gives a complete transfer.
+TransferCheck MendedStart(std::vector<std::uint8_t>& bytes, StreamFormats formats) {
+    const std::size_t n = std::size(kTransferStart);
+    int tried = 0;
+    std::vector<std::uint8_t> window;
+    for (std::size_t i = 0; i + n <= bytes.size() && tried < kMostStartsMended; ++i) {
+        int wrong = 0;
+        for (std::size_t j = 0; j < n; ++j) wrong += bytes[i + j] != kTransferStart[j];
+        if (wrong != 1) continue;
+        ++tried;
+        window.assign(bytes.begin() + static_cast<std::ptrdiff_t>(i), bytes.end());
+        std::copy(std::begin(kTransferStart), std::end(kTransferStart), window.begin());
+        TransferCheck check = FindTransfer(window, formats);
+        if (!check.complete || check.start != 0) continue;
+        check.start = static_cast<std::ptrdiff_t>(i);
+        std::copy(std::begin(kTransferStart), std::end(kTransferStart),
+                  bytes.begin() + static_cast<std::ptrdiff_t>(i));
+        return check;
+    }
+    return {};
+}
+
 // The transfer among the frames of a reading.
 Attempt FromFrames(const std::vector<Frame>& frames, double period, double offset, StreamFormats formats) {
     Attempt attempt;
@@ -92,6 +129,14 @@ Attempt FromFrames(const std::vector<Frame>& frames, double period, double offse
     bytes.reserve(frames.size());
     for (const Frame& frame : frames) bytes.push_back(frame.value);
     attempt.check = FindTransfer(bytes, formats);
+    bool mended = false;
+    if (!attempt.check.complete) {
+        TransferCheck check = MendedStart(bytes, formats);
+        if (check.complete) {
+            attempt.check = check;
+            mended = true;
+        }
+    }
     if (attempt.check.watchModel == 0) return attempt;
     const std::size_t first = static_cast<std::size_t>(attempt.check.start);
     const std::size_t end =
@@ -100,6 +145,11 @@ Attempt FromFrames(const std::vector<Frame>& frames, double period, double offse
                          bytes.begin() + static_cast<std::ptrdiff_t>(end));
     attempt.frames.assign(frames.begin() + static_cast<std::ptrdiff_t>(first),
                           frames.begin() + static_cast<std::ptrdiff_t>(end));
+    if (mended) {
+        for (std::size_t j = 0; j < std::size(kTransferStart) && j < attempt.frames.size(); ++j) {
+            attempt.frames[j].value = kTransferStart[j];
+        }
+    }
     return attempt;
 }
 
@@ -232,7 +282,7 @@ public:
                 if (m_accepted) return m_accepted;
             }
         }
-        return std::nullopt;
+        return Joined(confidenceLacking);
     }
 
 private:
@@ -246,6 +296,7 @@ private:
         m_paced = Attempt{};
         const FrameRun run = ReadFrames(Envelope(filter), Tracks(filter), period, offset * period);
         const Attempt attempt = FromFrames(run.frames, period, offset, m_formats);
+        Keep(attempt);
         if (attempt.check.watchModel != 0) {
             if (MorePromising(attempt, best)) best = attempt;
             if (attempt.check.complete) {
@@ -271,7 +322,59 @@ private:
         if (pace <= 0) return;
         m_paced = FromFrames(HoldToPace(Envelope(filter), run, period, pace).frames,
                              period, offset, m_formats);
+        Keep(m_paced);
         if (m_paced.check.complete && Confirmed(m_paced)) m_accepted = m_paced;
+    }
+
+    // A reading whose blocks a checksum covers, some of them good, for Joined.
+    void Keep(const Attempt& attempt) {
+        if (attempt.check.watchModel != 0 && attempt.check.checksumCovered &&
+            attempt.check.blocksGood > 0 && m_readings.size() < kMostReadingsJoined &&
+            m_framesKept + attempt.frames.size() <= kMostFramesKept) {
+            m_readings.push_back(attempt);
+            m_framesKept += attempt.frames.size();
+        }
+    }
+
+    // Where no one reading has every block right, each block whose checksum fails in one may pass
+    // in another: a codec's smear or a click spoils a bit or two here and there, and which ones
+    // depends on the timing and filter of the reading. Blocks laid out alike (each where the
+    // others put it) are taken from whichever reading passes their check, and the whole is
+    // taken by the same rules as a single reading, the head bytes no check covers from the one
+    // reading it starts from. A wrong block would need its checksum to pass by chance in one of
+    // the few readings, as a single reading's would.
+    std::optional<Attempt> Joined(bool& confidenceLacking) const {
+        for (const Attempt& base : m_readings) {
+            if (base.check.blocksGood == base.check.blocksTotal) continue;
+            Attempt joined = base;
+            for (std::size_t k = 0; k < base.check.blocks.size(); ++k) {
+                const CheckedBlock& block = base.check.blocks[k];
+                if (block.good) continue;
+                for (const Attempt& other : m_readings) {
+                    if (other.check.blocks.size() <= k) continue;
+                    const CheckedBlock& theirs = other.check.blocks[k];
+                    if (!theirs.good || theirs.begin != block.begin || theirs.end != block.end) {
+                        continue;
+                    }
+                    const auto from = static_cast<std::size_t>(block.begin);
+                    const auto to = static_cast<std::size_t>(block.end);
+                    if (to > other.bytes.size() || to > joined.bytes.size()) continue;
+                    std::copy(other.bytes.begin() + from, other.bytes.begin() + to,
+                              joined.bytes.begin() + from);
+                    std::copy(other.frames.begin() + from, other.frames.begin() + to,
+                              joined.frames.begin() + from);
+                    break;
+                }
+            }
+            joined.check = FindTransfer(joined.bytes, m_formats);
+            if (!joined.check.complete || joined.check.start != 0 ||
+                joined.check.length != static_cast<std::ptrdiff_t>(joined.bytes.size())) {
+                continue;
+            }
+            if (Confirmed(joined)) return joined;
+            confidenceLacking = true;
+        }
+        return std::nullopt;
     }
 
     // Bytes no checksum vouches for (all of an RS200/CS200 transfer, the head of the others)
@@ -294,7 +397,30 @@ private:
         for (std::size_t i : positions) {
             if (!BitsStandClear(attempt.frames, levels, i)) return false;
         }
-        return HalvesAgree(attempt, positions, levels) && QuietBesideTheTone(attempt, positions);
+        return KeepToTheirRuns(attempt, positions, levels) &&
+               HalvesAgree(attempt, positions, levels) && QuietBesideTheTone(attempt, positions);
+    }
+
+    const ToneEnvelope& HalfBits() const {
+        if (!m_halves) m_halves.emplace(m_mixed, 0.5 * m_nominal, ToneFilter::Triangle);
+        return *m_halves;
+    }
+
+    // Each bit between two of its value read again at its middle, where the sound of its
+    // neighbours does not reach, must keep to their level: a lossy codec fills a one-bit gap
+    // between bursts with some of their tone, and a retry's shifted reading adds a share of the
+    // neighbours to it, until the gap reads nearly as a one over the whole bit.
+    bool KeepToTheirRuns(const Attempt& attempt, const std::vector<std::size_t>& positions,
+                         const TransferLevels& levels) const {
+        std::vector<BitMiddles> middles;
+        middles.reserve(attempt.frames.size());
+        for (const Frame& frame : attempt.frames) {
+            middles.push_back(ReadMiddles(HalfBits(), frame, attempt.period));
+        }
+        const float dip = MeasureDip(attempt.frames, middles, levels);
+        return std::all_of(positions.begin(), positions.end(), [&](std::size_t i) {
+            return KeepsToItsRuns(attempt.frames[i], middles[i], levels, i, dip);
+        });
     }
 
     // A second reading of every bit, from sound the first reading's noise does not share: each
@@ -304,7 +430,7 @@ private:
     // halves.
     bool HalvesAgree(const Attempt& attempt, const std::vector<std::size_t>& positions,
                      const TransferLevels& levels) const {
-        if (!m_halves) m_halves.emplace(m_mixed, 0.5 * m_nominal, ToneFilter::Triangle);
+        const ToneEnvelope& halves = HalfBits();
         const double p = attempt.period;
         for (std::size_t i : positions) {
             const Frame& frame = attempt.frames[i];
@@ -314,7 +440,7 @@ private:
             for (int j = -1; j < kFrameBits; ++j) {
                 const bool one = j >= 0 && (bits >> j & 1);
                 for (double half : {0.25, 0.75}) {
-                    const float level = m_halves->At(frame.start + (j + half) * p);
+                    const float level = halves.At(frame.start + (j + half) * p);
                     if (one ? !(level > threshold + band) : !(level < threshold - band)) return false;
                 }
             }
@@ -370,6 +496,8 @@ private:
     mutable std::optional<ToneEnvelope> m_halves;  // half-bit windows, made when first needed
     std::optional<Attempt> m_accepted;
     Attempt m_paced;  // the last reading with its frames held to their pace, if one was made
+    std::vector<Attempt> m_readings;  // for Joined
+    std::size_t m_framesKept = 0;     // in m_readings
 };
 
 void AppendNumber(std::string& text, double value, int decimals) {
@@ -522,7 +650,14 @@ SecondReception Receive(const AudioClip& clip, StreamFormats formats, int most) 
         own.sampleRate = clip.sampleRate;
         own.coding = clip.coding;
         own.receiver = ReceiverUsed::Second;
-        own.toneHz = accepted->toneHz;
+        // The spectrum's strongest line is the tone only when a bit holds a whole number of its
+        // cycles: a watch that starts each burst at the same phase sends lines a bit rate apart,
+        // and a tone between two of them (5500 Hz at 490 bit/s, say) reads as the nearer one. The
+        // bursts' own phase turn gives the tone itself.
+        std::vector<std::pair<double, double>> bursts = Bursts(attempt);
+        if (bursts.size() > kMostTuningBursts) bursts.resize(kMostTuningBursts);
+        own.toneHz = RefineTone(samples + span.begin, span.end - span.begin, clip.sampleRate,
+                                accepted->toneHz, bursts);
         own.bitsPerSecond = accepted->bitRate;
         DescribeSignal(attempt, own);
         // From the start bit of its first frame to the end of its last one's stop bit.

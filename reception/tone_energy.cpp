@@ -73,28 +73,40 @@ float SideAmplitude(const float* samples, std::ptrdiff_t count, int sampleRate, 
 double RefineTone(const float* samples, std::ptrdiff_t count, int sampleRate, double toneHz,
                   const std::vector<std::pair<double, double>>& bursts) {
     if (!samples || count <= 0 || sampleRate <= 0) return toneHz;
+    // Each burst is cut into pieces of one length, half the shortest burst, and the phase turns
+    // from each piece to the next: bursts of many bits would otherwise weigh in with turns of
+    // their own length, and the turn per sample come out too large.
+    std::ptrdiff_t piece = 0;
+    for (const auto& [start, length] : bursts) {
+        const std::ptrdiff_t half = std::lround(length) / 2;
+        if (half >= 2 && (piece == 0 || half < piece)) piece = half;
+    }
+    if (piece == 0) return toneHz;
     const std::complex<double> step = std::polar(1.0, -2.0 * std::numbers::pi * toneHz / sampleRate);
     std::complex<double> turn = 0.0;
-    double half = 0;
-    int used = 0;
     for (const auto& [start, length] : bursts) {
         const std::ptrdiff_t first = std::lround(start);
-        const std::ptrdiff_t size = std::lround(length) / 2 * 2;
-        if (!(start >= 0.0) || size < 4 || first >= count || size > count - first) continue;
-        std::complex<double> halves[2] = {0.0, 0.0};
-        std::complex<double> phase(1.0, 0.0);
-        for (std::ptrdiff_t n = 0; n < size; ++n) {
-            halves[2 * n / size] += static_cast<double>(samples[first + n]) * phase;
-            phase *= step;
+        const std::ptrdiff_t pieces = std::lround(length) / piece;
+        if (!(start >= 0.0) || pieces < 2 || first >= count || pieces * piece > count - first) {
+            continue;
         }
-        turn += halves[1] * std::conj(halves[0]);
-        half += static_cast<double>(size / 2);
-        ++used;
+        std::complex<double> phase = std::polar(
+            1.0, -2.0 * std::numbers::pi * toneHz * static_cast<double>(first) / sampleRate);
+        std::complex<double> previous = 0.0;
+        for (std::ptrdiff_t p = 0; p < pieces; ++p) {
+            std::complex<double> sum = 0.0;
+            for (std::ptrdiff_t n = 0; n < piece; ++n) {
+                sum += static_cast<double>(samples[first + p * piece + n]) * phase;
+                phase *= step;
+            }
+            if (p > 0) turn += sum * std::conj(previous);
+            previous = sum;
+        }
     }
-    if (used == 0 || std::abs(turn) == 0.0) return toneHz;
-    // The residue turns by 2 pi df (half a burst) / rate between the halves.
-    const double meanHalf = half / used;
-    return toneHz + std::arg(turn) * sampleRate / (2.0 * std::numbers::pi * meanHalf);
+    if (std::abs(turn) == 0.0) return toneHz;
+    // The residue turns by 2 pi df piece / rate from one piece to the next.
+    return toneHz +
+           std::arg(turn) * sampleRate / (2.0 * std::numbers::pi * static_cast<double>(piece));
 }
 
 namespace {

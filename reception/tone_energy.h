@@ -31,8 +31,8 @@ float SideAmplitude(const float* samples, std::ptrdiff_t count, int sampleRate, 
                     double start, double length, int sides);
 
 // The tone's frequency refined from bursts of it, each given as its first sample and length:
-// by how far its phase turns from the first half of each burst to the second. Within half a
-// bit rate of `toneHz`, the spectrum's estimate, this comes to a few hertz.
+// by how far its phase turns from one piece of a burst to the next (pieces of half the shortest
+// burst). Within half a bit rate of `toneHz`, the spectrum's estimate, this comes to a few hertz.
 double RefineTone(const float* samples, std::ptrdiff_t count, int sampleRate, double toneHz,
                   const std::vector<std::pair<double, double>>& bursts);
 

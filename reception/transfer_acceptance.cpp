@@ -17,10 +17,12 @@ constexpr std::ptrdiff_t kRsBlockStride = 255;
 // make the check look further than this.
 constexpr std::ptrdiff_t kLongestTransfer = kRsFirstBlock + kRsBlockStride * 255;
 // Head bytes no check looks at. The model byte is not among them (a wrong one names another
-// layout, or differs in five bits), nor are the S410/S510's block count and data length, which
-// the blocks that arrive must agree with. The Coach's block count is: a count one short takes
-// the transfer to have ended a block early, and every block before that checks out.
-constexpr std::uint32_t kS410UncheckedHead = 1u << 7 | 1u << 11 | 1u << 12;
+// layout, or differs in five bits), nor is the S410/S510's data length, which the blocks that
+// arrive must agree with. The block counts are: an S410/S510 transfer ends with empty blocks up
+// to its lap area, and a count that leaves some of them out still agrees with the data length,
+// every block before them checking out; a Coach count one short takes the transfer to have
+// ended a block early.
+constexpr std::uint32_t kS410UncheckedHead = 1u << 7 | 1u << 8 | 1u << 11 | 1u << 12;
 constexpr std::uint32_t kCoachUncheckedHead = 1u << 7 | 1u << 8 | 1u << 9 | 1u << 10;
 
 void CheckS410Blocks(const CReceivedBytes& b, TransferCheck& check) {
@@ -39,9 +41,9 @@ void CheckS410Blocks(const CReceivedBytes& b, TransferCheck& check) {
         ++check.blocksArrived;
         const unsigned stored = 256u * static_cast<unsigned>(b[x + len + 3]) +
                                 static_cast<unsigned>(b[x + len + 4]);
-        if (b[x] == 0x55 && b[x + 1] == number && BlockCrc16(b, x, len + 3) == stored) {
-            ++check.blocksGood;
-        }
+        const bool good = b[x] == 0x55 && b[x + 1] == number && BlockCrc16(b, x, len + 3) == stored;
+        check.blocksGood += good;
+        check.blocks.push_back({x, next, good});
         x = next;
     }
     check.length = framed ? x : expected;
@@ -66,9 +68,10 @@ void CheckCoachBlocks(const CReceivedBytes& b, TransferCheck& check) {
         ++check.blocksArrived;
         const unsigned stored = 256u * static_cast<unsigned>(b[pos + len - 1]) +
                                 static_cast<unsigned>(b[pos + len - 2]);
-        if (b[pos] == 0x55 && b[pos + 1] == k + 1 && BlockCrc16(b, pos, len - 2) == stored) {
-            ++check.blocksGood;
-        }
+        const bool good =
+            b[pos] == 0x55 && b[pos + 1] == k + 1 && BlockCrc16(b, pos, len - 2) == stored;
+        check.blocksGood += good;
+        check.blocks.push_back({pos, pos + len, good});
         pos += len;
     }
     check.length = pos;
@@ -87,7 +90,9 @@ void CheckRsBlocks(const CReceivedBytes& b, TransferCheck& check) {
         const std::ptrdiff_t h = kRsFirstBlock + kRsBlockStride * k;
         if (h + kRsBlockStride > b.GetSize()) break;
         ++check.blocksArrived;
-        if (b[h] == 0x55 && b[h + 1] == k + 1) ++check.blocksGood;
+        const bool good = b[h] == 0x55 && b[h + 1] == k + 1;
+        check.blocksGood += good;
+        check.blocks.push_back({h, h + kRsBlockStride, good});
     }
     check.complete = headGood && check.blocksGood == check.blocksTotal;
 }

@@ -12,6 +12,14 @@
 
 namespace zendrik {
 
+// Where a block that arrived whole lies among a transfer's bytes (from its preamble), and whether
+// its check passes.
+struct CheckedBlock {
+    std::ptrdiff_t begin = 0;
+    std::ptrdiff_t end = 0;
+    bool good = false;
+};
+
 struct TransferCheck {
     int watchModel = 0;          // the family of the format the head names; 0 when there is none
     std::ptrdiff_t start = 0;    // where the preamble begins among the bytes looked at
@@ -29,6 +37,7 @@ struct TransferCheck {
     // receiver has to be sure of them by other means. None for RS200/CS200, whose head has a
     // checksum of its own (and whose blocks have none: checksumCovered).
     std::uint32_t uncheckedHead = 0;
+    std::vector<CheckedBlock> blocks;  // each that arrived whole, in order
 };
 
 // Checks the transfer that starts at the first byte of `bytes`, as one of `formats` (the one

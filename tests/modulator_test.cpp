@@ -3,8 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
+#include <complex>
 #include <fstream>
+#include <numbers>
 #include <random>
+#include <set>
 #include <vector>
 
 #include "decoders/families.h"
@@ -124,4 +128,73 @@ TEST(ModulatorRoundTrip, RecordingsReadFromWaveFiles) {
     EXPECT_EQ(data.m_bytes.Elements(), AsReceived(stream));
     EXPECT_EQ(data.m_bValid, 1);
     EXPECT_NE(data.m_strHrm.find("[HRData]"), std::string::npos);
+}
+
+// What a watch may do otherwise than the default keyed sine: each option changes the bursts as it
+// says and nothing else (the quiet stays quiet, the bursts stay where the bits are).
+TEST(Modulator, BurstShapeEdgesPhaseAndLevelAsAsked) {
+    CModulatorSettings base;
+    base.sampleRate = 48000;
+    base.bitPeriod = 96;
+    base.toneHz = 3000;  // 6 cycles a bit
+    base.amplitude = 10000;
+    base.noise = 0;
+    base.leadIn = base.leadOut = 0;
+    const std::vector<std::uint8_t> bytes(40, 0x00);  // each frame a lone start bit, then quiet
+    const std::size_t frame = 12 * 96;
+    // The burst of frame k, and how strongly harmonic h of the tone sounds in it.
+    auto burst = [&](const std::vector<std::int16_t>& x, std::size_t k) {
+        return std::vector<std::int16_t>(x.begin() + static_cast<std::ptrdiff_t>(k * frame),
+                                         x.begin() + static_cast<std::ptrdiff_t>(k * frame + 96));
+    };
+    auto harmonic = [&](const std::vector<std::int16_t>& b, int h) {
+        std::complex<double> sum = 0;
+        for (std::size_t i = 0; i < b.size(); ++i) sum += static_cast<double>(b[i]) * std::polar(1.0, -2 * std::numbers::pi * h * 3000.0 * i / 48000);
+        return 2 * std::abs(sum) / static_cast<double>(b.size());
+    };
+    auto peak = [](const std::vector<std::int16_t>& b) {
+        int most = 0;
+        for (std::int16_t v : b) most = std::max(most, std::abs(static_cast<int>(v)));
+        return most;
+    };
+    const std::vector<std::int16_t> sine = ModulateBytes(bytes, base);
+    EXPECT_LT(harmonic(burst(sine, 0), 3), 100);
+    EXPECT_EQ(burst(sine, 0), burst(sine, 1));  // a keyed oscillator: every burst alike
+
+    CModulatorSettings buzzer = base;
+    buzzer.shape = BurstShape::Square;
+    buzzer.edgeSamples = 24;
+    const std::vector<std::int16_t> square = ModulateBytes(bytes, buzzer);
+    ASSERT_EQ(square.size(), sine.size());
+    const std::vector<std::int16_t> b = burst(square, 0);
+    EXPECT_NEAR(harmonic(b, 3) / harmonic(b, 1), 1.0 / 3, 0.05);  // odd harmonics at 1/k
+    EXPECT_LT(harmonic(b, 2), 0.02 * harmonic(b, 1));
+    EXPECT_LT(peak(std::vector<std::int16_t>(b.begin(), b.begin() + 6)), 2000);  // rising softly
+    EXPECT_LT(peak(std::vector<std::int16_t>(b.end() - 6, b.end())), 2000);
+    EXPECT_EQ(peak(std::vector<std::int16_t>(square.begin() + 96, square.begin() + frame)), 0);
+
+    // At 3100 Hz a frame is not a whole number of cycles: a running oscillator starts the second
+    // burst where it has got to, a keyed one where it started the first.
+    CModulatorSettings running = base;
+    running.toneHz = 3100;
+    const std::vector<std::int16_t> keyed = ModulateBytes({0x00, 0x00}, running);
+    running.freeRunning = true;
+    const std::vector<std::int16_t> free = ModulateBytes({0x00, 0x00}, running);
+    EXPECT_EQ(burst(keyed, 0), burst(keyed, 1));
+    EXPECT_EQ(burst(free, 0), burst(keyed, 0));
+    for (std::size_t i = frame; i < frame + 96; i += 7) {
+        EXPECT_NEAR(free[i], 10000 * std::sin(2 * std::numbers::pi * 3100 * static_cast<double>(i) / 48000), 1.0) << i;
+    }
+
+    CModulatorSettings uneven = base;
+    uneven.levelSpread = 50;
+    const std::vector<std::int16_t> levels = ModulateBytes(bytes, uneven);
+    std::set<int> peaks;
+    for (std::size_t k = 0; k < bytes.size(); ++k) {
+        const int p = peak(burst(levels, k));
+        EXPECT_GE(p, 4900);
+        EXPECT_LE(p, 10000);
+        peaks.insert(p / 500);
+    }
+    EXPECT_GE(peaks.size(), 5u);
 }

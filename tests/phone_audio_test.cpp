@@ -25,15 +25,8 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-bool HaveFfmpeg() { return std::system("ffmpeg -version >/dev/null 2>&1") == 0; }
-
-// `input` encoded by ffmpeg with `codec` into `name` (empty when that failed).
-std::string Transcoded(const std::string& input, const std::string& codec, const std::string& name) {
-    const std::string path = testing_streams::TempPath(name);
-    std::filesystem::remove(path);
-    const std::string command = "ffmpeg -v error -y -i '" + input + "' " + codec + " '" + path + "' 2>/dev/null";
-    return std::system(command.c_str()) == 0 && std::filesystem::exists(path) ? path : std::string();
-}
+using testing_wave::HaveFfmpeg;
+using testing_wave::Transcoded;
 
 // A 16-bit mono WAV file of `samples` at `rate`.
 std::string WaveOf(const std::vector<std::int16_t>& samples, int rate, const std::string& name) {

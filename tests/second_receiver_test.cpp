@@ -5,10 +5,12 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <iostream>
 #include <fstream>
 #include <cmath>
 #include <functional>
+#include <map>
 #include <numbers>
 #include <random>
 #include <set>
@@ -22,6 +24,8 @@
 #include "reception/demodulator.h"
 #include "reception/frame_reader.h"
 #include "reception/modulator.h"
+#include "reception/input_file.h"
+#include "reception/phone_audio.h"
 #include "document/sonic_link_data.h"
 #include "reception/stream_check.h"
 #include "reception/tone_energy.h"
@@ -102,11 +106,20 @@ const std::vector<Family>& Families() {
 
 // How a recording is made: the watch's sending and the room, microphone and recorder after it.
 struct Take {
+    using Impairment = std::function<void(std::vector<float>&, int rate, double level)>;
+    using Watch = std::function<void(CModulatorSettings&)>;
+    Take() = default;
+    Take(int rate, double speed, double toneHz, double level, Impairment impair, Watch watch = nullptr)
+        : rate(rate), speed(speed), toneHz(toneHz), level(level), impair(std::move(impair)), watch(std::move(watch)) {}
+
     int rate = 44100;
     double speed = 1.0;   // the watch's clock against the nominal one
     double toneHz = 4410;
     double level = 0.3;   // peak of the tone, full scale 1
-    std::function<void(std::vector<float>&, int rate, double level)> impair;
+    Impairment impair;
+    // What the watch does otherwise than the modulator's default: the burst's shape, the quiet
+    // between frames, the level from burst to burst.
+    Watch watch;
 };
 
 // The watch's sound at a rate and speed, with half a second of quiet either side.
@@ -118,6 +131,7 @@ std::vector<float> Sound(const Bytes& bytes, int bitRate, const Take& take) {
     settings.amplitude = 32767;
     settings.noise = 0;
     settings.leadIn = settings.leadOut = take.rate / 2;
+    if (take.watch) take.watch(settings);
     const std::vector<std::int16_t> pcm = ModulateBytes(bytes, settings);
     std::vector<float> out(pcm.size());
     for (std::size_t i = 0; i < pcm.size(); ++i) out[i] = static_cast<float>(take.level * pcm[i] / 32767.0);
@@ -241,6 +255,24 @@ std::vector<Case> Corpus() {
                                 [](V& x, int r, double l) { AddNoise(x, l, 20, true, 9); Pump(x, r); }}},
         {"8-bit, quiet", {44100, 1.0, 4410, 0.05,
                           [](V& x, int, double l) { AddNoise(x, l, 25, false, 10); Quantize8(x); }}},
+        {"a buzzer: square wave, edges a quarter bit long", {48000, 1.0, 2900, 0.3,
+                                                            [](V& x, int, double l) { AddNoise(x, l, 25, true, 21); },
+                                                            [](CModulatorSettings& s) {
+                                                                s.shape = BurstShape::Square;
+                                                                s.edgeSamples = s.bitPeriod / 4;
+                                                            }}},
+        {"frames back to back, the oscillator running on", {44100, 1.0, 4410, 0.3,
+                                                             [](V& x, int, double l) { AddNoise(x, l, 25, false, 22); },
+                                                             [](CModulatorSettings& s) {
+                                                                 s.gapBits = 0;
+                                                                 s.freeRunning = true;
+                                                             }}},
+        {"five quiet bits between frames", {48000, 1.0, 5500, 0.3,
+                                            [](V& x, int, double l) { AddNoise(x, l, 25, false, 23); },
+                                            [](CModulatorSettings& s) { s.gapBits = 5; }}},
+        {"each burst's level down to 70 %", {44100, 1.0, 4410, 0.3,
+                                             [](V& x, int, double l) { AddNoise(x, l, 25, false, 24); },
+                                             [](CModulatorSettings& s) { s.levelSpread = 30; }}},
         {"phone in a room, 48000 Hz", {48000, 0.98, 4322, 0.05, [](V& x, int r, double l) {
                                            AddEchoes(x, r);
                                            AddHum(x, r, l * 0.5);
@@ -262,6 +294,13 @@ TEST(SecondReceiver, ImpairedRecordingsOfEveryFamilyDecodeByteExact) {
             EXPECT_TRUE(!got.accepted || got.bytes == family.bytes) << name;
             EXPECT_TRUE(got.accepted || declined.count(name))
                 << name << ": " << zendrik::FormatReceptionReport(got.report);
+            // The tone the report gives is the watch's (or a buzzer's harmonic it was read at),
+            // not the strongest line of its spectrum (at 5500 Hz and 490 bit/s from one phase
+            // each burst, 5388 Hz).
+            const double harmonic = std::max(1.0, std::round(got.report.toneHz / c.take.toneHz));
+            if (got.accepted) {
+                EXPECT_NEAR(got.report.toneHz, harmonic * c.take.toneHz, 0.005 * c.take.toneHz) << name;
+            }
         }
     }
 }
@@ -332,7 +371,7 @@ TEST(SecondReceiver, LossyCodecsOfEveryFamily) {
     };
     const Take near{48000, 1.0, 4410, 0.3, [](std::vector<float>& x, int, double l) { AddNoise(x, l, 30, false, 18); }};
     const Take room = Corpus().back().take;
-    for (const CodecRow& row : {CodecRow{"MP3 at 64 kbit/s", false, 64, false, 4},
+    for (const CodecRow& row : {CodecRow{"MP3 at 64 kbit/s", false, 64, false, 3},
                                 CodecRow{"MP3 at 48 kbit/s", false, 48, false, 3},
                                 CodecRow{"Opus at 32 kbit/s", true, 32, false, 1},
                                 CodecRow{"Opus at 24 kbit/s", true, 24, false, 1},
@@ -352,6 +391,129 @@ TEST(SecondReceiver, LossyCodecsOfEveryFamily) {
         EXPECT_GE(decoded, row.decodes) << row.name;
         std::cout << row.name << ": " << decoded << " of " << Families().size() << " (" << which << ")\n";
     }
+}
+
+// The sound as a phone's recorder or a messenger keeps it: written as a 16-bit WAV file, encoded
+// by the ffmpeg command with `options` into a file named `name` (its extension choosing the
+// container), and read back as the program reads a recording. Empty when ffmpeg could not.
+std::vector<float> ThroughFfmpeg(const AudioClip& clip, const std::string& options, const std::string& name) {
+    std::vector<std::int16_t> pcm(clip.samples.size());
+    for (std::size_t i = 0; i < pcm.size(); ++i) {
+        pcm[i] = static_cast<std::int16_t>(std::lround(std::clamp(clip.samples[i], -1.0f, 32767.0f / 32768) * 32768));
+    }
+    const std::string wav = testing_streams::TempPath(name + ".wav");
+    {
+        std::ofstream file(wav, std::ios::binary | std::ios::trunc);
+        if (!WriteWaveStream(file, pcm, clip.sampleRate)) return {};
+    }
+    const std::string path = testing_wave::Transcoded(wav, options, name);
+    if (path.empty()) return {};
+    std::ifstream in(path, std::ios::binary);
+    std::string head(16, '\0');
+    in.read(head.data(), static_cast<std::streamsize>(head.size()));
+    in.clear();
+    in.seekg(0);
+    const zendrik::AudioFileResult read = zendrik::PhoneContainerByContent(head) != zendrik::PhoneContainer::None
+                                              ? zendrik::ReadPhoneAudioStream(in)
+                                              : zendrik::ReadAudioStream(in);
+    return read.ok && read.clip.sampleRate == clip.sampleRate ? read.clip.samples : std::vector<float>{};
+}
+
+// The watch's tone anywhere from 2200 to 7300 Hz, kept by the codecs phones and messengers use
+// (AAC in M4A, Opus, MP3) at the bit rates they use, over digital silence and over a room's hiss
+// (pink noise 30 dB below the tone), every family with its own random content: whatever is
+// accepted is the transfer byte for byte. The run here is a stated handful of these recordings
+// with the counts they reach today; ZENDRIK_CODEC_GRID=1 runs the whole grid (every family in
+// every cell, 500 recordings, a quarter of an hour) and prints its counts per codec and family;
+// ZENDRIK_CODEC_GRID=K/N runs the K-th of N shares of it (from 0), for running them side by side.
+TEST(SecondReceiver, ToneAndCodecGrid) {
+    if (!testing_wave::HaveFfmpeg()) GTEST_SKIP() << "the ffmpeg command (Debian: ffmpeg) is not installed";
+    struct Codec {
+        const char* name;
+        const char* options;
+        const char* extension;
+    };
+    const Codec codecs[] = {
+        {"AAC 64", "-c:a aac -b:a 64k", ".m4a"},          {"AAC 96", "-c:a aac -b:a 96k", ".m4a"},
+        {"AAC 128", "-c:a aac -b:a 128k", ".m4a"},        {"Opus 24", "-c:a libopus -b:a 24k", ".opus"},
+        {"Opus 32", "-c:a libopus -b:a 32k", ".opus"},    {"Opus 48", "-c:a libopus -b:a 48k", ".opus"},
+        {"MP3 48", "-c:a libmp3lame -b:a 48k", ".mp3"},   {"MP3 64", "-c:a libmp3lame -b:a 64k", ".mp3"},
+        {"MP3 96", "-c:a libmp3lame -b:a 96k", ".mp3"},   {"MP3 128", "-c:a libmp3lame -b:a 128k", ".mp3"},
+    };
+    const double tones[] = {2200, 3700, 4400, 5500, 7300};
+    struct Cell {
+        std::size_t family;  // in Families()
+        double toneHz;
+        std::size_t codec;  // in codecs
+        bool hiss;
+    };
+    std::vector<Cell> cells;
+    const char* asked = std::getenv("ZENDRIK_CODEC_GRID");
+    const bool whole = asked != nullptr;
+    std::size_t share = 0;
+    std::size_t shares = 1;
+    if (whole && std::strchr(asked, '/')) {
+        share = static_cast<std::size_t>(std::atoi(asked));
+        shares = static_cast<std::size_t>(std::max(1, std::atoi(std::strchr(asked, '/') + 1)));
+    }
+    if (whole) {
+        for (std::size_t c = 0; c < std::size(codecs); ++c) {
+            for (double tone : tones) {
+                for (bool hiss : {false, true}) {
+                    for (std::size_t f = 0; f < Families().size(); ++f) cells.push_back({f, tone, c, hiss});
+                }
+            }
+        }
+    } else {
+        // Each family, codec and tone, over silence and hiss.
+        cells = {
+            {0, 4400, 2, false}, {1, 3700, 2, true}, {2, 2200, 0, true},  {3, 2200, 9, true},
+            {4, 7300, 9, true},  {0, 7300, 5, false}, {1, 5500, 8, true}, {2, 5500, 4, false},
+            {3, 3700, 5, true},  {4, 4400, 1, false},
+        };
+    }
+    const int kDecodedHere = 8;  // of the ten above, today: the last two are refused, not misread
+    std::map<std::pair<std::size_t, std::size_t>, std::pair<int, int>> counts;  // (codec, family): decoded, tried
+    int decoded = 0;
+    for (std::size_t k = share; k < cells.size(); k += shares) {
+        const Cell& cell = cells[k];
+        const Codec& codec = codecs[cell.codec];
+        Family family = Families()[cell.family];
+        family.bytes = Content(cell.family, static_cast<unsigned>(1000 + k));
+        const unsigned seed = static_cast<unsigned>(2000 + k);
+        const Take take{48000, 1.0, cell.toneHz, 0.3, [&](std::vector<float>& x, int, double l) {
+                            if (cell.hiss) AddNoise(x, l, 30, true, seed);
+                        }};
+        AudioClip clip = Record(family, take);
+        clip.samples = ThroughFfmpeg(clip, codec.options, "grid-" + std::to_string(k) + codec.extension);
+        ASSERT_FALSE(clip.samples.empty()) << "ffmpeg could not write " << codec.name;
+        const zendrik::SecondReception got = ReceiveClip(clip);
+        const std::string name = std::string(family.name) + " at " + std::to_string(static_cast<int>(cell.toneHz)) +
+                                 " Hz, " + codec.name + (cell.hiss ? ", hiss" : ", silence");
+        EXPECT_TRUE(!got.accepted || got.bytes == family.bytes) << name;
+        const bool ok = got.accepted && got.bytes == family.bytes;
+        decoded += ok;
+        auto& count = counts[{cell.codec, cell.family}];
+        count.first += ok;
+        ++count.second;
+        std::cout << name << ": " << (ok ? "decoded" : zendrik::ReceptionAdvice(got.report)) << "\n";
+    }
+    if (!whole) {
+        EXPECT_GE(decoded, kDecodedHere);
+        return;
+    }
+    std::cout << "codec";
+    for (const Family& family : Families()) std::cout << " | " << family.name;
+    std::cout << "\n";
+    for (std::size_t c = 0; c < std::size(codecs); ++c) {
+        std::cout << codecs[c].name;
+        for (std::size_t f = 0; f < Families().size(); ++f) {
+            const auto& count = counts[{c, f}];
+            std::cout << " | " << count.first << " of " << count.second;
+        }
+        std::cout << "\n";
+    }
+    std::cout << decoded << " of " << (cells.size() - share + shares - 1) / shares << " decoded\n";
 }
 
 // Recordings as phones and laptops make them, drawn at random: the families in turn (their bytes
@@ -511,6 +673,62 @@ TEST(SecondReceiver, ChecklessTransfersRefuseWhatOnlyOneFilterReadsCleanly) {
     }
 }
 
+// Blocks a checksum covers are taken from whichever reading gets them right. A whistle over a
+// quiet bit of each of two blocks, one a bit rate below the tone (in the boxcar filter's null,
+// but half heard by the triangle filter), one one and a half below and louder (more heard by the
+// boxcar than by the triangle), leaves no reading with every block good.
+TEST(SecondReceiver, JoinsBlocksThatDifferentReadingsGetRight) {
+    const Family& s410 = Families().front();
+    const Take take{44100, 1.0, 4410, 0.3, nullptr};
+    AudioClip clip = Record(s410, take);
+    const std::size_t period = 90;
+    // The first quiet data bit of the block starting at byte `block`, past its framing.
+    auto quietBit = [&](std::size_t block) {
+        for (std::size_t byte = block + 3;; ++byte) {
+            for (int bit = 1; bit <= 8; ++bit) {
+                if (!(s410.bytes.at(byte) >> (bit - 1) & 1)) return (byte * 12 + static_cast<std::size_t>(bit)) * period;
+            }
+        }
+    };
+    const std::size_t second = 13 + s410.bytes[15] + 5u;
+    const struct {
+        std::size_t at;
+        double rates;  // bit rates below the tone
+        double strength;
+    } whistles[] = {{quietBit(13), 1.0, 2.0}, {quietBit(second), 1.5, 4.0}};
+    for (const auto& w : whistles) {
+        for (std::size_t i = 0; i < period; ++i) {
+            clip.samples[take.rate / 2 + w.at + i] += static_cast<float>(
+                w.strength * take.level * std::sin(2 * std::numbers::pi * (take.toneHz - w.rates * 490) * i / take.rate));
+        }
+    }
+    const zendrik::SecondReception got = ReceiveClip(clip);
+    EXPECT_TRUE(got.accepted && got.bytes == s410.bytes) << zendrik::FormatReceptionReport(got.report);
+}
+
+// A transfer's first six bytes are the same in every transfer: one of them spoilt (a one where
+// the third 0xAA sends a zero) is taken as sent where the head and blocks after it check out.
+// An RS200's blocks carry no checksum, and its frames are all judged as read: it is refused.
+TEST(SecondReceiver, ASpoiltTransferStartIsTakenAsSent) {
+    for (std::size_t which : {0u, 2u, 3u}) {
+        const Family& family = Families()[which];
+        const Take take{48000, 1.0, 4410, 0.3, nullptr};
+        AudioClip clip = Record(family, take);
+        const std::size_t period = static_cast<std::size_t>(std::lround(48000.0 / family.bitRate));
+        const std::size_t at = static_cast<std::size_t>(take.rate / 2) + (2 * 12 + 1) * period;
+        for (std::size_t i = 0; i < period; ++i) {
+            clip.samples[at + i] = static_cast<float>(take.level * std::sin(2 * std::numbers::pi * take.toneHz * i / take.rate));
+        }
+        AddNoise(clip.samples, take.level, 30, false, 25);
+        const zendrik::SecondReception got = ReceiveClip(clip);
+        if (which == 3) {
+            EXPECT_FALSE(got.accepted) << family.name;
+            continue;
+        }
+        EXPECT_TRUE(got.accepted && got.bytes == family.bytes) << family.name << ": " << zendrik::FormatReceptionReport(got.report);
+    }
+}
+
 // Bytes no checksum covers (the S410/S510 and Coach heads but for their fixed bytes and what the
 // blocks must agree with, every RS200/CS200 block) are taken only from clean frames that a second
 // pass reads alike, with nothing beside the tone: a bit whose sound the watch did not send is
@@ -519,8 +737,10 @@ TEST(SecondReceiver, UncheckedBytesWithADoubtfulBitAreRefused) {
     // HalfTone: the bit's burst at half strength. ToneABitRateAbove: a burst beside the tone.
     // AntiphaseHalf: a one whose second half is cancelled by a burst in antiphase, as a second
     // transfer under this one can do: over the whole bit it reads as a clear zero, the
-    // wrong value, and only its halves read apart show that it is not.
-    enum class Fault { HalfTone, ToneABitRateAbove, AntiphaseHalf };
+    // wrong value, and only its halves read apart show that it is not. GapFilled: a zero between
+    // two ones carries their tone at 70 %, LoneWeakened: a one between two zeros at 30 %, as a
+    // lossy codec leaves them; each reads as the wrong value past the middle band.
+    enum class Fault { HalfTone, ToneABitRateAbove, AntiphaseHalf, GapFilled, LoneWeakened };
     struct Row {
         std::size_t family;  // in Families()
         std::size_t byte;
@@ -529,29 +749,47 @@ TEST(SecondReceiver, UncheckedBytesWithADoubtfulBitAreRefused) {
     };
     const Row rows[] = {
         {0, 7, 3, Fault::HalfTone},   {0, 11, 2, Fault::HalfTone},  {1, 12, 5, Fault::HalfTone},
+        {1, 8, 1, Fault::HalfTone},
         {2, 7, 6, Fault::HalfTone},   {2, 8, 4, Fault::HalfTone},   {2, 9, 1, Fault::HalfTone},
         {2, 10, 8, Fault::HalfTone},  {0, 12, 0, Fault::ToneABitRateAbove},
         {3, 42, 1, Fault::ToneABitRateAbove}, {3, 107, 2, Fault::ToneABitRateAbove},
         {0, 11, -1, Fault::AntiphaseHalf}, {2, 9, -1, Fault::AntiphaseHalf},
         {3, 60, -1, Fault::AntiphaseHalf}, {4, 200, -1, Fault::AntiphaseHalf},
+        {0, 12, -1, Fault::GapFilled}, {2, 10, -1, Fault::GapFilled}, {3, 60, -1, Fault::GapFilled},
+        {4, 90, -1, Fault::GapFilled}, {0, 7, -1, Fault::LoneWeakened}, {2, 9, -1, Fault::LoneWeakened},
+        {3, 90, -1, Fault::LoneWeakened}, {4, 70, -1, Fault::LoneWeakened},
     };
     for (const Row& row : rows) {
         const Family& family = Families()[row.family];
         const Take take{44100, 1.0, 4410, 0.3, nullptr};
         AudioClip clip = Record(family, take);
+        // Bit j of the frame: the start bit a one, the stop bit a zero.
+        const int frame = 1 | family.bytes.at(row.byte) << 1;
+        auto sent = [&](int j) { return (frame >> j & 1) != 0; };
+        auto fits = [&](int j) {
+            switch (row.fault) {
+                case Fault::AntiphaseHalf: return sent(j);
+                case Fault::GapFilled: return !sent(j) && sent(j - 1) && sent(j + 1);
+                case Fault::LoneWeakened: return sent(j) && !sent(j - 1) && !sent(j + 1);
+                default: return true;
+            }
+        };
         int bit = row.bit;
-        while (bit < 0 || (row.fault == Fault::AntiphaseHalf && !(family.bytes.at(row.byte) >> (bit - 1) & 1))) {
+        while (bit < 0 || !fits(bit)) {
             bit = bit < 0 ? 1 : bit + 1;
-            ASSERT_LE(bit, 8) << family.name << " byte " << row.byte << " is 0";
+            ASSERT_LE(bit, 8) << family.name << " byte " << row.byte << " has no such bit";
         }
         const std::size_t period = static_cast<std::size_t>(std::lround(44100.0 / family.bitRate));
         const std::size_t at = static_cast<std::size_t>(take.rate / 2) +
                                (row.byte * 12 + static_cast<std::size_t>(bit)) * period;
-        const bool half = row.fault == Fault::HalfTone;
+        const double strength = row.fault == Fault::HalfTone       ? 0.5
+                                : row.fault == Fault::GapFilled    ? 0.7
+                                : row.fault == Fault::LoneWeakened ? 0.3
+                                                                   : 1.0;
         const double hz = row.fault == Fault::ToneABitRateAbove ? take.toneHz + family.bitRate : take.toneHz;
         for (std::size_t i = 0; i < period; ++i) {
             const double sign = row.fault == Fault::AntiphaseHalf && 2 * i >= period ? -1.0 : 1.0;
-            clip.samples[at + i] = static_cast<float>(sign * (half ? 0.5 : 1.0) * take.level *
+            clip.samples[at + i] = static_cast<float>(sign * strength * take.level *
                                                       std::sin(2 * std::numbers::pi * hz * i / take.rate));
         }
         AddNoise(clip.samples, take.level, 30, false, 19);

@@ -1,5 +1,7 @@
 #include "support/wave_file_maker.h"
 
+#include <cstdlib>
+#include <filesystem>
 #include <fstream>
 
 #include "support/s410_stream_builder.h"
@@ -93,6 +95,15 @@ std::string WriteWaveBytes(const std::string& bytes, const std::string& name) {
     std::ofstream file(path, std::ios::binary | std::ios::trunc);
     file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     return path;
+}
+
+bool HaveFfmpeg() { return std::system("ffmpeg -version >/dev/null 2>&1") == 0; }
+
+std::string Transcoded(const std::string& input, const std::string& codec, const std::string& name) {
+    const std::string path = testing_streams::TempPath(name);
+    std::filesystem::remove(path);
+    const std::string command = "ffmpeg -v error -y -i '" + input + "' " + codec + " '" + path + "' 2>/dev/null";
+    return std::system(command.c_str()) == 0 && std::filesystem::exists(path) ? path : std::string();
 }
 
 }  // namespace testing_wave

@@ -49,4 +49,11 @@ std::vector<std::uint8_t> Pcm16(const std::vector<int>& samples);
 // Writes the bytes to a scratch file of the test binary and returns its path.
 std::string WriteWaveBytes(const std::string& bytes, const std::string& name);
 
+// Whether the ffmpeg command is there, to make the compressed files phones and messengers write.
+bool HaveFfmpeg();
+
+// `input` encoded by ffmpeg with `codec` (its options) into the scratch file `name`; "" when that
+// failed.
+std::string Transcoded(const std::string& input, const std::string& codec, const std::string& name);
+
 }  // namespace testing_wave
