@@ -26,10 +26,10 @@ struct RecordingExtension {
     std::string_view extension;
     std::string_view kind;
 };
-inline constexpr std::array<RecordingExtension, 13> kRecordingTypes = {{
+inline constexpr std::array<RecordingExtension, 14> kRecordingTypes = {{
     {"wav", "a WAV"}, {"wave", "a WAV"}, {"flac", "a FLAC"}, {"ogg", "an Ogg"}, {"oga", "an Ogg"},
     {"opus", "an Opus"}, {"mp3", "an MP3"}, {"m4a", "an M4A"}, {"mp4", "an MP4"},
-    {"aac", "an AAC"}, {"3gp", "a 3GP"}, {"amr", "an AMR"}, {"webm", "a WebM"}}};
+    {"aac", "an AAC"}, {"3gp", "a 3GP"}, {"amr", "an AMR"}, {"webm", "a WebM"}, {"caf", "a CAF"}}};
 
 // The extensions alone, in the same order.
 inline constexpr std::array<std::string_view, kRecordingTypes.size()> kRecordingExtensions = [] {

@@ -209,6 +209,7 @@ TEST(AudioFile, AFileThatIsNoSoundIsNotTheRecordingItsNameSays) {
         {"x.3gp", garbage, "not a 3GP" + rest},
         {"x.amr", garbage, "not an AMR" + rest},
         {"x.webm", garbage, "not a WebM" + rest},
+        {"x.caf", garbage, "not a CAF" + rest},
         {"empty.m4a", "", "not an M4A recording: the file is empty"},
         // Damaged sound files: their reader says what is wrong, whatever the name.
         {"flac.m4a", "fLaC" + std::string(60, '\x7f'), "not a sound file that can be read: "},

@@ -48,6 +48,7 @@ TEST(InputFile, TheKindFollowsTheContentThenTheExtension) {
         {"a", "\x1A\x45\xDF\xA3", InputKind::Recording},  // WebM
         {"a.M4A", "", InputKind::Recording},
         {"a.webm", "AA\r\n", InputKind::Recording},
+        {"a.Caf", "AA\r\n", InputKind::Recording},
         {"a.sld", "ftyp", InputKind::Dump},  // "ftyp" counts at byte 4 only
         {"a.txt", "AA\r\n", InputKind::Unknown},
         {"wav", "", InputKind::Unknown},
