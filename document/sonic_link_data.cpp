@@ -101,7 +101,7 @@ int CSonicLinkData::DecodeRecording(std::istream& in, std::string_view name) {
                 m_pSamples.reset();
                 m_nSamples = 0;
                 if (m_strReadError == kOutOfMemoryReason) return 0;
-                DecodeExercises();
+                DecodeUnvouched();
                 return m_strReadError.empty() ? 1 : 0;
             }
             DecodeBySecond(std::move(*second));
@@ -303,7 +303,21 @@ void CSonicLinkData::DecodeBySecond(zendrik::SecondReception second) {
     }
     // Nothing checked out: the exact receiver's bytes are decoded as they always were, so
     // the report shows what is wrong with them.
+    DecodeUnvouched();
+}
+
+void CSonicLinkData::DecodeUnvouched() {
     DecodeExercises();
+    // The RS200/CS200 decoder calls any transfer with a sound stream head valid, as its blocks
+    // carry no checksum; a dump is taken as saved. But bytes received with a head that does not
+    // check out, or with blocks missing, are what the sound gave, not what the watch sent: their
+    // report shows what arrived, and is no exercise.
+    if (!m_bValid) return;
+    const zendrik::TransferCheck check = zendrik::CheckTransfer(m_bytes, zendrik::FamilyStreamFormats());
+    if (check.watchModel != 0 && !check.checksumCovered && !check.complete) {
+        m_transfer.valid = false;
+        m_bValid = 0;
+    }
 }
 
 void CSonicLinkData::ShowRecordedTransfer(std::size_t index) {

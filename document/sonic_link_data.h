@@ -218,6 +218,9 @@ private:
     // Takes the second receiver's reading and its transfers; when it accepted nothing, the bytes
     // in m_bytes are decoded as they are.
     void DecodeBySecond(zendrik::SecondReception second);
+    // Decodes bytes that no receiver could vouch for, so the report shows what is wrong with
+    // them; a transfer whose blocks no checksum covers is then not valid.
+    void DecodeUnvouched();
     // After the exact receiver's first transfer: the further whole transfers among its bytes
     // (whose frames begin at `frameStarts`) into m_recorded. Gives the sample after the last of
     // them when sound was heard after it, which may hold transfers it could not read; else -1.

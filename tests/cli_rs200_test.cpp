@@ -72,6 +72,23 @@ TEST(Rs200Cli, RecordingsDecodeAsRs200WithModelFour) {
     }
 }
 
+// Its blocks carry no checksum, so bytes that neither receiver could vouch for (a head that does
+// not check out, blocks that never arrived) are shown with what is wrong, but are no exercise.
+TEST(Rs200Cli, ARecordingNoReceiverVouchesForIsNotValid) {
+    std::vector<std::uint8_t> badHead = BuildRs200Stream(LongRun());
+    SetRsStoredCrc(badHead, 0x1234);
+    std::vector<std::uint8_t> cut = BuildCs200Stream(ShortRide());
+    cut.resize(cut.size() - 100);
+    for (const auto& bytes : {badHead, cut}) {
+        const std::string wav = TempPath("unvouched.wav");
+        ASSERT_EQ(Cli({"--synthesize", wav, WriteDump(bytes, "unvouched.sld")}).exitCode, 0);
+        const ProcessResult got = Cli({"--model", "4", wav});
+        EXPECT_EQ(got.exitCode, 3) << got.err;
+        EXPECT_EQ(got.out, "");
+        EXPECT_NE(got.err.find("[Params]"), std::string::npos) << got.err;
+    }
+}
+
 TEST(Rs200Cli, SoundHeadIsEnoughForAValidReport) {
     // A damaged head checksum is reported in the Enhanced and CSV texts, which are still valid.
     std::vector<std::uint8_t> bytes = BuildRs200Stream(LongRun());
