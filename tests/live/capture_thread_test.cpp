@@ -82,7 +82,7 @@ struct Reception {
 
 }  // namespace
 
-TEST(RecordSound, CompleteTransferEndsTheReadingWithOk) {
+TEST(CaptureThread, CompleteTransferEndsTheReadingWithOk) {
     Reception r;
     const std::vector<std::uint8_t> bytes = Transfer();
     r.script->blocks = InBlocks(ModulateBytes(bytes, CModulatorSettings{}));
@@ -105,7 +105,7 @@ TEST(RecordSound, CompleteTransferEndsTheReadingWithOk) {
 // the whole transfer from the sound kept once the rest of it has come, and the reading ends with
 // OK. The sound stops two seconds after the transfer, before a pass over the window on its own
 // schedule would come.
-TEST(RecordSound, ABrokenBlockHandsTheTransferToTheSecondReceiver) {
+TEST(CaptureThread, ABrokenBlockHandsTheTransferToTheSecondReceiver) {
     Reception r;
     const Stream stream = BuildS410Stream(S410Values{});
     CModulatorSettings settings;
@@ -134,7 +134,7 @@ TEST(RecordSound, ABrokenBlockHandsTheTransferToTheSecondReceiver) {
     EXPECT_EQ(transfer->bytes.Elements(), ToReceived(stream.bytes).Elements());
 }
 
-TEST(RecordSound, RefusedFormatFallsBackToHalfRateWithItsTiming) {
+TEST(CaptureThread, RefusedFormatFallsBackToHalfRateWithItsTiming) {
     Reception r;
     const std::vector<std::uint8_t> bytes = Transfer();
     CModulatorSettings settings;
@@ -153,7 +153,7 @@ TEST(RecordSound, RefusedFormatFallsBackToHalfRateWithItsTiming) {
     EXPECT_TRUE(r.target.errors.empty());
 }
 
-TEST(RecordSound, DeviceErrorsReachTheDialogOrTheApplication) {
+TEST(CaptureThread, DeviceErrorsReachTheDialogOrTheApplication) {
     {
         Reception r;
         r.script->openResults = {{2, "no such device"}};
@@ -186,7 +186,7 @@ TEST(RecordSound, DeviceErrorsReachTheDialogOrTheApplication) {
     }
 }
 
-TEST(RecordSound, ErrorsStillOnTheirWayToAnOwnerThatHasGoneAreDropped) {
+TEST(CaptureThread, ErrorsStillOnTheirWayToAnOwnerThatHasGoneAreDropped) {
     // A device that will not stop fails again when the threads end; that report is queued
     // for the owner, which is gone by the time the user-interface thread handles events.
     auto r = std::make_unique<Reception>();
@@ -203,7 +203,7 @@ TEST(RecordSound, ErrorsStillOnTheirWayToAnOwnerThatHasGoneAreDropped) {
     QCoreApplication::sendPostedEvents();
 }
 
-TEST(RecordSound, EmptyBlockUpdatesTheLevelButPassesNoSamples) {
+TEST(CaptureThread, EmptyBlockUpdatesTheLevelButPassesNoSamples) {
     Reception r;
     std::vector<std::int16_t> loud(kBlockFrames, 0);
     loud[17] = 1234;
@@ -214,7 +214,7 @@ TEST(RecordSound, EmptyBlockUpdatesTheLevelButPassesNoSamples) {
     EXPECT_EQ(r.target.levels, (std::vector<int>{-32768, 1234}));
 }
 
-TEST(RecordSound, EndingMidReadingNeverHangs) {
+TEST(CaptureThread, EndingMidReadingNeverHangs) {
     // The reading goes away while blocks keep arriving and reports are on their way.
     for (int round = 0; round < 3; ++round) {
         Reception r;
@@ -227,4 +227,39 @@ TEST(RecordSound, EndingMidReadingNeverHangs) {
         r.capture.reset();
         EXPECT_FALSE(bounded.hasExpired());
     }
+}
+
+// Stopping: what the device still held comes back by its own notification and is taken before
+// the device is closed; the capture thread does not sit out the wait for it.
+TEST(CaptureThread, AStoppedDeviceHandsBackWhatItHeldBeforeItCloses) {
+    Reception r;
+    r.script->heldAtReset.assign(1234, 5);
+    r.Begin();
+    ASSERT_TRUE(RunUntil([&] { return !r.target.levels.empty(); }));
+    r.EndReading();
+    ASSERT_TRUE(RunUntil([&] { return r.HasStep("close"); }));
+    EXPECT_EQ(r.script->Steps(), (std::vector<std::string>{"open", "start", "stop", "reset", "returned", "close"}));
+}
+
+// The reading ends while the decode thread is busy and long work waits in its queue: the end
+// waits for the pass under way only, drops the rest, and leaves no thread behind still holding
+// the reading.
+TEST(CaptureThread, EndingWhileTheDecodeThreadIsBusyLeavesNothingBehind) {
+    Reception r;
+    // Blocks of half a minute of transfers with a broken block, sent again and again: each costs
+    // the decode thread passes over the transfers and the second receiver's tries at them.
+    Stream broken = BuildS410Stream(S410Values{});
+    BreakChecksum(broken, 1);
+    const std::vector<std::int16_t> once = ModulateBytes(broken.bytes, CModulatorSettings{});
+    std::vector<std::int16_t> block;
+    while (block.size() < 30 * 44100) block.insert(block.end(), once.begin(), once.end());
+    r.script->blocks.assign(12, block);
+    r.script->thenSilence = false;
+    r.Begin();
+    ASSERT_TRUE(RunUntil([&] { return r.target.levels.size() == r.script->blocks.size(); }));
+    const std::weak_ptr<zendrik::ReadingChannel> reading = r.channel;
+    r.channel->Close();
+    r.channel.reset();
+    r.capture.reset();
+    EXPECT_TRUE(reading.expired());
 }
