@@ -74,7 +74,7 @@ private:
     int m_state = 0;
     int m_stateTextUpdates = 0;
     bool m_captureStarted = false;
-    std::shared_ptr<CReadingChannel> m_channel;
+    std::shared_ptr<ReadingChannel> m_channel;
     QLabel* m_watchText = nullptr;
     QLabel* m_stateText = nullptr;
     QLabel* m_advice = nullptr;

@@ -222,7 +222,9 @@ TEST(LiveDecoder, BrokenBlockDoesNotCompleteTheTransfer) {
             Feed(decoder, ModulateBytes(broken.bytes, CModulatorSettings{}));
             EXPECT_FALSE(decoder.IsComplete()) << static_cast<int>(dialog);
             EXPECT_FALSE(decoder.Transfer().has_value());
-            if (dialog == Dialog::Open) EXPECT_EQ(reports.states.back(), kReadingCrcError);
+            if (dialog == Dialog::Open) {
+                EXPECT_EQ(reports.states.back(), kReadingCrcError);
+            }
         }
     }
 }
