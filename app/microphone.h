@@ -1,11 +1,14 @@
 // Reading a transfer from the microphone into the reception object.
 #pragma once
 
-class CRecordSound;
 class CSonicLinkData;
 class QWidget;
+
+namespace zendrik {
+class CaptureThread;
+}
 
 // Runs the reading dialog over the live capture (none where the program has no sound input)
 // and, when it ends with a complete transfer, hands the bytes over and decodes them with the
 // document's watch model. 1 when bytes were handed over and decoded.
-int ReadFromMicrophone(CSonicLinkData& data, CRecordSound* recorder, QWidget* owner);
+int ReadFromMicrophone(CSonicLinkData& data, zendrik::CaptureThread* capture, QWidget* owner);

@@ -4,15 +4,15 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QThread>
 #include <algorithm>
 #include <limits>
 
 #include "app/dialog_units.h"
 #include "app/user_prompts.h"
 #include "decoders/families.h"
-#include "reception/live/live_messages.h"
-#include "reception/live/record_sound.h"
+#include "reception/live/capture_thread.h"
+
+namespace zendrik {
 
 namespace {
 
@@ -23,11 +23,10 @@ constexpr int kWidthDu = 147;
 constexpr int kHeightDu = 76;
 constexpr int kAdviceLeftDu = 5;
 constexpr int kAdviceWidthDu = 137;
-constexpr unsigned long kPostRetryMs = 200;
 
 }  // namespace
 
-CReadingDialog::CReadingDialog(QWidget* parent) : QDialog(parent, Qt::Tool) {
+ReadingDialog::ReadingDialog(QWidget* parent) : QDialog(parent, Qt::Tool) {
     setWindowTitle(QStringLiteral(" Reading SonicLink Data"));
     setFont(TemplateFont());
     const CDialogUnits du(font());
@@ -53,53 +52,52 @@ CReadingDialog::CReadingDialog(QWidget* parent) : QDialog(parent, Qt::Tool) {
     m_advice = new QLabel(this);
     m_advice->setWordWrap(true);
     m_advice->hide();
-    connect(m_restart, &QPushButton::clicked, this, &CReadingDialog::OnRestart);
-    connect(m_abort, &QPushButton::clicked, this, &CReadingDialog::OnCancel);
+    connect(m_restart, &QPushButton::clicked, this, &ReadingDialog::OnRestart);
+    connect(m_abort, &QPushButton::clicked, this, &ReadingDialog::OnCancel);
 }
 
-CReadingDialog::~CReadingDialog() { StopCapture(); }
+ReadingDialog::~ReadingDialog() { StopCapture(); }
 
-int CReadingDialog::DoModal() {
+int ReadingDialog::DoModal() {
     OnInitDialog();
     return exec();
 }
 
-void CReadingDialog::OnInitDialog() {
-    m_watchText->setText(QString::fromLatin1(WatchModelName(m_nWatchModel)));
+void ReadingDialog::OnInitDialog() {
+    m_watchText->setText(QString::fromLatin1(WatchModelName(m_watchModel)));
     m_level->setRange(0, kLevelMax);
     OnReadState(kReadingWaiting);
     StartCapture();
-    // A watch that may not finish by itself: closing then keeps what has arrived.
+    // A watch that may not finish by itself: the user closes the reading, which hands over a
+    // transfer only if it is complete.
     if (UserEndsReading()) m_abort->setText(QStringLiteral("Close"));
 }
 
-void CReadingDialog::StartCapture() {
-    if (m_bCaptureStarted) return;
-    auto post = [this] {
-        if (!m_pRecorder || !m_pRecorder->isRunning()) return false;
-        m_channel = CReadingChannel::Open(this, this);
-        m_pRecorder->PostStart(m_nWatchModel, m_channel);
-        return true;
-    };
-    bool posted = post();
-    if (!posted) {
-        QThread::msleep(kPostRetryMs);
-        posted = post();
-    }
-    m_bCaptureStarted = posted;
+void ReadingDialog::StartCapture() {
+    if (m_captureStarted || !m_capture) return;
+    // A code outside the table is read at the first family's timing; the second receiver takes
+    // a transfer of any family.
+    m_channel = ReadingChannel::Open(this, this);
+    m_capture->Start(FamilyOrFirst(m_watchModel).stream, FamilyStreamFormats(), m_channel);
+    m_captureStarted = true;
 }
 
-void CReadingDialog::StopCapture() {
+void ReadingDialog::StopCapture() {
     if (m_channel) m_channel->Close();  // nothing more reaches this dialog
-    if (!m_bCaptureStarted) return;
-    if (m_pRecorder) m_pRecorder->PostMessage(WM_REC_STOP);
+    if (!m_captureStarted) return;
+    m_capture->Stop();
     m_level->setValue(0);
-    m_bCaptureStarted = false;
+    m_captureStarted = false;
 }
 
-void CReadingDialog::OnReadState(int state) {
-    if (state == m_nState) return;
-    m_nState = state;
+std::optional<LiveTransfer> ReadingDialog::TakeTransfer() {
+    if (!m_channel) return std::nullopt;
+    return m_channel->TakeTransfer();
+}
+
+void ReadingDialog::OnReadState(int state) {
+    if (state == m_state) return;
+    m_state = state;
     // The advice is about the try that broke; a new one, or waiting anew, starts without it.
     if (state == kReadingWaiting || state == kReadingReceiving) ShowAdvice({});
     if (const char* text = ReadingStateText(state)) {
@@ -108,9 +106,9 @@ void CReadingDialog::OnReadState(int state) {
     }
 }
 
-void CReadingDialog::OnReadAdvice(const QString& advice) { ShowAdvice(advice); }
+void ReadingDialog::OnReadAdvice(const QString& advice) { ShowAdvice(advice); }
 
-void CReadingDialog::ShowAdvice(const QString& advice) {
+void ReadingDialog::ShowAdvice(const QString& advice) {
     const CDialogUnits du(font());
     m_advice->setText(advice);
     if (advice.isEmpty()) {
@@ -125,20 +123,20 @@ void CReadingDialog::ShowAdvice(const QString& advice) {
     setFixedSize(du.X(kWidthDu), du.Y(kHeightDu) + height + du.Y(5));
 }
 
-void CReadingDialog::OnReadProgress(qint64 received, qint64 expected) {
+void ReadingDialog::OnReadProgress(qint64 received, qint64 expected) {
     const qint64 top = std::clamp<qint64>(expected, 0, std::numeric_limits<int>::max());
     m_progress->setRange(0, static_cast<int>(top));
     m_progress->setValue(static_cast<int>(std::clamp<qint64>(received, 0, top)));
 }
 
-void CReadingDialog::OnReadLevel(int peak) {
+void ReadingDialog::OnReadLevel(int peak) {
     // A block without samples reports the lowest level there is: the meter shows 0.
     m_level->setValue(qBound(0, peak, kLevelMax));
 }
 
-void CReadingDialog::OnCommandOk() { done(QDialog::Accepted); }
+void ReadingDialog::OnCommandOk() { done(QDialog::Accepted); }
 
-void CReadingDialog::OnDeviceError(const QString& text) {
+void ReadingDialog::OnDeviceError(const QString& text) {
     // Capture has ended with the error: nothing more can arrive, so the reading ends before the
     // user is told why, rather than waiting for data behind the message. Nothing is handed over.
     QWidget* owner = parentWidget();
@@ -146,26 +144,28 @@ void CReadingDialog::OnDeviceError(const QString& text) {
     UserPrompts().Tell(owner, QMessageBox::Warning, QGuiApplication::applicationDisplayName(), text);
 }
 
-void CReadingDialog::OnRestart() {
-    if (m_pRecorder) m_pRecorder->PostMessage(WM_REC_RESTART);
+void ReadingDialog::OnRestart() {
+    if (m_capture) m_capture->Restart();
     m_progress->setValue(0);
     OnReadState(kReadingWaiting);
 }
 
-void CReadingDialog::OnCancel() {
+void ReadingDialog::OnCancel() {
     // For the RS200/CS200 the button is "Close": the reading ends with OK, and the bytes are
     // handed over if the transfer was complete.
     done(UserEndsReading() ? QDialog::Accepted : QDialog::Rejected);
 }
 
-bool CReadingDialog::UserEndsReading() const {
-    const zendrik::Family* family = zendrik::FindFamily(m_nWatchModel);
+bool ReadingDialog::UserEndsReading() const {
+    const Family* family = FindFamily(m_watchModel);
     return family && family->userEndsReading;
 }
 
-void CReadingDialog::reject() { OnCancel(); }
+void ReadingDialog::reject() { OnCancel(); }
 
-void CReadingDialog::done(int result) {
+void ReadingDialog::done(int result) {
     StopCapture();
     QDialog::done(result);
 }
+
+}  // namespace zendrik

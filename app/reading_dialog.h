@@ -5,23 +5,31 @@
 
 #include <QDialog>
 #include <memory>
+#include <optional>
 
 #include "reception/live/reading_channel.h"
 
-class CRecordSound;
 class QLabel;
 class QProgressBar;
 class QPushButton;
 
-class CReadingDialog : public QDialog, public CReadingTarget {
+namespace zendrik {
+
+class CaptureThread;
+
+class ReadingDialog : public QDialog, public ReadingTarget {
     Q_OBJECT
 public:
-    explicit CReadingDialog(QWidget* parent);
-    ~CReadingDialog() override;
+    explicit ReadingDialog(QWidget* parent);
+    ~ReadingDialog() override;
 
-    // Set before the dialog runs.
-    CRecordSound* m_pRecorder = nullptr;
-    int m_nWatchModel = 1;
+    // Set before the dialog runs: the threads that capture (none: nothing is captured) and the
+    // watch model of the reading.
+    void SetCapture(CaptureThread* capture) { m_capture = capture; }
+    void SetWatchModel(int model) { m_watchModel = model; }
+
+    // After the dialog: the complete transfer the reading handed over, if it completed.
+    std::optional<LiveTransfer> TakeTransfer();
 
     // Sets up the texts and starts capture.
     void OnInitDialog();
@@ -38,7 +46,7 @@ public:
     void OnRestart();
     void OnCancel();
 
-    int State() const { return m_nState; }
+    int State() const { return m_state; }
     int StateTextUpdates() const { return m_stateTextUpdates; }
     QLabel* WatchText() const { return m_watchText; }
     QLabel* StateText() const { return m_stateText; }
@@ -58,13 +66,15 @@ private:
     void StopCapture();
     // Shows the advice under the controls, the dialog growing to hold it; "" takes it away.
     void ShowAdvice(const QString& advice);
-    // Whether the watch of m_nWatchModel is one the user ends the reading of (the RS200/CS200).
+    // Whether the watch of the reading is one the user ends the reading of (the RS200/CS200).
     bool UserEndsReading() const;
 
-    int m_nState = 0;
+    CaptureThread* m_capture = nullptr;
+    int m_watchModel = 1;
+    int m_state = 0;
     int m_stateTextUpdates = 0;
-    bool m_bCaptureStarted = false;
-    std::shared_ptr<CReadingChannel> m_channel;
+    bool m_captureStarted = false;
+    std::shared_ptr<ReadingChannel> m_channel;
     QLabel* m_watchText = nullptr;
     QLabel* m_stateText = nullptr;
     QLabel* m_advice = nullptr;
@@ -73,3 +83,5 @@ private:
     QPushButton* m_restart = nullptr;
     QPushButton* m_abort = nullptr;
 };
+
+}  // namespace zendrik

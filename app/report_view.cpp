@@ -19,7 +19,7 @@
 #include "app/transfer_picker.h"
 #include "app/user_prompts.h"
 #include "platform/regional_format.h"
-#include "reception/live/record_sound.h"
+#include "reception/live/capture_thread.h"
 
 namespace {
 
@@ -37,10 +37,9 @@ CReportView::CReportView(Settings& settings, QWidget* parent) : QWidget(parent),
     setFocusPolicy(Qt::StrongFocus);
     setAcceptDrops(true);
     // The reception threads run for as long as the view; between readings they sit idle.
-    m_recorder = std::make_unique<CRecordSound>(44100, CaptureDeviceFactory(), this, [this](const QString& text) {
+    m_capture = std::make_unique<zendrik::CaptureThread>(CaptureDeviceFactory(), this, [this](const QString& text) {
         UserPrompts().Tell(window(), QMessageBox::NoIcon, QString::fromLatin1(kProductTitle), text);
     });
-    m_recorder->StartThread();
 }
 
 CReportView::~CReportView() = default;
@@ -232,7 +231,7 @@ void CReportView::OnFileSave() {
 void CReportView::OnReadMicrophone() {
     if (!SaveModified()) return;
     m_data.m_nWatchModel = m_settings.WatchModel;
-    if (ReadFromMicrophone(m_data, m_recorder.get(), window()) == 1) {
+    if (ReadFromMicrophone(m_data, m_capture.get(), window()) == 1) {
         m_inputFile.clear();
         SetModified(true);
     }

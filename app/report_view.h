@@ -9,7 +9,9 @@
 
 #include "document/sonic_link_data.h"
 
-class CRecordSound;
+namespace zendrik {
+class CaptureThread;
+}
 class CReportEdit;
 class CTransferPicker;
 struct Settings;
@@ -80,5 +82,5 @@ private:
     CSonicLinkData m_data;
     // Declared after the data, so it goes first: the capture thread stops before the data it
     // hands over to is gone.
-    std::unique_ptr<CRecordSound> m_recorder;
+    std::unique_ptr<zendrik::CaptureThread> m_capture;
 };

@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QTimer>
 #include <iostream>
+#include <optional>
 #include <string>
 
 #ifdef _WIN32
@@ -15,9 +16,8 @@
 #include "cli/cli_run.h"
 #include "cli/reading_progress.h"
 #include "decoders/families.h"
-#include "reception/live/live_messages.h"
+#include "reception/live/capture_thread.h"
 #include "reception/live/reading_channel.h"
-#include "reception/live/record_sound.h"
 #include "document/sonic_link_data.h"
 
 namespace {
@@ -33,31 +33,37 @@ bool ErrorIsTerminal() {
 
 // Plays the reading dialog's part: starts capture, shows state changes and progress, and ends
 // the reading when the transfer is complete or the device fails.
-class CHeadlessReading : public QObject, public CReadingTarget {
+class HeadlessReading : public QObject, public zendrik::ReadingTarget {
 public:
     enum class Outcome { Listening, Complete, DeviceError, TimedOut };
 
-    CHeadlessReading(CRecordSound& recorder, int watchModel, CReadingProgress& progress)
-        : m_recorder(recorder), m_watchModel(watchModel), m_progress(progress) {}
+    HeadlessReading(zendrik::CaptureThread& capture, int watchModel, CReadingProgress& progress)
+        : m_capture(capture), m_watchModel(watchModel), m_progress(progress) {}
 
     void Start() {
         const zendrik::Family* family = zendrik::FindFamily(m_watchModel);
         m_progress.Message(std::string("listening for ") + (family ? family->phrase : "a") + " transfer");
         OnReadState(kReadingWaiting);
-        m_channel = CReadingChannel::Open(this, this);
-        m_recorder.PostStart(m_watchModel, m_channel);
+        m_channel = zendrik::ReadingChannel::Open(this, this);
+        // The same reading as the dialog's: the exact pass at the family's timing (the first
+        // family's for a code outside the table), the second receiver for any family.
+        m_capture.Start(zendrik::FamilyOrFirst(m_watchModel).stream, zendrik::FamilyStreamFormats(), m_channel);
     }
 
     // Ends the reading as closing the dialog does: nothing more arrives, capture stops.
     void Stop() {
-        if (!m_channel) return;
+        if (!m_channel || m_stopped) return;
+        m_stopped = true;
         m_channel->Close();
-        m_channel.reset();
-        m_recorder.PostMessage(WM_REC_STOP);
+        m_capture.Stop();
     }
 
     void TimeOut() { Finish(Outcome::TimedOut); }
     Outcome Result() const { return m_outcome; }
+    // The complete transfer the reading handed over, if it completed.
+    std::optional<zendrik::LiveTransfer> TakeTransfer() {
+        return m_channel ? m_channel->TakeTransfer() : std::nullopt;
+    }
 
     void OnReadLevel(int) override {}
     void OnReadProgress(qint64 received, qint64 expected) override {
@@ -79,10 +85,11 @@ private:
         QCoreApplication::quit();
     }
 
-    CRecordSound& m_recorder;
+    zendrik::CaptureThread& m_capture;
     int m_watchModel;
     CReadingProgress& m_progress;
-    std::shared_ptr<CReadingChannel> m_channel;
+    std::shared_ptr<zendrik::ReadingChannel> m_channel;
+    bool m_stopped = false;
     Outcome m_outcome = Outcome::Listening;
 };
 
@@ -98,30 +105,27 @@ int RunMicrophone(const CCliOptions& o, std::ostream& out, std::ostream& err) {
     data.m_nWatchModel = o.watchModel;
     SetValueFormat(o, data);
     int handedOver = 0;
-    CHeadlessReading::Outcome outcome;
+    HeadlessReading::Outcome outcome;
     CReadingProgress progress(err, ErrorIsTerminal());
     // Errors after the reading has ended (stopping, closing) are only told, once the threads
     // have gone.
     QObject errorContext;
     {
-        CRecordSound recorder(44100, CaptureDeviceFactory(), &errorContext,
-                              [&progress](const QString& text) { progress.Message(text.toStdString()); });
-        recorder.StartThread();
-        CHeadlessReading reading(recorder, o.watchModel, progress);
+        zendrik::CaptureThread capture(CaptureDeviceFactory(), &errorContext,
+                                       [&progress](const QString& text) { progress.Message(text.toStdString()); });
+        HeadlessReading reading(capture, o.watchModel, progress);
         QTimer::singleShot(0, &reading, [&reading] { reading.Start(); });
         QTimer::singleShot(o.seconds * 1000, &reading, [&reading] { reading.TimeOut(); });
         app.exec();
         outcome = reading.Result();
         reading.Stop();
         progress.End();
-        if (outcome == CHeadlessReading::Outcome::Complete) {
-            handedOver = HandOverLiveBytes(data, recorder.Decoder()->Decoder());
-        }
+        if (outcome == HeadlessReading::Outcome::Complete) handedOver = HandOverLiveBytes(data, reading.TakeTransfer());
         // The capture thread and its sound input end here, before the application object.
     }
     QCoreApplication::processEvents();
 
-    if (outcome == CHeadlessReading::Outcome::DeviceError) return kExitInput;
+    if (outcome == HeadlessReading::Outcome::DeviceError) return kExitInput;
     if (o.verbose && handedOver) {
         err << "zendrik-cli: reception:\n" << zendrik::FormatReceptionReport(data.m_reception);
     }

@@ -37,7 +37,8 @@ constexpr Family kFamilies[] = {
     {kModelS410S510, "Polar S410/S510", "an S410/S510",
      Stream(kModelS410S510, ModelByte(0x51), StreamLayout::S410Blocks, kFastAt44100, kFastAt22050),
      &DecodeS410, false, false, 0},
-    // The RS200/CS200 may not finish by itself; closing the reading keeps what has arrived.
+    // The RS200/CS200 may not finish by itself; closing the reading hands over a complete
+    // transfer only.
     {kModelRS200, "Polar RS200/CS200 (beta test)", "an RS200/CS200",
      Stream(kModelRS200, ModelByte(1), StreamLayout::RS200Blocks, kFastAt44100, kFastAt22050),
      &DecodeRs200, true, true, 3},

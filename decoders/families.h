@@ -28,8 +28,8 @@ struct Family {
     const char* phrase;       // the family in words, with its article: "an S410/S510"
     StreamFormat stream;      // head marker, block layout and bit timings
     Transfer (*decode)(const CReceivedBytes& bytes, const DecodeContext& context);
-    // The watch may not say when it has finished: the user ends the reading, and what has
-    // arrived is kept.
+    // The watch may not say when it has finished: the user ends the reading, which hands over
+    // a complete transfer only; what has arrived of an incomplete one is not kept.
     bool userEndsReading;
     // Its decoder writes the Polar Compatible HRM text as well as the Enhanced one.
     bool compatibleText;

@@ -480,33 +480,16 @@ CValueFormat CSonicLinkData::ValueFormat() const {
     return CValueFormat{m_strDecimalSep, m_strTimeSep, m_strDateSep, m_bNoTenths != 0};
 }
 
-int HandOverLiveBytes(CSonicLinkData& data, const CLiveDecoder& decoder) {
+int HandOverLiveBytes(CSonicLinkData& data, const std::optional<zendrik::LiveTransfer>& transfer) {
     data.m_pSamples.reset();
     data.m_nSamples = 0;
-    if (!decoder.IsComplete()) return 0;
+    if (!transfer) return 0;
     data.m_recorded.clear();
     data.m_bytes.SetSize(0);
-    const CReceivedBytes& bytes = decoder.Bytes();
-    if (!HasPreamble(bytes)) return 0;
-    data.m_bytes = bytes;
+    if (!HasPreamble(transfer->bytes)) return 0;
+    data.m_bytes = transfer->bytes;
     // Whichever pass read them, the bytes are decoded as the watch model setting says.
-    if (decoder.ReceivedBySecond()) {
-        data.m_reception = decoder.SecondReport();
-        data.DecodeExercises();
-        return 1;
-    }
-    // What --verbose and the desktop program say about how the transfer was received.
-    data.m_reception = zendrik::ReceptionReport{};
-    data.m_reception.receiver = zendrik::ReceiverUsed::Exact;
-    data.m_reception.sampleRate = decoder.SampleRate();
-    const BitTiming timing = decoder.Expected().TimingAt(decoder.SampleRate());
-    if (timing.period > 0) {
-        data.m_reception.bitPeriodSamples = timing.period;
-        data.m_reception.bitsPerSecond = zendrik::BitsPerSecond(timing, decoder.SampleRate());
-    }
-    const zendrik::TransferCheck check = zendrik::CheckTransfer(bytes, decoder.Known());
-    data.m_reception.blocksGood = check.blocksGood;
-    data.m_reception.blocksTotal = check.blocksTotal;
+    data.m_reception = transfer->reception;
     data.DecodeExercises();
     return 1;
 }

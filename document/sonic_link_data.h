@@ -26,7 +26,9 @@
 #include "reception/second_receiver.h"
 #include "reception/wave_reader.h"
 
-class CLiveDecoder;
+namespace zendrik {
+struct LiveTransfer;
+}
 
 // Today's date by the computer's clock, in UTC.
 CDateValue SystemUtcDate();
@@ -240,8 +242,8 @@ private:
 };
 
 // The end of a microphone reading, on the user-interface thread: releases the recording's
-// samples and, when the decode thread completed a transfer whose bytes start with a stream
+// samples and, when the reading handed over a complete transfer whose bytes start with a stream
 // head, copies them into the reception object and decodes them with its watch model, whichever
 // receiver read them.
 // 1 when bytes were handed over and decoded.
-int HandOverLiveBytes(CSonicLinkData& data, const CLiveDecoder& decoder);
+int HandOverLiveBytes(CSonicLinkData& data, const std::optional<zendrik::LiveTransfer>& transfer);

@@ -144,7 +144,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     CSonicLinkData sonic;
     sonic.m_nWatchModel = model;
-    const int handed = HandOverLiveBytes(sonic, decoder);
+    const int handed = HandOverLiveBytes(sonic, decoder.Transfer());
     fuzzing::Require(handed == 0 || decoder.IsComplete(), "only a complete transfer is handed over");
     decoder.OnQuit();
     fuzzing::Require(decoder.SampleCount() == 0, "the end drops the collection");

@@ -26,7 +26,7 @@ void CLiveDecoder::OnStart(const zendrik::StreamFormat& expected, zendrik::Strea
                            CReadingReports* dialog) {
     m_collected.Clear();
     ForgetRecent();
-    m_complete.store(0, std::memory_order_release);
+    m_complete = false;
     m_bySecond = false;
     m_secondReport = zendrik::ReceptionReport{};
     m_expected = expected;
@@ -122,7 +122,7 @@ void CLiveDecoder::TakeSecond(const zendrik::SecondReception& second, bool annou
         if (!announced) m_dialog->ReadState(kReadingSecond);
         m_dialog->ReadProgress(m_bytes.GetSize(), m_bytes.GetSize());
     }
-    m_complete.store(1, std::memory_order_release);
+    m_complete = true;
     if (DialogAlive()) m_dialog->ReadState(kReadingComplete);
 }
 
@@ -218,18 +218,24 @@ bool CLiveDecoder::DemodulationPass() {
     std::ptrdiff_t expected = 0;
     if (!FindStreamHead(m_bytes, m_expected.layout, &expected)) return false;
     const bool allIn = m_bytes.GetSize() >= expected;
-    if (DialogAlive()) {
-        if (!BlockCheckPasses(m_bytes, m_expected.layout) || (allIn && ArrivedTransferFails())) {
-            // A broken block: collect anew. Even when it was the last block, the transfer is
-            // not taken as complete: reception starts over like after any other broken block,
-            // and the second receiver reads the transfer once the rest of it has come.
+    // The blocks are checked whether or not anyone is watching: a reading whose dialog has gone
+    // (or that never had one) must not take broken bytes for a complete transfer.
+    if (!BlockCheckPasses(m_bytes, m_expected.layout) || (allIn && ArrivedTransferFails())) {
+        // A broken block: collect anew. Even when it was the last block, the transfer is
+        // not taken as complete: reception starts over like after any other broken block,
+        // and the second receiver reads the transfer once the rest of it has come.
+        PlanHandOver(expected);
+        if (DialogAlive()) {
             const std::string advice = BrokenBlockAdvice();
-            PlanHandOver(expected);
             m_collected.Clear();
             m_dialog->ReadState(kReadingCrcError);
             m_dialog->ReadAdvice(advice);
-            return true;
+        } else {
+            m_collected.Clear();
         }
+        return true;
+    }
+    if (DialogAlive()) {
         m_dialog->ReadProgress(m_bytes.GetSize(), expected);
         m_dialog->ReadState(kReadingReceiving);
     }
@@ -239,8 +245,31 @@ bool CLiveDecoder::DemodulationPass() {
         m_exactChangedAt = m_heard;
     }
     if (allIn) {
-        m_complete.store(1, std::memory_order_release);
+        m_complete = true;
         if (DialogAlive()) m_dialog->ReadState(kReadingComplete);
     }
     return true;
+}
+
+std::optional<zendrik::LiveTransfer> CLiveDecoder::Transfer() const {
+    if (!m_complete) return std::nullopt;
+    zendrik::LiveTransfer transfer;
+    transfer.bytes = m_bytes;
+    if (m_bySecond) {
+        transfer.reception = m_secondReport;
+        return transfer;
+    }
+    // How the exact pass received it, for --verbose and the desktop program.
+    zendrik::ReceptionReport& reception = transfer.reception;
+    reception.receiver = zendrik::ReceiverUsed::Exact;
+    reception.sampleRate = m_sampleRate;
+    const BitTiming timing = m_expected.TimingAt(m_sampleRate);
+    if (timing.period > 0) {
+        reception.bitPeriodSamples = timing.period;
+        reception.bitsPerSecond = zendrik::BitsPerSecond(timing, m_sampleRate);
+    }
+    const zendrik::TransferCheck check = zendrik::CheckTransfer(m_bytes, m_known);
+    reception.blocksGood = check.blocksGood;
+    reception.blocksTotal = check.blocksTotal;
+    return transfer;
 }

@@ -3,9 +3,9 @@
 // the reading dialog how far the transfer has come, until all expected bytes are in.
 #pragma once
 
-#include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -13,6 +13,17 @@
 #include "reception/received_bytes.h"
 #include "reception/second_receiver.h"
 #include "reception/stream_format.h"
+
+namespace zendrik {
+
+// A complete transfer of a live reading and how it was received: the value the decode thread
+// hands over at the end of a reading.
+struct LiveTransfer {
+    CReceivedBytes bytes;
+    ReceptionReport reception;
+};
+
+}  // namespace zendrik
 
 // Reading states shown by the reading dialog.
 enum ReadingState : int {
@@ -78,8 +89,10 @@ public:
     // The rate the capture device runs at, which sets the bit timing.
     void SetSampleRate(int rate) { m_sampleRate = rate; }
 
-    // Set by the decode thread alone; safe to read from any thread.
-    bool IsComplete() const { return m_complete.load(std::memory_order_acquire) != 0; }
+    // Whether the transfer is all in (no more samples are taken then).
+    bool IsComplete() const { return m_complete; }
+    // The complete transfer as a value to hand over; none before IsComplete().
+    std::optional<zendrik::LiveTransfer> Transfer() const;
     // The bytes demodulated so far; stable once IsComplete() (no more samples are taken).
     const CReceivedBytes& Bytes() const { return m_bytes; }
     std::ptrdiff_t SampleCount() const { return m_collected.SampleCount(); }
@@ -114,7 +127,7 @@ private:
 
     CReadingReports* m_dialog = nullptr;
     CReceivedBytes m_bytes;
-    std::atomic<int> m_complete{0};
+    bool m_complete = false;
     CLiveDemodulator m_collected;
     // Nothing is read before the first OnStart: a format without a timing finds no frames.
     zendrik::StreamFormat m_expected;

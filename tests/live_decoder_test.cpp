@@ -124,7 +124,7 @@ TEST(LiveDecoder, ReceivesATransferWhateverMomentItStarts) {
                 const std::vector<int> got = decoder.Bytes().Elements();
                 CSonicLinkData data;
                 data.m_nWatchModel = model;
-                const bool received = HandOverLiveBytes(data, decoder) == 1 && got.size() <= bytes.size() &&
+                const bool received = HandOverLiveBytes(data, decoder.Transfer()) == 1 && got.size() <= bytes.size() &&
                                       std::equal(got.begin(), got.end(), bytes.begin()) &&
                                       data.m_bValid == 1 && data.m_strHrm == whole.m_strHrm;
                 if (!received && ++missed <= 3) {
@@ -204,19 +204,28 @@ TEST(LiveDecoder, BrokenBlockStartsOverWithAdviceAndAGoodTransferStillCompletes)
 }
 
 // Neither a broken last block nor a length byte that makes a block reach past the announced end
-// (the live check lets a block still arriving pass) completes the transfer.
+// (the live check lets a block still arriving pass) completes the transfer, whether the reading
+// has a dialog, had one that has gone, or never had one.
 TEST(LiveDecoder, BrokenBlockDoesNotCompleteTheTransfer) {
     Stream lastBlock = BuildS410Stream(S410Values{});
     BreakChecksum(lastBlock, lastBlock.blockAt.size() - 1);
     Stream tooLong = BuildS410Stream(S410Values{});
     tooLong.bytes[tooLong.blockAt[1] + 2] = 0xFF;
+    enum class Dialog { Open, Gone, None };
     for (const Stream& broken : {lastBlock, tooLong}) {
-        CLiveDecoder decoder;
-        CRecordedReports reports;
-        decoder.OnStart(zendrik::FamilyOrFirst(1).stream, zendrik::FamilyStreamFormats(), &reports);
-        Feed(decoder, ModulateBytes(broken.bytes, CModulatorSettings{}));
-        EXPECT_FALSE(decoder.IsComplete());
-        EXPECT_EQ(reports.states.back(), kReadingCrcError);
+        for (const Dialog dialog : {Dialog::Open, Dialog::Gone, Dialog::None}) {
+            CLiveDecoder decoder;
+            CRecordedReports reports;
+            reports.alive = dialog == Dialog::Open;
+            decoder.OnStart(zendrik::FamilyOrFirst(1).stream, zendrik::FamilyStreamFormats(),
+                            dialog == Dialog::None ? nullptr : &reports);
+            Feed(decoder, ModulateBytes(broken.bytes, CModulatorSettings{}));
+            EXPECT_FALSE(decoder.IsComplete()) << static_cast<int>(dialog);
+            EXPECT_FALSE(decoder.Transfer().has_value());
+            if (dialog == Dialog::Open) {
+                EXPECT_EQ(reports.states.back(), kReadingCrcError);
+            }
+        }
     }
 }
 
@@ -247,13 +256,13 @@ TEST(LiveDecoder, HandOverNeedsACompleteTransfer) {
     decoder.OnStart(zendrik::FamilyOrFirst(1).stream, zendrik::FamilyStreamFormats(), nullptr);
     const std::size_t half = sound.size() / 2 / 10000 * 10000;
     Feed(decoder, sound, 0, half);
-    EXPECT_EQ(HandOverLiveBytes(data, decoder), 0);
+    EXPECT_EQ(HandOverLiveBytes(data, decoder.Transfer()), 0);
     EXPECT_EQ(data.m_nSamples, 0);
     EXPECT_EQ(data.m_bytes.GetSize(), 3);  // an incomplete reading hands nothing over
 
     Feed(decoder, sound, half);
     ASSERT_TRUE(decoder.IsComplete());
-    EXPECT_EQ(HandOverLiveBytes(data, decoder), 1);
+    EXPECT_EQ(HandOverLiveBytes(data, decoder.Transfer()), 1);
     EXPECT_EQ(data.m_bytes.Elements(), ToReceived(bytes).Elements());
     EXPECT_EQ(data.m_bValid, 1);
 }
@@ -287,7 +296,7 @@ TEST(LiveDecoder, TheSecondReceiverCompletesANoisySlowTransferTheExactPassCannot
     EXPECT_TRUE(decoder.ReceivedBySecond());
     EXPECT_EQ(reports.states.back(), kReadingComplete);
     CSonicLinkData data;
-    ASSERT_EQ(HandOverLiveBytes(data, decoder), 1);
+    ASSERT_EQ(HandOverLiveBytes(data, decoder.Transfer()), 1);
     EXPECT_EQ(data.m_bValid, 1);
     EXPECT_EQ(data.m_reception.receiver, zendrik::ReceiverUsed::Second);
     EXPECT_EQ(std::vector<std::int32_t>(data.m_bytes.Elements().begin(), data.m_bytes.Elements().end()),

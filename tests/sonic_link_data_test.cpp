@@ -251,7 +251,7 @@ TEST(SonicLinkData, TheModelSettingDecidesHowARecordingIsDecodedWhicheverReceive
                 decoder.OnSamples(sound.data() + at,
                                   static_cast<std::ptrdiff_t>(std::min<std::size_t>(10000, sound.size() - at)));
             }
-            return HandOverLiveBytes(data, decoder);
+            return HandOverLiveBytes(data, decoder.Transfer());
         };
     };
     // The watch's sound at its family's timing, 44100 Hz, with quiet after it long enough for

@@ -8,13 +8,17 @@
 #include <QString>
 #include <atomic>
 #include <memory>
+#include <mutex>
+#include <optional>
 
 #include "reception/live_decoder.h"
 
+namespace zendrik {
+
 // The user-interface side of a reading: the reading dialog, or the command line's stand-in.
-class CReadingTarget {
+class ReadingTarget {
 public:
-    virtual ~CReadingTarget() = default;
+    virtual ~ReadingTarget() = default;
     virtual void OnReadLevel(int peak) = 0;
     virtual void OnReadProgress(qint64 received, qint64 expected) = 0;
     virtual void OnReadState(int state) = 0;
@@ -26,14 +30,22 @@ public:
     virtual void OnDeviceError(const QString& text) = 0;
 };
 
-class CReadingChannel : public QObject, public CReadingReports {
+class ReadingChannel : public QObject, public CReadingReports {
     Q_OBJECT
 public:
     // A channel to `target`, which must be a QObject living in the user-interface thread.
-    static std::shared_ptr<CReadingChannel> Open(QObject* targetObject, CReadingTarget* target);
+    static std::shared_ptr<ReadingChannel> Open(QObject* targetObject, ReadingTarget* target);
 
     // The reading has ended: nothing more reaches the target. User-interface thread.
     void Close();
+
+    // The decode thread's complete transfer, kept for the hand-over whether or not the target
+    // is still there (the RS200/CS200's Close ends the reading with OK at any moment).
+    void KeepTransfer(LiveTransfer transfer);
+    // Whether a complete transfer is kept; any thread.
+    bool HasTransfer() const;
+    // Takes the kept transfer out (none when the reading did not complete); any thread.
+    std::optional<LiveTransfer> TakeTransfer();
 
     bool IsAlive() const override { return m_alive.load(std::memory_order_acquire); }
     void ReadLevel(int peak) override;
@@ -44,12 +56,16 @@ public:
     void DeviceError(const QString& text);
 
 private:
-    CReadingChannel(QObject* targetObject, CReadingTarget* target);
+    ReadingChannel(QObject* targetObject, ReadingTarget* target);
     template <typename Deliver>
     void Queue(Deliver deliver);
 
     QPointer<QObject> m_targetObject;  // user-interface thread only
-    CReadingTarget* m_target;
+    ReadingTarget* m_target;
     std::atomic<bool> m_alive{true};
-    std::weak_ptr<CReadingChannel> m_self;
+    std::weak_ptr<ReadingChannel> m_self;
+    mutable std::mutex m_transferLock;
+    std::optional<LiveTransfer> m_transfer;
 };
+
+}  // namespace zendrik

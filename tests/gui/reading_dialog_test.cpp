@@ -46,7 +46,7 @@ class ReadingDialogTest : public QObject {
     Q_OBJECT
 private slots:
     void theSameStateTwiceUpdatesTheTextOnce() {
-        CReadingDialog dialog(nullptr);
+        zendrik::ReadingDialog dialog(nullptr);
         dialog.OnInitDialog();  // no recorder: nothing is captured
         QCOMPARE(dialog.windowTitle(), QStringLiteral(" Reading SonicLink Data"));
         QCOMPARE(dialog.StateText()->text(), QStringLiteral("waiting for data..."));
@@ -66,7 +66,7 @@ private slots:
     // After a broken block the second receiver reads the transfer from the sound kept: the
     // dialog says so, and the advice about the broken block stays until a new try begins.
     void theSecondReceiverAtWorkKeepsTheAdvice() {
-        CReadingDialog dialog(nullptr);
+        zendrik::ReadingDialog dialog(nullptr);
         dialog.OnInitDialog();
         dialog.OnReadState(kReadingCrcError);
         dialog.OnReadAdvice(QStringLiteral("1 of 3 blocks fail their check"));
@@ -79,7 +79,7 @@ private slots:
     }
 
     void restartWhileReceivingStartsTheProgressOver() {
-        CReadingDialog dialog(nullptr);
+        zendrik::ReadingDialog dialog(nullptr);
         dialog.OnInitDialog();
         dialog.OnReadProgress(300, 600);
         dialog.OnReadState(kReadingReceiving);
@@ -90,15 +90,15 @@ private slots:
     }
 
     void closeButtonOfTheRs200EndsWithOk() {
-        CReadingDialog rs200(nullptr);
-        rs200.m_nWatchModel = 4;
+        zendrik::ReadingDialog rs200(nullptr);
+        rs200.SetWatchModel(4);
         rs200.OnInitDialog();
         QCOMPARE(rs200.WatchText()->text(), QStringLiteral("Polar RS200/CS200 (beta test)"));
         QCOMPARE(rs200.AbortButton()->text(), QStringLiteral("Close"));
         QTest::mouseClick(rs200.AbortButton(), Qt::LeftButton);
         QCOMPARE(rs200.result(), int(QDialog::Accepted));
 
-        CReadingDialog s410(nullptr);
+        zendrik::ReadingDialog s410(nullptr);
         s410.OnInitDialog();
         QCOMPARE(s410.WatchText()->text(), QStringLiteral("Polar S410/S510"));
         QCOMPARE(s410.AbortButton()->text(), QStringLiteral("&Abort"));
@@ -147,7 +147,7 @@ private slots:
         bool fits = false;
         QTimer watch;
         connect(&watch, &QTimer::timeout, [&] {
-            auto* dialog = qobject_cast<CReadingDialog*>(QApplication::activeModalWidget());
+            auto* dialog = qobject_cast<zendrik::ReadingDialog*>(QApplication::activeModalWidget());
             if (!dialog || !advice.isEmpty() || !dialog->AdviceText()->isVisible()) return;
             advice = dialog->AdviceText()->text();
             state = dialog->StateText()->text();
@@ -182,7 +182,7 @@ private slots:
             if (unsaved) frame.View()->SetModified(true);
             const QString title = frame.windowTitle();
             QTimer::singleShot(300, [] {
-                if (auto* dialog = qobject_cast<CReadingDialog*>(QApplication::activeModalWidget())) {
+                if (auto* dialog = qobject_cast<zendrik::ReadingDialog*>(QApplication::activeModalWidget())) {
                     QTest::mouseClick(dialog->AbortButton(), Qt::LeftButton);
                 }
             });
@@ -230,7 +230,7 @@ private slots:
         QTimer rescue;
         rescue.setSingleShot(true);
         connect(&rescue, &QTimer::timeout, [&] {
-            if (auto* dialog = qobject_cast<CReadingDialog*>(QApplication::activeModalWidget())) {
+            if (auto* dialog = qobject_cast<zendrik::ReadingDialog*>(QApplication::activeModalWidget())) {
                 leftOpen = true;
                 dialog->OnCancel();
             }
@@ -262,7 +262,7 @@ private slots:
                          {wav, qEnvironmentVariable("ZENDRIK_LIVE_AUDIO_FIFO")});
         });
         QTimer::singleShot(40000, [] {  // never wait for ever on a transfer that does not come
-            if (auto* dialog = qobject_cast<CReadingDialog*>(QApplication::activeModalWidget())) dialog->OnCancel();
+            if (auto* dialog = qobject_cast<zendrik::ReadingDialog*>(QApplication::activeModalWidget())) dialog->OnCancel();
         });
         frame->Action(ID_READ_MICROPHONE)->trigger();
         feeder.waitForFinished(10000);

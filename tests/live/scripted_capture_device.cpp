@@ -1,5 +1,6 @@
 #include "scripted_capture_device.h"
 
+#include <QMetaObject>
 #include <QTimer>
 #include <algorithm>
 
@@ -46,6 +47,15 @@ public:
     }
     CDeviceResult Reset() override {
         m_script->Log("reset");
+        if (!m_script->heldAtReset.empty()) {
+            QMetaObject::invokeMethod(
+                &m_timer,
+                [this] {
+                    m_script->Log("returned");
+                    if (onBlock) onBlock(m_script->heldAtReset);
+                },
+                Qt::QueuedConnection);
+        }
         return m_script->resetResult;
     }
     CDeviceResult Close() override {

@@ -21,6 +21,9 @@ struct CDeviceScript {
     int intervalMs = 0;
     // After the blocks, quiet blocks keep coming, as from a sound card left recording.
     bool thenSilence = true;
+    // What the device still holds when it is reset: handed back afterwards as the device's own
+    // notification, as a sound card returns its queued buffers (logged as "returned").
+    std::vector<std::int16_t> heldAtReset;
 
     // What the device was asked, for the test to look at (any thread).
     std::vector<std::string> Steps() const;

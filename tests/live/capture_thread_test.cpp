@@ -1,5 +1,5 @@
 // The capture and decode threads together, on a scripted sound input.
-#include "reception/live/record_sound.h"
+#include "reception/live/capture_thread.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -31,7 +31,7 @@ bool RunUntil(Done done, int ms = 10000) {
     return true;
 }
 
-class CRecordedTarget : public QObject, public CReadingTarget {
+class RecordedTarget : public QObject, public zendrik::ReadingTarget {
 public:
     void OnReadLevel(int peak) override { levels.push_back(peak); }
     void OnReadProgress(qint64 received, qint64) override { lastReceived = received; }
@@ -59,40 +59,44 @@ struct Reception {
     std::shared_ptr<CDeviceScript> script = std::make_shared<CDeviceScript>();
     QObject errorContext;
     std::vector<QString> appErrors;
-    CRecordedTarget target;
-    std::unique_ptr<CRecordSound> recorder;
-    std::shared_ptr<CReadingChannel> channel;
+    RecordedTarget target;
+    std::unique_ptr<zendrik::CaptureThread> capture;
+    std::shared_ptr<zendrik::ReadingChannel> channel;
 
     void Begin(int model = 1) {
-        recorder = std::make_unique<CRecordSound>(44100, ScriptedDevices(script), &errorContext,
-                                                  [this](const QString& text) { appErrors.push_back(text); });
-        recorder->StartThread();
-        channel = CReadingChannel::Open(&target, &target);
-        recorder->PostStart(model, channel);
+        capture = std::make_unique<zendrik::CaptureThread>(
+            ScriptedDevices(script), &errorContext, [this](const QString& text) { appErrors.push_back(text); });
+        channel = zendrik::ReadingChannel::Open(&target, &target);
+        capture->Start(zendrik::FamilyOrFirst(model).stream, zendrik::FamilyStreamFormats(), channel);
     }
     // Closing the dialog: nothing more reaches it, and capture stops.
     void EndReading() {
         channel->Close();
-        recorder->PostMessage(WM_REC_STOP);
+        capture->Stop();
     }
-    const CLiveDecoder& Decoder() const { return recorder->Decoder()->Decoder(); }
+    bool HasStep(const std::string& step) const {
+        const auto steps = script->Steps();
+        return std::find(steps.begin(), steps.end(), step) != steps.end();
+    }
 };
 
 }  // namespace
 
-TEST(RecordSound, CompleteTransferEndsTheReadingWithOk) {
+TEST(CaptureThread, CompleteTransferEndsTheReadingWithOk) {
     Reception r;
     const std::vector<std::uint8_t> bytes = Transfer();
     r.script->blocks = InBlocks(ModulateBytes(bytes, CModulatorSettings{}));
     r.Begin();
     ASSERT_TRUE(RunUntil([&] { return r.target.ok; }));
-    EXPECT_TRUE(r.Decoder().IsComplete());
-    EXPECT_EQ(r.Decoder().Bytes().Elements(), ToReceived(bytes).Elements());
+    const std::optional<zendrik::LiveTransfer> transfer = r.channel->TakeTransfer();
+    ASSERT_TRUE(transfer.has_value());
+    EXPECT_EQ(transfer->bytes.Elements(), ToReceived(bytes).Elements());
+    EXPECT_EQ(transfer->reception.receiver, zendrik::ReceiverUsed::Exact);
     EXPECT_EQ(r.target.lastReceived, static_cast<qint64>(bytes.size()));
     EXPECT_EQ(r.target.states.back(), kReadingComplete);
     EXPECT_EQ(r.script->OpenRates(), std::vector<int>{44100});
     r.EndReading();
-    r.recorder.reset();  // ends both threads
+    r.capture.reset();  // ends both threads
     EXPECT_EQ(r.script->Steps(), (std::vector<std::string>{"open", "start", "stop", "reset", "close"}));
     EXPECT_TRUE(r.appErrors.empty());
 }
@@ -101,7 +105,7 @@ TEST(RecordSound, CompleteTransferEndsTheReadingWithOk) {
 // the whole transfer from the sound kept once the rest of it has come, and the reading ends with
 // OK. The sound stops two seconds after the transfer, before a pass over the window on its own
 // schedule would come.
-TEST(RecordSound, ABrokenBlockHandsTheTransferToTheSecondReceiver) {
+TEST(CaptureThread, ABrokenBlockHandsTheTransferToTheSecondReceiver) {
     Reception r;
     const Stream stream = BuildS410Stream(S410Values{});
     CModulatorSettings settings;
@@ -124,11 +128,13 @@ TEST(RecordSound, ABrokenBlockHandsTheTransferToTheSecondReceiver) {
         << "the exact pass read it all: the test needs more noise";
     EXPECT_EQ(r.target.advices.size(), 1u);
     EXPECT_NE(std::find(crc, r.target.states.end(), kReadingSecond), r.target.states.end());
-    EXPECT_TRUE(r.Decoder().ReceivedBySecond());
-    EXPECT_EQ(r.Decoder().Bytes().Elements(), ToReceived(stream.bytes).Elements());
+    const std::optional<zendrik::LiveTransfer> transfer = r.channel->TakeTransfer();
+    ASSERT_TRUE(transfer.has_value());
+    EXPECT_EQ(transfer->reception.receiver, zendrik::ReceiverUsed::Second);
+    EXPECT_EQ(transfer->bytes.Elements(), ToReceived(stream.bytes).Elements());
 }
 
-TEST(RecordSound, RefusedFormatFallsBackToHalfRateWithItsTiming) {
+TEST(CaptureThread, RefusedFormatFallsBackToHalfRateWithItsTiming) {
     Reception r;
     const std::vector<std::uint8_t> bytes = Transfer();
     CModulatorSettings settings;
@@ -140,13 +146,14 @@ TEST(RecordSound, RefusedFormatFallsBackToHalfRateWithItsTiming) {
     r.Begin();
     ASSERT_TRUE(RunUntil([&] { return r.target.ok; }));
     EXPECT_EQ(r.script->OpenRates(), (std::vector<int>{44100, 22050}));
-    EXPECT_EQ(r.recorder->SampleRate(), 22050);
-    EXPECT_EQ(r.Decoder().SampleRate(), 22050);
-    EXPECT_EQ(r.Decoder().Bytes().Elements(), ToReceived(bytes).Elements());
+    const std::optional<zendrik::LiveTransfer> transfer = r.channel->TakeTransfer();
+    ASSERT_TRUE(transfer.has_value());
+    EXPECT_EQ(transfer->reception.sampleRate, 22050);
+    EXPECT_EQ(transfer->bytes.Elements(), ToReceived(bytes).Elements());
     EXPECT_TRUE(r.target.errors.empty());
 }
 
-TEST(RecordSound, DeviceErrorsReachTheDialogOrTheApplication) {
+TEST(CaptureThread, DeviceErrorsReachTheDialogOrTheApplication) {
     {
         Reception r;
         r.script->openResults = {{2, "no such device"}};
@@ -169,10 +176,7 @@ TEST(RecordSound, DeviceErrorsReachTheDialogOrTheApplication) {
         r.script->stopResult = {0xABC, "stuck"};
         r.script->intervalMs = 1000;
         r.Begin();
-        ASSERT_TRUE(RunUntil([&] {
-            const auto steps = r.script->Steps();
-            return std::find(steps.begin(), steps.end(), "start") != steps.end();
-        }));
+        ASSERT_TRUE(RunUntil([&] { return r.HasStep("start"); }));
         r.EndReading();
         ASSERT_TRUE(RunUntil([&] { return !r.appErrors.empty(); }));
         EXPECT_EQ(r.appErrors, std::vector<QString>{QStringLiteral("Could not stop recording from the sound input (code 2748): stuck.")});
@@ -182,19 +186,16 @@ TEST(RecordSound, DeviceErrorsReachTheDialogOrTheApplication) {
     }
 }
 
-TEST(RecordSound, ErrorsStillOnTheirWayToAnOwnerThatHasGoneAreDropped) {
+TEST(CaptureThread, ErrorsStillOnTheirWayToAnOwnerThatHasGoneAreDropped) {
     // A device that will not stop fails again when the threads end; that report is queued
     // for the owner, which is gone by the time the user-interface thread handles events.
     auto r = std::make_unique<Reception>();
     r->script->stopResult = {0xABC, "stuck"};
     r->script->intervalMs = 1000;
     r->Begin();
-    ASSERT_TRUE(RunUntil([&] {
-        const auto steps = r->script->Steps();
-        return std::find(steps.begin(), steps.end(), "start") != steps.end();
-    }));
+    ASSERT_TRUE(RunUntil([&] { return r->HasStep("start"); }));
     r->EndReading();
-    r->recorder.reset();
+    r->capture.reset();
     const auto steps = r->script->Steps();
     ASSERT_EQ(std::count(steps.begin(), steps.end(), "stop"), 2);  // two failures, both queued
     r.reset();
@@ -202,7 +203,7 @@ TEST(RecordSound, ErrorsStillOnTheirWayToAnOwnerThatHasGoneAreDropped) {
     QCoreApplication::sendPostedEvents();
 }
 
-TEST(RecordSound, EmptyBlockUpdatesTheLevelButPassesNoSamples) {
+TEST(CaptureThread, EmptyBlockUpdatesTheLevelButPassesNoSamples) {
     Reception r;
     std::vector<std::int16_t> loud(kBlockFrames, 0);
     loud[17] = 1234;
@@ -211,10 +212,9 @@ TEST(RecordSound, EmptyBlockUpdatesTheLevelButPassesNoSamples) {
     r.Begin();
     ASSERT_TRUE(RunUntil([&] { return r.target.levels.size() == 2; }));
     EXPECT_EQ(r.target.levels, (std::vector<int>{-32768, 1234}));
-    ASSERT_TRUE(RunUntil([&] { return r.Decoder().SampleCount() == kBlockFrames; }));
 }
 
-TEST(RecordSound, EndingMidReadingNeverHangs) {
+TEST(CaptureThread, EndingMidReadingNeverHangs) {
     // The reading goes away while blocks keep arriving and reports are on their way.
     for (int round = 0; round < 3; ++round) {
         Reception r;
@@ -224,7 +224,42 @@ TEST(RecordSound, EndingMidReadingNeverHangs) {
         ASSERT_TRUE(RunUntil([&] { return !r.target.levels.empty(); }));
         r.channel->Close();
         QDeadlineTimer bounded(7000);
-        r.recorder.reset();
+        r.capture.reset();
         EXPECT_FALSE(bounded.hasExpired());
     }
+}
+
+// Stopping: what the device still held comes back by its own notification and is taken before
+// the device is closed; the capture thread does not sit out the wait for it.
+TEST(CaptureThread, AStoppedDeviceHandsBackWhatItHeldBeforeItCloses) {
+    Reception r;
+    r.script->heldAtReset.assign(1234, 5);
+    r.Begin();
+    ASSERT_TRUE(RunUntil([&] { return !r.target.levels.empty(); }));
+    r.EndReading();
+    ASSERT_TRUE(RunUntil([&] { return r.HasStep("close"); }));
+    EXPECT_EQ(r.script->Steps(), (std::vector<std::string>{"open", "start", "stop", "reset", "returned", "close"}));
+}
+
+// The reading ends while the decode thread is busy and long work waits in its queue: the end
+// waits for the pass under way only, drops the rest, and leaves no thread behind still holding
+// the reading.
+TEST(CaptureThread, EndingWhileTheDecodeThreadIsBusyLeavesNothingBehind) {
+    Reception r;
+    // Blocks of half a minute of transfers with a broken block, sent again and again: each costs
+    // the decode thread passes over the transfers and the second receiver's tries at them.
+    Stream broken = BuildS410Stream(S410Values{});
+    BreakChecksum(broken, 1);
+    const std::vector<std::int16_t> once = ModulateBytes(broken.bytes, CModulatorSettings{});
+    std::vector<std::int16_t> block;
+    while (block.size() < 30 * 44100) block.insert(block.end(), once.begin(), once.end());
+    r.script->blocks.assign(12, block);
+    r.script->thenSilence = false;
+    r.Begin();
+    ASSERT_TRUE(RunUntil([&] { return r.target.levels.size() == r.script->blocks.size(); }));
+    const std::weak_ptr<zendrik::ReadingChannel> reading = r.channel;
+    r.channel->Close();
+    r.channel.reset();
+    r.capture.reset();
+    EXPECT_TRUE(reading.expired());
 }
