@@ -207,9 +207,37 @@ std::string CLiveDecoder::BrokenBlockAdvice() const {
 bool CLiveDecoder::ArrivedTransferFails() const {
     // Blocks still arriving pass the live check, and a damaged length byte can make one seem to
     // reach past the announced end; with every byte in, each block has to be whole and good.
-    // RS200/CS200 blocks carry no checksum to tell.
+    // An RS200/CS200 transfer's blocks carry no checksum, but its head does, and its blocks
+    // are framed.
+    // A head the pass found by its layout but that names no family was misread: the report would
+    // not be valid either.
     const zendrik::TransferCheck check = zendrik::CheckTransfer(m_bytes, m_known);
-    return check.watchModel != 0 && check.checksumCovered && !check.complete;
+    if (check.watchModel == 0) return true;
+    return check.checksumCovered ? !check.complete
+                                 : !check.headGood || check.blocksGood < check.blocksArrived;
+}
+
+bool CLiveDecoder::ChecklessTransferSettled(std::ptrdiff_t expected) {
+    const zendrik::TransferCheck check = zendrik::CheckTransfer(m_bytes, m_known);
+    if (check.watchModel == 0 || check.checksumCovered) return true;
+    // A byte the exact pass misreads (its timing is fixed, the watch's clock is not) would pass
+    // every check of such a transfer, so the second receiver reads the sound too, once it holds
+    // the whole transfer: the last block's padding, which the report does not read, or a second
+    // with nothing new. Where it is sure of other bytes, its bytes are the transfer.
+    const bool whole = m_bytes.GetSize() >= check.length;
+    if (!whole && m_heard - m_exactChangedAt < m_sampleRate) return false;
+    const zendrik::SecondReception second = ReadWindow();
+    const std::vector<std::int32_t>& exact = m_bytes.Elements();
+    const auto length = static_cast<std::size_t>(check.length);
+    const bool same = second.bytes.size() == length && exact.size() >= length &&
+                      std::equal(second.bytes.begin(), second.bytes.end(), exact.begin());
+    if (second.accepted && !same) {
+        TakeSecond(second, false);
+        return true;
+    }
+    // The exact pass's bytes stand, up to where the report reads them, as they always did.
+    if (m_bytes.GetSize() > expected) m_bytes.SetSize(expected);
+    return true;
 }
 
 bool CLiveDecoder::DemodulationPass() {
@@ -244,7 +272,7 @@ bool CLiveDecoder::DemodulationPass() {
         m_exactCount = m_bytes.GetSize();
         m_exactChangedAt = m_heard;
     }
-    if (allIn) {
+    if (allIn && ChecklessTransferSettled(expected) && !m_complete) {
         m_complete = true;
         if (DialogAlive()) m_dialog->ReadState(kReadingComplete);
     }

@@ -110,6 +110,10 @@ private:
     // Whether the bytes, all the head announces being in, hold a block that is not whole and
     // good.
     bool ArrivedTransferFails() const;
+    // With the `expected` bytes of a transfer in: true when the transfer may be taken. One that no
+    // checksum covers waits for the rest of its sound, then the second receiver's bytes replace
+    // the exact pass's where it is sure of others (the reading is then complete already).
+    bool ChecklessTransferSettled(std::ptrdiff_t expected);
     std::string BrokenBlockAdvice() const;
     void KeepRecent(const std::int16_t* samples, std::ptrdiff_t count);
     void SecondReceiverPass();

@@ -82,7 +82,7 @@ void CheckCoachBlocks(const CReceivedBytes& b, TransferCheck& check) {
 void CheckRsBlocks(const CReceivedBytes& b, TransferCheck& check) {
     check.checksumCovered = false;
     const unsigned stored = 256u * static_cast<unsigned>(b.At(11)) + static_cast<unsigned>(b.At(12));
-    const bool headGood = BlockCrc16(b, 5, 6) == stored;
+    check.headGood = BlockCrc16(b, 5, 6) == stored;
     check.length = kRsFirstBlock + kRsBlockStride * check.blocksTotal;
     check.announced = check.length;
     check.arrived = b.GetSize() >= check.length;
@@ -94,7 +94,7 @@ void CheckRsBlocks(const CReceivedBytes& b, TransferCheck& check) {
         check.blocksGood += good;
         check.blocks.push_back({h, h + kRsBlockStride, good});
     }
-    check.complete = headGood && check.blocksGood == check.blocksTotal;
+    check.complete = check.headGood && check.blocksGood == check.blocksTotal;
 }
 
 }  // namespace

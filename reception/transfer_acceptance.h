@@ -32,6 +32,7 @@ struct TransferCheck {
     bool arrived = false;        // every byte the head announces is there, good or not (Coach:
                                  // every block framed, as its head gives no length)
     bool checksumCovered = true; // false for RS200/CS200, whose blocks carry no checksum we know
+    bool headGood = true;        // the head's own checksum passes, where it has one (RS200/CS200)
     // Head bytes (bit i: byte i from the preamble) a wrong value of which passes every check:
     // no checksum covers them, and nothing else in the transfer has to agree with them. A
     // receiver has to be sure of them by other means. None for RS200/CS200, whose head has a

@@ -229,6 +229,34 @@ TEST(LiveDecoder, BrokenBlockDoesNotCompleteTheTransfer) {
     }
 }
 
+// An RS200/CS200 transfer's blocks carry no checksum: the exact pass's bytes are taken only with
+// a head that checks out, and where the second receiver is sure of other bytes, its bytes are the
+// transfer. A watch 3 % or 4 % slow slips bits past the exact pass's fixed timing (at 4 % in the
+// head, whose family it then misreads).
+TEST(LiveDecoder, ChecklessTransfersNeedTheirHeadAndTheSecondReceiversWord) {
+    std::vector<std::uint8_t> badHead = BuildRs200Stream(RunValues{});
+    SetRsStoredCrc(badHead, 0x1234);
+    RideValues ride;
+    ride.randomSeed = 7;
+    const std::vector<std::uint8_t> sent = BuildCs200Stream(ride);
+    for (const int period : {90, 93, 94}) {
+        CModulatorSettings watch;
+        watch.bitPeriod = period;
+        watch.toneHz = 4410.0 * 90 / period;
+        CLiveDecoder decoder;
+        decoder.OnStart(zendrik::FamilyOrFirst(4).stream, zendrik::FamilyStreamFormats(), nullptr);
+        Feed(decoder, ModulateBytes(period == 90 ? badHead : sent, watch));
+        Feed(decoder, std::vector<std::int16_t>(44100 * 4));
+        if (period == 90) {
+            EXPECT_FALSE(decoder.IsComplete());
+            continue;
+        }
+        ASSERT_TRUE(decoder.IsComplete()) << period;
+        EXPECT_EQ(decoder.Transfer()->reception.receiver, zendrik::ReceiverUsed::Second) << period;
+        EXPECT_EQ(decoder.Bytes().Elements(), ToReceived(sent).Elements()) << period;
+    }
+}
+
 TEST(LiveDecoder, HalfRateCaptureUsesItsOwnBitTiming) {
     const std::vector<std::uint8_t> bytes = Transfer();
     CModulatorSettings settings;
