@@ -469,10 +469,13 @@ TEST(SecondReceiver, ToneAndCodecGrid) {
         cells = {
             {0, 4400, 2, false}, {1, 3700, 2, true}, {2, 2200, 0, true},  {3, 2200, 9, true},
             {4, 7300, 9, true},  {0, 7300, 5, false}, {1, 5500, 8, true}, {2, 5500, 4, false},
-            {3, 3700, 5, true},  {4, 4400, 1, false},
+            {3, 3700, 5, true},  {4, 4400, 1, false}, {3, 4400, 2, true},
         };
     }
-    const int kDecodedHere = 8;  // of the ten above, today: the last two are refused, not misread
+    // Of the eleven above, today: the ninth and tenth are refused, not misread. The eleventh, an
+    // RS200 through AAC, is read only where a bit's half beside a bit of the other value is
+    // judged by how far the codec smears such halves all through the transfer.
+    const int kDecodedHere = 9;
     std::map<std::pair<std::size_t, std::size_t>, std::pair<int, int>> counts;  // (codec, family): decoded, tried
     int decoded = 0;
     for (std::size_t k = share; k < cells.size(); k += shares) {
