@@ -247,6 +247,12 @@ double FramePace(const FrameRun& run, double bitPeriod) {
     return Median(std::move(spacings));
 }
 
+float SpreadAboutMedian(std::vector<float> values) {
+    const float middle = Median(values);
+    for (float& value : values) value = std::fabs(value - middle);
+    return 1.4826f * Median(std::move(values));
+}
+
 TransferLevels MeasureTransferLevels(const std::vector<Frame>& frames) {
     TransferLevels levels;
     const std::size_t n = frames.size();
@@ -389,9 +395,7 @@ float MeasureDip(const std::vector<Frame>& frames, const std::vector<BitMiddles>
                      [&](int, float stray) { strays.push_back(stray); });
     }
     if (strays.empty()) return kLeastDip;
-    const float middle = Median(strays);
-    for (float& stray : strays) stray = std::fabs(stray - middle);
-    return std::max(kLeastDip, kDipSpreads * 1.4826f * Median(std::move(strays)));
+    return std::max(kLeastDip, kDipSpreads * SpreadAboutMedian(std::move(strays)));
 }
 
 bool KeepsToItsRuns(const Frame& frame, const BitMiddles& middles, const TransferLevels& levels,

@@ -62,6 +62,10 @@ T Median(std::vector<T> values) {
     return *middle;
 }
 
+// How far `values` stray from their median: the median distance from it, scaled to a normal
+// deviation's, so one stray value does not widen it; 0 for none.
+float SpreadAboutMedian(std::vector<float> values);
+
 // The levels a transfer's bits are judged against, measured in the transfer itself, around each
 // frame: the tone's level and the quiet's (the medians of its neighbours' ones and zeros, so no
 // frame's own content sets them), and over a few dozen frames how far bits stray from them.

@@ -25,6 +25,10 @@ constexpr int kChunksPerFastBit = 16;
 constexpr double kClockGrid[] = {0.97, 1.03, 0.985, 1.015};
 constexpr double kOffsetGrid[] = {-0.12, 0.12};
 
+// How many of their spreads the halves of bits bordering the other value may stray beyond their
+// median, and never as far as the middle between tone and quiet (0.5).
+constexpr float kSmearSpreads = 5.0f;
+constexpr float kMostBorderingStray = 0.5f;
 // How far (in bits) a frame may start from the transfer's steady pace and still count as clean.
 constexpr double kMostPaceError = 0.2;
 // Neighbouring frequencies (in bit rates either side of the tone) looked at in each bit of a
@@ -427,21 +431,61 @@ private:
     // half of the bit on its own, each on the same side of the middle between tone and quiet as
     // the whole bit. A burst that covers only part of a bit (a second transfer under this one,
     // a click, a codec's smear) reads as a clear one or zero over the whole bit, but not in both
-    // halves.
+    // halves. A half must stand clear of the middle by half the middle band; a half that borders
+    // a bit of the other value only by what the transfer's own such halves show: a lossy codec
+    // (AAC's pre-echo before a burst, its smear after one) moves every edge a little, so such a
+    // half of a right bit reads near the middle, on its side of it, as its like do all through
+    // the transfer. A half past the middle is never taken.
     bool HalvesAgree(const Attempt& attempt, const std::vector<std::size_t>& positions,
                      const TransferLevels& levels) const {
         const ToneEnvelope& halves = HalfBits();
         const double p = attempt.period;
-        for (std::size_t i : positions) {
+        // Bit j of frame i (the quiet bit before it at -1, the stop bit at 9) and how far its half
+        // (0 the first, 1 the second) lies towards the other value: 0 at its own level, 1 at the
+        // other's; `borders` whether the bit on that side has the other value.
+        auto stray = [&](std::size_t i, int j, int side, bool& borders) {
             const Frame& frame = attempt.frames[i];
-            const float threshold = levels.Threshold(i);
-            const float band = 0.5f * levels.MiddleBand(i);
             const int bits = 1 | frame.value << 1;  // the start bit, the data bits; the stop bit 0
+            auto value = [&](int k) { return k >= 0 && k < kFrameBits && (bits >> k & 1); };
+            const bool one = value(j);
+            const int beside = side == 0 ? j - 1 : j + 1;
+            borders = beside >= -1 && beside < kFrameBits && value(beside) != one;
+            const float span = levels.one[i] - levels.zero[i];
+            const float level = halves.At(frame.start + (j + 0.25 + 0.5 * side) * p);
+            const float at = span > 0 ? (level - levels.zero[i]) / span : 0.5f;
+            return one ? 1.0f - at : at;
+        };
+        // What the halves bordering the other value show over the whole transfer, per value and
+        // side (a codec smears the start of a burst otherwise than its end): their median stray
+        // and five of their spreads beyond it.
+        std::vector<float> strays[2][2];
+        for (std::size_t i = 0; i < attempt.frames.size() && i < levels.one.size(); ++i) {
+            const int bits = 1 | attempt.frames[i].value << 1;
+            for (int j = -1; j < kFrameBits; ++j) {
+                for (int side = 0; side < 2; ++side) {
+                    bool borders = false;
+                    const float s = stray(i, j, side, borders);
+                    if (borders) strays[j >= 0 && (bits >> j & 1)][side].push_back(s);
+                }
+            }
+        }
+        const float clear = 0.5f - 0.5f * TransferLevels::kMiddleBand;
+        float bordering[2][2];
+        for (int one = 0; one < 2; ++one) {
+            for (int side = 0; side < 2; ++side) {
+                const std::vector<float>& s = strays[one][side];
+                const float smear = Median(s) + kSmearSpreads * SpreadAboutMedian(s);
+                bordering[one][side] = std::clamp(smear, clear, kMostBorderingStray);
+            }
+        }
+        for (std::size_t i : positions) {
+            const int bits = 1 | attempt.frames[i].value << 1;
             for (int j = -1; j < kFrameBits; ++j) {
                 const bool one = j >= 0 && (bits >> j & 1);
-                for (double half : {0.25, 0.75}) {
-                    const float level = halves.At(frame.start + (j + half) * p);
-                    if (one ? !(level > threshold + band) : !(level < threshold - band)) return false;
+                for (int side = 0; side < 2; ++side) {
+                    bool borders = false;
+                    const float s = stray(i, j, side, borders);
+                    if (!(s < (borders ? bordering[one][side] : clear))) return false;
                 }
             }
         }

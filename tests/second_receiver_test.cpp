@@ -425,7 +425,8 @@ std::vector<float> ThroughFfmpeg(const AudioClip& clip, const std::string& optio
 // accepted is the transfer byte for byte. The run here is a stated handful of these recordings
 // with the counts they reach today; ZENDRIK_CODEC_GRID=1 runs the whole grid (every family in
 // every cell, 500 recordings, a quarter of an hour) and prints its counts per codec and family;
-// ZENDRIK_CODEC_GRID=K/N runs the K-th of N shares of it (from 0), for running them side by side.
+// ZENDRIK_CODEC_GRID=K/N runs the K-th of N shares of it (from 0), for running them side by side;
+// ZENDRIK_CODEC_GRID_DRAW=N (N > 0) makes the recordings from other random content and hiss.
 TEST(SecondReceiver, ToneAndCodecGrid) {
     if (!testing_wave::HaveFfmpeg()) GTEST_SKIP() << "the ffmpeg command (Debian: ffmpeg) is not installed";
     struct Codec {
@@ -452,6 +453,10 @@ TEST(SecondReceiver, ToneAndCodecGrid) {
     const bool whole = asked != nullptr;
     std::size_t share = 0;
     std::size_t shares = 1;
+    // ZENDRIK_CODEC_GRID_DRAW=N draws other content and hiss for every cell, to look for wrong
+    // bytes beyond the draw the counts were tuned on.
+    const char* drawn = std::getenv("ZENDRIK_CODEC_GRID_DRAW");
+    const unsigned draw = drawn ? 100000u * static_cast<unsigned>(std::max(0, std::atoi(drawn))) : 0u;
     if (whole && std::strchr(asked, '/')) {
         share = static_cast<std::size_t>(std::atoi(asked));
         shares = static_cast<std::size_t>(std::max(1, std::atoi(std::strchr(asked, '/') + 1)));
@@ -469,18 +474,21 @@ TEST(SecondReceiver, ToneAndCodecGrid) {
         cells = {
             {0, 4400, 2, false}, {1, 3700, 2, true}, {2, 2200, 0, true},  {3, 2200, 9, true},
             {4, 7300, 9, true},  {0, 7300, 5, false}, {1, 5500, 8, true}, {2, 5500, 4, false},
-            {3, 3700, 5, true},  {4, 4400, 1, false},
+            {3, 3700, 5, true},  {4, 4400, 1, false}, {3, 4400, 2, true},
         };
     }
-    const int kDecodedHere = 8;  // of the ten above, today: the last two are refused, not misread
+    // Of the eleven above, today: the ninth and tenth are refused, not misread. The eleventh, an
+    // RS200 through AAC, is read only where a bit's half beside a bit of the other value is
+    // judged by how far the codec smears such halves all through the transfer.
+    const int kDecodedHere = 9;
     std::map<std::pair<std::size_t, std::size_t>, std::pair<int, int>> counts;  // (codec, family): decoded, tried
     int decoded = 0;
     for (std::size_t k = share; k < cells.size(); k += shares) {
         const Cell& cell = cells[k];
         const Codec& codec = codecs[cell.codec];
         Family family = Families()[cell.family];
-        family.bytes = Content(cell.family, static_cast<unsigned>(1000 + k));
-        const unsigned seed = static_cast<unsigned>(2000 + k);
+        family.bytes = Content(cell.family, static_cast<unsigned>(1000 + k + draw));
+        const unsigned seed = static_cast<unsigned>(2000 + k + draw);
         const Take take{48000, 1.0, cell.toneHz, 0.3, [&](std::vector<float>& x, int, double l) {
                             if (cell.hiss) AddNoise(x, l, 30, true, seed);
                         }};
@@ -759,6 +767,11 @@ TEST(SecondReceiver, UncheckedBytesWithADoubtfulBitAreRefused) {
         {4, 90, -1, Fault::GapFilled}, {0, 7, -1, Fault::LoneWeakened}, {2, 9, -1, Fault::LoneWeakened},
         {3, 90, -1, Fault::LoneWeakened}, {4, 70, -1, Fault::LoneWeakened},
     };
+    // ZENDRIK_DOUBTFUL_THROUGH="ffmpeg options" (e.g. "-c:a aac -b:a 128k") sends each broken
+    // recording through that codec as well and prints which are taken, asserting nothing: a
+    // codec's own smear adds to the fault, and not every such recording is refused yet.
+    const char* codec = std::getenv("ZENDRIK_DOUBTFUL_THROUGH");
+    if (codec && !testing_wave::HaveFfmpeg()) GTEST_SKIP() << "the ffmpeg command is not installed";
     for (const Row& row : rows) {
         const Family& family = Families()[row.family];
         const Take take{44100, 1.0, 4410, 0.3, nullptr};
@@ -793,7 +806,14 @@ TEST(SecondReceiver, UncheckedBytesWithADoubtfulBitAreRefused) {
                                                       std::sin(2 * std::numbers::pi * hz * i / take.rate));
         }
         AddNoise(clip.samples, take.level, 30, false, 19);
+        if (codec) clip.samples = ThroughFfmpeg(clip, codec, "doubtful-bit.m4a");
         const zendrik::SecondReception got = ReceiveClip(clip);
+        if (codec) {
+            std::cout << family.name << " byte " << row.byte << ", bit " << bit << ", fault "
+                      << static_cast<int>(row.fault) << ": "
+                      << (!got.accepted ? "refused" : got.bytes == family.bytes ? "taken, right" : "TAKEN WRONG") << "\n";
+            continue;
+        }
         EXPECT_FALSE(got.accepted) << family.name << " byte " << row.byte << ", bit " << bit
                                    << (got.bytes == family.bytes ? "" : ", with wrong bytes");
         EXPECT_EQ(got.report.failure, ReceptionFailure::NotConfident) << family.name << " byte " << row.byte;
