@@ -12,8 +12,6 @@ namespace zendrik {
 
 namespace {
 
-constexpr int kFirstBlockAt = 11;
-constexpr int kBlockFraming = 5;  // mark, number, length byte and the two checksum bytes
 // The watch fills every block with 12 data bytes, and the sample and lap positions are counted
 // that way whatever a block's length byte says.
 constexpr int kDataPerBlock = 12;
@@ -37,49 +35,17 @@ int CoachInterval(int samples, int lengthSeconds) {
 Transfer DecodeCoach(const CReceivedBytes& b, const DecodeContext& context) {
     Transfer transfer;
     transfer.decoder = Decoder::Coach;
-    const std::ptrdiff_t count = b.GetSize();
     if (!HasStreamHead(b)) {
         transfer.checkMessages = {"invalid Data Header"};
         return transfer;
     }
     transfer.streamHead = true;
-    std::string messages;
-
-    CBlockTable blocks(b);
-    const int nb = b[8];
-    bool error = false;
-    if (nb > kMaxBlocks) {
-        AppendBufferTooSmall(messages, nb);
-        error = true;
-    }
-    std::ptrdiff_t pos = kFirstBlockAt;
-    for (int k = 0; k < nb && !error; ++k) {
-        if (pos + 3 > count || b[pos] != 0x55 || b[pos + 1] != k + 1) {
-            error = true;
-            break;
-        }
-        const int len = b[pos + 2];
-        // A length below the framing cannot hold its own checksum; taken as it stands it would
-        // checksum a negative count of bytes, or leave the scan standing on the same block.
-        if (len < kBlockFraming || pos + len - 1 >= count) {
-            error = true;
-            break;
-        }
-        const unsigned stored = 256u * b[pos + len - 1] + b[pos + len - 2];
-        const unsigned computed = BlockCrc16(b, pos, len - 2);
-        if (stored != computed) {
-            AppendBlockCrcError(messages, b[pos + 1], stored, computed);
-            error = true;
-            break;
-        }
-        blocks.Add(pos + 3);
-        pos += len;
-    }
-    blocks.EndsAt(pos);
-    if (error) {
-        transfer.checkMessages = MessageLines(messages);
+    const BlockScan scan = ScanBlocks(b, StreamLayout::CoachBlocks);
+    if (scan.failed) {
+        transfer.checkMessages = FaultLines(scan);
         return transfer;
     }
+    const BlockTable blocks(b, scan);
 
     Exercise x;
     CoachExtras extras;

@@ -15,12 +15,7 @@ namespace zendrik {
 
 namespace {
 
-constexpr std::ptrdiff_t kFirstBlockAt = 13;
-constexpr std::ptrdiff_t kBlockStride = 255;
 constexpr std::ptrdiff_t kBlockDataBytes = 220;
-// Mark, number and one unused byte come before a block's data; one byte after it must be there.
-constexpr std::ptrdiff_t kBlockFrameBytes = 3;
-constexpr std::ptrdiff_t kBlockCompleteAt = 224;
 constexpr std::ptrdiff_t kLapRecordBytes = 12;
 constexpr std::ptrdiff_t kKindAt = 16;
 constexpr std::ptrdiff_t kRunLapAreaAt = 128;  // data offsets
@@ -30,23 +25,9 @@ constexpr int kWholeByte = 0xFF;  // this family's BCD hours carry no flags
 
 enum class RsKind { None, Run, Ride };
 
-// Blocks follow each other at a fixed stride; the first one that is framed wrongly or has not
-// arrived ends the scan, and the report is still written from what is there.
-CBlockTable ScanBlocks(const CReceivedBytes& b, int blockCount) {
-    CBlockTable blocks(b);
-    const std::ptrdiff_t count = b.GetSize();
-    for (int k = 0; k < blockCount; ++k) {
-        const std::ptrdiff_t h = kFirstBlockAt + kBlockStride * k;
-        if (h + kBlockFrameBytes > count || b[h] != 0x55 || b[h + 1] != k + 1) break;
-        blocks.Add(h + kBlockFrameBytes);
-        if (h + kBlockCompleteAt > count) break;
-    }
-    return blocks;
-}
-
 // The lap records of L laps, gathered from data offset `first` of block 0 on and continued at the
 // start of each following block's data.
-CReceivedBytes CollectLapArea(const CBlockTable& blocks, std::ptrdiff_t first, int laps) {
+CReceivedBytes CollectLapArea(const BlockTable& blocks, std::ptrdiff_t first, int laps) {
     const std::ptrdiff_t wanted = kLapRecordBytes * laps;
     CReceivedBytes area;
     area.Reserve(wanted);
@@ -93,7 +74,7 @@ std::int64_t LapDistance(int atEnd, int atPreviousEnd, int metresPerUnit) {
     return std::max<std::int64_t>(0, added) * metresPerUnit;
 }
 
-Exercise ReadRun(const CByteView& b, const CBlockTable& blocks) {
+Exercise ReadRun(const CByteView& b, const BlockTable& blocks) {
     Exercise x;
     Rs200Extras extras;
     x.family = WatchFamily::Rs200;
@@ -155,7 +136,7 @@ Exercise ReadRun(const CByteView& b, const CBlockTable& blocks) {
     return x;
 }
 
-Exercise ReadRide(const CByteView& b, const CBlockTable& blocks) {
+Exercise ReadRide(const CByteView& b, const BlockTable& blocks) {
     Exercise x;
     Cs200Extras extras;
     x.family = WatchFamily::Cs200;
@@ -225,15 +206,9 @@ Transfer DecodeRs200(const CReceivedBytes& b, const DecodeContext&) {
 
     // Every fixed position is read through this view, so a stream cut short reads zeros there.
     const CByteView at(b, 0);
-    const int blockCount = at[8];
-    CBlockTable blocks(b);
-    std::string messages;
-    if (blockCount > kMaxBlocks) AppendBufferTooSmall(messages, blockCount);
-    const unsigned stored = 256u * static_cast<unsigned>(at[11]) + static_cast<unsigned>(at[12]);
-    const unsigned computed = BlockCrc16(b, 5, 6);
-    if (stored != computed) AppendBlockCrcError(messages, 0, stored, computed);
-    if (blockCount <= kMaxBlocks) blocks = ScanBlocks(b, blockCount);
-    transfer.checkMessages = MessageLines(messages);
+    const BlockScan scan = ScanBlocks(b, StreamLayout::RS200Blocks);
+    const BlockTable blocks(b, scan);
+    transfer.checkMessages = FaultLines(scan);
 
     switch (KindOf(b)) {
         case RsKind::Run:

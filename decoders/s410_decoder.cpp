@@ -12,7 +12,6 @@ namespace zendrik {
 
 namespace {
 
-constexpr int kFirstBlockAt = 13;
 constexpr int kLapBytesPerBlock = 60;
 constexpr int kLongSeries = 60;  // a longer series takes two blocks
 
@@ -54,7 +53,7 @@ int RecordingInterval(int samples, const CTimeValue& length, int code) {
 
 // Reads one series from its first block on, moving to the next block whenever the sample index
 // reaches the length of the block being read. Returns the block after the last one read.
-int ReadSeries(const CBlockTable& blocks, int block, int samples, int scale, std::vector<int>& out) {
+int ReadSeries(const BlockTable& blocks, int block, int samples, int scale, std::vector<int>& out) {
     CByteView data = blocks.Data(block);
     out.resize(static_cast<std::size_t>(samples));
     std::ptrdiff_t offset = 0;
@@ -74,56 +73,18 @@ int ReadSeries(const CBlockTable& blocks, int block, int samples, int scale, std
 Transfer DecodeS410(const CReceivedBytes& b, const DecodeContext&) {
     Transfer transfer;
     transfer.decoder = Decoder::S410;
-    const std::ptrdiff_t count = b.GetSize();
     if (!HasStreamHead(b)) {
         transfer.checkMessages = {"invalid Data Header"};
         return transfer;
     }
     transfer.streamHead = true;
-    std::string messages;
-
-    CBlockTable blocks(b);
-    const int nb = b[8];
-    bool error = false;
-    if (nb > kMaxBlocks) {
-        AppendBufferTooSmall(messages, nb);
-        error = true;
-    }
-    std::ptrdiff_t pos = kFirstBlockAt;
-    for (int k = 0; k < nb && !error; ++k) {
-        if (pos + 3 > count || b[pos] != 0x55 || b[pos + 1] != k + 1) {
-            error = true;
-            break;
-        }
-        const int len = b[pos + 2];
-        const std::ptrdiff_t blockAt = pos;
-        pos += 3 + len;
-        if (pos + 2 > count) {  // both checksum bytes must have arrived
-            error = true;
-            break;
-        }
-        const unsigned stored = 256u * b[pos] + b[pos + 1];
-        const unsigned computed = BlockCrc16(b, blockAt, len + 3);
-        if (stored != computed) {
-            AppendBlockCrcError(messages, b[blockAt + 1], stored, computed);
-            error = true;
-        }
-        pos += 2;
-        blocks.Add(blockAt + 3, len);
-    }
-    blocks.EndsAt(pos);
-    long long sum = 0;
-    if (!error) {
-        for (int k = 0; k < nb; ++k) sum += blocks.Length(k);
-    }
-    if (sum != 256 * b[10] + b[9]) {
-        messages += "Length Check failed!\r\n";
-        error = true;
-    }
-    if (error) {
-        transfer.checkMessages = MessageLines(messages);
+    const BlockScan scan = ScanBlocks(b, StreamLayout::S410Blocks);
+    if (scan.failed) {
+        transfer.checkMessages = FaultLines(scan);
         return transfer;
     }
+    const BlockTable blocks(b, scan);
+    const int nb = scan.announced;
 
     Exercise x;
     S410Extras extras;
