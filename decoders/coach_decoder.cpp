@@ -32,7 +32,7 @@ int CoachInterval(int samples, int lengthSeconds) {
 }  // namespace
 
 
-Transfer DecodeCoach(const CReceivedBytes& b, const DecodeContext& context) {
+Transfer ReadCoachTransfer(const CReceivedBytes& b, const DecodeContext& context) {
     Transfer transfer;
     transfer.decoder = Decoder::Coach;
     if (!HasStreamHead(b)) {

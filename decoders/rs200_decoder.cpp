@@ -198,7 +198,7 @@ RsKind KindOf(const CReceivedBytes& b) {
 }  // namespace
 
 
-Transfer DecodeRs200(const CReceivedBytes& b, const DecodeContext&) {
+Transfer ReadRs200Transfer(const CReceivedBytes& b, const DecodeContext&) {
     Transfer transfer;
     transfer.decoder = Decoder::Rs200;
     if (!HasStreamHead(b) || b[6] != 1) return transfer;

@@ -70,7 +70,7 @@ int ReadSeries(const BlockTable& blocks, int block, int samples, int scale, std:
 }  // namespace
 
 
-Transfer DecodeS410(const CReceivedBytes& b, const DecodeContext&) {
+Transfer ReadS410Transfer(const CReceivedBytes& b, const DecodeContext&) {
     Transfer transfer;
     transfer.decoder = Decoder::S410;
     if (!HasStreamHead(b)) {

@@ -89,7 +89,7 @@ TEST(ExerciseModelTest, DecodersFillTheModelInItsUnits) {
     s510.distance = 52;  // tenths of a km
     s510.laps = {{{0, 3, 0, 0}, 120, 118, 139, 16}, {{0, 9, 45, 5}, 128, 133, 170, 17}};
     const Exercise ride =
-        *zendrik::DecodeS410(ToReceived(BuildS410Stream(s510).bytes), context).exercise;
+        *zendrik::ReadS410Transfer(ToReceived(BuildS410Stream(s510).bytes), context).exercise;
     EXPECT_EQ(ride.family, zendrik::WatchFamily::S510);
     EXPECT_EQ(ride.sport, zendrik::Sport::Cycling);
     EXPECT_EQ(ride.distanceMeters, 5200);
@@ -106,18 +106,18 @@ TEST(ExerciseModelTest, DecodersFillTheModelInItsUnits) {
                 {{0, 30, 10, 2}, true, 160, 152, 170, 2900, 3000, 600},
                 {{0, 35, 0, 0}, false, 165, 155, 171, 2900, 3000, 500},
                 {{0, 42, 17, 3}, false, 170, 160, 178, 2800, 2950, 812}};
-    const Exercise r = *zendrik::DecodeRs200(ToReceived(BuildRs200Stream(run)), context).exercise;
+    const Exercise r = *zendrik::ReadRs200Transfer(ToReceived(BuildRs200Stream(run)), context).exercise;
     EXPECT_EQ(LapDistances(r), (std::vector<std::int64_t>{3000, 3000, 0, 3120}));
     EXPECT_EQ(r.sport, zendrik::Sport::Running);
     EXPECT_EQ(r.start.hour, 1);
     run.maxPace = 0;  // no foot pod: no distances at all
-    const Exercise noPod = *zendrik::DecodeRs200(ToReceived(BuildRs200Stream(run)), context).exercise;
+    const Exercise noPod = *zendrik::ReadRs200Transfer(ToReceived(BuildRs200Stream(run)), context).exercise;
     EXPECT_EQ(LapDistances(noPod), (std::vector<std::int64_t>{-1, -1, -1, -1}));
     EXPECT_FALSE(noPod.distanceMeters);
     RideValues cs200;
     cs200.laps = {{{0, 40, 0, 0}, false, 135, 130, 250, 85, 82, 170},
                   {{1, 12, 45, 6}, true, 150, 145, 260, 90, 86, 312}};
-    const Exercise c = *zendrik::DecodeRs200(ToReceived(BuildCs200Stream(cs200)), context).exercise;
+    const Exercise c = *zendrik::ReadRs200Transfer(ToReceived(BuildCs200Stream(cs200)), context).exercise;
     EXPECT_EQ(LapDistances(c), (std::vector<std::int64_t>{17000, 14200}));
     EXPECT_EQ(c.duration, 43656);  // 01:12:45 and 6 tenths
     EXPECT_EQ(c.distanceMeters, 31200);
@@ -127,11 +127,11 @@ TEST(ExerciseModelTest, DecodersFillTheModelInItsUnits) {
     CoachValues coach;
     coach.hr = {100, 110};
     coach.laps = {{{0, 1, 0, 0}, 120, 110, 130, 0}};
-    const Exercise co = *zendrik::DecodeCoach(ToReceived(BuildCoachStream(coach).bytes), context).exercise;
+    const Exercise co = *zendrik::ReadCoachTransfer(ToReceived(BuildCoachStream(coach).bytes), context).exercise;
     EXPECT_EQ(LapDistances(co), (std::vector<std::int64_t>{-1}));
     s510.s510 = false;
     const Exercise s410 =
-        *zendrik::DecodeS410(ToReceived(BuildS410Stream(s510).bytes), context).exercise;
+        *zendrik::ReadS410Transfer(ToReceived(BuildS410Stream(s510).bytes), context).exercise;
     EXPECT_EQ(LapDistances(s410), (std::vector<std::int64_t>{-1, -1}));
     EXPECT_FALSE(s410.distanceMeters);
 }
