@@ -3,17 +3,15 @@
 #include <vector>
 
 #include "decoders/block_table.h"
-#include "decoders/coach_exercise.h"
-#include "decoders/exercise_conversion.h"
 #include "decoders/stream_values.h"
 #include "decoders/text_append.h"
 #include "decoders/transfer_decoders.h"
 #include "reception/stream_check.h"
 
+namespace zendrik {
+
 namespace {
 
-constexpr int kFirstBlockAt = 11;
-constexpr int kBlockFraming = 5;  // mark, number, length byte and the two checksum bytes
 // The watch fills every block with 12 data bytes, and the sample and lap positions are counted
 // that way whatever a block's length byte says.
 constexpr int kDataPerBlock = 12;
@@ -33,81 +31,46 @@ int CoachInterval(int samples, int lengthSeconds) {
 
 }  // namespace
 
-namespace zendrik {
 
-Transfer DecodeCoach(const CReceivedBytes& b, const DecodeContext& context) {
+Transfer ReadCoachTransfer(const CReceivedBytes& b, const DecodeContext& context) {
     Transfer transfer;
     transfer.decoder = Decoder::Coach;
-    const std::ptrdiff_t count = b.GetSize();
     if (!HasStreamHead(b)) {
         transfer.checkMessages = {"invalid Data Header"};
         return transfer;
     }
     transfer.streamHead = true;
-    std::string messages;
-
-    CBlockTable blocks(b);
-    const int nb = b[8];
-    bool error = false;
-    if (nb > kMaxBlocks) {
-        AppendBufferTooSmall(messages, nb);
-        error = true;
-    }
-    std::ptrdiff_t pos = kFirstBlockAt;
-    for (int k = 0; k < nb && !error; ++k) {
-        if (pos + 3 > count || b[pos] != 0x55 || b[pos + 1] != k + 1) {
-            error = true;
-            break;
-        }
-        const int len = b[pos + 2];
-        // A length below the framing cannot hold its own checksum; taken as it stands it would
-        // checksum a negative count of bytes, or leave the scan standing on the same block.
-        if (len < kBlockFraming || pos + len - 1 >= count) {
-            error = true;
-            break;
-        }
-        const unsigned stored = 256u * b[pos + len - 1] + b[pos + len - 2];
-        const unsigned computed = BlockCrc16(b, pos, len - 2);
-        if (stored != computed) {
-            AppendBlockCrcError(messages, b[pos + 1], stored, computed);
-            error = true;
-            break;
-        }
-        blocks.Add(pos + 3);
-        pos += len;
-    }
-    blocks.EndsAt(pos);
-    if (error) {
-        transfer.checkMessages = MessageLines(messages);
+    const BlockScan scan = ScanBlocks(b, StreamLayout::CoachBlocks);
+    if (scan.failed) {
+        transfer.checkMessages = FaultLines(scan);
         return transfer;
     }
+    const BlockTable blocks(b, scan);
 
-    CCoachExercise x;
+    Exercise x;
+    CoachExtras extras;
+    x.family = WatchFamily::Coach;
     const CByteView first = blocks.Data(0);
     const CByteView second = blocks.Data(1);
     // The count byte can claim more samples than the series holds.
     const int n = std::min(second[7], kMaxSeriesSamples);
-    x.samples = n;
 
     // The stream carries month and day only: the year is the current one, or the one before
     // when the month still lies ahead (an exercise from last December read out in January).
     const CDateValue& today = context.utcToday;
-    x.date.day = BcdToInt(first[7] & 0x3F);
-    x.date.month = first[0] & 0x0F;
-    x.date.year = x.date.month > today.month ? today.year - 1 : today.year;
-    x.start = BcdTimeOfDay(first + 4, 0x3F);
-    x.coachValues[0] = first[1];
-    x.coachValues[1] = first[2];
-    x.lower[0] = first[10];
-    x.upper[0] = first[11];
-    x.lower[1] = second[0];
-    x.upper[1] = second[1];
-    x.lower[2] = second[2];
-    x.upper[2] = second[3];
+    const int month = first[0] & 0x0F;
+    const WatchTime start = BcdTimeOfDay(first + 4, 0x3F);
+    x.start = {month > today.month ? today.year - 1 : today.year, month, BcdToInt(first[7] & 0x3F),
+               start.hours, start.minutes, start.seconds};
+    extras.coachValues[0] = first[1];
+    extras.coachValues[1] = first[2];
+    const int lower[3] = {first[10], second[0], second[2]};
+    const int upper[3] = {first[11], second[1], second[3]};
 
-    std::int32_t hr[kMaxSeriesSamples] = {};
+    Series hr{SeriesKind::HeartRate, "bpm", 1, std::vector<int>(static_cast<std::size_t>(n))};
     for (int i = 0; i < n; ++i) {
-        hr[i] = blocks.Data(kFirstSampleBlock + i / kDataPerBlock)[i % kDataPerBlock];
+        hr.values[static_cast<std::size_t>(i)] =
+            blocks.Data(kFirstSampleBlock + i / kDataPerBlock)[i % kDataPerBlock];
     }
 
     // Lap records follow the block after the last one that holds samples.
@@ -122,26 +85,30 @@ Transfer DecodeCoach(const CReceivedBytes& b, const DecodeContext& context) {
     }
     for (int j = 0; j < laps; ++j) {
         const int* e = area.data() + static_cast<std::ptrdiff_t>(j) * kLapRecordSize;
-        CCoachLap lap;
-        lap.time = PackedLapTime(e[0], e[1], e[2], 0xFF);
+        extras.lapTimes.push_back(PackedLapTime(e[0], e[1], e[2], 0xFF));
+        Lap lap;
+        lap.split = extras.lapTimes.back().InTenths();
         lap.endHr = e[3];
         lap.avgHr = e[4];
         lap.maxHr = e[5];
         x.laps.push_back(lap);
     }
     // Without laps nothing tells the length: it stays 00:00:00.0.
-    if (!x.laps.empty()) x.length = x.laps.back().time;
-    x.interval = CoachInterval(n, x.length.TotalSeconds());
+    if (!extras.lapTimes.empty()) extras.length = extras.lapTimes.back();
+    x.duration = extras.length.InTenths();
+    x.intervalSeconds = CoachInterval(n, extras.length.TotalSeconds());
 
     int previousEnd = 0;
-    for (CCoachLap& lap : x.laps) {
-        const int end = lap.time.TotalSeconds();
-        lap.minHr = MinHrInRange(hr, n, previousEnd, end, x.interval);
+    for (std::size_t j = 0; j < x.laps.size(); ++j) {
+        const int end = extras.lapTimes[j].TotalSeconds();
+        x.laps[j].minHr = MinHrInRange(hr.values.data(), n, previousEnd, end, x.intervalSeconds);
         previousEnd = end;
     }
-    for (int z = 0; z < 3; ++z) x.zones[z] = CountZoneSamples(hr, n, x.lower[z], x.upper[z]);
+    x.zones = SampledZones(lower, upper, hr.values, x.intervalSeconds);
+    x.series.push_back(std::move(hr));
 
-    transfer.exercise = ToExercise(x, hr);
+    x.extras = std::move(extras);
+    transfer.exercise = std::move(x);
     transfer.valid = true;
     return transfer;
 }

@@ -27,21 +27,21 @@ constexpr StreamFormat Stream(int code, HeadMarker marker, StreamLayout layout, 
 constexpr Family kFamilies[] = {
     {kModelS410, "Polar S410/S510", "an S410/S510",
      Stream(kModelS410, ModelByte(10), StreamLayout::S410Blocks, kFastAt44100, kFastAt22050),
-     &DecodeS410, false, false, 1},
+     &ReadS410Transfer, false, false, 1},
     // The Coach sends the S410's model byte; the mark, number and size (17) of its first block,
     // where an S410 head still has its length fields, tell the two apart.
     {kModelCoach, "Polar Coach", "a Coach",
      Stream(kModelCoach, {{{{6, 10}, {11, 0x55}, {12, 1}, {13, 0x11}}}, 4},
             StreamLayout::CoachBlocks, kCoachAt44100, kCoachAt22050),
-     &DecodeCoach, false, false, 2},
+     &ReadCoachTransfer, false, false, 2},
     {kModelS410S510, "Polar S410/S510", "an S410/S510",
      Stream(kModelS410S510, ModelByte(0x51), StreamLayout::S410Blocks, kFastAt44100, kFastAt22050),
-     &DecodeS410, false, false, 0},
+     &ReadS410Transfer, false, false, 0},
     // The RS200/CS200 may not finish by itself; closing the reading hands over a complete
     // transfer only.
     {kModelRS200, "Polar RS200/CS200 (beta test)", "an RS200/CS200",
      Stream(kModelRS200, ModelByte(1), StreamLayout::RS200Blocks, kFastAt44100, kFastAt22050),
-     &DecodeRs200, true, true, 3},
+     &ReadRs200Transfer, true, true, 3},
 };
 
 constexpr std::size_t kFamilyCount = std::size(kFamilies);

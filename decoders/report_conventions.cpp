@@ -60,16 +60,24 @@ int MinHrInRange(const std::int32_t* hr, int count, int from, int to, int interv
     return lowest;
 }
 
-CZoneCounts CountZoneSamples(const std::int32_t* hr, int count, int lower, int upper) {
-    CZoneCounts counts;
-    for (int k = 0; k < count; ++k) {
-        if (hr[k] >= upper) {
-            ++counts.above;
-        } else if (hr[k] < lower) {
-            ++counts.below;
-        } else {
-            ++counts.in;
+std::vector<zendrik::Zone> SampledZones(const int (&lower)[3], const int (&upper)[3],
+                                        const std::vector<int>& hr, int interval) {
+    std::vector<zendrik::Zone> zones;
+    const zendrik::Tenths perSample = static_cast<zendrik::Tenths>(interval) * 10;
+    for (int z = 0; z < 3; ++z) {
+        zendrik::Tenths above = 0;
+        zendrik::Tenths in = 0;
+        zendrik::Tenths below = 0;
+        for (const int value : hr) {
+            if (value >= upper[z]) {
+                above += perSample;
+            } else if (value < lower[z]) {
+                below += perSample;
+            } else {
+                in += perSample;
+            }
         }
+        zones.push_back({lower[z], upper[z], below, in, above});
     }
-    return counts;
+    return zones;
 }

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "decoders/exercise.h"
 #include "zendrik_version.h"
@@ -69,10 +70,7 @@ std::string FormatHrmTenths(long long tenths);
 // sample, both ends included; 0 when the range is empty or there is nothing to look at.
 int MinHrInRange(const std::int32_t* hr, int count, int from, int to, int interval);
 
-// Heart-rate samples above (>= upper), in, and below (< lower) a zone.
-struct CZoneCounts {
-    int above = 0;
-    int in = 0;
-    int below = 0;
-};
-CZoneCounts CountZoneSamples(const std::int32_t* hr, int count, int lower, int upper);
+// The three heart-rate zones of a sampled exercise: their limits, and the time below (< lower),
+// in and above (>= upper) each, every sample standing for `interval` seconds.
+std::vector<zendrik::Zone> SampledZones(const int (&lower)[3], const int (&upper)[3],
+                                        const std::vector<int>& hr, int interval);

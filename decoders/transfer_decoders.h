@@ -19,11 +19,11 @@ struct DecodeContext {
 };
 
 // An S410/S510 transfer: its blocks' framing and checksums, the length check, then the exercise.
-Transfer DecodeS410(const CReceivedBytes& bytes, const DecodeContext& context);
+Transfer ReadS410Transfer(const CReceivedBytes& bytes, const DecodeContext& context);
 // A Coach transfer: its blocks' framing and checksums, then the exercise.
-Transfer DecodeCoach(const CReceivedBytes& bytes, const DecodeContext& context);
+Transfer ReadCoachTransfer(const CReceivedBytes& bytes, const DecodeContext& context);
 // An RS200/CS200 transfer: valid with a sound head whatever its blocks hold (they carry no
 // checksum); a run or a ride as the stream says.
-Transfer DecodeRs200(const CReceivedBytes& bytes, const DecodeContext& context);
+Transfer ReadRs200Transfer(const CReceivedBytes& bytes, const DecodeContext& context);
 
 }  // namespace zendrik

@@ -399,15 +399,15 @@ const zendrik::Exercise* CSonicLinkData::ValidExercise() const {
 }
 
 void CSonicLinkData::DecodeS410() {
-    ShowTransfer(zendrik::DecodeS410(m_bytes, Context()));
+    ShowTransfer(zendrik::ReadS410Transfer(m_bytes, Context()));
 }
 
 void CSonicLinkData::DecodeCoach() {
-    ShowTransfer(zendrik::DecodeCoach(m_bytes, Context()));
+    ShowTransfer(zendrik::ReadCoachTransfer(m_bytes, Context()));
 }
 
 void CSonicLinkData::DecodeRS200() {
-    ShowTransfer(zendrik::DecodeRs200(m_bytes, Context()));
+    ShowTransfer(zendrik::ReadRs200Transfer(m_bytes, Context()));
 }
 
 void CSonicLinkData::DecodeExercises() {

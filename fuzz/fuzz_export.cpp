@@ -10,10 +10,12 @@
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
+#include <type_traits>
 #include <string>
 #include <vector>
 
-#include "decoders/exercise_conversion.h"
+#include "decoders/exercise.h"
+#include "decoders/report_conventions.h"
 #include "decoders/families.h"
 #include "formats/fit_encoder.h"
 #include "decoders/transfer_decoders.h"
@@ -55,7 +57,7 @@ public:
         return {Byte() % 24, Byte() % 60, Byte() % 60, 0};
     }
     CTimeValue Length() { return {Byte() % (plausible_ ? 12 : 256), Byte(), Byte(), Byte() % 16}; }
-    CBcdClock BcdClock() {
+    zendrik::BcdClock BcdClock() {
         auto bcd = [&](int max) {
             return plausible_ ? (Byte() % max / 10) * 16 + Byte() % 10 : Byte();
         };
@@ -72,131 +74,200 @@ private:
     bool plausible_;
 };
 
-struct Series {
-    std::int32_t hr[120] = {};
-    std::int32_t speed[120] = {};
-    std::int32_t cadence[120] = {};
-};
+zendrik::LocalDateTime Start(Values& v) {
+    const CDateValue date = v.Date();
+    const CTimeValue time = v.Clock();
+    return {date.year, date.month, date.day, time.hours, time.minutes, time.seconds};
+}
 
-zendrik::Exercise S410(Values& v, bool s510, Series& s) {
-    CS410Exercise x;
-    x.s510 = s510;
-    const int flags = v.Byte();
-    x.speed = flags & 1;
-    x.cadence = (flags >> 2) & 1;
-    x.cycling = (flags & 0x30) ? 1 : 0;
-    x.interval = v.Word();
-    x.samples = v.Byte() % 121;
-    x.current = {v.Date(), v.Clock(), v.Length(), v.Byte(), v.Byte(), v.Name()};
+zendrik::ExerciseSummary Summary(Values& v, CTimeValue& length) {
+    zendrik::ExerciseSummary s;
+    s.start = Start(v);
+    length = v.Length();
+    s.duration = length.InTenths();
+    s.avgHr = v.Byte();
+    s.maxHr = v.Byte();
+    s.name = v.Name();
+    return s;
+}
+
+zendrik::Series Sampled(zendrik::SeriesKind kind, const char* unit, int divisor, Values& v, int n,
+                        int scale) {
+    zendrik::Series series{kind, unit, divisor, {}};
+    for (int i = 0; i < n; ++i) series.values.push_back(v.Byte() * scale);
+    return series;
+}
+
+// Laps as the S410 family's decoders fill them: heart rates, a split, maybe a distance.
+void SampledLaps(zendrik::Exercise& x, std::vector<CTimeValue>& times, Values& v, int count,
+                 bool distance) {
+    for (int j = count; j > 0; --j) {
+        times.push_back({v.Byte(), v.Byte() % 64, v.Byte() % 64, v.Byte() % 16});
+        zendrik::Lap lap;
+        lap.split = times.back().InTenths();
+        lap.endHr = v.Byte();
+        lap.minHr = v.Byte();
+        lap.avgHr = v.Byte();
+        lap.maxHr = v.Byte();
+        if (distance) lap.distanceMeters = v.Word() * 100LL;
+        x.laps.push_back(lap);
+    }
+}
+
+void Zones(zendrik::Exercise& x, Values& v) {
+    int lower[3] = {};
+    int upper[3] = {};
     for (int z = 0; z < 3; ++z) {
-        x.lower[z] = v.Byte();
-        x.upper[z] = v.Byte();
-        x.zones[z] = CountZoneSamples(s.hr, x.samples, x.lower[z], x.upper[z]);
+        lower[z] = v.Byte();
+        upper[z] = v.Byte();
     }
-    x.calories = v.Bcd(3);
-    x.totalCalories = v.Bcd(3);
-    x.totalHours = v.Bcd(2);
-    x.totalMinutes = v.Bcd(1);
-    x.totalDistance = v.Bcd(3);
-    x.distance = v.Bcd(2);
-    for (int i = 0; i < x.samples; ++i) {
-        s.hr[i] = v.Byte();
-        s.speed[i] = v.Byte() * 5;
-        s.cadence[i] = v.Byte();
+    x.zones = SampledZones(lower, upper, x.series.front().values, x.intervalSeconds);
+}
+
+zendrik::Exercise S410(Values& v, bool s510) {
+    zendrik::Exercise x;
+    zendrik::S410Extras extras;
+    x.family = s510 ? zendrik::WatchFamily::S510 : zendrik::WatchFamily::S410;
+    const int flags = v.Byte();
+    extras.speedFlag = flags & 1;
+    extras.cadenceFlag = (flags >> 2) & 1;
+    extras.cyclingFlag = (flags & 0x30) ? 1 : 0;
+    const bool bike = s510 && extras.cyclingFlag;
+    x.sport = bike ? zendrik::Sport::Cycling : zendrik::Sport::Generic;
+    x.intervalSeconds = v.Word();
+    const int n = v.Byte() % 121;
+    const zendrik::ExerciseSummary current = Summary(v, extras.length);
+    x.name = current.name;
+    x.start = current.start;
+    x.duration = current.duration;
+    x.avgHr = current.avgHr;
+    x.maxHr = current.maxHr;
+    x.series.push_back(Sampled(zendrik::SeriesKind::HeartRate, "bpm", 1, v, n, 1));
+    if (bike && extras.speedFlag) {
+        x.series.push_back(Sampled(zendrik::SeriesKind::Speed, "km/h", 10, v, n, 5));
     }
-    for (int j = v.Byte() % 166; j > 0; --j) {
-        x.laps.push_back({{v.Byte(), v.Byte() % 64, v.Byte() % 64, v.Byte() % 16},
-                          v.Byte(),
-                          v.Byte(),
-                          v.Byte(),
-                          v.Byte(),
-                          v.Word() * 100LL});
+    if (bike && extras.cadenceFlag) {
+        x.series.push_back(Sampled(zendrik::SeriesKind::Cadence, "rpm", 1, v, n, 1));
     }
+    Zones(x, v);
+    x.caloriesTenths = v.Bcd(3);
+    extras.totalCalories = v.Bcd(3);
+    extras.totalHours = v.Bcd(2);
+    extras.totalMinutes = v.Bcd(1);
+    extras.totalDistanceKm = v.Bcd(3);
+    if (s510) x.distanceMeters = v.Bcd(2) * 100LL;
+    SampledLaps(x, extras.lapTimes, v, v.Byte() % 166, s510);
     if (v.Byte() & 1) {
-        for (int k = 0; k < 5; ++k)
-            x.earlier.push_back({v.Date(), v.Clock(), v.Length(), v.Byte(), v.Byte(), v.Name()});
+        for (int k = 0; k < 5; ++k) {
+            extras.earlierLengths.emplace_back();
+            x.earlier.push_back(Summary(v, extras.earlierLengths.back()));
+        }
     }
-    return zendrik::ToExercise(x, {s.hr, s.speed, s.cadence});
+    x.extras = std::move(extras);
+    return x;
 }
 
-zendrik::Exercise Coach(Values& v, Series& s) {
-    CCoachExercise x;
-    x.date = v.Date();
-    x.start = v.Clock();
-    x.interval = v.Word();
-    x.samples = v.Byte() % 121;
-    for (int i = 0; i < x.samples; ++i) s.hr[i] = v.Byte();
-    for (int j = v.Byte() % 199; j > 0; --j) {
-        x.laps.push_back({{v.Byte(), v.Byte() % 64, v.Byte() % 64, v.Byte() % 16},
-                          v.Byte(),
-                          v.Byte(),
-                          v.Byte(),
-                          v.Byte()});
-    }
-    if (!x.laps.empty()) x.length = x.laps.back().time;
-    x.coachValues[0] = v.Byte();
-    x.coachValues[1] = v.Byte();
-    return zendrik::ToExercise(x, s.hr);
+zendrik::Exercise Coach(Values& v) {
+    zendrik::Exercise x;
+    zendrik::CoachExtras extras;
+    x.family = zendrik::WatchFamily::Coach;
+    x.start = Start(v);
+    x.intervalSeconds = v.Word();
+    x.series.push_back(Sampled(zendrik::SeriesKind::HeartRate, "bpm", 1, v, v.Byte() % 121, 1));
+    Zones(x, v);
+    SampledLaps(x, extras.lapTimes, v, v.Byte() % 199, false);
+    if (!extras.lapTimes.empty()) extras.length = extras.lapTimes.back();
+    x.duration = extras.length.InTenths();
+    extras.coachValues[0] = v.Byte();
+    extras.coachValues[1] = v.Byte();
+    x.extras = std::move(extras);
+    return x;
 }
 
-CRsUser User(Values& v) {
+zendrik::WatchUser User(Values& v) {
     return {v.Byte(), {v.Byte(), v.Byte(), v.Byte()}, v.Byte(), v.Byte(), v.Byte()};
 }
 
+zendrik::LocalDateTime BcdStart(Values& v, zendrik::BcdClock& clock) {
+    const CDateValue date = v.Date();
+    clock = v.BcdClock();
+    const CTimeValue time = clock.Value();
+    return {date.year, date.month, date.day, time.hours, time.minutes, time.seconds};
+}
+
+// The laps of a run or a ride: any values, distances counted from the start.
+template <typename Record>
+void RsLaps(zendrik::Exercise& x, std::vector<Record>& records, Values& v, int count, bool run) {
+    for (int j = 0; j < count; ++j) {
+        zendrik::Lap lap;
+        const CTimeValue time{v.Byte() % 128, v.Byte() % 64, v.Byte() % 64, v.Byte() % 16};
+        lap.split = time.InTenths();
+        lap.automatic = (v.Byte() & 1) != 0;
+        lap.endHr = v.Byte();
+        lap.avgHr = v.Byte();
+        if (run) {
+            lap.maxHr = v.Byte();
+            lap.endPace = v.Word();
+            lap.avgPace = v.Word();
+        } else {
+            lap.endSpeed = v.Word();
+            lap.endCadence = v.Byte();
+            lap.avgCadence = v.Byte();
+        }
+        lap.distanceMeters = v.Word() * 10LL;
+        x.laps.push_back(lap);
+        if constexpr (std::is_same_v<Record, zendrik::Rs200LapRecord>) {
+            records.push_back({time, lap.endPace.value_or(0), lap.avgPace.value_or(0), v.Word()});
+        } else {
+            records.push_back({time, v.Word()});
+        }
+    }
+}
+
 zendrik::Exercise Run(Values& v) {
-    CRs200Exercise x;
+    zendrik::Exercise x;
+    zendrik::Rs200Extras extras;
+    x.family = zendrik::WatchFamily::Rs200;
+    x.sport = zendrik::Sport::Running;
     x.name = v.Name();
-    x.date = v.Date();
-    x.start = v.BcdClock();
-    x.length = v.Length();
+    x.start = BcdStart(v, extras.start);
+    extras.length = v.Length();
+    x.duration = extras.length.InTenths();
     x.avgHr = v.Byte();
     x.maxHr = v.Byte();
-    x.calories = v.Word();
-    x.distanceData = v.Byte() & 1;
-    x.distance = v.Word();
-    x.maxPace = v.Word();
-    x.avgPace = v.Word();
-    x.lapCount = v.Byte();
-    for (int j = 0; j < x.lapCount; ++j) {
-        x.laps.push_back({{v.Byte() % 128, v.Byte() % 64, v.Byte() % 64, v.Byte() % 16},
-                          (v.Byte() & 1) != 0,
-                          v.Byte(),
-                          v.Byte(),
-                          v.Byte(),
-                          v.Word(),
-                          v.Word(),
-                          v.Word()});
-    }
-    x.user = User(v);
-    return zendrik::ToExercise(x);
+    x.caloriesTenths = v.Word() * 10LL;
+    extras.distanceData = v.Byte() & 1;
+    if (extras.distanceData) x.distanceMeters = v.Word() * 10LL;
+    extras.maxPace = v.Word();
+    extras.avgPace = v.Word();
+    extras.lapCount = v.Byte();
+    RsLaps(x, extras.lapRecords, v, extras.lapCount, true);
+    extras.user = User(v);
+    x.extras = std::move(extras);
+    return x;
 }
 
 zendrik::Exercise Ride(Values& v) {
-    CCs200Exercise x;
-    x.date = v.Date();
-    x.start = v.BcdClock();
-    x.length = v.BcdClock();
+    zendrik::Exercise x;
+    zendrik::Cs200Extras extras;
+    x.family = zendrik::WatchFamily::Cs200;
+    x.sport = zendrik::Sport::Cycling;
+    x.start = BcdStart(v, extras.start);
+    extras.length = v.BcdClock();
+    x.duration = extras.length.Value().InTenths();
     x.avgHr = v.Byte();
     x.maxHr = v.Byte();
-    x.calories = v.Word();
-    x.distance = v.Word();
+    x.caloriesTenths = v.Word() * 10LL;
+    x.distanceMeters = v.Word() * 100LL;
     x.avgSpeed = v.Word();
     x.maxSpeed = v.Word();
     x.avgCadence = v.Byte();
     x.maxCadence = v.Byte();
-    x.lapCount = v.Byte();
-    for (int j = 0; j < x.lapCount; ++j) {
-        x.laps.push_back({{v.Byte() % 128, v.Byte() % 64, v.Byte() % 64, v.Byte() % 16},
-                          (v.Byte() & 1) != 0,
-                          v.Byte(),
-                          v.Byte(),
-                          v.Word(),
-                          v.Byte(),
-                          v.Byte(),
-                          v.Word()});
-    }
-    x.user = User(v);
-    return zendrik::ToExercise(x);
+    extras.lapCount = v.Byte();
+    RsLaps(x, extras.lapRecords, v, extras.lapCount, false);
+    extras.user = User(v);
+    x.extras = std::move(extras);
+    return x;
 }
 
 const zendrik::TimeZone& Zone(int choice) {
@@ -310,17 +381,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const bool plausible = (in.Byte() & 1) == 0;
     const zendrik::TimeZone& zone = Zone(in.Byte());
     Values v(in, plausible);
-    Series series;
     zendrik::Exercise e;
     switch (family) {
         case 0:
-            e = S410(v, false, series);
+            e = S410(v, false);
             break;
         case 1:
-            e = S410(v, true, series);
+            e = S410(v, true);
             break;
         case 2:
-            e = Coach(v, series);
+            e = Coach(v);
             break;
         case 3:
             e = Run(v);

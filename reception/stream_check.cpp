@@ -2,6 +2,8 @@
 
 #include <array>
 
+#include "reception/block_scan.h"
+
 namespace {
 
 constexpr std::array<std::uint16_t, 256> MakeCrcTable() {
@@ -85,20 +87,10 @@ bool FindStreamHead(const CReceivedBytes& bytes, StreamLayout layout, std::ptrdi
 
 bool BlockCheckPasses(const CReceivedBytes& bytes, StreamLayout layout) {
     if (layout != StreamLayout::S410Blocks) return true;
-    const std::ptrdiff_t count = bytes.GetSize();
-    if (count <= 20) return true;
-    if (!HasPreamble(bytes) || bytes[5] != 0x55) return true;
-    const int blocks = bytes[8];
-    std::ptrdiff_t x = 13;
-    for (int number = 1; number <= blocks; ++number) {
-        if (count < x + 4) return true;  // this block has not arrived yet
-        const std::ptrdiff_t len = bytes[x + 2];
-        const std::ptrdiff_t next = x + len + 5;
-        if (count < next) return true;
-        if (bytes[x] != 0x55 || bytes[x + 1] != number) return false;
-        const unsigned stored = 256u * bytes[x + len + 3] + bytes[x + len + 4];
-        if (BlockCrc16(bytes, x, len + 3) != stored) return false;
-        x = next;
+    if (bytes.GetSize() <= 20 || !HasPreamble(bytes) || bytes[5] != 0x55) return true;
+    // A block that has not arrived whole passes; it ends the blocks there are.
+    for (const zendrik::ScannedBlock& block : zendrik::ScanBlocks(bytes, layout).blocks) {
+        if (block.whole && !block.Good()) return false;
     }
     return true;
 }

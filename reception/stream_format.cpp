@@ -1,5 +1,7 @@
 #include "reception/stream_format.h"
 
+#include "reception/block_scan.h"
+
 namespace zendrik {
 
 const StreamFormat* MatchStreamHead(const CReceivedBytes& bytes, StreamFormats formats) {
@@ -17,6 +19,10 @@ const StreamFormat* MatchStreamHead(const CReceivedBytes& bytes, StreamFormats f
         if (matches && (!best || marker.count > best->marker.count)) best = &format;
     }
     return best;
+}
+
+BlockScan StreamFormat::Scan(const CReceivedBytes& bytes) const {
+    return ScanBlocks(bytes, layout);
 }
 
 int BitsPerSecond(BitTiming timing, int sampleRate) {

@@ -25,6 +25,8 @@ struct BitTiming {
 
 namespace zendrik {
 
+struct BlockScan;
+
 // One byte a stream head must hold for its family to be recognised.
 struct HeadByte {
     std::uint8_t position;
@@ -45,6 +47,9 @@ struct StreamFormat {
     StreamLayout layout = StreamLayout::S410Blocks;
     BitTiming at44100{0, 0};
     BitTiming at22050{0, 0};
+
+    // The blocks of a transfer in this format that starts at the first of `bytes`.
+    BlockScan Scan(const CReceivedBytes& bytes) const;
 
     // The bit timing at a capture rate: 22050 after a device fallback, else that of 44100.
     BitTiming TimingAt(int sampleRate) const { return sampleRate == 22050 ? at22050 : at44100; }

@@ -13,6 +13,9 @@
 #include "formats/tcx_writer.h"
 #include "formats/time_zone.h"
 #include "formats/xml_text.h"
+#include "decoders/transfer_decoders.h"
+#include "support/coach_stream_builder.h"
+#include "support/rs200_stream_builder.h"
 #include "support/sample_exercises.h"
 
 namespace {
@@ -73,49 +76,69 @@ std::vector<std::int64_t> LapDistances(const Exercise& e) {
     return metres;
 }
 
-TEST(ExerciseConversionTest, EachFamilyKeepsItsValuesInOneModel) {
+// What each decoder puts into the one exercise model, in the model's units.
+TEST(ExerciseModelTest, DecodersFillTheModelInItsUnits) {
     using namespace testing_streams;
-    const Exercise ride = S510Ride();
+    const zendrik::DecodeContext context{{2007, 6, 1}};
+    S410Values s510;
+    s510.s510 = true;
+    s510.flags = 0x35;
+    s510.hr = {120, 121, 122, 123};
+    s510.speed = {40, 41, 42, 43};  // half km/h
+    s510.cadence = {80, 81, 82, 83};
+    s510.distance = 52;  // tenths of a km
+    s510.laps = {{{0, 3, 0, 0}, 120, 118, 139, 16}, {{0, 9, 45, 5}, 128, 133, 170, 17}};
+    const Exercise ride =
+        *zendrik::ReadS410Transfer(ToReceived(BuildS410Stream(s510).bytes), context).exercise;
     EXPECT_EQ(ride.family, zendrik::WatchFamily::S510);
     EXPECT_EQ(ride.sport, zendrik::Sport::Cycling);
-    EXPECT_EQ(ride.duration, 6000);
-    EXPECT_EQ(ride.caloriesTenths, 2345);
-    EXPECT_EQ(ride.distanceMeters, 5200);  // 52 tenths of a km
-    ASSERT_EQ(ride.series.size(), 3u);
+    EXPECT_EQ(ride.distanceMeters, 5200);
+    EXPECT_EQ(ride.Find(zendrik::SeriesKind::Speed)->values, (std::vector<int>{200, 205, 210, 215}));
     EXPECT_EQ(ride.Find(zendrik::SeriesKind::Speed)->divisor, 10);
-    EXPECT_EQ(ride.SampleCount(), 40u);
-    EXPECT_EQ(LapDistances(ride), (std::vector<std::int64_t>{1600, 1800, 1700}));
-    EXPECT_EQ(ride.laps[2].split, 5855);
+    EXPECT_EQ(LapDistances(ride), (std::vector<std::int64_t>{1600, 1700}));
+    EXPECT_EQ(ride.laps[1].split, 5855);
 
-    // A run's and a ride's laps count their distance from the start.
-    EXPECT_EQ(LapDistances(Rs200Run()), (std::vector<std::int64_t>{3000, 3000, 2120}));
-    EXPECT_EQ(Rs200Run().sport, zendrik::Sport::Running);
-    EXPECT_EQ(Rs200Run().start.hour, 1);  // the BCD byte 0x01
-    EXPECT_EQ(LapDistances(Cs200Ride()), (std::vector<std::int64_t>{17000, 14200}));
-    EXPECT_EQ(Cs200Ride().duration, 43656);  // BCD 01:12:45 and 6 tenths
-    EXPECT_TRUE(Cs200Ride().series.empty());
+    // A run's and a ride's laps count their distance from the start; a lap that seems to go
+    // back covers nothing.
+    RunValues run;
+    run.start = {1, 30, 0, 0};
+    run.laps = {{{0, 15, 0, 0}, false, 150, 145, 160, 3100, 3050, 300},
+                {{0, 30, 10, 2}, true, 160, 152, 170, 2900, 3000, 600},
+                {{0, 35, 0, 0}, false, 165, 155, 171, 2900, 3000, 500},
+                {{0, 42, 17, 3}, false, 170, 160, 178, 2800, 2950, 812}};
+    const Exercise r = *zendrik::ReadRs200Transfer(ToReceived(BuildRs200Stream(run)), context).exercise;
+    EXPECT_EQ(LapDistances(r), (std::vector<std::int64_t>{3000, 3000, 0, 3120}));
+    EXPECT_EQ(r.sport, zendrik::Sport::Running);
+    EXPECT_EQ(r.start.hour, 1);
+    run.maxPace = 0;  // no foot pod: no distances at all
+    const Exercise noPod = *zendrik::ReadRs200Transfer(ToReceived(BuildRs200Stream(run)), context).exercise;
+    EXPECT_EQ(LapDistances(noPod), (std::vector<std::int64_t>{-1, -1, -1, -1}));
+    EXPECT_FALSE(noPod.distanceMeters);
+    RideValues cs200;
+    cs200.laps = {{{0, 40, 0, 0}, false, 135, 130, 250, 85, 82, 170},
+                  {{1, 12, 45, 6}, true, 150, 145, 260, 90, 86, 312}};
+    const Exercise c = *zendrik::ReadRs200Transfer(ToReceived(BuildCs200Stream(cs200)), context).exercise;
+    EXPECT_EQ(LapDistances(c), (std::vector<std::int64_t>{17000, 14200}));
+    EXPECT_EQ(c.duration, 43656);  // 01:12:45 and 6 tenths
+    EXPECT_EQ(c.distanceMeters, 31200);
+    EXPECT_TRUE(c.series.empty());
 
     // An S410 has no distances; Coach laps have none either.
-    EXPECT_EQ(LapDistances(S410WithLaps()), (std::vector<std::int64_t>{-1, -1}));
-    EXPECT_FALSE(S410WithLaps().distanceMeters);
-    EXPECT_EQ(LapDistances(CoachExercise()), (std::vector<std::int64_t>{-1, -1}));
-}
-
-TEST(ExerciseConversionTest, S510SpeedAndCadenceCountOnlyWithBikeData) {
-    std::int32_t hr[120] = {}, speed[120] = {}, cadence[120] = {};
-    CS410Exercise x;
-    x.s510 = true;
-    x.speed = x.cadence = 1;  // flags set, but no cycling data: the report shows no columns
-    x.samples = 500;          // more than a series holds
-    const Exercise e = zendrik::ToExercise(x, {hr, speed, cadence});
-    EXPECT_EQ(e.sport, zendrik::Sport::Generic);
-    ASSERT_EQ(e.series.size(), 1u);
-    EXPECT_EQ(e.SampleCount(), 120u);
+    CoachValues coach;
+    coach.hr = {100, 110};
+    coach.laps = {{{0, 1, 0, 0}, 120, 110, 130, 0}};
+    const Exercise co = *zendrik::ReadCoachTransfer(ToReceived(BuildCoachStream(coach).bytes), context).exercise;
+    EXPECT_EQ(LapDistances(co), (std::vector<std::int64_t>{-1}));
+    s510.s510 = false;
+    const Exercise s410 =
+        *zendrik::ReadS410Transfer(ToReceived(BuildS410Stream(s510).bytes), context).exercise;
+    EXPECT_EQ(LapDistances(s410), (std::vector<std::int64_t>{-1, -1}));
+    EXPECT_FALSE(s410.distanceMeters);
 }
 
 std::vector<Exercise> AllFamilies() {
     using namespace testing_streams;
-    return {S510Ride(),      S410WithLaps(), S410WithoutLaps({2006, 3, 5}, {7, 0, 0, 0}),
+    return {S510Ride(),      S410WithLaps(), S410WithoutLaps({2006, 3, 5, 7, 0, 0}),
             CoachExercise(), Rs200Run(),     Cs200Ride()};
 }
 

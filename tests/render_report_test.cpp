@@ -142,9 +142,9 @@ TEST(RenderReport, TheFreeDecodersGiveTheDocumentsTransfer) {
     for (const Case& c : Transfers()) {
         const CReceivedBytes bytes = ToReceived(c.bytes);
         zendrik::Transfer transfer;
-        if (c.model == 1 || c.model == 3) transfer = zendrik::DecodeS410(bytes, context);
-        if (c.model == 2) transfer = zendrik::DecodeCoach(bytes, context);
-        if (c.model == 4) transfer = zendrik::DecodeRs200(bytes, context);
+        if (c.model == 1 || c.model == 3) transfer = zendrik::ReadS410Transfer(bytes, context);
+        if (c.model == 2) transfer = zendrik::ReadCoachTransfer(bytes, context);
+        if (c.model == 4) transfer = zendrik::ReadRs200Transfer(bytes, context);
         if (transfer.decoder == zendrik::Decoder::None) continue;
         EXPECT_EQ(Texts(zendrik::RenderReport(transfer, kFormats[1])), DecodedUnder(c, kFormats[1]))
             << c.name;
@@ -157,7 +157,7 @@ TEST(RenderReport, TimesShowAsTheWatchSentThem) {
     // The Exercise holds the duration the fields add up to, the texts the fields themselves.
     const Case odd = Transfers()[2];
     ASSERT_EQ(std::string(odd.name), "S410 with times no clock shows");
-    const zendrik::Transfer transfer = zendrik::DecodeS410(ToReceived(odd.bytes), {kToday});
+    const zendrik::Transfer transfer = zendrik::ReadS410Transfer(ToReceived(odd.bytes), {kToday});
     ASSERT_TRUE(transfer.exercise.has_value());
     EXPECT_EQ(transfer.exercise->duration, (105 * 60 + 80) * 10 + 12);
     EXPECT_EQ(transfer.exercise->laps.at(0).split, (63 * 60 + 59) * 10 + 15);

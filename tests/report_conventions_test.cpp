@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -89,13 +90,17 @@ TEST(ReportConventions, MinHrInRangeIncludesBothEndsAndRestartsAfterAZeroSample)
     EXPECT_EQ(MinHrInRange(hr.data(), 6, -30, 30, 15), 0);  // starts before the exercise
 }
 
-TEST(ReportConventions, ZoneCountsPutTheUpperLimitAboveAndTheLowerLimitIn) {
-    const std::vector<std::int32_t> hr = {119, 120, 149, 150};
-    const CZoneCounts zone = CountZoneSamples(hr.data(), 4, 120, 150);
-    EXPECT_EQ(zone.above, 1);
-    EXPECT_EQ(zone.in, 2);
-    EXPECT_EQ(zone.below, 1);
-
-    const CZoneCounts none = CountZoneSamples(hr.data(), 0, 120, 150);
-    EXPECT_EQ(none.above + none.in + none.below, 0);
+TEST(ReportConventions, ZoneTimesPutTheUpperLimitAboveAndTheLowerLimitIn) {
+    const std::vector<int> hr = {119, 120, 149, 150};
+    const int lower[3] = {120, 0, 200};
+    const int upper[3] = {150, 255, 250};
+    const std::vector<zendrik::Zone> zones = SampledZones(lower, upper, hr, 15);
+    ASSERT_EQ(zones.size(), 3u);
+    // 150 seconds a sample, in tenths: below, in, above.
+    EXPECT_EQ(zones[0].lower, 120);
+    EXPECT_EQ(zones[0].upper, 150);
+    EXPECT_EQ(std::tie(*zones[0].below, *zones[0].in, *zones[0].above), std::make_tuple(150, 300, 150));
+    EXPECT_EQ(std::tie(*zones[1].below, *zones[1].in, *zones[1].above), std::make_tuple(0, 600, 0));
+    EXPECT_EQ(std::tie(*zones[2].below, *zones[2].in, *zones[2].above), std::make_tuple(600, 0, 0));
+    EXPECT_EQ(SampledZones(lower, upper, {}, 15)[0].in, 0);
 }

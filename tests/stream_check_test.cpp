@@ -6,6 +6,9 @@
 #include <vector>
 
 #include "decoders/families.h"
+#include "reception/block_scan.h"
+#include "support/coach_stream_builder.h"
+#include "support/rs200_stream_builder.h"
 #include "support/s410_stream_builder.h"
 
 using testing_streams::FrameS410Blocks;
@@ -136,4 +139,71 @@ TEST(StreamCheck, LiveBlockCheckFailsOnlyOnCompleteBadBlocks) {
     headless = broken.bytes;
     headless[0] = 0;
     EXPECT_TRUE(BlockCheckPasses(ToReceived(headless), StreamLayout::S410Blocks));
+}
+
+// The one block scan every reader takes the framing from: per layout and corruption, what the
+// acceptance (whole, good, complete) and a decoder (fails, blocks it reads, faults) make of it.
+TEST(StreamCheck, OneBlockScanServesAcceptanceAndDecoders) {
+    using namespace testing_streams;
+    using zendrik::ScanFault;
+    const Stream s410 = TwoBlocks();
+    Stream badCrc = s410;
+    BreakChecksum(badCrc, 1);
+    Stream badNumber = s410;
+    SetBlockNumber(badNumber, 0, 3);
+    const std::vector<std::uint8_t> cut(s410.bytes.begin(), s410.bytes.end() - 1);
+    Stream lengthOff = s410;
+    lengthOff.bytes[9] ^= 1;
+    Stream tooMany = FrameS410Blocks(std::vector<std::vector<std::uint8_t>>(21, {1}), 10);
+    CoachValues coachValues;
+    coachValues.hr = {100, 101};
+    const Stream coach = BuildCoachStream(coachValues);
+    Stream coachCrc = coach;
+    BreakCoachChecksum(coachCrc, 2);
+    Stream coachShort = coach;
+    SetCoachBlockLength(coachShort, 1, 4);
+    const std::vector<std::uint8_t> run = BuildRs200Stream(RunValues{});
+    std::vector<std::uint8_t> runHead = run;
+    SetRsStoredCrc(runHead, 0x1234);
+    std::vector<std::uint8_t> runFrame = run;
+    SetRsBlockFrame(runFrame, 0, 0x54, 1);
+    const std::vector<std::uint8_t> runCut(run.begin(), run.begin() + 100);
+
+    struct Row {
+        const char* name;
+        std::vector<std::uint8_t> bytes;
+        StreamLayout layout;
+        int whole, good;
+        bool complete, failed;
+        int readable;
+        std::vector<ScanFault::Kind> faults;
+    };
+    const std::vector<Row> rows = {
+        {"s410", s410.bytes, StreamLayout::S410Blocks, 2, 2, true, false, 2, {}},
+        {"s410 crc", badCrc.bytes, StreamLayout::S410Blocks, 2, 1, false, true, 0,
+         {ScanFault::Checksum, ScanFault::Length}},
+        {"s410 number", badNumber.bytes, StreamLayout::S410Blocks, 2, 1, false, true, 0, {ScanFault::Length}},
+        {"s410 cut", cut, StreamLayout::S410Blocks, 1, 1, false, true, 0, {ScanFault::Length}},
+        {"s410 length", lengthOff.bytes, StreamLayout::S410Blocks, 2, 2, false, true, 0, {ScanFault::Length}},
+        {"s410 21 blocks", tooMany.bytes, StreamLayout::S410Blocks, 21, 21, true, true, 0,
+         {ScanFault::TooManyBlocks, ScanFault::Length}},
+        {"coach", coach.bytes, StreamLayout::CoachBlocks, 6, 6, true, false, 6, {}},
+        {"coach crc", coachCrc.bytes, StreamLayout::CoachBlocks, 6, 5, false, true, 0, {ScanFault::Checksum}},
+        {"coach size 4", coachShort.bytes, StreamLayout::CoachBlocks, 1, 1, false, true, 0, {}},
+        {"run", run, StreamLayout::RS200Blocks, 1, 1, true, false, 1, {}},
+        {"run head", runHead, StreamLayout::RS200Blocks, 1, 1, false, false, 1, {ScanFault::Checksum}},
+        {"run frame", runFrame, StreamLayout::RS200Blocks, 1, 0, false, false, 0, {}},
+        {"run cut", runCut, StreamLayout::RS200Blocks, 0, 0, false, false, 1, {}},
+    };
+    for (const Row& row : rows) {
+        const zendrik::BlockScan scan = zendrik::ScanBlocks(ToReceived(row.bytes), row.layout);
+        std::vector<ScanFault::Kind> faults;
+        for (const ScanFault& f : scan.faults) faults.push_back(f.kind);
+        EXPECT_EQ(scan.WholeBlocks(), row.whole) << row.name;
+        EXPECT_EQ(scan.GoodBlocks(), row.good) << row.name;
+        EXPECT_EQ(scan.complete, row.complete) << row.name;
+        EXPECT_EQ(scan.failed, row.failed) << row.name;
+        EXPECT_EQ(scan.readable, row.readable) << row.name;
+        EXPECT_EQ(faults, row.faults) << row.name;
+    }
 }

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "decoders/exercise_conversion.h"
+#include "decoders/exercise.h"
 #include "formats/fit_writer.h"
 #include "formats/tcx_writer.h"
 #include "document/sonic_link_data.h"
@@ -88,7 +88,7 @@ std::vector<Case> Cases() {
          R"([{"high": [119, 149, 254], "seconds": [300, 600, 300]},
              {"high": [139, 169, 254], "seconds": [800, 400, 0]}])"},
         // 02:30 comes twice that night; the first one, still on summer time, is meant.
-        {"s410_no_laps", S410WithoutLaps({2006, 10, 29}, CTimeValue{2, 30, 0, 0}), "Europe/Berlin",
+        {"s410_no_laps", S410WithoutLaps({2006, 10, 29, 2, 30, 0}), "Europe/Berlin",
          1162081800, 7200, "generic", "Other", {}},
         {"coach", CoachExercise(), "UTC", 1173079815, 0, "generic", "Other", {}},
         {"rs200_run", Rs200Run(), "Europe/London", 1174786200, 3600, "running", "Running", {}},

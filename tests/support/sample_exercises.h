@@ -1,15 +1,15 @@
-// Exercises of every watch family as their decoders hand them over, converted to Exercise, for the
-// tests of the export formats.
+// Exercises of every watch family as their decoders hand them over, for the tests of the export
+// formats.
 #pragma once
 
-#include "decoders/exercise_conversion.h"
+#include "decoders/exercise.h"
 
 namespace testing_streams {
 
 // An S510 ride of 40 samples (heart rate with lost contacts, speed, cadence) and three laps.
 zendrik::Exercise S510Ride();
-// An S410 exercise of 20 heart-rate samples a minute apart and no laps.
-zendrik::Exercise S410WithoutLaps(const CDateValue& date, const CTimeValue& start);
+// An S410 exercise of 20 heart-rate samples a minute apart and no laps, starting at `start`.
+zendrik::Exercise S410WithoutLaps(const zendrik::LocalDateTime& start);
 // The same, on 2005-01-20 at 18:00, with two laps.
 zendrik::Exercise S410WithLaps();
 // A Coach exercise of 24 samples and two laps.
