@@ -44,15 +44,6 @@ bool Replace(const std::filesystem::path& path, std::string_view text) {
 
 }  // namespace
 
-std::string CrlfLines(std::initializer_list<std::string_view> lines) {
-    std::string text;
-    for (std::string_view line : lines) {
-        text.append(line);
-        text.append("\r\n");
-    }
-    return text;
-}
-
 std::string Visible(std::string_view line) {
     std::string out;
     for (const char c : line) {

@@ -3,16 +3,12 @@
 // tests/golden/, byte for byte as the program writes them, so a human reads them as a user would.
 #pragma once
 
-#include <initializer_list>
 #include <string>
 #include <string_view>
 
 #include <gtest/gtest.h>
 
 namespace golden {
-
-// The lines, each followed by CR LF (the last one too); "" stands for an empty line.
-std::string CrlfLines(std::initializer_list<std::string_view> lines);
 
 // A line with CR, LF, TAB and other control bytes written as escapes.
 std::string Visible(std::string_view line);
