@@ -6,10 +6,9 @@
 #include <chrono>
 #include <string>
 
-#include "document/sonic_link_data.h"
 #include "support/coach_stream_builder.h"
-#include "support/golden.h"
 #include "support/cli_support.h"
+#include "support/golden.h"
 
 using namespace testing_streams;
 using golden::LineStartingWith;
@@ -35,30 +34,33 @@ std::string YearOf(int month) {
                                                                                          : year);
 }
 
+// The report with the year of its date written as YYYY: the Coach sends no year, and the program
+// takes today's (above), so the golden files hold the rest.
+std::string WithoutYear(std::string text) {
+    for (const std::string& date : {"Date=" + YearOf(3), "Date;05.03." + YearOf(3)}) {
+        const std::size_t at = text.find(date);
+        if (at != std::string::npos) text.replace(at + date.size() - 4, 4, "YYYY");
+    }
+    return text;
+}
+
 }  // namespace
 
 TEST(CliCoach, DumpGivesTheCoachReportWhateverModelIsChosen) {
     const Stream stream = BuildCoachStream(Intervals());
     const std::string dump = WriteDump(stream.bytes, "coach.sld");
-    const Texts expected = Decoded(stream.bytes);
 
     ProcessResult hrm = Cli({dump});
     ASSERT_EQ(hrm.exitCode, 0) << hrm.err;
-    EXPECT_EQ(hrm.out, expected.hrm);
-    EXPECT_EQ(LineStartingWith(hrm.out, "Monitor="), "Monitor=7\r\n");
     EXPECT_EQ(LineStartingWith(hrm.out, "Date="), "Date=" + YearOf(3) + "0305\r\n");
-    EXPECT_NE(hrm.out.find("0\t0\t0\r\n12\t34\r\n\r\n[Note]\r\n"), std::string::npos);
-    EXPECT_TRUE(
-        hrm.out.ends_with("[HRData]\r\n110\r\n115\r\n118\r\n121\r\n125\r\n130\r\n135\r\n"
-                          "138\r\n142\r\n145\r\n150\r\n155\r\n158\r\n\r\n"));
+    EXPECT_GOLDEN("cli-coach.hrm", WithoutYear(hrm.out));
     // The stream head names the Coach, so the chosen model does not count for a dump.
-    EXPECT_EQ(Cli({"--model", "1", dump}).out, expected.hrm);
-    EXPECT_EQ(Cli({"--model", "4", dump}).out, expected.hrm);
+    EXPECT_EQ(Cli({"--model", "1", dump}).out, hrm.out);
+    EXPECT_EQ(Cli({"--model", "4", dump}).out, hrm.out);
 
     ProcessResult csv = Cli({"--format", "csv", dump});
-    EXPECT_EQ(csv.out, Replaced(expected.csv, ';'));
-    EXPECT_EQ(LineStartingWith(csv.out, "[Laps]"), "[Laps];Time;EndHR;MinHR;AvgHR;MaxHR\r\n");
-    EXPECT_EQ(LineStartingWith(csv.out, "2;"), "2;00:06:30.0;130;135;146;159\r\n");
+    EXPECT_EQ(LineStartingWith(csv.out, "Date;"), "Date;05.03." + YearOf(3) + "\r\n");
+    EXPECT_GOLDEN("cli-coach.csv", WithoutYear(csv.out));
 
     // The user's locale gives the regional separators.
     ProcessResult german = Cli({"--format", "csv", "--value-format", "regional", dump},
@@ -81,9 +83,9 @@ TEST(CliCoach, SynthesizedRecordingDecodesWithTheCoachBitTiming) {
     EXPECT_EQ(bytes.out, ReadFile(dump));
     ProcessResult hrm = Cli({"--model", "2", wav});
     EXPECT_EQ(hrm.exitCode, 0) << hrm.err;
-    EXPECT_EQ(hrm.out, Decoded(stream.bytes).hrm);
+    EXPECT_GOLDEN("cli-coach.hrm", WithoutYear(hrm.out));
     ProcessResult csv = Cli({"--model", "2", "--format", "csv", wav});
-    EXPECT_EQ(csv.out, Replaced(Decoded(stream.bytes).csv, ';'));
+    EXPECT_GOLDEN("cli-coach.csv", WithoutYear(csv.out));
 
     // With the model set to another watch the exact receiver reads the wrong bit period and its
     // bytes fail their checks; the second receiver tries both timings and finds the transfer,
@@ -104,8 +106,8 @@ TEST(CliCoach, BrokenTransfersExitThreeWithTheirErrorLines) {
     ProcessResult result = Cli({WriteDump(crc.bytes, "coach-crc.sld")});
     EXPECT_EQ(result.exitCode, 3);
     EXPECT_EQ(result.out, "");
-    EXPECT_EQ(result.err.rfind("CRC Error Block 5: BlockCRC: ", 0), 0u) << result.err;
-    EXPECT_EQ(result.err, Decoded(crc.bytes).hrm);
+    // One bit of the stored checksum flipped; the Coach has no length check to follow.
+    EXPECT_EQ(result.err, "CRC Error Block 5: BlockCRC: 576A, expected: 566A\r\n");
 
     // Block errors without a message: nothing written, a failure, and one line saying why.
     Stream renumbered = BuildCoachStream(Intervals());

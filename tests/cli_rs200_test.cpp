@@ -4,8 +4,8 @@
 
 #include <algorithm>
 
-#include "document/sonic_link_data.h"
 #include "support/cli_support.h"
+#include "support/golden.h"
 #include "support/rs200_stream_builder.h"
 
 using namespace testing_streams;
@@ -28,47 +28,44 @@ RideValues ShortRide() {
     return v;
 }
 
-void ExpectAllFormats(const std::string& input, const Texts& expected,
+// The three texts of the input match the golden files NAME.hrm, NAME-compat.hrm and NAME.csv (the
+// CSV text with TABs, as the report tests have it).
+void ExpectAllFormats(const std::string& input, const std::string& name,
                       const std::vector<std::string>& model = {}) {
     auto run = [&](const std::string& format) {
         std::vector<std::string> args = model;
-        args.insert(args.end(), {"--format", format, input});
+        args.insert(args.end(), {"--format", format, "--csv-separator", "tab", input});
         ProcessResult result = Cli(args);
         EXPECT_EQ(result.exitCode, 0) << format << ": " << result.err;
         return result.out;
     };
-    EXPECT_EQ(run("hrm"), expected.hrm);
-    EXPECT_EQ(run("hrm-compat"), expected.compat);
-    EXPECT_EQ(run("csv"), Replaced(expected.csv, ';'));
+    EXPECT_GOLDEN(name + ".hrm", run("hrm"));
+    EXPECT_GOLDEN(name + "-compat.hrm", run("hrm-compat"));
+    EXPECT_GOLDEN(name + ".csv", run("csv"));
 }
 
 }  // namespace
 
 TEST(Rs200Cli, DumpsOfBothKindsGiveTheirThreeTexts) {
     const std::vector<std::uint8_t> run = BuildRs200Stream(LongRun());
-    const Texts runTexts = Decoded(run);
-    ASSERT_NE(runTexts.hrm.find("[Lap30]"), std::string::npos);
-    ExpectAllFormats(WriteDump(run, "run.sld"), runTexts);
+    ExpectAllFormats(WriteDump(run, "run.sld"), "cli-rs200-run");
 
-    const std::vector<std::uint8_t> ride = BuildCs200Stream(ShortRide());
-    const Texts rideTexts = Decoded(ride);
-    ASSERT_NE(rideTexts.compat.find("[Trip]"), std::string::npos);
-    const std::string dump = WriteDump(ride, "ride.sld");
-    ExpectAllFormats(dump, rideTexts);
+    const std::string dump = WriteDump(BuildCs200Stream(ShortRide()), "ride.sld");
+    ExpectAllFormats(dump, "cs200-ride");
 
     const std::string target = TempPath("ride-compat.hrm");
     EXPECT_EQ(Cli({"--format", "hrm-compat", "-o", target, dump}).exitCode, 0);
-    EXPECT_EQ(ReadFile(target), rideTexts.compat);
+    EXPECT_GOLDEN("cs200-ride-compat.hrm", ReadFile(target));
 }
 
 TEST(Rs200Cli, RecordingsDecodeAsRs200WithModelFour) {
-    for (const std::vector<std::uint8_t>& bytes :
-         {BuildRs200Stream(LongRun()), BuildCs200Stream(ShortRide())}) {
+    for (const auto& [bytes, name] : {std::pair{BuildRs200Stream(LongRun()), "cli-rs200-run"},
+                                      std::pair{BuildCs200Stream(ShortRide()), "cs200-ride"}}) {
         const std::string dump = WriteDump(bytes, "sent.sld");
         const std::string wav = TempPath("sent.wav");
         ASSERT_EQ(Cli({"--synthesize", wav, dump}).exitCode, 0);
         EXPECT_EQ(Cli({"--model", "4", "--format", "sld", wav}).out, ReadFile(dump));
-        ExpectAllFormats(wav, Decoded(bytes), {"--model", "4"});
+        ExpectAllFormats(wav, name, {"--model", "4"});
     }
 }
 
@@ -97,9 +94,12 @@ TEST(Rs200Cli, SoundHeadIsEnoughForAValidReport) {
     ProcessResult hrm = Cli({dump});
     EXPECT_EQ(hrm.exitCode, 0);
     EXPECT_EQ(hrm.out.rfind("CRC Error Block 0: BlockCRC: 1234, expected: ", 0), 0u) << hrm.out;
-    EXPECT_EQ(Cli({"--format", "hrm-compat", dump}).out, Decoded(bytes).compat);
-    EXPECT_EQ(Cli({"--format", "csv", dump}).out, Replaced(Decoded(bytes).csv, ';'));
-    EXPECT_EQ(Decoded(bytes).csv.rfind("CRC Error Block 0: BlockCRC: 1234", 0), 0u);
+    // The compatible text has no place for the message; the CSV text begins with it too.
+    EXPECT_GOLDEN("cli-rs200-run-compat.hrm", Cli({"--format", "hrm-compat", dump}).out);
+    const std::string csv = Cli({"--format", "csv", "--csv-separator", "tab", dump}).out;
+    const std::string message = hrm.out.substr(0, hrm.out.find("\r\n") + 2);
+    EXPECT_EQ(csv.rfind(message, 0), 0u) << csv;
+    EXPECT_GOLDEN("cli-rs200-run.csv", csv.substr(message.size()));
 
     // Twenty bytes name the model but carry no report: nothing that could be saved.
     bytes.resize(20);
@@ -114,7 +114,6 @@ TEST(Rs200Cli, ReportsDoNotFollowTheUsersLocale) {
     const std::string dump = WriteDump(bytes, "ride-de.sld");
     const std::vector<std::string> german = {"LC_ALL=de_DE.UTF-8", "LANG=de_DE.UTF-8"};
     ProcessResult hrm = Cli({dump}, german);
-    EXPECT_EQ(hrm.out, Decoded(bytes).hrm);
-    EXPECT_NE(hrm.out.find("Distance=12.30\r\n"), std::string::npos);
-    EXPECT_EQ(Cli({"--format", "hrm-compat", dump}, german).out, Decoded(bytes).compat);
+    EXPECT_GOLDEN("cs200-ride.hrm", hrm.out);
+    EXPECT_GOLDEN("cs200-ride-compat.hrm", Cli({"--format", "hrm-compat", dump}, german).out);
 }

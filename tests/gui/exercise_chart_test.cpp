@@ -80,32 +80,6 @@ bool IsBlank(const QImage& image) {
     return colours.size() < 4;
 }
 
-// The contrast ratio of two colours as WCAG defines it, from 1 (the same) to 21.
-double Contrast(QColor a, QColor b) {
-    const auto luminance = [](QColor c) {
-        const auto linear = [](double v) {
-            return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
-        };
-        return 0.2126 * linear(c.redF()) + 0.7152 * linear(c.greenF()) + 0.0722 * linear(c.blueF());
-    };
-    const double la = luminance(a);
-    const double lb = luminance(b);
-    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
-}
-
-// The colour most pixels of the area have.
-QColor CommonColour(const QImage& image, const QRect& area) {
-    std::map<QRgb, int> counts;
-    const QRect inside = area & image.rect();
-    for (int y = inside.top(); y <= inside.bottom(); ++y) {
-        for (int x = inside.left(); x <= inside.right(); ++x) ++counts[image.pixel(x, y)];
-    }
-    if (counts.empty()) return {};
-    return QColor(std::max_element(counts.begin(), counts.end(), [](auto& a, auto& b) {
-                      return a.second < b.second;
-                  })->first);
-}
-
 // Each shown legend entry's label and the place of its swatch in the view. Qt draws an entry as
 // an item holding the swatch (a rectangle) and the label (a text item).
 std::vector<std::pair<QString, QRect>> LegendSwatches(QChartView& view) {
@@ -127,15 +101,6 @@ std::vector<std::pair<QString, QRect>> LegendSwatches(QChartView& view) {
         if (!label.isEmpty() && place.isValid()) swatches.emplace_back(label, place);
     }
     return swatches;
-}
-
-// A dark palette as dark desktop themes set it.
-QPalette DarkPalette() {
-    QPalette dark(QColor(53, 53, 53), QColor(40, 40, 40));
-    for (QPalette::ColorRole role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText}) {
-        dark.setColor(role, QColor(230, 230, 230));
-    }
-    return dark;
 }
 
 }  // namespace

@@ -1,6 +1,5 @@
 #include "support/cli_support.h"
 
-#include "decoders/csv_text.h"
 #include "document/sonic_link_data.h"
 #include "support/s410_stream_builder.h"
 
@@ -11,10 +10,6 @@ Texts Decoded(const std::vector<std::uint8_t>& bytes) {
     data.m_bytes = ToReceived(bytes);
     data.DetectModelAndDecode();
     return {data.m_strHrm, data.m_strHrmCompat, data.m_strCsv};
-}
-
-std::string Replaced(std::string csv, char separator) {
-    return zendrik::CsvForSeparator(csv, separator);
 }
 
 }  // namespace testing_streams

@@ -18,9 +18,6 @@ struct Texts {
 };
 Texts Decoded(const std::vector<std::uint8_t>& bytes);
 
-// The CSV text as saving writes it: every TAB replaced by the separator, fields holding it quoted.
-std::string Replaced(std::string csv, char separator);
-
 }  // namespace testing_streams
 
 // Runs the built zendrik-cli; `env` entries (NAME=value) are added to its environment.

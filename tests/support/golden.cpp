@@ -1,5 +1,10 @@
 #include "support/golden.h"
 
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <vector>
 
 namespace golden {
@@ -18,16 +23,26 @@ std::vector<std::string_view> SplitLines(std::string_view text) {
     return lines;
 }
 
-}  // namespace
-
-std::string CrlfLines(std::initializer_list<std::string_view> lines) {
-    std::string text;
-    for (std::string_view line : lines) {
-        text.append(line);
-        text.append("\r\n");
-    }
-    return text;
+bool Updating() {
+    const char* update = std::getenv("ZENDRIK_UPDATE_GOLDEN");
+    return update && std::string_view(update) == "1";
 }
+
+// Written beside the file and renamed over it, so tests running side by side that share a golden
+// file never see half of one.
+bool Replace(const std::filesystem::path& path, std::string_view text) {
+    const std::filesystem::path temporary = path.string() + ".new";
+    {
+        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+        out.write(text.data(), static_cast<std::streamsize>(text.size()));
+        if (!out.flush()) return false;
+    }
+    std::error_code error;
+    std::filesystem::rename(temporary, path, error);
+    return !error;
+}
+
+}  // namespace
 
 std::string Visible(std::string_view line) {
     std::string out;
@@ -73,6 +88,29 @@ std::string Visible(std::string_view line) {
            << "  expected: " << show(want, i) << "\n"
            << "  actual:   " << show(got, i) << "\n"
            << "  (" << want.size() << " expected lines, " << got.size() << " actual lines)";
+}
+
+::testing::AssertionResult MatchesGolden(const char* nameExpr, const char* actualExpr,
+                                         std::string_view name, std::string_view actual) {
+    const std::filesystem::path path = std::filesystem::path(ZENDRIK_GOLDEN_DIR) / name;
+    std::ifstream in(path, std::ios::binary);
+    const bool found = static_cast<bool>(in);
+    const std::string expected{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    if (found && expected == actual) return ::testing::AssertionSuccess();
+    if (Updating()) {
+        if (Replace(path, actual)) {
+            std::fprintf(stderr, "golden file %s rewritten\n", path.c_str());
+            return ::testing::AssertionSuccess();
+        }
+        return ::testing::AssertionFailure() << "could not write the golden file " << path;
+    }
+    if (!found) {
+        return ::testing::AssertionFailure()
+               << "no golden file " << path << " for " << nameExpr
+               << ": run the test with ZENDRIK_UPDATE_GOLDEN=1 to write it, then read it";
+    }
+    return SameText(path.c_str(), actualExpr, expected, actual)
+           << "\n  (ZENDRIK_UPDATE_GOLDEN=1 rewrites the file if the change is meant)";
 }
 
 std::string LineStartingWith(std::string_view text, std::string_view prefix) {
