@@ -9,6 +9,9 @@
 #include <QTimer>
 #include <QUrl>
 
+#include <memory>
+
+
 #include "app/about_dialog.h"
 #include "app/link_static.h"
 #include "app/main_frame.h"
@@ -92,30 +95,37 @@ private slots:
         QCOMPARE(about.dlg.windowTitle(), QStringLiteral("About Zendrik"));
     }
 
-    // Measured on the rendered box under the default palette: every text, the links and the beta
-    // notes included, stands out 4.5:1 or more from what it is drawn on.
+    // Measured on the rendered box under a light and a dark palette: every text, the links and
+    // the beta notes included, stands out 4.5:1 or more from what it is drawn on.
     void everyTextIsReadableOnItsBackground() {
-        ShownAbout about;
-        QVERIFY(QTest::qWaitForWindowExposed(&about.dlg));
-        const QImage image = about.dlg.grab().toImage();
-        int measured = 0;
-        for (QLabel* label : about.dlg.findChildren<QLabel*>()) {
-            if (label->text().isEmpty()) continue;  // the icon
-            const QRect area(label->mapTo(&about.dlg, QPoint(0, 0)), label->size());
-            const QColor background = CommonColour(image, area);
-            double best = 1;
-            for (int y = area.top(); y <= area.bottom(); ++y) {
-                for (int x = area.left(); x <= area.right(); ++x) {
-                    best = std::max(best, Contrast(image.pixelColor(x, y), background));
+        const QPalette light = QApplication::palette();
+        // Whatever fails, the tests after this one get the light palette back.
+        const std::shared_ptr<void> restore(nullptr, [&](void*) { QApplication::setPalette(light); });
+        for (const bool dark : {false, true}) {
+            QApplication::setPalette(dark ? DarkPalette() : light);
+            ShownAbout about;
+            QVERIFY(QTest::qWaitForWindowExposed(&about.dlg));
+            const QImage image = about.dlg.grab().toImage();
+            int measured = 0;
+            for (QLabel* label : about.dlg.findChildren<QLabel*>()) {
+                if (label->text().isEmpty()) continue;  // the icon
+                const QRect area(label->mapTo(&about.dlg, QPoint(0, 0)), label->size());
+                const QColor background = CommonColour(image, area);
+                double best = 1;
+                for (int y = area.top(); y <= area.bottom(); ++y) {
+                    for (int x = area.left(); x <= area.right(); ++x) {
+                        best = std::max(best, Contrast(image.pixelColor(x, y), background));
+                    }
                 }
+                QVERIFY2(best >= 4.5, qPrintable(QStringLiteral("\"%1\": %2:1 on %3%4")
+                                                     .arg(label->text().left(20))
+                                                     .arg(best, 0, 'f', 2)
+                                                     .arg(background.name())
+                                                     .arg(dark ? " (dark)" : "")));
+                ++measured;
             }
-            QVERIFY2(best >= 4.5, qPrintable(QStringLiteral("\"%1\": %2:1 on %3")
-                                                 .arg(label->text().left(20))
-                                                 .arg(best, 0, 'f', 2)
-                                                 .arg(background.name())));
-            ++measured;
+            QCOMPARE(measured, 7);
         }
-        QCOMPARE(measured, 7);
     }
 
     // At the size it opens with, the box holds every control, and every text has the room it
