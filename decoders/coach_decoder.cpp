@@ -34,7 +34,7 @@ int CoachInterval(int samples, int lengthSeconds) {
 
 Transfer ReadCoachTransfer(const CReceivedBytes& b, const DecodeContext& context) {
     Transfer transfer;
-    transfer.decoder = Decoder::Coach;
+    transfer.layout = StreamLayout::CoachBlocks;
     if (!HasStreamHead(b)) {
         transfer.checkMessages = {"invalid Data Header"};
         return transfer;

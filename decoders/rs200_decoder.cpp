@@ -200,7 +200,7 @@ RsKind KindOf(const CReceivedBytes& b) {
 
 Transfer ReadRs200Transfer(const CReceivedBytes& b, const DecodeContext&) {
     Transfer transfer;
-    transfer.decoder = Decoder::Rs200;
+    transfer.layout = StreamLayout::RS200Blocks;
     if (!HasStreamHead(b) || b[6] != 1) return transfer;
     transfer.streamHead = true;
 

@@ -72,7 +72,7 @@ int ReadSeries(const BlockTable& blocks, int block, int samples, int scale, std:
 
 Transfer ReadS410Transfer(const CReceivedBytes& b, const DecodeContext&) {
     Transfer transfer;
-    transfer.decoder = Decoder::S410;
+    transfer.layout = StreamLayout::S410Blocks;
     if (!HasStreamHead(b)) {
         transfer.checkMessages = {"invalid Data Header"};
         return transfer;

@@ -7,15 +7,14 @@
 #include <vector>
 
 #include "decoders/exercise.h"
+#include "reception/stream_format.h"
 
 namespace zendrik {
 
-// The decoders, one for each set of watches that share a stream layout and a report.
-enum class Decoder { None, S410, Coach, Rs200 };
-
 struct Transfer {
-    // Which decoder read the bytes, and so which texts they make; None for nothing decoded yet.
-    Decoder decoder = Decoder::None;
+    // The layout whose decoder read the bytes, and so which texts they make; none for nothing
+    // decoded yet.
+    std::optional<StreamLayout> layout;
     // The watch model code the bytes were decoded as (a code outside the family table too); 0
     // when no model was named.
     int model = 0;

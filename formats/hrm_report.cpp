@@ -25,7 +25,7 @@ void RenderChecked(const Transfer& t, const CValueFormat& format, ReportTexts& t
         return;
     }
     if (!t.exercise) return;
-    if (t.decoder == Decoder::Coach) {
+    if (t.layout == StreamLayout::CoachBlocks) {
         WriteCoachReport(*t.exercise, format, texts.hrm, texts.csv);
     } else {
         WriteS410Report(*t.exercise, format, texts.hrm, texts.csv);
@@ -51,18 +51,19 @@ void RenderRs200(const Transfer& t, const CValueFormat& format, ReportTexts& tex
 
 ReportTexts RenderReport(const Transfer& transfer, const CValueFormat& format) {
     ReportTexts texts;
-    switch (transfer.decoder) {
-        case Decoder::S410:
-        case Decoder::Coach:
+    if (!transfer.layout) {
+        // No decoder ran: a message such as an unknown model code is all there is to show.
+        texts.hrm = MessageLines(transfer);
+        texts.csv = texts.hrm;
+        return texts;
+    }
+    switch (*transfer.layout) {
+        case StreamLayout::S410Blocks:
+        case StreamLayout::CoachBlocks:
             RenderChecked(transfer, format, texts);
             break;
-        case Decoder::Rs200:
+        case StreamLayout::RS200Blocks:
             RenderRs200(transfer, format, texts);
-            break;
-        case Decoder::None:
-            // No decoder ran: a message such as an unknown model code is all there is to show.
-            texts.hrm = MessageLines(transfer);
-            texts.csv = texts.hrm;
             break;
     }
     return texts;

@@ -403,10 +403,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     CheckTcx(zendrik::WriteTcx(e, zone));
     CheckJson(zendrik::WriteJson(e));
     // The same exercise as each decoder's transfer: a renderer takes whatever an exercise holds.
-    for (const zendrik::Decoder decoder :
-         {zendrik::Decoder::S410, zendrik::Decoder::Coach, zendrik::Decoder::Rs200}) {
+    for (const StreamLayout layout :
+         {StreamLayout::S410Blocks, StreamLayout::CoachBlocks, StreamLayout::RS200Blocks}) {
         zendrik::Transfer transfer;
-        transfer.decoder = decoder;
+        transfer.layout = layout;
         transfer.valid = true;
         transfer.streamHead = true;
         transfer.exercise = e;

@@ -11,6 +11,8 @@
 #include "reception/received_bytes.h"
 
 // How the blocks of a transfer are framed; decides the expected length and the live block check.
+// The families that share a layout share its decoder and its report form too, so a transfer says
+// by its layout which texts it makes.
 enum class StreamLayout {
     S410Blocks,   // 13-byte head, blocks of 0x55, number, length, data, CRC high, CRC low
     CoachBlocks,  // head of 11, blocks whose third byte is the whole block size, CRC low first
