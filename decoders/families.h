@@ -12,7 +12,10 @@
 #include "reception/received_bytes.h"
 #include "reception/stream_format.h"
 
-// Model codes as stored in the settings, in CSonicLinkData and in the reception threads.
+// Model codes as stored in the settings, in CSonicLinkData and in the reception threads: the
+// families of the table below. The families that share a block layout share its decoder too
+// (StreamLayout); which watch an exercise came from, S410 or S510, RS200 or CS200, only its data
+// tells (WatchFamily, whose numbers the FIT and TCX files carry).
 enum WatchModelCode : int {
     kModelS410 = 1,
     kModelCoach = 2,
