@@ -17,7 +17,8 @@ class AcceptanceRules {
 public:
     // `box` is the one-bit boxcar envelope of `mixed` at `nominal`; both and `sound` must outlive
     // the rules.
-    AcceptanceRules(const MixedChunks& mixed, double nominal, const ToneEnvelope& box, const SoundView& sound)
+    AcceptanceRules(const MixedChunks& mixed, double nominal, const ToneEnvelope& box,
+                    const SoundView& sound)
         : mixed_(mixed), nominal_(nominal), box_(box), sound_(sound) {}
 
     // Bytes no checksum vouches for (all of an RS200/CS200 transfer, the head of the others)

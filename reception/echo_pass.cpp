@@ -15,14 +15,17 @@ constexpr int kEchoPasses = 3;
 
 }  // namespace
 
-TimingSearchResult ReadWithoutEchoes(const MixedChunks& mixed, double nominal, StreamFormats formats,
-                                     const SoundView& sound, TimingSearchResult heard) {
+TimingSearchResult ReadWithoutEchoes(const MixedChunks& mixed, double nominal,
+                                     StreamFormats formats, const SoundView& sound,
+                                     TimingSearchResult heard) {
     TimingSearchResult result = std::move(heard);
     std::optional<Attempt> placed = result.best;  // the reading whose bursts place the echoes
-    for (int pass = 0; pass < kEchoPasses && !result.accepted && placed && Over(*placed, sound.count) &&
-                       placed->frames.size() >= kFewestFramesForEchoes;
+    for (int pass = 0;
+         pass < kEchoPasses && !result.accepted && placed && Over(*placed, sound.count) &&
+         placed->frames.size() >= kFewestFramesForEchoes;
          ++pass) {
-        const MixedChunks dry = RemoveEchoes(mixed, Bursts(*placed), placed->period, kEchoReach * sound.sampleRate);
+        const MixedChunks dry =
+            RemoveEchoes(mixed, Bursts(*placed), placed->period, kEchoReach * sound.sampleRate);
         TimingSearchResult again = TimingSearch(dry, nominal, formats, sound).Run();
         result.accepted = std::move(again.accepted);
         result.confidenceLacking = result.confidenceLacking || again.confidenceLacking;

@@ -12,7 +12,8 @@ namespace zendrik {
 // from the bursts the pass before placed. What they found with `heard`: the first transfer
 // accepted, the most promising reading of all, and whether any lacked confidence. A transfer
 // still arriving (as live reception sees it) is left until it is over.
-TimingSearchResult ReadWithoutEchoes(const MixedChunks& mixed, double nominal, StreamFormats formats,
-                                     const SoundView& sound, TimingSearchResult heard);
+TimingSearchResult ReadWithoutEchoes(const MixedChunks& mixed, double nominal,
+                                     StreamFormats formats, const SoundView& sound,
+                                     TimingSearchResult heard);
 
 }  // namespace zendrik

@@ -35,7 +35,8 @@ inline constexpr std::size_t kMostTuningBursts = 400;
 
 // The transfer among the frames of a reading at `period`, its sampling points shifted by
 // `offset` bit periods.
-Attempt FromFrames(const std::vector<Frame>& frames, double period, double offset, StreamFormats formats);
+Attempt FromFrames(const std::vector<Frame>& frames, double period, double offset,
+                   StreamFormats formats);
 
 // Of two failed attempts, the one that says more about what went wrong: more good blocks, or as
 // many and complete.

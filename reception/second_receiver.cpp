@@ -53,16 +53,18 @@ void DescribeSignal(const Attempt& attempt, ReceptionReport& report) {
 }
 
 // Where no transfer start was found, how clearly the tone's bits stood out all the same: the
-// clearest reading of the most prominent tone at any of the bit rates. A clear tone without a start was
-// recorded too late; a tone lost in noise, too far from the microphone.
-ToneLevels ClearestToneWithoutHead(const MixedChunks& mixed, int sampleRate, const std::vector<int>& bitRates) {
+// clearest reading of the most prominent tone at any of the bit rates. A clear tone without a start
+// was recorded too late; a tone lost in noise, too far from the microphone.
+ToneLevels ClearestToneWithoutHead(const MixedChunks& mixed, int sampleRate,
+                                   const std::vector<int>& bitRates) {
     ToneLevels clearest;
     for (int bitRate : bitRates) {
         const double period = static_cast<double>(sampleRate) / bitRate;
         const ToneEnvelope envelope(mixed, period, ToneFilter::Boxcar);
         const FrameRun run = ReadFrames(envelope, TrackLevels(envelope, period), period, 0.0);
         const ToneLevels reading = MeasureLevels(run.frames);
-        if (reading.snrDb && (!clearest.snrDb || *reading.snrDb > *clearest.snrDb)) clearest = reading;
+        if (reading.snrDb && (!clearest.snrDb || *reading.snrDb > *clearest.snrDb))
+            clearest = reading;
     }
     return clearest;
 }

@@ -46,9 +46,9 @@ TimingSearchResult TimingSearch::Run() {
         const Reading first = take(filter, nominal_, 0.0);
         // Where the frames as found show no transfer start and those held to their pace do,
         // the latter's preamble gives the bit period.
-        const Attempt& headed = first.found.check.watchModel == 0 && first.paced.check.watchModel != 0
-                                    ? first.paced
-                                    : first.found;
+        const Attempt& headed =
+            first.found.check.watchModel == 0 && first.paced.check.watchModel != 0 ? first.paced
+                                                                                   : first.found;
         std::vector<std::pair<double, double>> schedule;
         if (headed.check.watchModel != 0 && headed.frames.size() >= 5) {
             const std::vector<Frame> preamble(headed.frames.begin(), headed.frames.begin() + 5);
@@ -93,7 +93,8 @@ TimingSearch::Reading TimingSearch::Try(ToneFilter filter, double period, double
         reading.confidenceLacking = true;
     }
     reading.paced = TryPaced(filter, run, period, offset);
-    if (reading.paced.check.complete && rules_.Confirmed(reading.paced)) reading.accepted = reading.paced;
+    if (reading.paced.check.complete && rules_.Confirmed(reading.paced))
+        reading.accepted = reading.paced;
     return reading;
 }
 
@@ -102,7 +103,8 @@ TimingSearch::Reading TimingSearch::Try(ToneFilter filter, double period, double
 // again where the steady pace of their neighbours puts them, and the transfer that gives is
 // taken by the same rules. This only adds a chance: the retries, the report and the echo
 // passes go on from the frames as found.
-Attempt TimingSearch::TryPaced(ToneFilter filter, const FrameRun& run, double period, double offset) const {
+Attempt TimingSearch::TryPaced(ToneFilter filter, const FrameRun& run, double period,
+                               double offset) const {
     const double pace = FramePace(run, period);
     if (pace <= 0) return {};
     return FromFrames(HoldToPace(Envelope(filter), run, period, pace).frames, period, offset, formats_);

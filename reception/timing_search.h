@@ -24,7 +24,8 @@ struct TimingSearchResult {
 class TimingSearch {
 public:
     // `mixed`, `sound` and `formats`' table must outlive the search.
-    TimingSearch(const MixedChunks& mixed, double nominal, StreamFormats formats, const SoundView& sound);
+    TimingSearch(const MixedChunks& mixed, double nominal, StreamFormats formats,
+                 const SoundView& sound);
 
     TimingSearchResult Run();
 
