@@ -13,7 +13,7 @@
 
 namespace {
 
-QLabel* AddLabel(QWidget* parent, const CDialogUnits& du, const QString& text, QRect rect) {
+QLabel* AddLabel(QWidget* parent, const DialogUnits& du, const QString& text, QRect rect) {
     auto* label = new QLabel(text, parent);
     label->setTextFormat(Qt::PlainText);
     label->setWordWrap(true);
@@ -22,14 +22,14 @@ QLabel* AddLabel(QWidget* parent, const CDialogUnits& du, const QString& text, Q
     return label;
 }
 
-void AddGroupBox(QWidget* parent, const CDialogUnits& du, QRect rect) {
+void AddGroupBox(QWidget* parent, const DialogUnits& du, QRect rect) {
     auto* box = new QGroupBox(parent);
     box->setGeometry(du.Rect(rect.x(), rect.y(), rect.width(), rect.height()));
 }
 
-CLinkStatic* AddLinkStatic(QWidget* parent, const CDialogUnits& du, const QString& text,
+LinkStatic* AddLinkStatic(QWidget* parent, const DialogUnits& du, const QString& text,
                            QRect rect) {
-    auto* link = new CLinkStatic(parent);
+    auto* link = new LinkStatic(parent);
     link->setText(text);
     link->setGeometry(du.Rect(rect.x(), rect.y(), rect.width(), rect.height()));
     return link;
@@ -78,10 +78,10 @@ QString BetaText() {
 
 }  // namespace
 
-CAboutDialog::CAboutDialog(QWidget* parent) : QDialog(parent) {
+AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("About Zendrik"));
     setFont(TemplateFont());
-    const CDialogUnits du(font());
+    const DialogUnits du(font());
     setFixedSize(du.X(302), du.Y(262));
 
     auto* icon = new QLabel(this);
@@ -92,52 +92,52 @@ CAboutDialog::CAboutDialog(QWidget* parent) : QDialog(parent) {
              {40, 25, 185, 18});
     AddGroupBox(this, du, {5, 45, 225, 35});
     AddLabel(this, du, QStringLiteral("Please report any feedback to: "), {10, 55, 107, 10});
-    m_stMailLink = AddLinkStatic(this, du, QString::fromLatin1(kMakerMail), {119, 55, 66, 10});
+    m_mailLink = AddLinkStatic(this, du, QString::fromLatin1(kMakerMail), {119, 55, 66, 10});
     AddLabel(this, du, QStringLiteral("Get the latest version at:"), {30, 65, 85, 10});
-    m_stWebLink = AddLinkStatic(this, du, QString::fromLatin1(kMakerWebPage), {119, 65, 56, 10});
-    FitToText(m_stMailLink);
-    FitToText(m_stWebLink);
+    m_webLink = AddLinkStatic(this, du, QString::fromLatin1(kMakerWebPage), {119, 65, 56, 10});
+    FitToText(m_mailLink);
+    FitToText(m_webLink);
     auto* ok = new QPushButton(QStringLiteral("OK"), this);
     ok->setGeometry(du.Rect(178, 7, 50, 14));
     ok->setDefault(true);
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
     AddGroupBox(this, du, {5, 81, 295, 176});
-    m_stBetaInfo = AddLinkStatic(this, du, QString(), {10, 90, 285, 165});
+    m_betaInfo = AddLinkStatic(this, du, QString(), {10, 90, 285, 165});
 
-    m_controls = {{IDC_MAIL_LINK, m_stMailLink},
-                  {IDC_WEB_LINK, m_stWebLink},
+    m_controls = {{IDC_MAIL_LINK, m_mailLink},
+                  {IDC_WEB_LINK, m_webLink},
                   {1, ok},
-                  {IDC_BETA_INFO, m_stBetaInfo}};
+                  {IDC_BETA_INFO, m_betaInfo}};
 }
 
-bool CAboutDialog::OnInitDialog() {
+bool AboutDialog::OnInitDialog() {
     // The box's colours were chosen for a light window; on a dark one the blue links would read
     // at 1.7:1 and the violet notes hardly better, so lighter tones of the same hues stand in.
     const bool darkWindow = palette().color(QPalette::Window).lightness() < 128;
     const QColor blue = darkWindow ? QColor(138, 180, 248) : QColor(0, 0, 255);
     const QColor violet = darkWindow ? QColor(221, 160, 221) : QColor(128, 0, 128);
-    m_stMailLink->SetColor(blue);
-    m_stMailLink->SetUnderline(1);
-    m_stMailLink->SetLink(QStringLiteral("mailto:") + QString::fromLatin1(kMakerMail));
+    m_mailLink->SetColor(blue);
+    m_mailLink->SetUnderline(1);
+    m_mailLink->SetLink(QStringLiteral("mailto:") + QString::fromLatin1(kMakerMail));
 
-    m_stWebLink->SetColor(blue);
-    m_stWebLink->SetUnderline(1);
-    m_stWebLink->SetLink(QString::fromLatin1(kMakerWebPage));
+    m_webLink->SetColor(blue);
+    m_webLink->SetUnderline(1);
+    m_webLink->SetLink(QString::fromLatin1(kMakerWebPage));
 
-    m_stBetaInfo->SetFontName(QStringLiteral("Tahoma"));
-    m_stBetaInfo->SetFontSize(11);
-    m_stBetaInfo->SetColor(violet);
-    m_stBetaInfo->SetBold(1);
-    m_stBetaInfo->setText(BetaText());
+    m_betaInfo->SetFontName(QStringLiteral("Tahoma"));
+    m_betaInfo->SetFontSize(11);
+    m_betaInfo->SetColor(violet);
+    m_betaInfo->SetBold(1);
+    m_betaInfo->setText(BetaText());
 
     // The beta notes keep the ordinary pointer: they are no link.
     const QCursor hand(Qt::PointingHandCursor);
-    m_stMailLink->SetLinkCursor(hand);
-    m_stWebLink->SetLinkCursor(hand);
+    m_mailLink->SetLinkCursor(hand);
+    m_webLink->SetLinkCursor(hand);
     return true;
 }
 
-int CAboutDialog::DoModal() {
+int AboutDialog::DoModal() {
     OnInitDialog();
     return exec();
 }

@@ -4,15 +4,15 @@
 #include <QDialog>
 #include <QHash>
 
-class CLinkStatic;
+class LinkStatic;
 
-class CAboutDialog : public QDialog {
+class AboutDialog : public QDialog {
     Q_OBJECT
 public:
     // Control ids of the box, as its layout numbers them.
     enum { IDC_MAIL_LINK = 1001, IDC_WEB_LINK = 1003, IDC_BETA_INFO = 1010 };
 
-    explicit CAboutDialog(QWidget* parent = nullptr);
+    explicit AboutDialog(QWidget* parent = nullptr);
 
     // Fills in the links and the beta notes; true lets the default button take the focus.
     bool OnInitDialog();
@@ -22,9 +22,9 @@ public:
     // The control with a layout id (1 is OK), or nullptr.
     QWidget* GetDlgItem(int id) const { return m_controls.value(id); }
 
-    CLinkStatic* m_stBetaInfo = nullptr;
-    CLinkStatic* m_stWebLink = nullptr;
-    CLinkStatic* m_stMailLink = nullptr;
+    LinkStatic* m_betaInfo = nullptr;
+    LinkStatic* m_webLink = nullptr;
+    LinkStatic* m_mailLink = nullptr;
 
 private:
     QHash<int, QWidget*> m_controls;

@@ -4,7 +4,7 @@
 #include <QFontDatabase>
 #include <QFontMetrics>
 
-CDialogUnits::CDialogUnits(const QFont& font) {
+DialogUnits::DialogUnits(const QFont& font) {
     const QFontMetrics metrics(font);
     // The average over the letters, as dialog units have always been measured, and not
     // rounded: the font's own average width field (and rounding) understate wide faces and

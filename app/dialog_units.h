@@ -6,9 +6,9 @@
 #include <QRect>
 
 // A quarter of the dialog font's average character width across, an eighth of its height down.
-class CDialogUnits {
+class DialogUnits {
 public:
-    explicit CDialogUnits(const QFont& font);
+    explicit DialogUnits(const QFont& font);
     QRect Rect(int left, int top, int width, int height) const {
         return QRect(X(left), Y(top), X(width), Y(height));
     }

@@ -60,8 +60,8 @@ void ExerciseViews::saveWindowState() const {
 
 void ExerciseViews::saveChartAs() {
     if (!m_chart->exercise()) return;
-    const std::optional<CFileChoice> choice = UserPrompts().ChooseSaveFile(
-        window(), CFileRequest{{QStringLiteral("PNG Images (*.png)"), QStringLiteral("SVG Drawings (*.svg)")},
+    const std::optional<FileChoice> choice = Prompts().ChooseSaveFile(
+        window(), FileRequest{{QStringLiteral("PNG Images (*.png)"), QStringLiteral("SVG Drawings (*.svg)")},
                                1, QStringLiteral("png"), {}});
     if (!choice) return;
     QString path = choice->path;
@@ -72,7 +72,7 @@ void ExerciseViews::saveChartAs() {
     }
     QString error;
     if (!SaveChartImage(*m_chart->exercise(), path, m_chart->size(), &error)) {
-        UserPrompts().Tell(window(), QMessageBox::Warning, QString::fromLatin1(kProductTitle),
+        Prompts().Tell(window(), QMessageBox::Warning, QString::fromLatin1(kProductTitle),
                            path + QStringLiteral(": ") + error);
     }
 }

@@ -14,7 +14,7 @@
 #include "formats/json_writer.h"
 #include "formats/tcx_writer.h"
 #include "platform/whole_file.h"
-#include "document/sonic_link_data.h"
+#include "document/document.h"
 #include "reception/input_file.h"
 
 namespace {
@@ -80,7 +80,7 @@ bool IsExport(int format) { return format == kSaveFit || format == kSaveTcx || f
 
 // The FIT or TCX file of the decoded exercise, its local times read in the computer's zone, or the
 // JSON of the transfer; or nothing, with the reason told in a message box.
-std::optional<std::string> ExportedExercise(const CSonicLinkData& data, int format, QWidget* owner) {
+std::optional<std::string> ExportedExercise(const Document& data, int format, QWidget* owner) {
     if (format == kSaveJson) return zendrik::WriteJson(data.DecodedTransfer());
     const QString name = format == kSaveFit ? QStringLiteral("FIT") : QStringLiteral("TCX");
     QString reason;
@@ -93,7 +93,7 @@ std::optional<std::string> ExportedExercise(const CSonicLinkData& data, int form
     } else {
         reason = QStringLiteral("The transfer holds no exercise to write.");
     }
-    UserPrompts().Tell(owner, QMessageBox::Warning, QGuiApplication::applicationDisplayName(),
+    Prompts().Tell(owner, QMessageBox::Warning, QGuiApplication::applicationDisplayName(),
                        QStringLiteral("Not saved as %1.").arg(name), reason);
     return std::nullopt;
 }
@@ -105,7 +105,7 @@ bool WriteWholeFile(const QString& path, const std::string& content, QWidget* ow
     if (written.Ok()) return true;
     const QString format = written.opened ? QStringLiteral("Error (%1) writing file:\n%2")
                                           : QStringLiteral("Error (%1) opening file:\n%2");
-    UserPrompts().Tell(owner, QMessageBox::Critical, QGuiApplication::applicationDisplayName(),
+    Prompts().Tell(owner, QMessageBox::Critical, QGuiApplication::applicationDisplayName(),
                        format.arg(written.code).arg(path), QString::fromStdString(written.error));
     return false;
 }
@@ -122,9 +122,9 @@ bool IsSameFile(const QString& a, const QString& b) {
     return std::filesystem::equivalent(LocalPath(a), LocalPath(b), error) && !error;
 }
 
-int OpenFileDialog(CSonicLinkData& data, QWidget* owner) {
-    const std::optional<CFileChoice> choice =
-        UserPrompts().ChooseOpenFile(owner, CFileRequest{OpenFilters(), kOpenSupported, "sld", {}});
+int OpenFileDialog(Document& data, QWidget* owner) {
+    const std::optional<FileChoice> choice =
+        Prompts().ChooseOpenFile(owner, FileRequest{OpenFilters(), kOpenSupported, "sld", {}});
     if (!choice) return 0;
     // The file says what it is; the filter entry counts only for a file that names neither type.
     const bool recordingEntry = choice->filterIndex == kOpenWave || choice->filterIndex == kOpenRecording;
@@ -134,9 +134,9 @@ int OpenFileDialog(CSonicLinkData& data, QWidget* owner) {
     return ReadInputFile(data, choice->path, fallback, owner);
 }
 
-int SaveAllDialog(CSonicLinkData& data, int displayMode, int hrmFormat, char separator,
+int SaveAllDialog(Document& data, int displayMode, int hrmFormat, char separator,
                   std::size_t shown, QWidget* owner) {
-    const QString folder = UserPrompts().ChooseFolder(owner, QStringLiteral("Save All"));
+    const QString folder = Prompts().ChooseFolder(owner, QStringLiteral("Save All"));
     if (folder.isEmpty()) return 0;
     const bool csv = displayMode == 1;
     const zendrik::ReportFileType type = csv ? zendrik::ReportFileType::Csv : zendrik::ReportFileType::Hrm;
@@ -144,10 +144,10 @@ int SaveAllDialog(CSonicLinkData& data, int displayMode, int hrmFormat, char sep
     QString failure;
     for (std::size_t i = 0; i < data.m_recorded.size() && failure.isEmpty(); ++i) {
         data.ShowRecordedTransfer(i);
-        if (!data.m_bValid) continue;
+        if (!data.m_valid) continue;
         const std::string content = csv ? CsvTextFor(data, separator) : HrmTextFor(data, hrmFormat);
         const zendrik::NewFile written = zendrik::WriteNewFileIn(
-            LocalPath(folder) + "/", zendrik::ProposedReportName(data.m_strDate, type), content);
+            LocalPath(folder) + "/", zendrik::ProposedReportName(data.m_date, type), content);
         if (!written.error.empty()) {
             failure = QString::fromStdString(written.error);
         } else {
@@ -157,23 +157,23 @@ int SaveAllDialog(CSonicLinkData& data, int displayMode, int hrmFormat, char sep
     data.ShowRecordedTransfer(shown);
     const QString where = QDir::toNativeSeparators(folder);
     if (!failure.isEmpty()) {
-        UserPrompts().Tell(owner, QMessageBox::Critical, QGuiApplication::applicationDisplayName(),
+        Prompts().Tell(owner, QMessageBox::Critical, QGuiApplication::applicationDisplayName(),
                            QStringLiteral("Saved %1 of the transfers; cannot write into %2:").arg(saved).arg(where),
                            failure);
     } else {
-        UserPrompts().Tell(owner, QMessageBox::Information, QGuiApplication::applicationDisplayName(),
+        Prompts().Tell(owner, QMessageBox::Information, QGuiApplication::applicationDisplayName(),
                            QStringLiteral("Saved %1 transfers in %2.").arg(saved).arg(where));
     }
     return saved;
 }
 
-int SaveFileDialog(CSonicLinkData& data, int displayMode, int hrmFormat, char separator,
+int SaveFileDialog(Document& data, int displayMode, int hrmFormat, char separator,
                    QString& inputFile, QWidget* owner) {
-    if (!data.m_bValid) return kNothingSaved;
+    if (!data.m_valid) return kNothingSaved;
     const int filter = displayMode == 1 ? kSaveCsv : kSaveHrm;
-    const std::string name = zendrik::ProposedReportName(data.m_strDate, SaveType(filter));
-    const std::optional<CFileChoice> choice = UserPrompts().ChooseSaveFile(
-        owner, CFileRequest{kSaveFilters, filter,
+    const std::string name = zendrik::ProposedReportName(data.m_date, SaveType(filter));
+    const std::optional<FileChoice> choice = Prompts().ChooseSaveFile(
+        owner, FileRequest{kSaveFilters, filter,
                             Latin1(zendrik::ReportFileExtension(SaveType(filter))),
                             Latin1(name)});
     if (!choice) return kNothingSaved;
@@ -188,7 +188,7 @@ int SaveFileDialog(CSonicLinkData& data, int displayMode, int hrmFormat, char se
     }
     const bool overInput = IsSameFile(choice->path, inputFile);
     if (overInput &&
-        UserPrompts().Ask(owner, QGuiApplication::applicationDisplayName(),
+        Prompts().Ask(owner, QGuiApplication::applicationDisplayName(),
                           QStringLiteral("%1 holds the recording or dump this report was read from.\n"
                                          "Replace it with what is saved now?")
                               .arg(QDir::toNativeSeparators(choice->path)),
@@ -213,6 +213,6 @@ int SaveFileDialog(CSonicLinkData& data, int displayMode, int hrmFormat, char se
     // Once written over, the input file no longer holds what the report was read from.
     if (overInput) inputFile.clear();
     if (IsExport(format)) return kExerciseExported;
-    data.m_strPath = LocalPath(choice->path);
+    data.m_path = LocalPath(choice->path);
     return kReportSaved;
 }

@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <string>
 
-class CSonicLinkData;
+class Document;
 class QWidget;
 
 // The path as the core's file functions take it (the file system's encoding).
@@ -17,7 +17,7 @@ bool IsSameFile(const QString& a, const QString& b);
 // Runs the open dialog and reads the chosen file as what it is (a recording or a dump; the
 // filter entry left selected decides only for a file that names neither). 1 when a file was
 // read and decoded; a file that cannot be read leaves `data` as it was and says why.
-int OpenFileDialog(CSonicLinkData& data, QWidget* owner);
+int OpenFileDialog(Document& data, QWidget* owner);
 
 enum SaveResult { kNothingSaved = 0, kReportSaved = 1, kExerciseExported = 2 };
 
@@ -29,7 +29,7 @@ enum SaveResult { kNothingSaved = 0, kReportSaved = 1, kExerciseExported = 2 };
 // Saving over `inputFile`, the file the report was read from, needs a Yes first (No is the
 // default), and clears `inputFile` once done. kReportSaved sets the data's path to the file;
 // kExerciseExported leaves it, since such a file holds only part of what was received.
-int SaveFileDialog(CSonicLinkData& data, int displayMode, int hrmFormat, char separator,
+int SaveFileDialog(Document& data, int displayMode, int hrmFormat, char separator,
                    QString& inputFile, QWidget* owner);
 
 // "Save All" for a recording of several transfers: asks for a folder and writes each valid
@@ -37,5 +37,5 @@ int SaveFileDialog(CSonicLinkData& data, int displayMode, int hrmFormat, char se
 // text of `hrmFormat`) under the name the save dialog proposes, -2, -3, ... when taken, a file
 // already holding the same bytes left as it is; then says what was written. The report shows
 // transfer `shown` again afterwards. The number of transfers saved.
-int SaveAllDialog(CSonicLinkData& data, int displayMode, int hrmFormat, char separator,
+int SaveAllDialog(Document& data, int displayMode, int hrmFormat, char separator,
                   std::size_t shown, QWidget* owner);

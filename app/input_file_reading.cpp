@@ -6,20 +6,20 @@
 #include "app/file_dialogs.h"
 #include "app/user_prompts.h"
 #include "app/wait_cursor.h"
-#include "document/sonic_link_data.h"
+#include "document/document.h"
 
 namespace {
 
 // A document that decodes as `data` does (watch model, value format, clock), with nothing
 // received yet. The unsaved mark comes along, so that the view, which clears it once the file
 // is shown, sees it change.
-void PrepareLike(CSonicLinkData& incoming, const CSonicLinkData& data) {
-    incoming.m_bModified = data.m_bModified;
-    incoming.m_nWatchModel = data.m_nWatchModel;
-    incoming.m_strDecimalSep = data.m_strDecimalSep;
-    incoming.m_strTimeSep = data.m_strTimeSep;
-    incoming.m_strDateSep = data.m_strDateSep;
-    incoming.m_bNoTenths = data.m_bNoTenths;
+void PrepareLike(Document& incoming, const Document& data) {
+    incoming.m_modified = data.m_modified;
+    incoming.m_watchModel = data.m_watchModel;
+    incoming.m_decimalSep = data.m_decimalSep;
+    incoming.m_timeSep = data.m_timeSep;
+    incoming.m_dateSep = data.m_dateSep;
+    incoming.m_noTenths = data.m_noTenths;
     incoming.m_utcToday = data.m_utcToday;
 }
 
@@ -33,7 +33,7 @@ QString UnreadableFileText(const QString& path, const std::string& reason) {
     return QStringLiteral("Cannot read %1:\n%2").arg(QDir::toNativeSeparators(path), why);
 }
 
-int ReadInputFile(CSonicLinkData& data, const QString& path, zendrik::InputKind fallback, QWidget* owner) {
+int ReadInputFile(Document& data, const QString& path, zendrik::InputKind fallback, QWidget* owner) {
     const std::string local = LocalPath(path);
     std::string reason;
     {
@@ -41,9 +41,9 @@ int ReadInputFile(CSonicLinkData& data, const QString& path, zendrik::InputKind 
         // it was chosen, a rejected recording, a dump without a transfer, memory running out)
         // leaves the report on screen and everything that can be saved as it was. What a failed
         // read holds is given back before the user is told.
-        CSonicLinkData incoming;
+        Document incoming;
         PrepareLike(incoming, data);
-        CWaitCursor wait;
+        WaitCursor wait;
         std::ifstream probe;
         reason = zendrik::OpenInputFile(local, probe);
         if (reason.empty()) {
@@ -53,7 +53,7 @@ int ReadInputFile(CSonicLinkData& data, const QString& path, zendrik::InputKind 
             switch (kind) {
                 case zendrik::InputKind::Recording:
                     read = incoming.DecodeWaveFile(local);
-                    if (!read && incoming.m_strReadError.empty()) reason = "the recording holds no sound";
+                    if (!read && incoming.m_readError.empty()) reason = "the recording holds no sound";
                     break;
                 case zendrik::InputKind::Dump:
                     read = incoming.LoadDumpFile(local);
@@ -63,14 +63,14 @@ int ReadInputFile(CSonicLinkData& data, const QString& path, zendrik::InputKind 
                     break;
             }
             if (read) {
-                incoming.m_strPath = local;
+                incoming.m_path = local;
                 data = std::move(incoming);
                 return 1;
             }
-            if (reason.empty()) reason = incoming.m_strReadError.empty() ? "it cannot be read" : incoming.m_strReadError;
+            if (reason.empty()) reason = incoming.m_readError.empty() ? "it cannot be read" : incoming.m_readError;
         }
     }
-    UserPrompts().Tell(owner, QMessageBox::Warning, QGuiApplication::applicationDisplayName(),
+    Prompts().Tell(owner, QMessageBox::Warning, QGuiApplication::applicationDisplayName(),
                        UnreadableFileText(path, reason));
     return 0;
 }

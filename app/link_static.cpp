@@ -28,7 +28,7 @@ void SetLinkOpener(LinkOpener opener) {
     InstalledOpener() = std::move(opener);
 }
 
-CLinkStatic::CLinkStatic(QWidget* parent)
+LinkStatic::LinkStatic(QWidget* parent)
     : QLabel(parent),
       m_crText(palette().color(QPalette::WindowText)),
       m_font(QFontDatabase::systemFont(QFontDatabase::GeneralFont)) {
@@ -42,53 +42,53 @@ CLinkStatic::CLinkStatic(QWidget* parent)
     ApplyFont();
 }
 
-void CLinkStatic::SetColor(const QColor& color) {
+void LinkStatic::SetColor(const QColor& color) {
     m_crText = color;
     ApplyColors();
 }
 
-void CLinkStatic::SetBold(int flag) {
+void LinkStatic::SetBold(int flag) {
     m_font.setWeight(flag ? QFont::Bold : QFont::Normal);
     ApplyFont();
 }
 
-void CLinkStatic::SetUnderline(int flag) {
+void LinkStatic::SetUnderline(int flag) {
     m_font.setUnderline(flag != 0);
     ApplyFont();
 }
 
-void CLinkStatic::SetFontSize(int n) {
+void LinkStatic::SetFontSize(int n) {
     // The character height, not the cell height: what a pixel size is in Qt.
     m_font.setPixelSize(n);
     ApplyFont();
 }
 
-void CLinkStatic::SetFontName(const QString& name) {
+void LinkStatic::SetFontName(const QString& name) {
     m_font.setFamily(name);
     ApplyFont();
 }
 
-void CLinkStatic::SetLink(const QString& url) {
-    m_strUrl = url;
+void LinkStatic::SetLink(const QString& url) {
+    m_url = url;
     setAttribute(Qt::WA_TransparentForMouseEvents, url.isEmpty());
 }
 
-void CLinkStatic::SetLinkCursor(const QCursor& cursor) {
-    m_hCursor = cursor;
+void LinkStatic::SetLinkCursor(const QCursor& cursor) {
+    m_cursor = cursor;
     setCursor(cursor);
 }
 
-void CLinkStatic::mousePressEvent(QMouseEvent* event) {
-    if (event->button() == Qt::LeftButton && !m_strUrl.isEmpty()) OpenLink(QUrl(m_strUrl));
+void LinkStatic::mousePressEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton && !m_url.isEmpty()) OpenLink(QUrl(m_url));
     QLabel::mousePressEvent(event);
 }
 
-void CLinkStatic::ApplyFont() {
+void LinkStatic::ApplyFont() {
     setFont(m_font);
     repaint();
 }
 
-void CLinkStatic::ApplyColors() {
+void LinkStatic::ApplyColors() {
     QPalette colors = palette();
     colors.setColor(QPalette::WindowText, m_crText);
     setPalette(colors);

@@ -11,10 +11,10 @@
 
 class QUrl;
 
-class CLinkStatic : public QLabel {
+class LinkStatic : public QLabel {
     Q_OBJECT
 public:
-    explicit CLinkStatic(QWidget* parent = nullptr);
+    explicit LinkStatic(QWidget* parent = nullptr);
 
     // Draws the text in `color` from now on.
     void SetColor(const QColor& color);
@@ -34,7 +34,7 @@ public:
     // The colour the text is drawn in.
     QColor TextColor() const { return m_crText; }
     // The address a click opens, empty when there is none.
-    const QString& Link() const { return m_strUrl; }
+    const QString& Link() const { return m_url; }
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;
@@ -45,8 +45,8 @@ private:
 
     QColor m_crText;
     QFont m_font;
-    QString m_strUrl;
-    std::optional<QCursor> m_hCursor;
+    QString m_url;
+    std::optional<QCursor> m_cursor;
 };
 
 // Hands a link to the desktop to open with its default handler.

@@ -2,7 +2,7 @@
 #include "app/zendrik_app.h"
 
 int main(int argc, char** argv) {
-    CZendrikApp app(argc, argv);
+    ZendrikApp app(argc, argv);
     if (!app.InitInstance(app.arguments())) return 1;
     return app.ExitInstance(app.exec());
 }

@@ -3,7 +3,7 @@
 
 #include <QMainWindow>
 
-class CReportView;
+class ReportView;
 class QAction;
 class QToolBar;
 struct Settings;
@@ -16,18 +16,18 @@ class ExerciseViews;
 // its height, so that on a laptop's 1366 x 768 the chart still has the height its labels need.
 QSize FirstRunWindowSize(QSize available);
 
-class CMainFrame : public QMainWindow {
+class MainFrame : public QMainWindow {
     Q_OBJECT
 public:
-    explicit CMainFrame(Settings& settings);
-    ~CMainFrame() override;
+    explicit MainFrame(Settings& settings);
+    ~MainFrame() override;
 
     // Creates the view (which opens the command line's file) and the toolbar; false on failure.
     bool Create(const QString& commandLineFile);
 
-    CReportView* View() const { return m_wndView; }
+    ReportView* View() const { return m_reportView; }
     zendrik::ExerciseViews* ExerciseViews() const { return m_views; }
-    QToolBar* ToolBar() const { return m_wndToolBar; }
+    QToolBar* ToolBar() const { return m_toolBar; }
     QAction* Action(int id) const;
 
 signals:
@@ -44,8 +44,8 @@ private:
     void UpdateSaveCommand();
 
     Settings& m_settings;
-    QToolBar* m_wndToolBar = nullptr;
-    CReportView* m_wndView = nullptr;
+    QToolBar* m_toolBar = nullptr;
+    ReportView* m_reportView = nullptr;
     zendrik::ExerciseViews* m_views = nullptr;
     QList<QAction*> m_commands;
 };

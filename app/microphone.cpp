@@ -2,15 +2,15 @@
 
 #include "app/reading_dialog.h"
 #include "app/wait_cursor.h"
-#include "document/sonic_link_data.h"
+#include "document/document.h"
 #include "reception/live/capture_thread.h"
 
-int ReadFromMicrophone(CSonicLinkData& data, zendrik::CaptureThread* capture, QWidget* owner) {
+int ReadFromMicrophone(Document& data, zendrik::CaptureThread* capture, QWidget* owner) {
     zendrik::ReadingDialog dialog(owner);
     dialog.SetCapture(capture);
-    dialog.SetWatchModel(data.m_nWatchModel);
+    dialog.SetWatchModel(data.m_watchModel);
     if (dialog.DoModal() != QDialog::Accepted) return 0;
-    CWaitCursor wait;
+    WaitCursor wait;
     // Without a capture there is no transfer: the hand-over only releases the samples.
     return HandOverLiveBytes(data, dialog.TakeTransfer());
 }

@@ -62,10 +62,10 @@ bool StartsWith(const QString& text, QChar c) {
 
 }  // namespace
 
-CPropertiesDialog::CPropertiesDialog(QWidget* parent) : QDialog(parent) {
+PropertiesDialog::PropertiesDialog(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("Zendrik Properties"));
     setFont(TemplateFont());
-    const CDialogUnits du(font());
+    const DialogUnits du(font());
     setFixedSize(du.X(186), du.Y(236));
 
     // Controls are made in tab order; later ones lie above the group boxes that frame them.
@@ -96,120 +96,120 @@ CPropertiesDialog::CPropertiesDialog(QWidget* parent) : QDialog(parent) {
         m_controls.insert(id, button);
         return button;
     };
-    m_grpDisplayMode = new QButtonGroup(this);
-    m_grpCsvSeparator = new QButtonGroup(this);
-    m_grpHrmFormat = new QButtonGroup(this);
-    m_grpValueFormat = new QButtonGroup(this);
+    m_displayModeGroup = new QButtonGroup(this);
+    m_csvSeparatorGroup = new QButtonGroup(this);
+    m_hrmFormatGroup = new QButtonGroup(this);
+    m_valueFormatGroup = new QButtonGroup(this);
 
     groupBox("HR Monitor Type", 5, 5, 175, 30);
-    m_cbModel = new QComboBox(this);
+    m_modelList = new QComboBox(this);
     // The list drops down below the field; the field itself is as high as the style makes it.
-    m_cbModel->setGeometry(du.X(10), du.Y(15), du.X(160), m_cbModel->sizeHint().height());
-    m_controls.insert(IDC_MODEL, m_cbModel);
+    m_modelList->setGeometry(du.X(10), du.Y(15), du.X(160), m_modelList->sizeHint().height());
+    m_controls.insert(IDC_MODEL, m_modelList);
     groupBox("Display as", 5, 40, 175, 25);
-    radio(m_grpDisplayMode, IDC_DISPLAY_HRM, "&HRM", 10, 50, 33, 10);
-    radio(m_grpDisplayMode, IDC_DISPLAY_CSV, "&CSV", 90, 50, 30, 10);
+    radio(m_displayModeGroup, IDC_DISPLAY_HRM, "&HRM", 10, 50, 33, 10);
+    radio(m_displayModeGroup, IDC_DISPLAY_CSV, "&CSV", 90, 50, 30, 10);
     groupBox("HRM Format", 5, 70, 175, 25);
-    radio(m_grpHrmFormat, IDC_HRM_ENHANCED, "&Enhanced", 10, 80, 45, 10);
+    radio(m_hrmFormatGroup, IDC_HRM_ENHANCED, "&Enhanced", 10, 80, 45, 10);
     // Only the RS200/CS200 has a Polar Compatible form; the note beside the choice says so, and
     // the others are shown in the Enhanced form whatever is chosen.
-    radio(m_grpHrmFormat, IDC_HRM_COMPATIBLE, "&Polar Compatible", 57, 80, 69, 10);
+    radio(m_hrmFormatGroup, IDC_HRM_COMPATIBLE, "&Polar Compatible", 57, 80, 69, 10);
     label("(RS200/CS200)", 127, 81, 52, 8);
     m_controls.value(IDC_HRM_COMPATIBLE)
         ->setToolTip(QStringLiteral("Only RS200/CS200 reports have a Polar Compatible form; the "
                                     "others are shown and saved in the Enhanced form."));
     groupBox("CSV Options", 5, 100, 175, 110);
     groupBox("CSV Separator", 10, 110, 70, 60);
-    radio(m_grpCsvSeparator, IDC_SEPARATOR_SEMICOLON, "&Semicolon  ( ; )", 15, 120, 63, 10);
-    radio(m_grpCsvSeparator, IDC_SEPARATOR_COMMA, "C&omma  ( , )", 15, 130, 53, 10);
-    radio(m_grpCsvSeparator, IDC_SEPARATOR_TAB, "&Tabulator", 15, 140, 46, 10);
+    radio(m_csvSeparatorGroup, IDC_SEPARATOR_SEMICOLON, "&Semicolon  ( ; )", 15, 120, 63, 10);
+    radio(m_csvSeparatorGroup, IDC_SEPARATOR_COMMA, "C&omma  ( , )", 15, 130, 53, 10);
+    radio(m_csvSeparatorGroup, IDC_SEPARATOR_TAB, "&Tabulator", 15, 140, 46, 10);
     groupBox("Value Format", 85, 110, 90, 60);
-    radio(m_grpValueFormat, IDC_REGIONAL_SETTINGS, "Regional Settings", 90, 120, 71, 10);
-    radio(m_grpValueFormat, IDC_HRM_FORMATTING, "HRM Formatting", 90, 130, 67, 10);
-    radio(m_grpValueFormat, IDC_CUSTOM_SEPARATORS, "Custom Separators", 90, 140, 75, 10);
-    m_chkDisable10th = new QCheckBox(QStringLiteral("Disable 1/10 sec."), this);
-    m_chkDisable10th->setGeometry(du.Rect(90, 155, 72, 10));
-    m_controls.insert(IDC_DISABLE_10TH, m_chkDisable10th);
+    radio(m_valueFormatGroup, IDC_REGIONAL_SETTINGS, "Regional Settings", 90, 120, 71, 10);
+    radio(m_valueFormatGroup, IDC_HRM_FORMATTING, "HRM Formatting", 90, 130, 67, 10);
+    radio(m_valueFormatGroup, IDC_CUSTOM_SEPARATORS, "Custom Separators", 90, 140, 75, 10);
+    m_noTenthsBox = new QCheckBox(QStringLiteral("Disable 1/10 sec."), this);
+    m_noTenthsBox->setGeometry(du.Rect(90, 155, 72, 10));
+    m_controls.insert(IDC_DISABLE_10TH, m_noTenthsBox);
     groupBox("Custom Separators", 10, 175, 165, 30);
     label("Decimal:", 15, 190, 28, 8);
-    m_edCustomDecimal = edit(IDC_CUSTOM_DECIMAL, 48, 188, 15, 12);
+    m_customDecimalEdit = edit(IDC_CUSTOM_DECIMAL, 48, 188, 15, 12);
     label("Time:", 75, 190, 18, 8);
-    m_edCustomTime = edit(IDC_CUSTOM_TIME, 95, 188, 15, 12);
+    m_customTimeEdit = edit(IDC_CUSTOM_TIME, 95, 188, 15, 12);
     label("Date:", 120, 190, 18, 8);
-    m_edCustomDate = edit(IDC_CUSTOM_DATE, 144, 188, 15, 12);
+    m_customDateEdit = edit(IDC_CUSTOM_DATE, 144, 188, 15, 12);
     QPushButton* ok = pushButton(1, "OK", 75, 215, 50, 14);
     ok->setDefault(true);
     QPushButton* cancel = pushButton(2, "Cancel", 130, 215, 50, 14);
 
     // Only a choice the user makes counts; filling the list and selecting by code does not.
-    connect(m_cbModel, &QComboBox::activated, this, &CPropertiesDialog::OnSelchangeModel);
-    connect(ok, &QPushButton::clicked, this, &CPropertiesDialog::OnOK);
+    connect(m_modelList, &QComboBox::activated, this, &PropertiesDialog::OnSelchangeModel);
+    connect(ok, &QPushButton::clicked, this, &PropertiesDialog::OnOK);
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
 }
 
-void CPropertiesDialog::UpdateData(bool saveAndValidate) {
+void PropertiesDialog::UpdateData(bool saveAndValidate) {
     if (saveAndValidate) {
-        m_nDisplayMode = m_grpDisplayMode->checkedId();
-        m_nCsvSeparator = m_grpCsvSeparator->checkedId();
-        m_nHrmFormat = m_grpHrmFormat->checkedId();
-        m_strCustomDate = m_edCustomDate->text();
-        m_strCustomDecimal = m_edCustomDecimal->text();
-        m_nValueFormat = m_grpValueFormat->checkedId();
-        m_strCustomTime = m_edCustomTime->text();
-        m_bDisable10th = m_chkDisable10th->isChecked() ? 1 : 0;
+        m_displayMode = m_displayModeGroup->checkedId();
+        m_csvSeparator = m_csvSeparatorGroup->checkedId();
+        m_hrmFormat = m_hrmFormatGroup->checkedId();
+        m_customDate = m_customDateEdit->text();
+        m_customDecimal = m_customDecimalEdit->text();
+        m_valueFormat = m_valueFormatGroup->checkedId();
+        m_customTime = m_customTimeEdit->text();
+        m_disableTenths = m_noTenthsBox->isChecked() ? 1 : 0;
         return;
     }
-    SetRadio(m_grpDisplayMode, m_nDisplayMode);
-    SetRadio(m_grpCsvSeparator, m_nCsvSeparator);
-    SetRadio(m_grpHrmFormat, m_nHrmFormat);
-    m_edCustomDate->setText(m_strCustomDate);
-    m_edCustomDecimal->setText(m_strCustomDecimal);
-    SetRadio(m_grpValueFormat, m_nValueFormat);
-    m_edCustomTime->setText(m_strCustomTime);
-    m_chkDisable10th->setChecked(m_bDisable10th != 0);
+    SetRadio(m_displayModeGroup, m_displayMode);
+    SetRadio(m_csvSeparatorGroup, m_csvSeparator);
+    SetRadio(m_hrmFormatGroup, m_hrmFormat);
+    m_customDateEdit->setText(m_customDate);
+    m_customDecimalEdit->setText(m_customDecimal);
+    SetRadio(m_valueFormatGroup, m_valueFormat);
+    m_customTimeEdit->setText(m_customTime);
+    m_noTenthsBox->setChecked(m_disableTenths != 0);
 }
 
-bool CPropertiesDialog::OnInitDialog() {
+bool PropertiesDialog::OnInitDialog() {
     UpdateData(false);
-    m_cbModel->clear();
+    m_modelList->clear();
     for (const zendrik::Family* family : zendrik::ListedFamilies()) {
-        m_cbModel->addItem(QString::fromLatin1(family->displayName));
+        m_modelList->addItem(QString::fromLatin1(family->displayName));
     }
 
     // The first item beginning with the name, searching from the second item on and wrapping
     // round. A code outside the table has no name, and then nothing is selected.
-    m_strModelName = ModelNameForCode(m_nWatchModel);
+    m_modelName = ModelNameForCode(m_watchModel);
     int selected = -1;
-    const int count = m_cbModel->count();
-    for (int step = 1; !m_strModelName.isEmpty() && step <= count; ++step) {
+    const int count = m_modelList->count();
+    for (int step = 1; !m_modelName.isEmpty() && step <= count; ++step) {
         const int index = step % count;
-        if (m_cbModel->itemText(index).startsWith(m_strModelName, Qt::CaseInsensitive)) {
+        if (m_modelList->itemText(index).startsWith(m_modelName, Qt::CaseInsensitive)) {
             selected = index;
             break;
         }
     }
-    m_cbModel->setCurrentIndex(selected);
+    m_modelList->setCurrentIndex(selected);
 
     UpdateData(false);
     return true;
 }
 
-void CPropertiesDialog::OnSelchangeModel() {
+void PropertiesDialog::OnSelchangeModel() {
     UpdateData(true);
-    const int code = ModelCodeForName(m_cbModel->currentText());
-    if (code != 0 && code != m_nWatchModel) {
-        m_nWatchModel = code;
-        m_strModelName = ModelNameForCode(code);
+    const int code = ModelCodeForName(m_modelList->currentText());
+    if (code != 0 && code != m_watchModel) {
+        m_watchModel = code;
+        m_modelName = ModelNameForCode(code);
     }
 }
 
-void CPropertiesDialog::OnOK() {
+void PropertiesDialog::OnOK() {
     UpdateData(true);
-    if ((m_nCsvSeparator == 0 || m_nCsvSeparator == 1) && m_nValueFormat == kCustomSeparators) {
-        const QChar csv = m_nCsvSeparator == 0 ? u';' : u',';
-        if (StartsWith(m_strCustomDecimal, csv) || StartsWith(m_strCustomTime, csv) ||
-            StartsWith(m_strCustomDate, csv)) {
-            UserPrompts().Tell(this, QMessageBox::Critical, QStringLiteral("Invalid Properties"),
+    if ((m_csvSeparator == 0 || m_csvSeparator == 1) && m_valueFormat == kCustomSeparators) {
+        const QChar csv = m_csvSeparator == 0 ? u';' : u',';
+        if (StartsWith(m_customDecimal, csv) || StartsWith(m_customTime, csv) ||
+            StartsWith(m_customDate, csv)) {
+            Prompts().Tell(this, QMessageBox::Critical, QStringLiteral("Invalid Properties"),
                                QStringLiteral("Custom Separators must differ the CSV Separator"));
             return;
         }
@@ -218,7 +218,7 @@ void CPropertiesDialog::OnOK() {
     accept();
 }
 
-int CPropertiesDialog::DoModal() {
+int PropertiesDialog::DoModal() {
     OnInitDialog();
     return exec();
 }
@@ -226,29 +226,29 @@ int CPropertiesDialog::DoModal() {
 void EditProperties(Settings& settings, QWidget* mainWindow) {
     const Settings before = settings;
     {
-        CPropertiesDialog dlg(mainWindow);
-        dlg.m_nWatchModel = settings.WatchModel;
-        dlg.m_nComPort = settings.ComPort;
-        dlg.m_nDisplayMode = settings.DisplayMode;
-        dlg.m_nCsvSeparator = settings.CsvSeparator;
-        dlg.m_nHrmFormat = settings.HrmFormat;
-        dlg.m_nValueFormat = settings.ValueFormat;
-        dlg.m_bDisable10th = settings.Disable10thSeconds;
-        dlg.m_strCustomDecimal = SeparatorText(settings.DecimalSeparator);
-        dlg.m_strCustomTime = SeparatorText(settings.TimeSeparator);
-        dlg.m_strCustomDate = SeparatorText(settings.DateSeparator);
+        PropertiesDialog dlg(mainWindow);
+        dlg.m_watchModel = settings.WatchModel;
+        dlg.m_comPort = settings.ComPort;
+        dlg.m_displayMode = settings.DisplayMode;
+        dlg.m_csvSeparator = settings.CsvSeparator;
+        dlg.m_hrmFormat = settings.HrmFormat;
+        dlg.m_valueFormat = settings.ValueFormat;
+        dlg.m_disableTenths = settings.Disable10thSeconds;
+        dlg.m_customDecimal = SeparatorText(settings.DecimalSeparator);
+        dlg.m_customTime = SeparatorText(settings.TimeSeparator);
+        dlg.m_customDate = SeparatorText(settings.DateSeparator);
         if (dlg.DoModal() != QDialog::Accepted) return;
 
-        settings.WatchModel = dlg.m_nWatchModel;
-        settings.ComPort = dlg.m_nComPort;
-        settings.DisplayMode = dlg.m_nDisplayMode;
-        settings.CsvSeparator = dlg.m_nCsvSeparator;
-        settings.HrmFormat = dlg.m_nHrmFormat;
-        settings.ValueFormat = dlg.m_nValueFormat;
-        settings.Disable10thSeconds = dlg.m_bDisable10th;
-        settings.DecimalSeparator = SeparatorSetting(dlg.m_strCustomDecimal);
-        settings.TimeSeparator = SeparatorSetting(dlg.m_strCustomTime);
-        settings.DateSeparator = SeparatorSetting(dlg.m_strCustomDate);
+        settings.WatchModel = dlg.m_watchModel;
+        settings.ComPort = dlg.m_comPort;
+        settings.DisplayMode = dlg.m_displayMode;
+        settings.CsvSeparator = dlg.m_csvSeparator;
+        settings.HrmFormat = dlg.m_hrmFormat;
+        settings.ValueFormat = dlg.m_valueFormat;
+        settings.Disable10thSeconds = dlg.m_disableTenths;
+        settings.DecimalSeparator = SeparatorSetting(dlg.m_customDecimal);
+        settings.TimeSeparator = SeparatorSetting(dlg.m_customTime);
+        settings.DateSeparator = SeparatorSetting(dlg.m_customDate);
     }
 
     // The model, the port and the CSV separator only count for the next reading or save. With

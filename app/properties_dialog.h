@@ -12,7 +12,7 @@ class QComboBox;
 class QLineEdit;
 struct Settings;
 
-class CPropertiesDialog : public QDialog {
+class PropertiesDialog : public QDialog {
     Q_OBJECT
 public:
     // Control ids of the dialog, as its layout numbers them.
@@ -34,12 +34,12 @@ public:
         IDC_CUSTOM_DATE = 1025,
     };
 
-    explicit CPropertiesDialog(QWidget* parent = nullptr);
+    explicit PropertiesDialog(QWidget* parent = nullptr);
 
-    // Fills the model list, selects the model of m_nWatchModel (nothing for an unknown code)
+    // Fills the model list, selects the model of m_watchModel (nothing for an unknown code)
     // and shows the members in the controls; true lets the first control take the focus.
     bool OnInitDialog();
-    // The user picked a model: m_nWatchModel follows it.
+    // The user picked a model: m_watchModel follows it.
     void OnSelchangeModel();
     // Ends the dialog with OK, unless a custom separator equals the chosen CSV separator.
     void OnOK();
@@ -51,28 +51,28 @@ public:
     // The control with a layout id (1 is OK, 2 Cancel), or nullptr.
     QWidget* GetDlgItem(int id) const { return m_controls.value(id); }
 
-    QString m_strModelName;
-    std::int32_t m_nWatchModel = 1;
-    std::int32_t m_nComPort = 0;
-    QComboBox* m_cbModel = nullptr;
-    std::int32_t m_nDisplayMode = -1;
-    std::int32_t m_nCsvSeparator = -1;
-    std::int32_t m_nHrmFormat = -1;
-    QString m_strCustomDate;
-    QString m_strCustomDecimal;
-    std::int32_t m_nValueFormat = -1;
-    QString m_strCustomTime;
-    std::int32_t m_bDisable10th = 0;
+    QString m_modelName;
+    std::int32_t m_watchModel = 1;
+    std::int32_t m_comPort = 0;
+    QComboBox* m_modelList = nullptr;
+    std::int32_t m_displayMode = -1;
+    std::int32_t m_csvSeparator = -1;
+    std::int32_t m_hrmFormat = -1;
+    QString m_customDate;
+    QString m_customDecimal;
+    std::int32_t m_valueFormat = -1;
+    QString m_customTime;
+    std::int32_t m_disableTenths = 0;
 
 private:
-    QButtonGroup* m_grpDisplayMode = nullptr;
-    QButtonGroup* m_grpCsvSeparator = nullptr;
-    QButtonGroup* m_grpHrmFormat = nullptr;
-    QButtonGroup* m_grpValueFormat = nullptr;
-    QLineEdit* m_edCustomDate = nullptr;
-    QLineEdit* m_edCustomDecimal = nullptr;
-    QLineEdit* m_edCustomTime = nullptr;
-    QCheckBox* m_chkDisable10th = nullptr;
+    QButtonGroup* m_displayModeGroup = nullptr;
+    QButtonGroup* m_csvSeparatorGroup = nullptr;
+    QButtonGroup* m_hrmFormatGroup = nullptr;
+    QButtonGroup* m_valueFormatGroup = nullptr;
+    QLineEdit* m_customDateEdit = nullptr;
+    QLineEdit* m_customDecimalEdit = nullptr;
+    QLineEdit* m_customTimeEdit = nullptr;
+    QCheckBox* m_noTenthsBox = nullptr;
     QHash<int, QWidget*> m_controls;
 };
 

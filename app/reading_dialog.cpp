@@ -29,7 +29,7 @@ constexpr int kAdviceWidthDu = 137;
 ReadingDialog::ReadingDialog(QWidget* parent) : QDialog(parent, Qt::Tool) {
     setWindowTitle(QStringLiteral(" Reading SonicLink Data"));
     setFont(TemplateFont());
-    const CDialogUnits du(font());
+    const DialogUnits du(font());
     setFixedSize(du.X(kWidthDu), du.Y(kHeightDu));
     m_watchText = new QLabel(QStringLiteral("Watch"), this);
     m_watchText->setGeometry(du.Rect(5, 5, 120, 8));
@@ -109,7 +109,7 @@ void ReadingDialog::OnReadState(int state) {
 void ReadingDialog::OnReadAdvice(const QString& advice) { ShowAdvice(advice); }
 
 void ReadingDialog::ShowAdvice(const QString& advice) {
-    const CDialogUnits du(font());
+    const DialogUnits du(font());
     m_advice->setText(advice);
     if (advice.isEmpty()) {
         m_advice->hide();
@@ -141,7 +141,7 @@ void ReadingDialog::OnDeviceError(const QString& text) {
     // user is told why, rather than waiting for data behind the message. Nothing is handed over.
     QWidget* owner = parentWidget();
     done(QDialog::Rejected);
-    UserPrompts().Tell(owner, QMessageBox::Warning, QGuiApplication::applicationDisplayName(), text);
+    Prompts().Tell(owner, QMessageBox::Warning, QGuiApplication::applicationDisplayName(), text);
 }
 
 void ReadingDialog::OnRestart() {

@@ -2,13 +2,13 @@
 
 #include <QKeyEvent>
 
-CReportEdit::CReportEdit(QWidget* parent) : QPlainTextEdit(parent) {
+ReportEdit::ReportEdit(QWidget* parent) : QPlainTextEdit(parent) {
     // The text starts 3 pixels in from the left edge and right at the top.
     document()->setDocumentMargin(0);
     setViewportMargins(kLeftMargin, 0, 0, 0);
 }
 
-bool CReportEdit::event(QEvent* event) {
+bool ReportEdit::event(QEvent* event) {
     if (event->type() == QEvent::ShortcutOverride) {
         const auto* key = static_cast<QKeyEvent*>(event);
         const bool copy = key->matches(QKeySequence::Copy) ||

@@ -4,10 +4,10 @@
 
 #include <QPlainTextEdit>
 
-class CReportEdit : public QPlainTextEdit {
+class ReportEdit : public QPlainTextEdit {
     Q_OBJECT
 public:
-    explicit CReportEdit(QWidget* parent);
+    explicit ReportEdit(QWidget* parent);
 
     static constexpr int kLeftMargin = 3;
     int LeftMargin() const { return viewportMargins().left(); }

@@ -3,16 +3,16 @@
 #include <string_view>
 
 #include "decoders/csv_text.h"
-#include "document/sonic_link_data.h"
+#include "document/document.h"
 
-const std::string& HrmTextFor(const CSonicLinkData& data, int hrmFormat) {
+const std::string& HrmTextFor(const Document& data, int hrmFormat) {
     // The RS200/CS200 decoder writes both forms; the others leave the compatible one empty.
-    if (hrmFormat != 0 && !data.m_strHrmCompat.empty()) return data.m_strHrmCompat;
-    return data.m_strHrm;
+    if (hrmFormat != 0 && !data.m_hrmCompat.empty()) return data.m_hrmCompat;
+    return data.m_hrm;
 }
 
-std::string CsvTextFor(const CSonicLinkData& data, char separator) {
-    return zendrik::CsvForSeparator(data.m_strCsv, separator);
+std::string CsvTextFor(const Document& data, char separator) {
+    return zendrik::CsvForSeparator(data.m_csv, separator);
 }
 
 std::string WrappedSentence(const std::string& sentence, std::size_t columns) {

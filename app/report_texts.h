@@ -5,16 +5,16 @@
 #include <cstddef>
 #include <string>
 
-class CSonicLinkData;
+class Document;
 
 // The HRM text of the form `hrmFormat` chooses (0 Enhanced, any other value Polar Compatible).
 // Only an RS200/CS200 report has a Polar Compatible form; every other report gives its Enhanced
 // text, rather than nothing.
-const std::string& HrmTextFor(const CSonicLinkData& data, int hrmFormat);
+const std::string& HrmTextFor(const Document& data, int hrmFormat);
 
 // The CSV text with `separator` between the fields; a field holding the separator or a double
 // quote is quoted, so a spreadsheet sees the fields the report has.
-std::string CsvTextFor(const CSonicLinkData& data, char separator);
+std::string CsvTextFor(const Document& data, char separator);
 
 // A sentence of the program's own (an explanation or a hint, never a report line) broken at
 // spaces into CR LF lines of at most `columns` characters: the view does not wrap its text, so

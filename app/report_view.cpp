@@ -33,41 +33,41 @@ char SeparatorOrDefault(std::int32_t setting, char fallback) {
 
 }  // namespace
 
-CReportView::CReportView(Settings& settings, QWidget* parent) : QWidget(parent), m_settings(settings) {
+ReportView::ReportView(Settings& settings, QWidget* parent) : QWidget(parent), m_settings(settings) {
     setFocusPolicy(Qt::StrongFocus);
     setAcceptDrops(true);
     // The reception threads run for as long as the view; between readings they sit idle.
-    m_capture = std::make_unique<zendrik::CaptureThread>(CaptureDeviceFactory(), this, [this](const QString& text) {
-        UserPrompts().Tell(window(), QMessageBox::NoIcon, QString::fromLatin1(kProductTitle), text);
+    m_capture = std::make_unique<zendrik::CaptureThread>(CurrentCaptureDeviceFactory(), this, [this](const QString& text) {
+        Prompts().Tell(window(), QMessageBox::NoIcon, QString::fromLatin1(kProductTitle), text);
     });
 }
 
-CReportView::~CReportView() = default;
+ReportView::~ReportView() = default;
 
-bool CReportView::OnCreate(const QString& commandLineFile) {
-    m_wndEdit = new CReportEdit(this);
-    m_wndEdit->setGeometry(0, 0, width(), height());
-    m_wndEdit->setLineWrapMode(QPlainTextEdit::NoWrap);
-    m_wndEdit->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    m_wndEdit->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+bool ReportView::OnCreate(const QString& commandLineFile) {
+    m_edit = new ReportEdit(this);
+    m_edit->setGeometry(0, 0, width(), height());
+    m_edit->setLineWrapMode(QPlainTextEdit::NoWrap);
+    m_edit->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    m_edit->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     // The text control takes the focus only when clicked; the view itself holds it otherwise.
-    m_wndEdit->setFocusPolicy(Qt::ClickFocus);
+    m_edit->setFocusPolicy(Qt::ClickFocus);
     // Files dropped on the text go to the view, which opens them.
-    m_wndEdit->setAcceptDrops(false);
+    m_edit->setAcceptDrops(false);
 
     m_font = QFont(QStringLiteral("Verdana"));
     m_font.setPointSizeF(9.6);
-    m_wndEdit->setFont(m_font);
+    m_edit->setFont(m_font);
     // Tab stops every 48 dialog units; a dialog unit is a quarter of the average character width.
-    m_wndEdit->setTabStopDistance(kTabStopDialogUnits * m_wndEdit->fontMetrics().averageCharWidth() / 4.0);
-    m_wndEdit->show();
+    m_edit->setTabStopDistance(kTabStopDialogUnits * m_edit->fontMetrics().averageCharWidth() / 4.0);
+    m_edit->show();
 
-    m_picker = new CTransferPicker(this);
-    connect(m_picker, &CTransferPicker::transferChosen, this, [this](int index) {
+    m_picker = new TransferPicker(this);
+    connect(m_picker, &TransferPicker::transferChosen, this, [this](int index) {
         m_data.ShowRecordedTransfer(static_cast<std::size_t>(index));
         ShowReport();
     });
-    connect(m_picker, &CTransferPicker::saveAllRequested, this, [this] {
+    connect(m_picker, &TransferPicker::saveAllRequested, this, [this] {
         SaveAllDialog(m_data, m_settings.DisplayMode, m_settings.HrmFormat, CsvSeparatorChar(m_settings),
                       static_cast<std::size_t>(m_picker->Chosen()), window());
         ShowReport();
@@ -77,27 +77,27 @@ bool CReportView::OnCreate(const QString& commandLineFile) {
     return true;
 }
 
-void CReportView::resizeEvent(QResizeEvent* event) {
+void ReportView::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     LayOut();
 }
 
-void CReportView::LayOut() {
+void ReportView::LayOut() {
     int top = 0;
     if (m_picker && !m_picker->isHidden()) {
         top = std::min(m_picker->PreferredHeight(), height() / 2);
         m_picker->setGeometry(0, 0, width(), top);
     }
-    if (m_wndEdit) m_wndEdit->setGeometry(0, top, width(), height() - top);
+    if (m_edit) m_edit->setGeometry(0, top, width(), height() - top);
 }
 
-void CReportView::ShowTransferList() {
+void ReportView::ShowTransferList() {
     if (!m_picker) return;
     m_picker->Fill(m_data);
     LayOut();
 }
 
-bool CReportView::event(QEvent* event) {
+bool ReportView::event(QEvent* event) {
     if (event->type() == kUpdateDisplayEvent) {
         ShowReport();
         event->accept();
@@ -106,7 +106,7 @@ bool CReportView::event(QEvent* event) {
     return QWidget::event(event);
 }
 
-void CReportView::ShowReport() {
+void ReportView::ShowReport() {
     std::string csv;
     const std::string* text = &HrmTextFor(m_data, m_settings.HrmFormat);
     if (m_settings.DisplayMode == kDisplayCsv) {
@@ -119,34 +119,34 @@ void CReportView::ShowReport() {
     // A decoder that found nothing to write (a transfer of another watch family, no stream
     // head) would leave the window blank: say instead what was received.
     std::string explanation;
-    if (text->empty() && !m_data.m_bValid && m_data.DecodedTransfer().model != 0) {
+    if (text->empty() && !m_data.m_valid && m_data.DecodedTransfer().model != 0) {
         explanation = WrappedSentence(m_data.ExplainInvalid());
         text = &explanation;
     }
     // A recording that did not decode: what to do about it first, in the command line's words,
     // then the error lines. The reception report is that of the input shown (a dump has none).
-    const std::string advice = m_data.m_bValid ? std::string() : zendrik::ReceptionAdvice(m_data.m_reception);
+    const std::string advice = m_data.m_valid ? std::string() : zendrik::ReceptionAdvice(m_data.m_reception);
     if (!advice.empty()) {
         std::string hinted = WrappedSentence(advice) + "\r\n";
         if (!text->empty()) hinted += "\r\n" + *text;
         explanation = std::move(hinted);
         text = &explanation;
     }
-    if (m_wndEdit) m_wndEdit->setPlainText(QString::fromLatin1(text->data(), static_cast<qsizetype>(text->size())));
+    if (m_edit) m_edit->setPlainText(QString::fromLatin1(text->data(), static_cast<qsizetype>(text->size())));
     emit reportShown();
     TellIfOutOfMemory();
 }
 
-void CReportView::TellIfOutOfMemory() {
+void ReportView::TellIfOutOfMemory() {
     // Rendering the report anew (another value format) or decoding a reading can run out of
     // memory; the report is then empty, and the user learns why.
-    if (m_data.m_strReadError != kOutOfMemoryReason) return;
-    m_data.m_strReadError.clear();
-    UserPrompts().Tell(window(), QMessageBox::Warning, QString::fromLatin1(kProductTitle),
+    if (m_data.m_readError != kOutOfMemoryReason) return;
+    m_data.m_readError.clear();
+    Prompts().Tell(window(), QMessageBox::Warning, QString::fromLatin1(kProductTitle),
                        QStringLiteral("The report cannot be shown: %1.").arg(QString::fromLatin1(kOutOfMemoryReason)));
 }
 
-void CReportView::UpdateValueFormat() {
+void ReportView::UpdateValueFormat() {
     const std::uint8_t noTenths = m_settings.Disable10thSeconds != 0 ? 1 : 0;
     char decimal = '.';
     char time = ':';
@@ -156,7 +156,7 @@ void CReportView::UpdateValueFormat() {
         time = SeparatorOrDefault(m_settings.TimeSeparator, ':');
         date = SeparatorOrDefault(m_settings.DateSeparator, '.');
     } else if (m_settings.ValueFormat == kRegionalSettings) {
-        const CRegionalSeparators regional = RegionalSeparators();
+        const RegionalSeparators regional = SystemSeparators();
         decimal = regional.decimal;
         time = regional.time;
         date = regional.date;
@@ -164,23 +164,23 @@ void CReportView::UpdateValueFormat() {
     m_data.ApplyValueFormat(noTenths, decimal, time, date);
 }
 
-void CReportView::SetModified(bool modified) {
+void ReportView::SetModified(bool modified) {
     const std::uint8_t flag = modified ? 1 : 0;
-    if (flag == m_data.m_bModified) return;
-    m_data.m_bModified = flag;
+    if (flag == m_data.m_modified) return;
+    m_data.m_modified = flag;
     emit modifiedChanged();  // the window's title follows
 }
 
-bool CReportView::SaveModified() {
-    if (!m_data.m_bModified) return true;
-    const QMessageBox::StandardButton answer = UserPrompts().Ask(
+bool ReportView::SaveModified() {
+    if (!m_data.m_modified) return true;
+    const QMessageBox::StandardButton answer = Prompts().Ask(
         this, QString::fromLatin1(kProductTitle),
         QStringLiteral("Current Data not saved!\nDo you want to save the current data?"),
         QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Yes);
     switch (answer) {
         case QMessageBox::Yes:
             OnFileSave();
-            return !m_data.m_bModified;
+            return !m_data.m_modified;
         case QMessageBox::No:
             // The reading stays marked until something replaces it: a reading the user then
             // aborts, or an open dialog cancelled, leaves it as unsaved as it was.
@@ -190,36 +190,36 @@ bool CReportView::SaveModified() {
     }
 }
 
-int CReportView::OpenDataFile(const QString& path) {
+int ReportView::OpenDataFile(const QString& path) {
     if (path.isEmpty()) return 0;
     // Whichever way a file arrives (drop, command line), it is decoded as Open would decode it.
-    m_data.m_nWatchModel = m_settings.WatchModel;
+    m_data.m_watchModel = m_settings.WatchModel;
     if (!ReadInputFile(m_data, path, zendrik::InputKind::Unknown, window())) {
         emit reportShown();  // the report on screen stays; whether it may be saved can change
         return 0;
     }
     m_inputFile = path;
-    m_data.m_strPath = LocalPath(path);  // what the title and the recent files name
+    m_data.m_path = LocalPath(path);  // what the title and the recent files name
     ShowFileRead();
     return 1;
 }
 
-void CReportView::ShowFileRead() {
+void ReportView::ShowFileRead() {
     // What was on screen is gone, and a file can be read again: nothing is unsaved.
     SetModified(false);
     ShowTransferList();
     ShowReport();
 }
 
-void CReportView::OnFileOpen() {
+void ReportView::OnFileOpen() {
     if (!SaveModified()) return;
-    m_data.m_nWatchModel = m_settings.WatchModel;
+    m_data.m_watchModel = m_settings.WatchModel;
     if (!OpenFileDialog(m_data, window())) return;  // the report on screen stays
-    m_inputFile = QFile::decodeName(m_data.m_strPath.c_str());
+    m_inputFile = QFile::decodeName(m_data.m_path.c_str());
     ShowFileRead();
 }
 
-void CReportView::OnFileSave() {
+void ReportView::OnFileSave() {
     // A FIT or TCX file keeps the exercise but not the received bytes, earlier exercises or the
     // watch's own values: a reading exported that way is still unsaved.
     if (SaveFileDialog(m_data, m_settings.DisplayMode, m_settings.HrmFormat,
@@ -228,9 +228,9 @@ void CReportView::OnFileSave() {
     }
 }
 
-void CReportView::OnReadMicrophone() {
+void ReportView::OnReadMicrophone() {
     if (!SaveModified()) return;
-    m_data.m_nWatchModel = m_settings.WatchModel;
+    m_data.m_watchModel = m_settings.WatchModel;
     if (ReadFromMicrophone(m_data, m_capture.get(), window()) == 1) {
         m_inputFile.clear();
         SetModified(true);
@@ -239,29 +239,29 @@ void CReportView::OnReadMicrophone() {
     ShowReport();
 }
 
-void CReportView::OnEditCopy() {
-    if (!m_wndEdit) return;
-    const QTextCursor saved = m_wndEdit->textCursor();
+void ReportView::OnEditCopy() {
+    if (!m_edit) return;
+    const QTextCursor saved = m_edit->textCursor();
     // Right after a report is shown the caret stands at the very start: copy the whole text.
     if (saved.selectionStart() == 0 && saved.selectionEnd() == 0) {
-        m_wndEdit->selectAll();
-        m_wndEdit->copy();
-        m_wndEdit->setTextCursor(saved);
+        m_edit->selectAll();
+        m_edit->copy();
+        m_edit->setTextCursor(saved);
         return;
     }
-    m_wndEdit->copy();  // the selection; nothing when there is none
+    m_edit->copy();  // the selection; nothing when there is none
 }
 
-void CReportView::dragEnterEvent(QDragEnterEvent* event) {
+void ReportView::dragEnterEvent(QDragEnterEvent* event) {
     if (event->mimeData()->hasUrls()) event->acceptProposedAction();
 }
 
-void CReportView::dropEvent(QDropEvent* event) {
+void ReportView::dropEvent(QDropEvent* event) {
     OnDropFiles(event->mimeData()->urls());
     event->acceptProposedAction();
 }
 
-void CReportView::OnDropFiles(const QList<QUrl>& urls) {
+void ReportView::OnDropFiles(const QList<QUrl>& urls) {
     // Only a drop of exactly one file opens it; an unsaved reading is asked about first, as
     // for every other way of opening a file.
     if (urls.size() != 1 || !urls.first().isLocalFile()) return;

@@ -7,20 +7,20 @@
 #include <cstdint>
 #include <memory>
 
-#include "document/sonic_link_data.h"
+#include "document/document.h"
 
 namespace zendrik {
 class CaptureThread;
 }
-class CReportEdit;
-class CTransferPicker;
+class ReportEdit;
+class TransferPicker;
 struct Settings;
 
-class CReportView : public QWidget {
+class ReportView : public QWidget {
     Q_OBJECT
 public:
-    CReportView(Settings& settings, QWidget* parent);
-    ~CReportView() override;
+    ReportView(Settings& settings, QWidget* parent);
+    ~ReportView() override;
 
     // Creates the text control and opens the file named on the command line, if any.
     bool OnCreate(const QString& commandLineFile);
@@ -44,10 +44,10 @@ public:
     void OnReadMicrophone();
     void OnEditCopy();
 
-    bool IsModified() const { return m_data.m_bModified != 0; }
-    CSonicLinkData& Data() { return m_data; }
-    CReportEdit* Edit() const { return m_wndEdit; }
-    CTransferPicker* Picker() const { return m_picker; }
+    bool IsModified() const { return m_data.m_modified != 0; }
+    Document& Data() { return m_data; }
+    ReportEdit* Edit() const { return m_edit; }
+    TransferPicker* Picker() const { return m_picker; }
 
 signals:
     // The report or its valid flag may have changed (the save command's state follows it).
@@ -73,13 +73,13 @@ private:
     void TellIfOutOfMemory();
 
     Settings& m_settings;
-    CReportEdit* m_wndEdit = nullptr;
-    CTransferPicker* m_picker = nullptr;
+    ReportEdit* m_edit = nullptr;
+    TransferPicker* m_picker = nullptr;
     QFont m_font;
     // The file the shown report was read from; saving over it asks first. Empty after a reading
     // from the microphone.
     QString m_inputFile;
-    CSonicLinkData m_data;
+    Document m_data;
     // Declared after the data, so it goes first: the capture thread stops before the data it
     // hands over to is gone.
     std::unique_ptr<zendrik::CaptureThread> m_capture;

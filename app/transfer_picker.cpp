@@ -7,7 +7,7 @@
 #include <QVBoxLayout>
 
 #include "decoders/families.h"
-#include "document/sonic_link_data.h"
+#include "document/document.h"
 
 namespace {
 
@@ -24,7 +24,7 @@ QString MinutesSeconds(double seconds) {
 
 }  // namespace
 
-CTransferPicker::CTransferPicker(QWidget* parent) : QWidget(parent) {
+TransferPicker::TransferPicker(QWidget* parent) : QWidget(parent) {
     m_list = new QTreeWidget(this);
     m_list->setRootIsDecorated(false);
     m_list->setHeaderLabels({tr("Transfer"), tr("Watch"), tr("Date"), tr("Start time"), tr("Length"),
@@ -41,11 +41,11 @@ CTransferPicker::CTransferPicker(QWidget* parent) : QWidget(parent) {
     connect(m_list, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* item) {
         if (item) emit transferChosen(m_list->indexOfTopLevelItem(item));
     });
-    connect(m_saveAll, &QPushButton::clicked, this, &CTransferPicker::saveAllRequested);
+    connect(m_saveAll, &QPushButton::clicked, this, &TransferPicker::saveAllRequested);
     hide();
 }
 
-void CTransferPicker::Fill(const CSonicLinkData& data) {
+void TransferPicker::Fill(const Document& data) {
     const QSignalBlocker quiet(m_list);
     m_list->clear();
     if (data.m_recorded.size() < 2) {
@@ -53,7 +53,7 @@ void CTransferPicker::Fill(const CSonicLinkData& data) {
         return;
     }
     for (std::size_t i = 0; i < data.m_recorded.size(); ++i) {
-        const CRecordedTransfer& recorded = data.m_recorded[i];
+        const RecordedTransfer& recorded = data.m_recorded[i];
         const zendrik::Transfer transfer = data.DecodeRecordedTransfer(i);
         const zendrik::Family* family = zendrik::FamilyOfStream(recorded.bytes);
         QStringList columns{QString::number(i + 1),
@@ -76,12 +76,12 @@ void CTransferPicker::Fill(const CSonicLinkData& data) {
     show();
 }
 
-int CTransferPicker::Chosen() const {
+int TransferPicker::Chosen() const {
     QTreeWidgetItem* item = m_list->currentItem();
     return item ? m_list->indexOfTopLevelItem(item) : 0;
 }
 
-int CTransferPicker::PreferredHeight() const {
+int TransferPicker::PreferredHeight() const {
     const int row = m_list->fontMetrics().height() + 6;
     return m_list->header()->sizeHint().height() + kRowsShown * row + m_saveAll->sizeHint().height() + 18;
 }

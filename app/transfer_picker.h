@@ -5,18 +5,18 @@
 
 #include <QWidget>
 
-class CSonicLinkData;
+class Document;
 class QPushButton;
 class QTreeWidget;
 
-class CTransferPicker : public QWidget {
+class TransferPicker : public QWidget {
     Q_OBJECT
 public:
-    explicit CTransferPicker(QWidget* parent);
+    explicit TransferPicker(QWidget* parent);
 
     // Lists the transfers the document holds, the first one chosen; hidden unless there are
     // two or more.
-    void Fill(const CSonicLinkData& data);
+    void Fill(const Document& data);
     // The transfer chosen in the list (0 when none is).
     int Chosen() const;
     // The height the list and its button take.

@@ -3,7 +3,7 @@
 #include <QComboBox>
 #include <QFileDialog>
 
-void ConfigureFileDialog(QFileDialog& dialog, const CFileRequest& request) {
+void ConfigureFileDialog(QFileDialog& dialog, const FileRequest& request) {
     // Qt's own dialog matches the patterns without regard to case, so "*.wav" also lists
     // recordings named .WAV on file systems that tell the two apart.
     dialog.setOption(QFileDialog::DontUseNativeDialog);
@@ -25,16 +25,16 @@ void ConfigureFileDialog(QFileDialog& dialog, const CFileRequest& request) {
 
 namespace {
 
-class CQtUserPrompts final : public CUserPrompts {
+class QtUserPrompts final : public UserPrompts {
 public:
-    std::optional<CFileChoice> ChooseOpenFile(QWidget* owner, const CFileRequest& request) override {
+    std::optional<FileChoice> ChooseOpenFile(QWidget* owner, const FileRequest& request) override {
         QFileDialog dialog(owner);
         dialog.setAcceptMode(QFileDialog::AcceptOpen);
         dialog.setFileMode(QFileDialog::ExistingFile);
         return Run(dialog, request);
     }
 
-    std::optional<CFileChoice> ChooseSaveFile(QWidget* owner, const CFileRequest& request) override {
+    std::optional<FileChoice> ChooseSaveFile(QWidget* owner, const FileRequest& request) override {
         QFileDialog dialog(owner);
         dialog.setAcceptMode(QFileDialog::AcceptSave);
         dialog.setFileMode(QFileDialog::AnyFile);
@@ -63,21 +63,21 @@ public:
     }
 
 private:
-    static std::optional<CFileChoice> Run(QFileDialog& dialog, const CFileRequest& request) {
+    static std::optional<FileChoice> Run(QFileDialog& dialog, const FileRequest& request) {
         ConfigureFileDialog(dialog, request);
         if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
-        return CFileChoice{dialog.selectedFiles().first(),
+        return FileChoice{dialog.selectedFiles().first(),
                            static_cast<int>(request.filters.indexOf(dialog.selectedNameFilter())) + 1};
     }
 };
 
-CUserPrompts* g_installed = nullptr;
+UserPrompts* g_installed = nullptr;
 
 }  // namespace
 
-CUserPrompts& UserPrompts() {
-    static CQtUserPrompts qtPrompts;
+UserPrompts& Prompts() {
+    static QtUserPrompts qtPrompts;
     return g_installed ? *g_installed : qtPrompts;
 }
 
-void SetUserPrompts(CUserPrompts* prompts) { g_installed = prompts; }
+void SetUserPrompts(UserPrompts* prompts) { g_installed = prompts; }

@@ -10,25 +10,25 @@ class QFileDialog;
 class QWidget;
 
 // A file the user confirmed, with the filter entry left selected (counting from 1).
-struct CFileChoice {
+struct FileChoice {
     QString path;
     int filterIndex = 0;
 };
 
-struct CFileRequest {
+struct FileRequest {
     QStringList filters;    // "Description (*.ext)" entries, in order
     int selectedFilter = 1;  // counting from 1
     QString defaultSuffix;
     QString proposedName;    // save only
 };
 
-class CUserPrompts {
+class UserPrompts {
 public:
-    virtual ~CUserPrompts() = default;
+    virtual ~UserPrompts() = default;
     // The open dialog; nothing when cancelled.
-    virtual std::optional<CFileChoice> ChooseOpenFile(QWidget* owner, const CFileRequest& request) = 0;
+    virtual std::optional<FileChoice> ChooseOpenFile(QWidget* owner, const FileRequest& request) = 0;
     // The save dialog, which asks before an existing file is replaced; nothing when cancelled.
-    virtual std::optional<CFileChoice> ChooseSaveFile(QWidget* owner, const CFileRequest& request) = 0;
+    virtual std::optional<FileChoice> ChooseSaveFile(QWidget* owner, const FileRequest& request) = 0;
     // A folder to write into; empty when cancelled.
     virtual QString ChooseFolder(QWidget* owner, const QString& caption) = 0;
     // A question; returns the button pressed (Cancel or Escape when the box was closed).
@@ -42,10 +42,10 @@ public:
 };
 
 // Sets up Qt's file dialog for a request: its filters, the entry selected, the suffix.
-void ConfigureFileDialog(QFileDialog& dialog, const CFileRequest& request);
+void ConfigureFileDialog(QFileDialog& dialog, const FileRequest& request);
 
 // The prompts in use: Qt's dialogs unless a test installed its own.
-CUserPrompts& UserPrompts();
+UserPrompts& Prompts();
 
 // Installs prompts (not owned); nullptr goes back to Qt's dialogs.
-void SetUserPrompts(CUserPrompts* prompts);
+void SetUserPrompts(UserPrompts* prompts);

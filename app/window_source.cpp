@@ -46,15 +46,15 @@ QString WindowTitle(const QString& source, bool modified) {
     return shown + QStringLiteral(" \u2014 ") + QString::fromLatin1(kProductTitle);
 }
 
-WindowSource::WindowSource(QMainWindow* frame, CReportView* view, QToolBar* toolbar, QAction* open)
+WindowSource::WindowSource(QMainWindow* frame, ReportView* view, QToolBar* toolbar, QAction* open)
     : QObject(frame), m_frame(frame), m_view(view), m_menu(new QMenu(frame)) {
     m_menu->setTitle(QStringLiteral("Recent Files"));
     if (auto* button = qobject_cast<QToolButton*>(toolbar->widgetForAction(open))) {
         button->setMenu(m_menu);
         button->setPopupMode(QToolButton::MenuButtonPopup);
     }
-    connect(view, &CReportView::reportShown, this, &WindowSource::update);
-    connect(view, &CReportView::modifiedChanged, this, &WindowSource::update);
+    connect(view, &ReportView::reportShown, this, &WindowSource::update);
+    connect(view, &ReportView::modifiedChanged, this, &WindowSource::update);
     rebuildMenu();
     update();
 }
@@ -64,11 +64,11 @@ QStringList WindowSource::recentFiles() const {
 }
 
 void WindowSource::update() {
-    const CSonicLinkData& data = m_view->Data();
+    const Document& data = m_view->Data();
     // A path that failed to read names nothing on screen: the earlier report stays.
-    const QString path = data.m_strReadError.empty() ? QFile::decodeName(data.m_strPath.c_str()) : QString();
+    const QString path = data.m_readError.empty() ? QFile::decodeName(data.m_path.c_str()) : QString();
     if (m_view->IsModified()) {
-        m_source = (QStringLiteral("microphone ") + ReadableDate(data.m_strDate)).trimmed();
+        m_source = (QStringLiteral("microphone ") + ReadableDate(data.m_date)).trimmed();
     } else if (!path.isEmpty()) {
         m_source = QFileInfo(path).fileName();
         if (path != m_lastPath && Openable(path)) remember(QFileInfo(path).absoluteFilePath());

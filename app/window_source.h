@@ -6,7 +6,7 @@
 #include <QObject>
 #include <QStringList>
 
-class CReportView;
+class ReportView;
 class QAction;
 class QMainWindow;
 class QMenu;
@@ -24,7 +24,7 @@ class WindowSource : public QObject {
     Q_OBJECT
 public:
     // Follows `view` and keeps `frame`'s title; the menu hangs on the toolbar button of `open`.
-    WindowSource(QMainWindow* frame, CReportView* view, QToolBar* toolbar, QAction* open);
+    WindowSource(QMainWindow* frame, ReportView* view, QToolBar* toolbar, QAction* open);
 
     QStringList recentFiles() const;
     QMenu* recentMenu() const { return m_menu; }
@@ -38,7 +38,7 @@ private:
     void openRecent(const QString& path);
 
     QMainWindow* m_frame;
-    CReportView* m_view;
+    ReportView* m_view;
     QMenu* m_menu;
     QString m_source;
     QString m_lastPath;

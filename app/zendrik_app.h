@@ -6,13 +6,13 @@
 
 #include "app/settings.h"
 
-class CMainFrame;
+class MainFrame;
 
-class CZendrikApp : public QApplication {
+class ZendrikApp : public QApplication {
     Q_OBJECT
 public:
-    CZendrikApp(int& argc, char** argv);
-    ~CZendrikApp() override;
+    ZendrikApp(int& argc, char** argv);
+    ~ZendrikApp() override;
 
     // Start-up: loads the settings, creates and shows the main window, opens a file named in
     // `arguments` and queues the About box. False when the window cannot be created.
@@ -26,12 +26,12 @@ public:
     void OnAppAbout();
     void OnProperties();
 
-    CMainFrame* MainFrame() const { return m_pMainWnd.get(); }
+    MainFrame* MainWindow() const { return m_mainWindow.get(); }
 
     Settings m_settings;
 
 private:
-    std::unique_ptr<CMainFrame> m_pMainWnd;
+    std::unique_ptr<MainFrame> m_mainWindow;
 };
 
 // The file a command line asks to open: a single file name and no switches.

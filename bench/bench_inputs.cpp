@@ -57,7 +57,7 @@ const std::vector<std::uint8_t>& LargeS510Stream() {
 std::vector<std::int16_t> RepeatedTransferRecording(std::size_t samples,
                                                     std::vector<std::uint8_t>* bytesSent) {
     const std::vector<std::uint8_t>& stream = LargeS510Stream();
-    CModulatorSettings settings = ModulatorSettingsFor(BitTimingFor(1, 44100));
+    ModulatorSettings settings = ModulatorSettingsFor(BitTimingFor(1, 44100));
     settings.leadOut = 0;
     std::vector<std::int16_t> out;
     if (bytesSent) bytesSent->clear();
@@ -91,7 +91,7 @@ std::vector<std::int16_t> RepeatedTransferRecording(std::size_t samples,
 }
 
 std::vector<std::int16_t> QuietRecording(std::size_t samples) {
-    CModulatorSettings settings = ModulatorSettingsFor(BitTimingFor(1, 44100));
+    ModulatorSettings settings = ModulatorSettingsFor(BitTimingFor(1, 44100));
     settings.leadIn = static_cast<int>(samples);
     settings.leadOut = 0;
     settings.seed = 7;

@@ -15,21 +15,21 @@ namespace {
 constexpr std::size_t kFileSamples = 60 * bench_inputs::kSampleRate;
 constexpr std::size_t kLiveSamples = 50000;  // the most the live search holds without a head
 
-struct CFileRecording {
+struct FileRecording {
     std::vector<std::int16_t> samples;
     std::vector<std::uint8_t> bytes;
 };
 
-const CFileRecording& SixtySecondRecording() {
-    static const CFileRecording recording = [] {
-        CFileRecording r;
+const FileRecording& SixtySecondRecording() {
+    static const FileRecording recording = [] {
+        FileRecording r;
         r.samples = bench_inputs::RepeatedTransferRecording(kFileSamples, &r.bytes);
         return r;
     }();
     return recording;
 }
 
-bool SameBytes(const CReceivedBytes& got, const std::vector<std::uint8_t>& want) {
+bool SameBytes(const ReceivedBytes& got, const std::vector<std::uint8_t>& want) {
     if (got.GetSize() != static_cast<std::ptrdiff_t>(want.size())) return false;
     for (std::size_t i = 0; i < want.size(); ++i) {
         if (got[static_cast<std::ptrdiff_t>(i)] != want[i]) return false;
@@ -41,7 +41,7 @@ void RunDemodulation(benchmark::State& state, const std::vector<std::int16_t>& s
                      DemodVariant variant) {
     const BitTiming timing = BitTimingFor(kModelS410, bench_inputs::kSampleRate);
     const auto count = static_cast<std::ptrdiff_t>(samples.size());
-    CReceivedBytes out;
+    ReceivedBytes out;
     for (auto _ : state) {
         DemodulateSamples(samples.data(), count, variant, timing, out);
         benchmark::DoNotOptimize(out);
@@ -57,8 +57,8 @@ void RunDemodulation(benchmark::State& state, const std::vector<std::int16_t>& s
 
 // A 60 s recording read from a file, full of S510 transfers.
 void BM_DemodulateFile60s(benchmark::State& state) {
-    const CFileRecording& recording = SixtySecondRecording();
-    CReceivedBytes check;
+    const FileRecording& recording = SixtySecondRecording();
+    ReceivedBytes check;
     DemodulateSamples(recording.samples.data(), static_cast<std::ptrdiff_t>(recording.samples.size()),
                       DemodVariant::File, BitTimingFor(kModelS410, bench_inputs::kSampleRate), check);
     if (!SameBytes(check, recording.bytes)) {

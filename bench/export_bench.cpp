@@ -11,7 +11,7 @@
 #include "formats/fit_writer.h"
 #include "formats/json_writer.h"
 #include "formats/tcx_writer.h"
-#include "document/sonic_link_data.h"
+#include "document/document.h"
 #include "support/s410_stream_builder.h"
 
 namespace {
@@ -24,8 +24,8 @@ const zendrik::TimeZone& Berlin() {
 
 template <typename Writer>
 void StreamToFile(benchmark::State& state, Writer write) {
-    CSonicLinkData data;
-    const CReceivedBytes bytes = testing_streams::ToReceived(bench_inputs::LargeS510Stream());
+    Document data;
+    const ReceivedBytes bytes = testing_streams::ToReceived(bench_inputs::LargeS510Stream());
     std::size_t fileSize = 0;
     for (auto _ : state) {
         data.m_bytes = bytes;
@@ -46,7 +46,7 @@ void StreamToFile(benchmark::State& state, Writer write) {
 
 template <typename Writer>
 void ExerciseToFile(benchmark::State& state, Writer write) {
-    CSonicLinkData data;
+    Document data;
     data.m_bytes = testing_streams::ToReceived(bench_inputs::LargeS510Stream());
     data.DetectModelAndDecode();
     if (!data.ValidExercise()) {

@@ -36,7 +36,7 @@ struct Fed {
 // An RS200 reading fed with the sound in blocks of 10000 samples, as the capture thread hands
 // them over, until the transfer completes or the sound ends.
 Fed FeedRs200InBlocks(const std::vector<std::int16_t>& sound) {
-    CLiveDecoder decoder;
+    LiveDecoder decoder;
     decoder.OnStart(zendrik::FamilyOrFirst(4).stream, zendrik::FamilyStreamFormats(), nullptr);
     Fed fed;
     while (fed.samples < sound.size() && !decoder.IsComplete()) {
@@ -80,13 +80,13 @@ void BM_LiveDecodeCoachAfterWaiting(benchmark::State& state) {
             const std::uint16_t crc = BlockCrc16(bytes.data() + at, 15);
             bytes.insert(bytes.end(), {static_cast<std::uint8_t>(crc & 0xFF), static_cast<std::uint8_t>(crc >> 8)});
         }
-        CModulatorSettings settings = ModulatorSettingsFor(BitTimingFor(2, 44100));
+        ModulatorSettings settings = ModulatorSettingsFor(BitTimingFor(2, 44100));
         settings.leadIn = 30 * 44100;
         return ModulateBytes(bytes, settings);
     }();
     std::size_t fed = 0;
     for (auto _ : state) {
-        CLiveDecoder decoder;
+        LiveDecoder decoder;
         decoder.OnStart(zendrik::FamilyOrFirst(2).stream, zendrik::FamilyStreamFormats(), nullptr);
         fed = 0;
         while (fed < sound.size() && !decoder.IsComplete()) {
@@ -110,7 +110,7 @@ void BM_LiveDecodeNoisyLongestTransfer(benchmark::State& state) {
     static const std::vector<std::int16_t> sound = [] {
         testing_streams::RunValues run;
         for (int lap = 0; lap < 255; ++lap) run.laps.push_back(testing_streams::RunLap{});
-        CModulatorSettings settings = ModulatorSettingsFor(BitTimingFor(4, 44100));
+        ModulatorSettings settings = ModulatorSettingsFor(BitTimingFor(4, 44100));
         settings.bitPeriod = 93;
         settings.noise = 0;
         settings.amplitude = 8000;
@@ -151,7 +151,7 @@ void BM_LiveDecodeLongestTransferHandedOver(benchmark::State& state) {
     static const std::vector<std::int16_t> sound = [] {
         testing_streams::RunValues run;
         for (int lap = 0; lap < 255; ++lap) run.laps.push_back(testing_streams::RunLap{});
-        CModulatorSettings settings = ModulatorSettingsFor(BitTimingFor(4, 44100));
+        ModulatorSettings settings = ModulatorSettingsFor(BitTimingFor(4, 44100));
         settings.leadOut = 5 * 44100;
         const std::vector<std::uint8_t> bytes = testing_streams::BuildRs200Stream(run);
         std::vector<std::int16_t> out = ModulateBytes(bytes, settings);
@@ -174,7 +174,7 @@ BENCHMARK(BM_LiveDecodeLongestTransferHandedOver)->Unit(benchmark::kMillisecond)
 void BM_FullLivePass(benchmark::State& state) {
     const std::vector<std::int16_t>& sound = LongestTransferSound();
     const std::size_t n = std::min<std::size_t>(static_cast<std::size_t>(state.range(0)), sound.size());
-    CReceivedBytes bytes;
+    ReceivedBytes bytes;
     for (auto _ : state) {
         DemodulateSamples(sound.data(), static_cast<std::ptrdiff_t>(n), DemodVariant::Live, BitTimingFor(4, 44100), bytes);
         benchmark::DoNotOptimize(bytes.GetSize());

@@ -8,45 +8,45 @@
 #include "bench_inputs.h"
 #include "reception/dump_file.h"
 #include "reception/received_bytes.h"
-#include "document/sonic_link_data.h"
+#include "document/document.h"
 #include "support/s410_stream_builder.h"
 
 namespace {
 
-const CReceivedBytes& LargeS510Bytes() {
-    static const CReceivedBytes bytes = testing_streams::ToReceived(bench_inputs::LargeS510Stream());
+const ReceivedBytes& LargeS510Bytes() {
+    static const ReceivedBytes bytes = testing_streams::ToReceived(bench_inputs::LargeS510Stream());
     return bytes;
 }
 
 // One decode outside the timing, so a broken stream fails loudly instead of timing an error path.
-bool DecodesCleanly(CSonicLinkData& data) {
+bool DecodesCleanly(Document& data) {
     data.m_bytes = LargeS510Bytes();
-    return data.DetectModelAndDecode() == 1 && data.m_bValid == 1 && !data.m_strCsv.empty() &&
-           data.m_strHrm.find("[HRData]") != std::string::npos;
+    return data.DetectModelAndDecode() == 1 && data.m_valid == 1 && !data.m_csv.empty() &&
+           data.m_hrm.find("[HRData]") != std::string::npos;
 }
 
-void ReportCounters(benchmark::State& state, const CSonicLinkData& data) {
+void ReportCounters(benchmark::State& state, const Document& data) {
     state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()));
     state.counters["reports_per_s"] =
         benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
-    state.counters["hrm_chars"] = static_cast<double>(data.m_strHrm.size());
-    state.counters["csv_chars"] = static_cast<double>(data.m_strCsv.size());
+    state.counters["hrm_chars"] = static_cast<double>(data.m_hrm.size());
+    state.counters["csv_chars"] = static_cast<double>(data.m_csv.size());
     state.counters["stream_bytes"] = static_cast<double>(data.m_bytes.GetSize());
 }
 
 // The received bytes handed over, then the model found from the head and both reports written.
 void BM_DecodeS510Stream(benchmark::State& state) {
-    CSonicLinkData data;
+    Document data;
     if (!DecodesCleanly(data)) {
         state.SkipWithError("the S510 stream does not decode");
         return;
     }
-    const CReceivedBytes& bytes = LargeS510Bytes();
+    const ReceivedBytes& bytes = LargeS510Bytes();
     for (auto _ : state) {
         data.m_bytes = bytes;
         benchmark::DoNotOptimize(data.DetectModelAndDecode());
-        benchmark::DoNotOptimize(data.m_strHrm.data());
-        benchmark::DoNotOptimize(data.m_strCsv.data());
+        benchmark::DoNotOptimize(data.m_hrm.data());
+        benchmark::DoNotOptimize(data.m_csv.data());
     }
     ReportCounters(state, data);
 }
@@ -54,7 +54,7 @@ BENCHMARK(BM_DecodeS510Stream);
 
 // The same transfer read from the text of its dump first.
 void BM_ParseDumpAndDecodeS510(benchmark::State& state) {
-    CSonicLinkData data;
+    Document data;
     if (!DecodesCleanly(data)) {
         state.SkipWithError("the S510 stream does not decode");
         return;
@@ -65,8 +65,8 @@ void BM_ParseDumpAndDecodeS510(benchmark::State& state) {
         data.m_bytes.SetSize(0);
         ParseDump(in, data.m_bytes);
         benchmark::DoNotOptimize(data.DetectModelAndDecode());
-        benchmark::DoNotOptimize(data.m_strHrm.data());
-        benchmark::DoNotOptimize(data.m_strCsv.data());
+        benchmark::DoNotOptimize(data.m_hrm.data());
+        benchmark::DoNotOptimize(data.m_csv.data());
     }
     if (!(data.m_bytes == LargeS510Bytes())) {
         state.SkipWithError("the dump does not read back to the stream");
@@ -79,7 +79,7 @@ BENCHMARK(BM_ParseDumpAndDecodeS510);
 // The dump reading alone, to tell its share of the step above.
 void BM_ParseDumpS510(benchmark::State& state) {
     const std::string text = FormatDump(LargeS510Bytes());
-    CReceivedBytes bytes;
+    ReceivedBytes bytes;
     for (auto _ : state) {
         std::istringstream in(text);
         bytes.SetSize(0);

@@ -4,14 +4,14 @@
 #include <string>
 
 #include "reception/received_bytes.h"
-#include "document/sonic_link_data.h"
+#include "document/document.h"
 #include "support/rs200_stream_builder.h"
 
 namespace {
 
 // Thirty laps fill the lap area into the third block, so the gathering across blocks is timed.
-const CReceivedBytes& LongRunBytes() {
-    static const CReceivedBytes bytes = [] {
+const ReceivedBytes& LongRunBytes() {
+    static const ReceivedBytes bytes = [] {
         testing_streams::RunValues v;
         for (int n = 1; n <= 30; ++n) {
             v.laps.push_back({{0, 3 * n, n % 60, n % 10}, n % 4 == 0, 150 + n % 20, 140 + n % 20,
@@ -24,28 +24,28 @@ const CReceivedBytes& LongRunBytes() {
 
 // The received bytes handed over, then the model found from the head and all three texts written.
 void BM_DecodeRs200Stream(benchmark::State& state) {
-    CSonicLinkData data;
+    Document data;
     data.m_bytes = LongRunBytes();
     // One decode outside the timing, so a broken stream fails loudly instead of timing the head.
-    if (data.DetectModelAndDecode() != 1 || data.m_bValid != 1 ||
-        data.m_strHrm.find("[Lap30]") == std::string::npos || data.m_strHrmCompat.empty()) {
+    if (data.DetectModelAndDecode() != 1 || data.m_valid != 1 ||
+        data.m_hrm.find("[Lap30]") == std::string::npos || data.m_hrmCompat.empty()) {
         state.SkipWithError("the RS200 stream does not decode");
         return;
     }
-    const CReceivedBytes& bytes = LongRunBytes();
+    const ReceivedBytes& bytes = LongRunBytes();
     for (auto _ : state) {
         data.m_bytes = bytes;
         benchmark::DoNotOptimize(data.DetectModelAndDecode());
-        benchmark::DoNotOptimize(data.m_strHrm.data());
-        benchmark::DoNotOptimize(data.m_strHrmCompat.data());
-        benchmark::DoNotOptimize(data.m_strCsv.data());
+        benchmark::DoNotOptimize(data.m_hrm.data());
+        benchmark::DoNotOptimize(data.m_hrmCompat.data());
+        benchmark::DoNotOptimize(data.m_csv.data());
     }
     state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()));
     state.counters["reports_per_s"] =
         benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
-    state.counters["hrm_chars"] = static_cast<double>(data.m_strHrm.size());
-    state.counters["compat_chars"] = static_cast<double>(data.m_strHrmCompat.size());
-    state.counters["csv_chars"] = static_cast<double>(data.m_strCsv.size());
+    state.counters["hrm_chars"] = static_cast<double>(data.m_hrm.size());
+    state.counters["compat_chars"] = static_cast<double>(data.m_hrmCompat.size());
+    state.counters["csv_chars"] = static_cast<double>(data.m_csv.size());
     state.counters["stream_bytes"] = static_cast<double>(data.m_bytes.GetSize());
 }
 BENCHMARK(BM_DecodeRs200Stream);

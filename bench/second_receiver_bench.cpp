@@ -21,7 +21,7 @@ constexpr double kLevel = 0.1;   // peak of the tone, -20 dBFS
 constexpr double kSnrDb = 14.0;  // tone power to noise power over the whole band
 
 zendrik::AudioClip NoisyMinute(const std::vector<std::uint8_t>& bytes) {
-    CModulatorSettings settings;
+    ModulatorSettings settings;
     settings.sampleRate = kRate;
     settings.bitPeriod = 98;  // 490 bits per second
     settings.amplitude = 32767;

@@ -18,7 +18,7 @@
 #include "decoders/families.h"
 #include "reception/live/capture_thread.h"
 #include "reception/live/reading_channel.h"
-#include "document/sonic_link_data.h"
+#include "document/document.h"
 
 namespace {
 
@@ -37,7 +37,7 @@ class HeadlessReading : public QObject, public zendrik::ReadingTarget {
 public:
     enum class Outcome { Listening, Complete, DeviceError, TimedOut };
 
-    HeadlessReading(zendrik::CaptureThread& capture, int watchModel, CReadingProgress& progress)
+    HeadlessReading(zendrik::CaptureThread& capture, int watchModel, ReadingProgress& progress)
         : m_capture(capture), m_watchModel(watchModel), m_progress(progress) {}
 
     void Start() {
@@ -87,7 +87,7 @@ private:
 
     zendrik::CaptureThread& m_capture;
     int m_watchModel;
-    CReadingProgress& m_progress;
+    ReadingProgress& m_progress;
     std::shared_ptr<zendrik::ReadingChannel> m_channel;
     bool m_stopped = false;
     Outcome m_outcome = Outcome::Listening;
@@ -95,23 +95,23 @@ private:
 
 }  // namespace
 
-int RunMicrophone(const CCliOptions& o, std::ostream& out, std::ostream& err) {
+int RunMicrophone(const CliOptions& o, std::ostream& out, std::ostream& err) {
     static int argc = 1;
     static char name[] = "zendrik-cli";
     static char* argv[] = {name, nullptr};
     QCoreApplication app(argc, argv);
 
-    CSonicLinkData data;
-    data.m_nWatchModel = o.watchModel;
+    Document data;
+    data.m_watchModel = o.watchModel;
     SetValueFormat(o, data);
     int handedOver = 0;
     HeadlessReading::Outcome outcome;
-    CReadingProgress progress(err, ErrorIsTerminal());
+    ReadingProgress progress(err, ErrorIsTerminal());
     // Errors after the reading has ended (stopping, closing) are only told, once the threads
     // have gone.
     QObject errorContext;
     {
-        zendrik::CaptureThread capture(CaptureDeviceFactory(), &errorContext,
+        zendrik::CaptureThread capture(CurrentCaptureDeviceFactory(), &errorContext,
                                        [&progress](const QString& text) { progress.Message(text.toStdString()); });
         HeadlessReading reading(capture, o.watchModel, progress);
         QTimer::singleShot(0, &reading, [&reading] { reading.Start(); });

@@ -82,8 +82,8 @@ const char* const kCliUsage =
 
 namespace {
 
-CParseResult Fail(std::string message) {
-    CParseResult result;
+ParseResult Fail(std::string message) {
+    ParseResult result;
     result.error = std::move(message);
     return result;
 }
@@ -110,9 +110,9 @@ bool NamesFolder(const std::string& outputPath) {
     return !outputPath.empty() && outputPath.back() == '/';
 }
 
-CParseResult ParseCliOptions(const std::vector<std::string>& args) {
-    CParseResult result;
-    CCliOptions& o = result.options;
+ParseResult ParseCliOptions(const std::vector<std::string>& args) {
+    ParseResult result;
+    CliOptions& o = result.options;
     bool customCharGiven = false;
     std::string formatGiven;  // the --format value, when one was given
     // The options given that only some runs use, in the order given, for the warnings.

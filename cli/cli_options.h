@@ -13,7 +13,7 @@ enum class ValueFormatChoice { Hrm, Custom, Regional };
 // What -o and INPUT take for standard output and standard input.
 inline constexpr const char* kStandardStream = "-";
 
-struct CCliOptions {
+struct CliOptions {
     std::vector<std::string> inputs;  // files to decode in turn; "-" is standard input
     int watchModel = 1;
     OutputFormat format = OutputFormat::Hrm;
@@ -38,9 +38,9 @@ struct CCliOptions {
     bool version = false;
 };
 
-struct CParseResult {
+struct ParseResult {
     bool ok = false;
-    CCliOptions options;
+    CliOptions options;
     std::string error;  // one line saying what is wrong, when !ok
     // One line for each option given that does nothing for what is asked (scripts pass the same
     // options whatever the format); the run goes on.
@@ -57,7 +57,7 @@ OutputFormat FormatOfFileType(zendrik::ReportFileType type);
 bool NamesFolder(const std::string& outputPath);
 
 // Parses the arguments after the program name.
-CParseResult ParseCliOptions(const std::vector<std::string>& args);
+ParseResult ParseCliOptions(const std::vector<std::string>& args);
 
 // The --help text.
 extern const char* const kCliUsage;

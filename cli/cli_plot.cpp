@@ -4,7 +4,7 @@
 #include <ostream>
 
 #include "cli/cli_run.h"
-#include "document/sonic_link_data.h"
+#include "document/document.h"
 
 #ifdef ZENDRIK_PLOT
 #include <QApplication>
@@ -13,7 +13,7 @@
 #include "app/exercise_chart.h"
 #endif
 
-int PlotExercise(const CCliOptions& o, const CSonicLinkData& data, const std::string& inputName,
+int PlotExercise(const CliOptions& o, const Document& data, const std::string& inputName,
                  std::ostream& err) {
 #ifdef ZENDRIK_PLOT
     const zendrik::Exercise* exercise = data.ValidExercise();

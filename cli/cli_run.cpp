@@ -25,7 +25,7 @@
 #include "platform/whole_file.h"
 #include "reception/input_file.h"
 #include "reception/modulator.h"
-#include "document/sonic_link_data.h"
+#include "document/document.h"
 #include "reception/stream_check.h"
 #include "reception/wave_writer.h"
 
@@ -98,16 +98,16 @@ std::string OpenInput(const std::string& path, OpenedInput& in) {
 
 // The bytes of the input: received from a recording (and decoded on the way), or read from a
 // dump. "" or the reason they cannot be had.
-std::string ReceiveBytes(const CCliOptions& o, OpenedInput& in, CSonicLinkData& data) {
+std::string ReceiveBytes(const CliOptions& o, OpenedInput& in, Document& data) {
     if (in.kind == InputKind::Recording) {
-        data.m_nWatchModel = o.watchModel;
+        data.m_watchModel = o.watchModel;
         // The exact receiver, then the second one where the exact bytes do not check out; sound
         // files the WAV reader refuses go to the second receiver through libsndfile, or FFmpeg
         // for phones' M4A, 3GP, AMR and WebM.
         data.DecodeRecording(*in.stream, in.name);
-        return data.m_strReadError;
+        return data.m_readError;
     }
-    if (!data.ReadDumpData(*in.stream)) return data.m_strReadError;
+    if (!data.ReadDumpData(*in.stream)) return data.m_readError;
     return {};
 }
 
@@ -123,7 +123,7 @@ bool SameFile(const std::string& a, const std::string& b) {
 
 // -o or --synthesize naming an INPUT would destroy what is being read: refused before anything
 // is read or written.
-bool OutputIsAnInput(const CCliOptions& o, std::ostream& err) {
+bool OutputIsAnInput(const CliOptions& o, std::ostream& err) {
     const std::optional<std::string>& output = o.synthesizePath ? o.synthesizePath : o.outputPath;
     if (!output || *output == kStandardStream || NamesFolder(*output)) return false;
     for (const std::string& input : o.inputs) {
@@ -136,7 +136,7 @@ bool OutputIsAnInput(const CCliOptions& o, std::ostream& err) {
 }
 
 // The folder of -o DIR/ must be there before anything is read or recorded.
-bool FolderIsMissing(const CCliOptions& o, std::ostream& err) {
+bool FolderIsMissing(const CliOptions& o, std::ostream& err) {
     if (!o.outputPath || !NamesFolder(*o.outputPath) || o.synthesizePath) return false;
     std::error_code error;
     if (std::filesystem::is_directory(*o.outputPath, error)) return false;
@@ -168,12 +168,12 @@ int Emit(const std::optional<std::string>& target, std::string_view bytes,
     return kExitOk;
 }
 
-bool UsesTimeZone(const CCliOptions& o) {
+bool UsesTimeZone(const CliOptions& o) {
     return !o.synthesizePath && (o.format == OutputFormat::Fit || o.format == OutputFormat::Tcx);
 }
 
 // The zone --timezone names (checked by RunCli before anything is read), else the computer's.
-zendrik::TimeZone ExportZone(const CCliOptions& o) {
+zendrik::TimeZone ExportZone(const CliOptions& o) {
     if (o.timeZone) {
         if (std::optional<zendrik::TimeZone> named = zendrik::TimeZone::Named(*o.timeZone)) {
             return *named;
@@ -184,7 +184,7 @@ zendrik::TimeZone ExportZone(const CCliOptions& o) {
 
 // A zone the database does not know is a mistake in the command, found before any input is
 // read or a recording started.
-bool TimeZoneIsUnknown(const CCliOptions& o, std::ostream& err) {
+bool TimeZoneIsUnknown(const CliOptions& o, std::ostream& err) {
     if (!o.timeZone || !UsesTimeZone(o) || zendrik::TimeZone::Named(*o.timeZone)) return false;
     err << "zendrik-cli: unknown time zone '" << *o.timeZone
         << "'; give an IANA name such as Europe/Berlin or UTC (try 'zendrik-cli --help')\n";
@@ -192,7 +192,7 @@ bool TimeZoneIsUnknown(const CCliOptions& o, std::ostream& err) {
 }
 
 // The exercise as a FIT or TCX file in the zone of the options.
-int EmitExport(const CCliOptions& o, const CSonicLinkData& data, const std::string& inputName,
+int EmitExport(const CliOptions& o, const Document& data, const std::string& inputName,
                std::ostream& out, std::ostream& err) {
     const bool fit = o.format == OutputFormat::Fit;
     const char* name = fit ? "FIT" : "TCX";
@@ -210,13 +210,13 @@ int EmitExport(const CCliOptions& o, const CSonicLinkData& data, const std::stri
         return kExitInput;
     }
     return Emit(o.outputPath, file.data,
-                fit ? zendrik::ReportFileType::Fit : zendrik::ReportFileType::Tcx, data.m_strDate,
+                fit ? zendrik::ReportFileType::Fit : zendrik::ReportFileType::Tcx, data.m_date,
                 out, err);
 }
 
-int Synthesize(const CCliOptions& o, std::ostream& out, std::ostream& err) {
+int Synthesize(const CliOptions& o, std::ostream& out, std::ostream& err) {
     const std::string& input = o.inputs.front();
-    CSonicLinkData data;
+    Document data;
     OpenedInput in;
     std::string why = OpenInput(input, in);
     if (why.empty()) why = ReceiveBytes(o, in, data);
@@ -229,7 +229,7 @@ int Synthesize(const CCliOptions& o, std::ostream& out, std::ostream& err) {
     const zendrik::Family& family = named ? *named : zendrik::FamilyOrFirst(o.watchModel);
     std::vector<std::uint8_t> bytes;
     for (std::int32_t value : data.m_bytes.Elements()) bytes.push_back(static_cast<std::uint8_t>(value));
-    const CModulatorSettings settings = ModulatorSettingsFor(family.stream.at44100);
+    const ModulatorSettings settings = ModulatorSettingsFor(family.stream.at44100);
     std::ostringstream wave;
     if (!WriteWaveStream(wave, ModulateBytes(bytes, settings), settings.sampleRate)) {
         err << "zendrik-cli: cannot make the recording " << *o.synthesizePath << "\n";
@@ -248,11 +248,11 @@ std::string RecordingTime(double seconds) {
 
 // --verbose for a recording of several transfers: each with where it sounds, its family and
 // exercise, and whether it is valid under the watch model setting.
-void ListTransfers(const CSonicLinkData& data, const std::vector<zendrik::Transfer>& decoded,
+void ListTransfers(const Document& data, const std::vector<zendrik::Transfer>& decoded,
                    const std::string& inputName, std::ostream& err) {
     err << Prefix(inputName) << decoded.size() << " transfers in the recording:\n";
     for (std::size_t i = 0; i < decoded.size(); ++i) {
-        const CRecordedTransfer& recorded = data.m_recorded[i];
+        const RecordedTransfer& recorded = data.m_recorded[i];
         const zendrik::Family* family = zendrik::FamilyOfStream(recorded.bytes);
         char length[32];
         std::snprintf(length, sizeof length, "%.1f s", recorded.seconds);
@@ -272,7 +272,7 @@ void ListTransfers(const CSonicLinkData& data, const std::vector<zendrik::Transf
 // A recording of several transfers: into a folder each valid one, else the first valid one
 // with a word about the others. The status is the written transfer's, or that of the first
 // when none is valid.
-int WriteTransfers(const CCliOptions& o, CSonicLinkData& data, const std::string& inputName,
+int WriteTransfers(const CliOptions& o, Document& data, const std::string& inputName,
                    std::ostream& out, std::ostream& err) {
     std::vector<zendrik::Transfer> decoded;
     for (std::size_t i = 0; i < data.m_recorded.size(); ++i) decoded.push_back(data.DecodeRecordedTransfer(i));
@@ -300,9 +300,9 @@ int WriteTransfers(const CCliOptions& o, CSonicLinkData& data, const std::string
     return WriteReport(o, data, inputName, out, err);
 }
 
-int DecodeInput(const CCliOptions& o, const std::string& input, std::ostream& out,
+int DecodeInput(const CliOptions& o, const std::string& input, std::ostream& out,
                 std::ostream& err) {
-    CSonicLinkData data;
+    Document data;
     SetValueFormat(o, data);
     OpenedInput in;
     std::string why = OpenInput(input, in);
@@ -315,7 +315,7 @@ int DecodeInput(const CCliOptions& o, const std::string& input, std::ostream& ou
         err << Prefix(in.name) << "reception:\n" << zendrik::FormatReceptionReport(data.m_reception);
     }
     if (in.kind == InputKind::Dump) {
-        if (!data.DetectModelAndDecode() && data.m_strReadError.empty()) {
+        if (!data.DetectModelAndDecode() && data.m_readError.empty()) {
             err << Prefix(in.name)
                 << (data.m_bytes.GetSize() == 0 ? "the dump holds no bytes"
                                                 : "the stream head names no known watch model")
@@ -323,8 +323,8 @@ int DecodeInput(const CCliOptions& o, const std::string& input, std::ostream& ou
             return kExitNoModel;
         }
     }
-    if (!data.m_strReadError.empty()) {
-        err << Prefix(in.name) << data.m_strReadError << "\n";
+    if (!data.m_readError.empty()) {
+        err << Prefix(in.name) << data.m_readError << "\n";
         return kExitInput;
     }
     if (in.kind == InputKind::Recording && data.m_recorded.size() > 1) {
@@ -332,7 +332,7 @@ int DecodeInput(const CCliOptions& o, const std::string& input, std::ostream& ou
     }
     // A recording that did not decode says first what to do about it, even without --verbose,
     // which has already said it with the rest of the reception report; the error lines follow.
-    if (!data.m_bValid && !o.verbose && in.kind == InputKind::Recording) {
+    if (!data.m_valid && !o.verbose && in.kind == InputKind::Recording) {
         const std::string advice = zendrik::ReceptionAdvice(data.m_reception);
         if (!advice.empty()) err << Prefix(in.name) << advice << "\n";
     }
@@ -341,7 +341,7 @@ int DecodeInput(const CCliOptions& o, const std::string& input, std::ostream& ou
 
 }  // namespace
 
-void SetValueFormat(const CCliOptions& o, CSonicLinkData& data) {
+void SetValueFormat(const CliOptions& o, Document& data) {
     char decimal = '.';
     char time = ':';
     char date = '.';
@@ -350,7 +350,7 @@ void SetValueFormat(const CCliOptions& o, CSonicLinkData& data) {
         time = o.time.value_or(':');
         date = o.date.value_or('.');
     } else if (o.valueFormat == ValueFormatChoice::Regional) {
-        const CRegionalSeparators regional = RegionalSeparators();
+        const RegionalSeparators regional = SystemSeparators();
         decimal = regional.decimal;
         time = regional.time;
         date = regional.date;
@@ -359,7 +359,7 @@ void SetValueFormat(const CCliOptions& o, CSonicLinkData& data) {
     data.ApplyValueFormat(o.noTenths ? 1 : 0, decimal, time, date);
 }
 
-bool RefuseBinaryToTerminal(const CCliOptions& o, bool outputIsTerminal, std::ostream& err) {
+bool RefuseBinaryToTerminal(const CliOptions& o, bool outputIsTerminal, std::ostream& err) {
     if (!outputIsTerminal || !IsBinaryFormat(o.format) || o.synthesizePath || o.help || o.version) {
         return false;
     }
@@ -381,7 +381,7 @@ int WriteStandardOutput(std::string_view bytes, std::ostream& out, std::ostream&
     return kExitInput;
 }
 
-int RunCli(const CCliOptions& o, std::ostream& out, std::ostream& err) {
+int RunCli(const CliOptions& o, std::ostream& out, std::ostream& err) {
     if (OutputIsAnInput(o, err)) return kExitUsage;
     if (TimeZoneIsUnknown(o, err)) return kExitUsage;
     if (FolderIsMissing(o, err)) return kExitInput;
@@ -402,12 +402,12 @@ int RunCli(const CCliOptions& o, std::ostream& out, std::ostream& err) {
     return worst;
 }
 
-int WriteReport(const CCliOptions& o, CSonicLinkData& data, const std::string& inputName,
+int WriteReport(const CliOptions& o, Document& data, const std::string& inputName,
                 std::ostream& out, std::ostream& err) {
-    if (!data.m_bValid) {
+    if (!data.m_valid) {
         // The error lines are carried by the Enhanced text, and copied into the CSV text.
-        const std::string& shown = o.format == OutputFormat::Csv ? data.m_strCsv : data.m_strHrm;
-        const std::string& report = shown.empty() ? data.m_strHrm : shown;
+        const std::string& shown = o.format == OutputFormat::Csv ? data.m_csv : data.m_hrm;
+        const std::string& report = shown.empty() ? data.m_hrm : shown;
         if (report.empty()) {
             // Never a failure without a word: say what was received instead.
             err << Prefix(inputName) << data.ExplainInvalid() << "\n";
@@ -422,7 +422,7 @@ int WriteReport(const CCliOptions& o, CSonicLinkData& data, const std::string& i
     using zendrik::ReportFileType;
     switch (o.format) {
         case OutputFormat::Hrm:
-            return Emit(o.outputPath, data.m_strHrm, ReportFileType::Hrm, data.m_strDate, out, err);
+            return Emit(o.outputPath, data.m_hrm, ReportFileType::Hrm, data.m_date, out, err);
         case OutputFormat::HrmCompat:
             if (const zendrik::Family* family = zendrik::FindFamily(data.DecodedTransfer().model);
                 !family || !family->compatibleText) {
@@ -431,20 +431,20 @@ int WriteReport(const CCliOptions& o, CSonicLinkData& data, const std::string& i
                     << " one (try --format hrm)\n";
                 return kExitUsage;
             }
-            return Emit(o.outputPath, data.m_strHrmCompat, ReportFileType::Hrm, data.m_strDate,
+            return Emit(o.outputPath, data.m_hrmCompat, ReportFileType::Hrm, data.m_date,
                         out, err);
         case OutputFormat::Sld:
-            return Emit(o.outputPath, data.DumpText(), ReportFileType::Dump, data.m_strDate, out,
+            return Emit(o.outputPath, data.DumpText(), ReportFileType::Dump, data.m_date, out,
                         err);
         case OutputFormat::Csv:
-            return Emit(o.outputPath, zendrik::CsvForSeparator(data.m_strCsv, o.csvSeparator),
-                        ReportFileType::Csv, data.m_strDate, out, err);
+            return Emit(o.outputPath, zendrik::CsvForSeparator(data.m_csv, o.csvSeparator),
+                        ReportFileType::Csv, data.m_date, out, err);
         case OutputFormat::Fit:
         case OutputFormat::Tcx:
             return EmitExport(o, data, inputName, out, err);
         case OutputFormat::Json:
             return Emit(o.outputPath, zendrik::WriteJson(data.DecodedTransfer()),
-                        ReportFileType::Json, data.m_strDate, out, err);
+                        ReportFileType::Json, data.m_date, out, err);
     }
     return kExitOk;
 }

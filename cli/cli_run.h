@@ -16,24 +16,24 @@ enum CliExit {
     kExitNoTransfer = 5,  // --microphone: no complete transfer arrived in time
 };
 
-class CSonicLinkData;
+class Document;
 
 // Decodes (or synthesizes) as the options say, each INPUT in turn; reports go to `out` unless -o
 // names a file or a folder. With several INPUTs the result is the highest status of theirs.
-int RunCli(const CCliOptions& options, std::ostream& out, std::ostream& err);
+int RunCli(const CliOptions& options, std::ostream& out, std::ostream& err);
 
 // Gives `data` the CSV value separators and tenths rule of the options; done before decoding,
 // so that each input is decoded once.
-void SetValueFormat(const CCliOptions& options, CSonicLinkData& data);
+void SetValueFormat(const CliOptions& options, Document& data);
 
 // Writes the decoded report as the options ask (separators, format, -o), or tells on `err` why
 // there is none. `inputName` names the input in messages ("" when there is no file to name).
-int WriteReport(const CCliOptions& options, CSonicLinkData& data, const std::string& inputName,
+int WriteReport(const CliOptions& options, Document& data, const std::string& inputName,
                 std::ostream& out, std::ostream& err);
 
 // FIT is binary: when it would go to standard output and that is a terminal, says so on `err`
 // and gives true (the run then ends with kExitUsage before reading anything).
-bool RefuseBinaryToTerminal(const CCliOptions& options, bool outputIsTerminal, std::ostream& err);
+bool RefuseBinaryToTerminal(const CliOptions& options, bool outputIsTerminal, std::ostream& err);
 
 // Writes `bytes` to standard output (`out`) and flushes it; on failure says so on `err` and
 // gives kExitInput.
@@ -42,6 +42,6 @@ int WriteStandardOutput(std::string_view bytes, std::ostream& out, std::ostream&
 // Records a transfer from the default audio input and writes its report.
 // Draws the chart of the decoded exercise as --plot asks; 1 when it cannot be drawn or written,
 // 3 when the input holds no exercise to draw.
-int PlotExercise(const CCliOptions& options, const CSonicLinkData& data, const std::string& inputName,
+int PlotExercise(const CliOptions& options, const Document& data, const std::string& inputName,
                  std::ostream& err);
-int RunMicrophone(const CCliOptions& options, std::ostream& out, std::ostream& err);
+int RunMicrophone(const CliOptions& options, std::ostream& out, std::ostream& err);

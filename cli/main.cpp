@@ -7,7 +7,7 @@
 
 #include "cli/cli_options.h"
 #include "cli/cli_run.h"
-#include "document/sonic_link_data.h"
+#include "document/document.h"
 #include "zendrik_version.h"
 
 #ifdef _WIN32
@@ -21,7 +21,7 @@ namespace {
 
 int Run(int argc, char** argv) {
     const std::vector<std::string> args(argv + 1, argv + argc);
-    const CParseResult parsed = ParseCliOptions(args);
+    const ParseResult parsed = ParseCliOptions(args);
     if (!parsed.ok) {
         std::cerr << "zendrik-cli: " << parsed.error << " (try 'zendrik-cli --help')\n";
         return kExitUsage;

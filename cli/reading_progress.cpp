@@ -8,7 +8,7 @@ constexpr const char* kPrefix = "zendrik-cli: ";
 
 }  // namespace
 
-void CReadingProgress::State(int state) {
+void ReadingProgress::State(int state) {
     if (state == m_state) return;
     m_state = state;
     // A new transfer, or a new try at one, counts its tenths from the start.
@@ -20,7 +20,7 @@ void CReadingProgress::State(int state) {
     }
 }
 
-void CReadingProgress::Progress(std::ptrdiff_t received, std::ptrdiff_t expected) {
+void ReadingProgress::Progress(std::ptrdiff_t received, std::ptrdiff_t expected) {
     if (received == m_received && expected == m_expected) return;
     m_received = received;
     m_expected = expected;
@@ -34,18 +34,18 @@ void CReadingProgress::Progress(std::ptrdiff_t received, std::ptrdiff_t expected
     m_err << kPrefix << received << " of " << expected << " bytes\n";
 }
 
-void CReadingProgress::Message(const std::string& text) {
+void ReadingProgress::Message(const std::string& text) {
     End();
     m_err << kPrefix << text << "\n";
 }
 
-void CReadingProgress::End() {
+void ReadingProgress::End() {
     if (m_shown.empty()) return;
     m_err << "\n" << std::flush;
     m_shown.clear();
 }
 
-std::string CReadingProgress::Line() const {
+std::string ReadingProgress::Line() const {
     const char* text = ReadingStateText(m_state);
     std::string line = std::string(kPrefix) + (text ? text : "");
     if (m_state == kReadingReceiving && m_expected > 0) {
@@ -54,7 +54,7 @@ std::string CReadingProgress::Line() const {
     return line;
 }
 
-void CReadingProgress::ShowInPlace() {
+void ReadingProgress::ShowInPlace() {
     const std::string line = Line();
     if (line == m_shown) return;
     // Blanks over what a longer line before left on the terminal.

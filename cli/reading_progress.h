@@ -7,11 +7,11 @@
 #include <ostream>
 #include <string>
 
-class CReadingProgress {
+class ReadingProgress {
 public:
-    CReadingProgress(std::ostream& err, bool terminal) : m_err(err), m_terminal(terminal) {}
-    CReadingProgress(const CReadingProgress&) = delete;
-    CReadingProgress& operator=(const CReadingProgress&) = delete;
+    ReadingProgress(std::ostream& err, bool terminal) : m_err(err), m_terminal(terminal) {}
+    ReadingProgress(const ReadingProgress&) = delete;
+    ReadingProgress& operator=(const ReadingProgress&) = delete;
 
     // A reading state (waiting, receiving, complete, CRC error); the same state again shows nothing.
     void State(int state);

@@ -15,14 +15,14 @@ namespace zendrik {
 class BlockTable {
 public:
     // The blocks of `scan` a decoder reads (scan.readable of them), over the bytes scanned.
-    BlockTable(const CReceivedBytes& bytes, const BlockScan& scan) : bytes_(&bytes), scan_(&scan) {}
+    BlockTable(const ReceivedBytes& bytes, const BlockScan& scan) : bytes_(&bytes), scan_(&scan) {}
 
     bool Present(std::ptrdiff_t k) const { return k >= 0 && k < scan_->readable; }
     // The data of block k; a block that was not found reads as all zeros (never as the bytes at
     // the start of the stream, and never past the table). Whatever follows the transfer's last
     // block (noise a live reception caught after it, junk appended to a dump) is not part of it.
-    CByteView Data(std::ptrdiff_t k) const {
-        return Present(k) ? CByteView(*bytes_, Block(k).data, scan_->dataEnd) : CByteView();
+    ByteView Data(std::ptrdiff_t k) const {
+        return Present(k) ? ByteView(*bytes_, Block(k).data, scan_->dataEnd) : ByteView();
     }
     int Length(std::ptrdiff_t k) const { return Present(k) ? Block(k).length : 0; }
 
@@ -31,7 +31,7 @@ private:
         return scan_->blocks[static_cast<std::size_t>(k)];
     }
 
-    const CReceivedBytes* bytes_;
+    const ReceivedBytes* bytes_;
     const BlockScan* scan_;
 };
 

@@ -32,7 +32,7 @@ int CoachInterval(int samples, int lengthSeconds) {
 }  // namespace
 
 
-Transfer ReadCoachTransfer(const CReceivedBytes& b, const DecodeContext& context) {
+Transfer ReadCoachTransfer(const ReceivedBytes& b, const DecodeContext& context) {
     Transfer transfer;
     transfer.layout = StreamLayout::CoachBlocks;
     if (!HasStreamHead(b)) {
@@ -50,14 +50,14 @@ Transfer ReadCoachTransfer(const CReceivedBytes& b, const DecodeContext& context
     Exercise x;
     CoachExtras extras;
     x.family = WatchFamily::Coach;
-    const CByteView first = blocks.Data(0);
-    const CByteView second = blocks.Data(1);
+    const ByteView first = blocks.Data(0);
+    const ByteView second = blocks.Data(1);
     // The count byte can claim more samples than the series holds.
     const int n = std::min(second[7], kMaxSeriesSamples);
 
     // The stream carries month and day only: the year is the current one, or the one before
     // when the month still lies ahead (an exercise from last December read out in January).
-    const CDateValue& today = context.utcToday;
+    const DateValue& today = context.utcToday;
     const int month = first[0] & 0x0F;
     const WatchTime start = BcdTimeOfDay(first + 4, 0x3F);
     x.start = {month > today.month ? today.year - 1 : today.year, month, BcdToInt(first[7] & 0x3F),
@@ -79,7 +79,7 @@ Transfer ReadCoachTransfer(const CReceivedBytes& b, const DecodeContext& context
     std::vector<int> area;
     area.reserve(static_cast<std::size_t>(wanted));
     for (int k = n / kDataPerBlock + 6; static_cast<int>(area.size()) < wanted; ++k) {
-        const CByteView data = blocks.Data(k);
+        const ByteView data = blocks.Data(k);
         const int take = std::min(kDataPerBlock, wanted - static_cast<int>(area.size()));
         for (int i = 0; i < take; ++i) area.push_back(data[i]);
     }

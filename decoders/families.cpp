@@ -74,12 +74,12 @@ StreamFormats FamilyStreamFormats() {
     return kStreamFormats;
 }
 
-const Family* FamilyOfStream(const CReceivedBytes& bytes) {
+const Family* FamilyOfStream(const ReceivedBytes& bytes) {
     const StreamFormat* format = MatchStreamHead(bytes, kStreamFormats);
     return format ? FindFamily(format->family) : nullptr;
 }
 
-const Family* OtherFamilyOfStream(const CReceivedBytes& bytes, int code) {
+const Family* OtherFamilyOfStream(const ReceivedBytes& bytes, int code) {
     const Family* named = FamilyOfStream(bytes);
     const Family* chosen = FindFamily(code);
     return named && chosen && named->decode != chosen->decode ? named : nullptr;
@@ -105,7 +105,7 @@ std::string FamilyCodesText() {
     return text;
 }
 
-Transfer Decode(const CReceivedBytes& bytes, int code, const DecodeContext& context) {
+Transfer Decode(const ReceivedBytes& bytes, int code, const DecodeContext& context) {
     Transfer transfer;
     if (const Family* family = FindFamily(code)) {
         // The model setting decides how a stream is read, whichever receiver brought it; under
@@ -126,7 +126,7 @@ const char* WatchModelName(int code) {
     return family ? family->displayName : "";
 }
 
-int DetectWatchModel(const CReceivedBytes& bytes) {
+int DetectWatchModel(const ReceivedBytes& bytes) {
     const zendrik::Family* family = zendrik::FamilyOfStream(bytes);
     return family ? family->code : 0;
 }

@@ -12,7 +12,7 @@
 #include "reception/received_bytes.h"
 #include "reception/stream_format.h"
 
-// Model codes as stored in the settings, in CSonicLinkData and in the reception threads: the
+// Model codes as stored in the settings, in Document and in the reception threads: the
 // families of the table below. The families that share a block layout share its decoder too
 // (StreamLayout); which watch an exercise came from, S410 or S510, RS200 or CS200, only its data
 // tells (WatchFamily, whose numbers the FIT and TCX files carry).
@@ -30,7 +30,7 @@ struct Family {
     const char* displayName;  // in the model list and the reading dialog: "Polar S410/S510"
     const char* phrase;       // the family in words, with its article: "an S410/S510"
     StreamFormat stream;      // head marker, block layout and bit timings
-    Transfer (*decode)(const CReceivedBytes& bytes, const DecodeContext& context);
+    Transfer (*decode)(const ReceivedBytes& bytes, const DecodeContext& context);
     // The watch may not say when it has finished: the user ends the reading, which hands over
     // a complete transfer only; what has arrived of an incomplete one is not kept.
     bool userEndsReading;
@@ -54,12 +54,12 @@ const Family& FamilyOrFirst(int code);
 StreamFormats FamilyStreamFormats();
 
 // The family a stream head names, or nullptr.
-const Family* FamilyOfStream(const CReceivedBytes& bytes);
+const Family* FamilyOfStream(const ReceivedBytes& bytes);
 
 // The family a stream head names when that family's decoder is not the one of `code` (an S410
 // head under the S410/S510 code is read alike); nullptr when the head names none, or one that the
 // code's decoder reads.
-const Family* OtherFamilyOfStream(const CReceivedBytes& bytes, int code);
+const Family* OtherFamilyOfStream(const ReceivedBytes& bytes, int code);
 
 // The families the Properties dialog offers, in list order.
 std::vector<const Family*> ListedFamilies();
@@ -71,7 +71,7 @@ std::string FamilyCodesText();
 // what DetectWatchModel found in the head). A code outside the table gives an invalid transfer
 // whose one message says so; a stream whose head names another family (OtherFamilyOfStream)
 // gives an invalid transfer without any message, which the shells explain.
-Transfer Decode(const CReceivedBytes& bytes, int code, const DecodeContext& context);
+Transfer Decode(const ReceivedBytes& bytes, int code, const DecodeContext& context);
 
 }  // namespace zendrik
 
@@ -79,7 +79,7 @@ Transfer Decode(const CReceivedBytes& bytes, int code, const DecodeContext& cont
 const char* WatchModelName(int code);
 
 // The model code a stream head names: 2 Coach, 3 S410/S510, 1 S410, 4 RS200/CS200, 0 none.
-int DetectWatchModel(const CReceivedBytes& bytes);
+int DetectWatchModel(const ReceivedBytes& bytes);
 
 // Bit timing of a model code at a capture rate (44100, or 22050 after a device fallback);
 // codes outside the table use the S410 timing.

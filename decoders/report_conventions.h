@@ -32,20 +32,19 @@ int BcdToInt(int value);
 std::string HrmLineToCsv(std::string_view line);
 
 // A time or duration split into its fields, as the watch sent them.
-using CTimeValue = zendrik::WatchTime;
 
-struct CDateValue {
+struct DateValue {
     int year = 0;
     int month = 0;
     int day = 0;
 };
 
 // The fixed HRM forms: "%02d:%02d:%02d.%d" and "%4d%02d%02d".
-std::string FormatHrmTime(const CTimeValue& time);
-std::string FormatHrmDate(const CDateValue& date);
+std::string FormatHrmTime(const zendrik::WatchTime& time);
+std::string FormatHrmDate(const DateValue& date);
 
 // The value separators of the CSV text, chosen by the user's ValueFormat setting.
-struct CValueFormat {
+struct ValueFormat {
     std::string decimalSep = ".";
     std::string timeSep = ":";
     std::string dateSep = ".";
@@ -54,11 +53,11 @@ struct CValueFormat {
     // "%02d<t>%02d<t>%02d<d>%d", or without the tenths when they are switched off (dropped,
     // not rounded).
     std::string FormatCsvTime(int hours, int minutes, int seconds, int tenths) const;
-    std::string FormatCsvTime(const CTimeValue& time) const {
+    std::string FormatCsvTime(const zendrik::WatchTime& time) const {
         return FormatCsvTime(time.hours, time.minutes, time.seconds, time.tenths);
     }
     // "%02d<d>%02d<d>%4d": day, month, year.
-    std::string FormatCsvDate(const CDateValue& date) const;
+    std::string FormatCsvDate(const DateValue& date) const;
     // A count of tenths as integer part, decimal separator, tenth digit.
     std::string FormatCsvTenths(long long tenths) const;
 };

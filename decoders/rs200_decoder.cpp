@@ -27,13 +27,13 @@ enum class RsKind { None, Run, Ride };
 
 // The lap records of L laps, gathered from data offset `first` of block 0 on and continued at the
 // start of each following block's data.
-CReceivedBytes CollectLapArea(const BlockTable& blocks, std::ptrdiff_t first, int laps) {
+ReceivedBytes CollectLapArea(const BlockTable& blocks, std::ptrdiff_t first, int laps) {
     const std::ptrdiff_t wanted = kLapRecordBytes * laps;
-    CReceivedBytes area;
+    ReceivedBytes area;
     area.Reserve(wanted);
     std::ptrdiff_t offset = first;
     for (std::ptrdiff_t k = 0; area.GetSize() < wanted; ++k, offset = 0) {
-        const CByteView data = blocks.Data(k);
+        const ByteView data = blocks.Data(k);
         for (; offset < kBlockDataBytes && area.GetSize() < wanted; ++offset) {
             area.Add(data[offset]);
         }
@@ -41,27 +41,27 @@ CReceivedBytes CollectLapArea(const BlockTable& blocks, std::ptrdiff_t first, in
     return area;
 }
 
-int Word(const CByteView& at) {
+int Word(const ByteView& at) {
     return at[0] + 256 * at[1];
 }
 
-BcdClock ReadBcdClock(const CByteView& at) {
+BcdClock ReadBcdClock(const ByteView& at) {
     return {at[2], at[1], at[0], 0};
 }
 
-BcdClock BcdDurationClock(const CByteView& at) {
+BcdClock BcdDurationClock(const ByteView& at) {
     return {at[3], at[2], at[1], at[0] >> 4};
 }
 
-WatchTime PackedTime(const CByteView& at) {
+WatchTime PackedTime(const ByteView& at) {
     return PackedLapTime(at[0], at[1], at[2], kRsHourMask);
 }
 
-WatchUser ReadUser(const CByteView& height, const CByteView& maxHr) {
+WatchUser ReadUser(const ByteView& height, const ByteView& maxHr) {
     return {height[0], {height[1], height[2], height[3]}, maxHr[0], maxHr[1], maxHr[2]};
 }
 
-LocalDateTime StartOf(const CDateValue& date, const BcdClock& start) {
+LocalDateTime StartOf(const DateValue& date, const BcdClock& start) {
     const WatchTime time = start.Value();
     return {date.year, date.month, date.day, time.hours, time.minutes, time.seconds};
 }
@@ -74,7 +74,7 @@ std::int64_t LapDistance(int atEnd, int atPreviousEnd, int metresPerUnit) {
     return std::max<std::int64_t>(0, added) * metresPerUnit;
 }
 
-Exercise ReadRun(const CByteView& b, const BlockTable& blocks) {
+Exercise ReadRun(const ByteView& b, const BlockTable& blocks) {
     Exercise x;
     Rs200Extras extras;
     x.family = WatchFamily::Rs200;
@@ -111,11 +111,11 @@ Exercise ReadRun(const CByteView& b, const BlockTable& blocks) {
     extras.avgPace = Word(b + 142);
 
     // The watch keeps the last lap first: lap n is counted back from the end of the area.
-    const CReceivedBytes area = CollectLapArea(blocks, kRunLapAreaAt, extras.lapCount);
+    const ReceivedBytes area = CollectLapArea(blocks, kRunLapAreaAt, extras.lapCount);
     const std::ptrdiff_t wanted = area.GetSize();
     int previousDistance = 0;
     for (int n = 1; n <= extras.lapCount; ++n) {
-        const CByteView e(area, wanted - kLapRecordBytes * n);
+        const ByteView e(area, wanted - kLapRecordBytes * n);
         const Rs200LapRecord record{PackedTime(e), Word(e + 6), Word(e + 10), Word(e + 8)};
         Lap lap;
         lap.split = record.time.InTenths();
@@ -136,7 +136,7 @@ Exercise ReadRun(const CByteView& b, const BlockTable& blocks) {
     return x;
 }
 
-Exercise ReadRide(const CByteView& b, const BlockTable& blocks) {
+Exercise ReadRide(const ByteView& b, const BlockTable& blocks) {
     Exercise x;
     Cs200Extras extras;
     x.family = WatchFamily::Cs200;
@@ -166,10 +166,10 @@ Exercise ReadRide(const CByteView& b, const BlockTable& blocks) {
     // are, so the line stays where users of earlier versions expect it.
     extras.bestLapTime = PackedTime(b + 138);
 
-    const CReceivedBytes area = CollectLapArea(blocks, kRideLapAreaAt, extras.lapCount);
+    const ReceivedBytes area = CollectLapArea(blocks, kRideLapAreaAt, extras.lapCount);
     int previousDistance = 0;
     for (int n = 1; n <= extras.lapCount; ++n) {
-        const CByteView e(area, kLapRecordBytes * (n - 1));
+        const ByteView e(area, kLapRecordBytes * (n - 1));
         const Cs200LapRecord record{PackedTime(e + 1), Word(e + 10)};
         Lap lap;
         lap.split = record.time.InTenths();
@@ -188,7 +188,7 @@ Exercise ReadRide(const CByteView& b, const BlockTable& blocks) {
     return x;
 }
 
-RsKind KindOf(const CReceivedBytes& b) {
+RsKind KindOf(const ReceivedBytes& b) {
     const int kind = b.At(kKindAt);
     if (kind == 2) return RsKind::Run;
     if (kind == 1 && b.GetSize() >= kMinRideStream) return RsKind::Ride;
@@ -198,14 +198,14 @@ RsKind KindOf(const CReceivedBytes& b) {
 }  // namespace
 
 
-Transfer ReadRs200Transfer(const CReceivedBytes& b, const DecodeContext&) {
+Transfer ReadRs200Transfer(const ReceivedBytes& b, const DecodeContext&) {
     Transfer transfer;
     transfer.layout = StreamLayout::RS200Blocks;
     if (!HasStreamHead(b) || b[6] != 1) return transfer;
     transfer.streamHead = true;
 
     // Every fixed position is read through this view, so a stream cut short reads zeros there.
-    const CByteView at(b, 0);
+    const ByteView at(b, 0);
     const BlockScan scan = ScanBlocks(b, StreamLayout::RS200Blocks);
     const BlockTable blocks(b, scan);
     transfer.checkMessages = FaultLines(scan);

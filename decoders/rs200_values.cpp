@@ -8,15 +8,15 @@ constexpr int kMaxNameLength = 15;
 
 }  // namespace
 
-CDateValue PackedDate(int d0, int d1) {
-    CDateValue date;
+DateValue PackedDate(int d0, int d1) {
+    DateValue date;
     date.day = d0 & 0x1F;
     date.month = ((d0 >> 5) & 7) + 8 * (d1 & 1);
     date.year = 2000 + ((d1 >> 1) & 0x7F);
     return date;
 }
 
-std::string DecodeRsName(const CByteView& at) {
+std::string DecodeRsName(const ByteView& at) {
     std::string name;
     for (int i = 0; i < kMaxNameLength; ++i) {
         const int byte = at[i];
@@ -30,13 +30,13 @@ std::string FormatHrmPace(int pace) {
     return Concat(ZeroPad(pace / 600, 2), ':', ZeroPad(pace % 600 / 10, 2), '.', pace % 10);
 }
 
-std::string FormatCsvShortTime(const CValueFormat& format, int first, int second, int tenths) {
+std::string FormatCsvShortTime(const ValueFormat& format, int first, int second, int tenths) {
     std::string out = Concat(ZeroPad(first, 2), format.timeSep, ZeroPad(second, 2));
     if (!format.noTenths) Append(out, format.decimalSep, tenths);
     return out;
 }
 
-std::string FormatCsvPace(const CValueFormat& format, int pace) {
+std::string FormatCsvPace(const ValueFormat& format, int pace) {
     return FormatCsvShortTime(format, pace / 600, pace % 600 / 10, pace % 10);
 }
 
@@ -44,7 +44,7 @@ std::string FormatHrmHundredths(long long hundredths) {
     return Concat(hundredths / 100, '.', ZeroPad(hundredths % 100, 2));
 }
 
-std::string FormatCsvHundredths(const CValueFormat& format, long long hundredths) {
+std::string FormatCsvHundredths(const ValueFormat& format, long long hundredths) {
     return Concat(hundredths / 100, format.decimalSep, ZeroPad(hundredths % 100, 2));
 }
 

@@ -21,7 +21,7 @@ struct Summary {
     WatchTime length;
 };
 
-Summary ReadSummary(const CByteView& q) {
+Summary ReadSummary(const ByteView& q) {
     Summary s;
     if ((q[0] & 0x0F) == 0) {
         s.values.name = "BasicUse";
@@ -46,7 +46,7 @@ int IntervalCodeSeconds(int code) {
     return code < 6 ? kSeconds[code] : 1;
 }
 
-int RecordingInterval(int samples, const CTimeValue& length, int code) {
+int RecordingInterval(int samples, const zendrik::WatchTime& length, int code) {
     if (samples == 0) return IntervalCodeSeconds(code);
     return ((length.TotalSeconds() / samples) + 14) / 15 * 15;
 }
@@ -54,7 +54,7 @@ int RecordingInterval(int samples, const CTimeValue& length, int code) {
 // Reads one series from its first block on, moving to the next block whenever the sample index
 // reaches the length of the block being read. Returns the block after the last one read.
 int ReadSeries(const BlockTable& blocks, int block, int samples, int scale, std::vector<int>& out) {
-    CByteView data = blocks.Data(block);
+    ByteView data = blocks.Data(block);
     out.resize(static_cast<std::size_t>(samples));
     std::ptrdiff_t offset = 0;
     for (int i = 0; i < samples; ++i) {
@@ -70,7 +70,7 @@ int ReadSeries(const BlockTable& blocks, int block, int samples, int scale, std:
 }  // namespace
 
 
-Transfer ReadS410Transfer(const CReceivedBytes& b, const DecodeContext&) {
+Transfer ReadS410Transfer(const ReceivedBytes& b, const DecodeContext&) {
     Transfer transfer;
     transfer.layout = StreamLayout::S410Blocks;
     if (!HasStreamHead(b)) {
@@ -88,7 +88,7 @@ Transfer ReadS410Transfer(const CReceivedBytes& b, const DecodeContext&) {
 
     Exercise x;
     S410Extras extras;
-    const CByteView first = blocks.Data(0);
+    const ByteView first = blocks.Data(0);
     const bool s510 = b[6] == 0x51;
     x.family = s510 ? WatchFamily::S510 : WatchFamily::S410;
     const int s = s510 ? 1 : 0;
@@ -141,7 +141,7 @@ Transfer ReadS410Transfer(const CReceivedBytes& b, const DecodeContext&) {
     std::vector<int> area;
     area.reserve(static_cast<std::size_t>(wanted));
     for (int k = lapBlock; static_cast<int>(area.size()) < wanted; ++k) {
-        const CByteView data = blocks.Data(k);
+        const ByteView data = blocks.Data(k);
         const int take = std::min(kLapBytesPerBlock, wanted - static_cast<int>(area.size()));
         for (int i = 0; i < take; ++i) area.push_back(data[i]);
     }
@@ -166,7 +166,7 @@ Transfer ReadS410Transfer(const CReceivedBytes& b, const DecodeContext&) {
 
     x.zones = SampledZones(lower, upper, heartRates, x.intervalSeconds);
 
-    const CByteView p = blocks.Data(1) + 8 + s;
+    const ByteView p = blocks.Data(1) + 8 + s;
     x.caloriesTenths = BcdNumber(p, 3);
     extras.totalCalories = BcdNumber(p + 3, 3);
     extras.totalHours = BcdNumber(p + 6, 2);
@@ -177,9 +177,9 @@ Transfer ReadS410Transfer(const CReceivedBytes& b, const DecodeContext&) {
     }
 
     if (nb > 3) {
-        const CByteView older = blocks.Data(nb - 2);
-        const CByteView oldest = blocks.Data(nb - 1);
-        for (const CByteView& at : {older, older + 19, oldest, oldest + 19, oldest + 38}) {
+        const ByteView older = blocks.Data(nb - 2);
+        const ByteView oldest = blocks.Data(nb - 1);
+        for (const ByteView& at : {older, older + 19, oldest, oldest + 19, oldest + 38}) {
             const Summary earlier = ReadSummary(at);
             x.earlier.push_back(earlier.values);
             extras.earlierLengths.push_back(earlier.length);

@@ -10,10 +10,10 @@
 // A window onto the stream from a base position; a window onto a block that is not in the
 // stream reads as all zeros, as do positions past the received bytes and, when the window has
 // an end, positions from that end on.
-class CByteView {
+class ByteView {
 public:
-    CByteView() = default;
-    CByteView(const CReceivedBytes& bytes, std::ptrdiff_t base,
+    ByteView() = default;
+    ByteView(const ReceivedBytes& bytes, std::ptrdiff_t base,
               std::ptrdiff_t end = std::numeric_limits<std::ptrdiff_t>::max())
         : m_bytes(&bytes), m_base(base), m_end(end) {}
 
@@ -21,27 +21,27 @@ public:
         const std::ptrdiff_t at = m_base + offset;
         return (m_bytes && at < m_end) ? m_bytes->At(at) : 0;
     }
-    CByteView operator+(std::ptrdiff_t offset) const {
-        CByteView moved = *this;
+    ByteView operator+(std::ptrdiff_t offset) const {
+        ByteView moved = *this;
         moved.m_base += offset;
         return moved;
     }
 
 private:
-    const CReceivedBytes* m_bytes = nullptr;
+    const ReceivedBytes* m_bytes = nullptr;
     std::ptrdiff_t m_base = 0;
     std::ptrdiff_t m_end = std::numeric_limits<std::ptrdiff_t>::max();
 };
 
 // k BCD bytes, least significant first.
-long long BcdNumber(const CByteView& at, int k);
+long long BcdNumber(const ByteView& at, int k);
 
 // Seconds, minutes, hours; `hourMask` picks the hour bits (0x3F for the S410 family).
-CTimeValue BcdTimeOfDay(const CByteView& at, int hourMask);
+zendrik::WatchTime BcdTimeOfDay(const ByteView& at, int hourMask);
 
 // Tenths in the high nibble of the first byte, then BCD seconds, minutes, hours.
-CTimeValue BcdDuration(const CByteView& at, int hourMask);
+zendrik::WatchTime BcdDuration(const ByteView& at, int hourMask);
 
 // Three bytes e0, e1, e2: seconds and minutes in the low six bits, the tenths split over the two
 // top bits of each, and the hours a plain number in e2 & hourMask.
-CTimeValue PackedLapTime(int e0, int e1, int e2, int hourMask);
+zendrik::WatchTime PackedLapTime(int e0, int e1, int e2, int hourMask);

@@ -15,15 +15,15 @@ namespace zendrik {
 // What a decoder takes from outside the stream.
 struct DecodeContext {
     // Today's date in UTC: the Coach sends month and day only, and the year follows from it.
-    CDateValue utcToday;
+    DateValue utcToday;
 };
 
 // An S410/S510 transfer: its blocks' framing and checksums, the length check, then the exercise.
-Transfer ReadS410Transfer(const CReceivedBytes& bytes, const DecodeContext& context);
+Transfer ReadS410Transfer(const ReceivedBytes& bytes, const DecodeContext& context);
 // A Coach transfer: its blocks' framing and checksums, then the exercise.
-Transfer ReadCoachTransfer(const CReceivedBytes& bytes, const DecodeContext& context);
+Transfer ReadCoachTransfer(const ReceivedBytes& bytes, const DecodeContext& context);
 // An RS200/CS200 transfer: valid with a sound head whatever its blocks hold (they carry no
 // checksum); a run or a ride as the stream says.
-Transfer ReadRs200Transfer(const CReceivedBytes& bytes, const DecodeContext& context);
+Transfer ReadRs200Transfer(const ReceivedBytes& bytes, const DecodeContext& context);
 
 }  // namespace zendrik

@@ -10,7 +10,7 @@ namespace {
 constexpr const char* kTab = "\t";
 constexpr int kCoachMonitor = 7;
 
-void WriteParams(CReportPair& r, const Exercise& x, const CoachExtras& c, const CValueFormat& f) {
+void WriteParams(ReportPair& r, const Exercise& x, const CoachExtras& c, const ValueFormat& f) {
     r.He("[Params]\r\n");
     r.Csv("[Params]\r\n");
     r.Both("Version=106\r\n");
@@ -22,7 +22,7 @@ void WriteParams(CReportPair& r, const Exercise& x, const CoachExtras& c, const 
     r.Csv("\r\n");
 }
 
-void WriteLaps(CReportPair& r, const Exercise& x, const CoachExtras& c, const CValueFormat& f) {
+void WriteLaps(ReportPair& r, const Exercise& x, const CoachExtras& c, const ValueFormat& f) {
     WriteLapTitles(r, "");
     for (std::size_t j = 0; j < x.laps.size(); ++j) {
         const Lap& lap = x.laps[j];
@@ -35,7 +35,7 @@ void WriteLaps(CReportPair& r, const Exercise& x, const CoachExtras& c, const CV
     r.Csv("\r\n");
 }
 
-void WriteSamples(CReportPair& r, const Series* hr) {
+void WriteSamples(ReportPair& r, const Series* hr) {
     const std::size_t count = hr ? hr->values.size() : 0;
     r.He("[HRData]\r\n");
     for (std::size_t i = 0; i < count; ++i) r.He(hr->values[i], "\r\n");
@@ -49,11 +49,11 @@ void WriteSamples(CReportPair& r, const Series* hr) {
 
 }  // namespace
 
-void WriteCoachReport(const Exercise& x, const CValueFormat& format, std::string& hrm,
+void WriteCoachReport(const Exercise& x, const ValueFormat& format, std::string& hrm,
                       std::string& csv) {
     const CoachExtras& c = ExtrasOf<CoachExtras>(x);
     const Series* hr = x.Find(SeriesKind::HeartRate);
-    CReportPair r{hrm, csv};
+    ReportPair r{hrm, csv};
     WriteParams(r, x, c, format);
     WriteCoachSection(r, c.coachValues[0], c.coachValues[1]);
     WriteNoteSection(r);

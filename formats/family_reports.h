@@ -13,10 +13,10 @@
 namespace zendrik {
 
 // Appends the HRM 1.06 text and the CSV text of an S410/S510 exercise.
-void WriteS410Report(const Exercise& exercise, const CValueFormat& format, std::string& hrm,
+void WriteS410Report(const Exercise& exercise, const ValueFormat& format, std::string& hrm,
                      std::string& csv);
 // Appends the HRM 1.06 text and the CSV text of a Coach exercise.
-void WriteCoachReport(const Exercise& exercise, const CValueFormat& format, std::string& hrm,
+void WriteCoachReport(const Exercise& exercise, const ValueFormat& format, std::string& hrm,
                       std::string& csv);
 
 // The three texts of one RS200/CS200 transfer: HRM Enhanced, HRM Polar Compatible and CSV.
@@ -30,9 +30,9 @@ struct RsTexts {
 // CSV text a copy of it and the compatible text empty, then opens [Params] in all three.
 void WriteRsTextHead(const RsTexts& texts);
 // Appends the parameters, zone tables, user data and laps of a run to the three texts.
-void WriteRs200Report(const Exercise& exercise, const CValueFormat& format, const RsTexts& texts);
+void WriteRs200Report(const Exercise& exercise, const ValueFormat& format, const RsTexts& texts);
 // Appends the parameters, user data, laps and trip totals of a ride to the three texts.
-void WriteCs200Report(const Exercise& exercise, const CValueFormat& format, const RsTexts& texts);
+void WriteCs200Report(const Exercise& exercise, const ValueFormat& format, const RsTexts& texts);
 
 // The family's own values of an exercise, or a default set where it holds another family's.
 template <typename Extras>
@@ -50,7 +50,7 @@ const T& Nth(const std::vector<T>& list, std::size_t i) {
 }
 
 // The date part of the watch's local start.
-inline CDateValue StartDate(const Exercise& exercise) {
+inline DateValue StartDate(const Exercise& exercise) {
     return {exercise.start.year, exercise.start.month, exercise.start.day};
 }
 

@@ -17,10 +17,10 @@ int ValueAt(const zendrik::Series* series, std::size_t i) {
     return series && i < series->values.size() ? series->values[i] : 0;
 }
 
-void WriteStartAndLength(CReportPair& r, const zendrik::Exercise& x, const CTimeValue& length,
-                         const CValueFormat& f) {
-    const CDateValue date = zendrik::StartDate(x);
-    const CTimeValue start{x.start.hour, x.start.minute, x.start.second, 0};
+void WriteStartAndLength(ReportPair& r, const zendrik::Exercise& x, const zendrik::WatchTime& length,
+                         const ValueFormat& f) {
+    const DateValue date = zendrik::StartDate(x);
+    const zendrik::WatchTime start{x.start.hour, x.start.minute, x.start.second, 0};
     r.He("Date=", FormatHrmDate(date), "\r\n");
     r.Csv("Date", kTab, f.FormatCsvDate(date), "\r\n");
     r.He("StartTime=", FormatHrmTime(start), "\r\n");
@@ -30,7 +30,7 @@ void WriteStartAndLength(CReportPair& r, const zendrik::Exercise& x, const CTime
     r.Both("Interval=", x.intervalSeconds, "\r\n");
 }
 
-void WriteZoneLimits(CReportPair& r, const std::vector<zendrik::Zone>& zones) {
+void WriteZoneLimits(ReportPair& r, const std::vector<zendrik::Zone>& zones) {
     for (std::size_t z = 0; z < 3; ++z) {
         const zendrik::Zone& zone = ZoneAt(zones, z);
         r.Both("Upper", static_cast<int>(z) + 1, "=", zone.upper.value_or(0), "\r\n");
@@ -39,29 +39,29 @@ void WriteZoneLimits(CReportPair& r, const std::vector<zendrik::Zone>& zones) {
     r.He("Timer1=00:00:00.0\r\nTimer2=00:00:00.0\r\nTimer3=00:00:00.0\r\nActiveLimit=0\r\n");
 }
 
-void WriteCoachSection(CReportPair& r, int first, int second) {
+void WriteCoachSection(ReportPair& r, int first, int second) {
     r.He("[Coach]\r\n000000\r\n0\t0\r\n0\t0\r\n0\t0\t0\r\n0\t0\t0\r\n0\t0\t0\r\n");
     r.He(first, kTab, second, "\r\n\r\n");
 }
 
-void WriteNoteSection(CReportPair& r) {
+void WriteNoteSection(ReportPair& r) {
     r.He("[Note]\r\n", NoteLine, "\r\n");
     r.Csv("[Note]", kTab, NoteLine, "\r\n");
 }
 
-void WriteLapTitles(CReportPair& r, std::string_view extraColumns) {
+void WriteLapTitles(ReportPair& r, std::string_view extraColumns) {
     r.He("[IntTimes]\r\n");
     r.Csv("[Laps]\tTime\tEndHR\tMinHR\tAvgHR\tMaxHR", extraColumns, "\r\n");
 }
 
-void WriteLapTimeRow(CReportPair& r, int number, const CTimeValue& time, int endHr, int minHr,
-                     int avgHr, int maxHr, const CValueFormat& format) {
+void WriteLapTimeRow(ReportPair& r, int number, const zendrik::WatchTime& time, int endHr, int minHr,
+                     int avgHr, int maxHr, const ValueFormat& format) {
     r.He(FormatHrmTime(time), kTab, endHr, kTab, minHr, kTab, avgHr, kTab, maxHr, "\r\n");
     r.Csv(number, kTab, format.FormatCsvTime(time), kTab, endHr, kTab, minHr, kTab, avgHr, kTab,
           maxHr);
 }
 
-void WriteZoneSummaries(CReportPair& r, int interval, int samples,
+void WriteZoneSummaries(ReportPair& r, int interval, int samples,
                         const std::vector<zendrik::Zone>& zones) {
     r.He("[IntNotes]\r\n\r\n[ExtraData]\r\n\r\n[Summary-123]\r\n");
     const long long recorded = static_cast<long long>(interval) * samples;

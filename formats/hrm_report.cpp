@@ -13,7 +13,7 @@ std::string MessageLines(const Transfer& transfer) {
     return lines;
 }
 
-void RenderChecked(const Transfer& t, const CValueFormat& format, ReportTexts& texts) {
+void RenderChecked(const Transfer& t, const ValueFormat& format, ReportTexts& texts) {
     if (!t.valid) {
         // A transfer that failed its checks shows what they found, and nothing else.
         texts.hrm = MessageLines(t);
@@ -32,7 +32,7 @@ void RenderChecked(const Transfer& t, const CValueFormat& format, ReportTexts& t
     }
 }
 
-void RenderRs200(const Transfer& t, const CValueFormat& format, ReportTexts& texts) {
+void RenderRs200(const Transfer& t, const ValueFormat& format, ReportTexts& texts) {
     if (!t.valid) return;
     // The blocks carry no checksum, so a report is written whatever the checks of the head said,
     // and their messages open it.
@@ -49,7 +49,7 @@ void RenderRs200(const Transfer& t, const CValueFormat& format, ReportTexts& tex
 
 }  // namespace
 
-ReportTexts RenderReport(const Transfer& transfer, const CValueFormat& format) {
+ReportTexts RenderReport(const Transfer& transfer, const ValueFormat& format) {
     ReportTexts texts;
     if (!transfer.layout) {
         // No decoder ran: a message such as an unknown model code is all there is to show.

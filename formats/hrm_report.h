@@ -20,6 +20,6 @@ struct ReportTexts {
 // The report of a transfer under a value format: its exercise in the texts of the decoder that
 // read it, or what its checks found. A transfer nothing decoded gives three empty texts, one
 // without a decoder only its check messages.
-ReportTexts RenderReport(const Transfer& transfer, const CValueFormat& format);
+ReportTexts RenderReport(const Transfer& transfer, const ValueFormat& format);
 
 }  // namespace zendrik

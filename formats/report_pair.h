@@ -6,7 +6,7 @@
 #include "decoders/report_conventions.h"
 #include "decoders/text_append.h"
 
-struct CReportPair {
+struct ReportPair {
     std::string& he;
     std::string& csv;
 

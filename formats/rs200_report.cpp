@@ -11,11 +11,11 @@ namespace {
 constexpr const char* kTab = "\t";
 
 // The Enhanced, compatible and CSV texts of one report.
-struct CReportTriple {
+struct ReportTriple {
     std::string& he;
     std::string& hp;
     std::string& csv;
-    const CValueFormat& f;
+    const ValueFormat& f;
 
     template <typename... Parts>
     void He(const Parts&... parts) {
@@ -50,27 +50,27 @@ std::string ClockDigits(const BcdClock& c, const std::string& sep) {
     return Concat(BcdDigits(c.hours), sep, BcdDigits(c.minutes), sep, BcdDigits(c.seconds));
 }
 
-std::string TimeFields(const CTimeValue& t, const std::string& sep) {
+std::string TimeFields(const zendrik::WatchTime& t, const std::string& sep) {
     return Concat(ZeroPad(t.hours, 2), sep, ZeroPad(t.minutes, 2), sep, ZeroPad(t.seconds, 2));
 }
 
-void WriteDate(CReportTriple& r, const CDateValue& date) {
+void WriteDate(ReportTriple& r, const DateValue& date) {
     r.HeHp("Date=", FormatHrmDate(date), "\r\n");
     r.Csv("Date", kTab, r.f.FormatCsvDate(date), "\r\n");
 }
 
-void WriteStartTime(CReportTriple& r, const BcdClock& start) {
+void WriteStartTime(ReportTriple& r, const BcdClock& start) {
     r.He("StartTime=", ClockDigits(start, ":"), "\r\n");
     r.Hp("StartTime=", ClockDigits(start, ":"), ".0\r\n");
     r.Csv("StartTime", kTab, ClockDigits(start, r.f.timeSep), "\r\n");
 }
 
 // The compatible text's timing keys, for which this watch family has no values.
-void WriteHpTimers(CReportTriple& r) {
+void WriteHpTimers(ReportTriple& r) {
     r.Hp("Interval=204\r\nTimer1=00:00\r\nTimer2=00:00\r\nTimer3=00:00\r\nActiveLimit=0\r\n");
 }
 
-void WriteUser(CReportTriple& r, const WatchUser& u) {
+void WriteUser(ReportTriple& r, const WatchUser& u) {
     r.He("[User]\r\n");
     r.Csv("[User]\r\n");
     r.HeCsv("Height=", u.height, "\r\n");
@@ -83,7 +83,7 @@ void WriteUser(CReportTriple& r, const WatchUser& u) {
 }
 
 // [Note] in all three texts, the empty [HRZones] of the compatible text and the lap count.
-void WriteTailHead(CReportTriple& r, int lapCount) {
+void WriteTailHead(ReportTriple& r, int lapCount) {
     r.He("[Note]\r\n", NoteLine, "\r\n");
     r.Hp("[Note]\r\n", NoteLine, "\r\n");
     r.Csv("[Note]", kTab, NoteLine, "\r\n");
@@ -93,7 +93,7 @@ void WriteTailHead(CReportTriple& r, int lapCount) {
     r.Hp("[IntTimes]\r\n");
 }
 
-void WriteBestLap(CReportTriple& r, int bestLap, const CTimeValue& bestLapTime) {
+void WriteBestLap(ReportTriple& r, int bestLap, const zendrik::WatchTime& bestLapTime) {
     r.HeCsv("BestLapNr=", bestLap, "\r\n");
     r.He("BestLapTime=", FormatHrmTime(bestLapTime), "\r\n");
     r.Csv("BestLapTime", kTab, r.f.FormatCsvTime(bestLapTime), "\r\n");
@@ -101,7 +101,7 @@ void WriteBestLap(CReportTriple& r, int bestLap, const CTimeValue& bestLapTime) 
 
 // The five rows of a lap in the compatible text. Its distance column counts thousandths of the
 // distance unit, as the difference to the lap before.
-void WriteHpLap(CReportTriple& r, const CTimeValue& time, int hr1, int hr2, int speed, int row2,
+void WriteHpLap(ReportTriple& r, const zendrik::WatchTime& time, int hr1, int hr2, int speed, int row2,
                 long long distanceDelta) {
     r.Hp(FormatHrmTime(time), kTab, hr1, "\t0\t", hr2, "\t0\r\n");
     r.Hp("32\t0\t0\t", speed, kTab, row2, "\t0\r\n");
@@ -114,7 +114,7 @@ const char* YesNo(bool yes) {
     return yes ? "yes" : "no";
 }
 
-void WriteRunLaps(CReportTriple& r, const Exercise& x, const Rs200Extras& run) {
+void WriteRunLaps(ReportTriple& r, const Exercise& x, const Rs200Extras& run) {
     r.Csv("[Laps]\tTime\tMaxHR\tEndHR\tAvgHR\tEndPace\tAvgPace\tDistance\tAuto\r\n");
     long long previous = 0;
     for (std::size_t j = 0; j < x.laps.size(); ++j) {
@@ -142,7 +142,7 @@ void WriteRunLaps(CReportTriple& r, const Exercise& x, const Rs200Extras& run) {
     }
 }
 
-void WriteRideLaps(CReportTriple& r, const Exercise& x, const Cs200Extras& ride) {
+void WriteRideLaps(ReportTriple& r, const Exercise& x, const Cs200Extras& ride) {
     r.Csv("[Laps]\tTime\tEndHR\tAvgHR\tEndSpeed\tEndCadence\tAvgCadence\tDistance\tAuto\r\n");
     long long previous = 0;
     for (std::size_t j = 0; j < x.laps.size(); ++j) {
@@ -182,11 +182,11 @@ void WriteRsTextHead(const RsTexts& texts) {
     texts.csv += "[Params]\r\nVersion\t107\r\n";
 }
 
-void WriteRs200Report(const Exercise& x, const CValueFormat& format, const RsTexts& texts) {
+void WriteRs200Report(const Exercise& x, const ValueFormat& format, const RsTexts& texts) {
     const Rs200Extras& run = ExtrasOf<Rs200Extras>(x);
     const int avgHr = x.avgHr.value_or(0);
     const int maxHr = x.maxHr.value_or(0);
-    CReportTriple r{texts.he, texts.hp, texts.csv, format};
+    ReportTriple r{texts.he, texts.hp, texts.csv, format};
     r.HeCsv("Monitor=RS", 200, "\r\n");
     r.Hp("Monitor=111\r\nSMode=000000000\r\n");
     r.HeCsv("Exercise=", x.name, "\r\n");
@@ -215,7 +215,7 @@ void WriteRs200Report(const Exercise& x, const CValueFormat& format, const RsTex
     for (int z = 0; z < 3; ++z) {
         r.Csv(z + 1);
         for (int part = 0; part < 3; ++part) {
-            const CTimeValue& time = run.targetZones[z][part];
+            const zendrik::WatchTime& time = run.targetZones[z][part];
             r.He("Zone", z + 1, kParts[part], '=', TimeFields(time, ":"), "\r\n");
             r.Csv(kTab, TimeFields(time, format.timeSep));
         }
@@ -264,7 +264,7 @@ void WriteRs200Report(const Exercise& x, const CValueFormat& format, const RsTex
     r.Hp("[HRData]\r\n\r\n");
 }
 
-void WriteCs200Report(const Exercise& x, const CValueFormat& format, const RsTexts& texts) {
+void WriteCs200Report(const Exercise& x, const ValueFormat& format, const RsTexts& texts) {
     const Cs200Extras& ride = ExtrasOf<Cs200Extras>(x);
     const Zone& limits = Nth(x.zones, 0);
     const int lowerLimit = limits.lower.value_or(0);
@@ -273,7 +273,7 @@ void WriteCs200Report(const Exercise& x, const CValueFormat& format, const RsTex
     const long long distance = x.distanceMeters.value_or(0) / 100;
     const int avgSpeed = x.avgSpeed.value_or(0);
     const int maxSpeed = x.maxSpeed.value_or(0);
-    CReportTriple r{texts.he, texts.hp, texts.csv, format};
+    ReportTriple r{texts.he, texts.hp, texts.csv, format};
     r.HeCsv("Monitor=CS", 200, "\r\n");
     r.Hp("Monitor=112\r\nSMode=110000100\r\n");
     WriteDate(r, StartDate(x));

@@ -11,19 +11,19 @@ constexpr const char* kTab = "\t";
 
 // One exercise summary as the [File] sections show it.
 struct FileSummary {
-    CDateValue date;
-    CTimeValue start;
-    CTimeValue length;
+    DateValue date;
+    zendrik::WatchTime start;
+    zendrik::WatchTime length;
     int avgHr = 0;
     int maxHr = 0;
     const std::string& name;
 };
 
-CTimeValue TimeOfDay(const LocalDateTime& t) {
+zendrik::WatchTime TimeOfDay(const LocalDateTime& t) {
     return {t.hour, t.minute, t.second, 0};
 }
 
-void WriteParams(CReportPair& r, const Exercise& x, const S410Extras& s, const CValueFormat& f) {
+void WriteParams(ReportPair& r, const Exercise& x, const S410Extras& s, const ValueFormat& f) {
     const bool s510 = x.family == WatchFamily::S510;
     r.He("[Params]\r\n");
     r.Csv("[Params]\r\n");
@@ -55,7 +55,7 @@ void WriteParams(CReportPair& r, const Exercise& x, const S410Extras& s, const C
     r.Csv("\r\n");
 }
 
-void WriteLaps(CReportPair& r, const Exercise& x, const S410Extras& s, const CValueFormat& f) {
+void WriteLaps(ReportPair& r, const Exercise& x, const S410Extras& s, const ValueFormat& f) {
     const bool s510 = x.family == WatchFamily::S510;
     WriteLapTitles(r, s510 ? "\tDistance" : "");
     for (std::size_t j = 0; j < x.laps.size(); ++j) {
@@ -72,7 +72,7 @@ void WriteLaps(CReportPair& r, const Exercise& x, const S410Extras& s, const CVa
     r.Csv("\r\n");
 }
 
-void WriteSamples(CReportPair& r, const Exercise& x, int samples) {
+void WriteSamples(ReportPair& r, const Exercise& x, int samples) {
     const Series* hr = x.Find(SeriesKind::HeartRate);
     const Series* speed = x.Find(SeriesKind::Speed);
     const Series* cadence = x.Find(SeriesKind::Cadence);
@@ -100,7 +100,7 @@ void WriteSamples(CReportPair& r, const Exercise& x, int samples) {
     r.Csv("\r\n");
 }
 
-void WriteFileSection(CReportPair& r, int number, const FileSummary& s) {
+void WriteFileSection(ReportPair& r, int number, const FileSummary& s) {
     r.He("\r\n[File", number, "]\r\n");
     r.He("Date=", FormatHrmDate(s.date), "\r\n");
     r.He("StartTime=", FormatHrmTime(s.start), "\r\n");
@@ -112,13 +112,13 @@ void WriteFileSection(CReportPair& r, int number, const FileSummary& s) {
 
 }  // namespace
 
-void WriteS410Report(const Exercise& x, const CValueFormat& format, std::string& hrm,
+void WriteS410Report(const Exercise& x, const ValueFormat& format, std::string& hrm,
                      std::string& csv) {
     const S410Extras& s = ExtrasOf<S410Extras>(x);
     // The heart-rate series sets the sample count; speed and cadence have as many samples.
     const Series* hr = x.Find(SeriesKind::HeartRate);
     const int samples = hr ? static_cast<int>(hr->values.size()) : 0;
-    CReportPair r{hrm, csv};
+    ReportPair r{hrm, csv};
     WriteParams(r, x, s, format);
     WriteCoachSection(r, 0, 0);
     WriteNoteSection(r);

@@ -10,7 +10,7 @@
 
 namespace {
 
-bool SameOptions(const CCliOptions& a, const CCliOptions& b) {
+bool SameOptions(const CliOptions& a, const CliOptions& b) {
     return a.inputs == b.inputs && a.watchModel == b.watchModel && a.format == b.format &&
            a.csvSeparator == b.csvSeparator && a.valueFormat == b.valueFormat &&
            a.decimal == b.decimal && a.time == b.time && a.date == b.date &&
@@ -22,7 +22,7 @@ bool SameOptions(const CCliOptions& a, const CCliOptions& b) {
 }
 
 // The options as one canonical command line.
-std::vector<std::string> Arguments(const CCliOptions& o) {
+std::vector<std::string> Arguments(const CliOptions& o) {
     static const char* const kFormats[] = {"hrm", "hrm-compat", "csv", "sld", "fit", "tcx", "json"};
     static const char* const kValueFormats[] = {"hrm", "custom", "regional"};
     std::vector<std::string> args = {
@@ -66,7 +66,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     if (size > 0) args.push_back(current);
 
-    const CParseResult parsed = ParseCliOptions(args);
+    const ParseResult parsed = ParseCliOptions(args);
     if (!parsed.ok) {
         fuzzing::Require(!parsed.error.empty(), "a failed parse says why");
         return 0;
@@ -76,7 +76,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         fuzzing::Require(!warning.empty() && warning.find('\n') == std::string::npos,
                          "a warning is one line");
     }
-    const CCliOptions& o = parsed.options;
+    const CliOptions& o = parsed.options;
     fuzzing::Require(o.watchModel >= 1 && o.watchModel <= 4, "model code 1-4");
     fuzzing::Require(o.seconds >= 1 && o.seconds <= 86400, "seconds 1-86400");
     fuzzing::Require(o.csvSeparator == ';' || o.csvSeparator == ',' || o.csvSeparator == '\t',
@@ -112,7 +112,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
     }
 
-    const CParseResult again = ParseCliOptions(Arguments(o));
+    const ParseResult again = ParseCliOptions(Arguments(o));
     fuzzing::Require(again.ok && SameOptions(again.options, o), "options written out parse the same");
     return 0;
 }

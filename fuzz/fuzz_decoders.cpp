@@ -11,7 +11,7 @@
 #include "decoders/transfer_decoders.h"
 #include "formats/hrm_report.h"
 #include "fuzz_support.h"
-#include "document/sonic_link_data.h"
+#include "document/document.h"
 #include "reception/stream_check.h"
 #include "stream_framing.h"
 
@@ -26,14 +26,14 @@ char Separator(std::uint8_t choice) {
     return choice == 0 ? '\0' : static_cast<char>(0x20 + choice % 95);
 }
 
-CReceivedBytes Received(const std::vector<std::uint8_t>& stream) {
-    CReceivedBytes bytes;
+ReceivedBytes Received(const std::vector<std::uint8_t>& stream) {
+    ReceivedBytes bytes;
     bytes.Reserve(static_cast<std::ptrdiff_t>(stream.size()));
     for (std::uint8_t v : stream) bytes.Add(v);
     return bytes;
 }
 
-struct CRun {
+struct Run {
     int result = -1;  // DetectModelAndDecode's, when it ran
     std::string hrm, compat, csv, date;
     int valid = 0;
@@ -41,46 +41,46 @@ struct CRun {
 };
 
 // Decodes the stream in `sonic` with the model code (0 for detection from the head).
-CRun Decode(CSonicLinkData& sonic, const CReceivedBytes& bytes, int model) {
+Run Decode(Document& sonic, const ReceivedBytes& bytes, int model) {
     sonic.m_bytes = bytes;
-    CRun run;
+    Run run;
     if (model == 0) {
-        const int user = sonic.m_nWatchModel;
+        const int user = sonic.m_watchModel;
         run.result = sonic.DetectModelAndDecode();
-        fuzzing::Require(sonic.m_nWatchModel == user, "detection keeps the user's model");
+        fuzzing::Require(sonic.m_watchModel == user, "detection keeps the user's model");
     } else {
-        sonic.m_nWatchModel = model;
+        sonic.m_watchModel = model;
         sonic.DecodeExercises();
     }
-    run.hrm = sonic.m_strHrm;
-    run.compat = sonic.m_strHrmCompat;
-    run.csv = sonic.m_strCsv;
-    run.date = sonic.m_strDate;
-    run.valid = sonic.m_bValid;
+    run.hrm = sonic.m_hrm;
+    run.compat = sonic.m_hrmCompat;
+    run.csv = sonic.m_csv;
+    run.date = sonic.m_date;
+    run.valid = sonic.m_valid;
     const zendrik::Transfer& transfer = sonic.DecodedTransfer();
     run.series = transfer.exercise ? static_cast<int>(transfer.exercise->SampleCount()) : 0;
     return run;
 }
 
-constexpr CDateValue kToday{2024, 6, 15};
+constexpr DateValue kToday{2024, 6, 15};
 
-void UseFixedClock(CSonicLinkData& sonic) {
+void UseFixedClock(Document& sonic) {
     sonic.m_utcToday = [] { return kToday; };
 }
 
 // The core's decoding of a stream as a model code, without the document.
-zendrik::Transfer DecodeFree(const CReceivedBytes& bytes, int model) {
+zendrik::Transfer DecodeFree(const ReceivedBytes& bytes, int model) {
     return zendrik::Decode(bytes, model, zendrik::DecodeContext{kToday});
 }
 
-bool SameTexts(const zendrik::ReportTexts& texts, const CRun& run) {
+bool SameTexts(const zendrik::ReportTexts& texts, const Run& run) {
     return texts.hrm == run.hrm && texts.hrmCompat == run.compat && texts.csv == run.csv;
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    fuzzing::CFuzzInput input(data, size);
+    fuzzing::FuzzInput input(data, size);
     const std::uint8_t mode = input.Byte();
     const char decimal = Separator(input.Byte());
     const char time = Separator(input.Byte());
@@ -91,18 +91,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (model == 6) model = static_cast<std::int8_t>(input.Byte());  // any code, negative too
 
     std::vector<std::uint8_t> stream(input.Rest(), input.Rest() + input.RestSize());
-    CReceivedBytes bytes = Received(stream);
+    ReceivedBytes bytes = Received(stream);
     if (mode & 8) {
         const int framing = model == 0 ? DetectWatchModel(bytes) : model;
         fuzzing::FrameBlocks(stream, zendrik::FamilyOrFirst(framing).stream.layout);
         bytes = Received(stream);
     }
 
-    CSonicLinkData sonic;
+    Document sonic;
     UseFixedClock(sonic);
-    sonic.m_nWatchModel = 1;
+    sonic.m_watchModel = 1;
     sonic.ApplyValueFormat(noTenths, decimal, time, date);
-    const CRun run = Decode(sonic, bytes, model);
+    const Run run = Decode(sonic, bytes, model);
 
     const zendrik::Family* family =
         model == 0 ? zendrik::FamilyOfStream(bytes) : zendrik::FindFamily(model);
@@ -150,9 +150,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     // The HRM texts never depend on the separators or the tenths flag, and the CSV text keeps
     // its lines under any of them.
-    CSonicLinkData plain;
+    Document plain;
     UseFixedClock(plain);
-    const CRun reference = Decode(plain, bytes, model);
+    const Run reference = Decode(plain, bytes, model);
     fuzzing::Require(run.hrm == reference.hrm && run.compat == reference.compat,
                      "HRM texts do not depend on the value format");
     fuzzing::Require(fuzzing::CountLines(run.csv) == fuzzing::CountLines(reference.csv),
@@ -167,24 +167,24 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                          "the free decoder's validity is the report's");
         fuzzing::Require(!transfer.exercise || transfer.valid,
                          "only a valid transfer has an exercise");
-        fuzzing::Require(SameTexts(zendrik::RenderReport(transfer, sonic.ValueFormat()), run),
+        fuzzing::Require(SameTexts(zendrik::RenderReport(transfer, sonic.CsvValueFormat()), run),
                          "the rendered transfer is the report");
-        fuzzing::Require(SameTexts(zendrik::RenderReport(transfer, CValueFormat{}), reference),
+        fuzzing::Require(SameTexts(zendrik::RenderReport(transfer, ValueFormat{}), reference),
                          "the rendered transfer is the report under the plain value format");
         sonic.ApplyValueFormat(0, '.', ':', '.');
-        const bool same = sonic.m_strHrm == reference.hrm &&
-                          sonic.m_strHrmCompat == reference.compat && sonic.m_strCsv == reference.csv;
+        const bool same = sonic.m_hrm == reference.hrm &&
+                          sonic.m_hrmCompat == reference.compat && sonic.m_csv == reference.csv;
         fuzzing::Require(same, "rendering again is decoding afresh");
     }
 
     // Bytes after a checked transfer's last block are not part of it: noise caught after the
     // transfer or junk after a dump leaves the report as it was.
     if (reference.valid && known && !unchecked) {
-        CReceivedBytes followed = bytes;
+        ReceivedBytes followed = bytes;
         for (int i = 0; i < 64; ++i) followed.Add((mode + 37 * i) & 0xFF);
-        CSonicLinkData other;
+        Document other;
         UseFixedClock(other);
-        const CRun noisy = Decode(other, followed, model);
+        const Run noisy = Decode(other, followed, model);
         fuzzing::Require(noisy.hrm == reference.hrm && noisy.csv == reference.csv,
                          "bytes after the last block do not change the report");
     }
@@ -193,7 +193,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // the same texts as a fresh object. (An unknown model code only replaces the HRM and CSV
     // texts and leaves the rest of the last report as it was.)
     Decode(plain, bytes, 1 + ((decoder + 1) & 3));
-    const CRun again = Decode(plain, bytes, model);
+    const Run again = Decode(plain, bytes, model);
     fuzzing::Require(again.hrm == reference.hrm && again.csv == reference.csv,
                      "decoding does not depend on what was decoded before");
     if (known) {

@@ -9,15 +9,15 @@
 #include "reception/demodulator.h"
 #include "reception/live_decoder.h"
 #include "reception/live_demodulator.h"
-#include "document/sonic_link_data.h"
+#include "document/document.h"
 #include "reception/stream_check.h"
 
 namespace {
 
 // Block sizes and choices from a seed, so a short input still drives many passes.
-class CSteps {
+class Steps {
 public:
-    explicit CSteps(std::uint32_t seed) : m_state(seed * 2654435761u + 1) {}
+    explicit Steps(std::uint32_t seed) : m_state(seed * 2654435761u + 1) {}
     std::uint32_t Next(std::uint32_t below) {
         m_state ^= m_state << 13;
         m_state ^= m_state >> 17;
@@ -29,7 +29,7 @@ private:
     std::uint32_t m_state;
 };
 
-class CQuietReports : public CReadingReports {
+class QuietReports : public ReadingReports {
 public:
     bool IsAlive() const override { return true; }
     void ReadLevel(int) override {}
@@ -44,7 +44,7 @@ BitTiming TimingOf(unsigned choice) {
     return BitTimingFor(model, (choice & 2) ? 22050 : 44100);
 }
 
-void RequireFrameBound(const CReceivedBytes& bytes, std::ptrdiff_t count, BitTiming timing) {
+void RequireFrameBound(const ReceivedBytes& bytes, std::ptrdiff_t count, BitTiming timing) {
     fuzzing::Require(bytes.GetSize() * (10 * timing.period + 1) <= count,
                      "no more bytes than frames fit in the samples");
 }
@@ -52,7 +52,7 @@ void RequireFrameBound(const CReceivedBytes& bytes, std::ptrdiff_t count, BitTim
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    fuzzing::CFuzzInput input(data, size);
+    fuzzing::FuzzInput input(data, size);
     const unsigned mode = input.Byte();
     const std::uint16_t seed = input.Word();
     // The live decoder's reading: bits 0-1 stretch the sound (so a short input can still
@@ -69,7 +69,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const BitTiming timing = TimingOf(mode);
 
     // One-shot runs, both rectifiers.
-    CReceivedBytes fileBytes;
+    ReceivedBytes fileBytes;
     fileBytes.Add(42);
     DemodulateSamples(samples.data(), count, DemodVariant::File, timing, fileBytes);
     if (count == 0) {
@@ -77,14 +77,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     } else {
         RequireFrameBound(fileBytes, count, timing);
     }
-    CReceivedBytes liveBytes;
+    ReceivedBytes liveBytes;
     DemodulateSamples(samples.data(), count, DemodVariant::Live, timing, liveBytes);
     RequireFrameBound(liveBytes, count, timing);
 
     // The live demodulator, fed in blocks of any size (cut at up to 16 points, some of them
     // only a sample or two apart), now and then with another timing or after dropping the
     // oldest samples; every pass must equal a full run.
-    CSteps steps(seed);
+    Steps steps(seed);
     std::vector<std::ptrdiff_t> cuts = {0, count};
     for (unsigned k = mode >> 4; k > 0; --k) {
         const std::ptrdiff_t cut = steps.Next(static_cast<std::uint32_t>(count) + 1);
@@ -92,9 +92,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (steps.Next(4) == 0) cuts.push_back(std::min<std::ptrdiff_t>(count, cut + 1 + steps.Next(3)));
     }
     std::sort(cuts.begin(), cuts.end());
-    CLiveDemodulator live;
-    CReceivedBytes incremental;
-    CReceivedBytes full;
+    LiveDemodulator live;
+    ReceivedBytes incremental;
+    ReceivedBytes full;
     for (std::size_t c = 1; c < cuts.size(); ++c) {
         live.Append(samples.data() + cuts[c - 1], cuts[c] - cuts[c - 1]);
         const BitTiming passTiming = (mode & 4) ? TimingOf(steps.Next(4)) : timing;
@@ -114,8 +114,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     sound.reserve(samples.size() * static_cast<std::size_t>(repeat));
     for (std::int16_t s : samples) sound.insert(sound.end(), static_cast<std::size_t>(repeat), s);
     const int model = 1 + static_cast<int>((reading >> 2) & 3);
-    CQuietReports reports;
-    CLiveDecoder decoder;
+    QuietReports reports;
+    LiveDecoder decoder;
     decoder.SetSampleRate((reading & 0x10) ? 22050 : 44100);
     decoder.OnStart(zendrik::FamilyOrFirst(model).stream, zendrik::FamilyStreamFormats(),
                     (reading & 0x20) ? &reports : nullptr);
@@ -142,13 +142,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             fuzzing::Require(decoder.SampleCount() <= kTrimAbove, "collection trimmed while no head is found");
         }
     }
-    CSonicLinkData sonic;
-    sonic.m_nWatchModel = model;
+    Document sonic;
+    sonic.m_watchModel = model;
     const int handed = HandOverLiveBytes(sonic, decoder.Transfer());
     fuzzing::Require(handed == 0 || decoder.IsComplete(), "only a complete transfer is handed over");
     decoder.OnQuit();
     fuzzing::Require(decoder.SampleCount() == 0, "the end drops the collection");
-    fuzzing::Require(fuzzing::IsWholeCrLfLines(sonic.m_strHrm) && fuzzing::IsWholeCrLfLines(sonic.m_strCsv),
+    fuzzing::Require(fuzzing::IsWholeCrLfLines(sonic.m_hrm) && fuzzing::IsWholeCrLfLines(sonic.m_csv),
                      "report texts are whole CR LF lines");
     return 0;
 }

@@ -6,7 +6,7 @@
 
 #include "fuzz_support.h"
 #include "reception/dump_file.h"
-#include "document/sonic_link_data.h"
+#include "document/document.h"
 
 namespace {
 
@@ -49,7 +49,7 @@ std::vector<std::int32_t> ReadDumpSlowly(const std::string& text) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string text(reinterpret_cast<const char*>(data), size);
 
-    CReceivedBytes bytes;
+    ReceivedBytes bytes;
     std::istringstream in(text);
     ParseDump(in, bytes);
     fuzzing::Require(bytes.Elements() == ReadDumpSlowly(text), "dump lines read by their rules");
@@ -58,25 +58,25 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string written = FormatDump(bytes);
     fuzzing::Require(written.size() == 4 * static_cast<std::size_t>(bytes.GetSize()),
                      "four characters per dumped byte");
-    CReceivedBytes again;
+    ReceivedBytes again;
     std::istringstream back(written);
     ParseDump(back, again);
     fuzzing::Require(again == bytes, "a written dump reads back the same");
 
-    CSonicLinkData sonic;
-    sonic.m_nWatchModel = 3;
+    Document sonic;
+    sonic.m_watchModel = 3;
     sonic.m_bytes = bytes;
     const int recognised = sonic.DetectModelAndDecode();
-    fuzzing::Require(sonic.m_nWatchModel == 3, "the user's model survives a dump");
+    fuzzing::Require(sonic.m_watchModel == 3, "the user's model survives a dump");
     if (!recognised) {
-        fuzzing::Require(sonic.m_strHrm.empty() && sonic.m_strHrmCompat.empty() &&
-                             sonic.m_strCsv.empty() && sonic.m_bValid == 0,
+        fuzzing::Require(sonic.m_hrm.empty() && sonic.m_hrmCompat.empty() &&
+                             sonic.m_csv.empty() && sonic.m_valid == 0,
                          "an unrecognised dump leaves nothing to show or save");
     }
-    fuzzing::Require(fuzzing::IsWholeCrLfLines(sonic.m_strHrm) &&
-                         fuzzing::IsWholeCrLfLines(sonic.m_strHrmCompat) &&
-                         fuzzing::IsWholeCrLfLines(sonic.m_strCsv),
+    fuzzing::Require(fuzzing::IsWholeCrLfLines(sonic.m_hrm) &&
+                         fuzzing::IsWholeCrLfLines(sonic.m_hrmCompat) &&
+                         fuzzing::IsWholeCrLfLines(sonic.m_csv),
                      "report texts are whole CR LF lines");
-    if (sonic.m_bValid) fuzzing::Require(!sonic.m_strHrm.empty(), "a savable report has text");
+    if (sonic.m_valid) fuzzing::Require(!sonic.m_hrm.empty(), "a savable report has text");
     return 0;
 }

@@ -39,7 +39,7 @@ constexpr std::size_t kMaxFileBytes = 4 << 20;
 // fields are mostly valid (so the writers run through), in raw ones each is any byte.
 class Values {
 public:
-    Values(fuzzing::CFuzzInput& in, bool plausible) : in_(in), plausible_(plausible) {}
+    Values(fuzzing::FuzzInput& in, bool plausible) : in_(in), plausible_(plausible) {}
 
     int Byte() { return in_.Byte(); }
     int Word() { return in_.Word(); }
@@ -48,15 +48,15 @@ public:
         for (int i = 0; i < digits; ++i) v = v * 100 + Byte() % 100;
         return static_cast<int>(v);
     }
-    CDateValue Date() {
+    DateValue Date() {
         if (!plausible_) return {1900 + Byte(), Byte(), Byte()};
         return {1995 + Byte() % 135, 1 + Byte() % 12, 1 + Byte() % 31};
     }
-    CTimeValue Clock() {
+    zendrik::WatchTime Clock() {
         if (!plausible_) return {Byte(), Byte(), Byte(), Byte() % 16};
         return {Byte() % 24, Byte() % 60, Byte() % 60, 0};
     }
-    CTimeValue Length() { return {Byte() % (plausible_ ? 12 : 256), Byte(), Byte(), Byte() % 16}; }
+    zendrik::WatchTime Length() { return {Byte() % (plausible_ ? 12 : 256), Byte(), Byte(), Byte() % 16}; }
     zendrik::BcdClock BcdClock() {
         auto bcd = [&](int max) {
             return plausible_ ? (Byte() % max / 10) * 16 + Byte() % 10 : Byte();
@@ -70,17 +70,17 @@ public:
     }
 
 private:
-    fuzzing::CFuzzInput& in_;
+    fuzzing::FuzzInput& in_;
     bool plausible_;
 };
 
 zendrik::LocalDateTime Start(Values& v) {
-    const CDateValue date = v.Date();
-    const CTimeValue time = v.Clock();
+    const DateValue date = v.Date();
+    const zendrik::WatchTime time = v.Clock();
     return {date.year, date.month, date.day, time.hours, time.minutes, time.seconds};
 }
 
-zendrik::ExerciseSummary Summary(Values& v, CTimeValue& length) {
+zendrik::ExerciseSummary Summary(Values& v, zendrik::WatchTime& length) {
     zendrik::ExerciseSummary s;
     s.start = Start(v);
     length = v.Length();
@@ -99,7 +99,7 @@ zendrik::Series Sampled(zendrik::SeriesKind kind, const char* unit, int divisor,
 }
 
 // Laps as the S410 family's decoders fill them: heart rates, a split, maybe a distance.
-void SampledLaps(zendrik::Exercise& x, std::vector<CTimeValue>& times, Values& v, int count,
+void SampledLaps(zendrik::Exercise& x, std::vector<zendrik::WatchTime>& times, Values& v, int count,
                  bool distance) {
     for (int j = count; j > 0; --j) {
         times.push_back({v.Byte(), v.Byte() % 64, v.Byte() % 64, v.Byte() % 16});
@@ -189,9 +189,9 @@ zendrik::WatchUser User(Values& v) {
 }
 
 zendrik::LocalDateTime BcdStart(Values& v, zendrik::BcdClock& clock) {
-    const CDateValue date = v.Date();
+    const DateValue date = v.Date();
     clock = v.BcdClock();
-    const CTimeValue time = clock.Value();
+    const zendrik::WatchTime time = clock.Value();
     return {date.year, date.month, date.day, time.hours, time.minutes, time.seconds};
 }
 
@@ -200,7 +200,7 @@ template <typename Record>
 void RsLaps(zendrik::Exercise& x, std::vector<Record>& records, Values& v, int count, bool run) {
     for (int j = 0; j < count; ++j) {
         zendrik::Lap lap;
-        const CTimeValue time{v.Byte() % 128, v.Byte() % 64, v.Byte() % 64, v.Byte() % 16};
+        const zendrik::WatchTime time{v.Byte() % 128, v.Byte() % 64, v.Byte() % 64, v.Byte() % 16};
         lap.split = time.InTenths();
         lap.automatic = (v.Byte() & 1) != 0;
         lap.endHr = v.Byte();
@@ -323,7 +323,7 @@ void CheckTcx(const zendrik::ExportResult& tcx) {
 // Reports of any values stay within a few hundred kilobytes. A decoded transfer's are whole
 // lines; an exercise drawn here can hold a name with line ends, which no decoder makes.
 void CheckReport(const zendrik::Transfer& transfer, bool decoded) {
-    for (const CValueFormat& format : {CValueFormat{}, CValueFormat{",", "", "/", true}}) {
+    for (const ValueFormat& format : {ValueFormat{}, ValueFormat{",", "", "/", true}}) {
         const zendrik::ReportTexts texts = zendrik::RenderReport(transfer, format);
         for (const std::string* text : {&texts.hrm, &texts.hrmCompat, &texts.csv}) {
             Require(text->size() < kMaxFileBytes, "report size");
@@ -340,11 +340,11 @@ void CheckJson(const std::string& text) {
 }
 
 // A fuzzed stream through model detection or a model's decoder, then to every writer.
-void ThroughTheDecoders(fuzzing::CFuzzInput& in, int mode) {
+void ThroughTheDecoders(fuzzing::FuzzInput& in, int mode) {
     const zendrik::TimeZone& zone = Zone(in.Byte());
     const int model = mode & 7;  // 0: the model the head names; 5-7: codes no decoder has
     std::vector<std::uint8_t> stream(in.Rest(), in.Rest() + in.RestSize());
-    CReceivedBytes bytes;
+    ReceivedBytes bytes;
     bytes.Reserve(static_cast<std::ptrdiff_t>(stream.size()));
     for (std::uint8_t b : stream) bytes.Add(b);
     const int decoder = model == 0 ? DetectWatchModel(bytes) : model;
@@ -353,7 +353,7 @@ void ThroughTheDecoders(fuzzing::CFuzzInput& in, int mode) {
         bytes.SetSize(0);
         for (std::uint8_t b : stream) bytes.Add(b);
     }
-    const zendrik::DecodeContext context{CDateValue{2024, 6, 15}};
+    const zendrik::DecodeContext context{DateValue{2024, 6, 15}};
     zendrik::Transfer transfer;
     if (const zendrik::Family* family = zendrik::FindFamily(decoder)) {
         transfer = family->decode(bytes, context);
@@ -371,7 +371,7 @@ void ThroughTheDecoders(fuzzing::CFuzzInput& in, int mode) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    fuzzing::CFuzzInput in(data, size);
+    fuzzing::FuzzInput in(data, size);
     const int choice = in.Byte();
     if (choice & 0x80) {
         ThroughTheDecoders(in, choice);

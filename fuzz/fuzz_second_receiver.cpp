@@ -12,7 +12,7 @@
 #include "reception/transfer_acceptance.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    fuzzing::CFuzzInput input(data, size);
+    fuzzing::FuzzInput input(data, size);
     // Rates from 4000 to about 200000, so both ends of the range and beyond them are tried.
     const int rate = 4000 + 3 * input.Word();
     // How the samples become a clip: bits 0-1 the scale (as recorded, 60 dB down, four times
@@ -44,7 +44,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     fuzzing::Require(rate >= zendrik::kMinSampleRate && rate <= zendrik::kMaxSampleRate,
                      "only rates in range are received");
-    CReceivedBytes bytes;
+    ReceivedBytes bytes;
     for (std::uint8_t b : got.bytes) bytes.Add(b);
     const zendrik::TransferCheck check =
         zendrik::CheckTransfer(bytes, zendrik::FamilyStreamFormats());

@@ -12,9 +12,9 @@
 namespace fuzzing {
 
 // Reads control values from the front of the input; what is left is the payload.
-class CFuzzInput {
+class FuzzInput {
 public:
-    CFuzzInput(const std::uint8_t* data, std::size_t size) : m_data(data), m_size(size) {}
+    FuzzInput(const std::uint8_t* data, std::size_t size) : m_data(data), m_size(size) {}
 
     // The next byte, or 0 once the input is used up.
     std::uint8_t Byte() {

@@ -11,7 +11,7 @@
 #include "decoders/families.h"
 #include "fuzz_support.h"
 #include "reception/demodulator.h"
-#include "document/sonic_link_data.h"
+#include "document/document.h"
 #include "reception/wave_reader.h"
 
 namespace {
@@ -63,7 +63,7 @@ std::optional<std::vector<std::int16_t>> ReadWaveDirectly(const std::uint8_t* f,
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     std::istringstream in(std::string(reinterpret_cast<const char*>(data), size));
-    CWaveSamples wave;
+    WaveSamples wave;
     wave.samples.reset(new std::int16_t[1]{77});
     wave.count = -7;
     const bool read = ReadWaveStream(in, wave);
@@ -84,7 +84,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     // The channel the second receiver reads is one of the file's, whole.
     std::istringstream again(std::string(reinterpret_cast<const char*>(data), size));
-    CWaveSamples chosen;
+    WaveSamples chosen;
     fuzzing::Require(ReadWaveStream(again, chosen, nullptr, WaveChannel::ToneBandLoudest),
                      "a file read once is read again with its channel chosen by the tone");
     auto same = [&](const std::vector<std::int16_t>& channel) {
@@ -99,26 +99,26 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // demodulate with the other family's bit timing too.
     const int model = 1 + static_cast<int>(size % 4);
     const int other = model == kModelCoach ? kModelS410 : kModelCoach;
-    CReceivedBytes otherBytes;
+    ReceivedBytes otherBytes;
     const BitTiming otherTiming = BitTimingFor(other, 44100);
     DemodulateSamples(wave.samples.get(), wave.count, DemodVariant::File, otherTiming, otherBytes);
     // Every frame takes ten bit periods and one sample more before the next can start.
     fuzzing::Require(otherBytes.GetSize() * (10 * otherTiming.period + 1) <= wave.count,
                      "no more bytes than frames fit in the samples");
 
-    CSonicLinkData sonic;
-    sonic.m_nWatchModel = model;
-    sonic.m_pSamples = std::move(wave.samples);
-    sonic.m_nSamples = wave.count;
+    Document sonic;
+    sonic.m_watchModel = model;
+    sonic.m_samples = std::move(wave.samples);
+    sonic.m_sampleCount = wave.count;
     if (!sonic.Demodulate()) {
-        fuzzing::Require(sonic.m_nSamples == 0, "only an empty recording demodulates to nothing");
+        fuzzing::Require(sonic.m_sampleCount == 0, "only an empty recording demodulates to nothing");
         return 0;
     }
     const BitTiming timing = BitTimingFor(model, 44100);
-    fuzzing::Require(sonic.m_bytes.GetSize() * (10 * timing.period + 1) <= sonic.m_nSamples,
+    fuzzing::Require(sonic.m_bytes.GetSize() * (10 * timing.period + 1) <= sonic.m_sampleCount,
                      "no more bytes than frames fit in the samples");
     sonic.DecodeExercises();
-    fuzzing::Require(fuzzing::IsWholeCrLfLines(sonic.m_strHrm) && fuzzing::IsWholeCrLfLines(sonic.m_strCsv),
+    fuzzing::Require(fuzzing::IsWholeCrLfLines(sonic.m_hrm) && fuzzing::IsWholeCrLfLines(sonic.m_csv),
                      "report texts are whole CR LF lines");
     return 0;
 }

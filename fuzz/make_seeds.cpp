@@ -28,14 +28,14 @@
 
 namespace fs = std::filesystem;
 using namespace testing_streams;
-using testing_wave::CWaveFileMaker;
+using testing_wave::WaveFileMaker;
 using Bytes = std::vector<std::uint8_t>;
 
 namespace {
 
-class CSeedWriter {
+class SeedWriter {
 public:
-    explicit CSeedWriter(fs::path root) : m_root(std::move(root)) {}
+    explicit SeedWriter(fs::path root) : m_root(std::move(root)) {}
 
     void Write(const std::string& harness, const std::string& name, const std::string& content) {
         const fs::path dir = m_root / harness;
@@ -54,7 +54,7 @@ private:
     int m_count = 0;
 };
 
-struct CNamedStream {
+struct NamedStream {
     std::string name;
     Bytes bytes;
     int model;  // the model code the stream is for
@@ -66,8 +66,8 @@ std::vector<int> Ramp(int count, int from, int step) {
     return values;
 }
 
-std::vector<CNamedStream> Streams() {
-    std::vector<CNamedStream> streams;
+std::vector<NamedStream> Streams() {
+    std::vector<NamedStream> streams;
 
     S410Values s410;
     s410.hr = Ramp(20, 100, 3);
@@ -138,8 +138,8 @@ std::vector<CNamedStream> Streams() {
 
 std::string DumpOf(const Bytes& bytes) { return FormatDump(ToReceived(bytes)); }
 
-void WriteDumpSeeds(CSeedWriter& out, const std::vector<CNamedStream>& streams) {
-    for (const CNamedStream& s : streams) out.Write("dump", s.name + ".sld", DumpOf(s.bytes));
+void WriteDumpSeeds(SeedWriter& out, const std::vector<NamedStream>& streams) {
+    for (const NamedStream& s : streams) out.Write("dump", s.name + ".sld", DumpOf(s.bytes));
     // The same bytes as hand editors leave them: LF only, lower case, a byte-order mark, stray
     // lines, no last LF.
     std::string text = DumpOf(streams.front().bytes);
@@ -152,19 +152,19 @@ void WriteDumpSeeds(CSeedWriter& out, const std::vector<CNamedStream>& streams) 
     out.Write("dump", "stray.sld", "AA\r\naa\r\nG0\r\n0G\r\n 1\r\nAAA\r\n\r\n\r\r\n55\r\n5");
 }
 
-void WriteDecoderSeeds(CSeedWriter& out, const std::vector<CNamedStream>& streams) {
+void WriteDecoderSeeds(SeedWriter& out, const std::vector<NamedStream>& streams) {
     // Mode byte: decoder in bits 0-2 (0 detect, 1-4 models), 8 = frame the blocks, 16 = no tenths.
-    struct CChoice {
+    struct Choice {
         std::string suffix;
         std::uint8_t mode, decimal, time, date;
     };
-    const std::vector<CChoice> choices = {
+    const std::vector<Choice> choices = {
         {"detect", 0, '.' - 0x20, ':' - 0x20, '.' - 0x20},
         {"model", 0xFF, ',' - 0x20, '-' - 0x20, '/' - 0x20},
         {"framed-notenths", 0xFF, 0, 0, 0},
     };
-    for (const CNamedStream& s : streams) {
-        for (const CChoice& c : choices) {
+    for (const NamedStream& s : streams) {
+        for (const Choice& c : choices) {
             std::uint8_t mode = c.mode;
             if (mode == 0xFF) mode = static_cast<std::uint8_t>(s.model | (c.suffix[0] == 'f' ? 8 | 16 : 0));
             Bytes seed = {mode, c.decimal, c.time, c.date};
@@ -177,7 +177,7 @@ void WriteDecoderSeeds(CSeedWriter& out, const std::vector<CNamedStream>& stream
 
 // A short recording of the head of a transfer, quiet around it kept brief so seeds stay small.
 std::vector<std::int16_t> Recording(const Bytes& bytes, int model, std::uint32_t seed) {
-    CModulatorSettings settings = ModulatorSettingsFor(BitTimingFor(model, 44100));
+    ModulatorSettings settings = ModulatorSettingsFor(BitTimingFor(model, 44100));
     settings.leadIn = 300;
     settings.leadOut = 300;
     settings.seed = seed;
@@ -204,7 +204,7 @@ Bytes Pcm8(const std::vector<std::int16_t>& samples, int channels) {
     return out;
 }
 
-void WriteWaveSeeds(CSeedWriter& out, const std::vector<CNamedStream>& streams) {
+void WriteWaveSeeds(SeedWriter& out, const std::vector<NamedStream>& streams) {
     const Bytes head(streams.front().bytes.begin(), streams.front().bytes.begin() + 18);
     const std::vector<std::int16_t> sound = Recording(head, 1, 3);
     std::ostringstream written;
@@ -218,26 +218,26 @@ void WriteWaveSeeds(CSeedWriter& out, const std::vector<CNamedStream>& streams) 
 
     const std::vector<std::int16_t> part(sound.begin(), sound.begin() + std::min<std::size_t>(sound.size(), 9000));
     const std::vector<std::uint8_t> junk = {'j', 'u', 'n', 'k', '!'};
-    out.Write("wave", "stereo16.wav", CWaveFileMaker().Format({1, 2, 44100, 16}).Data(Pcm16(part, 2)).Bytes());
-    out.Write("wave", "mono8.wav", CWaveFileMaker().Format({1, 1, 44100, 8}).Data(Pcm8(sound, 1)).Bytes());
-    out.Write("wave", "stereo8.wav", CWaveFileMaker().Format({1, 2, 44100, 8}).Data(Pcm8(part, 2)).Bytes());
+    out.Write("wave", "stereo16.wav", WaveFileMaker().Format({1, 2, 44100, 16}).Data(Pcm16(part, 2)).Bytes());
+    out.Write("wave", "mono8.wav", WaveFileMaker().Format({1, 1, 44100, 8}).Data(Pcm8(sound, 1)).Bytes());
+    out.Write("wave", "stereo8.wav", WaveFileMaker().Format({1, 2, 44100, 8}).Data(Pcm8(part, 2)).Bytes());
     out.Write("wave", "list-odd-chunk-fmt18.wav",
-              CWaveFileMaker().Chunk("LIST", junk).Format({}, 18).Chunk("fact", {4, 0, 0, 0})
+              WaveFileMaker().Chunk("LIST", junk).Format({}, 18).Chunk("fact", {4, 0, 0, 0})
                   .Data(Pcm16(part, 1)).Bytes());
     out.Write("wave", "data-longer-than-file.wav",
-              CWaveFileMaker().Format({}).ChunkDeclaring("data", 0xFFFFFFF0u, Pcm16(part, 1)).Bytes());
-    out.Write("wave", "data-before-fmt.wav", CWaveFileMaker().Data(Pcm16(part, 1)).Format({}).Bytes());
+              WaveFileMaker().Format({}).ChunkDeclaring("data", 0xFFFFFFF0u, Pcm16(part, 1)).Bytes());
+    out.Write("wave", "data-before-fmt.wav", WaveFileMaker().Data(Pcm16(part, 1)).Format({}).Bytes());
     out.Write("wave", "outer-too-short.wav",
-              CWaveFileMaker().Format({}).Data(Pcm16(part, 1)).OuterSize(20).Bytes());
-    out.Write("wave", "float.wav", CWaveFileMaker().Format({3, 1, 44100, 32}).Data(Pcm16(part, 1)).Bytes());
-    out.Write("wave", "three-channels.wav", CWaveFileMaker().Format({1, 3, 44100, 16}).Data(Pcm16(part, 1)).Bytes());
-    out.Write("wave", "fmt14.wav", CWaveFileMaker().Format({}, 14).Data(Pcm16(part, 1)).Bytes());
+              WaveFileMaker().Format({}).Data(Pcm16(part, 1)).OuterSize(20).Bytes());
+    out.Write("wave", "float.wav", WaveFileMaker().Format({3, 1, 44100, 32}).Data(Pcm16(part, 1)).Bytes());
+    out.Write("wave", "three-channels.wav", WaveFileMaker().Format({1, 3, 44100, 16}).Data(Pcm16(part, 1)).Bytes());
+    out.Write("wave", "fmt14.wav", WaveFileMaker().Format({}, 14).Data(Pcm16(part, 1)).Bytes());
     std::string cut = written.str();
     cut.resize(cut.size() / 2 + 1);
     out.Write("wave", "cut-short.wav", cut);
 }
 
-void WriteDemodulatorSeeds(CSeedWriter& out, const std::vector<CNamedStream>& streams) {
+void WriteDemodulatorSeeds(SeedWriter& out, const std::vector<NamedStream>& streams) {
     // Header: mode (bit 0 Coach timing, bit 1 half rate, bit 2 timing changes, bit 3 trimming,
     // bit 4 capture-sized blocks, bits 4-7 cuts), seed (2 bytes), reading (bits 0-1 stretch,
     // bits 2-3 model - 1, bit 4 half-rate device, bit 5 a dialog, bit 6 restarts).
@@ -254,7 +254,7 @@ void WriteDemodulatorSeeds(CSeedWriter& out, const std::vector<CNamedStream>& st
     seed("s410-head-timing-changes-restarts", 0xFC, 0x61, Recording(head, 1, 13));
     const Bytes coachHead(streams[4].bytes.begin(), streams[4].bytes.begin() + 9);
     seed("coach-head", 0x91, 0x24, Recording(coachHead, 2, 17));
-    CModulatorSettings halfRate = ModulatorSettingsFor(BitTimingFor(1, 44100));
+    ModulatorSettings halfRate = ModulatorSettingsFor(BitTimingFor(1, 44100));
     halfRate.bitPeriod = 44;
     halfRate.leadIn = halfRate.leadOut = 200;
     seed("s410-half-rate", 0x52, 0x10, ModulateBytes(head, halfRate));
@@ -271,18 +271,18 @@ void WriteDemodulatorSeeds(CSeedWriter& out, const std::vector<CNamedStream>& st
     seed("s410-broken-block", 0x20, 0x20, Recording(broken, 1, 31));
 
     // Hiss long enough, stretched, for the live decoder to trim.
-    CModulatorSettings hiss;
+    ModulatorSettings hiss;
     hiss.leadIn = 30000;
     hiss.leadOut = 0;
     hiss.noise = 300;
     seed("hiss-trimmed", 0x18, 0x23, ModulateBytes({}, hiss));
 }
 
-void WriteSecondReceiverSeeds(CSeedWriter& out) {
+void WriteSecondReceiverSeeds(SeedWriter& out) {
     // Header: sample rate - 4000 in thirds (2 bytes), shape (bits 0-1 scale, bit 2 not-numbers).
     auto seed = [&](const std::string& name, int rate, std::uint8_t shape, const Bytes& bytes,
                     int bitRate) {
-        CModulatorSettings settings;
+        ModulatorSettings settings;
         settings.sampleRate = rate;
         settings.bitPeriod = (rate + bitRate / 2) / bitRate;
         settings.toneHz = rate / 5.0;
@@ -304,9 +304,9 @@ void WriteSecondReceiverSeeds(CSeedWriter& out) {
 }
 
 // Short sound files of each kind libsndfile writes, made through a file and read back.
-void WriteAudioFileSeeds(CSeedWriter& out, const fs::path& root) {
+void WriteAudioFileSeeds(SeedWriter& out, const fs::path& root) {
     const Bytes s410 = FrameS410Blocks({{1, 2, 3}}, 10).bytes;
-    CModulatorSettings settings;
+    ModulatorSettings settings;
     settings.sampleRate = 8000;
     settings.bitPeriod = 16;
     settings.toneHz = 1600;
@@ -342,7 +342,7 @@ void WriteAudioFileSeeds(CSeedWriter& out, const fs::path& root) {
 
 // Short phone recordings: an AMR-NB one made here, and where the ffmpeg command is installed,
 // the same transfer in each container it writes that phones use.
-void WritePhoneAudioSeeds(CSeedWriter& out, const fs::path& root) {
+void WritePhoneAudioSeeds(SeedWriter& out, const fs::path& root) {
     std::string amr = "#!AMR\n";
     for (int frame = 0; frame < 10; ++frame) {
         amr.push_back(0x3C);  // 12.2 kbit/s, 31 bytes of payload
@@ -350,7 +350,7 @@ void WritePhoneAudioSeeds(CSeedWriter& out, const fs::path& root) {
     }
     out.Write("phone_audio", "voice.amr", amr);
 
-    CModulatorSettings settings;
+    ModulatorSettings settings;
     settings.sampleRate = 16000;
     settings.bitPeriod = 33;
     settings.toneHz = 4000;
@@ -382,7 +382,7 @@ void WritePhoneAudioSeeds(CSeedWriter& out, const fs::path& root) {
     fs::remove(wav);
 }
 
-void WriteCliSeeds(CSeedWriter& out) {
+void WriteCliSeeds(SeedWriter& out) {
     const std::vector<std::vector<std::string>> lines = {
         {"in.sld"},
         {"--model", "2", "--format", "csv", "ride.wav"},
@@ -413,7 +413,7 @@ void WriteCliSeeds(CSeedWriter& out) {
 // The export harness reads its exercise from the bytes themselves (one seed per family, each
 // with plausible and with raw values, filled with a pattern that gives laps and samples) or
 // decodes it from a transfer (one seed per stream, in a zone chosen by its model code).
-void WriteExportSeeds(CSeedWriter& out, const std::vector<CNamedStream>& streams) {
+void WriteExportSeeds(SeedWriter& out, const std::vector<NamedStream>& streams) {
     for (int family = 0; family < 5; ++family) {
         for (int raw = 0; raw < 2; ++raw) {
             Bytes seed{static_cast<std::uint8_t>(family), static_cast<std::uint8_t>(raw),
@@ -423,7 +423,7 @@ void WriteExportSeeds(CSeedWriter& out, const std::vector<CNamedStream>& streams
         }
     }
     // Whole transfers through the decoders: detected from the head, framed as they are.
-    for (const CNamedStream& s : streams) {
+    for (const NamedStream& s : streams) {
         Bytes seed{0x80, static_cast<std::uint8_t>(s.model)};
         seed.insert(seed.end(), s.bytes.begin(), s.bytes.end());
         out.Write("export", "stream-" + s.name, seed);
@@ -437,8 +437,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: %s DIR\n", argv[0]);
         return 2;
     }
-    CSeedWriter out{fs::path(argv[1])};
-    const std::vector<CNamedStream> streams = Streams();
+    SeedWriter out{fs::path(argv[1])};
+    const std::vector<NamedStream> streams = Streams();
     WriteDumpSeeds(out, streams);
     WriteDecoderSeeds(out, streams);
     WriteWaveSeeds(out, streams);

@@ -35,9 +35,9 @@ QChar LastNonDigit(const QString& text, QChar fallback) {
     return fallback;
 }
 
-CRegionalSeparators RegionalSeparators() {
+RegionalSeparators SystemSeparators() {
     const QLocale locale = QLocale::system();
-    CRegionalSeparators separators;
+    RegionalSeparators separators;
     separators.decimal = ToReportChar(LastNonDigit(locale.toString(1.0, 'f', 2), u'.'), '.');
     const QString time = locale.toString(QTime::currentTime(), TimeFormatWithoutMarker(locale));
     separators.time = ToReportChar(LastNonDigit(time.trimmed(), u':'), ':');

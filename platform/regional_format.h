@@ -8,7 +8,7 @@
 // `fallback` when there is none.
 QChar LastNonDigit(const QString& text, QChar fallback);
 
-struct CRegionalSeparators {
+struct RegionalSeparators {
     char decimal = '.';
     char time = ':';
     char date = '.';
@@ -16,4 +16,4 @@ struct CRegionalSeparators {
 
 // The separators of QLocale::system(); a character outside the 8-bit range of the report texts
 // keeps its default.
-CRegionalSeparators RegionalSeparators();
+RegionalSeparators SystemSeparators();

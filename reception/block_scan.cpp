@@ -24,7 +24,7 @@ constexpr std::uint32_t kCoachUncheckedHead = 1u << 7 | 1u << 8 | 1u << 9 | 1u <
 // Walks the blocks from `first` on, as far as their heads have arrived and each that arrived
 // whole leads to the next; `frame` fills in a block whose head is at `at`.
 template <typename Frame>
-bool Walk(const CReceivedBytes& b, BlockScan& scan, std::ptrdiff_t first, Frame frame) {
+bool Walk(const ReceivedBytes& b, BlockScan& scan, std::ptrdiff_t first, Frame frame) {
     std::ptrdiff_t at = first;
     for (int k = 0; k < scan.announced; ++k) {
         if (at + kBlockHead > b.GetSize()) {
@@ -71,7 +71,7 @@ void FailOnFirstBadBlock(BlockScan& scan) {
     }
 }
 
-void ScanS410(const CReceivedBytes& b, BlockScan& scan) {
+void ScanS410(const ReceivedBytes& b, BlockScan& scan) {
     const std::ptrdiff_t dataLength = 256 * b.At(10) + b.At(9);
     scan.announcedLength = dataLength + 5 * scan.announced + kS410FirstBlock;
     scan.uncheckedHead = kS410UncheckedHead;
@@ -114,7 +114,7 @@ void ScanS410(const CReceivedBytes& b, BlockScan& scan) {
     scan.dataEnd = scan.end;
 }
 
-void ScanCoach(const CReceivedBytes& b, BlockScan& scan) {
+void ScanCoach(const ReceivedBytes& b, BlockScan& scan) {
     scan.uncheckedHead = kCoachUncheckedHead;
     // The third byte of a block is its whole size; one below the framing cannot hold its own
     // checksum, and the walk could not get past it.
@@ -144,7 +144,7 @@ void ScanCoach(const CReceivedBytes& b, BlockScan& scan) {
     scan.dataEnd = scan.end;
 }
 
-void ScanRs(const CReceivedBytes& b, BlockScan& scan) {
+void ScanRs(const ReceivedBytes& b, BlockScan& scan) {
     scan.checksumCovered = false;
     scan.announcedLength = kRsFirstBlock + kRsBlockStride * scan.announced;
     scan.length = scan.announcedLength;
@@ -187,7 +187,7 @@ int BlockScan::GoodBlocks() const {
     return good;
 }
 
-BlockScan ScanBlocks(const CReceivedBytes& bytes, StreamLayout layout) {
+BlockScan ScanBlocks(const ReceivedBytes& bytes, StreamLayout layout) {
     BlockScan scan;
     scan.announced = bytes.At(8);
     switch (layout) {

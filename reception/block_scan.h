@@ -79,6 +79,6 @@ struct BlockScan {
 
 // Scans the blocks of the transfer that starts at the first of `bytes` (its preamble) in a
 // layout. Bytes past the received ones are never read.
-BlockScan ScanBlocks(const CReceivedBytes& bytes, StreamLayout layout);
+BlockScan ScanBlocks(const ReceivedBytes& bytes, StreamLayout layout);
 
 }  // namespace zendrik

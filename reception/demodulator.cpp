@@ -97,7 +97,7 @@ std::uint8_t ReadFrame(const std::int16_t* e, int period) {
 }  // namespace demod
 
 void DemodulateSamples(const std::int16_t* samples, std::ptrdiff_t count, DemodVariant variant,
-                       BitTiming timing, CReceivedBytes& out, std::int16_t* work,
+                       BitTiming timing, ReceivedBytes& out, std::int16_t* work,
                        std::vector<std::ptrdiff_t>* frameStarts) {
     if (count <= 0) return;  // nothing to work on: the bytes stay as they were
     out.SetSize(0);

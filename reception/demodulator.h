@@ -19,5 +19,5 @@ enum class DemodVariant { File, Live };
 // `samples` itself, which then holds the envelope afterwards), else one of its own. With
 // `frameStarts`, the sample each byte's frame starts at goes there, one per byte.
 void DemodulateSamples(const std::int16_t* samples, std::ptrdiff_t count, DemodVariant variant,
-                       BitTiming timing, CReceivedBytes& out, std::int16_t* work = nullptr,
+                       BitTiming timing, ReceivedBytes& out, std::int16_t* work = nullptr,
                        std::vector<std::ptrdiff_t>* frameStarts = nullptr);

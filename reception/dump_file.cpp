@@ -19,7 +19,7 @@ int DigitValue(signed char c) {
 
 }  // namespace
 
-void ParseDump(std::istream& in, CReceivedBytes& out) {
+void ParseDump(std::istream& in, ReceivedBytes& out) {
     std::streambuf* source = in.rdbuf();
     if (!source) return;
     // Text editors may save the dump with UTF-8's byte-order mark in front; it is no part of the
@@ -53,7 +53,7 @@ void ParseDump(std::istream& in, CReceivedBytes& out) {
     }
 }
 
-std::string FormatDump(const CReceivedBytes& bytes) {
+std::string FormatDump(const ReceivedBytes& bytes) {
     static const char kDigits[] = "0123456789ABCDEF";
     std::string text;
     text.reserve(static_cast<std::size_t>(bytes.GetSize()) * 4);

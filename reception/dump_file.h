@@ -10,7 +10,7 @@
 // character after it; lines of exactly two characters are read as hexadecimal (either case),
 // every other line, and a last line without its LF, is skipped. A UTF-8 byte-order mark at the
 // very start is skipped too.
-void ParseDump(std::istream& in, CReceivedBytes& out);
+void ParseDump(std::istream& in, ReceivedBytes& out);
 
 // The dump text of the bytes, 4 characters per byte.
-std::string FormatDump(const CReceivedBytes& bytes);
+std::string FormatDump(const ReceivedBytes& bytes);

@@ -22,8 +22,8 @@ const char* ReadingStateText(int state) {
     }
 }
 
-void CLiveDecoder::OnStart(const zendrik::StreamFormat& expected, zendrik::StreamFormats known,
-                           CReadingReports* dialog) {
+void LiveDecoder::OnStart(const zendrik::StreamFormat& expected, zendrik::StreamFormats known,
+                           ReadingReports* dialog) {
     m_collected.Clear();
     ForgetRecent();
     m_complete = false;
@@ -34,17 +34,17 @@ void CLiveDecoder::OnStart(const zendrik::StreamFormat& expected, zendrik::Strea
     m_dialog = dialog;
 }
 
-void CLiveDecoder::OnReset() {
+void LiveDecoder::OnReset() {
     m_collected.Clear();
     ForgetRecent();
 }
 
-void CLiveDecoder::OnQuit() {
+void LiveDecoder::OnQuit() {
     m_collected.Clear();
     ForgetRecent();
 }
 
-void CLiveDecoder::ForgetRecent() {
+void LiveDecoder::ForgetRecent() {
     m_recent.clear();
     m_recent.shrink_to_fit();
     m_recentStart = 0;
@@ -56,7 +56,7 @@ void CLiveDecoder::ForgetRecent() {
     m_handOverAt = -1;
 }
 
-void CLiveDecoder::OnSamples(const std::int16_t* samples, std::ptrdiff_t count) {
+void LiveDecoder::OnSamples(const std::int16_t* samples, std::ptrdiff_t count) {
     if (IsComplete()) return;
     if (samples && count > 0) KeepRecent(samples, count);
     m_collected.Append(samples, count);
@@ -79,7 +79,7 @@ void CLiveDecoder::OnSamples(const std::int16_t* samples, std::ptrdiff_t count) 
     }
 }
 
-void CLiveDecoder::KeepRecent(const std::int16_t* samples, std::ptrdiff_t count) {
+void LiveDecoder::KeepRecent(const std::int16_t* samples, std::ptrdiff_t count) {
     const std::size_t window = static_cast<std::size_t>(kSecondWindowSeconds) *
                                static_cast<std::size_t>(std::max(m_sampleRate, 1));
     m_recent.insert(m_recent.end(), samples, samples + count);
@@ -92,7 +92,7 @@ void CLiveDecoder::KeepRecent(const std::int16_t* samples, std::ptrdiff_t count)
     m_heard += count;
 }
 
-void CLiveDecoder::SecondReceiverPass() {
+void LiveDecoder::SecondReceiverPass() {
     if (m_sinceSecondPass < static_cast<std::ptrdiff_t>(kSecondPassSeconds) * m_sampleRate) return;
     // A transfer the exact pass is reading needs no second opinion.
     if (m_exactReceiving) {
@@ -103,14 +103,14 @@ void CLiveDecoder::SecondReceiverPass() {
     if (second.accepted) TakeSecond(second, false);
 }
 
-zendrik::SecondReception CLiveDecoder::ReadWindow() {
+zendrik::SecondReception LiveDecoder::ReadWindow() {
     m_sinceSecondPass = 0;
     return zendrik::ReceiveSamples(m_recent.data() + m_recentStart,
                                    static_cast<std::ptrdiff_t>(m_recent.size() - m_recentStart),
                                    m_sampleRate, m_known);
 }
 
-void CLiveDecoder::TakeSecond(const zendrik::SecondReception& second, bool announced) {
+void LiveDecoder::TakeSecond(const zendrik::SecondReception& second, bool announced) {
     m_bytes.SetSize(0);
     m_bytes.Reserve(static_cast<std::ptrdiff_t>(second.bytes.size()));
     for (std::uint8_t b : second.bytes) m_bytes.Add(b);
@@ -126,7 +126,7 @@ void CLiveDecoder::TakeSecond(const zendrik::SecondReception& second, bool annou
     if (DialogAlive()) m_dialog->ReadState(kReadingComplete);
 }
 
-void CLiveDecoder::PlanHandOver(std::ptrdiff_t expected) {
+void LiveDecoder::PlanHandOver(std::ptrdiff_t expected) {
     const std::ptrdiff_t count = m_bytes.GetSize();
     const std::ptrdiff_t first = m_collected.FrameStart(0);
     const std::ptrdiff_t last = m_collected.FrameStart(count - 1);
@@ -145,7 +145,7 @@ void CLiveDecoder::PlanHandOver(std::ptrdiff_t expected) {
     m_handOverAt = std::max(m_heard, std::min(end, latest));
 }
 
-void CLiveDecoder::HandOver(bool stalled) {
+void LiveDecoder::HandOver(bool stalled) {
     m_handOverAt = -1;
     if (DialogAlive()) m_dialog->ReadState(kReadingSecond);
     const zendrik::SecondReception second = ReadWindow();
@@ -187,7 +187,7 @@ std::ptrdiff_t SamplesKeptWithoutHead(BitTiming timing) {
     return std::max(kTrimTo, kHeadFrames * kBitsWithGap * std::max(timing.period, 0));
 }
 
-std::string CLiveDecoder::BrokenBlockAdvice() const {
+std::string LiveDecoder::BrokenBlockAdvice() const {
     // How the tone of this transfer sounds, as the second receiver measures it over what was
     // collected since its head, and how many of the blocks that arrived the exact pass found
     // good. The sound goes on, so it never ended before the transfer did.
@@ -204,7 +204,7 @@ std::string CLiveDecoder::BrokenBlockAdvice() const {
     return zendrik::ReceptionAdvice(report);
 }
 
-bool CLiveDecoder::ArrivedTransferFails() const {
+bool LiveDecoder::ArrivedTransferFails() const {
     // Blocks still arriving pass the live check, and a damaged length byte can make one seem to
     // reach past the announced end; with every byte in, each block has to be whole and good.
     // An RS200/CS200 transfer's blocks carry no checksum, but its head does, and its blocks
@@ -217,7 +217,7 @@ bool CLiveDecoder::ArrivedTransferFails() const {
                                  : !check.headGood || check.blocksGood < check.blocksArrived;
 }
 
-bool CLiveDecoder::ChecklessTransferSettled(std::ptrdiff_t expected) {
+bool LiveDecoder::ChecklessTransferSettled(std::ptrdiff_t expected) {
     const zendrik::TransferCheck check = zendrik::CheckTransfer(m_bytes, m_known);
     if (check.watchModel == 0 || check.checksumCovered) return true;
     // A byte the exact pass misreads (its timing is fixed, the watch's clock is not) would pass
@@ -240,7 +240,7 @@ bool CLiveDecoder::ChecklessTransferSettled(std::ptrdiff_t expected) {
     return true;
 }
 
-bool CLiveDecoder::DemodulationPass() {
+bool LiveDecoder::DemodulationPass() {
     if (m_collected.SampleCount() == 0) return false;
     m_collected.Demodulate(m_expected.TimingAt(m_sampleRate), m_bytes);
     std::ptrdiff_t expected = 0;
@@ -279,7 +279,7 @@ bool CLiveDecoder::DemodulationPass() {
     return true;
 }
 
-std::optional<zendrik::LiveTransfer> CLiveDecoder::Transfer() const {
+std::optional<zendrik::LiveTransfer> LiveDecoder::Transfer() const {
     if (!m_complete) return std::nullopt;
     zendrik::LiveTransfer transfer;
     transfer.bytes = m_bytes;

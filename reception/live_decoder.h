@@ -19,7 +19,7 @@ namespace zendrik {
 // A complete transfer of a live reading and how it was received: the value the decode thread
 // hands over at the end of a reading.
 struct LiveTransfer {
-    CReceivedBytes bytes;
+    ReceivedBytes bytes;
     ReceptionReport reception;
 };
 
@@ -39,9 +39,9 @@ const char* ReadingStateText(int state);
 
 // What the reception threads tell the reading dialog. Implementations may be called from the
 // worker threads; IsAlive says whether the dialog is still there to be told.
-class CReadingReports {
+class ReadingReports {
 public:
-    virtual ~CReadingReports() = default;
+    virtual ~ReadingReports() = default;
     virtual bool IsAlive() const = 0;
     virtual void ReadLevel(int peak) = 0;
     virtual void ReadProgress(std::ptrdiff_t received, std::ptrdiff_t expected) = 0;
@@ -72,13 +72,13 @@ inline constexpr int kSecondWindowSeconds = 120;
 // this long: a frame it missed leaves it short of the length the head announced for good.
 inline constexpr int kStallSeconds = 3;
 
-class CLiveDecoder {
+class LiveDecoder {
 public:
     // A new reading of a transfer of `expected` (its timing and framing for the exact pass);
     // the second receiver takes a transfer of any of `known`, which must outlive the reading.
     // Drops the collected samples, clears the complete flag.
     void OnStart(const zendrik::StreamFormat& expected, zendrik::StreamFormats known,
-                 CReadingReports* dialog);
+                 ReadingReports* dialog);
     // Restart: drops the collected samples; the complete flag stays.
     void OnReset();
     // End: drops the collected samples.
@@ -94,7 +94,7 @@ public:
     // The complete transfer as a value to hand over; none before IsComplete().
     std::optional<zendrik::LiveTransfer> Transfer() const;
     // The bytes demodulated so far; stable once IsComplete() (no more samples are taken).
-    const CReceivedBytes& Bytes() const { return m_bytes; }
+    const ReceivedBytes& Bytes() const { return m_bytes; }
     std::ptrdiff_t SampleCount() const { return m_collected.SampleCount(); }
     const std::vector<std::int16_t>& CollectedSamples() const { return m_collected.Samples(); }
     int SampleRate() const { return m_sampleRate; }
@@ -129,10 +129,10 @@ private:
     void ForgetRecent();
     bool DialogAlive() const { return m_dialog && m_dialog->IsAlive(); }
 
-    CReadingReports* m_dialog = nullptr;
-    CReceivedBytes m_bytes;
+    ReadingReports* m_dialog = nullptr;
+    ReceivedBytes m_bytes;
     bool m_complete = false;
-    CLiveDemodulator m_collected;
+    LiveDemodulator m_collected;
     // Nothing is read before the first OnStart: a format without a timing finds no frames.
     zendrik::StreamFormat m_expected;
     zendrik::StreamFormats m_known;

@@ -11,12 +11,12 @@ constexpr std::ptrdiff_t kChunk = 1024;  // envelope values per cached low/high 
 
 }  // namespace
 
-void CLiveDemodulator::Clear() {
+void LiveDemodulator::Clear() {
     m_samples.clear();
     ResetWork();
 }
 
-void CLiveDemodulator::ResetWork() {
+void LiveDemodulator::ResetWork() {
     m_envelope.clear();
     m_anchor = 0;
     m_filled = 0;
@@ -27,17 +27,17 @@ void CLiveDemodulator::ResetWork() {
     m_threshold = -1;
 }
 
-void CLiveDemodulator::Append(const std::int16_t* samples, std::ptrdiff_t count) {
+void LiveDemodulator::Append(const std::int16_t* samples, std::ptrdiff_t count) {
     if (count > 0) m_samples.insert(m_samples.end(), samples, samples + count);
 }
 
-void CLiveDemodulator::KeepLast(std::ptrdiff_t count) {
+void LiveDemodulator::KeepLast(std::ptrdiff_t count) {
     if (count >= SampleCount()) return;
     m_samples.erase(m_samples.begin(), m_samples.end() - std::max<std::ptrdiff_t>(count, 0));
     ResetWork();  // every position moved
 }
 
-void CLiveDemodulator::ExtendEnvelope() {
+void LiveDemodulator::ExtendEnvelope() {
     const std::ptrdiff_t old = static_cast<std::ptrdiff_t>(m_envelope.size());
     const std::ptrdiff_t n = SampleCount();
     m_envelope.resize(static_cast<std::size_t>(n));
@@ -54,7 +54,7 @@ void CLiveDemodulator::ExtendEnvelope() {
     e[n - 1] = 0;
 }
 
-void CLiveDemodulator::UpdateChunkRange(std::ptrdiff_t from) {
+void LiveDemodulator::UpdateChunkRange(std::ptrdiff_t from) {
     const std::ptrdiff_t n = static_cast<std::ptrdiff_t>(m_envelope.size());
     const std::size_t chunks = static_cast<std::size_t>((n + kChunk - 1) / kChunk);
     m_chunkLow.resize(chunks);
@@ -68,7 +68,7 @@ void CLiveDemodulator::UpdateChunkRange(std::ptrdiff_t from) {
     }
 }
 
-void CLiveDemodulator::Demodulate(BitTiming timing, CReceivedBytes& out) {
+void LiveDemodulator::Demodulate(BitTiming timing, ReceivedBytes& out) {
     out.SetSize(0);
     if (m_samples.empty()) return;
     ExtendEnvelope();
@@ -94,7 +94,7 @@ void CLiveDemodulator::Demodulate(BitTiming timing, CReceivedBytes& out) {
                           m_frames.push_back({start, value});
                       });
     out.Reserve(static_cast<std::ptrdiff_t>(m_frames.size()));
-    for (const CFrame& frame : m_frames) out.Add(frame.value);
+    for (const Frame& frame : m_frames) out.Add(frame.value);
     // The envelope's final value is 0 only for this pass; the next one starts from here.
     m_changedFrom = static_cast<std::ptrdiff_t>(m_envelope.size());
 }

@@ -11,7 +11,7 @@
 #include "reception/received_bytes.h"
 #include "reception/stream_format.h"
 
-class CLiveDemodulator {
+class LiveDemodulator {
 public:
     // Forgets every sample; the next pass starts from nothing.
     void Clear();
@@ -23,7 +23,7 @@ public:
     void KeepLast(std::ptrdiff_t count);
 
     // Demodulates all collected samples with the live rectifier into out (emptied first).
-    void Demodulate(BitTiming timing, CReceivedBytes& out);
+    void Demodulate(BitTiming timing, ReceivedBytes& out);
 
     std::ptrdiff_t SampleCount() const { return static_cast<std::ptrdiff_t>(m_samples.size()); }
     const std::vector<std::int16_t>& Samples() const { return m_samples; }
@@ -36,7 +36,7 @@ public:
     }
 
 private:
-    struct CFrame {
+    struct Frame {
         std::ptrdiff_t start;
         std::uint8_t value;
     };
@@ -59,7 +59,7 @@ private:
     std::vector<std::int16_t> m_chunkHigh;
 
     // The frames the last pass read, with the timing and threshold it read them at.
-    std::vector<CFrame> m_frames;
+    std::vector<Frame> m_frames;
     BitTiming m_timing{0, 0};
     std::int32_t m_threshold = -1;
 };

@@ -7,9 +7,9 @@
 namespace {
 
 // A small, fast generator for the hiss; the same seed gives the same recording on any machine.
-class CHiss {
+class Hiss {
 public:
-    explicit CHiss(std::uint32_t seed) : m_state(seed ? seed : 0x9E3779B9u) {}
+    explicit Hiss(std::uint32_t seed) : m_state(seed ? seed : 0x9E3779B9u) {}
     int Next(int peak) {
         m_state ^= m_state << 13;
         m_state ^= m_state >> 17;
@@ -24,8 +24,8 @@ private:
 
 }  // namespace
 
-CModulatorSettings ModulatorSettingsFor(BitTiming at44100) {
-    CModulatorSettings settings;
+ModulatorSettings ModulatorSettingsFor(BitTiming at44100) {
+    ModulatorSettings settings;
     settings.bitPeriod = at44100.period;
     return settings;
 }
@@ -45,7 +45,7 @@ double Wave(BurstShape shape, double phase, double toneHz, int sampleRate) {
 }  // namespace
 
 std::vector<std::int16_t> ModulateBytes(const std::vector<std::uint8_t>& bytes,
-                                        const CModulatorSettings& settings) {
+                                        const ModulatorSettings& settings) {
     const int period = std::max(1, settings.bitPeriod);
     const int bitsPerFrame = 10 + std::max(0, settings.gapBits);
     const std::size_t total = static_cast<std::size_t>(std::max(0, settings.leadIn)) +
@@ -53,8 +53,8 @@ std::vector<std::int16_t> ModulateBytes(const std::vector<std::uint8_t>& bytes,
                               static_cast<std::size_t>(std::max(0, settings.leadOut));
     std::vector<std::int16_t> out;
     out.reserve(total);
-    CHiss hiss(settings.seed);
-    CHiss levels(settings.seed ^ 0x5BD1E995u);
+    Hiss hiss(settings.seed);
+    Hiss levels(settings.seed ^ 0x5BD1E995u);
     const double step = 2.0 * std::numbers::pi * settings.toneHz / settings.sampleRate;
     const int spread = std::clamp(settings.levelSpread, 0, 100);
     auto quiet = [&](int count) {

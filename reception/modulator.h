@@ -13,7 +13,7 @@ enum class BurstShape {
     Square,  // a buzzer's: a square wave, its odd harmonics up to half the sample rate
 };
 
-struct CModulatorSettings {
+struct ModulatorSettings {
     int sampleRate = 44100;
     int bitPeriod = 90;       // samples per bit: 90 at 44100, 225 for the Coach
     int gapBits = 2;          // quiet bit periods after each frame, so the receiver can re-align
@@ -34,8 +34,8 @@ struct CModulatorSettings {
 };
 
 // The settings that send at a family's bit timing at 44100 samples per second.
-CModulatorSettings ModulatorSettingsFor(BitTiming at44100);
+ModulatorSettings ModulatorSettingsFor(BitTiming at44100);
 
 // A mono recording of the bytes.
 std::vector<std::int16_t> ModulateBytes(const std::vector<std::uint8_t>& bytes,
-                                        const CModulatorSettings& settings);
+                                        const ModulatorSettings& settings);

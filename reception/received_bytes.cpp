@@ -1,6 +1,6 @@
 #include "reception/received_bytes.h"
 
-void CReceivedBytes::SetSize(std::ptrdiff_t count) {
+void ReceivedBytes::SetSize(std::ptrdiff_t count) {
     if (count <= 0) {
         // Give the memory back, not just the elements: a new reception starts from nothing.
         std::vector<std::int32_t>().swap(m_elements);

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-class CReceivedBytes {
+class ReceivedBytes {
 public:
     // Appends one byte value and returns its index.
     std::ptrdiff_t Add(std::int32_t value) {
@@ -32,7 +32,7 @@ public:
 
     const std::vector<std::int32_t>& Elements() const { return m_elements; }
 
-    bool operator==(const CReceivedBytes& other) const = default;
+    bool operator==(const ReceivedBytes& other) const = default;
 
 private:
     std::vector<std::int32_t> m_elements;

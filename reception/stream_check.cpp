@@ -32,7 +32,7 @@ std::uint16_t BlockCrc16(const std::uint8_t* bytes, std::size_t count) {
     return acc;
 }
 
-std::uint16_t BlockCrc16(const CReceivedBytes& bytes, std::ptrdiff_t first, std::ptrdiff_t count) {
+std::uint16_t BlockCrc16(const ReceivedBytes& bytes, std::ptrdiff_t first, std::ptrdiff_t count) {
     std::uint16_t acc = 0;
     for (std::ptrdiff_t i = 0; i < count; ++i) {
         acc = CrcStep(acc, static_cast<unsigned>(bytes.At(first + i)));
@@ -40,7 +40,7 @@ std::uint16_t BlockCrc16(const CReceivedBytes& bytes, std::ptrdiff_t first, std:
     return acc;
 }
 
-bool HasPreamble(const CReceivedBytes& bytes) {
+bool HasPreamble(const ReceivedBytes& bytes) {
     if (bytes.GetSize() <= 10) return false;
     for (int i = 0; i < 5; ++i) {
         if (bytes[i] != 0xAA) return false;
@@ -48,11 +48,11 @@ bool HasPreamble(const CReceivedBytes& bytes) {
     return true;
 }
 
-bool HasStreamHead(const CReceivedBytes& bytes) {
+bool HasStreamHead(const ReceivedBytes& bytes) {
     return bytes.GetSize() > 20 && HasPreamble(bytes) && bytes[5] == 0x55;
 }
 
-bool FindStreamHead(const CReceivedBytes& bytes, StreamLayout layout, std::ptrdiff_t* expected) {
+bool FindStreamHead(const ReceivedBytes& bytes, StreamLayout layout, std::ptrdiff_t* expected) {
     if (!HasPreamble(bytes)) return false;
     const std::ptrdiff_t count = bytes.GetSize();
     const std::ptrdiff_t blocks = bytes.At(8);
@@ -85,7 +85,7 @@ bool FindStreamHead(const CReceivedBytes& bytes, StreamLayout layout, std::ptrdi
     return true;
 }
 
-bool BlockCheckPasses(const CReceivedBytes& bytes, StreamLayout layout) {
+bool BlockCheckPasses(const ReceivedBytes& bytes, StreamLayout layout) {
     if (layout != StreamLayout::S410Blocks) return true;
     if (bytes.GetSize() <= 20 || !HasPreamble(bytes) || bytes[5] != 0x55) return true;
     // A block that has not arrived whole passes; it ends the blocks there are.

@@ -14,19 +14,19 @@ std::uint16_t BlockCrc16(const std::uint8_t* bytes, std::size_t count);
 
 // The same checksum over count stream bytes from position first; positions past the received
 // bytes count as 0.
-std::uint16_t BlockCrc16(const CReceivedBytes& bytes, std::ptrdiff_t first, std::ptrdiff_t count);
+std::uint16_t BlockCrc16(const ReceivedBytes& bytes, std::ptrdiff_t first, std::ptrdiff_t count);
 
 // Whether the bytes start like a transfer (more than 10 bytes, five 0xAA) and, if so, the total
 // byte count the transfer will have in the given layout.
-bool FindStreamHead(const CReceivedBytes& bytes, StreamLayout layout, std::ptrdiff_t* expected);
+bool FindStreamHead(const ReceivedBytes& bytes, StreamLayout layout, std::ptrdiff_t* expected);
 
 // Live check of the blocks received so far (S410/S510 framing only; other layouts pass). Blocks
 // not yet complete pass; a complete block with a wrong mark, number or checksum fails.
-bool BlockCheckPasses(const CReceivedBytes& bytes, StreamLayout layout);
+bool BlockCheckPasses(const ReceivedBytes& bytes, StreamLayout layout);
 
 // The five 0xAA bytes that open every transfer.
-bool HasPreamble(const CReceivedBytes& bytes);
+bool HasPreamble(const ReceivedBytes& bytes);
 
 // What every decoder asks of a transfer before anything else: more than 20 bytes, the
 // preamble and the 0x55 start mark.
-bool HasStreamHead(const CReceivedBytes& bytes);
+bool HasStreamHead(const ReceivedBytes& bytes);

@@ -4,7 +4,7 @@
 
 namespace zendrik {
 
-const StreamFormat* MatchStreamHead(const CReceivedBytes& bytes, StreamFormats formats) {
+const StreamFormat* MatchStreamHead(const ReceivedBytes& bytes, StreamFormats formats) {
     if (bytes.GetSize() <= 10 || bytes[5] != 0x55) return nullptr;
     const StreamFormat* best = nullptr;
     for (const StreamFormat& format : formats) {
@@ -21,7 +21,7 @@ const StreamFormat* MatchStreamHead(const CReceivedBytes& bytes, StreamFormats f
     return best;
 }
 
-BlockScan StreamFormat::Scan(const CReceivedBytes& bytes) const {
+BlockScan StreamFormat::Scan(const ReceivedBytes& bytes) const {
     return ScanBlocks(bytes, layout);
 }
 

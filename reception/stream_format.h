@@ -51,7 +51,7 @@ struct StreamFormat {
     BitTiming at22050{0, 0};
 
     // The blocks of a transfer in this format that starts at the first of `bytes`.
-    BlockScan Scan(const CReceivedBytes& bytes) const;
+    BlockScan Scan(const ReceivedBytes& bytes) const;
 
     // The bit timing at a capture rate: 22050 after a device fallback, else that of 44100.
     BitTiming TimingAt(int sampleRate) const { return sampleRate == 22050 ? at22050 : at44100; }
@@ -61,7 +61,7 @@ using StreamFormats = std::span<const StreamFormat>;
 
 // The format whose head marker the stream head carries (a head of more than 10 bytes with the
 // 0x55 start mark); of several that match, the one with the most marker bytes. nullptr: none.
-const StreamFormat* MatchStreamHead(const CReceivedBytes& bytes, StreamFormats formats);
+const StreamFormat* MatchStreamHead(const ReceivedBytes& bytes, StreamFormats formats);
 
 // Bits per second of a bit period at a sample rate, rounded; 0 for no period.
 int BitsPerSecond(BitTiming timing, int sampleRate);

@@ -15,7 +15,7 @@ constexpr std::ptrdiff_t kLongestTransfer = 13 + 255 * 255;
 
 }  // namespace
 
-TransferCheck CheckTransfer(const CReceivedBytes& bytes, StreamFormats formats) {
+TransferCheck CheckTransfer(const ReceivedBytes& bytes, StreamFormats formats) {
     TransferCheck check;
     const StreamFormat* format = MatchStreamHead(bytes, formats);
     if (!format || format->family == 0 || !HasStreamHead(bytes) ||
@@ -45,7 +45,7 @@ TransferCheck CheckTransfer(const CReceivedBytes& bytes, StreamFormats formats) 
 TransferCheck FindTransfer(const std::vector<std::uint8_t>& bytes, StreamFormats formats) {
     TransferCheck best;
     const std::ptrdiff_t count = static_cast<std::ptrdiff_t>(bytes.size());
-    CReceivedBytes window;
+    ReceivedBytes window;
     // Noise can fake a head here and there; a bounded number of them are looked at, so hostile
     // sound cannot make this quadratic.
     int headsLeft = 64;

@@ -43,7 +43,7 @@ struct TransferCheck {
 
 // Checks the transfer that starts at the first byte of `bytes`, as one of `formats` (the one
 // its head names).
-TransferCheck CheckTransfer(const CReceivedBytes& bytes, StreamFormats formats);
+TransferCheck CheckTransfer(const ReceivedBytes& bytes, StreamFormats formats);
 
 // Looks for a transfer start (five 0xAA and 0x55) anywhere in `bytes` and checks each one; the
 // first complete one wins, else the one with the most good blocks. watchModel 0: none found.

@@ -52,7 +52,7 @@ bool FindChunk(std::istream& in, std::int64_t position, std::int64_t end, const 
 
 }  // namespace
 
-bool ReadWaveStream(std::istream& in, CWaveSamples& out, std::string* why, WaveChannel channel) {
+bool ReadWaveStream(std::istream& in, WaveSamples& out, std::string* why, WaveChannel channel) {
     auto reject = [why](std::string_view reason) {
         if (why) why->assign(reason);
         return false;

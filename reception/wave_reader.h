@@ -7,7 +7,7 @@
 #include <string>
 
 // One channel of a recording, one 16-bit value per sample frame.
-struct CWaveSamples {
+struct WaveSamples {
     std::unique_ptr<std::int16_t[]> samples;
     std::int32_t count = 0;
     std::int32_t sampleRate = 44100;  // as the format chunk gives it
@@ -29,5 +29,5 @@ enum class WaveChannel {
 // the end of the input are 0, up to kMaxMissingFrames of them. Returns false when the input is
 // not such a recording; `out` is then untouched, and `why` (when given) says what the input is
 // instead.
-bool ReadWaveStream(std::istream& in, CWaveSamples& out, std::string* why = nullptr,
+bool ReadWaveStream(std::istream& in, WaveSamples& out, std::string* why = nullptr,
                     WaveChannel channel = WaveChannel::Second);

@@ -8,7 +8,7 @@ namespace {
 // Each block carries its size in front of it, so a delete knows how much it gives back.
 constexpr std::size_t kHeader = alignof(std::max_align_t);
 
-struct CHeapUse {
+struct HeapUse {
     std::size_t calls = 0;
     std::size_t bytes = 0;
     std::ptrdiff_t live = 0;
@@ -16,7 +16,7 @@ struct CHeapUse {
 };
 
 // Per thread: the tests measure the thread they run on, and nothing else disturbs it.
-thread_local CHeapUse t_heap;
+thread_local HeapUse t_heap;
 thread_local std::size_t t_largest = static_cast<std::size_t>(-1);
 
 void* Allocate(std::size_t size) {
@@ -45,21 +45,21 @@ void* AllocateOrThrow(std::size_t size) {
 
 }  // namespace
 
-CAllocationCounter::CAllocationCounter()
+AllocationCounter::AllocationCounter()
     : m_callsAtStart(t_heap.calls), m_bytesAtStart(t_heap.bytes), m_liveAtStart(t_heap.live) {
     t_heap.highWater = t_heap.live;
 }
 
-CAllocationCounter::~CAllocationCounter() = default;
+AllocationCounter::~AllocationCounter() = default;
 
-CAllocationLimit::CAllocationLimit(std::size_t largest) : m_previous(t_largest) {
+AllocationLimit::AllocationLimit(std::size_t largest) : m_previous(t_largest) {
     t_largest = largest;
 }
 
-CAllocationLimit::~CAllocationLimit() { t_largest = m_previous; }
+AllocationLimit::~AllocationLimit() { t_largest = m_previous; }
 
-CAllocationTotals CAllocationCounter::Totals() const {
-    CAllocationTotals totals;
+AllocationTotals AllocationCounter::Totals() const {
+    AllocationTotals totals;
     totals.calls = t_heap.calls - m_callsAtStart;
     totals.bytes = t_heap.bytes - m_bytesAtStart;
     totals.peak = static_cast<std::size_t>(t_heap.highWater - m_liveAtStart);

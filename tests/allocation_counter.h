@@ -5,21 +5,21 @@
 
 #include <cstddef>
 
-struct CAllocationTotals {
+struct AllocationTotals {
     std::size_t calls = 0;  // operator new calls
     std::size_t bytes = 0;  // bytes asked for, in all
     std::size_t peak = 0;   // highest heap use above the level at the start
 };
 
 // Measures the allocations of the current thread from construction to Totals().
-class CAllocationCounter {
+class AllocationCounter {
 public:
-    CAllocationCounter();
-    ~CAllocationCounter();
-    CAllocationCounter(const CAllocationCounter&) = delete;
-    CAllocationCounter& operator=(const CAllocationCounter&) = delete;
+    AllocationCounter();
+    ~AllocationCounter();
+    AllocationCounter(const AllocationCounter&) = delete;
+    AllocationCounter& operator=(const AllocationCounter&) = delete;
 
-    CAllocationTotals Totals() const;
+    AllocationTotals Totals() const;
 
 private:
     std::size_t m_callsAtStart;
@@ -30,12 +30,12 @@ private:
 // While one exists, the current thread's requests for more than `largest` bytes fail as if the
 // machine had run out of memory (operator new throws std::bad_alloc, the nothrow form returns
 // nullptr).
-class CAllocationLimit {
+class AllocationLimit {
 public:
-    explicit CAllocationLimit(std::size_t largest);
-    ~CAllocationLimit();
-    CAllocationLimit(const CAllocationLimit&) = delete;
-    CAllocationLimit& operator=(const CAllocationLimit&) = delete;
+    explicit AllocationLimit(std::size_t largest);
+    ~AllocationLimit();
+    AllocationLimit(const AllocationLimit&) = delete;
+    AllocationLimit& operator=(const AllocationLimit&) = delete;
 
 private:
     std::size_t m_previous;

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "document/sonic_link_data.h"
+#include "document/document.h"
 #include "reception/modulator.h"
 #include "reception/second_receiver.h"
 #include "reception/wave_reader.h"
@@ -32,7 +32,7 @@ const Bytes& S410Bytes() {
 // An S410 transfer as a recorder takes it: at `rate`, 3 % slow, with a little hiss, in the
 // channel `loud` of `channels` (the others hold a faint hiss only).
 std::vector<float> Interleaved(int rate, int channels, int loud) {
-    CModulatorSettings settings;
+    ModulatorSettings settings;
     settings.sampleRate = rate;
     settings.bitPeriod = static_cast<int>(std::lround(rate / (490 * 0.97)));
     settings.amplitude = 9000;
@@ -70,7 +70,7 @@ std::string Written(const std::string& name, int format, int rate, int channels,
     return WrittenSound(name, format, rate, channels, Interleaved(rate, channels, loud));
 }
 
-Bytes Received(const CSonicLinkData& data) {
+Bytes Received(const Document& data) {
     Bytes bytes;
     for (std::int32_t b : data.m_bytes.Elements()) bytes.push_back(static_cast<std::uint8_t>(b));
     return bytes;
@@ -101,9 +101,9 @@ TEST(AudioFile, EachKindOfSoundFileDecodesByteExactFromItsLouderChannel) {
         for (int loud : {0, 1}) {
             SCOPED_TRACE(std::string(kind.name) + " channel " + std::to_string(loud));
             const std::string path = Written(kind.name, kind.format, kind.rate, 2, loud);
-            CSonicLinkData data;
-            ASSERT_EQ(data.DecodeWaveFile(path), 1) << data.m_strReadError;
-            EXPECT_EQ(data.m_bValid, 1);
+            Document data;
+            ASSERT_EQ(data.DecodeWaveFile(path), 1) << data.m_readError;
+            EXPECT_EQ(data.m_valid, 1);
             EXPECT_EQ(Received(data), S410Bytes());
             // At 44100 the exact receiver reads first, and may well read this.
             if (kind.rate != 44100) {
@@ -140,7 +140,7 @@ TEST(AudioFile, TheChannelKeptIsTheLoudestInTheTonesBand) {
         EXPECT_LT(rms(read.clip.samples, 1.0), 0.05);
         std::istringstream wav(testing_streams::ReadFile(
             WrittenSound("hum.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, kRate, 2, sound)));
-        CWaveSamples wave;
+        WaveSamples wave;
         ASSERT_TRUE(ReadWaveStream(wav, wave, nullptr, WaveChannel::ToneBandLoudest));
         EXPECT_LT(
             rms(std::vector<std::int16_t>(wave.samples.get(), wave.samples.get() + wave.count),
@@ -154,19 +154,19 @@ TEST(AudioFile, DamagedFilesGiveAReasonOrAnInvalidReportNeverACrash) {
         SCOPED_TRACE(kind.name);
         const std::string whole = testing_streams::ReadFile(Written(kind.name, kind.format, kind.rate, 1, 0));
         // Cut inside the header: nothing can be read, and the reason says so.
-        CSonicLinkData data;
+        Document data;
         EXPECT_EQ(data.DecodeWaveFile(testing_wave::WriteWaveBytes(whole.substr(0, 30), kind.name)), 0);
-        EXPECT_FALSE(data.m_strReadError.empty());
+        EXPECT_FALSE(data.m_readError.empty());
         // Cut in half, or with bytes overwritten: whatever is read, no bytes that fail their
         // checks become a valid report.
         std::string damaged = whole;
         std::mt19937 rng(3);
         for (int i = 0; i < 40; ++i) damaged[64 + rng() % (damaged.size() - 64)] = static_cast<char>(rng());
         for (const std::string& file : {whole.substr(0, whole.size() / 2), damaged}) {
-            CSonicLinkData broken;
+            Document broken;
             const int decoded = broken.DecodeWaveFile(testing_wave::WriteWaveBytes(file, kind.name));
-            EXPECT_TRUE(decoded == 0 ? !broken.m_strReadError.empty()
-                                     : !broken.m_bValid || Received(broken) == S410Bytes());
+            EXPECT_TRUE(decoded == 0 ? !broken.m_readError.empty()
+                                     : !broken.m_valid || Received(broken) == S410Bytes());
         }
     }
 }
@@ -179,9 +179,9 @@ TEST(AudioFile, TheReasonSaysWhatTheFileIs) {
     for (const Case& c :
          {Case{"AA\r\nAA\r\n", "not a RIFF WAVE file"},
           Case{"fLaC" + std::string(60, '\x7f'), "not a sound file that can be read: "}}) {
-        CSonicLinkData data;
+        Document data;
         EXPECT_EQ(data.DecodeWaveFile(testing_wave::WriteWaveBytes(c.bytes, "what.wav")), 0);
-        EXPECT_EQ(data.m_strReadError.substr(0, c.reason.size()), c.reason);
+        EXPECT_EQ(data.m_readError.substr(0, c.reason.size()), c.reason);
     }
 }
 
@@ -218,12 +218,12 @@ TEST(AudioFile, AFileThatIsNoSoundIsNotTheRecordingItsNameSays) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         const std::string path = testing_wave::WriteWaveBytes(c.bytes, c.name);
-        CSonicLinkData data;
+        Document data;
         EXPECT_EQ(data.DecodeWaveFile(path), 0);
-        EXPECT_EQ(data.m_strReadError.substr(0, c.reason.size()), c.reason);
+        EXPECT_EQ(data.m_readError.substr(0, c.reason.size()), c.reason);
         const testing_streams::ProcessResult cli = Cli({path});
         EXPECT_EQ(cli.exitCode, 1);
-        EXPECT_EQ(cli.err, "zendrik-cli: " + path + ": " + data.m_strReadError + "\n");
+        EXPECT_EQ(cli.err, "zendrik-cli: " + path + ": " + data.m_readError + "\n");
     }
 }
 
@@ -277,7 +277,7 @@ TEST(AudioFile, VerboseSaysWhichReceiverDecodedAndWhatToDoWhenNothingDid) {
     std::mt19937 rng(5);
     for (int i = 0; i < 44100; ++i) hiss.push_back(static_cast<int>(rng() % 7) - 3);
     const std::string quiet = testing_wave::WriteWaveBytes(
-        testing_wave::CWaveFileMaker().Format({}).Data(testing_wave::Pcm16(hiss)).Bytes(), "quiet.wav");
+        testing_wave::WaveFileMaker().Format({}).Data(testing_wave::Pcm16(hiss)).Bytes(), "quiet.wav");
     const testing_streams::ProcessResult none = Cli({"--verbose", quiet});
     EXPECT_EQ(none.exitCode, 3);
     zendrik::ReceptionReport noTone;

@@ -14,7 +14,7 @@
 #include "formats/fit_writer.h"
 #include "formats/json_writer.h"
 #include "formats/tcx_writer.h"
-#include "document/sonic_link_data.h"
+#include "document/document.h"
 #include "support/cli_support.h"
 #include "support/coach_stream_builder.h"
 #include "support/rs200_stream_builder.h"
@@ -78,7 +78,7 @@ std::vector<Family> Families() {
             {"cs200", BuildCs200Stream(RideWithLap())}};
 }
 
-CSonicLinkData& DecodedIn(CSonicLinkData& data, const std::vector<std::uint8_t>& bytes) {
+Document& DecodedIn(Document& data, const std::vector<std::uint8_t>& bytes) {
     data.m_bytes = ToReceived(bytes);
     data.DetectModelAndDecode();
     return data;
@@ -97,7 +97,7 @@ TEST(CliExport, EachFamilyAsTheWritersMakeItOfTheDecodedExercise) {
     for (const Family& f : Families()) {
         SCOPED_TRACE(f.name);
         const std::string dump = WriteDump(f.bytes, "export-" + f.name + ".sld");
-        CSonicLinkData data;
+        Document data;
         ASSERT_TRUE(DecodedIn(data, f.bytes).ValidExercise());
         const zendrik::Exercise& e = *data.ValidExercise();
 
@@ -129,7 +129,7 @@ TEST(CliExport, JsonIsTheWholeTransferAndFilesAreNamedByTheirType) {
     // A valid RS200 head whose block CRC fails: the transfer stands, and says what the check found.
     std::vector<std::uint8_t> flawed = run;
     SetRsStoredCrc(flawed, static_cast<std::uint16_t>(RsHeadCrc(flawed) ^ 1));
-    CSonicLinkData data;
+    Document data;
     const zendrik::Transfer transfer = DecodedIn(data, flawed).DecodedTransfer();
     ASSERT_TRUE(transfer.valid);
     ASSERT_EQ(transfer.checkMessages.size(), 1u);

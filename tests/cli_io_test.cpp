@@ -336,7 +336,7 @@ TEST(CliIo, EveryTransferOfARecordingIsWrittenIntoAFolder) {
     auto recording = [&](int rate, std::size_t count, const std::string& name) {
         std::vector<std::int16_t> sound;
         for (std::size_t i = 0; i < count; ++i) {
-            CModulatorSettings settings;
+            ModulatorSettings settings;
             settings.sampleRate = rate;
             settings.bitPeriod = (rate + 245) / 490;
             settings.leadIn = settings.leadOut = rate / 4;

@@ -217,7 +217,7 @@ TEST(Cli, ARecordingThatDoesNotDecodeGivesTheAdvice) {
     const std::string path = TempPath("broken.wav");
     {
         std::ofstream file(path, std::ios::binary);
-        ASSERT_TRUE(WriteWaveStream(file, ModulateBytes(broken.bytes, CModulatorSettings{}), 44100));
+        ASSERT_TRUE(WriteWaveStream(file, ModulateBytes(broken.bytes, ModulatorSettings{}), 44100));
     }
     for (bool verbose : {false, true}) {
         const ProcessResult result = verbose ? Cli({"--verbose", path}) : Cli({path});
@@ -235,7 +235,7 @@ TEST(Cli, MicrophoneProgressIsOneLineOnATerminalAndShortElsewhere) {
     const std::string advice = "The tone is clear, but 1 of 2 blocks fail their check: record the transfer again.";
     // A reading as the decode thread reports it: a try that breaks, the advice, then the whole
     // transfer in 72 steps.
-    auto play = [&](CReadingProgress& progress) {
+    auto play = [&](ReadingProgress& progress) {
         progress.Message("listening for an S410 transfer");
         progress.State(kReadingWaiting);
         for (int step = 1; step <= 30; ++step) {
@@ -260,7 +260,7 @@ TEST(Cli, MicrophoneProgressIsOneLineOnATerminalAndShortElsewhere) {
     const std::string prefix = "zendrik-cli: ";
 
     std::ostringstream piped;
-    CReadingProgress toPipe(piped, false);
+    ReadingProgress toPipe(piped, false);
     play(toPipe);
     EXPECT_EQ(piped.str().find('\r'), std::string::npos);
     std::vector<std::string> others;
@@ -279,7 +279,7 @@ TEST(Cli, MicrophoneProgressIsOneLineOnATerminalAndShortElsewhere) {
     EXPECT_EQ(tenths, (std::vector<int>{0, 1, 2, 3, 4, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10}));
 
     std::ostringstream terminal;
-    CReadingProgress toTerminal(terminal, true);
+    ReadingProgress toTerminal(terminal, true);
     play(toTerminal);
     const std::vector<std::string> shown = lines(terminal.str());
     ASSERT_EQ(shown.size(), 4u) << terminal.str();

@@ -6,7 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include "document/sonic_link_data.h"
+#include "document/document.h"
 #include "reception/stream_check.h"
 #include "support/coach_stream_builder.h"
 #include "support/golden.h"
@@ -18,20 +18,20 @@ using namespace testing_streams;
 
 using Blocks = std::vector<std::vector<std::uint8_t>>;
 
-constexpr CDateValue kMidJune2024{2024, 6, 15};
+constexpr DateValue kMidJune2024{2024, 6, 15};
 
-void Decode(CSonicLinkData& data, const std::vector<std::uint8_t>& bytes,
-            CDateValue today = kMidJune2024) {
+void Decode(Document& data, const std::vector<std::uint8_t>& bytes,
+            DateValue today = kMidJune2024) {
     data.m_utcToday = [today] { return today; };
     data.m_bytes = ToReceived(bytes);
     data.DecodeCoach();
 }
 
-void ExpectRejected(const CSonicLinkData& data, const std::string& messages) {
-    EXPECT_EQ(data.m_strHrm, messages);
-    EXPECT_EQ(data.m_strCsv, messages);
-    EXPECT_EQ(data.m_strHrmCompat, "");
-    EXPECT_EQ(data.m_bValid, 0);
+void ExpectRejected(const Document& data, const std::string& messages) {
+    EXPECT_EQ(data.m_hrm, messages);
+    EXPECT_EQ(data.m_csv, messages);
+    EXPECT_EQ(data.m_hrmCompat, "");
+    EXPECT_EQ(data.m_valid, 0);
 }
 
 CoachValues Exercise(int samples) {
@@ -42,31 +42,31 @@ CoachValues Exercise(int samples) {
 }
 
 // The [HRData] line of the CSV text.
-std::string CsvSamples(const CSonicLinkData& data) {
-    return LineStartingWith(data.m_strCsv, "[HRData]");
+std::string CsvSamples(const Document& data) {
+    return LineStartingWith(data.m_csv, "[HRData]");
 }
 
 }  // namespace
 
 TEST(CoachDecoder, HeadNeedsMoreThanTwentyBytesAPreambleAndASyncByte) {
     const Stream stream = BuildCoachStream(Exercise(10));
-    CSonicLinkData data;
-    data.m_strHrmCompat = "left over";
+    Document data;
+    data.m_hrmCompat = "left over";
 
     Decode(data, std::vector<std::uint8_t>(stream.bytes.begin(), stream.bytes.begin() + 20));
-    EXPECT_EQ(data.m_strHrm, "\r\ninvalid Data Header\r\n");
-    EXPECT_EQ(data.m_strCsv, "");
-    EXPECT_EQ(data.m_strHrmCompat, "");
-    EXPECT_EQ(data.m_bValid, 0);
+    EXPECT_EQ(data.m_hrm, "\r\ninvalid Data Header\r\n");
+    EXPECT_EQ(data.m_csv, "");
+    EXPECT_EQ(data.m_hrmCompat, "");
+    EXPECT_EQ(data.m_valid, 0);
 
     std::vector<std::uint8_t> bytes = stream.bytes;
     bytes[2] = 0xAB;
     Decode(data, bytes);
-    EXPECT_EQ(data.m_strHrm, "\r\ninvalid Data Header\r\n");
+    EXPECT_EQ(data.m_hrm, "\r\ninvalid Data Header\r\n");
     bytes = stream.bytes;
     bytes[5] = 0x56;
     Decode(data, bytes);
-    EXPECT_EQ(data.m_strHrm, "\r\ninvalid Data Header\r\n");
+    EXPECT_EQ(data.m_hrm, "\r\ninvalid Data Header\r\n");
 
     // 21 bytes pass the head; the first block is then cut short, which has no message.
     Decode(data, std::vector<std::uint8_t>(stream.bytes.begin(), stream.bytes.begin() + 21));
@@ -78,9 +78,9 @@ TEST(CoachDecoder, TwentyBlocksAreTheMost) {
     full.laps.assign(6, {{0, 10, 0, 0}, 140, 130, 150, 0});
     const Stream twenty = BuildCoachStream(full);
     ASSERT_EQ(twenty.bytes[8], 20);
-    CSonicLinkData data;
+    Document data;
     Decode(data, twenty.bytes);
-    ASSERT_EQ(data.m_bValid, 1);
+    ASSERT_EQ(data.m_valid, 1);
     EXPECT_EQ(data.ValidExercise()->SampleCount(), 120u);
 
     full.laps.push_back(full.laps.back());
@@ -94,7 +94,7 @@ TEST(CoachDecoder, ChecksumIsStoredLowByteFirst) {
     const std::uint16_t right = BlockCrc16(stream.bytes.data() + at, 15);
     stream.bytes[at + 15] = 0x34;
     stream.bytes[at + 16] = 0x12;
-    CSonicLinkData data;
+    Document data;
     Decode(data, stream.bytes);
     char expected[80];
     std::snprintf(expected, sizeof expected,
@@ -104,7 +104,7 @@ TEST(CoachDecoder, ChecksumIsStoredLowByteFirst) {
 
 TEST(CoachDecoder, BlockErrorsWithoutMessageLeaveBothTextsEmpty) {
     const Stream good = BuildCoachStream(Exercise(30));
-    CSonicLinkData data;
+    Document data;
 
     Stream renumbered = good;
     SetCoachBlockNumber(renumbered, 3, 3);  // two blocks numbered 3
@@ -126,7 +126,7 @@ TEST(CoachDecoder, BlockErrorsWithoutMessageLeaveBothTextsEmpty) {
 
     // A previous report does not survive a failed run.
     Decode(data, good.bytes);
-    ASSERT_EQ(data.m_bValid, 1);
+    ASSERT_EQ(data.m_valid, 1);
     Decode(data, renumbered.bytes);
     ExpectRejected(data, "");
 }
@@ -137,7 +137,7 @@ TEST(CoachDecoder, LengthByteBelowFiveIsABlockErrorWithoutMessage) {
     for (int length : {0, 1, 2, 3, 4}) {
         Stream stream = BuildCoachStream(Exercise(30));
         SetCoachBlockLength(stream, 2, length);
-        CSonicLinkData data;
+        Document data;
         Decode(data, stream.bytes);
         ExpectRejected(data, "");
     }
@@ -153,34 +153,34 @@ TEST(CoachDecoder, BlocksOfOtherLengthsPassWhenTheirChecksumsAreRight) {
     std::vector<std::uint8_t> longer = FrameCoachBlocks(blocks).bytes;
     longer.insert(longer.end(), {0x55, 0x13, 0x11});  // bytes after the last block do not count
 
-    CSonicLinkData expected;
+    Document expected;
     Decode(expected, plain.bytes);
-    CSonicLinkData data;
+    Document data;
     Decode(data, longer);
-    EXPECT_EQ(data.m_bValid, 1);
-    EXPECT_EQ(data.m_strHrm, expected.m_strHrm);
-    EXPECT_EQ(data.m_strCsv, expected.m_strCsv);
+    EXPECT_EQ(data.m_valid, 1);
+    EXPECT_EQ(data.m_hrm, expected.m_hrm);
+    EXPECT_EQ(data.m_csv, expected.m_csv);
 }
 
 TEST(CoachDecoder, YearFollowsTheUtcClockAndGoesBackForAMonthStillAhead) {
     CoachValues v = Exercise(5);
     v.month = 12;
     v.day = 31;
-    CSonicLinkData data;
+    Document data;
     Decode(data, BuildCoachStream(v).bytes, {2025, 1, 2});
-    EXPECT_EQ(data.m_strDate, "20241231");
-    EXPECT_EQ(LineStartingWith(data.m_strHrm, "Date="), "Date=20241231\r\n");
-    EXPECT_EQ(LineStartingWith(data.m_strCsv, "Date"), "Date\t31.12.2024\r\n");
+    EXPECT_EQ(data.m_date, "20241231");
+    EXPECT_EQ(LineStartingWith(data.m_hrm, "Date="), "Date=20241231\r\n");
+    EXPECT_EQ(LineStartingWith(data.m_csv, "Date"), "Date\t31.12.2024\r\n");
 
     Decode(data, BuildCoachStream(v).bytes, {2024, 12, 31});
-    EXPECT_EQ(data.m_strDate, "20241231");
+    EXPECT_EQ(data.m_date, "20241231");
 
     v.month = 1;
     v.day = 2;
     Decode(data, BuildCoachStream(v).bytes, {2025, 1, 2});
-    EXPECT_EQ(data.m_strDate, "20250102");
+    EXPECT_EQ(data.m_date, "20250102");
     Decode(data, BuildCoachStream(v).bytes, {2024, 12, 31});
-    EXPECT_EQ(data.m_strDate, "20240102");
+    EXPECT_EQ(data.m_date, "20240102");
 }
 
 TEST(CoachDecoder, DateStartAndCoachValuesComeFromTheFirstBlock) {
@@ -197,12 +197,12 @@ TEST(CoachDecoder, DateStartAndCoachValuesComeFromTheFirstBlock) {
     stream.bytes[CoachDataAt(stream, 0, 6)] |= 0xC0;
     FixCoachChecksum(stream, 0);
 
-    CSonicLinkData data;
+    Document data;
     Decode(data, stream.bytes);
-    ASSERT_EQ(data.m_bValid, 1);
-    EXPECT_EQ(data.m_strDate, "20231029");
-    EXPECT_EQ(LineStartingWith(data.m_strHrm, "StartTime="), "StartTime=23:59:58.0\r\n");
-    EXPECT_NE(data.m_strHrm.find("0\t0\t0\r\n255\t0\r\n\r\n[Note]"), std::string::npos);
+    ASSERT_EQ(data.m_valid, 1);
+    EXPECT_EQ(data.m_date, "20231029");
+    EXPECT_EQ(LineStartingWith(data.m_hrm, "StartTime="), "StartTime=23:59:58.0\r\n");
+    EXPECT_NE(data.m_hrm.find("0\t0\t0\r\n255\t0\r\n\r\n[Note]"), std::string::npos);
 }
 
 TEST(CoachDecoder, IntervalRoundsTheShareOfEachSampleUpToARecordingRate) {
@@ -217,9 +217,9 @@ TEST(CoachDecoder, IntervalRoundsTheShareOfEachSampleUpToARecordingRate) {
           Case{10, {1, 20, 0, 0}, 480}, Case{10, {1, 20, 10, 0}, 481}}) {
         CoachValues v = Exercise(c.samples);
         v.laps.back().time = c.length;
-        CSonicLinkData data;
+        Document data;
         Decode(data, BuildCoachStream(v).bytes);
-        EXPECT_EQ(LineStartingWith(data.m_strHrm, "Interval="),
+        EXPECT_EQ(LineStartingWith(data.m_hrm, "Interval="),
                   "Interval=" + std::to_string(c.interval) + "\r\n")
             << c.samples << " samples";
     }
@@ -228,28 +228,28 @@ TEST(CoachDecoder, IntervalRoundsTheShareOfEachSampleUpToARecordingRate) {
 TEST(CoachDecoder, WithoutLapsTheLengthIsZero) {
     CoachValues v = Exercise(20);
     v.laps.clear();
-    CSonicLinkData data;
+    Document data;
     Decode(data, BuildCoachStream(v).bytes);
-    ASSERT_EQ(data.m_bValid, 1);
-    EXPECT_EQ(LineStartingWith(data.m_strHrm, "Length="), "Length=00:00:00.0\r\n");
-    EXPECT_EQ(LineStartingWith(data.m_strHrm, "Interval="), "Interval=30\r\n");
-    EXPECT_NE(data.m_strHrm.find("[IntTimes]\r\n\r\n[IntNotes]"), std::string::npos);
-    EXPECT_NE(data.m_strCsv.find("\tMaxHR\r\n\r\n[HRData]"), std::string::npos);
+    ASSERT_EQ(data.m_valid, 1);
+    EXPECT_EQ(LineStartingWith(data.m_hrm, "Length="), "Length=00:00:00.0\r\n");
+    EXPECT_EQ(LineStartingWith(data.m_hrm, "Interval="), "Interval=30\r\n");
+    EXPECT_NE(data.m_hrm.find("[IntTimes]\r\n\r\n[IntNotes]"), std::string::npos);
+    EXPECT_NE(data.m_csv.find("\tMaxHR\r\n\r\n[HRData]"), std::string::npos);
 }
 
 TEST(CoachDecoder, SamplesRunTwelveToABlockFromBlockFive) {
     for (int samples : {0, 1, 11, 12, 13, 24, 25, 119, 120}) {
         CoachValues v = Exercise(samples);
         v.laps = {{{0, 59, 0, 0}, 150, 140, 160, 0}, {{1, 59, 0, 0}, 151, 141, 161, 0}};
-        CSonicLinkData data;
+        Document data;
         Decode(data, BuildCoachStream(v).bytes);
-        ASSERT_EQ(data.m_bValid, 1);
+        ASSERT_EQ(data.m_valid, 1);
         EXPECT_EQ(data.ValidExercise()->SampleCount(), static_cast<std::size_t>(samples));
         std::string expected = "[HRData]";
         for (int i = 0; i < samples; ++i) expected += "\t" + std::to_string(100 + i);
         EXPECT_EQ(CsvSamples(data), expected + "\r\n");
         // The lap area follows the samples wherever they end.
-        const std::string lap = LineStartingWith(data.m_strCsv, "2\t");
+        const std::string lap = LineStartingWith(data.m_csv, "2\t");
         ASSERT_GT(lap.size(), 17u) << samples << " samples";
         EXPECT_EQ(lap.substr(0, 17), "2\t01:59:00.0\t151\t") << samples << " samples";
         EXPECT_EQ(lap.substr(lap.size() - 10), "\t141\t161\r\n") << samples << " samples";
@@ -263,9 +263,9 @@ TEST(CoachDecoder, LapAreaSkipsTheBlockAfterAFullSampleBlock) {
     Blocks blocks = BuildCoachBlocks(v);
     ASSERT_EQ(blocks.size(), 8u);
     blocks[6].assign(12, 0x77);
-    CSonicLinkData data;
+    Document data;
     Decode(data, FrameCoachBlocks(blocks).bytes);
-    EXPECT_EQ(LineStartingWith(data.m_strCsv, "1\t"), "1\t00:10:00.0\t150\t100\t140\t160\r\n");
+    EXPECT_EQ(LineStartingWith(data.m_csv, "1\t"), "1\t00:10:00.0\t150\t100\t140\t160\r\n");
 }
 
 TEST(CoachDecoder, LapCountIsTheSumOfTwoBcdCounts) {
@@ -274,13 +274,13 @@ TEST(CoachDecoder, LapCountIsTheSumOfTwoBcdCounts) {
     for (int j = 1; j <= 5; ++j)
         v.laps.push_back({{0, 10 * j, 0, 0}, 140 + j, 130 + j, 150 + j, 0});
     v.secondLapCount = 2;
-    CSonicLinkData data;
+    Document data;
     Decode(data, BuildCoachStream(v).bytes);
-    ASSERT_EQ(data.m_bValid, 1);
+    ASSERT_EQ(data.m_valid, 1);
     // Without samples every minimum is 0.
-    EXPECT_EQ(LineStartingWith(data.m_strCsv, "5\t"), "5\t00:50:00.0\t145\t0\t135\t155\r\n");
-    EXPECT_EQ(LineStartingWith(data.m_strCsv, "6\t"), "");
-    EXPECT_EQ(LineStartingWith(data.m_strHrm, "00:30:00.0\t"), "00:30:00.0\t143\t0\t133\t153\r\n");
+    EXPECT_EQ(LineStartingWith(data.m_csv, "5\t"), "5\t00:50:00.0\t145\t0\t135\t155\r\n");
+    EXPECT_EQ(LineStartingWith(data.m_csv, "6\t"), "");
+    EXPECT_EQ(LineStartingWith(data.m_hrm, "00:30:00.0\t"), "00:30:00.0\t143\t0\t133\t153\r\n");
 }
 
 TEST(CoachDecoder, LapMinimumCoversBothEndSamplesAndIgnoresTheEndHeartRate) {
@@ -289,12 +289,12 @@ TEST(CoachDecoder, LapMinimumCoversBothEndSamplesAndIgnoresTheEndHeartRate) {
     v.laps = {{{0, 1, 30, 0}, 100, 145, 150, 0},      // samples 0-3
               {{0, 3, 0, 0}, 100, 150, 160, 0},       // samples 3-6
               {{0, 3, 30, 0}, 100, 150, 160, 0}};     // samples 6-7
-    CSonicLinkData data;
+    Document data;
     Decode(data, BuildCoachStream(v).bytes);
-    ASSERT_EQ(LineStartingWith(data.m_strHrm, "Interval="), "Interval=30\r\n");
-    EXPECT_EQ(LineStartingWith(data.m_strCsv, "1\t"), "1\t00:01:30.0\t100\t120\t145\t150\r\n");
-    EXPECT_EQ(LineStartingWith(data.m_strCsv, "2\t"), "2\t00:03:00.0\t100\t120\t150\t160\r\n");
-    EXPECT_EQ(LineStartingWith(data.m_strCsv, "3\t"), "3\t00:03:30.0\t100\t130\t150\t160\r\n");
+    ASSERT_EQ(LineStartingWith(data.m_hrm, "Interval="), "Interval=30\r\n");
+    EXPECT_EQ(LineStartingWith(data.m_csv, "1\t"), "1\t00:01:30.0\t100\t120\t145\t150\r\n");
+    EXPECT_EQ(LineStartingWith(data.m_csv, "2\t"), "2\t00:03:00.0\t100\t120\t150\t160\r\n");
+    EXPECT_EQ(LineStartingWith(data.m_csv, "3\t"), "3\t00:03:30.0\t100\t130\t150\t160\r\n");
 }
 
 TEST(CoachDecoder, ZoneLimitsComeFromTheFirstTwoBlocks) {
@@ -302,44 +302,44 @@ TEST(CoachDecoder, ZoneLimitsComeFromTheFirstTwoBlocks) {
     v.lower[0] = 90, v.upper[0] = 103;
     v.lower[1] = 103, v.upper[1] = 108;
     v.lower[2] = 201, v.upper[2] = 202;
-    CSonicLinkData data;
+    Document data;
     Decode(data, BuildCoachStream(v).bytes);
     // 30 minutes over 10 samples is 180 s a sample, recorded at 240 s.
-    EXPECT_NE(data.m_strHrm.find("Upper1=103\r\nLower1=90\r\nUpper2=108\r\nLower2=103\r\n"
+    EXPECT_NE(data.m_hrm.find("Upper1=103\r\nLower1=90\r\nUpper2=108\r\nLower2=103\r\n"
                                  "Upper3=202\r\nLower3=201\r\n"),
               std::string::npos);
-    EXPECT_NE(data.m_strHrm.find("[Summary-123]\r\n"
+    EXPECT_NE(data.m_hrm.find("[Summary-123]\r\n"
                                  "2400\t0\t1680\t720\t0\t0\r\n0\t0\t0\t0\r\n"
                                  "2400\t0\t480\t1200\t720\t0\r\n0\t0\t0\t0\r\n"
                                  "2400\t0\t0\t0\t2400\t0\r\n0\t0\t0\t0\r\n"
                                  "0\t10\r\n"),
               std::string::npos)
-        << data.m_strHrm;
+        << data.m_hrm;
 }
 
 TEST(CoachDecoder, SampleCountIsCutToTheSeries) {
     CoachValues v = Exercise(120);
     v.laps.clear();
     v.sampleCount = 200;
-    CSonicLinkData data;
+    Document data;
     Decode(data, BuildCoachStream(v).bytes);
-    ASSERT_EQ(data.m_bValid, 1);
+    ASSERT_EQ(data.m_valid, 1);
     EXPECT_EQ(data.ValidExercise()->SampleCount(), 120u);
-    EXPECT_NE(data.m_strHrm.find("\r\n0\t120\r\n"), std::string::npos);
+    EXPECT_NE(data.m_hrm.find("\r\n0\t120\r\n"), std::string::npos);
     EXPECT_EQ(CsvSamples(data).substr(0, 13), "[HRData]\t100\t");
 }
 
 TEST(CoachDecoder, BlocksMissingFromTheStreamReadAsZeros) {
     // Nothing but the head: no value may come from the head bytes themselves.
-    CSonicLinkData data;
+    Document data;
     std::vector<std::uint8_t> headOnly = FrameCoachBlocks({}).bytes;
     headOnly.resize(21, 0x11);
     Decode(data, headOnly);
-    ASSERT_EQ(data.m_bValid, 1);
-    EXPECT_EQ(data.m_strDate, "20240000");
-    EXPECT_NE(data.m_strHrm.find("0\t0\t0\r\n0\t0\r\n\r\n[Note]"), std::string::npos);
-    EXPECT_EQ(LineStartingWith(data.m_strHrm, "StartTime="), "StartTime=00:00:00.0\r\n");
-    EXPECT_EQ(LineStartingWith(data.m_strHrm, "Upper1="), "Upper1=0\r\n");
+    ASSERT_EQ(data.m_valid, 1);
+    EXPECT_EQ(data.m_date, "20240000");
+    EXPECT_NE(data.m_hrm.find("0\t0\t0\r\n0\t0\r\n\r\n[Note]"), std::string::npos);
+    EXPECT_EQ(LineStartingWith(data.m_hrm, "StartTime="), "StartTime=00:00:00.0\r\n");
+    EXPECT_EQ(LineStartingWith(data.m_hrm, "Upper1="), "Upper1=0\r\n");
 
     // Samples and laps announced, but their blocks were never sent.
     CoachValues v = Exercise(30);
@@ -347,21 +347,21 @@ TEST(CoachDecoder, BlocksMissingFromTheStreamReadAsZeros) {
     Blocks blocks = BuildCoachBlocks(v);
     blocks.resize(6);
     Decode(data, FrameCoachBlocks(blocks).bytes);
-    ASSERT_EQ(data.m_bValid, 1);
+    ASSERT_EQ(data.m_valid, 1);
     std::string samples = "[HRData]";
     for (int i = 0; i < 30; ++i) samples += "\t" + std::to_string(i < 12 ? 100 + i : 0);
     EXPECT_EQ(CsvSamples(data), samples + "\r\n");
     // Every lap ends at 0 s, so each takes its minimum from the first sample.
-    EXPECT_EQ(LineStartingWith(data.m_strCsv, "3\t"), "3\t00:00:00.0\t0\t100\t0\t0\r\n");
+    EXPECT_EQ(LineStartingWith(data.m_csv, "3\t"), "3\t00:00:00.0\t0\t100\t0\t0\r\n");
 }
 
 TEST(CoachDecoder, ModelByteIsNotRead) {
     const Blocks blocks = BuildCoachBlocks(Exercise(15));
-    CSonicLinkData coach;
+    Document coach;
     Decode(coach, FrameCoachBlocks(blocks, 10).bytes);
-    CSonicLinkData other;
+    Document other;
     Decode(other, FrameCoachBlocks(blocks, 0x51).bytes);
-    EXPECT_EQ(other.m_bValid, 1);
-    EXPECT_EQ(other.m_strHrm, coach.m_strHrm);
-    EXPECT_EQ(other.m_strCsv, coach.m_strCsv);
+    EXPECT_EQ(other.m_valid, 1);
+    EXPECT_EQ(other.m_hrm, coach.m_hrm);
+    EXPECT_EQ(other.m_csv, coach.m_csv);
 }

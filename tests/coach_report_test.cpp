@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "document/sonic_link_data.h"
+#include "document/document.h"
 #include "support/coach_stream_builder.h"
 #include "support/golden.h"
 
@@ -29,9 +29,9 @@ CoachValues Intervals() {
 }
 
 struct Decoded {
-    CSonicLinkData data;
+    Document data;
     explicit Decoded(const CoachValues& values) {
-        data.m_utcToday = [] { return CDateValue{2024, 6, 15}; };
+        data.m_utcToday = [] { return DateValue{2024, 6, 15}; };
         data.m_bytes = ToReceived(BuildCoachStream(values).bytes);
         data.DecodeCoach();
     }
@@ -41,18 +41,18 @@ struct Decoded {
 
 TEST(CoachReport, HrmAndCsvTextsWithHrmFormatting) {
     Decoded run(Intervals());
-    EXPECT_EQ(run.data.m_bValid, 1);
-    EXPECT_EQ(run.data.m_strDate, "20240305");
-    EXPECT_GOLDEN("coach-intervals.hrm", run.data.m_strHrm);
-    EXPECT_GOLDEN("coach-intervals.csv", run.data.m_strCsv);
-    EXPECT_EQ(run.data.m_strHrmCompat, "");
+    EXPECT_EQ(run.data.m_valid, 1);
+    EXPECT_EQ(run.data.m_date, "20240305");
+    EXPECT_GOLDEN("coach-intervals.hrm", run.data.m_hrm);
+    EXPECT_GOLDEN("coach-intervals.csv", run.data.m_csv);
+    EXPECT_EQ(run.data.m_hrmCompat, "");
 }
 
 TEST(CoachReport, CustomSeparatorsChangeOnlyTheCsvValues) {
     Decoded run(Intervals());
     run.data.ApplyValueFormat(0, ',', '-', '/');
-    EXPECT_GOLDEN("coach-intervals-custom.csv", run.data.m_strCsv);
-    EXPECT_GOLDEN("coach-intervals.hrm", run.data.m_strHrm);
+    EXPECT_GOLDEN("coach-intervals-custom.csv", run.data.m_csv);
+    EXPECT_GOLDEN("coach-intervals.hrm", run.data.m_hrm);
 }
 
 TEST(CoachReport, NoTenthsDropsThemFromEveryCsvTime) {
@@ -71,10 +71,10 @@ TEST(CoachReport, NoTenthsDropsThemFromEveryCsvTime) {
         run.data.ApplyValueFormat(1, c.decimal, c.time, c.date);
         for (const std::string& line : c.lines) {
             const std::string field = line.substr(0, line.find('\t') + 1);
-            EXPECT_EQ(LineStartingWith(run.data.m_strCsv, field), line + "\r\n");
+            EXPECT_EQ(LineStartingWith(run.data.m_csv, field), line + "\r\n");
         }
     }
-    EXPECT_GOLDEN("coach-intervals.hrm", run.data.m_strHrm);
+    EXPECT_GOLDEN("coach-intervals.hrm", run.data.m_hrm);
 }
 
 TEST(CoachReport, EmptyExerciseKeepsEverySection) {
@@ -82,15 +82,15 @@ TEST(CoachReport, EmptyExerciseKeepsEverySection) {
     v.coach[0] = 0;
     v.coach[1] = 7;
     Decoded run(v);
-    EXPECT_EQ(run.data.m_bValid, 1);
-    const std::string& hrm = run.data.m_strHrm;
+    EXPECT_EQ(run.data.m_valid, 1);
+    const std::string& hrm = run.data.m_hrm;
     EXPECT_NE(hrm.find("Length=00:00:00.0\r\nInterval=30\r\n"), std::string::npos);
     EXPECT_NE(hrm.find("0\t0\t0\r\n0\t7\r\n\r\n[Note]\r\n"), std::string::npos);
     EXPECT_NE(hrm.find("[IntTimes]\r\n\r\n[IntNotes]\r\n"), std::string::npos);
     EXPECT_NE(hrm.find("[Summary-123]\r\n0\t0\t0\t0\t0\t0\r\n0\t0\t0\t0\r\n"), std::string::npos);
     // The text ends with an empty [HRData] section and its closing empty line.
     EXPECT_TRUE(hrm.ends_with("[SwapTimes]\r\n\r\n[HRData]\r\n\r\n")) << hrm;
-    const std::string& csv = run.data.m_strCsv;
+    const std::string& csv = run.data.m_csv;
     EXPECT_TRUE(csv.ends_with("[Laps]\tTime\tEndHR\tMinHR\tAvgHR\tMaxHR\r\n\r\n[HRData]\r\n\r\n"))
         << csv;
 }

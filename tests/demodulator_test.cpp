@@ -13,7 +13,7 @@
 #include "reception/live_decoder.h"
 #include "reception/live_demodulator.h"
 #include "reception/modulator.h"
-#include "document/sonic_link_data.h"
+#include "document/document.h"
 
 namespace {
 
@@ -22,7 +22,7 @@ constexpr BitTiming kCoach{225, 5};
 
 std::vector<int> Demod(const std::vector<std::int16_t>& samples, DemodVariant variant,
                        BitTiming timing) {
-    CReceivedBytes out;
+    ReceivedBytes out;
     DemodulateSamples(samples.data(), static_cast<std::ptrdiff_t>(samples.size()), variant, timing,
                       out);
     return out.Elements();
@@ -59,7 +59,7 @@ std::vector<std::int16_t> Alternating(int amplitude, std::size_t count) {
 }  // namespace
 
 TEST(Demodulator, FindsNothingInEmptyShortOrSilentBuffers) {
-    CSonicLinkData data;
+    Document data;
     data.m_bytes.Add(0x12);
     EXPECT_EQ(data.Demodulate(), 0);
     EXPECT_EQ(data.m_bytes.Elements(), std::vector<int>{0x12});
@@ -74,7 +74,7 @@ TEST(Demodulator, FindsNothingInEmptyShortOrSilentBuffers) {
         EXPECT_TRUE(Demod(Alternating(1000, limit), DemodVariant::Live, timing).empty());
     }
 
-    CReceivedBytes out;
+    ReceivedBytes out;
     out.Add(7);
     const std::vector<std::int16_t> zeros(5000, 0);
     DemodulateSamples(zeros.data(), 5000, DemodVariant::File, kFast, out);
@@ -149,8 +149,8 @@ TEST(Demodulator, StartThresholdIsAWholePercentOfTheSpanInWholeHundredths) {
             levels.insert(levels.end(), 10 * kFast.period, level);
             levels.insert(levels.end(), 200, 0);
         }
-        CReceivedBytes live;
-        CLiveDemodulator incremental;
+        ReceivedBytes live;
+        LiveDemodulator incremental;
         std::vector<std::int16_t> samples;
         if (c.variant == DemodVariant::File) {
             samples = SamplesWithEnvelope(levels);
@@ -179,12 +179,12 @@ TEST(Demodulator, FaintTransferBetweenAClickAndAFainterBlip) {
         int blipAmplitude;
     };
     for (const Case& c : {Case{DemodVariant::File, 2 * 1072, 2 * 1040}, Case{DemodVariant::Live, 816, 784}}) {
-        CModulatorSettings settings;
+        ModulatorSettings settings;
         settings.toneHz = 44100 / 4.0;
         settings.amplitude = c.toneAmplitude;
         settings.noise = 4;
         std::vector<std::int16_t> sound = ModulateBytes(bytes, settings);
-        CModulatorSettings blip = settings;
+        ModulatorSettings blip = settings;
         blip.amplitude = c.blipAmplitude;
         blip.leadIn = blip.leadOut = 0;
         const std::vector<std::int16_t> blipSound = ModulateBytes({0xFF}, blip);
@@ -195,8 +195,8 @@ TEST(Demodulator, FaintTransferBetweenAClickAndAFainterBlip) {
         const std::vector<int> expected(bytes.begin(), bytes.end());
         EXPECT_EQ(Demod(sound, c.variant, kFast), expected);
         if (c.variant == DemodVariant::Live) {
-            CLiveDemodulator live;
-            CReceivedBytes out;
+            LiveDemodulator live;
+            ReceivedBytes out;
             for (std::size_t at = 0; at < sound.size(); at += 7000) {
                 live.Append(sound.data() + at, static_cast<std::ptrdiff_t>(std::min<std::size_t>(7000, sound.size() - at)));
                 live.Demodulate(kFast, out);
@@ -233,14 +233,14 @@ TEST(Demodulator, BitTimingFollowsTheModelAndTheCaptureRate) {
     EXPECT_EQ(Demod(coach, DemodVariant::File, kCoach), expected);
     EXPECT_NE(Demod(coach, DemodVariant::File, kFast), expected);
 
-    CSonicLinkData data;
-    data.m_nSamples = static_cast<std::int32_t>(coach.size());
-    data.m_pSamples = std::make_unique<std::int16_t[]>(coach.size());
-    std::copy(coach.begin(), coach.end(), data.m_pSamples.get());
-    data.m_nWatchModel = 2;
+    Document data;
+    data.m_sampleCount = static_cast<std::int32_t>(coach.size());
+    data.m_samples = std::make_unique<std::int16_t[]>(coach.size());
+    std::copy(coach.begin(), coach.end(), data.m_samples.get());
+    data.m_watchModel = 2;
     ASSERT_EQ(data.Demodulate(), 1);
     EXPECT_EQ(data.m_bytes.Elements(), expected);
-    data.m_nWatchModel = 1;
+    data.m_watchModel = 1;
     ASSERT_EQ(data.Demodulate(), 1);
     EXPECT_NE(data.m_bytes.Elements(), expected);
 }
@@ -313,7 +313,7 @@ TEST(Demodulator, BlockShortcutsChangeNothing) {
                 std::vector<std::int16_t> expectedEnvelope;
                 const std::vector<int> expected = PlainDemod(s, variant, timing, expectedEnvelope);
                 std::vector<std::int16_t> inPlace = s;
-                CReceivedBytes out;
+                ReceivedBytes out;
                 DemodulateSamples(inPlace.data(), static_cast<std::ptrdiff_t>(inPlace.size()),
                                   variant, timing, out, inPlace.data());
                 ASSERT_EQ(out.Elements(), expected) << "run " << run;
@@ -329,7 +329,7 @@ TEST(Demodulator, TheStartThresholdComesFromTheSteppedEnvelope) {
     // the live rectifier a click; for the file one a step of the signal, ramping back slowly.
     const std::vector<std::uint8_t> bytes = {0xAA, 0x55, 0x0A};
     const std::vector<int> expected(bytes.begin(), bytes.end());
-    CModulatorSettings quiet;
+    ModulatorSettings quiet;
     quiet.amplitude = 4000;
     const std::vector<std::int16_t> transfer = ModulateBytes(bytes, quiet);
     std::vector<std::int16_t> fileLead = {0, 0, 30000, 30000, 30200, 30200};
@@ -342,9 +342,9 @@ TEST(Demodulator, TheStartThresholdComesFromTheSteppedEnvelope) {
         EXPECT_EQ(Demod(sound, variant, kFast), expected);
         if (variant != DemodVariant::Live) continue;
         // The live demodulator's pass reads the same.
-        CLiveDemodulator live;
+        LiveDemodulator live;
         live.Append(sound.data(), static_cast<std::ptrdiff_t>(sound.size()));
-        CReceivedBytes pass;
+        ReceivedBytes pass;
         live.Demodulate(kFast, pass);
         EXPECT_EQ(pass.Elements(), expected);
     }
@@ -364,7 +364,7 @@ TEST(Demodulator, ATimingWithoutPeriodOrWindowReadsNothing) {
         }
     }
     // So the live decoder reads nothing before it is told which transfer to expect.
-    CLiveDecoder decoder;
+    LiveDecoder decoder;
     decoder.OnSamples(sound.data(), static_cast<std::ptrdiff_t>(sound.size()));
     EXPECT_EQ(decoder.Bytes().GetSize(), 0);
 }

@@ -6,14 +6,14 @@
 #include <sstream>
 #include <vector>
 
-#include "document/sonic_link_data.h"
+#include "document/document.h"
 #include "support/s410_stream_builder.h"
 
 namespace {
 
 std::vector<int> Parse(const std::string& text) {
     std::istringstream in(text);
-    CReceivedBytes bytes;
+    ReceivedBytes bytes;
     ParseDump(in, bytes);
     return bytes.Elements();
 }
@@ -61,12 +61,12 @@ TEST(DumpFile, AByteOrderMarkAtTheStartIsNoPartOfTheFirstLine) {
     // A dump saved so by an editor decodes as the one without it.
     const std::vector<std::uint8_t> stream =
         testing_streams::BuildS410Stream(testing_streams::S410Values{}).bytes;
-    CSonicLinkData data;
+    Document data;
     ASSERT_EQ(data.LoadDumpFile(WriteText(bom + FormatDump(testing_streams::ToReceived(stream)),
                                           "bom.sld")),
               1);
     EXPECT_EQ(data.m_bytes.Elements(), V(stream.begin(), stream.end()));
-    EXPECT_EQ(data.m_bValid, 1);
+    EXPECT_EQ(data.m_valid, 1);
 }
 
 TEST(DumpFile, AVeryLongLineDoesNotDisturbTheNextOnes) {
@@ -77,14 +77,14 @@ TEST(DumpFile, AVeryLongLineDoesNotDisturbTheNextOnes) {
 }
 
 TEST(DumpFile, WritesFourCharactersPerByteAndReadsThemBack) {
-    CSonicLinkData data;
+    Document data;
     for (int b : {0x00, 0x0F, 0xFF}) data.m_bytes.Add(b);
     const std::string text = data.DumpText();
     EXPECT_EQ(text, "00\r\n0F\r\nFF\r\n");
-    EXPECT_EQ(FormatDump(CReceivedBytes()), "");
+    EXPECT_EQ(FormatDump(ReceivedBytes()), "");
 
     const std::string path = WriteText(text, "three.sld");
-    CSonicLinkData reader;
+    Document reader;
     reader.m_bytes.Add(0x42);
     ASSERT_EQ(reader.ReadDumpFile(path), 1);
     EXPECT_EQ(reader.m_bytes.Elements(), (V{0x00, 0x0F, 0xFF}));
@@ -96,23 +96,23 @@ TEST(DumpFile, WritesFourCharactersPerByteAndReadsThemBack) {
 }
 
 TEST(DumpFile, ReadingStartsANewReception) {
-    CSonicLinkData data;
+    Document data;
     data.m_bytes.Add(0x42);
-    data.m_bValid = 1;
-    data.m_nSamples = 2;
-    data.m_pSamples = std::make_unique<std::int16_t[]>(2);
+    data.m_valid = 1;
+    data.m_sampleCount = 2;
+    data.m_samples = std::make_unique<std::int16_t[]>(2);
 
     // A dump that cannot be opened changes nothing.
     EXPECT_EQ(data.ReadDumpFile(testing_streams::TempPath("never-written.sld")), 0);
     EXPECT_EQ(data.LoadDumpFile(testing_streams::TempPath("never-written.sld")), 0);
     EXPECT_EQ(data.m_bytes.Elements(), V{0x42});
-    EXPECT_EQ(data.m_bValid, 1);
-    EXPECT_EQ(data.m_nSamples, 2);
+    EXPECT_EQ(data.m_valid, 1);
+    EXPECT_EQ(data.m_sampleCount, 2);
 
     // One that opens replaces the reception, even when no line in it is usable.
     EXPECT_EQ(data.ReadDumpFile(WriteText("no bytes here\r\n", "text.sld")), 1);
     EXPECT_EQ(data.m_bytes.GetSize(), 0);
-    EXPECT_EQ(data.m_bValid, 0);
-    EXPECT_EQ(data.m_nSamples, 0);
-    EXPECT_EQ(data.m_pSamples, nullptr);
+    EXPECT_EQ(data.m_valid, 0);
+    EXPECT_EQ(data.m_sampleCount, 0);
+    EXPECT_EQ(data.m_samples, nullptr);
 }

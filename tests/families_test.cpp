@@ -78,7 +78,7 @@ TEST(Families, TheModelListOffersEveryNameOnce) {
 TEST(Families, HeadMatchingKnowsOnlyTheFormatsItIsGiven) {
     const HeadMarker shortMarker{{{{6, 10}}}, 1};
     const HeadMarker longMarker{{{{6, 10}, {11, 0x55}, {12, 1}}}, 3};
-    const CReceivedBytes both = ToReceived(HeadWith(longMarker));
+    const ReceivedBytes both = ToReceived(HeadWith(longMarker));
     // The longer marker wins whatever the order of the formats.
     for (const std::vector<StreamFormat>& formats :
          {std::vector{Format(1, shortMarker), Format(2, longMarker)},

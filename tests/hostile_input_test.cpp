@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "decoders/families.h"
-#include "document/sonic_link_data.h"
+#include "document/document.h"
 #include "support/coach_stream_builder.h"
 #include "support/s410_stream_builder.h"
 
@@ -11,18 +11,18 @@ using namespace testing_streams;
 
 namespace {
 
-struct CTexts {
+struct Texts {
     std::string hrm, csv;
     int valid = 0;
 };
 
-CTexts Decode(const std::vector<std::uint8_t>& bytes, int model) {
-    CSonicLinkData sonic;
-    sonic.m_utcToday = [] { return CDateValue{2024, 6, 15}; };
+Texts Decode(const std::vector<std::uint8_t>& bytes, int model) {
+    Document sonic;
+    sonic.m_utcToday = [] { return DateValue{2024, 6, 15}; };
     sonic.m_bytes = ToReceived(bytes);
-    sonic.m_nWatchModel = model;
+    sonic.m_watchModel = model;
     sonic.DecodeExercises();
-    return {sonic.m_strHrm, sonic.m_strCsv, sonic.m_bValid};
+    return {sonic.m_hrm, sonic.m_csv, sonic.m_valid};
 }
 
 std::vector<std::uint8_t> Followed(std::vector<std::uint8_t> bytes, std::size_t count, std::uint8_t value) {
@@ -42,11 +42,11 @@ TEST(HostileInput, S410ReportIgnoresBytesAfterTheLastBlock) {
     const std::vector<std::uint8_t> stream = BuildS410Stream(v).bytes;
     ASSERT_EQ(stream[8], 4);  // more than three blocks: the last two carry earlier exercises
 
-    const CTexts plain = Decode(stream, kModelS410);
+    const Texts plain = Decode(stream, kModelS410);
     ASSERT_EQ(plain.valid, 1);
     EXPECT_NE(plain.hrm.find("[File5]\r\nDate=20000000\r\nStartTime=00:00:00.0\r\n"), std::string::npos);
     for (std::uint8_t junk : {0x55, 0x99, 0xFF}) {
-        const CTexts noisy = Decode(Followed(stream, 64, junk), kModelS410);
+        const Texts noisy = Decode(Followed(stream, 64, junk), kModelS410);
         EXPECT_EQ(noisy.hrm, plain.hrm) << "followed by " << int{junk};
         EXPECT_EQ(noisy.csv, plain.csv);
     }
@@ -63,14 +63,14 @@ TEST(HostileInput, CoachReportIgnoresBytesAfterTheLastBlock) {
     blocks.back().resize(3);
     const std::vector<std::uint8_t> stream = FrameCoachBlocks(blocks).bytes;
 
-    const CTexts plain = Decode(stream, kModelCoach);
+    const Texts plain = Decode(stream, kModelCoach);
     ASSERT_EQ(plain.valid, 1);
     const std::size_t lap = plain.hrm.find("[IntTimes]\r\n00:05:00.0\t");
     ASSERT_NE(lap, std::string::npos);
     const std::string row = plain.hrm.substr(lap, plain.hrm.find("\r\n", lap + 12) + 2 - lap);
     EXPECT_TRUE(row.ends_with("\t0\r\n")) << row;
     for (std::uint8_t junk : {0x55, 0x99, 0xFF}) {
-        const CTexts noisy = Decode(Followed(stream, 64, junk), kModelCoach);
+        const Texts noisy = Decode(Followed(stream, 64, junk), kModelCoach);
         EXPECT_EQ(noisy.hrm, plain.hrm) << "followed by " << int{junk};
         EXPECT_EQ(noisy.csv, plain.csv);
     }

@@ -10,7 +10,7 @@
 #include <string>
 
 #include "decoders/csv_text.h"
-#include "document/sonic_link_data.h"
+#include "document/document.h"
 #include "support/s410_stream_builder.h"
 #include "support/wave_file_maker.h"
 
@@ -78,34 +78,34 @@ TEST(InputFile, SaysWhyAFileCannotBeReadAndNeverReadsWithoutEnd) {
                           Case{zeroLink, "not a regular file (a device, pipe or socket)"}}) {
         std::ifstream file;
         EXPECT_EQ(zendrik::OpenInputFile(c.path, file), c.reason) << c.path;
-        CSonicLinkData data;
+        Document data;
         EXPECT_EQ(data.LoadDumpFile(c.path), 0);
-        EXPECT_EQ(data.m_strReadError, c.reason);
+        EXPECT_EQ(data.m_readError, c.reason);
         EXPECT_EQ(data.DecodeWaveFile(c.path), 0);
-        EXPECT_EQ(data.m_strReadError, c.reason);
+        EXPECT_EQ(data.m_readError, c.reason);
     }
 }
 
 TEST(InputFile, ADumpLargerThanAnyTransferIsRefusedAndTheLastOneKept) {
-    CSonicLinkData data;
+    Document data;
     ASSERT_EQ(data.LoadDumpFile(testing_streams::WriteDump(
                   testing_streams::BuildS410Stream(testing_streams::S410Values{}).bytes, "kept.sld")),
               1);
-    const std::string report = data.m_strHrm;
+    const std::string report = data.m_hrm;
     const std::string huge = Written("huge.sld", std::string(zendrik::kMaxDumpFileBytes + 1, '\n'));
     EXPECT_EQ(data.LoadDumpFile(huge), 0);
-    EXPECT_EQ(data.m_strReadError, "larger than any dump (more than 16 MB)");
-    EXPECT_EQ(data.m_strHrm, report);
-    EXPECT_EQ(data.m_bValid, 1);
+    EXPECT_EQ(data.m_readError, "larger than any dump (more than 16 MB)");
+    EXPECT_EQ(data.m_hrm, report);
+    EXPECT_EQ(data.m_valid, 1);
 
     EXPECT_EQ(data.LoadDumpFile(Written("empty.sld", "")), 0);
-    EXPECT_EQ(data.m_strReadError, "the dump holds no bytes");
+    EXPECT_EQ(data.m_readError, "the dump holds no bytes");
     EXPECT_EQ(data.LoadDumpFile(Written("nohead.sld", "12\r\n34\r\n")), 0);
-    EXPECT_EQ(data.m_strReadError, "the stream head names no known watch model");
+    EXPECT_EQ(data.m_readError, "the stream head names no known watch model");
 }
 
 TEST(InputFile, ARejectedRecordingSaysWhatItIs) {
-    using testing_wave::CWaveFileMaker;
+    using testing_wave::WaveFileMaker;
     testing_wave::FormatFields floating;
     floating.formatTag = 3;
     floating.bitsPerSample = 32;
@@ -121,21 +121,21 @@ TEST(InputFile, ARejectedRecordingSaysWhatItIs) {
     for (const Case& c :
          {Case{"RIFF", "not a RIFF WAVE file (too short)"},
           Case{"AA\r\nAA\r\nAA\r\n", "not a RIFF WAVE file"},
-          Case{CWaveFileMaker().Format(unknown).Data({0, 0, 0, 0}).Bytes(),
+          Case{WaveFileMaker().Format(unknown).Data({0, 0, 0, 0}).Bytes(),
                "not a PCM WAV: 32-bit, format tag 4660 (8- or 16-bit integer PCM is read)"},
-          Case{CWaveFileMaker().Format({}).Bytes(), "a WAV file without sound data"}}) {
-        CSonicLinkData data;
+          Case{WaveFileMaker().Format({}).Bytes(), "a WAV file without sound data"}}) {
+        Document data;
         EXPECT_EQ(data.DecodeWaveFile(Written("rejected.wav", c.file)), 0);
-        EXPECT_EQ(data.m_strReadError, c.reason);
+        EXPECT_EQ(data.m_readError, c.reason);
     }
     // Float and 24-bit files the exact reader refuses are read through libsndfile: a sample of
     // silence is read, and nothing in it is valid.
-    for (const std::string& file : {CWaveFileMaker().Format(floating).Data({0, 0, 0, 0}).Bytes(),
-                                    CWaveFileMaker().Format(wide).Data({0, 0, 0}).Bytes()}) {
-        CSonicLinkData data;
+    for (const std::string& file : {WaveFileMaker().Format(floating).Data({0, 0, 0, 0}).Bytes(),
+                                    WaveFileMaker().Format(wide).Data({0, 0, 0}).Bytes()}) {
+        Document data;
         EXPECT_EQ(data.DecodeWaveFile(Written("read.wav", file)), 1);
-        EXPECT_EQ(data.m_strReadError, "");
-        EXPECT_EQ(data.m_bValid, 0);
+        EXPECT_EQ(data.m_readError, "");
+        EXPECT_EQ(data.m_valid, 0);
     }
 }
 

@@ -10,7 +10,7 @@
 
 #include "decoders/families.h"
 #include "reception/modulator.h"
-#include "document/sonic_link_data.h"
+#include "document/document.h"
 #include "support/coach_stream_builder.h"
 #include "support/rs200_stream_builder.h"
 #include "support/s410_stream_builder.h"
@@ -19,7 +19,7 @@ using namespace testing_streams;
 
 namespace {
 
-class CRecordedReports : public CReadingReports {
+class RecordedReports : public ReadingReports {
 public:
     bool IsAlive() const override { return alive; }
     void ReadLevel(int) override {}
@@ -43,7 +43,7 @@ std::vector<std::uint8_t> Transfer() {
     return BuildS410Stream(v).bytes;
 }
 
-void Feed(CLiveDecoder& decoder, const std::vector<std::int16_t>& sound, std::size_t from = 0,
+void Feed(LiveDecoder& decoder, const std::vector<std::int16_t>& sound, std::size_t from = 0,
           std::size_t to = SIZE_MAX) {
     to = std::min(to, sound.size());
     for (std::size_t at = from; at < to; at += 10000) {
@@ -68,8 +68,8 @@ void AddWhiteNoise(std::vector<std::int16_t>& sound, int amplitude, double snrDb
 }  // namespace
 
 TEST(LiveDecoder, KeepsOnlyTheLastSecondWhileNoHeadIsFound) {
-    CLiveDecoder decoder;
-    CRecordedReports reports;
+    LiveDecoder decoder;
+    RecordedReports reports;
     decoder.OnStart(zendrik::FamilyOrFirst(1).stream, zendrik::FamilyStreamFormats(), &reports);
     const std::vector<std::int16_t> hiss = Hiss(45000);
     decoder.OnSamples(hiss.data(), 30000);
@@ -100,13 +100,13 @@ TEST(LiveDecoder, ReceivesATransferWhateverMomentItStarts) {
     constexpr int kCycle = 30000;
     constexpr int kStep = 300;
     for (const auto& [model, bytes] : transfers) {
-        CSonicLinkData whole;
+        Document whole;
         whole.m_bytes = ToReceived(bytes);
-        whole.m_nWatchModel = model;
+        whole.m_watchModel = model;
         whole.DecodeExercises();
-        ASSERT_EQ(whole.m_bValid, 1) << model;
+        ASSERT_EQ(whole.m_valid, 1) << model;
         for (int rate : {44100, 22050}) {
-            CModulatorSettings settings = ModulatorSettingsFor(BitTimingFor(model, 44100));
+            ModulatorSettings settings = ModulatorSettingsFor(BitTimingFor(model, 44100));
             settings.sampleRate = rate;
             settings.toneHz = rate / 10.0;
             settings.bitPeriod = BitTimingFor(model, rate).period;
@@ -114,7 +114,7 @@ TEST(LiveDecoder, ReceivesATransferWhateverMomentItStarts) {
             const std::vector<std::int16_t> sound = ModulateBytes(bytes, settings);
             int missed = 0;
             for (int start = kFirstStart; start < kFirstStart + kCycle; start += kStep) {
-                CLiveDecoder decoder;
+                LiveDecoder decoder;
                 decoder.OnStart(zendrik::FamilyOrFirst(model).stream,
                                 zendrik::FamilyStreamFormats(), nullptr);
                 decoder.SetSampleRate(rate);
@@ -122,11 +122,11 @@ TEST(LiveDecoder, ReceivesATransferWhateverMomentItStarts) {
                 // RS200/CS200 readings end before the padding of the last block; the others
                 // take the whole transfer.
                 const std::vector<int> got = decoder.Bytes().Elements();
-                CSonicLinkData data;
-                data.m_nWatchModel = model;
+                Document data;
+                data.m_watchModel = model;
                 const bool received = HandOverLiveBytes(data, decoder.Transfer()) == 1 && got.size() <= bytes.size() &&
                                       std::equal(got.begin(), got.end(), bytes.begin()) &&
-                                      data.m_bValid == 1 && data.m_strHrm == whole.m_strHrm;
+                                      data.m_valid == 1 && data.m_hrm == whole.m_hrm;
                 if (!received && ++missed <= 3) {
                     ADD_FAILURE() << "model " << model << " at " << rate << ": missed after " << start
                                   << " quiet samples, " << got.size() << " bytes";
@@ -139,9 +139,9 @@ TEST(LiveDecoder, ReceivesATransferWhateverMomentItStarts) {
 
 TEST(LiveDecoder, ReportsProgressUntilCompleteThenIgnoresSamples) {
     const std::vector<std::uint8_t> bytes = Transfer();
-    const std::vector<std::int16_t> sound = ModulateBytes(bytes, CModulatorSettings{});
-    CLiveDecoder decoder;
-    CRecordedReports reports;
+    const std::vector<std::int16_t> sound = ModulateBytes(bytes, ModulatorSettings{});
+    LiveDecoder decoder;
+    RecordedReports reports;
     decoder.OnStart(zendrik::FamilyOrFirst(1).stream, zendrik::FamilyStreamFormats(), &reports);
     Feed(decoder, sound);
     ASSERT_TRUE(decoder.IsComplete());
@@ -182,15 +182,15 @@ TEST(LiveDecoder, BrokenBlockStartsOverWithAdviceAndAGoodTransferStillCompletes)
     Stream broken = BuildS410Stream(S410Values{});
     BreakChecksum(broken, 1);
     for (const Row& row : rows) {
-        CModulatorSettings settings;
+        ModulatorSettings settings;
         if (row.snrDb > 0) settings.noise = 0;
         std::vector<std::int16_t> sound = ModulateBytes(broken.bytes, settings);
         if (row.snrDb > 0) AddWhiteNoise(sound, settings.amplitude, row.snrDb, 5);
-        const std::vector<std::int16_t> good = ModulateBytes(Transfer(), CModulatorSettings{});
+        const std::vector<std::int16_t> good = ModulateBytes(Transfer(), ModulatorSettings{});
         sound.insert(sound.end(), good.begin(), good.end());
 
-        CLiveDecoder decoder;
-        CRecordedReports reports;
+        LiveDecoder decoder;
+        RecordedReports reports;
         decoder.OnStart(zendrik::FamilyOrFirst(1).stream, zendrik::FamilyStreamFormats(), &reports);
         Feed(decoder, sound);
         const auto crc = std::find(reports.states.begin(), reports.states.end(), kReadingCrcError);
@@ -214,12 +214,12 @@ TEST(LiveDecoder, BrokenBlockDoesNotCompleteTheTransfer) {
     enum class Dialog { Open, Gone, None };
     for (const Stream& broken : {lastBlock, tooLong}) {
         for (const Dialog dialog : {Dialog::Open, Dialog::Gone, Dialog::None}) {
-            CLiveDecoder decoder;
-            CRecordedReports reports;
+            LiveDecoder decoder;
+            RecordedReports reports;
             reports.alive = dialog == Dialog::Open;
             decoder.OnStart(zendrik::FamilyOrFirst(1).stream, zendrik::FamilyStreamFormats(),
                             dialog == Dialog::None ? nullptr : &reports);
-            Feed(decoder, ModulateBytes(broken.bytes, CModulatorSettings{}));
+            Feed(decoder, ModulateBytes(broken.bytes, ModulatorSettings{}));
             EXPECT_FALSE(decoder.IsComplete()) << static_cast<int>(dialog);
             EXPECT_FALSE(decoder.Transfer().has_value());
             if (dialog == Dialog::Open) {
@@ -240,10 +240,10 @@ TEST(LiveDecoder, ChecklessTransfersNeedTheirHeadAndTheSecondReceiversWord) {
     ride.randomSeed = 7;
     const std::vector<std::uint8_t> sent = BuildCs200Stream(ride);
     for (const int period : {90, 93, 94}) {
-        CModulatorSettings watch;
+        ModulatorSettings watch;
         watch.bitPeriod = period;
         watch.toneHz = 4410.0 * 90 / period;
-        CLiveDecoder decoder;
+        LiveDecoder decoder;
         decoder.OnStart(zendrik::FamilyOrFirst(4).stream, zendrik::FamilyStreamFormats(), nullptr);
         Feed(decoder, ModulateBytes(period == 90 ? badHead : sent, watch));
         Feed(decoder, std::vector<std::int16_t>(44100 * 4));
@@ -259,11 +259,11 @@ TEST(LiveDecoder, ChecklessTransfersNeedTheirHeadAndTheSecondReceiversWord) {
 
 TEST(LiveDecoder, HalfRateCaptureUsesItsOwnBitTiming) {
     const std::vector<std::uint8_t> bytes = Transfer();
-    CModulatorSettings settings;
+    ModulatorSettings settings;
     settings.sampleRate = 22050;
     settings.toneHz = 2205;
     settings.bitPeriod = BitTimingFor(1, 22050).period;
-    CLiveDecoder decoder;
+    LiveDecoder decoder;
     decoder.OnStart(zendrik::FamilyOrFirst(1).stream, zendrik::FamilyStreamFormats(),
                     nullptr);  // no dialog: nothing to report, the transfer still completes
     decoder.SetSampleRate(22050);
@@ -274,31 +274,31 @@ TEST(LiveDecoder, HalfRateCaptureUsesItsOwnBitTiming) {
 
 TEST(LiveDecoder, HandOverNeedsACompleteTransfer) {
     const std::vector<std::uint8_t> bytes = Transfer();
-    const std::vector<std::int16_t> sound = ModulateBytes(bytes, CModulatorSettings{});
-    CSonicLinkData data;
+    const std::vector<std::int16_t> sound = ModulateBytes(bytes, ModulatorSettings{});
+    Document data;
     data.m_bytes = ToReceived({1, 2, 3});
-    data.m_nSamples = 5;
-    data.m_pSamples.reset(new std::int16_t[5]());
+    data.m_sampleCount = 5;
+    data.m_samples.reset(new std::int16_t[5]());
 
-    CLiveDecoder decoder;
+    LiveDecoder decoder;
     decoder.OnStart(zendrik::FamilyOrFirst(1).stream, zendrik::FamilyStreamFormats(), nullptr);
     const std::size_t half = sound.size() / 2 / 10000 * 10000;
     Feed(decoder, sound, 0, half);
     EXPECT_EQ(HandOverLiveBytes(data, decoder.Transfer()), 0);
-    EXPECT_EQ(data.m_nSamples, 0);
+    EXPECT_EQ(data.m_sampleCount, 0);
     EXPECT_EQ(data.m_bytes.GetSize(), 3);  // an incomplete reading hands nothing over
 
     Feed(decoder, sound, half);
     ASSERT_TRUE(decoder.IsComplete());
     EXPECT_EQ(HandOverLiveBytes(data, decoder.Transfer()), 1);
     EXPECT_EQ(data.m_bytes.Elements(), ToReceived(bytes).Elements());
-    EXPECT_EQ(data.m_bValid, 1);
+    EXPECT_EQ(data.m_valid, 1);
 }
 
 TEST(LiveDecoder, TheSecondReceiverCompletesANoisySlowTransferTheExactPassCannotRead) {
     // 3 % slow with white noise at 10 dB SNR, quiet hiss before and more than one pass after.
     const std::vector<std::uint8_t> bytes = Transfer();
-    CModulatorSettings settings;
+    ModulatorSettings settings;
     settings.bitPeriod = 93;
     settings.noise = 0;
     settings.amplitude = 8000;
@@ -307,25 +307,25 @@ TEST(LiveDecoder, TheSecondReceiverCompletesANoisySlowTransferTheExactPassCannot
     std::vector<std::int16_t> sound = ModulateBytes(bytes, settings);
     AddWhiteNoise(sound, settings.amplitude, 10, 4);
 
-    CSonicLinkData exact;
-    exact.m_pSamples = std::make_unique<std::int16_t[]>(sound.size());
-    std::copy(sound.begin(), sound.end(), exact.m_pSamples.get());
-    exact.m_nSamples = static_cast<std::int32_t>(sound.size());
+    Document exact;
+    exact.m_samples = std::make_unique<std::int16_t[]>(sound.size());
+    std::copy(sound.begin(), sound.end(), exact.m_samples.get());
+    exact.m_sampleCount = static_cast<std::int32_t>(sound.size());
     exact.Demodulate();
     ASSERT_FALSE(exact.m_bytes.GetSize() >= static_cast<std::ptrdiff_t>(bytes.size()) &&
                  std::equal(bytes.begin(), bytes.end(), exact.m_bytes.Elements().begin()))
         << "the exact receiver reads this one: the test needs a harder recording";
 
-    CLiveDecoder decoder;
-    CRecordedReports reports;
+    LiveDecoder decoder;
+    RecordedReports reports;
     decoder.OnStart(zendrik::FamilyOrFirst(3).stream, zendrik::FamilyStreamFormats(), &reports);
     Feed(decoder, sound);
     ASSERT_TRUE(decoder.IsComplete());
     EXPECT_TRUE(decoder.ReceivedBySecond());
     EXPECT_EQ(reports.states.back(), kReadingComplete);
-    CSonicLinkData data;
+    Document data;
     ASSERT_EQ(HandOverLiveBytes(data, decoder.Transfer()), 1);
-    EXPECT_EQ(data.m_bValid, 1);
+    EXPECT_EQ(data.m_valid, 1);
     EXPECT_EQ(data.m_reception.receiver, zendrik::ReceiverUsed::Second);
     EXPECT_EQ(std::vector<std::int32_t>(data.m_bytes.Elements().begin(), data.m_bytes.Elements().end()),
               std::vector<std::int32_t>(bytes.begin(), bytes.end()));
@@ -348,7 +348,7 @@ TEST(LiveDecoder, AStalledTransferGoesToTheSecondReceiver) {
     };
     const std::vector<std::uint8_t> bytes = Transfer();
     for (const Row& row : rows) {
-        CModulatorSettings settings;
+        ModulatorSettings settings;
         settings.leadOut = 0;
         std::vector<std::int16_t> sound = ModulateBytes(bytes, settings);
         const std::size_t frame = 12 * static_cast<std::size_t>(settings.bitPeriod);
@@ -359,8 +359,8 @@ TEST(LiveDecoder, AStalledTransferGoesToTheSecondReceiver) {
         const std::vector<std::int16_t> hiss = Hiss(5 * 44100);
         sound.insert(sound.end(), hiss.begin(), hiss.end());
 
-        CLiveDecoder decoder;
-        CRecordedReports reports;
+        LiveDecoder decoder;
+        RecordedReports reports;
         decoder.OnStart(zendrik::FamilyOrFirst(1).stream, zendrik::FamilyStreamFormats(), &reports);
         Feed(decoder, sound);
         const auto second = std::find(reports.states.begin(), reports.states.end(), kReadingSecond);

@@ -25,9 +25,9 @@ std::vector<std::uint8_t> RandomBytes(std::mt19937& rng, std::size_t count) {
 // checks every pass against a full run; returns the number of passes that differed.
 template <typename NextBlock>
 int PassesDifferingFromFullRun(const std::vector<std::int16_t>& sound, BitTiming timing, NextBlock nextBlock) {
-    CLiveDemodulator live;
-    CReceivedBytes incremental;
-    CReceivedBytes full;
+    LiveDemodulator live;
+    ReceivedBytes incremental;
+    ReceivedBytes full;
     int differing = 0;
     for (std::size_t at = 0; at < sound.size();) {
         const std::ptrdiff_t count =
@@ -79,7 +79,7 @@ std::vector<std::int16_t> RandomRecording(std::mt19937& rng) {
                 break;
             }
             case 3: {
-                CModulatorSettings settings;
+                ModulatorSettings settings;
                 settings.bitPeriod = below(2) ? 90 : 225;
                 settings.amplitude = hiss + below(4 * hiss);
                 settings.noise = below(hiss);
@@ -115,13 +115,13 @@ std::vector<std::int16_t> RandomRecording(std::mt19937& rng) {
 TEST(LiveDemodulator, EveryPassEqualsAFullRunOverTransfers) {
     std::mt19937 rng(7);
     for (int trial = 0; trial < 6; ++trial) {
-        CModulatorSettings settings;
+        ModulatorSettings settings;
         settings.seed = static_cast<std::uint32_t>(trial + 1);
         settings.amplitude = 4000 + trial * 4000;
         std::vector<std::int16_t> sound = ModulateBytes(RandomBytes(rng, 200), settings);
         ExpectEveryPassMatchesFullRun(sound, BitTimingFor(1, 44100));
     }
-    CModulatorSettings coach = ModulatorSettingsFor(BitTimingFor(2, 44100));
+    ModulatorSettings coach = ModulatorSettingsFor(BitTimingFor(2, 44100));
     ExpectEveryPassMatchesFullRun(ModulateBytes(RandomBytes(rng, 60), coach), BitTimingFor(2, 44100));
 }
 
@@ -146,7 +146,7 @@ TEST(LiveDemodulator, EveryPassEqualsAFullRunOverRandomRecordingsInRandomBlocks)
 
 TEST(LiveDemodulator, ALouderSampleLaterChangesTheWholeRun) {
     std::mt19937 rng(3);
-    CModulatorSettings quiet;
+    ModulatorSettings quiet;
     quiet.amplitude = 3000;
     std::vector<std::int16_t> sound = ModulateBytes(RandomBytes(rng, 120), quiet);
     // A click far louder than the transfer raises the threshold over everything before it.
@@ -171,10 +171,10 @@ TEST(LiveDemodulator, DigitalSilenceAndFillsReachingFarBack) {
 
 TEST(LiveDemodulator, TrimmingAndClearingStartOver) {
     std::mt19937 rng(5);
-    std::vector<std::int16_t> sound = ModulateBytes(RandomBytes(rng, 80), CModulatorSettings{});
-    CLiveDemodulator live;
-    CReceivedBytes bytes;
-    CReceivedBytes full;
+    std::vector<std::int16_t> sound = ModulateBytes(RandomBytes(rng, 80), ModulatorSettings{});
+    LiveDemodulator live;
+    ReceivedBytes bytes;
+    ReceivedBytes full;
     live.Append(sound.data(), 45000);
     live.Demodulate(BitTimingFor(1, 44100), bytes);
     live.KeepLast(20000);

@@ -13,7 +13,7 @@
 
 #include "decoders/families.h"
 #include "reception/demodulator.h"
-#include "document/sonic_link_data.h"
+#include "document/document.h"
 #include "reception/wave_writer.h"
 #include "support/s410_stream_builder.h"
 
@@ -37,14 +37,14 @@ std::vector<std::uint8_t> RandomBytes(std::mt19937& rng, int count) {
 // and its own bit period, about one percent (at least one sample) off the receiver's: a watch
 // moving in front of the microphone, sending with a clock of its own.
 std::vector<std::int16_t> UnsteadyRecording(const std::vector<std::uint8_t>& bytes,
-                                            const CModulatorSettings& base, std::mt19937& rng) {
+                                            const ModulatorSettings& base, std::mt19937& rng) {
     const int slop = std::max(1, base.bitPeriod / 90);
     std::uniform_int_distribution<int> period(base.bitPeriod - slop, base.bitPeriod + slop);
     std::uniform_int_distribution<int> loudness(75, 100);
     const std::vector<std::int16_t> hiss = ModulateBytes({}, base);  // lead-in and lead-out only
     std::vector<std::int16_t> out(hiss.begin(), hiss.begin() + base.leadIn);
     for (std::uint8_t b : bytes) {
-        CModulatorSettings one = base;
+        ModulatorSettings one = base;
         one.leadIn = one.leadOut = 0;
         one.bitPeriod = period(rng);
         one.amplitude = base.amplitude * loudness(rng) / 100;
@@ -77,7 +77,7 @@ TEST(ModulatorRoundTrip, RandomStreamsSurviveLoudnessNoiseAndClockDrift) {
     for (const Channel& channel : channels) {
         const BitTiming timing = BitTimingFor(channel.watchModel, channel.sampleRate);
         for (int trial = 0; trial < 12; ++trial) {
-            CModulatorSettings settings;
+            ModulatorSettings settings;
             settings.sampleRate = channel.sampleRate;
             settings.bitPeriod = timing.period;
             settings.leadIn = settings.leadOut = channel.sampleRate / 4;
@@ -86,7 +86,7 @@ TEST(ModulatorRoundTrip, RandomStreamsSurviveLoudnessNoiseAndClockDrift) {
             const std::vector<std::uint8_t> bytes = RandomBytes(rng, length(rng));
             const std::vector<std::int16_t> sound = UnsteadyRecording(bytes, settings, rng);
 
-            CReceivedBytes received;
+            ReceivedBytes received;
             DemodulateSamples(sound.data(), static_cast<std::ptrdiff_t>(sound.size()),
                               channel.variant, timing, received);
             EXPECT_EQ(received.Elements(), AsReceived(bytes))
@@ -106,8 +106,8 @@ TEST(ModulatorRoundTrip, RecordingsReadFromWaveFiles) {
                 file, ModulateBytes(bytes, ModulatorSettingsFor(BitTimingFor(model, 44100))),
                 44100));
         }
-        CSonicLinkData data;
-        data.m_nWatchModel = model;
+        Document data;
+        data.m_watchModel = model;
         ASSERT_EQ(data.ReadWaveFile(path), 1);
         ASSERT_EQ(data.Demodulate(), 1);
         EXPECT_EQ(data.m_bytes.Elements(), AsReceived(bytes)) << "model " << model;
@@ -123,17 +123,17 @@ TEST(ModulatorRoundTrip, RecordingsReadFromWaveFiles) {
         ASSERT_TRUE(WriteWaveStream(
             file, ModulateBytes(stream, ModulatorSettingsFor(BitTimingFor(1, 44100))), 44100));
     }
-    CSonicLinkData data;
+    Document data;
     ASSERT_EQ(data.DecodeWaveFile(path), 1);
     EXPECT_EQ(data.m_bytes.Elements(), AsReceived(stream));
-    EXPECT_EQ(data.m_bValid, 1);
-    EXPECT_NE(data.m_strHrm.find("[HRData]"), std::string::npos);
+    EXPECT_EQ(data.m_valid, 1);
+    EXPECT_NE(data.m_hrm.find("[HRData]"), std::string::npos);
 }
 
 // What a watch may do otherwise than the default keyed sine: each option changes the bursts as it
 // says and nothing else (the quiet stays quiet, the bursts stay where the bits are).
 TEST(Modulator, BurstShapeEdgesPhaseAndLevelAsAsked) {
-    CModulatorSettings base;
+    ModulatorSettings base;
     base.sampleRate = 48000;
     base.bitPeriod = 96;
     base.toneHz = 3000;  // 6 cycles a bit
@@ -161,7 +161,7 @@ TEST(Modulator, BurstShapeEdgesPhaseAndLevelAsAsked) {
     EXPECT_LT(harmonic(burst(sine, 0), 3), 100);
     EXPECT_EQ(burst(sine, 0), burst(sine, 1));  // a keyed oscillator: every burst alike
 
-    CModulatorSettings buzzer = base;
+    ModulatorSettings buzzer = base;
     buzzer.shape = BurstShape::Square;
     buzzer.edgeSamples = 24;
     const std::vector<std::int16_t> square = ModulateBytes(bytes, buzzer);
@@ -175,7 +175,7 @@ TEST(Modulator, BurstShapeEdgesPhaseAndLevelAsAsked) {
 
     // At 3100 Hz a frame is not a whole number of cycles: a running oscillator starts the second
     // burst where it has got to, a keyed one where it started the first.
-    CModulatorSettings running = base;
+    ModulatorSettings running = base;
     running.toneHz = 3100;
     const std::vector<std::int16_t> keyed = ModulateBytes({0x00, 0x00}, running);
     running.freeRunning = true;
@@ -186,7 +186,7 @@ TEST(Modulator, BurstShapeEdgesPhaseAndLevelAsAsked) {
         EXPECT_NEAR(free[i], 10000 * std::sin(2 * std::numbers::pi * 3100 * static_cast<double>(i) / 48000), 1.0) << i;
     }
 
-    CModulatorSettings uneven = base;
+    ModulatorSettings uneven = base;
     uneven.levelSpread = 50;
     const std::vector<std::int16_t> levels = ModulateBytes(bytes, uneven);
     std::set<int> peaks;

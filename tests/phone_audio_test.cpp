@@ -13,7 +13,7 @@
 #include <utility>
 #include <vector>
 
-#include "document/sonic_link_data.h"
+#include "document/document.h"
 #include "reception/input_file.h"
 #include "reception/modulator.h"
 #include "support/cli_support.h"
@@ -32,7 +32,7 @@ using testing_wave::Transcoded;
 std::string WaveOf(const std::vector<std::int16_t>& samples, int rate, const std::string& name) {
     const std::vector<int> pcm(samples.begin(), samples.end());
     return testing_wave::WriteWaveBytes(
-        testing_wave::CWaveFileMaker().Format({1, 1, rate, 16}).Data(testing_wave::Pcm16(pcm)).Bytes(), name);
+        testing_wave::WaveFileMaker().Format({1, 1, rate, 16}).Data(testing_wave::Pcm16(pcm)).Bytes(), name);
 }
 
 // `bytes` sent at `bitsPerSecond` as a phone hears it: 48000 Hz, the watch 3 % slow, the room's
@@ -40,7 +40,7 @@ std::string WaveOf(const std::vector<std::int16_t>& samples, int rate, const std
 // at 64 kbit/s or less smears bursts over a silent background); written as WAV, then encoded by
 // ffmpeg with `codec` into `name` (empty when that failed).
 std::string Encoded(const Bytes& bytes, int bitsPerSecond, const std::string& codec, const std::string& name) {
-    CModulatorSettings settings;
+    ModulatorSettings settings;
     settings.sampleRate = 48000;
     settings.bitPeriod = static_cast<int>(std::lround(48000 / (bitsPerSecond * 0.97)));
     settings.amplitude = 9000;
@@ -49,7 +49,7 @@ std::string Encoded(const Bytes& bytes, int bitsPerSecond, const std::string& co
     return Transcoded(WaveOf(ModulateBytes(bytes, settings), 48000, name + ".wav"), codec, name);
 }
 
-Bytes Received(const CSonicLinkData& data) {
+Bytes Received(const Document& data) {
     Bytes bytes;
     for (std::int32_t b : data.m_bytes.Elements()) bytes.push_back(static_cast<std::uint8_t>(b));
     return bytes;
@@ -87,9 +87,9 @@ TEST(PhoneAudio, PhoneRecordingsDecodeByteExactThroughTheDocumentAndTheCli) {
                 ADD_FAILURE() << "ffmpeg could not write it";
                 continue;
             }
-            CSonicLinkData data;
-            data.m_nWatchModel = family.model;
-            ASSERT_EQ(data.DecodeWaveFile(path), 1) << data.m_strReadError;
+            Document data;
+            data.m_watchModel = family.model;
+            ASSERT_EQ(data.DecodeWaveFile(path), 1) << data.m_readError;
             EXPECT_EQ(Received(data), family.bytes);
             EXPECT_EQ(data.m_reception.sampleRate, 48000);
             const std::string model = std::to_string(family.model);
@@ -146,9 +146,9 @@ TEST(PhoneAudio, UnreadableOrToneLessFilesSayWhyAndExitOne) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const std::string path = testing_wave::WriteWaveBytes(c.bytes, c.name);
-        CSonicLinkData data;
+        Document data;
         EXPECT_EQ(data.DecodeWaveFile(path), 0);
-        EXPECT_EQ(data.m_strReadError.substr(0, std::string(c.reason).size()), c.reason) << data.m_strReadError;
+        EXPECT_EQ(data.m_readError.substr(0, std::string(c.reason).size()), c.reason) << data.m_readError;
         const testing_streams::ProcessResult cli = Cli({path});
         EXPECT_EQ(cli.exitCode, 1);
         EXPECT_NE(cli.err.find(c.reason), std::string::npos) << cli.err;
@@ -160,7 +160,7 @@ TEST(PhoneAudio, UnreadableOrToneLessFilesSayWhyAndExitOne) {
 TEST(PhoneAudio, TheSameSoundAtALowRateGetsTheSameOutcomeInEveryContainer) {
     if (!HaveFfmpeg()) GTEST_SKIP() << "the ffmpeg command (Debian: ffmpeg) is not installed";
     const Bytes s410 = testing_streams::BuildS410Stream(testing_streams::S410Values{}).bytes;
-    CModulatorSettings lowTone;
+    ModulatorSettings lowTone;
     lowTone.sampleRate = 8000;
     lowTone.bitPeriod = 16;
     lowTone.toneHz = 2000;
@@ -172,7 +172,7 @@ TEST(PhoneAudio, TheSameSoundAtALowRateGetsTheSameOutcomeInEveryContainer) {
         std::string said;  // the start of what standard error or standard output says
     } sounds[] = {
         // The watch's tone at about 4400 Hz, which resampling to 8000 Hz takes away.
-        {WaveOf(ModulateBytes(s410, CModulatorSettings{}), 44100, "watch.wav"), 1, tooLow},
+        {WaveOf(ModulateBytes(s410, ModulatorSettings{}), 44100, "watch.wav"), 1, tooLow},
         // A phone's AMR-NB voice recording, which holds no tone.
         {testing_wave::WriteWaveBytes(AmrNb(), "voice.amr"), 1, tooLow},
         // A tone the rate can hold.
@@ -212,8 +212,8 @@ TEST(PhoneAudio, TheLouderChannelIsKeptWithinTheSampleLimit) {
     const zendrik::AudioFileResult read = zendrik::ReadPhoneAudioStream(m4a);
     ASSERT_TRUE(read.ok) << read.reason;
     EXPECT_EQ(read.clip.sampleRate, 48000);
-    CSonicLinkData data;
-    ASSERT_EQ(data.DecodeClip(read.clip), 1) << data.m_strReadError;
+    Document data;
+    ASSERT_EQ(data.DecodeClip(read.clip), 1) << data.m_readError;
     EXPECT_EQ(Received(data), s410);
 }
 
@@ -247,7 +247,7 @@ TEST(PhoneAudio, TheHintNamesWhatWentWrongBeforeTheErrorLines) {
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         if (row.codec && !HaveFfmpeg()) continue;
-        CModulatorSettings settings;
+        ModulatorSettings settings;
         settings.amplitude = row.amplitude;
         settings.noise = row.noise;
         settings.leadIn = settings.leadOut = 4410;
@@ -255,15 +255,15 @@ TEST(PhoneAudio, TheHintNamesWhatWentWrongBeforeTheErrorLines) {
         const auto at = [&](double share) { return static_cast<std::ptrdiff_t>(share * static_cast<double>(sound.size())); };
         std::vector<int> kept(sound.begin() + at(row.from), sound.begin() + at(row.to));
         const std::string wav = testing_wave::WriteWaveBytes(
-            testing_wave::CWaveFileMaker().Format({}).Data(testing_wave::Pcm16(kept)).Bytes(),
+            testing_wave::WaveFileMaker().Format({}).Data(testing_wave::Pcm16(kept)).Bytes(),
             std::string(row.name) + ".wav");
         const std::string path = row.codec ? Transcoded(wav, row.codec, row.name) : wav;
         ASSERT_FALSE(path.empty()) << "ffmpeg could not write it";
 
-        CSonicLinkData data;
+        Document data;
         data.DecodeWaveFile(path);
-        ASSERT_EQ(data.m_bValid, 0);
-        const std::string errorLines = data.m_strHrm.empty() ? data.ExplainInvalid() + "\n" : data.m_strHrm;
+        ASSERT_EQ(data.m_valid, 0);
+        const std::string errorLines = data.m_hrm.empty() ? data.ExplainInvalid() + "\n" : data.m_hrm;
         for (bool verbose : {false, true}) {
             const testing_streams::ProcessResult cli =
                 verbose ? Cli({"--verbose", path}) : Cli({path});

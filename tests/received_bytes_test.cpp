@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 TEST(ReceivedBytes, BoundedAccessReadsZeroOutsideTheStream) {
-    CReceivedBytes bytes;
+    ReceivedBytes bytes;
     EXPECT_EQ(bytes.Add(0xAA), 0);
     EXPECT_EQ(bytes.Add(0x55), 1);
     EXPECT_EQ(bytes.At(1), 0x55);

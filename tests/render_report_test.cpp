@@ -8,7 +8,7 @@
 
 #include "decoders/transfer_decoders.h"
 #include "formats/hrm_report.h"
-#include "document/sonic_link_data.h"
+#include "document/document.h"
 #include "support/coach_stream_builder.h"
 #include "support/golden.h"
 #include "support/rs200_stream_builder.h"
@@ -18,7 +18,7 @@ namespace {
 
 using namespace testing_streams;
 
-constexpr CDateValue kToday{2024, 6, 15};
+constexpr DateValue kToday{2024, 6, 15};
 
 struct Case {
     const char* name;
@@ -79,13 +79,13 @@ std::vector<Case> Transfers() {
     };
 }
 
-const CValueFormat kFormats[] = {
+const ValueFormat kFormats[] = {
     {".", ":", ".", false},
     {",", "-", "/", true},
     {"", "", "", false},
 };
 
-void Use(CSonicLinkData& data, const CValueFormat& f) {
+void Use(Document& data, const ValueFormat& f) {
     auto first = [](const std::string& s) { return s.empty() ? '\0' : s[0]; };
     data.ApplyValueFormat(f.noTenths ? 1 : 0, first(f.decimalSep), first(f.timeSep),
                           first(f.dateSep));
@@ -95,21 +95,21 @@ std::string Texts(const zendrik::ReportTexts& t) {
     return t.hrm + "|" + t.hrmCompat + "|" + t.csv;
 }
 
-std::string Texts(const CSonicLinkData& data) {
-    return data.m_strHrm + "|" + data.m_strHrmCompat + "|" + data.m_strCsv;
+std::string Texts(const Document& data) {
+    return data.m_hrm + "|" + data.m_hrmCompat + "|" + data.m_csv;
 }
 
 // A document that decoded the case's bytes under the format.
-void DecodeUnder(CSonicLinkData& data, const Case& c, const CValueFormat& format) {
+void DecodeUnder(Document& data, const Case& c, const ValueFormat& format) {
     data.m_utcToday = [] { return kToday; };
     Use(data, format);
-    data.m_nWatchModel = c.model;
+    data.m_watchModel = c.model;
     data.m_bytes = ToReceived(c.bytes);
     data.DecodeExercises();
 }
 
-std::string DecodedUnder(const Case& c, const CValueFormat& format) {
-    CSonicLinkData data;
+std::string DecodedUnder(const Case& c, const ValueFormat& format) {
+    Document data;
     DecodeUnder(data, c, format);
     return Texts(data);
 }
@@ -118,14 +118,14 @@ std::string DecodedUnder(const Case& c, const CValueFormat& format) {
 
 TEST(RenderReport, TheDocumentShowsTheRenderedTransferUnderEveryValueFormat) {
     for (const Case& c : Transfers()) {
-        for (const CValueFormat& format : kFormats) {
-            for (const CValueFormat& next : kFormats) {
-                CSonicLinkData data;
+        for (const ValueFormat& format : kFormats) {
+            for (const ValueFormat& next : kFormats) {
+                Document data;
                 DecodeUnder(data, c, format);
                 const zendrik::Transfer transfer = data.DecodedTransfer();
                 EXPECT_EQ(Texts(data), Texts(zendrik::RenderReport(transfer, format))) << c.name;
                 EXPECT_EQ(transfer.valid, c.valid) << c.name;
-                EXPECT_EQ(data.m_bValid != 0, transfer.valid) << c.name;
+                EXPECT_EQ(data.m_valid != 0, transfer.valid) << c.name;
 
                 // Another value format renders the same transfer, even with the bytes gone.
                 data.m_bytes.SetSize(0);
@@ -140,7 +140,7 @@ TEST(RenderReport, TheDocumentShowsTheRenderedTransferUnderEveryValueFormat) {
 TEST(RenderReport, TheFreeDecodersGiveTheDocumentsTransfer) {
     const zendrik::DecodeContext context{kToday};
     for (const Case& c : Transfers()) {
-        const CReceivedBytes bytes = ToReceived(c.bytes);
+        const ReceivedBytes bytes = ToReceived(c.bytes);
         zendrik::Transfer transfer;
         if (c.model == 1 || c.model == 3) transfer = zendrik::ReadS410Transfer(bytes, context);
         if (c.model == 2) transfer = zendrik::ReadCoachTransfer(bytes, context);

@@ -25,31 +25,31 @@ TEST(ReportConventions, HrmLineToCsvTurnsOnlyALeadingKeysEqualsIntoATab) {
 }
 
 TEST(ReportConventions, CsvTimeFollowsTheSeparatorsAndDropsTenthsOnRequest) {
-    CValueFormat hrm;
+    ValueFormat hrm;
     EXPECT_EQ(hrm.FormatCsvTime(7, 5, 9, 3), "07:05:09.3");
     EXPECT_EQ(hrm.FormatCsvTime(123, 0, 0, 0), "123:00:00.0");
 
-    CValueFormat custom{",", "-", "/", false};
+    ValueFormat custom{",", "-", "/", false};
     EXPECT_EQ(custom.FormatCsvTime(7, 5, 9, 3), "07-05-09,3");
 
-    CValueFormat noTenths;
+    ValueFormat noTenths;
     noTenths.noTenths = true;
     EXPECT_EQ(noTenths.FormatCsvTime(7, 5, 9, 9), "07:05:09");  // dropped, not rounded
-    EXPECT_EQ(noTenths.FormatCsvTime(CTimeValue{1, 2, 3, 4}), "01:02:03");
+    EXPECT_EQ(noTenths.FormatCsvTime(zendrik::WatchTime{1, 2, 3, 4}), "01:02:03");
 }
 
 TEST(ReportConventions, DatesAndDecimalsInTheirHrmAndCsvForms) {
-    const CDateValue march5{2006, 3, 5};
+    const DateValue march5{2006, 3, 5};
     EXPECT_EQ(FormatHrmDate(march5), "20060305");
-    EXPECT_EQ(CValueFormat{}.FormatCsvDate(march5), "05.03.2006");
-    EXPECT_EQ((CValueFormat{",", "-", "/", false}.FormatCsvDate(march5)), "05/03/2006");
+    EXPECT_EQ(ValueFormat{}.FormatCsvDate(march5), "05.03.2006");
+    EXPECT_EQ((ValueFormat{",", "-", "/", false}.FormatCsvDate(march5)), "05/03/2006");
 
-    EXPECT_EQ(FormatHrmTime(CTimeValue{7, 5, 9, 3}), "07:05:09.3");
-    EXPECT_EQ(FormatHrmTime(CTimeValue{100, 0, 0, 0}), "100:00:00.0");
+    EXPECT_EQ(FormatHrmTime(zendrik::WatchTime{7, 5, 9, 3}), "07:05:09.3");
+    EXPECT_EQ(FormatHrmTime(zendrik::WatchTime{100, 0, 0, 0}), "100:00:00.0");
 
     EXPECT_EQ(FormatHrmTenths(12345), "1234.5");
     EXPECT_EQ(FormatHrmTenths(9), "0.9");
-    EXPECT_EQ((CValueFormat{",", ":", ".", true}.FormatCsvTenths(12345)), "1234,5");
+    EXPECT_EQ((ValueFormat{",", ":", ".", true}.FormatCsvTenths(12345)), "1234,5");
 }
 
 TEST(ReportConventions, WatchCharacterCodes) {

@@ -16,7 +16,7 @@
 #include "reception/dump_file.h"
 #include "reception/live_decoder.h"
 #include "reception/modulator.h"
-#include "document/sonic_link_data.h"
+#include "document/document.h"
 #include "reception/stream_check.h"
 #include "reception/wave_reader.h"
 #include "reception/wave_writer.h"
@@ -26,7 +26,7 @@
 #include "support/wave_file_maker.h"
 
 using namespace testing_streams;
-using testing_wave::CWaveFileMaker;
+using testing_wave::WaveFileMaker;
 using testing_wave::FormatFields;
 using testing_wave::Pcm16;
 
@@ -34,17 +34,17 @@ namespace {
 
 // --- WAV files whose size fields lie -------------------------------------------------------
 
-struct CWaveCost {
+struct WaveCost {
     bool read = false;
     std::int64_t samples = 0;
-    CAllocationTotals heap;
+    AllocationTotals heap;
 };
 
-CWaveCost ReadCost(const std::string& file, WaveChannel channel = WaveChannel::Second) {
+WaveCost ReadCost(const std::string& file, WaveChannel channel = WaveChannel::Second) {
     std::istringstream in(file);
-    CWaveSamples wave;
-    CWaveCost cost;
-    CAllocationCounter counter;
+    WaveSamples wave;
+    WaveCost cost;
+    AllocationCounter counter;
     cost.read = ReadWaveStream(in, wave, nullptr, channel);
     cost.heap = counter.Totals();
     cost.samples = wave.count;
@@ -52,15 +52,15 @@ CWaveCost ReadCost(const std::string& file, WaveChannel channel = WaveChannel::S
 }
 
 TEST(ResourceBounds, AForgedDataSizeCostsNoMoreThanTheFileAndOneSecond) {
-    struct CCase {
+    struct Case {
         FormatFields format;
         int frameBytes;
     };
-    for (const CCase& c : {CCase{{1, 1, 44100, 16}, 2}, CCase{{1, 2, 44100, 16}, 4},
-                           CCase{{1, 1, 44100, 8}, 1}, CCase{{1, 2, 44100, 8}, 2}}) {
+    for (const Case& c : {Case{{1, 1, 44100, 16}, 2}, Case{{1, 2, 44100, 16}, 4},
+                           Case{{1, 1, 44100, 8}, 1}, Case{{1, 2, 44100, 8}, 2}}) {
         SCOPED_TRACE(c.frameBytes);
         // A hundred-byte file whose data chunk says four gigabytes follow.
-        const std::string file = CWaveFileMaker()
+        const std::string file = WaveFileMaker()
                                      .Format(c.format)
                                      .ChunkDeclaring("data", 0xFFFFFFFEu, std::vector<std::uint8_t>(56, 7))
                                      .OuterSize(0xFFFFFFFFu)
@@ -68,7 +68,7 @@ TEST(ResourceBounds, AForgedDataSizeCostsNoMoreThanTheFileAndOneSecond) {
         ASSERT_EQ(file.size(), 100u);
         // Choosing the channel by its tone costs a pass over the data, not a copy of it.
         for (WaveChannel channel : {WaveChannel::Second, WaveChannel::ToneBandLoudest}) {
-            const CWaveCost cost = ReadCost(file, channel);
+            const WaveCost cost = ReadCost(file, channel);
             ASSERT_TRUE(cost.read);
             const std::int64_t framesInFile = 56 / c.frameBytes;
             EXPECT_EQ(cost.samples, framesInFile + kMaxMissingFrames);
@@ -83,30 +83,30 @@ TEST(ResourceBounds, AForgedDataSizeCostsNoMoreThanTheFileAndOneSecond) {
 
 TEST(ResourceBounds, ChunkSizesThatLeadPastTheFileAllocateNothing) {
     // Every size field at its largest: the search runs off the end of the file and stops.
-    const std::string file = CWaveFileMaker()
+    const std::string file = WaveFileMaker()
                                  .ChunkDeclaring("JUNK", 0xFFFFFFFFu, std::vector<std::uint8_t>(40, 1))
                                  .Format({})
                                  .OuterSize(0xFFFFFFFFu)
                                  .Bytes();
-    const CWaveCost cost = ReadCost(file);
+    const WaveCost cost = ReadCost(file);
     EXPECT_FALSE(cost.read);
     EXPECT_EQ(cost.heap.peak, 0u);
 }
 
 TEST(ResourceBounds, OpeningAForgedRecordingStaysWithinItsSamples) {
     const std::string path = testing_wave::WriteWaveBytes(
-        CWaveFileMaker().Format({}).ChunkDeclaring("data", 0xFFFFFFF0u, Pcm16({1, -1, 2, -2})).Bytes(),
+        WaveFileMaker().Format({}).ChunkDeclaring("data", 0xFFFFFFF0u, Pcm16({1, -1, 2, -2})).Bytes(),
         "forged.wav");
-    CSonicLinkData sonic;
-    CAllocationCounter counter;
+    Document sonic;
+    AllocationCounter counter;
     ASSERT_EQ(sonic.DecodeWaveFile(path), 1);
-    const CAllocationTotals heap = counter.Totals();
-    ASSERT_EQ(sonic.m_nSamples, 4 + kMaxMissingFrames);
+    const AllocationTotals heap = counter.Totals();
+    ASSERT_EQ(sonic.m_sampleCount, 4 + kMaxMissingFrames);
     // The samples and the demodulator's envelope of them, the file buffers and the report; and
     // since the exact receiver finds no transfer, the second receiver's float copy of the
     // samples and its working arrays, a few bytes per sample; and the tone search's tables,
     // which do not grow with the recording (a transform's tables and a stretch of spectra).
-    EXPECT_LE(heap.peak, (2u * sizeof(std::int16_t) + 6u) * static_cast<std::size_t>(sonic.m_nSamples) +
+    EXPECT_LE(heap.peak, (2u * sizeof(std::int16_t) + 6u) * static_cast<std::size_t>(sonic.m_sampleCount) +
                              256u * 1024u);
 }
 
@@ -114,10 +114,10 @@ TEST(ResourceBounds, OpeningAForgedRecordingStaysWithinItsSamples) {
 
 // Makes a dump on the fly from a cycle of lines, as a file of that size would be read, and
 // counts the characters the reader pulls and every attempt to step back or seek.
-class CLinesSource : public std::streambuf {
+class LinesSource : public std::streambuf {
 public:
     // The refill buffer is reserved here, so that reading allocates nothing of the source's.
-    CLinesSource(std::vector<std::string> cycle, std::size_t lines)
+    LinesSource(std::vector<std::string> cycle, std::size_t lines)
         : m_cycle(std::move(cycle)), m_linesLeft(lines) {
         std::size_t longest = 0;
         for (const std::string& line : m_cycle) longest = std::max(longest, line.size());
@@ -165,21 +165,21 @@ private:
     std::size_t m_stepsBack = 0;
 };
 
-struct CDumpCost {
+struct DumpCost {
     std::ptrdiff_t bytes = 0;
     std::size_t charactersPulled = 0;
     std::size_t charactersInDump = 0;
     std::size_t stepsBack = 0;
-    CAllocationTotals heap;
+    AllocationTotals heap;
 };
 
-CDumpCost ParseCost(const std::vector<std::string>& cycle, std::size_t lines) {
-    CLinesSource source(cycle, lines);
+DumpCost ParseCost(const std::vector<std::string>& cycle, std::size_t lines) {
+    LinesSource source(cycle, lines);
     std::istream in(&source);
-    CReceivedBytes out;
-    CDumpCost cost;
+    ReceivedBytes out;
+    DumpCost cost;
     {
-        CAllocationCounter counter;
+        AllocationCounter counter;
         ParseDump(in, out);
         cost.heap = counter.Totals();
     }
@@ -191,19 +191,19 @@ CDumpCost ParseCost(const std::vector<std::string>& cycle, std::size_t lines) {
 }
 
 // Every character of the dump was pulled, none twice.
-void ExpectReadOnceToTheEnd(const CDumpCost& cost) {
+void ExpectReadOnceToTheEnd(const DumpCost& cost) {
     EXPECT_EQ(cost.charactersPulled, cost.charactersInDump);
     EXPECT_EQ(cost.stepsBack, 0u);
 }
 
 TEST(ResourceBounds, MillionsOfUnreadableLinesAreReadOnceWithoutMemory) {
     // Lines the reader skips: too long, too short, out of range, empty.
-    const CDumpCost many = ParseCost({"AAA\r\n", "5\r\n", "G0\r\n", "\r\n", "\r\r\n"}, 3'000'000);
+    const DumpCost many = ParseCost({"AAA\r\n", "5\r\n", "G0\r\n", "\r\n", "\r\r\n"}, 3'000'000);
     EXPECT_EQ(many.bytes, 0);
     ExpectReadOnceToTheEnd(many);
     EXPECT_EQ(many.heap.calls, 0u);
     // Lines of millions of characters are counted, not kept.
-    const CDumpCost wide = ParseCost({std::string(4'000'000, 'F') + "\r\n"}, 5);
+    const DumpCost wide = ParseCost({std::string(4'000'000, 'F') + "\r\n"}, 5);
     EXPECT_EQ(wide.bytes, 0);
     ExpectReadOnceToTheEnd(wide);
     EXPECT_EQ(wide.heap.calls, 0u);
@@ -212,8 +212,8 @@ TEST(ResourceBounds, MillionsOfUnreadableLinesAreReadOnceWithoutMemory) {
 TEST(ResourceBounds, MillionsOfBytesAreReadInLinearWorkAndSpace) {
     constexpr std::size_t kLines = 3'000'000;
     const std::vector<std::string> cycle = {"AA\r\n", "55\n", "0a\r\n", "ZZ\r\n"};
-    const CDumpCost n = ParseCost(cycle, kLines / 2);
-    const CDumpCost twice = ParseCost(cycle, kLines);
+    const DumpCost n = ParseCost(cycle, kLines / 2);
+    const DumpCost twice = ParseCost(cycle, kLines);
     ASSERT_EQ(twice.bytes, static_cast<std::ptrdiff_t>(kLines / 4 * 3));
     // Each character is pulled once: twice the lines, twice the characters.
     ExpectReadOnceToTheEnd(n);
@@ -231,26 +231,26 @@ TEST(ResourceBounds, MillionsOfBytesAreReadInLinearWorkAndSpace) {
 
 // --- Decoders: work follows the data, not the stream length ---------------------------------
 
-struct CDecodeCost {
+struct DecodeCost {
     std::size_t output = 0;  // bytes of the three report texts
-    CAllocationTotals heap;
+    AllocationTotals heap;
     std::string hrm;
 };
 
-CDecodeCost DecodeCost(const std::vector<std::uint8_t>& bytes, int model) {
-    CSonicLinkData sonic;
-    sonic.m_utcToday = [] { return CDateValue{2024, 6, 15}; };
+DecodeCost MeasureDecode(const std::vector<std::uint8_t>& bytes, int model) {
+    Document sonic;
+    sonic.m_utcToday = [] { return DateValue{2024, 6, 15}; };
     sonic.m_bytes = ToReceived(bytes);
-    sonic.m_nWatchModel = model;
-    CDecodeCost cost;
+    sonic.m_watchModel = model;
+    DecodeCost cost;
     {
-        CAllocationCounter counter;
+        AllocationCounter counter;
         sonic.DecodeExercises();
         cost.heap = counter.Totals();
     }
-    EXPECT_EQ(sonic.m_bValid, 1);
-    cost.output = sonic.m_strHrm.size() + sonic.m_strHrmCompat.size() + sonic.m_strCsv.size();
-    cost.hrm = sonic.m_strHrm;
+    EXPECT_EQ(sonic.m_valid, 1);
+    cost.output = sonic.m_hrm.size() + sonic.m_hrmCompat.size() + sonic.m_csv.size();
+    cost.hrm = sonic.m_hrm;
     return cost;
 }
 
@@ -299,7 +299,7 @@ std::vector<std::uint8_t> RideWithLaps(int laps) {
     return BuildCs200Stream(v);
 }
 
-struct CFamily {
+struct FamilyCost {
     const char* name;
     int model;
     std::vector<std::uint8_t> (*withLaps)(int);
@@ -307,7 +307,7 @@ struct CFamily {
     int mostLaps;  // as many as the family's blocks can carry
 };
 
-const CFamily kFamilies[] = {
+const FamilyCost kFamilies[] = {
     {"S410", kModelS410, S410WithLaps, 6, 99},
     {"Coach", kModelCoach, CoachWithLaps, 2, 20},
     {"RS200", kModelRS200, RunWithLaps, 16, 255},
@@ -315,13 +315,13 @@ const CFamily kFamilies[] = {
 };
 
 TEST(ResourceBounds, BytesAfterTheLastBlockCostTheDecodersNothing) {
-    for (const CFamily& family : kFamilies) {
+    for (const FamilyCost& family : kFamilies) {
         SCOPED_TRACE(family.name);
         const std::vector<std::uint8_t> stream = family.withLaps(family.fewLaps);
         std::vector<std::uint8_t> padded = stream;
         padded.resize(stream.size() + 1'000'000, 0x55);
-        const CDecodeCost plain = DecodeCost(stream, family.model);
-        const CDecodeCost longer = DecodeCost(padded, family.model);
+        const DecodeCost plain = MeasureDecode(stream, family.model);
+        const DecodeCost longer = MeasureDecode(padded, family.model);
         EXPECT_EQ(longer.hrm, plain.hrm);
         // Nothing is copied or scanned in proportion to the stream.
         EXPECT_EQ(longer.heap.bytes, plain.heap.bytes);
@@ -330,10 +330,10 @@ TEST(ResourceBounds, BytesAfterTheLastBlockCostTheDecodersNothing) {
 }
 
 TEST(ResourceBounds, DecodingWorkGrowsInStepWithTheLaps) {
-    for (const CFamily& family : kFamilies) {
+    for (const FamilyCost& family : kFamilies) {
         SCOPED_TRACE(family.name);
-        const CDecodeCost few = DecodeCost(family.withLaps(family.fewLaps), family.model);
-        const CDecodeCost most = DecodeCost(family.withLaps(family.mostLaps), family.model);
+        const DecodeCost few = MeasureDecode(family.withLaps(family.fewLaps), family.model);
+        const DecodeCost most = MeasureDecode(family.withLaps(family.mostLaps), family.model);
         ASSERT_GT(most.output, 2 * few.output);
         // Heap traffic per byte of report: texts grown by appending stay within a small
         // factor of what they hold whatever the lap count, where a text rebuilt per line or a
@@ -363,7 +363,7 @@ std::vector<std::int16_t> NoHeadSound(std::mt19937& rng, int kind, std::size_t c
         case 2: {  // transfers of bytes that never make a preamble
             std::vector<std::uint8_t> bytes(count / 1000 + 1);
             for (std::uint8_t& b : bytes) b = static_cast<std::uint8_t>(rng() % 0xAA);
-            sound = ModulateBytes(bytes, CModulatorSettings{});
+            sound = ModulateBytes(bytes, ModulatorSettings{});
             sound.resize(count);
             break;
         }
@@ -381,11 +381,11 @@ TEST(ResourceBounds, LiveCollectionStaysWithinTheTrimmingBoundWhateverIsFed) {
         const int model = kind < 4 ? kModelS410 : kModelCoach;
         SCOPED_TRACE(kind);
         const std::vector<std::int16_t> sound = NoHeadSound(rng, kind % 4, 600'000);
-        CLiveDecoder decoder;
+        LiveDecoder decoder;
         decoder.OnStart(zendrik::FamilyOrFirst(model).stream, zendrik::FamilyStreamFormats(),
                         nullptr);
         std::size_t largestBlock = 0;
-        CAllocationCounter counter;
+        AllocationCounter counter;
         for (std::size_t at = 0; at < sound.size();) {
             // Blocks of any size, one of them far larger than the capture delivers.
             std::size_t block = 1 + rng() % 25000;
@@ -426,15 +426,15 @@ TEST(ResourceBounds, RunningOutOfMemoryEndsInAReasonNotAnException) {
     // "nothing fits" up to "only the report's last text does not fit".
     for (std::size_t largest : {std::size_t{0}, std::size_t{64}, std::size_t{4096}, std::size_t{65536}}) {
         SCOPED_TRACE(largest);
-        CSonicLinkData data;
+        Document data;
         int result = 1;
         {
-            CAllocationLimit limit(largest);
+            AllocationLimit limit(largest);
             result = data.DecodeWaveFile(recording);
         }
         EXPECT_EQ(result, 0);
-        EXPECT_EQ(data.m_strReadError, "not enough memory to decode it");
-        EXPECT_EQ(data.m_bValid, 0);
+        EXPECT_EQ(data.m_readError, "not enough memory to decode it");
+        EXPECT_EQ(data.m_valid, 0);
     }
 }
 

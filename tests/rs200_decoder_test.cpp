@@ -4,7 +4,7 @@
 
 #include "decoders/rs200_values.h"
 #include "decoders/text_append.h"
-#include "document/sonic_link_data.h"
+#include "document/document.h"
 #include "support/golden.h"
 #include "support/rs200_stream_builder.h"
 
@@ -21,11 +21,11 @@ struct Decoded {
 };
 
 Decoded Decode(const std::vector<std::uint8_t>& bytes, const std::string& earlierDate = "") {
-    CSonicLinkData data;
-    data.m_strDate = earlierDate;
+    Document data;
+    data.m_date = earlierDate;
     data.m_bytes = ToReceived(bytes);
     data.DecodeRS200();
-    return {data.m_strHrm, data.m_strHrmCompat, data.m_strCsv, data.m_bValid, data.m_strDate};
+    return {data.m_hrm, data.m_hrmCompat, data.m_csv, data.m_valid, data.m_date};
 }
 
 std::string Line(const std::string& text, const std::string& prefix) {
@@ -62,17 +62,17 @@ TEST(Rs200Values, PacesInBothForms) {
     EXPECT_EQ(FormatHrmPace(3125), "05:12.5");
     EXPECT_EQ(FormatHrmPace(0), "00:00.0");
     EXPECT_EQ(FormatHrmPace(65535), "109:13.5");
-    const CValueFormat custom{",", "-", "/", false};
+    const ValueFormat custom{",", "-", "/", false};
     EXPECT_EQ(FormatCsvPace(custom, 3125), "05-12,5");
-    EXPECT_EQ(FormatCsvPace(CValueFormat{".", ":", ".", true}, 3129), "05:12");
-    EXPECT_EQ(FormatCsvShortTime(CValueFormat{}, 7, 3, 9), "07:03.9");
+    EXPECT_EQ(FormatCsvPace(ValueFormat{".", ":", ".", true}, 3129), "05:12");
+    EXPECT_EQ(FormatCsvShortTime(ValueFormat{}, 7, 3, 9), "07:03.9");
 }
 
 TEST(Rs200Values, PackedDatesTakeTheFourthMonthBitFromTheSecondByte) {
-    const CDateValue march = PackedDate(0x6F, 0x0E);
+    const DateValue march = PackedDate(0x6F, 0x0E);
     EXPECT_EQ(FormatHrmDate(march), "20070315");
-    EXPECT_EQ(CValueFormat{}.FormatCsvDate(march), "15.03.2007");
-    const CDateValue september = PackedDate(0x2F, 0x0F);
+    EXPECT_EQ(ValueFormat{}.FormatCsvDate(march), "15.03.2007");
+    const DateValue september = PackedDate(0x2F, 0x0F);
     EXPECT_EQ(september.day, 15);
     EXPECT_EQ(september.month, 9);
     EXPECT_EQ(september.year, 2007);
@@ -80,7 +80,7 @@ TEST(Rs200Values, PackedDatesTakeTheFourthMonthBitFromTheSecondByte) {
 
 TEST(Rs200Values, NamesEndAtTheMarkedCharacterOrCode73OrAfterFifteen) {
     auto name = [](std::vector<std::uint8_t> bytes) {
-        return DecodeRsName(CByteView(ToReceived(bytes), 0));
+        return DecodeRsName(ByteView(ToReceived(bytes), 0));
     };
     EXPECT_EQ(name({0x1C, 0x39, 0xB2, 0x0B}), "Run");
     EXPECT_EQ(name({0x80, 0x01}), "0");
@@ -95,7 +95,7 @@ TEST(Rs200Values, DecimalsAndDigitsWithoutTheCLocale) {
     EXPECT_EQ(FormatHrmHundredths(1230), "12.30");
     EXPECT_EQ(FormatHrmHundredths(5), "0.05");
     EXPECT_EQ(FormatHrmHundredths(655350), "6553.50");
-    EXPECT_EQ(FormatCsvHundredths(CValueFormat{",", ":", ".", false}, 812), "8,12");
+    EXPECT_EQ(FormatCsvHundredths(ValueFormat{",", ":", ".", false}, 812), "8,12");
     EXPECT_EQ(BcdDigits(0x59), "59");
     EXPECT_EQ(BcdDigits(0x5A), "5a");
     EXPECT_EQ(HexDigit(0xFC), 'c');

@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "document/sonic_link_data.h"
+#include "document/document.h"
 #include "support/golden.h"
 #include "support/s410_stream_builder.h"
 
@@ -106,57 +106,57 @@ S410Values RideOnS510() {
     return v;
 }
 
-void Receive(CSonicLinkData& data, const S410Values& values) {
+void Receive(Document& data, const S410Values& values) {
     data.m_bytes = ToReceived(BuildS410Stream(values).bytes);
 }
 
 }  // namespace
 
 TEST(S410Report, S410TransferWithLapsAndEarlierExercises) {
-    CSonicLinkData data;
+    Document data;
     Receive(data, RunOnS410());
-    data.m_nWatchModel = 1;
+    data.m_watchModel = 1;
     data.DecodeExercises();
-    ASSERT_EQ(data.m_bValid, 1) << data.m_strHrm;
-    EXPECT_GOLDEN("s410-run.hrm", data.m_strHrm);
-    EXPECT_GOLDEN("s410-run.csv", data.m_strCsv);
-    EXPECT_EQ(data.m_strHrmCompat, "");
-    EXPECT_EQ(data.m_strDate, "20060305");
+    ASSERT_EQ(data.m_valid, 1) << data.m_hrm;
+    EXPECT_GOLDEN("s410-run.hrm", data.m_hrm);
+    EXPECT_GOLDEN("s410-run.csv", data.m_csv);
+    EXPECT_EQ(data.m_hrmCompat, "");
+    EXPECT_EQ(data.m_date, "20060305");
 }
 
 TEST(S410Report, S510TransferWithSpeedCadenceAndCycling) {
-    CSonicLinkData data;
+    Document data;
     Receive(data, RideOnS510());
-    data.m_nWatchModel = 3;
+    data.m_watchModel = 3;
     data.DecodeExercises();
-    ASSERT_EQ(data.m_bValid, 1) << data.m_strHrm;
-    EXPECT_GOLDEN("s510-ride.hrm", data.m_strHrm);
-    EXPECT_GOLDEN("s510-ride.csv", data.m_strCsv);
+    ASSERT_EQ(data.m_valid, 1) << data.m_hrm;
+    EXPECT_GOLDEN("s510-ride.hrm", data.m_hrm);
+    EXPECT_GOLDEN("s510-ride.csv", data.m_csv);
 }
 
 TEST(S410Report, TheStreamNotTheChosenModelSelectsTheS510Report) {
-    CSonicLinkData data;
+    Document data;
     Receive(data, RideOnS510());
-    data.m_nWatchModel = 1;
+    data.m_watchModel = 1;
     data.DecodeExercises();
-    EXPECT_GOLDEN("s510-ride.hrm", data.m_strHrm);
+    EXPECT_GOLDEN("s510-ride.hrm", data.m_hrm);
 }
 
 TEST(S410Report, CsvFollowsTheValueFormatWhileTheHrmTextStaysFixed) {
-    CSonicLinkData data;
+    Document data;
     Receive(data, RideOnS510());
-    data.m_nWatchModel = 1;  // the user's choice; re-rendering takes the model from the stream
+    data.m_watchModel = 1;  // the user's choice; re-rendering takes the model from the stream
     data.DecodeExercises();
 
     data.ApplyValueFormat(0, ',', '-', '/');
-    EXPECT_GOLDEN("s510-ride-custom.csv", data.m_strCsv);
-    EXPECT_GOLDEN("s510-ride.hrm", data.m_strHrm);
-    EXPECT_EQ(data.m_nWatchModel, 1);
-    EXPECT_EQ(data.m_strDate, "20060714");
+    EXPECT_GOLDEN("s510-ride-custom.csv", data.m_csv);
+    EXPECT_GOLDEN("s510-ride.hrm", data.m_hrm);
+    EXPECT_EQ(data.m_watchModel, 1);
+    EXPECT_EQ(data.m_date, "20060714");
 
     // Without tenths every CSV time loses them; decimal values keep theirs.
     data.ApplyValueFormat(1, ',', '-', '/');
-    const std::string& csv = data.m_strCsv;
+    const std::string& csv = data.m_csv;
     EXPECT_EQ(LineStartingWith(csv, "StartTime"), "StartTime\t09-00-00\r\n");
     EXPECT_EQ(LineStartingWith(csv, "Length"), "Length\t00-03-00\r\n");
     EXPECT_EQ(LineStartingWith(csv, "TotalTime"), "TotalTime\t07-05-00\r\n");
@@ -164,33 +164,33 @@ TEST(S410Report, CsvFollowsTheValueFormatWhileTheHrmTextStaysFixed) {
     EXPECT_EQ(LineStartingWith(csv, "2\t"), "2\t00-03-00\t160\t129\t145\t171\t30000\r\n");
     EXPECT_EQ(LineStartingWith(csv, "Calories"), "Calories\t0,9\r\n");
     EXPECT_EQ(LineStartingWith(csv, "Distance"), "Distance\t25,6\r\n");
-    EXPECT_GOLDEN("s510-ride.hrm", data.m_strHrm);
+    EXPECT_GOLDEN("s510-ride.hrm", data.m_hrm);
 
     // Back to the HRM separators gives the first rendering again.
     data.ApplyValueFormat(0, '.', ':', '.');
-    EXPECT_GOLDEN("s510-ride.csv", data.m_strCsv);
+    EXPECT_GOLDEN("s510-ride.csv", data.m_csv);
 }
 
 TEST(S410Report, SameValueFormatTwiceRendersOnce) {
-    CSonicLinkData data;
+    Document data;
     Receive(data, RunOnS410());
     data.ApplyValueFormat(0, ',', '-', '/');
-    EXPECT_EQ(LineStartingWith(data.m_strCsv, "Date"), "Date\t05/03/2006\r\n");
+    EXPECT_EQ(LineStartingWith(data.m_csv, "Date"), "Date\t05/03/2006\r\n");
 
     // A second call with the same choices must leave the texts alone.
-    data.m_strCsv = "marker";
+    data.m_csv = "marker";
     data.ApplyValueFormat(0, ',', '-', '/');
-    EXPECT_EQ(data.m_strCsv, "marker");
+    EXPECT_EQ(data.m_csv, "marker");
 }
 
 TEST(S410Report, S410CsvWithoutTenths) {
-    CSonicLinkData data;
+    Document data;
     Receive(data, RunOnS410());
     data.ApplyValueFormat(1, '.', ':', '.');
-    const std::string& csv = data.m_strCsv;
+    const std::string& csv = data.m_csv;
     EXPECT_EQ(LineStartingWith(csv, "StartTime"), "StartTime\t07:30:15\r\n");
     EXPECT_EQ(LineStartingWith(csv, "Length"), "Length\t00:01:58\r\n");  // .7 dropped, not rounded
     EXPECT_EQ(LineStartingWith(csv, "1\t"), "1\t00:00:45\t118\t95\t110\t125\r\n");
     EXPECT_EQ(LineStartingWith(csv, "Calories"), "Calories\t1234.5\r\n");
-    EXPECT_GOLDEN("s410-run.hrm", data.m_strHrm);
+    EXPECT_GOLDEN("s410-run.hrm", data.m_hrm);
 }

@@ -26,7 +26,7 @@
 #include "reception/modulator.h"
 #include "reception/input_file.h"
 #include "reception/phone_audio.h"
-#include "document/sonic_link_data.h"
+#include "document/document.h"
 #include "reception/stream_check.h"
 #include "reception/tone_energy.h"
 #include "reception/transfer_acceptance.h"
@@ -107,7 +107,7 @@ const std::vector<Family>& Families() {
 // How a recording is made: the watch's sending and the room, microphone and recorder after it.
 struct Take {
     using Impairment = std::function<void(std::vector<float>&, int rate, double level)>;
-    using Watch = std::function<void(CModulatorSettings&)>;
+    using Watch = std::function<void(ModulatorSettings&)>;
     Take() = default;
     Take(int rate, double speed, double toneHz, double level, Impairment impair, Watch watch = nullptr)
         : rate(rate), speed(speed), toneHz(toneHz), level(level), impair(std::move(impair)), watch(std::move(watch)) {}
@@ -124,7 +124,7 @@ struct Take {
 
 // The watch's sound at a rate and speed, with half a second of quiet either side.
 std::vector<float> Sound(const Bytes& bytes, int bitRate, const Take& take) {
-    CModulatorSettings settings;
+    ModulatorSettings settings;
     settings.sampleRate = take.rate;
     settings.bitPeriod = static_cast<int>(std::lround(take.rate / (bitRate * take.speed)));
     settings.toneHz = take.toneHz;
@@ -257,22 +257,22 @@ std::vector<Case> Corpus() {
                           [](V& x, int, double l) { AddNoise(x, l, 25, false, 10); Quantize8(x); }}},
         {"a buzzer: square wave, edges a quarter bit long", {48000, 1.0, 2900, 0.3,
                                                             [](V& x, int, double l) { AddNoise(x, l, 25, true, 21); },
-                                                            [](CModulatorSettings& s) {
+                                                            [](ModulatorSettings& s) {
                                                                 s.shape = BurstShape::Square;
                                                                 s.edgeSamples = s.bitPeriod / 4;
                                                             }}},
         {"frames back to back, the oscillator running on", {44100, 1.0, 4410, 0.3,
                                                              [](V& x, int, double l) { AddNoise(x, l, 25, false, 22); },
-                                                             [](CModulatorSettings& s) {
+                                                             [](ModulatorSettings& s) {
                                                                  s.gapBits = 0;
                                                                  s.freeRunning = true;
                                                              }}},
         {"five quiet bits between frames", {48000, 1.0, 5500, 0.3,
                                             [](V& x, int, double l) { AddNoise(x, l, 25, false, 23); },
-                                            [](CModulatorSettings& s) { s.gapBits = 5; }}},
+                                            [](ModulatorSettings& s) { s.gapBits = 5; }}},
         {"each burst's level down to 70 %", {44100, 1.0, 4410, 0.3,
                                              [](V& x, int, double l) { AddNoise(x, l, 25, false, 24); },
-                                             [](CModulatorSettings& s) { s.levelSpread = 30; }}},
+                                             [](ModulatorSettings& s) { s.levelSpread = 30; }}},
         {"phone in a room, 48000 Hz", {48000, 0.98, 4322, 0.05, [](V& x, int r, double l) {
                                            AddEchoes(x, r);
                                            AddHum(x, r, l * 0.5);
@@ -1127,10 +1127,10 @@ TEST(TransferAcceptance, AChangedByteFailsItsOwnBlockWhereverItIs) {
 // and the report is the one the transfer's own bytes give.
 TEST(SecondReceiver, FilePathFallsBackToTheSecondReceiver) {
     const Family& s410 = Families().front();
-    CSonicLinkData fromDump;
+    Document fromDump;
     for (std::uint8_t b : s410.bytes) fromDump.m_bytes.Add(b);
     ASSERT_EQ(fromDump.DetectModelAndDecode(), 1);
-    ASSERT_EQ(fromDump.m_bValid, 1);
+    ASSERT_EQ(fromDump.m_valid, 1);
 
     struct Row {
         int rate;
@@ -1153,15 +1153,15 @@ TEST(SecondReceiver, FilePathFallsBackToTheSecondReceiver) {
             ASSERT_TRUE(WriteWaveStream(file, pcm, row.rate));
         }
         for (bool asClip : {false, true}) {
-            CSonicLinkData data;
-            data.m_nWatchModel = 1;
+            Document data;
+            data.m_watchModel = 1;
             ASSERT_EQ(asClip ? data.DecodeClip(clip) : data.DecodeWaveFile(path), 1);
             // A clip at another rate than the exact receiver's skips it.
             const zendrik::ReceiverUsed expected =
                 asClip && row.rate != 44100 ? zendrik::ReceiverUsed::Second : row.receiver;
             EXPECT_EQ(data.m_reception.receiver, expected) << row.rate;
-            EXPECT_EQ(data.m_bValid, 1) << row.rate;
-            EXPECT_EQ(data.m_strHrm, fromDump.m_strHrm) << row.rate;
+            EXPECT_EQ(data.m_valid, 1) << row.rate;
+            EXPECT_EQ(data.m_hrm, fromDump.m_hrm) << row.rate;
             EXPECT_EQ(data.m_reception.sampleRate, row.rate);
             const std::string told = zendrik::FormatReceptionReport(data.m_reception);
             EXPECT_NE(told.find(std::to_string(row.rate) + " Hz"), std::string::npos) << told;
@@ -1179,12 +1179,12 @@ TEST(SecondReceiver, FilePathFallsBackToTheSecondReceiver) {
         pcm8[i] = static_cast<std::uint8_t>(128 + std::lround(std::clamp(clip.samples[i], -1.0f, 1.0f) * 127));
     }
     const std::string path = testing_wave::WriteWaveBytes(
-        testing_wave::CWaveFileMaker().Format({1, 1, 48000, 8}).Data(pcm8).Bytes(), "eight-bit.wav");
-    CSonicLinkData eightBit;
+        testing_wave::WaveFileMaker().Format({1, 1, 48000, 8}).Data(pcm8).Bytes(), "eight-bit.wav");
+    Document eightBit;
     ASSERT_EQ(eightBit.DecodeWaveFile(path), 1);
     EXPECT_EQ(eightBit.m_reception.receiver, zendrik::ReceiverUsed::Second);
-    EXPECT_EQ(eightBit.m_bValid, 1);
-    EXPECT_EQ(eightBit.m_strHrm, fromDump.m_strHrm);
+    EXPECT_EQ(eightBit.m_valid, 1);
+    EXPECT_EQ(eightBit.m_hrm, fromDump.m_hrm);
 
     // An RS200 watch 3 % slow at 44100 Hz: the exact receiver's fixed timing misreads data bytes,
     // and nothing checks them. Where the second receiver is sure of other bytes, they are taken.
@@ -1200,8 +1200,8 @@ TEST(SecondReceiver, FilePathFallsBackToTheSecondReceiver) {
         ASSERT_TRUE(WriteWaveStream(file, slowPcm, 44100));
     }
     for (bool asClip : {false, true}) {
-        CSonicLinkData data;
-        data.m_nWatchModel = 4;
+        Document data;
+        data.m_watchModel = 4;
         ASSERT_EQ(asClip ? data.DecodeClip(slowClip) : data.DecodeWaveFile(slowPath), 1);
         EXPECT_EQ(data.m_reception.receiver, zendrik::ReceiverUsed::Second) << asClip;
         EXPECT_EQ(data.m_bytes, testing_streams::ToReceived(rs200.bytes)) << asClip;

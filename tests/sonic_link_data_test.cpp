@@ -1,4 +1,4 @@
-#include "document/sonic_link_data.h"
+#include "document/document.h"
 
 #include <gtest/gtest.h>
 
@@ -41,23 +41,23 @@ std::vector<std::uint8_t> CoachHead(std::size_t size) {
     return bytes;
 }
 
-void FillReports(CSonicLinkData& data) {
-    data.m_strHrm = "hrm";
-    data.m_strHrmCompat = "compatible";
-    data.m_strCsv = "csv";
+void FillReports(Document& data) {
+    data.m_hrm = "hrm";
+    data.m_hrmCompat = "compatible";
+    data.m_csv = "csv";
 }
 
 // What the decoder of the model writes for these bytes.
 std::string ReportOf(int model, const std::vector<std::uint8_t>& bytes) {
-    CSonicLinkData reference;
-    reference.m_nWatchModel = model;
+    Document reference;
+    reference.m_watchModel = model;
     reference.m_bytes = ToReceived(bytes);
     reference.DecodeExercises();
-    return reference.m_strHrm + "|" + reference.m_strHrmCompat + "|" + reference.m_strCsv;
+    return reference.m_hrm + "|" + reference.m_hrmCompat + "|" + reference.m_csv;
 }
 
-std::string ReportOf(const CSonicLinkData& data) {
-    return data.m_strHrm + "|" + data.m_strHrmCompat + "|" + data.m_strCsv;
+std::string ReportOf(const Document& data) {
+    return data.m_hrm + "|" + data.m_hrmCompat + "|" + data.m_csv;
 }
 
 }  // namespace
@@ -89,67 +89,67 @@ TEST(SonicLinkData, DecodesADumpWithTheDetectedModelAndKeepsTheUsers) {
     ASSERT_NE(ReportOf(1, Head(10, 30)), ReportOf(2, Head(10, 30)));
     ASSERT_NE(ReportOf(4, Head(1, 30)), ReportOf(2, Head(1, 30)));
 
-    CSonicLinkData data;
-    data.m_nWatchModel = 1;
+    Document data;
+    data.m_watchModel = 1;
     data.m_bytes = ToReceived(CoachHead(40));
     EXPECT_EQ(data.DetectModelAndDecode(), 1);
     EXPECT_EQ(ReportOf(data), ReportOf(2, CoachHead(40)));
-    EXPECT_EQ(data.m_nWatchModel, 1);
+    EXPECT_EQ(data.m_watchModel, 1);
 
-    data.m_nWatchModel = 2;
+    data.m_watchModel = 2;
     data.m_bytes = ToReceived(Head(10, 30));
     EXPECT_EQ(data.DetectModelAndDecode(), 1);
     EXPECT_EQ(ReportOf(data), ReportOf(1, Head(10, 30)));
-    EXPECT_EQ(data.m_nWatchModel, 2);
+    EXPECT_EQ(data.m_watchModel, 2);
 
     data.m_bytes = ToReceived(Head(1, 30));
     EXPECT_EQ(data.DetectModelAndDecode(), 1);
     EXPECT_EQ(ReportOf(data), ReportOf(4, Head(1, 30)));
-    EXPECT_EQ(data.m_nWatchModel, 2);
+    EXPECT_EQ(data.m_watchModel, 2);
 
     // A whole S510 transfer from a dump file, whatever model the user selected.
     testing_streams::S410Values values;
     values.s510 = true;
     values.hr = {101, 102, 103};
-    data.m_nWatchModel = 4;
+    data.m_watchModel = 4;
     const std::string path =
         testing_streams::WriteDump(testing_streams::BuildS410Stream(values).bytes, "s510.sld");
     EXPECT_EQ(data.LoadDumpFile(path), 1);
-    EXPECT_EQ(data.m_bValid, 1);
-    EXPECT_EQ(data.m_nWatchModel, 4);
-    EXPECT_NE(data.m_strHrm.find("[HRData]"), std::string::npos);
+    EXPECT_EQ(data.m_valid, 1);
+    EXPECT_EQ(data.m_watchModel, 4);
+    EXPECT_NE(data.m_hrm.find("[HRData]"), std::string::npos);
 }
 
 TEST(SonicLinkData, AnUnrecognisedStreamEmptiesTheReports) {
     for (const std::vector<std::uint8_t>& bytes : {Head(10, 10), Head(2, 12), Head(0x52, 40)}) {
-        CSonicLinkData data;
-        data.m_nWatchModel = 3;
+        Document data;
+        data.m_watchModel = 3;
         data.m_bytes = ToReceived(bytes);
         FillReports(data);
-        data.m_bValid = 1;
+        data.m_valid = 1;
         EXPECT_EQ(data.DetectModelAndDecode(), 0);
-        EXPECT_EQ(data.m_strHrm, "");
-        EXPECT_EQ(data.m_strHrmCompat, "");
-        EXPECT_EQ(data.m_strCsv, "");
-        EXPECT_EQ(data.m_bValid, 0);
-        EXPECT_EQ(data.m_nWatchModel, 3);
+        EXPECT_EQ(data.m_hrm, "");
+        EXPECT_EQ(data.m_hrmCompat, "");
+        EXPECT_EQ(data.m_csv, "");
+        EXPECT_EQ(data.m_valid, 0);
+        EXPECT_EQ(data.m_watchModel, 3);
     }
 }
 
 TEST(SonicLinkData, UnknownModelCodesAreReportedInTheReport) {
     for (int model : {0, 5, -1, 0x51}) {
-        CSonicLinkData data;
+        Document data;
         data.m_bytes = ToReceived(Head(10, 40));
         FillReports(data);
-        data.m_bValid = 1;
-        data.m_nWatchModel = model;
+        data.m_valid = 1;
+        data.m_watchModel = model;
         data.DecodeExercises();
         const std::string text = "Watch model unknown (" + std::to_string(model) + ")\r\n";
-        EXPECT_EQ(data.m_strHrm, text);
-        EXPECT_EQ(data.m_strCsv, text);
+        EXPECT_EQ(data.m_hrm, text);
+        EXPECT_EQ(data.m_csv, text);
         // Every text is the message's: none of an earlier report stays beside it.
-        EXPECT_EQ(data.m_strHrmCompat, "");
-        EXPECT_EQ(data.m_bValid, 0);  // a message is never saved as a report
+        EXPECT_EQ(data.m_hrmCompat, "");
+        EXPECT_EQ(data.m_valid, 0);  // a message is never saved as a report
     }
 }
 
@@ -157,7 +157,7 @@ TEST(SonicLinkData, ValueFormatChangesDecodeAnew) {
     const std::vector<std::uint8_t> rs200 = Head(1, 12);
     const std::vector<std::uint8_t> s410 = Head(10, 12);
     ASSERT_NE(ReportOf(4, rs200), ReportOf(1, s410));
-    CSonicLinkData data;
+    Document data;
     data.m_bytes = ToReceived(rs200);
     // The defaults are what the report was rendered with: nothing to do.
     data.ApplyValueFormat(0, '.', ':', '.');
@@ -165,10 +165,10 @@ TEST(SonicLinkData, ValueFormatChangesDecodeAnew) {
 
     data.ApplyValueFormat(1, ',', '.', '/');
     EXPECT_EQ(ReportOf(data), ReportOf(4, rs200));
-    EXPECT_EQ(data.m_bNoTenths, 1);
-    EXPECT_EQ(data.m_strDecimalSep, ",");
-    EXPECT_EQ(data.m_strTimeSep, ".");
-    EXPECT_EQ(data.m_strDateSep, "/");
+    EXPECT_EQ(data.m_noTenths, 1);
+    EXPECT_EQ(data.m_decimalSep, ",");
+    EXPECT_EQ(data.m_timeSep, ".");
+    EXPECT_EQ(data.m_dateSep, "/");
 
     // Once a transfer is decoded, a new value format renders it again and never reads the bytes:
     // bytes put in since (not decoded) change nothing, the same separators render nothing.
@@ -177,21 +177,21 @@ TEST(SonicLinkData, ValueFormatChangesDecodeAnew) {
     EXPECT_EQ(ReportOf(data), ReportOf(4, rs200));
     data.ApplyValueFormat(1, ',', '.', '-');
     EXPECT_EQ(ReportOf(data), ReportOf(4, rs200));
-    EXPECT_EQ(data.m_nWatchModel, 1);
+    EXPECT_EQ(data.m_watchModel, 1);
 }
 
 TEST(SonicLinkData, AValueFormatNeverChangesTheFamilyAReportIsReadAs) {
     // An S410 transfer read with the RS200/CS200 setting stays unreadable under any value format,
     // as it is for the HRM text.
-    CSonicLinkData data;
-    data.m_nWatchModel = 4;
+    Document data;
+    data.m_watchModel = 4;
     data.m_bytes = ToReceived(Head(10, 40));
     data.DecodeExercises();
     const std::string report = ReportOf(data);
     data.ApplyValueFormat(1, ',', '.', '/');
     EXPECT_EQ(ReportOf(data), report);
-    EXPECT_EQ(data.m_bValid, 0);
-    EXPECT_EQ(data.m_nWatchModel, 4);
+    EXPECT_EQ(data.m_valid, 0);
+    EXPECT_EQ(data.m_watchModel, 4);
 }
 
 TEST(SonicLinkData, AnInvalidReportWithoutTextSaysWhatWasReceived) {
@@ -215,13 +215,13 @@ TEST(SonicLinkData, AnInvalidReportWithoutTextSaysWhatWasReceived) {
                             "blocks are missing or damaged."},
     };
     for (const Case& c : cases) {
-        CSonicLinkData data;
-        data.m_nWatchModel = c.model;
+        Document data;
+        data.m_watchModel = c.model;
         data.m_bytes = ToReceived(c.bytes);
         data.DecodeExercises();
         EXPECT_EQ(data.ExplainInvalid(), c.explanation) << c.model;
     }
-    CSonicLinkData valid;
+    Document valid;
     ASSERT_EQ(valid.LoadDumpFile(testing_streams::WriteDump(
                   testing_streams::BuildS410Stream(testing_streams::S410Values{}).bytes, "ok.sld")), 1);
     EXPECT_EQ(valid.ExplainInvalid(), "");
@@ -234,18 +234,18 @@ TEST(SonicLinkData, TheModelSettingDecidesHowARecordingIsDecodedWhicheverReceive
     struct Input {
         std::string name;
         std::vector<std::uint8_t> transfer;  // what it holds
-        std::function<int(CSonicLinkData&)> read;
+        std::function<int(Document&)> read;
     };
     auto recording = [](std::string path) {
-        return [path](CSonicLinkData& data) { return data.DecodeWaveFile(path); };
+        return [path](Document& data) { return data.DecodeWaveFile(path); };
     };
     auto dump = [](std::string path) {
-        return [path](CSonicLinkData& data) { return data.LoadDumpFile(path); };
+        return [path](Document& data) { return data.LoadDumpFile(path); };
     };
     auto live = [](std::vector<std::int16_t> sound) {
-        return [sound](CSonicLinkData& data) {
-            CLiveDecoder decoder;
-            decoder.OnStart(zendrik::FamilyOrFirst(data.m_nWatchModel).stream,
+        return [sound](Document& data) {
+            LiveDecoder decoder;
+            decoder.OnStart(zendrik::FamilyOrFirst(data.m_watchModel).stream,
                             zendrik::FamilyStreamFormats(), nullptr);
             for (std::size_t at = 0; at < sound.size(); at += 10000) {
                 decoder.OnSamples(sound.data() + at,
@@ -257,7 +257,7 @@ TEST(SonicLinkData, TheModelSettingDecidesHowARecordingIsDecodedWhicheverReceive
     // The watch's sound at its family's timing, 44100 Hz, with quiet after it long enough for
     // the live second receiver's pass.
     auto sound = [](const std::vector<std::uint8_t>& bytes, int model) {
-        CModulatorSettings settings = ModulatorSettingsFor(BitTimingFor(model, 44100));
+        ModulatorSettings settings = ModulatorSettingsFor(BitTimingFor(model, 44100));
         settings.leadOut = kSecondPassSeconds * 44100;
         return ModulateBytes(bytes, settings);
     };
@@ -268,7 +268,7 @@ TEST(SonicLinkData, TheModelSettingDecidesHowARecordingIsDecodedWhicheverReceive
         return path;
     };
     auto dumped = [](const std::string& path) {
-        CSonicLinkData data;
+        Document data;
         data.ReadDumpFile(path);
         const std::vector<std::int32_t> bytes = data.m_bytes.Elements();
         return std::vector<std::uint8_t>(bytes.begin(), bytes.end());
@@ -322,46 +322,46 @@ TEST(SonicLinkData, TheModelSettingDecidesHowARecordingIsDecodedWhicheverReceive
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.input.name + " with model " + std::to_string(c.model));
-        CSonicLinkData data;
-        data.m_nWatchModel = c.model;
-        ASSERT_EQ(c.input.read(data), 1) << data.m_strReadError;
+        Document data;
+        data.m_watchModel = c.model;
+        ASSERT_EQ(c.input.read(data), 1) << data.m_readError;
         EXPECT_EQ(data.m_reception.receiver, c.receiver);
         EXPECT_EQ(data.m_bytes.Elements(), ToReceived(c.input.transfer).Elements());
         if (c.holds == kReport) {
-            CSonicLinkData byHead;
+            Document byHead;
             byHead.m_bytes = ToReceived(c.input.transfer);
             byHead.DetectModelAndDecode();
-            EXPECT_EQ(data.m_bValid, 1);
-            EXPECT_EQ(data.m_strHrm, byHead.m_strHrm);
+            EXPECT_EQ(data.m_valid, 1);
+            EXPECT_EQ(data.m_hrm, byHead.m_hrm);
         } else {
-            EXPECT_EQ(data.m_bValid, 0);
-            EXPECT_EQ(data.m_strHrm, "");
+            EXPECT_EQ(data.m_valid, 0);
+            EXPECT_EQ(data.m_hrm, "");
             EXPECT_EQ(data.ExplainInvalid(), "The recording holds " + std::string(c.holds) + ".");
         }
-        EXPECT_EQ(data.m_nWatchModel, c.model);
+        EXPECT_EQ(data.m_watchModel, c.model);
     }
 }
 
 TEST(SonicLinkData, ClearReceptionForgetsSamplesBytesAndTheValidFlag) {
-    CSonicLinkData data;
-    data.m_nSamples = 3;
-    data.m_pSamples = std::make_unique<std::int16_t[]>(3);
+    Document data;
+    data.m_sampleCount = 3;
+    data.m_samples = std::make_unique<std::int16_t[]>(3);
     data.m_bytes = ToReceived(Head(10, 12));
-    data.m_bValid = 1;
+    data.m_valid = 1;
     FillReports(data);
     data.ClearReception();
-    EXPECT_EQ(data.m_pSamples, nullptr);
-    EXPECT_EQ(data.m_nSamples, 0);
+    EXPECT_EQ(data.m_samples, nullptr);
+    EXPECT_EQ(data.m_sampleCount, 0);
     EXPECT_EQ(data.m_bytes.GetSize(), 0);
-    EXPECT_EQ(data.m_bValid, 0);
-    EXPECT_EQ(data.m_strHrm, "hrm");  // the report stays until the next decoding
+    EXPECT_EQ(data.m_valid, 0);
+    EXPECT_EQ(data.m_hrm, "hrm");  // the report stays until the next decoding
 }
 
 TEST(SonicLinkData, OnlyAValidReportKeepsAnExerciseAndEveryDecodingStartsWithout) {
     testing_streams::S410Values values;
     values.hr = {100, 120, 140};
     testing_streams::Stream stream = testing_streams::BuildS410Stream(values);
-    CSonicLinkData data;
+    Document data;
     data.m_bytes = ToReceived(stream.bytes);
     ASSERT_TRUE(data.DetectModelAndDecode());
     ASSERT_TRUE(data.ValidExercise());
@@ -373,12 +373,12 @@ TEST(SonicLinkData, OnlyAValidReportKeepsAnExerciseAndEveryDecodingStartsWithout
     testing_streams::BreakChecksum(stream, 1);
     data.m_bytes = ToReceived(stream.bytes);
     data.DetectModelAndDecode();
-    EXPECT_FALSE(data.m_bValid);
+    EXPECT_FALSE(data.m_valid);
     EXPECT_FALSE(data.ValidExercise());
     ASSERT_FALSE(data.DecodedTransfer().checkMessages.empty());
     std::string lines;
     for (const std::string& line : data.DecodedTransfer().checkMessages) lines += line + "\r\n";
-    EXPECT_EQ(data.m_strHrm, lines);
+    EXPECT_EQ(data.m_hrm, lines);
     EXPECT_FALSE(data.DecodedTransfer().exercise.has_value());
 
     // A stream naming no model empties everything.

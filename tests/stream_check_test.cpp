@@ -45,7 +45,7 @@ TEST(StreamCheck, BlockChecksum) {
 
     // Over received bytes, from any position; positions past the end count as 0.
     const std::vector<std::uint8_t> bytes(check.begin(), check.end());
-    const CReceivedBytes received = ToReceived(bytes);
+    const ReceivedBytes received = ToReceived(bytes);
     EXPECT_EQ(BlockCrc16(received, 0, 9), 0xFEE8);
     EXPECT_EQ(BlockCrc16(received, 4, 5), BlockCrc16(bytes.data() + 4, 5));
     const std::vector<std::uint8_t> padded{'8', '9', 0, 0, 0};

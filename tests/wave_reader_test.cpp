@@ -6,12 +6,12 @@
 #include <sstream>
 #include <vector>
 
-#include "document/sonic_link_data.h"
+#include "document/document.h"
 #include "reception/wave_writer.h"
 #include "support/s410_stream_builder.h"
 #include "support/wave_file_maker.h"
 
-using testing_wave::CWaveFileMaker;
+using testing_wave::WaveFileMaker;
 using testing_wave::FormatFields;
 using testing_wave::Pcm16;
 
@@ -20,7 +20,7 @@ namespace {
 // The samples the reader takes from the file, or nothing when it rejects it.
 std::optional<std::vector<std::int16_t>> Read(const std::string& file) {
     std::istringstream in(file);
-    CWaveSamples wave;
+    WaveSamples wave;
     if (!ReadWaveStream(in, wave)) return std::nullopt;
     return std::vector<std::int16_t>(wave.samples.get(), wave.samples.get() + wave.count);
 }
@@ -39,15 +39,15 @@ FormatFields Fields(int channels, int bits) {
 }  // namespace
 
 TEST(WaveReader, ReadsSixteenBitSamplesOfOneOrTwoChannels) {
-    EXPECT_EQ(Read(CWaveFileMaker().Format({}).Data({0x80, 0x01, 0xFF, 0xFF}).Bytes()),
+    EXPECT_EQ(Read(WaveFileMaker().Format({}).Data({0x80, 0x01, 0xFF, 0xFF}).Bytes()),
               Samples({384, -1}));
     // Frames count by whole frames: 10 bytes are 5 samples, an 11th byte is no sample.
-    EXPECT_EQ(Read(CWaveFileMaker().Format({}).Data(Pcm16({1, 2, 3, 4, 5})).Bytes())->size(), 5u);
+    EXPECT_EQ(Read(WaveFileMaker().Format({}).Data(Pcm16({1, 2, 3, 4, 5})).Bytes())->size(), 5u);
     std::vector<std::uint8_t> odd = Pcm16({1, 2, 3, 4, 5});
     odd.push_back(7);
-    EXPECT_EQ(Read(CWaveFileMaker().Format({}).Data(odd).Bytes()), Samples({1, 2, 3, 4, 5}));
+    EXPECT_EQ(Read(WaveFileMaker().Format({}).Data(odd).Bytes()), Samples({1, 2, 3, 4, 5}));
     // Of a stereo recording the second channel is kept.
-    EXPECT_EQ(Read(CWaveFileMaker()
+    EXPECT_EQ(Read(WaveFileMaker()
                        .Format(Fields(2, 16))
                        .Data(Pcm16({100, -200, 300, -32768, -500, 32767}))
                        .Bytes()),
@@ -55,9 +55,9 @@ TEST(WaveReader, ReadsSixteenBitSamplesOfOneOrTwoChannels) {
 }
 
 TEST(WaveReader, CentresEightBitSamplesWithoutScaling) {
-    EXPECT_EQ(Read(CWaveFileMaker().Format(Fields(1, 8)).Data({0, 128, 255, 129}).Bytes()),
+    EXPECT_EQ(Read(WaveFileMaker().Format(Fields(1, 8)).Data({0, 128, 255, 129}).Bytes()),
               Samples({-128, 0, 127, 1}));
-    EXPECT_EQ(Read(CWaveFileMaker().Format(Fields(2, 8)).Data({0, 255, 255, 0}).Bytes()),
+    EXPECT_EQ(Read(WaveFileMaker().Format(Fields(2, 8)).Data({0, 255, 255, 0}).Bytes()),
               Samples({127, -128}));
 }
 
@@ -65,28 +65,28 @@ TEST(WaveReader, RejectsWhatIsNotIntegerPcmOfOneOrTwoChannels) {
     EXPECT_FALSE(Read(""));
     EXPECT_FALSE(Read("RIFF"));
     const std::vector<std::uint8_t> body = Pcm16({1, 2});
-    EXPECT_FALSE(Read(CWaveFileMaker().Outer("RIFX", "WAVE").Format({}).Data(body).Bytes()));
-    EXPECT_FALSE(Read(CWaveFileMaker().Outer("RIFF", "AVI ").Format({}).Data(body).Bytes()));
+    EXPECT_FALSE(Read(WaveFileMaker().Outer("RIFX", "WAVE").Format({}).Data(body).Bytes()));
+    EXPECT_FALSE(Read(WaveFileMaker().Outer("RIFF", "AVI ").Format({}).Data(body).Bytes()));
     FormatFields floating;
     floating.formatTag = 3;
-    EXPECT_FALSE(Read(CWaveFileMaker().Format(floating).Data(body).Bytes()));
-    EXPECT_FALSE(Read(CWaveFileMaker().Format(Fields(3, 16)).Data(Pcm16({1, 2, 3})).Bytes()));
-    EXPECT_FALSE(Read(CWaveFileMaker().Format(Fields(0, 16)).Data(body).Bytes()));
-    EXPECT_FALSE(Read(CWaveFileMaker().Format(Fields(1, 24)).Data({1, 2, 3}).Bytes()));
-    EXPECT_FALSE(Read(CWaveFileMaker().Format(Fields(1, 12)).Data(body).Bytes()));
-    EXPECT_FALSE(Read(CWaveFileMaker().Format({}).Bytes()));  // no data chunk
-    EXPECT_FALSE(Read(CWaveFileMaker().Data(body).Bytes()));  // no format chunk
+    EXPECT_FALSE(Read(WaveFileMaker().Format(floating).Data(body).Bytes()));
+    EXPECT_FALSE(Read(WaveFileMaker().Format(Fields(3, 16)).Data(Pcm16({1, 2, 3})).Bytes()));
+    EXPECT_FALSE(Read(WaveFileMaker().Format(Fields(0, 16)).Data(body).Bytes()));
+    EXPECT_FALSE(Read(WaveFileMaker().Format(Fields(1, 24)).Data({1, 2, 3}).Bytes()));
+    EXPECT_FALSE(Read(WaveFileMaker().Format(Fields(1, 12)).Data(body).Bytes()));
+    EXPECT_FALSE(Read(WaveFileMaker().Format({}).Bytes()));  // no data chunk
+    EXPECT_FALSE(Read(WaveFileMaker().Data(body).Bytes()));  // no format chunk
 }
 
 TEST(WaveReader, FindsTheFormatBeforeTheData) {
     const std::vector<std::uint8_t> body = Pcm16({5, 6});
-    EXPECT_FALSE(Read(CWaveFileMaker().Data(body).Format({}).Bytes()));
-    EXPECT_EQ(Read(CWaveFileMaker().Format({}, 16).Data(body).Bytes()), Samples({5, 6}));
-    EXPECT_FALSE(Read(CWaveFileMaker().Format({}, 14).Data(body).Bytes()));
+    EXPECT_FALSE(Read(WaveFileMaker().Data(body).Format({}).Bytes()));
+    EXPECT_EQ(Read(WaveFileMaker().Format({}, 16).Data(body).Bytes()), Samples({5, 6}));
+    EXPECT_FALSE(Read(WaveFileMaker().Format({}, 14).Data(body).Bytes()));
     // A longer format chunk is stepped over as a whole before the data is searched for.
-    EXPECT_EQ(Read(CWaveFileMaker().Format({}, 18).Data(body).Bytes()), Samples({5, 6}));
+    EXPECT_EQ(Read(WaveFileMaker().Format({}, 18).Data(body).Bytes()), Samples({5, 6}));
     // Other chunks are skipped, an odd-sized one together with its pad byte.
-    EXPECT_EQ(Read(CWaveFileMaker()
+    EXPECT_EQ(Read(WaveFileMaker()
                        .Chunk("LIST", {'I', 'N', 'F', 'O'})
                        .Format({})
                        .Chunk("note", {1, 2, 3})
@@ -99,27 +99,27 @@ TEST(WaveReader, FindsTheFormatBeforeTheData) {
 TEST(WaveReader, SearchesOnlyInsideTheOuterChunk) {
     const std::vector<std::uint8_t> body = Pcm16({5, 6});
     // The data chunk lies after the end the outer chunk declares.
-    EXPECT_FALSE(Read(CWaveFileMaker().Format({}).Data(body).OuterSize(4 + 24).Bytes()));
+    EXPECT_FALSE(Read(WaveFileMaker().Format({}).Data(body).OuterSize(4 + 24).Bytes()));
     // An outer size beyond the file end is cut to the file.
-    EXPECT_EQ(Read(CWaveFileMaker().Format({}).Data(body).OuterSize(0xFFFFFFF0u).Bytes()),
+    EXPECT_EQ(Read(WaveFileMaker().Format({}).Data(body).OuterSize(0xFFFFFFF0u).Bytes()),
               Samples({5, 6}));
     // A chunk size that leads past the end of the file ends the search.
     EXPECT_FALSE(Read(
-        CWaveFileMaker().Format({}).ChunkDeclaring("JUNK", 0x7FFFFFF0u, {}).Data(body).Bytes()));
+        WaveFileMaker().Format({}).ChunkDeclaring("JUNK", 0x7FFFFFF0u, {}).Data(body).Bytes()));
 }
 
 TEST(WaveReader, PadsAShortDataChunkWithAtMostOneSecondOfSilence) {
     EXPECT_EQ(
-        Read(CWaveFileMaker().Format({}).ChunkDeclaring("data", 12, Pcm16({7, -7, 9})).Bytes()),
+        Read(WaveFileMaker().Format({}).ChunkDeclaring("data", 12, Pcm16({7, -7, 9})).Bytes()),
         Samples({7, -7, 9, 0, 0, 0}));
     // A trailing half sample is not a sample.
-    EXPECT_EQ(Read(CWaveFileMaker().Format({}).ChunkDeclaring("data", 8, {3, 0, 1}).Bytes()),
+    EXPECT_EQ(Read(WaveFileMaker().Format({}).ChunkDeclaring("data", 8, {3, 0, 1}).Bytes()),
               Samples({3, 0, 0, 0}));
 
     // A hundred-byte file that claims four gigabytes of data.
     std::vector<std::uint8_t> body = Pcm16(std::vector<int>(28, 1000));
     const std::string forged =
-        CWaveFileMaker().Format({}).ChunkDeclaring("data", 0xFFFFFFFEu, body).Bytes();
+        WaveFileMaker().Format({}).ChunkDeclaring("data", 0xFFFFFFFEu, body).Bytes();
     ASSERT_EQ(forged.size(), 100u);
     const auto samples = Read(forged);
     ASSERT_TRUE(samples);
@@ -140,27 +140,27 @@ TEST(WaveReader, ReadsBackWhatTheWriterWrote) {
 }
 
 TEST(WaveReader, KeepsThePreviousSamplesWhenAFileIsRejected) {
-    CSonicLinkData data;
+    Document data;
     EXPECT_EQ(data.ReadWaveFile(testing_streams::TempPath("never-written.wav")), 0);
     const std::string good = testing_wave::WriteWaveBytes(
-        CWaveFileMaker().Format({}).Data(Pcm16({11, 22, 33})).Bytes(), "good.wav");
+        WaveFileMaker().Format({}).Data(Pcm16({11, 22, 33})).Bytes(), "good.wav");
     ASSERT_EQ(data.ReadWaveFile(good), 1);
-    ASSERT_EQ(data.m_nSamples, 3);
+    ASSERT_EQ(data.m_sampleCount, 3);
 
     FormatFields floating;
     floating.formatTag = 3;
     const std::string bad = testing_wave::WriteWaveBytes(
-        CWaveFileMaker().Format(floating).Data(Pcm16({1, 2, 3, 4})).Bytes(), "float.wav");
+        WaveFileMaker().Format(floating).Data(Pcm16({1, 2, 3, 4})).Bytes(), "float.wav");
     EXPECT_EQ(data.ReadWaveFile(bad), 0);
-    ASSERT_EQ(data.m_nSamples, 3);
-    EXPECT_EQ(data.m_pSamples[2], 33);
+    ASSERT_EQ(data.m_sampleCount, 3);
+    EXPECT_EQ(data.m_samples[2], 33);
 
     // An empty data chunk is a readable file, but there is nothing to demodulate: the report
     // stays as it was.
-    data.m_strHrm = "earlier report";
+    data.m_hrm = "earlier report";
     const std::string silent =
-        testing_wave::WriteWaveBytes(CWaveFileMaker().Format({}).Data({}).Bytes(), "empty.wav");
+        testing_wave::WriteWaveBytes(WaveFileMaker().Format({}).Data({}).Bytes(), "empty.wav");
     EXPECT_EQ(data.DecodeWaveFile(silent), 0);
-    EXPECT_EQ(data.m_nSamples, 0);
-    EXPECT_EQ(data.m_strHrm, "earlier report");
+    EXPECT_EQ(data.m_sampleCount, 0);
+    EXPECT_EQ(data.m_hrm, "earlier report");
 }

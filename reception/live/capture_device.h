@@ -9,7 +9,7 @@
 #include <vector>
 
 // The result of a device step: 0, or an error code with the system's wording.
-struct CDeviceResult {
+struct DeviceResult {
     int code = 0;
     QString text;
     bool Ok() const { return code == 0; }
@@ -22,31 +22,31 @@ inline constexpr int kDeviceBadFormat = 32;
 inline constexpr int kBlockFrames = 10000;
 inline constexpr int kQueuedBlocks = 50;
 
-class CCaptureDevice {
+class CaptureDevice {
 public:
-    virtual ~CCaptureDevice() = default;
+    virtual ~CaptureDevice() = default;
 
     // Every step runs on the capture thread.
-    virtual CDeviceResult Open(int sampleRate) = 0;
-    virtual CDeviceResult Start() = 0;
-    virtual CDeviceResult Stop() = 0;
-    virtual CDeviceResult Reset() = 0;
-    virtual CDeviceResult Close() = 0;
+    virtual DeviceResult Open(int sampleRate) = 0;
+    virtual DeviceResult Start() = 0;
+    virtual DeviceResult Stop() = 0;
+    virtual DeviceResult Reset() = 0;
+    virtual DeviceResult Close() = 0;
 
     // Where filled blocks go (kBlockFrames frames each; a reset may hand back a shorter or
     // empty one), and where an error that ends capture goes.
     std::function<void(std::vector<std::int16_t>)> onBlock;
-    std::function<void(CDeviceResult)> onFailure;
+    std::function<void(DeviceResult)> onFailure;
 };
 
 // Makes the device; called on the capture thread, so the device belongs to it.
-using CCaptureDeviceFactory = std::function<std::unique_ptr<CCaptureDevice>()>;
+using CaptureDeviceFactory = std::function<std::unique_ptr<CaptureDevice>()>;
 
 // The default audio input through Qt Multimedia.
-std::unique_ptr<CCaptureDevice> MakeQtCaptureDevice();
+std::unique_ptr<CaptureDevice> MakeQtCaptureDevice();
 
 // The device live capture opens: Qt's, unless a test installed another. Read when a reading
 // starts capture, on the capture thread; install before the capture thread runs.
-CCaptureDeviceFactory CaptureDeviceFactory();
+CaptureDeviceFactory CurrentCaptureDeviceFactory();
 // Installs a factory; an empty one goes back to Qt's.
-void SetCaptureDeviceFactory(CCaptureDeviceFactory factory);
+void SetCaptureDeviceFactory(CaptureDeviceFactory factory);

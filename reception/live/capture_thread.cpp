@@ -15,7 +15,7 @@ constexpr int kStopSettleMs = 500;
 
 }  // namespace
 
-CaptureThread::CaptureThread(CCaptureDeviceFactory makeDevice, QObject* errorContext, ErrorSink appErrors)
+CaptureThread::CaptureThread(CaptureDeviceFactory makeDevice, QObject* errorContext, ErrorSink appErrors)
     : m_makeDevice(std::move(makeDevice)),
       m_errorContext(errorContext),
       m_appErrors(std::move(appErrors)),
@@ -73,12 +73,12 @@ void CaptureThread::OnStart(const StreamFormat& expected, StreamFormats known, s
             // The device hands blocks over in this thread; they queue like any call.
             Post([this, block = std::move(block)]() mutable { OnBlock(std::move(block)); });
         };
-        m_device->onFailure = [this](CDeviceResult result) {
+        m_device->onFailure = [this](DeviceResult result) {
             m_recording = false;
             ReportError(DeviceStep::Capture, result);
         };
     }
-    CDeviceResult opened = m_device->Open(sampleRate);
+    DeviceResult opened = m_device->Open(sampleRate);
     if (opened.code == kDeviceBadFormat) {
         sampleRate = 22050;
         opened = m_device->Open(sampleRate);
@@ -89,7 +89,7 @@ void CaptureThread::OnStart(const StreamFormat& expected, StreamFormats known, s
         return;
     }
     m_deviceOpen = true;
-    const CDeviceResult started = m_device->Start();
+    const DeviceResult started = m_device->Start();
     if (!started.Ok()) {
         ReportError(DeviceStep::Start, started);
         m_device->Close();
@@ -101,12 +101,12 @@ void CaptureThread::OnStart(const StreamFormat& expected, StreamFormats known, s
 
 void CaptureThread::OnStop() {
     if (!m_recording) return;
-    const CDeviceResult stopped = m_device->Stop();
+    const DeviceResult stopped = m_device->Stop();
     if (!stopped.Ok()) {
         ReportError(DeviceStep::Stop, stopped);
         return;  // a device that did not stop is not closed
     }
-    const CDeviceResult reset = m_device->Reset();
+    const DeviceResult reset = m_device->Reset();
     if (!reset.Ok()) {
         ReportError(DeviceStep::Reset, reset);
         return;
@@ -126,7 +126,7 @@ void CaptureThread::OnStop() {
 void CaptureThread::CloseSettled() {
     m_closePending = false;
     m_settle->stop();
-    const CDeviceResult closed = m_device->Close();
+    const DeviceResult closed = m_device->Close();
     m_deviceOpen = false;
     if (!closed.Ok()) ReportError(DeviceStep::Close, closed);
 }
@@ -143,7 +143,7 @@ void CaptureThread::OnBlock(std::vector<std::int16_t> block) {
     if (DialogAlive() && m_dialog->HasTransfer()) m_dialog->CommandOk();
 }
 
-void CaptureThread::ReportError(DeviceStep step, const CDeviceResult& result) {
+void CaptureThread::ReportError(DeviceStep step, const DeviceResult& result) {
     const QString text = DeviceErrorText(step, result);
     if (DialogAlive()) {
         m_dialog->DeviceError(text);

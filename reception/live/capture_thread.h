@@ -27,7 +27,7 @@ public:
     // Starts the capture and the decode thread; between readings they sit idle. `appErrors` is
     // called in the thread of `errorContext`, and only while that object lives: an error still on
     // its way when the context goes is dropped with it. The context must outlive this object.
-    CaptureThread(CCaptureDeviceFactory makeDevice, QObject* errorContext, ErrorSink appErrors);
+    CaptureThread(CaptureDeviceFactory makeDevice, QObject* errorContext, ErrorSink appErrors);
     // Stops capture, closes the device and ends both threads, waiting for them: work still
     // queued is dropped, and neither thread nor anything it holds outlives this object.
     ~CaptureThread() override;
@@ -49,13 +49,13 @@ private:
     void CloseSettled();
     void OnBlock(std::vector<std::int16_t> block);
     void AtEnd() override;
-    void ReportError(DeviceStep step, const CDeviceResult& result);
+    void ReportError(DeviceStep step, const DeviceResult& result);
     bool DialogAlive() const;
 
-    CCaptureDeviceFactory m_makeDevice;
+    CaptureDeviceFactory m_makeDevice;
     QObject* m_errorContext;
     ErrorSink m_appErrors;
-    std::unique_ptr<CCaptureDevice> m_device;
+    std::unique_ptr<CaptureDevice> m_device;
     bool m_recording = false;
     bool m_deviceOpen = false;
     // A stopped device waits this long before it is closed, so the blocks it hands back on the

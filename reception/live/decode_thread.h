@@ -37,7 +37,7 @@ public:
     void Samples(std::vector<std::int16_t> block);
 
 private:
-    CLiveDecoder m_decoder;
+    LiveDecoder m_decoder;
     std::shared_ptr<ReadingChannel> m_channel;
 };
 

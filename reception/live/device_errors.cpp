@@ -22,7 +22,7 @@ QString StepInWords(DeviceStep step) {
 
 }  // namespace
 
-QString DeviceErrorText(DeviceStep step, const CDeviceResult& result) {
+QString DeviceErrorText(DeviceStep step, const DeviceResult& result) {
     QString text = StepInWords(step) + QStringLiteral(" (code %1)").arg(result.code);
     const QString wording = result.text.trimmed().left(256);
     if (wording.isEmpty()) return text + QLatin1Char('.');

@@ -19,4 +19,4 @@ enum class DeviceStep {
 // One line, e.g. "Could not open the sound input (code 6): No sound input device is
 // available." The system's wording is cut to 256 characters; without one the line ends after
 // the code.
-QString DeviceErrorText(DeviceStep step, const CDeviceResult& result);
+QString DeviceErrorText(DeviceStep step, const DeviceResult& result);

@@ -29,11 +29,11 @@ QString DescribeError(QAudio::Error error) {
     return QString();
 }
 
-class CQtCaptureDevice final : public CCaptureDevice {
+class QtCaptureDevice final : public CaptureDevice {
 public:
-    ~CQtCaptureDevice() override { Close(); }
+    ~QtCaptureDevice() override { Close(); }
 
-    CDeviceResult Open(int sampleRate) override {
+    DeviceResult Open(int sampleRate) override {
         const QAudioDevice device = QMediaDevices::defaultAudioInput();
         if (device.isNull()) return {kNoDevice, QStringLiteral("No sound input device is available.")};
         QAudioFormat format;
@@ -58,7 +58,7 @@ public:
         return {};
     }
 
-    CDeviceResult Start() override {
+    DeviceResult Start() override {
         if (!m_source) return {kNotOpen, QStringLiteral("The sound input is not open.")};
         m_pending.clear();
         m_io = m_source->start();
@@ -72,7 +72,7 @@ public:
         return {};
     }
 
-    CDeviceResult Stop() override {
+    DeviceResult Stop() override {
         if (!m_source) return {kNotOpen, QStringLiteral("The sound input is not open.")};
         m_running = false;
         if (m_io) Collect();
@@ -81,7 +81,7 @@ public:
         return {};
     }
 
-    CDeviceResult Reset() override {
+    DeviceResult Reset() override {
         if (!m_source) return {kNotOpen, QStringLiteral("The sound input is not open.")};
         // What was recorded but did not fill a block comes back as a last, shorter one.
         std::vector<std::int16_t> rest;
@@ -90,7 +90,7 @@ public:
         return {};
     }
 
-    CDeviceResult Close() override {
+    DeviceResult Close() override {
         m_running = false;
         if (m_source) {
             m_source->stop();
@@ -126,18 +126,18 @@ private:
 
 }  // namespace
 
-std::unique_ptr<CCaptureDevice> MakeQtCaptureDevice() { return std::make_unique<CQtCaptureDevice>(); }
+std::unique_ptr<CaptureDevice> MakeQtCaptureDevice() { return std::make_unique<QtCaptureDevice>(); }
 
 namespace {
-CCaptureDeviceFactory& InstalledFactory() {
-    static CCaptureDeviceFactory factory;
+CaptureDeviceFactory& InstalledFactory() {
+    static CaptureDeviceFactory factory;
     return factory;
 }
 }  // namespace
 
-CCaptureDeviceFactory CaptureDeviceFactory() {
-    const CCaptureDeviceFactory& installed = InstalledFactory();
-    return installed ? installed : CCaptureDeviceFactory(MakeQtCaptureDevice);
+CaptureDeviceFactory CurrentCaptureDeviceFactory() {
+    const CaptureDeviceFactory& installed = InstalledFactory();
+    return installed ? installed : CaptureDeviceFactory(MakeQtCaptureDevice);
 }
 
-void SetCaptureDeviceFactory(CCaptureDeviceFactory factory) { InstalledFactory() = std::move(factory); }
+void SetCaptureDeviceFactory(CaptureDeviceFactory factory) { InstalledFactory() = std::move(factory); }

@@ -30,7 +30,7 @@ public:
     virtual void OnDeviceError(const QString& text) = 0;
 };
 
-class ReadingChannel : public QObject, public CReadingReports {
+class ReadingChannel : public QObject, public ReadingReports {
     Q_OBJECT
 public:
     // A channel to `target`, which must be a QObject living in the user-interface thread.

@@ -16,7 +16,7 @@
 #include "decoders/exercise.h"
 #include "formats/fit_writer.h"
 #include "formats/tcx_writer.h"
-#include "document/sonic_link_data.h"
+#include "document/document.h"
 #include "support/rs200_stream_builder.h"
 #include "support/run_process.h"
 #include "support/sample_exercises.h"
@@ -43,7 +43,7 @@ struct Case {
 using namespace testing_streams;
 
 Exercise DecodedExercise(const std::vector<std::uint8_t>& stream) {
-    CSonicLinkData data;
+    Document data;
     data.m_bytes = ToReceived(stream);
     data.DetectModelAndDecode();
     return data.ValidExercise() ? *data.ValidExercise() : Exercise{};

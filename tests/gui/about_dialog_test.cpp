@@ -22,16 +22,16 @@
 namespace {
 
 // Catches what would go to the desktop's link handler.
-struct CLinkRecorder {
+struct LinkRecorder {
     QStringList opened;
-    CLinkRecorder() {
+    LinkRecorder() {
         SetLinkOpener([this](const QUrl& url) { opened << url.toString(); });
     }
-    ~CLinkRecorder() { SetLinkOpener({}); }
+    ~LinkRecorder() { SetLinkOpener({}); }
 };
 
 struct ShownAbout {
-    CAboutDialog dlg;
+    AboutDialog dlg;
     ShownAbout() {
         dlg.OnInitDialog();
         dlg.show();
@@ -48,18 +48,18 @@ private slots:
     void linksOpenWhatTheyShowAndTheBetaNotesOpenNothing() {
         ShownAbout about;
         QVERIFY(QTest::qWaitForWindowExposed(&about.dlg));
-        CLinkRecorder links;
-        for (CLinkStatic* link : {about.dlg.m_stMailLink, about.dlg.m_stWebLink}) {
+        LinkRecorder links;
+        for (LinkStatic* link : {about.dlg.m_mailLink, about.dlg.m_webLink}) {
             QCOMPARE(link->cursor().shape(), Qt::PointingHandCursor);
             QTest::mouseClick(link, Qt::LeftButton);
         }
-        QCOMPARE(links.opened, (QStringList{"mailto:" + about.dlg.m_stMailLink->text(),
-                                            about.dlg.m_stWebLink->text()}));
+        QCOMPARE(links.opened, (QStringList{"mailto:" + about.dlg.m_mailLink->text(),
+                                            about.dlg.m_webLink->text()}));
         QVERIFY(QUrl(links.opened[1]).scheme().startsWith(QStringLiteral("http")));
-        QTest::mouseClick(about.dlg.m_stMailLink, Qt::RightButton);
-        QTest::mouseClick(about.dlg.m_stBetaInfo, Qt::LeftButton);
+        QTest::mouseClick(about.dlg.m_mailLink, Qt::RightButton);
+        QTest::mouseClick(about.dlg.m_betaInfo, Qt::LeftButton);
         QCOMPARE(links.opened.size(), 2);
-        QCOMPARE(about.dlg.m_stBetaInfo->cursor().shape(), Qt::ArrowCursor);
+        QCOMPARE(about.dlg.m_betaInfo->cursor().shape(), Qt::ArrowCursor);
         QVERIFY(about.dlg.isVisible());
     }
 
@@ -86,7 +86,7 @@ private slots:
             "Please send feedback about the usability of the generated CSV files.\n"
             "\n"
             "thank you for testing and support!\n";
-        QCOMPARE(about.dlg.m_stBetaInfo->text(), expected);
+        QCOMPARE(about.dlg.m_betaInfo->text(), expected);
         QStringList labels;
         for (QLabel* label : about.dlg.findChildren<QLabel*>()) labels << label->text();
         QVERIFY(labels.contains("Zendrik   Version 1.09 beta 9"));
@@ -169,19 +169,19 @@ private slots:
             QSettings store(QStringLiteral("qlx"), QStringLiteral("Zendrik"));
             store.clear();
         }
-        CZendrikApp& app = *static_cast<CZendrikApp*>(QCoreApplication::instance());
+        ZendrikApp& app = *static_cast<ZendrikApp*>(QCoreApplication::instance());
         app.m_settings = Settings{};
         // Plays the user inside the box's own modal loop: notes what it sees and presses OK.
         QStringList seen;
         QTimer poll;
         connect(&poll, &QTimer::timeout, [&] {
-            auto* about = qobject_cast<CAboutDialog*>(QApplication::activeModalWidget());
+            auto* about = qobject_cast<AboutDialog*>(QApplication::activeModalWidget());
             if (!about) return;
             auto* ok = qobject_cast<QPushButton*>(about->GetDlgItem(1));
             seen << QStringLiteral("%1 modal=%2 owner=%3 default=%4")
                         .arg(about->windowTitle())
                         .arg(about->isModal())
-                        .arg(about->parentWidget() == app.MainFrame())
+                        .arg(about->parentWidget() == app.MainWindow())
                         .arg(ok->isDefault());
             ok->click();
         });
@@ -189,7 +189,7 @@ private slots:
         QVERIFY(app.InitInstance({"zendrik"}));
         // The box comes up by itself once the loop runs, and again on the command.
         QVERIFY(QTest::qWaitFor([&] { return seen.size() == 1; }));
-        emit app.MainFrame()->aboutRequested();
+        emit app.MainWindow()->aboutRequested();
         QCOMPARE(seen, QStringList(2, QStringLiteral("About Zendrik modal=1 owner=1 default=1")));
         QVERIFY(QApplication::activeModalWidget() == nullptr);
         poll.stop();

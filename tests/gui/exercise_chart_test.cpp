@@ -30,7 +30,7 @@
 #include "app/settings.h"
 #include "app/window_source.h"
 #include "gui_test_registry.h"
-#include "document/sonic_link_data.h"
+#include "document/document.h"
 #include "support/rs200_stream_builder.h"
 #include "support/run_process.h"
 #include "support/sample_exercises.h"
@@ -305,9 +305,9 @@ private slots:
         zendrik::ExerciseViews views(new QWidget, nullptr);
         views.resize(400, 300);
         views.showExercise(testing_streams::S510Ride());
-        CScriptedPrompts prompts;
-        prompts.saveAnswers.push_back(CFileChoice{dir.filePath("chart"), 2});
-        prompts.saveAnswers.push_back(CFileChoice{dir.filePath("no/such/chart.png"), 1});
+        ScriptedPrompts prompts;
+        prompts.saveAnswers.push_back(FileChoice{dir.filePath("chart"), 2});
+        prompts.saveAnswers.push_back(FileChoice{dir.filePath("no/such/chart.png"), 1});
         views.saveChartAs();
         QVERIFY(QFileInfo::exists(dir.filePath("chart.svg")));
         QVERIFY(prompts.messages.empty());
@@ -329,7 +329,7 @@ private slots:
 
     void mainWindowShowsChartAndLapsAboveTheReport() {
         Settings settings;
-        CMainFrame frame(settings);
+        MainFrame frame(settings);
         QVERIFY(frame.Create(QStringLiteral(ZENDRIK_SAMPLES_DIR "/s510-ride.sld")));
         zendrik::ExerciseViews* views = frame.ExerciseViews();
         QVERIFY(views);
@@ -354,7 +354,7 @@ private slots:
         frame.close();
 
         // The next window opens as this one was left, until the stored state goes.
-        CMainFrame again(settings);
+        MainFrame again(settings);
         QVERIFY(again.Create({}));
         QCOMPARE(again.size(), QSize(900, 760));
         QCOMPARE(again.ExerciseViews()->tabs()->currentIndex(), 1);
@@ -378,7 +378,7 @@ private slots:
         };
         QSettings(QStringLiteral("qlx"), QStringLiteral("Zendrik")).remove(QStringLiteral("Window"));
         Settings settings;
-        CMainFrame frame(settings);
+        MainFrame frame(settings);
         QVERIFY(frame.Create(QStringLiteral(ZENDRIK_SAMPLES_DIR "/s510-ride.sld")));
         frame.resize(FirstRunWindowSize(QSize(1366, 768)));
         frame.show();
@@ -401,9 +401,9 @@ private slots:
     }
 
     void titleNamesTheFileAndRecentFilesOpenAgain() {
-        CScriptedPrompts prompts;  // the unreadable file's message box
+        ScriptedPrompts prompts;  // the unreadable file's message box
         Settings settings;
-        CMainFrame frame(settings);
+        MainFrame frame(settings);
         QVERIFY(frame.Create({}));
         auto* source = frame.findChild<zendrik::WindowSource*>();
         QVERIFY(source);

@@ -24,9 +24,9 @@ namespace {
 
 struct Frame {
     Settings settings;
-    CMainFrame frame{settings};
+    MainFrame frame{settings};
     explicit Frame(const QString& file) { frame.Create(file); }
-    CSonicLinkData& Data() { return frame.View()->Data(); }
+    Document& Data() { return frame.View()->Data(); }
     void Save() { frame.Action(ID_FILE_SAVE)->trigger(); }
 };
 
@@ -92,14 +92,14 @@ private slots:
         QFETCH(QString, format);
         const bool fit = format == QLatin1String("fit");
         Frame f(RideDump());
-        CScriptedPrompts prompts;
+        ScriptedPrompts prompts;
         const QString path = QString::fromStdString(TempPath(name.toStdString()));
         QFile::remove(path);
         // A reading not yet saved otherwise.
         f.frame.View()->SetModified(true);
-        const std::string pathBefore = f.Data().m_strPath;
+        const std::string pathBefore = f.Data().m_path;
         WithTz("America/New_York", [&] {
-            prompts.saveAnswers.push_back(CFileChoice{path, filter});
+            prompts.saveAnswers.push_back(FileChoice{path, filter});
             f.Save();
         });
         QCOMPARE(prompts.saveRequests.at(0).filters.mid(0, 3),
@@ -129,12 +129,12 @@ private slots:
         }
         // An export keeps part of the reading only: it stays marked unsaved, under its old name.
         QVERIFY(f.frame.View()->IsModified());
-        QCOMPARE(f.Data().m_strPath, pathBefore);
+        QCOMPARE(f.Data().m_path, pathBefore);
     }
 
     void anExerciseTheWriterRefusesIsToldAndNothingIsWritten() {
         Frame f(RideDump());
-        CScriptedPrompts prompts;
+        ScriptedPrompts prompts;
         const QString fit = QString::fromStdString(TempPath("refused.fit"));
         const QString tcx = QString::fromStdString(TempPath("refused.tcx"));
         QFile::remove(fit);
@@ -142,7 +142,7 @@ private slots:
         zendrik::Transfer transfer = f.Data().DecodedTransfer();
         transfer.exercise->start.year = 1997;  // before FIT's first date; TCX has no such limit
         f.Data().ShowTransfer(transfer);
-        prompts.saveAnswers = {CFileChoice{fit, 4}, CFileChoice{tcx, 5}};
+        prompts.saveAnswers = {FileChoice{fit, 4}, FileChoice{tcx, 5}};
         f.Save();
         f.Save();
         QCOMPARE(prompts.messages.size(), std::size_t{1});
@@ -153,7 +153,7 @@ private slots:
         // A valid transfer without an exercise: nothing to write, and no question about the input.
         transfer.exercise.reset();
         f.Data().ShowTransfer(transfer);
-        prompts.saveAnswers = {CFileChoice{tcx, 5}};
+        prompts.saveAnswers = {FileChoice{tcx, 5}};
         const std::string before = ReadFile(tcx.toStdString());
         f.Save();
         QCOMPARE(prompts.messages.size(), std::size_t{2});
@@ -164,11 +164,11 @@ private slots:
 
     void withoutAKnownEntryTheExtensionDecides() {
         Frame f(RideDump());
-        CScriptedPrompts prompts;
+        ScriptedPrompts prompts;
         for (const auto& [name, expected] :
-             {std::pair{"no-entry.csv", CsvTextFor(f.Data(), ';')}, std::pair{"no-entry.txt", f.Data().m_strHrm}}) {
+             {std::pair{"no-entry.csv", CsvTextFor(f.Data(), ';')}, std::pair{"no-entry.txt", f.Data().m_hrm}}) {
             const QString path = QString::fromStdString(TempPath(name));
-            prompts.saveAnswers.push_back(CFileChoice{path, 0});
+            prompts.saveAnswers.push_back(FileChoice{path, 0});
             f.Save();
             QCOMPARE(ReadFile(path.toStdString()), expected);
         }
@@ -181,7 +181,7 @@ private slots:
                                      "SonicLink Dump Files (*.sld)", "FIT activity (*.fit)",
                                      "TCX (*.tcx)"};
         dialog.selectFile(QStringLiteral("20060305.hrm"));
-        ConfigureFileDialog(dialog, CFileRequest{filters, 1, "hrm", "20060305.hrm"});
+        ConfigureFileDialog(dialog, FileRequest{filters, 1, "hrm", "20060305.hrm"});
         auto* types = dialog.findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
         auto* name = dialog.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
         QVERIFY(types && name);

@@ -16,7 +16,7 @@ int main(int argc, char** argv) {
     QTemporaryDir configHome;
     // Never touch the settings of the user running the tests.
     qputenv("XDG_CONFIG_HOME", configHome.path().toLocal8Bit());
-    CZendrikApp app(argc, argv);
+    ZendrikApp app(argc, argv);
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, configHome.path());
     int failures = 0;
     for (const TestFactory& make : GuiTests()) {

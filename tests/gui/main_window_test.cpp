@@ -47,7 +47,7 @@ using namespace testing_streams;
 
 namespace {
 
-CZendrikApp& App() { return *static_cast<CZendrikApp*>(QCoreApplication::instance()); }
+ZendrikApp& App() { return *static_cast<ZendrikApp*>(QCoreApplication::instance()); }
 
 S410Values Ride(int hrBase = 120) {
     S410Values v;
@@ -71,18 +71,18 @@ QString Recording(const std::string& name) {
     const Stream stream = BuildS410Stream(Ride());
     const std::string path = TempPath(name);
     std::ofstream file(path, std::ios::binary);
-    WriteWaveStream(file, ModulateBytes(stream.bytes, CModulatorSettings{}), 44100);
+    WriteWaveStream(file, ModulateBytes(stream.bytes, ModulatorSettings{}), 44100);
     return QString::fromStdString(path);
 }
 
 // The HRM report of a dump as the reception object renders it.
 std::string DecodedHrm(const QString& dump) {
-    CSonicLinkData data;
+    Document data;
     data.LoadDumpFile(dump.toStdString());
-    return data.m_strHrm;
+    return data.m_hrm;
 }
 
-QString Shown(CReportView* view) { return view->Edit()->toPlainText(); }
+QString Shown(ReportView* view) { return view->Edit()->toPlainText(); }
 
 // The fields of each line of a CSV text as a reader following RFC 4180 sees them.
 std::vector<std::vector<std::string>> CsvFields(const std::string& text, char separator) {
@@ -146,9 +146,9 @@ void ClearStoredSettings() {
 
 struct Frame {
     Settings settings;
-    CMainFrame frame{settings};
+    MainFrame frame{settings};
     explicit Frame(const QString& file = {}) { frame.Create(file); }
-    CReportView* View() { return frame.View(); }
+    ReportView* View() { return frame.View(); }
 };
 
 }  // namespace
@@ -191,14 +191,14 @@ private slots:
         const QString dump = Dump("startup.sld");
         App().m_settings = Settings{};
         QVERIFY(App().InitInstance({"zendrik", dump}));
-        CMainFrame* frame = App().MainFrame();
+        MainFrame* frame = App().MainWindow();
         QVERIFY(frame->isVisible());
         const QString atStart = Shown(frame->View());
         // The About box opens by itself once the loop runs, over the shown window.
         QCOMPARE(CloseNextModal(), QStringLiteral("About Zendrik"));
         // The same report as Open shows for the file: the stored CSV display.
-        CScriptedPrompts prompts;
-        prompts.openAnswers.push_back(CFileChoice{dump, 1});
+        ScriptedPrompts prompts;
+        prompts.openAnswers.push_back(FileChoice{dump, 1});
         frame->Action(ID_FILE_OPEN)->trigger();
         QCOMPARE(atStart, Shown(frame->View()));
         QVERIFY(atStart.startsWith("[Params]\nVersion\t106"));
@@ -233,7 +233,7 @@ private slots:
         Frame f(Dump("range.sld"));
         f.settings.DisplayMode = 5;
         f.View()->ShowReport();
-        QCOMPARE(Shown(f.View()), AsShown(f.View()->Data().m_strHrm));
+        QCOMPARE(Shown(f.View()), AsShown(f.View()->Data().m_hrm));
         f.settings.DisplayMode = 1;
         f.settings.ValueFormat = 7;
         f.View()->ShowReport();
@@ -254,7 +254,7 @@ private slots:
 
     void dropOpensExactlyOneFileWhateverTheExtensionsCase() {
         Frame f;
-        CScriptedPrompts prompts;
+        ScriptedPrompts prompts;
         f.frame.show();
         QVERIFY(QTest::qWaitForWindowExposed(&f.frame));
         auto drop = [&](const QList<QUrl>& urls) {
@@ -288,10 +288,10 @@ private slots:
 
     void openDialogReadsTheFileAsWhatItIs() {
         Frame f;
-        CScriptedPrompts prompts;
+        ScriptedPrompts prompts;
         f.settings.WatchModel = 3;
         const QString dump = Dump("open.sld");
-        prompts.openAnswers.push_back(CFileChoice{dump, 1});
+        prompts.openAnswers.push_back(FileChoice{dump, 1});
         f.frame.Action(ID_FILE_OPEN)->trigger();
         // The dialog opens on every file the program reads, dumps and recordings alike; then
         // the dumps, the WAV files, every recording, and every file.
@@ -307,13 +307,13 @@ private slots:
         QCOMPARE(prompts.openRequests.at(0).selectedFilter, 1);
         QCOMPARE(prompts.openRequests.at(0).defaultSuffix, QStringLiteral("sld"));
         QCOMPARE(Shown(f.View()), AsShown(DecodedHrm(dump)));
-        QCOMPARE(f.View()->Data().m_nWatchModel, 3);  // copied from the settings
+        QCOMPARE(f.View()->Data().m_watchModel, 3);  // copied from the settings
 
         // The type follows the file, whatever entry is selected: a recording picked under the
         // dump entry, by its extension or its RIFF signature.
         for (const char* name : {"typed.wav", "open.bin"}) {
             f.View()->Data().m_bytes.SetSize(0);
-            prompts.openAnswers.push_back(CFileChoice{Recording(name), 2});
+            prompts.openAnswers.push_back(FileChoice{Recording(name), 2});
             f.frame.Action(ID_FILE_OPEN)->trigger();
             QVERIFY2(Shown(f.View()).startsWith("[Params]\nVersion=106\nMonitor=10"), name);
             QCOMPARE(f.View()->Data().m_bytes.GetSize(), BuildS410Stream(Ride()).bytes.size());
@@ -324,7 +324,7 @@ private slots:
         // decoded again.
         const QString shown = Shown(f.View());
         f.View()->Data().m_bytes.SetSize(0);
-        prompts.openAnswers.push_back(CFileChoice{Dump("not-a-recording.wav"), 3});
+        prompts.openAnswers.push_back(FileChoice{Dump("not-a-recording.wav"), 3});
         f.frame.Action(ID_FILE_OPEN)->trigger();
         QCOMPARE(Shown(f.View()), shown);
         QCOMPARE(f.View()->Data().m_bytes.GetSize(), 0);
@@ -332,7 +332,7 @@ private slots:
 
         // A transfer the chosen watch model cannot decode leaves no blank window behind.
         f.settings.WatchModel = 4;
-        prompts.openAnswers.push_back(CFileChoice{Recording("other-family.wav"), 1});
+        prompts.openAnswers.push_back(FileChoice{Recording("other-family.wav"), 1});
         f.frame.Action(ID_FILE_OPEN)->trigger();
         // Broken into lines that fit the window, which does not wrap.
         QCOMPARE(Shown(f.View()).simplified(),
@@ -345,21 +345,21 @@ private slots:
     // the command line's words; a dump read after it shows its own error lines only.
     void aRecordingThatDoesNotDecodeShowsTheReceptionHint() {
         Frame f;
-        CScriptedPrompts prompts;
+        ScriptedPrompts prompts;
         Stream broken = BuildS410Stream(Ride());
         broken.bytes[DataAt(broken, 0, 5)] ^= 0x08;
         const std::string path = TempPath("broken.wav");
         {
             std::ofstream file(path, std::ios::binary);
-            WriteWaveStream(file, ModulateBytes(broken.bytes, CModulatorSettings{}), 44100);
+            WriteWaveStream(file, ModulateBytes(broken.bytes, ModulatorSettings{}), 44100);
         }
-        CSonicLinkData alone;
+        Document alone;
         alone.DecodeWaveFile(path);
         const std::string advice = zendrik::ReceptionAdvice(alone.m_reception);
         QVERIFY(advice.find("blocks fail their check") != std::string::npos);
         QCOMPARE(f.View()->OpenDataFile(QString::fromStdString(path)), 1);
-        QVERIFY(Shown(f.View()).endsWith(AsShown(alone.m_strHrm)));
-        QCOMPARE(Shown(f.View()).simplified(), AsShown(advice + " " + alone.m_strHrm).simplified());
+        QVERIFY(Shown(f.View()).endsWith(AsShown(alone.m_hrm)));
+        QCOMPARE(Shown(f.View()).simplified(), AsShown(advice + " " + alone.m_hrm).simplified());
 
         const QString dump = QString::fromStdString(WriteDump(broken.bytes, "broken.sld"));
         QCOMPARE(f.View()->OpenDataFile(dump), 1);
@@ -375,7 +375,7 @@ private slots:
         testing_wave::FormatFields unknown;
         unknown.formatTag = 0x1234;
         const std::string wide24 = testing_wave::WriteWaveBytes(
-            testing_wave::CWaveFileMaker().Format(unknown).Data(std::vector<std::uint8_t>(300, 0)).Bytes(),
+            testing_wave::WaveFileMaker().Format(unknown).Data(std::vector<std::uint8_t>(300, 0)).Bytes(),
             "unknown.wav");
         struct Case {
             QString path;
@@ -395,11 +395,11 @@ private slots:
             // By name (a drop, the command line), and through the open dialog.
             for (bool dialog : {false, true}) {
                 Frame f(shownDump);
-                CScriptedPrompts prompts;
+                ScriptedPrompts prompts;
                 const QString before = Shown(f.View());
                 const std::string bytesBefore = f.View()->Data().DumpText();
                 if (dialog) {
-                    prompts.openAnswers.push_back(CFileChoice{c.path, 0});  // no entry: the file decides
+                    prompts.openAnswers.push_back(FileChoice{c.path, 0});  // no entry: the file decides
                     f.frame.Action(ID_FILE_OPEN)->trigger();
                 } else {
                     QCOMPARE(f.View()->OpenDataFile(c.path), 0);
@@ -423,34 +423,34 @@ private slots:
         QFile::remove(link);
         QVERIFY(QFile::link(recording, link));
         Frame f(recording);
-        CScriptedPrompts prompts;
+        ScriptedPrompts prompts;
         // The same file, by its name or through a link: asked, No by default, and No writes nothing.
         for (const QString& target : {recording, link}) {
             prompts.answers = {QMessageBox::No};
-            prompts.saveAnswers.push_back(CFileChoice{target, 1});
+            prompts.saveAnswers.push_back(FileChoice{target, 1});
             f.frame.Action(ID_FILE_SAVE)->trigger();
             QCOMPARE(prompts.defaults.back(), QMessageBox::No);
             QVERIFY(prompts.questions.back().contains("the recording or dump this report was read from"));
             QCOMPARE(ReadFile(recording.toStdString()), original);
         }
         // Another file is not asked about; Yes replaces the recording.
-        prompts.saveAnswers.push_back(CFileChoice{QString::fromStdString(TempPath("kept.hrm")), 1});
+        prompts.saveAnswers.push_back(FileChoice{QString::fromStdString(TempPath("kept.hrm")), 1});
         f.frame.Action(ID_FILE_SAVE)->trigger();
         QCOMPARE(prompts.questions.size(), std::size_t{2});
         prompts.answers = {QMessageBox::Yes};
-        prompts.saveAnswers.push_back(CFileChoice{recording, 1});
+        prompts.saveAnswers.push_back(FileChoice{recording, 1});
         f.frame.Action(ID_FILE_SAVE)->trigger();
-        QCOMPARE(ReadFile(recording.toStdString()), f.View()->Data().m_strHrm);
+        QCOMPARE(ReadFile(recording.toStdString()), f.View()->Data().m_hrm);
     }
 
     void runningOutOfMemoryWhileReadingIsToldAndTheProgramGoesOn() {
         Frame f(Dump("before-memory.sld"));
-        CScriptedPrompts prompts;
+        ScriptedPrompts prompts;
         const QString before = Shown(f.View());
         const QString recording = Recording("memory.wav");
         {
             // The recording's samples do not fit; nothing the window itself needs is that large.
-            CAllocationLimit limit(256 * 1024);
+            AllocationLimit limit(256 * 1024);
             QCOMPARE(f.View()->OpenDataFile(recording), 0);
         }
         QCOMPARE(prompts.messages.size(), std::size_t{1});
@@ -467,7 +467,7 @@ private slots:
             QVERIFY(file.open(QIODevice::WriteOnly));
         }
         QFileDialog dialog;
-        ConfigureFileDialog(dialog, CFileRequest{{"SonicLink Dump Files (*.sld)", "Wave Files (*.wav)"}, 2, "sld", {}});
+        ConfigureFileDialog(dialog, FileRequest{{"SonicLink Dump Files (*.sld)", "Wave Files (*.wav)"}, 2, "sld", {}});
         dialog.setDirectory(dir);
         auto* view = dialog.findChild<QListView*>("listView");
         QVERIFY(view);
@@ -476,20 +476,20 @@ private slots:
 
     void saveWritesTheChosenTypeByteForByte() {
         Frame f(Dump("save.sld"));
-        CScriptedPrompts prompts;
-        CSonicLinkData& data = f.View()->Data();
+        ScriptedPrompts prompts;
+        Document& data = f.View()->Data();
         const QString hrm = QString::fromStdString(TempPath("saved.hrm"));
-        prompts.saveAnswers.push_back(CFileChoice{hrm, 1});
+        prompts.saveAnswers.push_back(FileChoice{hrm, 1});
         f.frame.Action(ID_FILE_SAVE)->trigger();
         QCOMPARE(prompts.saveRequests.at(0).selectedFilter, 1);
         QCOMPARE(prompts.saveRequests.at(0).defaultSuffix, QStringLiteral("hrm"));
         QCOMPARE(prompts.saveRequests.at(0).proposedName, QStringLiteral("20060305.hrm"));
-        QCOMPARE(ReadFile(hrm.toStdString()), data.m_strHrm);
+        QCOMPARE(ReadFile(hrm.toStdString()), data.m_hrm);
         // A name typed with a known extension is that kind of file, whatever entry is selected.
         const QString typed = QString::fromStdString(TempPath("typed.CSV"));
-        prompts.saveAnswers.push_back(CFileChoice{typed, 1});
+        prompts.saveAnswers.push_back(FileChoice{typed, 1});
         f.frame.Action(ID_FILE_SAVE)->trigger();
-        QCOMPARE(CsvFields(ReadFile(typed.toStdString()), ';'), CsvFields(data.m_strCsv, '\t'));
+        QCOMPARE(CsvFields(ReadFile(typed.toStdString()), ';'), CsvFields(data.m_csv, '\t'));
 
         // CSV: every separator choice gives the report's fields to a CSV reader, also the note
         // whose text holds commas.
@@ -497,22 +497,22 @@ private slots:
         for (int separator : {0, 1, 2}) {
             f.settings.CsvSeparator = separator;
             const QString csv = QString::fromStdString(TempPath("saved2.csv"));
-            prompts.saveAnswers.push_back(CFileChoice{csv, 2});
+            prompts.saveAnswers.push_back(FileChoice{csv, 2});
             f.frame.Action(ID_FILE_SAVE)->trigger();
             QCOMPARE(prompts.saveRequests.back().selectedFilter, 2);
             QCOMPARE(prompts.saveRequests.back().defaultSuffix, QStringLiteral("csv"));
             QCOMPARE(CsvFields(ReadFile(csv.toStdString()), CsvSeparatorChar(f.settings)),
-                     CsvFields(data.m_strCsv, '\t'));
+                     CsvFields(data.m_csv, '\t'));
         }
-        QVERIFY(data.m_strCsv.find(", version") != std::string::npos);  // a field with a comma
+        QVERIFY(data.m_csv.find(", version") != std::string::npos);  // a field with a comma
 
         const QString dump = QString::fromStdString(TempPath("saved3.sld"));
-        prompts.saveAnswers.push_back(CFileChoice{dump, 3});
+        prompts.saveAnswers.push_back(FileChoice{dump, 3});
         f.frame.Action(ID_FILE_SAVE)->trigger();
         QCOMPARE(ReadFile(dump.toStdString()).size(), static_cast<std::size_t>(4 * data.m_bytes.GetSize()));
 
         const QString nowhere = QString::fromStdString(TempPath("no-such-folder/x.hrm"));
-        prompts.saveAnswers.push_back(CFileChoice{nowhere, 1});
+        prompts.saveAnswers.push_back(FileChoice{nowhere, 1});
         f.frame.Action(ID_FILE_SAVE)->trigger();
         QCOMPARE(prompts.messages.size(), std::size_t{1});
         QVERIFY(prompts.messages.at(0).contains(QStringLiteral(" opening file:\n") + nowhere));
@@ -523,7 +523,7 @@ private slots:
         const QString cut = QString::fromStdString(TempPath("cut-short.hrm"));
         QFile::remove(cut);
         f.View()->SetModified(true);
-        prompts.saveAnswers.push_back(CFileChoice{cut, 1});
+        prompts.saveAnswers.push_back(FileChoice{cut, 1});
         {
             const auto previous = std::signal(SIGXFSZ, SIG_IGN);
             rlimit limit{};
@@ -545,17 +545,17 @@ private slots:
         Frame f(Dump("switch.sld"));
         f.settings.DisplayMode = 1;
         SendUpdateDisplay(&f.frame);
-        QCOMPARE(Shown(f.View()), AsShown(f.View()->Data().m_strCsv));
+        QCOMPARE(Shown(f.View()), AsShown(f.View()->Data().m_csv));
         // The S410/S510 has no Polar Compatible form: its Enhanced text is shown and saved.
         f.settings.DisplayMode = 0;
         f.settings.HrmFormat = 1;
         SendUpdateDisplay(&f.frame);
-        QCOMPARE(Shown(f.View()), AsShown(f.View()->Data().m_strHrm));
-        CScriptedPrompts prompts;
+        QCOMPARE(Shown(f.View()), AsShown(f.View()->Data().m_hrm));
+        ScriptedPrompts prompts;
         const QString saved = QString::fromStdString(TempPath("compatible.hrm"));
-        prompts.saveAnswers.push_back(CFileChoice{saved, 1});
+        prompts.saveAnswers.push_back(FileChoice{saved, 1});
         f.frame.Action(ID_FILE_SAVE)->trigger();
-        QCOMPARE(ReadFile(saved.toStdString()), f.View()->Data().m_strHrm);
+        QCOMPARE(ReadFile(saved.toStdString()), f.View()->Data().m_hrm);
         // Custom separators, and an empty field standing for the default one.
         f.settings.DisplayMode = 1;
         f.settings.ValueFormat = 2;
@@ -570,7 +570,7 @@ private slots:
 
     void unsavedMicrophoneDataIsGuarded() {
         Frame f(Dump("guard.sld"));
-        CScriptedPrompts prompts;
+        ScriptedPrompts prompts;
         f.View()->SetModified(true);
         // Ending in the program's name, so that the window system does not add it again.
         QCOMPARE(f.frame.windowTitle(), QStringLiteral("microphone 2006-03-05 * — Zendrik"));
@@ -590,7 +590,7 @@ private slots:
 
         // Yes with a written file goes on.
         prompts.answers = {QMessageBox::Yes};
-        prompts.saveAnswers.push_back(CFileChoice{QString::fromStdString(TempPath("guard.hrm")), 1});
+        prompts.saveAnswers.push_back(FileChoice{QString::fromStdString(TempPath("guard.hrm")), 1});
         f.frame.Action(ID_FILE_OPEN)->trigger();
         QVERIFY(!f.View()->IsModified());
         QCOMPARE(f.frame.windowTitle(), QStringLiteral("guard.hrm — Zendrik"));
@@ -604,7 +604,7 @@ private slots:
         QVERIFY(f.View()->IsModified());
         QCOMPARE(prompts.openRequests.size(), std::size_t{2});
         prompts.answers = {QMessageBox::No};
-        prompts.openAnswers.push_back(CFileChoice{Dump("guard2.sld"), 1});
+        prompts.openAnswers.push_back(FileChoice{Dump("guard2.sld"), 1});
         f.frame.Action(ID_FILE_OPEN)->trigger();
         QVERIFY(!f.View()->IsModified());
         QCOMPARE(f.frame.windowTitle(), QStringLiteral("guard2.sld — Zendrik"));
@@ -620,7 +620,7 @@ private slots:
     void copyTakesTheWholeReportOnlyRightAfterItIsShown() {
         Frame f(Dump("copy.sld"));
         QClipboard* clipboard = QApplication::clipboard();
-        CReportView* view = f.View();
+        ReportView* view = f.View();
         view->OnEditCopy();
         QCOMPARE(clipboard->text(), Shown(view));
 
@@ -642,8 +642,8 @@ private slots:
         Frame f(Dump("keys.sld"));
         f.frame.show();
         QVERIFY(QTest::qWaitForWindowExposed(&f.frame));
-        QSignalSpy about(&f.frame, &CMainFrame::aboutRequested);
-        CReportEdit* edit = f.View()->Edit();
+        QSignalSpy about(&f.frame, &MainFrame::aboutRequested);
+        ReportEdit* edit = f.View()->Edit();
         edit->setFocus();
         QApplication::clipboard()->setText("none");
         QTest::keyClick(edit, Qt::Key_C, Qt::ControlModifier);
@@ -658,7 +658,7 @@ private slots:
         Frame f;
         std::string text;
         while (text.size() < 200000) text += "0123456789\t0123456789\r\n";
-        f.View()->Data().m_strHrm = text;
+        f.View()->Data().m_hrm = text;
         f.View()->ShowReport();
         f.View()->OnEditCopy();
         QCOMPARE(QApplication::clipboard()->text().size(), Shown(f.View()).size());
@@ -687,14 +687,14 @@ private slots:
     // and Save All writes each into a folder.
     void aRecordingOfSeveralTransfersIsPickedFromAListAndSavedAll() {
         Frame f;
-        CScriptedPrompts prompts;
+        ScriptedPrompts prompts;
         S410Values later = Ride(100);
         later.current.date.year = 2007;
         const std::vector<std::vector<std::uint8_t>> sent = {
             BuildS410Stream(Ride()).bytes, BuildS410Stream(Ride(140)).bytes, BuildS410Stream(later).bytes};
         std::vector<std::int16_t> sound;
         for (const auto& bytes : sent) {
-            const std::vector<std::int16_t> one = ModulateBytes(bytes, CModulatorSettings{});
+            const std::vector<std::int16_t> one = ModulateBytes(bytes, ModulatorSettings{});
             sound.insert(sound.end(), one.begin(), one.end());
         }
         const std::string path = TempPath("several.wav");
@@ -703,7 +703,7 @@ private slots:
             WriteWaveStream(file, sound, 44100);
         }
         QCOMPARE(f.View()->OpenDataFile(QString::fromStdString(path)), 1);
-        CTransferPicker* picker = f.View()->Picker();
+        TransferPicker* picker = f.View()->Picker();
         QVERIFY(picker->isVisibleTo(&f.frame));
         QCOMPARE(picker->List()->topLevelItemCount(), 3);
         QCOMPARE(picker->List()->topLevelItem(2)->text(2), QStringLiteral("2007-03-05"));

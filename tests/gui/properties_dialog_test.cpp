@@ -24,13 +24,13 @@
 
 namespace {
 
-using D = CPropertiesDialog;
-using Script = std::function<void(CPropertiesDialog&)>;
+using D = PropertiesDialog;
+using Script = std::function<void(PropertiesDialog&)>;
 
 const QString kSample = QStringLiteral(ZENDRIK_SAMPLES_DIR "/s510-ride.sld");
 
 // Counts the re-show requests that reach one window.
-class CUpdateCounter : public QObject {
+class UpdateCounter : public QObject {
 public:
     int count = 0;
 
@@ -42,13 +42,13 @@ protected:
 };
 
 // Records the icon and owner of each message, too.
-class CRecordingPrompts : public CScriptedPrompts {
+class RecordingPrompts : public ScriptedPrompts {
 public:
     void Tell(QWidget* owner, QMessageBox::Icon icon, const QString& caption, const QString& text,
               const QString& detail) override {
         icons.push_back(icon);
         owners.push_back(owner);
-        CScriptedPrompts::Tell(owner, icon, caption, text, detail);
+        ScriptedPrompts::Tell(owner, icon, caption, text, detail);
     }
     std::vector<QMessageBox::Icon> icons;
     std::vector<QWidget*> owners;
@@ -57,8 +57,8 @@ public:
 // A main window showing the sample ride, with the view's re-show requests counted.
 struct Frame {
     Settings settings;
-    CMainFrame frame{settings};
-    CUpdateCounter updates;
+    MainFrame frame{settings};
+    UpdateCounter updates;
     Frame() {
         frame.Create(kSample);
         frame.View()->installEventFilter(&updates);
@@ -72,7 +72,7 @@ bool WhileOpen(const std::function<void()>& command, const Script& script) {
     bool ran = false;
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, [&] {
-        auto* dlg = qobject_cast<CPropertiesDialog*>(QApplication::activeModalWidget());
+        auto* dlg = qobject_cast<PropertiesDialog*>(QApplication::activeModalWidget());
         if (!dlg || ran) return;
         ran = true;
         poll.stop();
@@ -88,32 +88,32 @@ bool RunProperties(Frame& f, const Script& script) {
     return WhileOpen([&] { EditProperties(f.settings, &f.frame); }, script);
 }
 
-void Click(CPropertiesDialog& d, int id) {
+void Click(PropertiesDialog& d, int id) {
     qobject_cast<QAbstractButton*>(d.GetDlgItem(id))->click();
 }
 // The layout id of a control, -1 for one without.
-int IdOf(CPropertiesDialog& d, QWidget* w) {
+int IdOf(PropertiesDialog& d, QWidget* w) {
     for (int id : {1009, 1011, 1012, 1013, 1014, 1015, 1016, 1017, 1018, 1019, 1020, 1021, 1023,
                    1024, 1025, 1, 2}) {
         if (d.GetDlgItem(id) == w) return id;
     }
     return -1;
 }
-QAbstractButton* Button(CPropertiesDialog& d, int id) {
+QAbstractButton* Button(PropertiesDialog& d, int id) {
     return qobject_cast<QAbstractButton*>(d.GetDlgItem(id));
 }
-QLineEdit* Field(CPropertiesDialog& d, int id) {
+QLineEdit* Field(PropertiesDialog& d, int id) {
     return qobject_cast<QLineEdit*>(d.GetDlgItem(id));
 }
-void Enter(CPropertiesDialog& d, int id, const QString& text) {
+void Enter(PropertiesDialog& d, int id, const QString& text) {
     Field(d, id)->setText(text);
 }
 // What the user sees selected in the model list.
-QString ShownModel(CPropertiesDialog& d) {
-    return d.m_cbModel->currentIndex() < 0 ? QStringLiteral("<none>") : d.m_cbModel->currentText();
+QString ShownModel(PropertiesDialog& d) {
+    return d.m_modelList->currentIndex() < 0 ? QStringLiteral("<none>") : d.m_modelList->currentText();
 }
-void PickModel(CPropertiesDialog& d, Qt::Key key) {
-    QTest::keyClick(d.m_cbModel, key);
+void PickModel(PropertiesDialog& d, Qt::Key key) {
+    QTest::keyClick(d.m_modelList, key);
 }
 
 QList<int> AllFields(const Settings& s) {
@@ -153,7 +153,7 @@ private slots:
 
     void onlyACustomSeparatorEqualToTheCsvSeparatorIsRefused() {
         Frame f;
-        CRecordingPrompts prompts;
+        RecordingPrompts prompts;
         const QString refusal =
             QStringLiteral("Invalid Properties|Custom Separators must differ the CSV Separator");
 
@@ -235,7 +235,7 @@ private slots:
         f.settings.ComPort = 7;  // no control shows it; it is carried through
         QVERIFY(RunProperties(f, [](D& d) {
             QStringList items;
-            for (int i = 0; i < d.m_cbModel->count(); ++i) items << d.m_cbModel->itemText(i);
+            for (int i = 0; i < d.m_modelList->count(); ++i) items << d.m_modelList->itemText(i);
             QCOMPARE(items, (QStringList{"Polar S410/S510", "Polar Coach",
                                          "Polar RS200/CS200 (beta test)"}));
             QCOMPARE(ShownModel(d), QStringLiteral("Polar S410/S510"));
@@ -248,7 +248,7 @@ private slots:
         QVERIFY(RunProperties(f, [](D& d) {
             PickModel(d, Qt::Key_Down);
             QCOMPARE(ShownModel(d), QStringLiteral("Polar Coach"));
-            QCOMPARE(d.m_nWatchModel, 2);
+            QCOMPARE(d.m_watchModel, 2);
             PickModel(d, Qt::Key_Up);
             Click(d, 1);
         }));
@@ -320,7 +320,7 @@ private slots:
             Click(d, 1);
         }));
         QCOMPARE(f.settings.WatchModel, 2);
-        QCOMPARE(f.frame.View()->Data().m_nWatchModel, 1);
+        QCOMPARE(f.frame.View()->Data().m_watchModel, 1);
     }
 
     void switchingToCsvShowsItInTheCurrentValueFormat() {
@@ -329,18 +329,18 @@ private slots:
         f.settings.DecimalSeparator = ',';
         f.settings.TimeSeparator = '.';
         f.settings.DateSeparator = '/';
-        CSonicLinkData expected;
+        Document expected;
         QVERIFY(expected.LoadDumpFile(kSample.toStdString()));
-        const std::string plain = expected.m_strCsv;
+        const std::string plain = expected.m_csv;
         expected.ApplyValueFormat(0, ',', '.', '/');
-        QVERIFY(expected.m_strCsv != plain);
+        QVERIFY(expected.m_csv != plain);
 
         QVERIFY(RunProperties(f, [](D& d) {
             Click(d, D::IDC_DISPLAY_CSV);
             Click(d, 1);
         }));
         QCOMPARE(f.updates.count, 1);
-        QCOMPARE(f.Shown(), AsShown(expected.m_strCsv));
+        QCOMPARE(f.Shown(), AsShown(expected.m_csv));
     }
 
     void polarCompatibleSaysWhichWatchesHaveIt() {
@@ -380,13 +380,13 @@ private slots:
             QSettings store(QStringLiteral("qlx"), QStringLiteral("Zendrik"));
             store.clear();
         }
-        CZendrikApp& app = *static_cast<CZendrikApp*>(QCoreApplication::instance());
+        ZendrikApp& app = *static_cast<ZendrikApp*>(QCoreApplication::instance());
         app.m_settings = Settings{};
         // The About box comes first, by itself; it is closed from within its own loop.
         bool aboutClosed = false;
         QTimer poll;
         connect(&poll, &QTimer::timeout, [&] {
-            if (auto* about = qobject_cast<CAboutDialog*>(QApplication::activeModalWidget())) {
+            if (auto* about = qobject_cast<AboutDialog*>(QApplication::activeModalWidget())) {
                 about->close();
                 aboutClosed = true;
             }
@@ -395,7 +395,7 @@ private slots:
         QVERIFY(app.InitInstance({"zendrik"}));
         QVERIFY(QTest::qWaitFor([&] { return aboutClosed; }));
         poll.stop();
-        CMainFrame* frame = app.MainFrame();
+        MainFrame* frame = app.MainWindow();
         QVERIFY(WhileOpen([&] { frame->Action(ID_PROPERTIES)->trigger(); },
                           [&](D& d) {
                               QCOMPARE(d.parentWidget(), frame);

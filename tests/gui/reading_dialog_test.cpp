@@ -35,7 +35,7 @@ std::vector<std::uint8_t> Transfer() {
 
 // Installs scripted sound input for the windows made while it lives.
 struct ScriptedInput {
-    std::shared_ptr<CDeviceScript> script = std::make_shared<CDeviceScript>();
+    std::shared_ptr<DeviceScript> script = std::make_shared<DeviceScript>();
     ScriptedInput() { SetCaptureDeviceFactory(ScriptedDevices(script)); }
     ~ScriptedInput() { SetCaptureDeviceFactory({}); }
 };
@@ -109,15 +109,15 @@ private slots:
     void microphoneCommandShowsTheTransferWhenItCompletes() {
         ScriptedInput input;
         const std::vector<std::uint8_t> bytes = Transfer();
-        input.script->blocks = InBlocks(ModulateBytes(bytes, CModulatorSettings{}));
+        input.script->blocks = InBlocks(ModulateBytes(bytes, ModulatorSettings{}));
         input.script->intervalMs = 2;
         Settings settings;
-        CMainFrame frame(settings);
+        MainFrame frame(settings);
         frame.Create({});
         frame.show();
         // The dialog runs modally and closes by itself once all bytes are in.
         frame.Action(ID_READ_MICROPHONE)->trigger();
-        CSonicLinkData& data = frame.View()->Data();
+        Document& data = frame.View()->Data();
         QCOMPARE(data.m_bytes.Elements(), ToReceived(bytes).Elements());
         QVERIFY(frame.View()->Edit()->toPlainText().startsWith("[Params]\nVersion=106\nMonitor=9"));
         QVERIFY(frame.windowTitle().startsWith("microphone 20"));
@@ -132,14 +132,14 @@ private slots:
         ScriptedInput input;
         Stream broken = BuildS410Stream(S410Values{});
         BreakChecksum(broken, 1);
-        std::vector<std::int16_t> sound = ModulateBytes(broken.bytes, CModulatorSettings{});
+        std::vector<std::int16_t> sound = ModulateBytes(broken.bytes, ModulatorSettings{});
         sound.resize(sound.size() + 3 * 44100);  // the user starting the transfer again
-        const std::vector<std::int16_t> again = ModulateBytes(Transfer(), CModulatorSettings{});
+        const std::vector<std::int16_t> again = ModulateBytes(Transfer(), ModulatorSettings{});
         sound.insert(sound.end(), again.begin(), again.end());
         input.script->blocks = InBlocks(sound);
         input.script->intervalMs = 10;
         Settings settings;
-        CMainFrame frame(settings);
+        MainFrame frame(settings);
         frame.Create({});
         frame.show();
         QString advice;
@@ -175,9 +175,9 @@ private slots:
             ScriptedInput input;
             input.script->intervalMs = 5;  // quiet blocks only: the transfer never comes
             Settings settings;
-            CMainFrame frame(settings);
+            MainFrame frame(settings);
             frame.Create({});
-            CScriptedPrompts prompts;
+            ScriptedPrompts prompts;
             prompts.answers = {QMessageBox::No};
             if (unsaved) frame.View()->SetModified(true);
             const QString title = frame.windowTitle();
@@ -199,12 +199,12 @@ private slots:
         for (int round = 0; round < 2; ++round) {
             ScriptedInput input;
             // Half a transfer, then quiet: the reading is under way when the window closes.
-            std::vector<std::int16_t> sound = ModulateBytes(Transfer(), CModulatorSettings{});
+            std::vector<std::int16_t> sound = ModulateBytes(Transfer(), ModulatorSettings{});
             sound.resize(sound.size() / 2);
             input.script->blocks = InBlocks(sound);
             input.script->intervalMs = 2;
             Settings settings;
-            auto frame = std::make_unique<CMainFrame>(settings);
+            auto frame = std::make_unique<MainFrame>(settings);
             frame->Create({});
             frame->show();
             QTimer::singleShot(400, frame.get(), [&frame] { frame->close(); });
@@ -221,10 +221,10 @@ private slots:
         ScriptedInput input;
         input.script->openResults = {{6, "No sound input device is available."}};
         Settings settings;
-        CMainFrame frame(settings);
+        MainFrame frame(settings);
         frame.Create({});
         frame.show();
-        CScriptedPrompts prompts;
+        ScriptedPrompts prompts;
         // A reading left open after the error is closed from here, so the test ends either way.
         bool leftOpen = false;
         QTimer rescue;
@@ -253,7 +253,7 @@ private slots:
         const QByteArray expected = expectedFile.readAll();
 
         Settings settings;
-        auto frame = std::make_unique<CMainFrame>(settings);
+        auto frame = std::make_unique<MainFrame>(settings);
         frame->Create({});
         frame->show();
         QProcess feeder;
@@ -266,7 +266,7 @@ private slots:
         });
         frame->Action(ID_READ_MICROPHONE)->trigger();
         feeder.waitForFinished(10000);
-        const std::string& hrm = frame->View()->Data().m_strHrm;
+        const std::string& hrm = frame->View()->Data().m_hrm;
         QCOMPARE(QByteArray(hrm.data(), static_cast<qsizetype>(hrm.size())), expected);
         QVERIFY(frame->windowTitle().startsWith("microphone 20"));
         QVERIFY(frame->windowTitle().endsWith(" * — Zendrik"));

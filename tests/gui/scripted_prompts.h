@@ -6,16 +6,16 @@
 
 #include "app/user_prompts.h"
 
-class CScriptedPrompts : public CUserPrompts {
+class ScriptedPrompts : public UserPrompts {
 public:
-    CScriptedPrompts() { SetUserPrompts(this); }
-    ~CScriptedPrompts() override { SetUserPrompts(nullptr); }
+    ScriptedPrompts() { SetUserPrompts(this); }
+    ~ScriptedPrompts() override { SetUserPrompts(nullptr); }
 
-    std::optional<CFileChoice> ChooseOpenFile(QWidget*, const CFileRequest& request) override {
+    std::optional<FileChoice> ChooseOpenFile(QWidget*, const FileRequest& request) override {
         openRequests.push_back(request);
         return Next(openAnswers);
     }
-    std::optional<CFileChoice> ChooseSaveFile(QWidget*, const CFileRequest& request) override {
+    std::optional<FileChoice> ChooseSaveFile(QWidget*, const FileRequest& request) override {
         saveRequests.push_back(request);
         return Next(saveAnswers);
     }
@@ -42,21 +42,21 @@ public:
     }
 
     // Answers in turn; an empty path (or none left) cancels the dialog.
-    std::deque<CFileChoice> openAnswers;
-    std::deque<CFileChoice> saveAnswers;
+    std::deque<FileChoice> openAnswers;
+    std::deque<FileChoice> saveAnswers;
     std::deque<QMessageBox::StandardButton> answers;
     std::deque<QString> folderAnswers;  // an empty one cancels
     std::vector<QString> folderCaptions;
-    std::vector<CFileRequest> openRequests;
-    std::vector<CFileRequest> saveRequests;
+    std::vector<FileRequest> openRequests;
+    std::vector<FileRequest> saveRequests;
     std::vector<QString> questions;
     std::vector<QMessageBox::StandardButton> defaults;  // of each question
     std::vector<QString> messages;
 
 private:
-    static std::optional<CFileChoice> Next(std::deque<CFileChoice>& queue) {
+    static std::optional<FileChoice> Next(std::deque<FileChoice>& queue) {
         if (queue.empty()) return std::nullopt;
-        const CFileChoice next = queue.front();
+        const FileChoice next = queue.front();
         queue.pop_front();
         if (next.path.isEmpty()) return std::nullopt;
         return next;

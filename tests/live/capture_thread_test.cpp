@@ -56,7 +56,7 @@ std::vector<std::uint8_t> Transfer() {
 
 // Members go in reverse order: the threads end before the dialog and the error owner do.
 struct Reception {
-    std::shared_ptr<CDeviceScript> script = std::make_shared<CDeviceScript>();
+    std::shared_ptr<DeviceScript> script = std::make_shared<DeviceScript>();
     QObject errorContext;
     std::vector<QString> appErrors;
     RecordedTarget target;
@@ -85,7 +85,7 @@ struct Reception {
 TEST(CaptureThread, CompleteTransferEndsTheReadingWithOk) {
     Reception r;
     const std::vector<std::uint8_t> bytes = Transfer();
-    r.script->blocks = InBlocks(ModulateBytes(bytes, CModulatorSettings{}));
+    r.script->blocks = InBlocks(ModulateBytes(bytes, ModulatorSettings{}));
     r.Begin();
     ASSERT_TRUE(RunUntil([&] { return r.target.ok; }));
     const std::optional<zendrik::LiveTransfer> transfer = r.channel->TakeTransfer();
@@ -108,7 +108,7 @@ TEST(CaptureThread, CompleteTransferEndsTheReadingWithOk) {
 TEST(CaptureThread, ABrokenBlockHandsTheTransferToTheSecondReceiver) {
     Reception r;
     const Stream stream = BuildS410Stream(S410Values{});
-    CModulatorSettings settings;
+    ModulatorSettings settings;
     settings.leadOut = 2 * 44100;
     std::vector<std::int16_t> sound = ModulateBytes(stream.bytes, settings);
     const std::size_t frame = 12 * static_cast<std::size_t>(settings.bitPeriod);
@@ -137,7 +137,7 @@ TEST(CaptureThread, ABrokenBlockHandsTheTransferToTheSecondReceiver) {
 TEST(CaptureThread, RefusedFormatFallsBackToHalfRateWithItsTiming) {
     Reception r;
     const std::vector<std::uint8_t> bytes = Transfer();
-    CModulatorSettings settings;
+    ModulatorSettings settings;
     settings.sampleRate = 22050;
     settings.toneHz = 2205;
     settings.bitPeriod = BitTimingFor(1, 22050).period;
@@ -218,7 +218,7 @@ TEST(CaptureThread, EndingMidReadingNeverHangs) {
     // The reading goes away while blocks keep arriving and reports are on their way.
     for (int round = 0; round < 3; ++round) {
         Reception r;
-        r.script->blocks = InBlocks(ModulateBytes(Transfer(), CModulatorSettings{}));
+        r.script->blocks = InBlocks(ModulateBytes(Transfer(), ModulatorSettings{}));
         r.script->intervalMs = 1;
         r.Begin();
         ASSERT_TRUE(RunUntil([&] { return !r.target.levels.empty(); }));
@@ -250,7 +250,7 @@ TEST(CaptureThread, EndingWhileTheDecodeThreadIsBusyLeavesNothingBehind) {
     // the decode thread passes over the transfers and the second receiver's tries at them.
     Stream broken = BuildS410Stream(S410Values{});
     BreakChecksum(broken, 1);
-    const std::vector<std::int16_t> once = ModulateBytes(broken.bytes, CModulatorSettings{});
+    const std::vector<std::int16_t> once = ModulateBytes(broken.bytes, ModulatorSettings{});
     std::vector<std::int16_t> block;
     while (block.size() < 30 * 44100) block.insert(block.end(), once.begin(), once.end());
     r.script->blocks.assign(12, block);

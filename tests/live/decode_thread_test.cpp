@@ -52,7 +52,7 @@ TEST(DecodeThread, CallsAreHandledInTheOrderTheyWereMade) {
         thread.Start(zendrik::FamilyOrFirst(1).stream, zendrik::FamilyStreamFormats(), channel);
         // Half a transfer, a restart that drops it, then the whole transfer; the rate comes
         // last, so the transfer is read at the full rate's timing and completes.
-        const std::vector<std::int16_t> sound = ModulateBytes(bytes, CModulatorSettings{});
+        const std::vector<std::int16_t> sound = ModulateBytes(bytes, ModulatorSettings{});
         thread.Samples(Part(sound, sound.size() / 2));
         thread.Restart();
         thread.Samples(sound);

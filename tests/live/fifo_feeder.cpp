@@ -23,7 +23,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     std::ifstream file(argv[1], std::ios::binary);
-    CWaveSamples wave;
+    WaveSamples wave;
     if (!file || !ReadWaveStream(file, wave)) {
         std::fprintf(stderr, "zendrik_fifo_feeder: cannot read %s\n", argv[1]);
         return 1;

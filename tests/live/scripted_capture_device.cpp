@@ -4,17 +4,17 @@
 #include <QTimer>
 #include <algorithm>
 
-std::vector<std::string> CDeviceScript::Steps() const {
+std::vector<std::string> DeviceScript::Steps() const {
     std::lock_guard<std::mutex> hold(m_lock);
     return m_steps;
 }
 
-std::vector<int> CDeviceScript::OpenRates() const {
+std::vector<int> DeviceScript::OpenRates() const {
     std::lock_guard<std::mutex> hold(m_lock);
     return m_openRates;
 }
 
-void CDeviceScript::Log(const std::string& step, int rate) {
+void DeviceScript::Log(const std::string& step, int rate) {
     std::lock_guard<std::mutex> hold(m_lock);
     m_steps.push_back(step);
     if (step == "open") m_openRates.push_back(rate);
@@ -22,30 +22,30 @@ void CDeviceScript::Log(const std::string& step, int rate) {
 
 namespace {
 
-class CScriptedCaptureDevice final : public CCaptureDevice {
+class ScriptedCaptureDevice final : public CaptureDevice {
 public:
-    explicit CScriptedCaptureDevice(std::shared_ptr<CDeviceScript> script) : m_script(std::move(script)) {
+    explicit ScriptedCaptureDevice(std::shared_ptr<DeviceScript> script) : m_script(std::move(script)) {
         // Made on the capture thread, so the timer runs there too.
         QObject::connect(&m_timer, &QTimer::timeout, [this] { Play(); });
     }
 
-    CDeviceResult Open(int sampleRate) override {
+    DeviceResult Open(int sampleRate) override {
         m_script->Log("open", sampleRate);
         if (m_opens < m_script->openResults.size()) return m_script->openResults[m_opens++];
         return {};
     }
-    CDeviceResult Start() override {
+    DeviceResult Start() override {
         m_script->Log("start");
         if (!m_script->startResult.Ok()) return m_script->startResult;
         m_timer.start(m_script->intervalMs);
         return {};
     }
-    CDeviceResult Stop() override {
+    DeviceResult Stop() override {
         m_script->Log("stop");
         m_timer.stop();
         return m_script->stopResult;
     }
-    CDeviceResult Reset() override {
+    DeviceResult Reset() override {
         m_script->Log("reset");
         if (!m_script->heldAtReset.empty()) {
             QMetaObject::invokeMethod(
@@ -58,7 +58,7 @@ public:
         }
         return m_script->resetResult;
     }
-    CDeviceResult Close() override {
+    DeviceResult Close() override {
         m_script->Log("close");
         m_timer.stop();
         return m_script->closeResult;
@@ -79,7 +79,7 @@ private:
         if (onBlock) onBlock(std::vector<std::int16_t>(kBlockFrames, 0));
     }
 
-    std::shared_ptr<CDeviceScript> m_script;
+    std::shared_ptr<DeviceScript> m_script;
     QTimer m_timer;
     std::size_t m_opens = 0;
     std::size_t m_next = 0;
@@ -87,8 +87,8 @@ private:
 
 }  // namespace
 
-CCaptureDeviceFactory ScriptedDevices(std::shared_ptr<CDeviceScript> script) {
-    return [script] { return std::make_unique<CScriptedCaptureDevice>(script); };
+CaptureDeviceFactory ScriptedDevices(std::shared_ptr<DeviceScript> script) {
+    return [script] { return std::make_unique<ScriptedCaptureDevice>(script); };
 }
 
 std::vector<std::vector<std::int16_t>> InBlocks(const std::vector<std::int16_t>& samples) {

@@ -9,13 +9,13 @@
 
 #include "reception/live/capture_device.h"
 
-struct CDeviceScript {
+struct DeviceScript {
     // Answers to Open, in turn; once used up every Open succeeds.
-    std::vector<CDeviceResult> openResults;
-    CDeviceResult startResult;
-    CDeviceResult stopResult;
-    CDeviceResult resetResult;
-    CDeviceResult closeResult;
+    std::vector<DeviceResult> openResults;
+    DeviceResult startResult;
+    DeviceResult stopResult;
+    DeviceResult resetResult;
+    DeviceResult closeResult;
     // Blocks handed over after Start, one every intervalMs (0: as fast as the loop runs).
     std::vector<std::vector<std::int16_t>> blocks;
     int intervalMs = 0;
@@ -38,7 +38,7 @@ private:
 };
 
 // A factory making scripted devices that all follow `script`.
-CCaptureDeviceFactory ScriptedDevices(std::shared_ptr<CDeviceScript> script);
+CaptureDeviceFactory ScriptedDevices(std::shared_ptr<DeviceScript> script);
 
 // Samples cut into blocks of kBlockFrames (the last one shorter).
 std::vector<std::vector<std::int16_t>> InBlocks(const std::vector<std::int16_t>& samples);

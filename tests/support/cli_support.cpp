@@ -1,15 +1,15 @@
 #include "support/cli_support.h"
 
-#include "document/sonic_link_data.h"
+#include "document/document.h"
 #include "support/s410_stream_builder.h"
 
 namespace testing_streams {
 
 Texts Decoded(const std::vector<std::uint8_t>& bytes) {
-    CSonicLinkData data;
+    Document data;
     data.m_bytes = ToReceived(bytes);
     data.DetectModelAndDecode();
-    return {data.m_strHrm, data.m_strHrmCompat, data.m_strCsv};
+    return {data.m_hrm, data.m_hrmCompat, data.m_csv};
 }
 
 }  // namespace testing_streams

@@ -236,8 +236,8 @@ void SetBlockCount(Stream& stream, int count) {
     stream.bytes.at(8) = static_cast<std::uint8_t>(count);
 }
 
-CReceivedBytes ToReceived(const std::vector<std::uint8_t>& bytes) {
-    CReceivedBytes received;
+ReceivedBytes ToReceived(const std::vector<std::uint8_t>& bytes) {
+    ReceivedBytes received;
     for (std::uint8_t b : bytes) received.Add(b);
     return received;
 }

@@ -109,7 +109,7 @@ std::uint8_t BcdByte(int value);
 int WatchCode(char c);
 
 // Bytes as the receiver holds them.
-CReceivedBytes ToReceived(const std::vector<std::uint8_t>& bytes);
+ReceivedBytes ToReceived(const std::vector<std::uint8_t>& bytes);
 
 // Writes bytes as a dump file; returns its path (inside the test's temporary directory).
 std::string WriteDump(const std::vector<std::uint8_t>& bytes, const std::string& name);

@@ -26,7 +26,7 @@ void PutBytes(std::string& out, const std::vector<std::uint8_t>& bytes) {
 
 }  // namespace
 
-CWaveFileMaker& CWaveFileMaker::Format(const FormatFields& fields, std::uint32_t size) {
+WaveFileMaker& WaveFileMaker::Format(const FormatFields& fields, std::uint32_t size) {
     std::string body;
     Put16(body, static_cast<unsigned>(fields.formatTag));
     Put16(body, static_cast<unsigned>(fields.channels));
@@ -40,11 +40,11 @@ CWaveFileMaker& CWaveFileMaker::Format(const FormatFields& fields, std::uint32_t
     return Chunk("fmt ", std::vector<std::uint8_t>(body.begin(), body.end()));
 }
 
-CWaveFileMaker& CWaveFileMaker::Data(const std::vector<std::uint8_t>& body) {
+WaveFileMaker& WaveFileMaker::Data(const std::vector<std::uint8_t>& body) {
     return Chunk("data", body);
 }
 
-CWaveFileMaker& CWaveFileMaker::ChunkDeclaring(const std::string& id, std::uint32_t declared,
+WaveFileMaker& WaveFileMaker::ChunkDeclaring(const std::string& id, std::uint32_t declared,
                                                const std::vector<std::uint8_t>& body) {
     m_chunks += id;
     Put32(m_chunks, declared);
@@ -52,7 +52,7 @@ CWaveFileMaker& CWaveFileMaker::ChunkDeclaring(const std::string& id, std::uint3
     return *this;
 }
 
-CWaveFileMaker& CWaveFileMaker::Chunk(const std::string& id,
+WaveFileMaker& WaveFileMaker::Chunk(const std::string& id,
                                       const std::vector<std::uint8_t>& body) {
     m_chunks += id;
     Put32(m_chunks, static_cast<std::uint32_t>(body.size()));
@@ -61,19 +61,19 @@ CWaveFileMaker& CWaveFileMaker::Chunk(const std::string& id,
     return *this;
 }
 
-CWaveFileMaker& CWaveFileMaker::Outer(const std::string& id, const std::string& form) {
+WaveFileMaker& WaveFileMaker::Outer(const std::string& id, const std::string& form) {
     m_id = id;
     m_form = form;
     return *this;
 }
 
-CWaveFileMaker& CWaveFileMaker::OuterSize(std::uint32_t size) {
+WaveFileMaker& WaveFileMaker::OuterSize(std::uint32_t size) {
     m_sizeGiven = true;
     m_size = size;
     return *this;
 }
 
-std::string CWaveFileMaker::Bytes() const {
+std::string WaveFileMaker::Bytes() const {
     std::string file = m_id;
     Put32(file, m_sizeGiven ? m_size : static_cast<std::uint32_t>(4 + m_chunks.size()));
     file += m_form;

@@ -15,23 +15,23 @@ struct FormatFields {
     int bitsPerSample = 16;
 };
 
-class CWaveFileMaker {
+class WaveFileMaker {
 public:
     // A "fmt " chunk of `size` bytes: the 16 bytes of the fields, cut short or followed by zeros.
-    CWaveFileMaker& Format(const FormatFields& fields, std::uint32_t size = 16);
+    WaveFileMaker& Format(const FormatFields& fields, std::uint32_t size = 16);
     // A "data" chunk holding the bytes (with a pad byte when their count is odd).
-    CWaveFileMaker& Data(const std::vector<std::uint8_t>& body);
+    WaveFileMaker& Data(const std::vector<std::uint8_t>& body);
     // A chunk whose size field says `declared` while only `body` follows, without padding: the
     // file ends early, or carries a forged size.
-    CWaveFileMaker& ChunkDeclaring(const std::string& id, std::uint32_t declared,
+    WaveFileMaker& ChunkDeclaring(const std::string& id, std::uint32_t declared,
                                    const std::vector<std::uint8_t>& body);
     // Any chunk; an odd size is followed by its pad byte.
-    CWaveFileMaker& Chunk(const std::string& id, const std::vector<std::uint8_t>& body);
+    WaveFileMaker& Chunk(const std::string& id, const std::vector<std::uint8_t>& body);
     // The outer chunk's id and form type, "RIFF" and "WAVE" unless changed.
-    CWaveFileMaker& Outer(const std::string& id, const std::string& form);
+    WaveFileMaker& Outer(const std::string& id, const std::string& form);
     // The outer size field; by default it covers exactly the chunks added, and a smaller one
     // leaves the later chunks outside the outer chunk.
-    CWaveFileMaker& OuterSize(std::uint32_t size);
+    WaveFileMaker& OuterSize(std::uint32_t size);
 
     std::string Bytes() const;
 

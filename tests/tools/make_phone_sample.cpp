@@ -32,7 +32,7 @@ int main(int argc, char** argv) {
 
     constexpr int kRate = 48000;
     constexpr double kLevel = 0.25;
-    CModulatorSettings settings;
+    ModulatorSettings settings;
     settings.sampleRate = kRate;
     settings.bitPeriod = static_cast<int>(std::lround(kRate / (490 * 0.975)));
     settings.amplitude = 32767;

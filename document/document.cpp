@@ -1,4 +1,4 @@
-#include "document/sonic_link_data.h"
+#include "document/document.h"
 
 #include <algorithm>
 #include <chrono>
@@ -16,7 +16,7 @@
 #include "reception/stream_check.h"
 #include "reception/transfer_acceptance.h"
 
-CDateValue SystemUtcDate() {
+DateValue SystemUtcDate() {
     using namespace std::chrono;
     // Calendar arithmetic on the clock reading: no time-zone database and no shared state.
     const year_month_day today{floor<days>(system_clock::now())};
@@ -24,30 +24,30 @@ CDateValue SystemUtcDate() {
             static_cast<int>(static_cast<unsigned>(today.day()))};
 }
 
-CSonicLinkData::CSonicLinkData() {
+Document::Document() {
     // Room for any reason, so that saying "out of memory" needs no memory.
-    m_strReadError.reserve(256);
+    m_readError.reserve(256);
 }
 
-CSonicLinkData::~CSonicLinkData() = default;
+Document::~Document() = default;
 
-void CSonicLinkData::OnOutOfMemory() {
-    m_pSamples.reset();
-    m_nSamples = 0;
-    m_bValid = 0;
+void Document::OnOutOfMemory() {
+    m_samples.reset();
+    m_sampleCount = 0;
+    m_valid = 0;
     ClearReports();
-    m_strReadError.assign(kOutOfMemoryReason);
+    m_readError.assign(kOutOfMemoryReason);
 }
 
-int CSonicLinkData::DecodeWaveFile(const std::string& path) {
+int Document::DecodeWaveFile(const std::string& path) {
     return ReadNamedFile(path, [&](std::istream& in) { return DecodeRecording(in, path); });
 }
 
-int CSonicLinkData::DecodeRecording(std::istream& in, std::string_view name) {
+int Document::DecodeRecording(std::istream& in, std::string_view name) {
     return Guarded([&] {
         if (ReadWaveData(in)) {
-            if (m_nSamples <= 0) {
-                m_strReadError.assign("the recording holds no sound");
+            if (m_sampleCount <= 0) {
+                m_readError.assign("the recording holds no sound");
                 return 0;
             }
             // The exact receiver runs on every WAV file it reads as it always has, whatever its
@@ -56,11 +56,11 @@ int CSonicLinkData::DecodeRecording(std::istream& in, std::string_view name) {
             // when its bytes do not check out are the samples read again for the second one,
             // from the channel that holds the most of the tone's band, as for any other file.
             m_reception = zendrik::ReceptionReport{};
-            m_reception.sampleRate = m_nSampleRate;
+            m_reception.sampleRate = m_sampleRate;
             m_recorded.clear();
             std::vector<std::ptrdiff_t> starts;
-            DemodulateSamples(m_pSamples.get(), m_nSamples, DemodVariant::File,
-                              BitTimingFor(m_nWatchModel, 44100), m_bytes, m_pSamples.get(), &starts);
+            DemodulateSamples(m_samples.get(), m_sampleCount, DemodVariant::File,
+                              BitTimingFor(m_watchModel, 44100), m_bytes, m_samples.get(), &starts);
             // The samples are read again for the second receiver: to confirm the exact
             // receiver's bytes where no checksum covers them, to look for more transfers after
             // the ones it read, or to read the sound when its bytes do not check out.
@@ -70,11 +70,11 @@ int CSonicLinkData::DecodeRecording(std::istream& in, std::string_view name) {
             bool readFailed = false;
             auto readAgain = [&](WaveChannel channel) {
                 if (sound || readFailed) return sound;
-                m_pSamples.reset();
-                m_nSamples = 0;
+                m_samples.reset();
+                m_sampleCount = 0;
                 in.clear();
                 in.seekg(0);
-                sound = ReadWaveData(in, channel) && m_nSamples > 0;
+                sound = ReadWaveData(in, channel) && m_sampleCount > 0;
                 readFailed = !sound;
                 return sound;
             };
@@ -84,31 +84,31 @@ int CSonicLinkData::DecodeRecording(std::istream& in, std::string_view name) {
             std::optional<zendrik::SecondReception> second;
             if (AcceptExact([&] { return bySecond(WaveChannel::Second); }, second)) {
                 const std::ptrdiff_t after = CollectExactTransfers(starts);
-                if (after >= 0 && m_strReadError.empty()) {
+                if (after >= 0 && m_readError.empty()) {
                     // Sound after the transfers it read: the second receiver looks for more there.
                     const bool reread = readAgain(WaveChannel::Second);
-                    if (reread && m_nSamples > after) CollectSecondTransfers(nullptr, after);
+                    if (reread && m_sampleCount > after) CollectSecondTransfers(nullptr, after);
                     // Not reading them again loses only the chance of more: the first stays.
-                    m_strReadError.clear();
+                    m_readError.clear();
                     if (!reread) ShowRecordedTransfer(0);
                 }
-                m_pSamples.reset();
-                m_nSamples = 0;
-                return m_strReadError.empty() ? 1 : 0;
+                m_samples.reset();
+                m_sampleCount = 0;
+                return m_readError.empty() ? 1 : 0;
             }
             if (!second) second = bySecond(WaveChannel::ToneBandLoudest);
             if (readFailed) {
-                m_pSamples.reset();
-                m_nSamples = 0;
-                if (m_strReadError == kOutOfMemoryReason) return 0;
+                m_samples.reset();
+                m_sampleCount = 0;
+                if (m_readError == kOutOfMemoryReason) return 0;
                 DecodeUnvouched();
-                return m_strReadError.empty() ? 1 : 0;
+                return m_readError.empty() ? 1 : 0;
             }
             DecodeBySecond(std::move(*second));
-            return m_strReadError.empty() ? 1 : 0;
+            return m_readError.empty() ? 1 : 0;
         }
-        if (m_strReadError == kOutOfMemoryReason) return 0;
-        const std::string exactReason = m_strReadError;
+        if (m_readError == kOutOfMemoryReason) return 0;
+        const std::string exactReason = m_readError;
         std::string head(16, '\0');
         in.clear();
         in.seekg(0);
@@ -128,23 +128,23 @@ int CSonicLinkData::DecodeRecording(std::istream& in, std::string_view name) {
                 head.compare(0, 4, "RIFF") != 0;
             const bool ownReason = otherSoundFile || audio.reason == kOutOfMemoryReason;
             const std::string named = zendrik::NotTheRecordingItsNameSays(name, head);
-            m_strReadError.assign(ownReason ? audio.reason : !named.empty() ? named : exactReason);
+            m_readError.assign(ownReason ? audio.reason : !named.empty() ? named : exactReason);
             return 0;
         }
         return DecodeClip(audio.clip);
     });
 }
 
-int CSonicLinkData::DecodeClip(const zendrik::AudioClip& clip) {
+int Document::DecodeClip(const zendrik::AudioClip& clip) {
     return Guarded([&] {
         if (clip.samples.empty()) {
-            m_strReadError.assign("the recording holds no sound");
+            m_readError.assign("the recording holds no sound");
             return 0;
         }
         const std::size_t count = std::min<std::size_t>(clip.samples.size(), 0x7FFFFFFF);
         std::unique_ptr<std::int16_t[]> samples(new (std::nothrow) std::int16_t[count]);
         if (!samples) {
-            m_strReadError.assign(kOutOfMemoryReason);
+            m_readError.assign(kOutOfMemoryReason);
             return 0;
         }
         for (std::size_t i = 0; i < count; ++i) {
@@ -153,28 +153,28 @@ int CSonicLinkData::DecodeClip(const zendrik::AudioClip& clip) {
             samples[i] = static_cast<std::int16_t>(std::lround(scaled));
         }
         ClearReception();
-        m_pSamples = std::move(samples);
-        m_nSamples = static_cast<std::int32_t>(count);
-        m_nSampleRate = clip.sampleRate;
+        m_samples = std::move(samples);
+        m_sampleCount = static_cast<std::int32_t>(count);
+        m_sampleRate = clip.sampleRate;
         DecodeReception(clip.sampleRate == 44100, &clip);
-        return m_strReadError.empty() ? 1 : 0;
+        return m_readError.empty() ? 1 : 0;
     });
 }
 
-void CSonicLinkData::DecodeReception(bool exactFirst, const zendrik::AudioClip* clip) {
+void Document::DecodeReception(bool exactFirst, const zendrik::AudioClip* clip) {
     m_reception = zendrik::ReceptionReport{};
-    m_reception.sampleRate = m_nSampleRate;
+    m_reception.sampleRate = m_sampleRate;
     m_recorded.clear();
     std::optional<zendrik::SecondReception> second;
-    if (exactFirst && m_nSamples > 0) {
+    if (exactFirst && m_sampleCount > 0) {
         std::vector<std::ptrdiff_t> starts;
         Guarded([&] {
-            DemodulateSamples(m_pSamples.get(), m_nSamples, DemodVariant::File,
-                              BitTimingFor(m_nWatchModel, 44100), m_bytes, nullptr, &starts);
+            DemodulateSamples(m_samples.get(), m_sampleCount, DemodVariant::File,
+                              BitTimingFor(m_watchModel, 44100), m_bytes, nullptr, &starts);
         });
         if (AcceptExact([&] { return ReceiveBySecond(clip); }, second)) {
             const std::ptrdiff_t after = CollectExactTransfers(starts);
-            if (after >= 0 && m_strReadError.empty()) CollectSecondTransfers(clip, after);
+            if (after >= 0 && m_readError.empty()) CollectSecondTransfers(clip, after);
             return;
         }
     }
@@ -182,9 +182,9 @@ void CSonicLinkData::DecodeReception(bool exactFirst, const zendrik::AudioClip* 
     DecodeBySecond(second ? std::move(*second) : ReceiveBySecond(clip));
 }
 
-std::ptrdiff_t CSonicLinkData::CollectExactTransfers(const std::vector<std::ptrdiff_t>& frameStarts) {
+std::ptrdiff_t Document::CollectExactTransfers(const std::vector<std::ptrdiff_t>& frameStarts) {
     const zendrik::StreamFormats formats = zendrik::FamilyStreamFormats();
-    const BitTiming timing = BitTimingFor(m_nWatchModel, 44100);
+    const BitTiming timing = BitTimingFor(m_watchModel, 44100);
     const std::ptrdiff_t frame = 10 * static_cast<std::ptrdiff_t>(timing.period);
     const std::vector<std::int32_t>& all = m_bytes.Elements();
     const auto total = static_cast<std::ptrdiff_t>(all.size());
@@ -192,9 +192,9 @@ std::ptrdiff_t CSonicLinkData::CollectExactTransfers(const std::vector<std::ptrd
     const zendrik::ReceptionReport firstReport = m_reception;
     std::ptrdiff_t begin = 0;
     zendrik::TransferCheck check = zendrik::CheckTransfer(m_bytes, formats);
-    std::vector<CRecordedTransfer> found;
+    std::vector<RecordedTransfer> found;
     for (;;) {
-        CRecordedTransfer transfer;
+        RecordedTransfer transfer;
         const std::ptrdiff_t end = std::min(total, begin + check.length);
         for (std::ptrdiff_t i = begin; i < end; ++i) transfer.bytes.Add(all[static_cast<std::size_t>(i)]);
         transfer.reception = firstReport;
@@ -202,8 +202,8 @@ std::ptrdiff_t CSonicLinkData::CollectExactTransfers(const std::vector<std::ptrd
         transfer.reception.blocksTotal = check.blocksTotal;
         const std::ptrdiff_t first = frameStarts[static_cast<std::size_t>(begin)];
         const std::ptrdiff_t last = frameStarts[static_cast<std::size_t>(std::max(begin, end - 1))] + frame;
-        transfer.startSeconds = static_cast<double>(first) / m_nSampleRate;
-        transfer.seconds = static_cast<double>(last - first) / m_nSampleRate;
+        transfer.startSeconds = static_cast<double>(first) / m_sampleRate;
+        transfer.seconds = static_cast<double>(last - first) / m_sampleRate;
         found.push_back(std::move(transfer));
         if (end >= total) break;
         // The next whole transfer among the bytes after this one, if one starts there.
@@ -219,7 +219,7 @@ std::ptrdiff_t CSonicLinkData::CollectExactTransfers(const std::vector<std::ptrd
     return -1;
 }
 
-void CSonicLinkData::CollectSecondTransfers(const zendrik::AudioClip* clip, std::ptrdiff_t from) {
+void Document::CollectSecondTransfers(const zendrik::AudioClip* clip, std::ptrdiff_t from) {
     const int most = kMostTransfersInARecording - static_cast<int>(m_recorded.size());
     if (most <= 0) return;
     if (clip) {
@@ -228,17 +228,17 @@ void CSonicLinkData::CollectSecondTransfers(const zendrik::AudioClip* clip, std:
                                 clip->sampleRate);
         rest.coding = clip->coding;
         KeepSecondTransfers(zendrik::ReceiveClip(rest, zendrik::FamilyStreamFormats(), most), from);
-    } else if (from < m_nSamples) {
-        KeepSecondTransfers(zendrik::ReceiveSamples(m_pSamples.get() + from, m_nSamples - from,
-                                                    m_nSampleRate, zendrik::FamilyStreamFormats(), most),
+    } else if (from < m_sampleCount) {
+        KeepSecondTransfers(zendrik::ReceiveSamples(m_samples.get() + from, m_sampleCount - from,
+                                                    m_sampleRate, zendrik::FamilyStreamFormats(), most),
                             from);
     }
 }
 
-void CSonicLinkData::KeepSecondTransfers(const zendrik::SecondReception& second, std::ptrdiff_t from) {
-    const double rate = second.report.sampleRate > 0 ? second.report.sampleRate : m_nSampleRate;
+void Document::KeepSecondTransfers(const zendrik::SecondReception& second, std::ptrdiff_t from) {
+    const double rate = second.report.sampleRate > 0 ? second.report.sampleRate : m_sampleRate;
     for (const zendrik::ReceivedTransfer& received : second.transfers) {
-        CRecordedTransfer transfer;
+        RecordedTransfer transfer;
         transfer.bytes.Reserve(static_cast<std::ptrdiff_t>(received.bytes.size()));
         for (std::uint8_t b : received.bytes) transfer.bytes.Add(b);
         transfer.reception = received.report;
@@ -248,7 +248,7 @@ void CSonicLinkData::KeepSecondTransfers(const zendrik::SecondReception& second,
     }
 }
 
-bool CSonicLinkData::AcceptExact(const std::function<zendrik::SecondReception()>& bySecond,
+bool Document::AcceptExact(const std::function<zendrik::SecondReception()>& bySecond,
                                  std::optional<zendrik::SecondReception>& second) {
     const zendrik::TransferCheck exact =
         zendrik::CheckTransfer(m_bytes, zendrik::FamilyStreamFormats());
@@ -265,7 +265,7 @@ bool CSonicLinkData::AcceptExact(const std::function<zendrik::SecondReception()>
         for (std::ptrdiff_t i = 0; same && i < length; ++i) same = m_bytes[i] == second->bytes[static_cast<std::size_t>(i)];
         if (second->accepted && !same) return false;
     }
-    const BitTiming timing = BitTimingFor(m_nWatchModel, 44100);
+    const BitTiming timing = BitTimingFor(m_watchModel, 44100);
     m_reception.receiver = zendrik::ReceiverUsed::Exact;
     m_reception.bitPeriodSamples = timing.period;
     m_reception.bitsPerSecond = zendrik::BitsPerSecond(timing, 44100);
@@ -275,14 +275,14 @@ bool CSonicLinkData::AcceptExact(const std::function<zendrik::SecondReception()>
     return true;
 }
 
-zendrik::SecondReception CSonicLinkData::ReceiveBySecond(const zendrik::AudioClip* clip) const {
+zendrik::SecondReception Document::ReceiveBySecond(const zendrik::AudioClip* clip) const {
     // A clip goes in as it is, so a quiet recording of more than 16 bits keeps its resolution.
     return clip ? zendrik::ReceiveClip(*clip, zendrik::FamilyStreamFormats(), kMostTransfersInARecording)
-                : zendrik::ReceiveSamples(m_pSamples.get(), m_nSamples, m_nSampleRate,
+                : zendrik::ReceiveSamples(m_samples.get(), m_sampleCount, m_sampleRate,
                                           zendrik::FamilyStreamFormats(), kMostTransfersInARecording);
 }
 
-void CSonicLinkData::DecodeBySecond(zendrik::SecondReception second) {
+void Document::DecodeBySecond(zendrik::SecondReception second) {
     m_reception = second.report;
     m_recorded.clear();
     KeepSecondTransfers(second, 0);
@@ -296,9 +296,9 @@ void CSonicLinkData::DecodeBySecond(zendrik::SecondReception second) {
         DecodeExercises();
         return;
     }
-    if (m_nSampleRate < zendrik::kLowestRateForTone) {
+    if (m_sampleRate < zendrik::kLowestRateForTone) {
         // Whatever the container: what the rate cannot hold is not the microphone's fault.
-        m_strReadError.assign(zendrik::RateTooLowReason(m_nSampleRate));
+        m_readError.assign(zendrik::RateTooLowReason(m_sampleRate));
         return;
     }
     // Nothing checked out: the exact receiver's bytes are decoded as they always were, so
@@ -306,21 +306,21 @@ void CSonicLinkData::DecodeBySecond(zendrik::SecondReception second) {
     DecodeUnvouched();
 }
 
-void CSonicLinkData::DecodeUnvouched() {
+void Document::DecodeUnvouched() {
     DecodeExercises();
     // The RS200/CS200 decoder calls any transfer with a sound stream head valid, as its blocks
     // carry no checksum; a dump is taken as saved. But bytes received with a head that does not
     // check out, or with blocks missing, are what the sound gave, not what the watch sent: their
     // report shows what arrived, and is no exercise.
-    if (!m_bValid) return;
+    if (!m_valid) return;
     const zendrik::TransferCheck check = zendrik::CheckTransfer(m_bytes, zendrik::FamilyStreamFormats());
     if (check.watchModel != 0 && !check.checksumCovered && !check.complete) {
         m_transfer.valid = false;
-        m_bValid = 0;
+        m_valid = 0;
     }
 }
 
-void CSonicLinkData::ShowRecordedTransfer(std::size_t index) {
+void Document::ShowRecordedTransfer(std::size_t index) {
     if (index >= m_recorded.size()) return;
     Guarded([&] {
         m_bytes = m_recorded[index].bytes;
@@ -329,125 +329,125 @@ void CSonicLinkData::ShowRecordedTransfer(std::size_t index) {
     DecodeExercises();
 }
 
-zendrik::Transfer CSonicLinkData::DecodeRecordedTransfer(std::size_t index) const {
+zendrik::Transfer Document::DecodeRecordedTransfer(std::size_t index) const {
     if (index >= m_recorded.size()) return {};
-    return zendrik::Decode(m_recorded[index].bytes, m_nWatchModel, Context());
+    return zendrik::Decode(m_recorded[index].bytes, m_watchModel, Context());
 }
 
-int CSonicLinkData::LoadDumpFile(const std::string& path) {
+int Document::LoadDumpFile(const std::string& path) {
     return Guarded([&] {
         if (!ReadDumpFile(path)) return 0;
         const int named = DetectModelAndDecode();
         if (m_bytes.GetSize() == 0) {
-            m_strReadError.assign("the dump holds no bytes");
-        } else if (!named && m_strReadError.empty()) {
-            m_strReadError.assign("the stream head names no known watch model");
+            m_readError.assign("the dump holds no bytes");
+        } else if (!named && m_readError.empty()) {
+            m_readError.assign("the stream head names no known watch model");
         }
         return named;
     });
 }
 
-int CSonicLinkData::Demodulate() {
+int Document::Demodulate() {
     return Guarded([&] {
-        if (m_nSamples <= 0) return 0;
-        DemodulateSamples(m_pSamples.get(), m_nSamples, DemodVariant::File,
-                          BitTimingFor(m_nWatchModel, 44100), m_bytes);
+        if (m_sampleCount <= 0) return 0;
+        DemodulateSamples(m_samples.get(), m_sampleCount, DemodVariant::File,
+                          BitTimingFor(m_watchModel, 44100), m_bytes);
         return 1;
     });
 }
 
-void CSonicLinkData::ClearReception() {
-    m_pSamples.reset();
-    m_nSamples = 0;
+void Document::ClearReception() {
+    m_samples.reset();
+    m_sampleCount = 0;
     m_bytes.SetSize(0);
     m_recorded.clear();
-    m_bValid = 0;
+    m_valid = 0;
     // The texts stay until the next decoding, but what they were decoded from is gone.
     m_transfer = zendrik::Transfer{};
 }
 
-void CSonicLinkData::ClearReports() {
-    m_strHrm.clear();
-    m_strHrmCompat.clear();
-    m_strCsv.clear();
+void Document::ClearReports() {
+    m_hrm.clear();
+    m_hrmCompat.clear();
+    m_csv.clear();
     m_transfer = zendrik::Transfer{};
 }
 
-zendrik::DecodeContext CSonicLinkData::Context() const {
+zendrik::DecodeContext Document::Context() const {
     return {m_utcToday ? m_utcToday() : SystemUtcDate()};
 }
 
-void CSonicLinkData::RenderTransfer() {
-    zendrik::ReportTexts texts = zendrik::RenderReport(m_transfer, ValueFormat());
-    m_strHrm = std::move(texts.hrm);
-    m_strHrmCompat = std::move(texts.hrmCompat);
-    m_strCsv = std::move(texts.csv);
+void Document::RenderTransfer() {
+    zendrik::ReportTexts texts = zendrik::RenderReport(m_transfer, CsvValueFormat());
+    m_hrm = std::move(texts.hrm);
+    m_hrmCompat = std::move(texts.hrmCompat);
+    m_csv = std::move(texts.csv);
 }
 
-void CSonicLinkData::ShowTransfer(zendrik::Transfer transfer) {
+void Document::ShowTransfer(zendrik::Transfer transfer) {
     m_transfer = std::move(transfer);
     RenderTransfer();
-    m_bValid = m_transfer.valid ? 1 : 0;
+    m_valid = m_transfer.valid ? 1 : 0;
     if (!m_transfer.exercise) return;
     const zendrik::Exercise& exercise = *m_transfer.exercise;
-    m_strDate = FormatHrmDate({exercise.start.year, exercise.start.month, exercise.start.day});
+    m_date = FormatHrmDate({exercise.start.year, exercise.start.month, exercise.start.day});
 }
 
-const zendrik::Exercise* CSonicLinkData::ValidExercise() const {
-    if (!m_bValid || !m_transfer.valid || !m_transfer.exercise) return nullptr;
+const zendrik::Exercise* Document::ValidExercise() const {
+    if (!m_valid || !m_transfer.valid || !m_transfer.exercise) return nullptr;
     return &*m_transfer.exercise;
 }
 
-void CSonicLinkData::DecodeS410() {
+void Document::DecodeS410() {
     ShowTransfer(zendrik::ReadS410Transfer(m_bytes, Context()));
 }
 
-void CSonicLinkData::DecodeCoach() {
+void Document::DecodeCoach() {
     ShowTransfer(zendrik::ReadCoachTransfer(m_bytes, Context()));
 }
 
-void CSonicLinkData::DecodeRS200() {
+void Document::DecodeRS200() {
     ShowTransfer(zendrik::ReadRs200Transfer(m_bytes, Context()));
 }
 
-void CSonicLinkData::DecodeExercises() {
+void Document::DecodeExercises() {
     Guarded([&] {
-        m_strReadError.clear();
+        m_readError.clear();
         // A code outside the table gives a message, not a report: nothing may be saved as an
         // exercise.
-        ShowTransfer(zendrik::Decode(m_bytes, m_nWatchModel, Context()));
+        ShowTransfer(zendrik::Decode(m_bytes, m_watchModel, Context()));
     });
 }
 
-int CSonicLinkData::DetectModelAndDecode() {
-    const std::int32_t userModel = m_nWatchModel;
+int Document::DetectModelAndDecode() {
+    const std::int32_t userModel = m_watchModel;
     const int detected = DetectWatchModel(m_bytes);
     if (detected == 0) {
         ClearReports();
         // With the texts gone there is nothing left that could be saved.
-        m_bValid = 0;
+        m_valid = 0;
         return 0;
     }
-    m_nWatchModel = detected;
+    m_watchModel = detected;
     DecodeExercises();
-    m_nWatchModel = userModel;
-    return m_strReadError.empty() ? 1 : 0;
+    m_watchModel = userModel;
+    return m_readError.empty() ? 1 : 0;
 }
 
-void CSonicLinkData::ApplyValueFormat(std::uint8_t noTenths, char decimalSep, char timeSep,
+void Document::ApplyValueFormat(std::uint8_t noTenths, char decimalSep, char timeSep,
                                       char dateSep) {
     auto asText = [](char c) { return c ? std::string(1, c) : std::string(); };
     const std::string decimal = asText(decimalSep);
     const std::string time = asText(timeSep);
     const std::string date = asText(dateSep);
-    if (noTenths == m_bNoTenths && decimal == m_strDecimalSep && time == m_strTimeSep &&
-        date == m_strDateSep) {
+    if (noTenths == m_noTenths && decimal == m_decimalSep && time == m_timeSep &&
+        date == m_dateSep) {
         return;
     }
-    m_bNoTenths = noTenths;
-    m_strDecimalSep = decimal;
-    m_strTimeSep = time;
-    m_strDateSep = date;
+    m_noTenths = noTenths;
+    m_decimalSep = decimal;
+    m_timeSep = time;
+    m_dateSep = date;
     if (m_transfer.model == 0) {
         DetectModelAndDecode();
         return;
@@ -457,8 +457,8 @@ void CSonicLinkData::ApplyValueFormat(std::uint8_t noTenths, char decimalSep, ch
     Guarded([&] { RenderTransfer(); });
 }
 
-std::string CSonicLinkData::ExplainInvalid() const {
-    if (m_bValid || !m_strHrm.empty()) return {};
+std::string Document::ExplainInvalid() const {
+    if (m_valid || !m_hrm.empty()) return {};
     if (m_bytes.GetSize() == 0) return "No SonicLink transfer was found: no tone bursts were received.";
     const zendrik::Family* found = zendrik::FamilyOfStream(m_bytes);
     if (!found) {
@@ -476,13 +476,13 @@ std::string CSonicLinkData::ExplainInvalid() const {
                   "decoded: its blocks are missing or damaged.");
 }
 
-CValueFormat CSonicLinkData::ValueFormat() const {
-    return CValueFormat{m_strDecimalSep, m_strTimeSep, m_strDateSep, m_bNoTenths != 0};
+ValueFormat Document::CsvValueFormat() const {
+    return ValueFormat{m_decimalSep, m_timeSep, m_dateSep, m_noTenths != 0};
 }
 
-int HandOverLiveBytes(CSonicLinkData& data, const std::optional<zendrik::LiveTransfer>& transfer) {
-    data.m_pSamples.reset();
-    data.m_nSamples = 0;
+int HandOverLiveBytes(Document& data, const std::optional<zendrik::LiveTransfer>& transfer) {
+    data.m_samples.reset();
+    data.m_sampleCount = 0;
     if (!transfer) return 0;
     data.m_recorded.clear();
     data.m_bytes.SetSize(0);

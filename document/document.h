@@ -31,12 +31,12 @@ struct LiveTransfer;
 }
 
 // Today's date by the computer's clock, in UTC.
-CDateValue SystemUtcDate();
+DateValue SystemUtcDate();
 
 // One of the transfers a recording holds, as received: its bytes, how they were received and
 // where it sounds in the recording.
-struct CRecordedTransfer {
-    CReceivedBytes bytes;
+struct RecordedTransfer {
+    ReceivedBytes bytes;
     zendrik::ReceptionReport reception;
     double startSeconds = 0;
     double seconds = 0;
@@ -46,24 +46,24 @@ struct CRecordedTransfer {
 // on the work a recording of nothing but tone bursts can cause.
 inline constexpr int kMostTransfersInARecording = 64;
 
-class CSonicLinkData {
+class Document {
 public:
-    CSonicLinkData();
-    virtual ~CSonicLinkData();
-    CSonicLinkData(const CSonicLinkData&) = delete;
-    CSonicLinkData& operator=(const CSonicLinkData&) = delete;
+    Document();
+    virtual ~Document();
+    Document(const Document&) = delete;
+    Document& operator=(const Document&) = delete;
     // Moving hands over everything received and decoded, so a file can be read into an object of
     // its own and kept only when reading it succeeded.
-    CSonicLinkData(CSonicLinkData&&) = default;
-    CSonicLinkData& operator=(CSonicLinkData&&) = default;
+    Document(Document&&) = default;
+    Document& operator=(Document&&) = default;
 
     // None of the operations below lets an exception out: when memory runs out they return 0 (or
-    // leave an empty, invalid report) with the reason in m_strReadError.
+    // leave an empty, invalid report) with the reason in m_readError.
 
     // Reads a recording (a WAV file, any sound file libsndfile reads, or a phone's M4A, 3GP, AMR
     // or WebM through FFmpeg), demodulates it and decodes with the current watch model; 1 when a
     // decoder ran, 0 when the file gave no samples, or nothing was received from sound at a rate
-    // too low for the watch's tone (the report texts then stay as they were, m_strReadError says
+    // too low for the watch's tone (the report texts then stay as they were, m_readError says
     // why).
     int DecodeWaveFile(const std::string& path);
     // The same for a recording already open (standard input, say); the stream must be seekable.
@@ -78,33 +78,33 @@ public:
     // (or no memory for them; the document then stays as it was) or for a rate too low for the
     // tone that neither receiver read anything from.
     int DecodeClip(const zendrik::AudioClip& clip);
-    // Decodes what the sample buffer holds at m_nSampleRate with the current watch model: the
+    // Decodes what the sample buffer holds at m_sampleRate with the current watch model: the
     // exact receiver's bytes when they form a whole transfer that checks out, else the second
     // receiver's when it accepts them (it tries every family's bit timing), else the exact bytes
-    // as they are, or nothing below kLowestRateForTone (m_strReadError then says so). A stream
+    // as they are, or nothing below kLowestRateForTone (m_readError then says so). A stream
     // head of another family than the model's gives no report (ExplainInvalid says which).
     // `exactFirst` false skips the exact receiver (a rate it cannot read); `clip`, when given,
     // is what the second receiver reads instead of the 16-bit buffer.
     void DecodeReception(bool exactFirst, const zendrik::AudioClip* clip = nullptr);
     // Reads a dump and decodes it with the model its bytes name; 1 when a model was found, else
-    // 0 with the reason in m_strReadError.
+    // 0 with the reason in m_readError.
     int LoadDumpFile(const std::string& path);
     // Reads the samples of a RIFF WAVE file into the sample buffer; 0 leaves the buffer as it was
-    // and puts the reason in m_strReadError.
+    // and puts the reason in m_readError.
     int ReadWaveFile(const std::string& path);
     // The same for a recording already open (standard input, say); of two channels the one
     // `channel` says.
     int ReadWaveData(std::istream& in, WaveChannel channel = WaveChannel::Second);
     // Demodulates the sample buffer into m_bytes; 0 (bytes untouched) when there are no samples.
     int Demodulate();
-    // Reads a dump into m_bytes; 0 (with the reason in m_strReadError) when the file cannot be
+    // Reads a dump into m_bytes; 0 (with the reason in m_readError) when the file cannot be
     // opened or is larger than any dump.
     int ReadDumpFile(const std::string& path);
     // The same for a dump already open; reads at most kMaxDumpFileBytes.
     int ReadDumpData(std::istream& in);
     // Forgets the samples, the bytes and the valid flag.
     void ClearReception();
-    // Runs the decoder of m_nWatchModel, or writes "Watch model unknown (%d)".
+    // Runs the decoder of m_watchModel, or writes "Watch model unknown (%d)".
     void DecodeExercises();
     // Decodes with the model the stream head names, keeping the user's model; 1 when one was
     // named, else the texts are emptied.
@@ -137,7 +137,7 @@ public:
     // The dump text of m_bytes: each byte as "%02X\r\n".
     std::string DumpText() const;
     // The separators the decoders render CSV values with.
-    CValueFormat ValueFormat() const;
+    ValueFormat CsvValueFormat() const;
 
     // Model decoders: each decodes m_bytes with its family's decoder and shows the transfer.
     void DecodeS410();
@@ -147,39 +147,39 @@ public:
     // What was received: the samples of the last recording (a WAV file the exact receiver
     // decodes leaves none), the bytes, and how the recording was received (for --verbose and the
     // desktop program's hints).
-    std::unique_ptr<std::int16_t[]> m_pSamples;
-    std::int32_t m_nSamples = 0;
-    std::int32_t m_nSampleRate = 44100;  // of the sample buffer, as recorded
-    CReceivedBytes m_bytes;
+    std::unique_ptr<std::int16_t[]> m_samples;
+    std::int32_t m_sampleCount = 0;
+    std::int32_t m_sampleRate = 44100;  // of the sample buffer, as recorded
+    ReceivedBytes m_bytes;
     zendrik::ReceptionReport m_reception;
     // Every transfer the last recording held that a receiver accepted, in the order they sound;
     // the report shows the first of them until ShowRecordedTransfer picks another. Empty after
     // a dump, a live reading, or a recording nothing was accepted from.
-    std::vector<CRecordedTransfer> m_recorded;
+    std::vector<RecordedTransfer> m_recorded;
     // Why the last read or decoding step failed, in words for the user ("not found", "not a PCM
     // WAV: 24-bit, format tag 1 ...", "the dump holds no bytes"); "" after a success.
-    std::string m_strReadError;
+    std::string m_readError;
 
     // The report: the texts rendered from the decoded transfer under the value format, whether
     // it may be saved, and the exercise's date for the proposed file name.
-    std::string m_strHrm;
-    std::string m_strHrmCompat;
-    std::string m_strCsv;
-    std::int32_t m_bValid = 0;
-    std::string m_strDate;
+    std::string m_hrm;
+    std::string m_hrmCompat;
+    std::string m_csv;
+    std::int32_t m_valid = 0;
+    std::string m_date;
 
     // The file last opened or saved, and whether the report comes from a microphone reading
     // that has not been saved (1).
-    std::string m_strPath;
-    std::uint8_t m_bModified = 0;
+    std::string m_path;
+    std::uint8_t m_modified = 0;
 
     // What it decodes and renders under: the watch model the user set, the CSV value format.
-    std::int32_t m_nWatchModel = 1;
-    std::string m_strDecimalSep = ".";
-    std::string m_strTimeSep = ":";
-    std::string m_strDateSep = ".";
-    std::uint8_t m_bNoTenths = 0;
-    std::function<CDateValue()> m_utcToday = SystemUtcDate;
+    std::int32_t m_watchModel = 1;
+    std::string m_decimalSep = ".";
+    std::string m_timeSep = ":";
+    std::string m_dateSep = ".";
+    std::uint8_t m_noTenths = 0;
+    std::function<DateValue()> m_utcToday = SystemUtcDate;
 
 private:
     // Runs a step, turning an allocation failure into a failed, invalid result with its reason.
@@ -197,13 +197,13 @@ private:
         }
     }
     // Opens a named file and hands it to `read`, one of the members that read from a stream; 0
-    // with the reason in m_strReadError when it cannot be opened.
+    // with the reason in m_readError when it cannot be opened.
     template <class Read>
     int ReadNamedFile(const std::string& path, Read read) {
         return Guarded([&] {
             std::ifstream file;
-            m_strReadError.assign(zendrik::OpenInputFile(path, file));
-            if (!m_strReadError.empty()) return 0;
+            m_readError.assign(zendrik::OpenInputFile(path, file));
+            if (!m_readError.empty()) return 0;
             return read(file);
         });
     }
@@ -246,4 +246,4 @@ private:
 // head, copies them into the reception object and decodes them with its watch model, whichever
 // receiver read them.
 // 1 when bytes were handed over and decoded.
-int HandOverLiveBytes(CSonicLinkData& data, const std::optional<zendrik::LiveTransfer>& transfer);
+int HandOverLiveBytes(Document& data, const std::optional<zendrik::LiveTransfer>& transfer);
