@@ -1,7 +1,8 @@
 // FIT and TCX files of every watch family, read back by readers that share no code with ours:
 // npm's fit-file-parser with its CRC checks on, Garmin's own FIT decoder with its integrity check,
 // and fast-xml-parser for TCX. What they read must be the decoded values, at the right UTC times.
-// Two of the cases are transfers decoded by the program and written by zendrik-cli.
+// Four of the cases, one of each family's report layout but the Coach's, are transfers decoded by
+// the program and written by zendrik-cli, in the zone it is told or the one TZ names.
 #include <gtest/gtest.h>
 
 #include <nlohmann/json.hpp>
@@ -38,6 +39,7 @@ struct Case {
     // The FIT time_in_zone messages: each bin's highest heart rate and its seconds (null when the
     // watch does not say), worked out by hand from the zones and samples.
     const char* timeInZones = "[]";
+    bool zoneFromTz = false;  // zendrik-cli is not told the zone: it takes the computer's, from TZ
 };
 
 using namespace testing_streams;
@@ -75,8 +77,12 @@ Exercise WithZones(Exercise e, const std::vector<std::array<int, 5>>& zones) {
 }
 
 std::vector<Case> Cases() {
-    const std::vector<std::uint8_t> ride = CliRide();
+    const std::vector<std::uint8_t> s510 = CliRide();
     const std::vector<std::uint8_t> run = BuildRs200Stream(RunValues{});
+    S410Values s410;
+    s410.hr = {100, 110, 0, 120};
+    const std::vector<std::uint8_t> plain = BuildS410Stream(s410).bytes;
+    const std::vector<std::uint8_t> ride = BuildCs200Stream(RideValues{});
     return {
         // 120-129 lies between the zones: 420 s above the first, 240 in and 120 above the second.
         {"s510_ride", WithZones(S510Ride(), {{100, 120, 60, 120, 420}, {130, 150, 240, 240, 120}}),
@@ -94,13 +100,20 @@ std::vector<Case> Cases() {
         {"rs200_run", Rs200Run(), "Europe/London", 1174786200, 3600, "running", "Running", {}},
         {"cs200_ride", Cs200Ride(), "Australia/Sydney", 1189813267, 36000, "cycling", "Biking", {}},
         // Zones 100-120, 120-140, 140-160; heart rates 110 to 139 every 15 s, one lost (0).
-        {"cli_s510_ride", DecodedExercise(ride), "Europe/Berlin", 1141540215, 3600, "cycling",
-         "Biking", ride, R"([{"high": [99, 119, 139, 159, 254], "seconds": [15, 135, 300, 0, 0]}])"},
+        {"cli_s510_ride", DecodedExercise(s510), "Europe/Berlin", 1141540215, 3600, "cycling",
+         "Biking", s510, R"([{"high": [99, 119, 139, 159, 254], "seconds": [15, 135, 300, 0, 0]}])"},
         // Four days after the clocks went forward there. The watch's five sport zones meet
         // (94-112, 113-131, ...) and it keeps only the time in each.
         {"cli_rs200_run", DecodedExercise(run), "America/Chicago", 1173999930, -18000, "running",
          "Running", run,
          R"([{"high": [93, 112, 131, 150, 169, 188], "seconds": [null, 181, 482, 843, 724, 245]}])"},
+        // Samples 690 s apart (the length over four, up to a multiple of 15 s), one lost; the
+        // watch's zones meet.
+        {"cli_s410_tz", DecodedExercise(plain), "America/New_York", 1141561815, -18000, "generic",
+         "Other", plain, R"([{"high": [99, 119, 139, 159, 254], "seconds": [690, 1380, 690, 0, 0]}])",
+         true},
+        {"cli_cs200_ride", DecodedExercise(ride), "Asia/Tokyo", 1189816867, 32400, "cycling",
+         "Biking", ride},
     };
 }
 
@@ -172,8 +185,10 @@ protected:
                 const std::string dump = WriteDump(c.stream, c.name + ".sld");
                 for (const char* format : {"fit", "tcx"}) {
                     const std::string file = (dir / (c.name + "." + format)).string();
-                    const ProcessResult cli = RunProcess(
-                        ZENDRIK_CLI_PATH, {"--format", format, "--timezone", c.zone, "-o", file, dump});
+                    std::vector<std::string> args = {"--format", format, "-o", file, dump};
+                    std::vector<std::string> env;
+                    (c.zoneFromTz ? env : args).push_back((c.zoneFromTz ? "TZ=" : "--timezone=") + std::string(c.zone));
+                    const ProcessResult cli = RunProcess(ZENDRIK_CLI_PATH, args, env);
                     if (cli.exitCode != 0) {
                         setUpError_ = c.name + ": zendrik-cli failed: " + cli.err;
                         return;
