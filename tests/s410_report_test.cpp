@@ -14,48 +14,14 @@ namespace {
 using golden::LineStartingWith;
 using namespace testing_streams;
 
+// Named and unnamed, with names of the characters a watch can show, hours past 1 and BCD digits
+// that only just fit.
 std::vector<Summary> EarlierExercises() {
-    Summary easy;
-    easy.name = "Easy";
-    easy.start = {18, 5, 0, 0};
-    easy.date = {2006, 3, 4};
-    easy.length = {0, 30, 0, 0};
-    easy.avgHr = 120;
-    easy.maxHr = 150;
-
-    Summary basic;
-    basic.named = false;
-    basic.name = "Ignored";
-    basic.start = {6, 0, 59, 0};
-    basic.date = {2006, 2, 28};
-    basic.length = {1, 2, 3, 4};
-    basic.avgHr = 140;
-    basic.maxHr = 180;
-
-    Summary tempo;
-    tempo.name = "Tempo-3";
-    tempo.start = {12, 0, 0, 0};
-    tempo.date = {1999, 12, 31};
-    tempo.length = {2, 0, 0, 9};
-    tempo.avgHr = 150;
-    tempo.maxHr = 190;
-
-    Summary hill;
-    hill.name = "Hill(2)";
-    hill.start = {23, 59, 59, 0};
-    hill.date = {2005, 10, 1};
-    hill.length = {0, 0, 5, 0};
-    hill.avgHr = 90;
-    hill.maxHr = 100;
-
-    Summary odd;
-    odd.name = "a/b%";
-    odd.start = {0, 0, 0, 0};
-    odd.date = {1990, 1, 1};
-    odd.length = {0, 10, 10, 1};
-    odd.avgHr = 0;
-    odd.maxHr = 0;
-    return {easy, basic, tempo, hill, odd};
+    return {{true, "Easy", {18, 5, 0, 0}, {2006, 3, 4}, {0, 30, 0, 0}, 120, 150},
+            {false, "Ignored", {6, 0, 59, 0}, {2006, 2, 28}, {1, 2, 3, 4}, 140, 180},
+            {true, "Tempo-3", {12, 0, 0, 0}, {1999, 12, 31}, {2, 0, 0, 9}, 150, 190},
+            {true, "Hill(2)", {23, 59, 59, 0}, {2005, 10, 1}, {0, 0, 5, 0}, 90, 100},
+            {true, "a/b%", {0, 0, 0, 0}, {1990, 1, 1}, {0, 10, 10, 1}, 0, 0}};
 }
 
 S410Values RunOnS410() {
