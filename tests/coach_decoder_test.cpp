@@ -48,87 +48,69 @@ std::string CsvSamples(const Document& data) {
 
 }  // namespace
 
-TEST(CoachDecoder, HeadNeedsMoreThanTwentyBytesAPreambleAndASyncByte) {
-    const Stream stream = BuildCoachStream(Exercise(10));
-    Document data;
-    data.m_hrmCompat = "left over";
-
-    Decode(data, std::vector<std::uint8_t>(stream.bytes.begin(), stream.bytes.begin() + 20));
-    EXPECT_EQ(data.m_hrm, "\r\ninvalid Data Header\r\n");
-    EXPECT_EQ(data.m_csv, "");
-    EXPECT_EQ(data.m_hrmCompat, "");
-    EXPECT_EQ(data.m_valid, 0);
-
-    std::vector<std::uint8_t> bytes = stream.bytes;
-    bytes[2] = 0xAB;
-    Decode(data, bytes);
-    EXPECT_EQ(data.m_hrm, "\r\ninvalid Data Header\r\n");
-    bytes = stream.bytes;
-    bytes[5] = 0x56;
-    Decode(data, bytes);
-    EXPECT_EQ(data.m_hrm, "\r\ninvalid Data Header\r\n");
-
-    // 21 bytes pass the head; the first block is then cut short, which has no message.
-    Decode(data, std::vector<std::uint8_t>(stream.bytes.begin(), stream.bytes.begin() + 21));
-    ExpectRejected(data, "");
-}
-
-TEST(CoachDecoder, TwentyBlocksAreTheMost) {
+// The framing checks, each stream decoded over the texts of the one before: a valid report, or
+// exactly the messages; block errors have none, so both texts are empty.
+TEST(CoachDecoder, FramingChecksAndTheirMessages) {
+    const std::string header = "\r\ninvalid Data Header\r\n";
+    const auto changed = [](std::vector<std::uint8_t> bytes, std::size_t at, std::uint8_t value) {
+        bytes[at] = value;
+        return bytes;
+    };
+    const auto cut = [](const std::vector<std::uint8_t>& bytes, std::size_t size) {
+        return std::vector<std::uint8_t>(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(size));
+    };
+    const Stream good = BuildCoachStream(Exercise(30));
     CoachValues full = Exercise(120);  // samples in blocks 5 to 14, block 15 empty, laps from 16
     full.laps.assign(6, {{0, 10, 0, 0}, 140, 130, 150, 0});
     const Stream twenty = BuildCoachStream(full);
     ASSERT_EQ(twenty.bytes[8], 20);
-    Document data;
-    Decode(data, twenty.bytes);
-    ASSERT_EQ(data.m_valid, 1);
-    EXPECT_EQ(data.ValidExercise()->SampleCount(), 120u);
-
     full.laps.push_back(full.laps.back());
-    Decode(data, BuildCoachStream(full).bytes);
-    ExpectRejected(data, "Internal Buffer too small (21 Blocks)!\r\n");
-}
-
-TEST(CoachDecoder, ChecksumIsStoredLowByteFirst) {
-    Stream stream = BuildCoachStream(Exercise(30));
-    const std::size_t at = stream.blockAt[2];
-    const std::uint16_t right = BlockCrc16(stream.bytes.data() + at, 15);
-    stream.bytes[at + 15] = 0x34;
-    stream.bytes[at + 16] = 0x12;
-    Document data;
-    Decode(data, stream.bytes);
-    char expected[80];
-    std::snprintf(expected, sizeof expected,
-                  "CRC Error Block 3: BlockCRC: 1234, expected: %04X\r\n", right);
-    ExpectRejected(data, expected);
-}
-
-TEST(CoachDecoder, BlockErrorsWithoutMessageLeaveBothTextsEmpty) {
-    const Stream good = BuildCoachStream(Exercise(30));
-    Document data;
-
+    // The checksum is stored low byte first.
+    const std::size_t at = good.blockAt[2];
+    const std::uint16_t right = BlockCrc16(good.bytes.data() + at, 15);
+    char crcMessage[80];
+    std::snprintf(crcMessage, sizeof crcMessage, "CRC Error Block 3: BlockCRC: 1234, expected: %04X\r\n", right);
     Stream renumbered = good;
     SetCoachBlockNumber(renumbered, 3, 3);  // two blocks numbered 3
-    Decode(data, renumbered.bytes);
-    ExpectRejected(data, "");
-
-    std::vector<std::uint8_t> unmarked = good.bytes;
-    unmarked[good.blockAt[1]] = 0x56;
-    Decode(data, unmarked);
-    ExpectRejected(data, "");
-
-    // The last checksum byte missing, and a block announced but never sent.
-    Decode(data, std::vector<std::uint8_t>(good.bytes.begin(), good.bytes.end() - 1));
-    ExpectRejected(data, "");
-    Stream announced = good;
+    Stream announced = good;  // a block announced but never sent
     SetBlockCount(announced, static_cast<int>(good.blockAt.size()) + 1);
-    Decode(data, announced.bytes);
-    ExpectRejected(data, "");
 
-    // A previous report does not survive a failed run.
-    Decode(data, good.bytes);
-    ASSERT_EQ(data.m_valid, 1);
-    Decode(data, renumbered.bytes);
-    ExpectRejected(data, "");
+    const struct {
+        const char* what;
+        std::vector<std::uint8_t> bytes;
+        bool valid;
+        std::string hrm, csv;
+    } rows[] = {
+        {"20 bytes", cut(good.bytes, 20), false, header, ""},
+        {"preamble", changed(good.bytes, 2, 0xAB), false, header, ""},
+        {"sync byte", changed(good.bytes, 5, 0x56), false, header, ""},
+        // 21 bytes pass the head; the first block is then cut short.
+        {"21 bytes", cut(good.bytes, 21), false, "", ""},
+        {"20 blocks", twenty.bytes, true, "", ""},
+        {"21 blocks", BuildCoachStream(full).bytes, false, "Internal Buffer too small (21 Blocks)!\r\n",
+         "Internal Buffer too small (21 Blocks)!\r\n"},
+        {"checksum", changed(changed(good.bytes, at + 15, 0x34), at + 16, 0x12), false, crcMessage, crcMessage},
+        {"good", good.bytes, true, "", ""},
+        {"renumbered", renumbered.bytes, false, "", ""},
+        {"unmarked", changed(good.bytes, good.blockAt[1], 0x56), false, "", ""},
+        {"last byte missing", cut(good.bytes, good.bytes.size() - 1), false, "", ""},
+        {"block announced", announced.bytes, false, "", ""},
+    };
+    Document data;
+    for (const auto& row : rows) {
+        data.m_csv = data.m_hrmCompat = "previous";
+        Decode(data, row.bytes);
+        EXPECT_EQ(data.m_valid, row.valid ? 1 : 0) << row.what;
+        EXPECT_EQ(data.m_hrmCompat, "") << row.what;
+        if (row.valid) {
+            EXPECT_EQ(data.m_hrm.rfind("[Params]\r\n", 0), 0u) << row.what;
+        } else {
+            EXPECT_EQ(data.m_hrm, row.hrm) << row.what;
+            EXPECT_EQ(data.m_csv, row.csv) << row.what;
+        }
+    }
+    Decode(data, twenty.bytes);
+    EXPECT_EQ(data.ValidExercise()->SampleCount(), 120u);
 }
 
 TEST(CoachDecoder, LengthByteBelowFiveIsABlockErrorWithoutMessage) {
