@@ -9,6 +9,7 @@
 #include "document/document.h"
 #include "reception/stream_check.h"
 #include "support/coach_stream_builder.h"
+#include "support/framing_rows.h"
 #include "support/golden.h"
 
 namespace {
@@ -52,13 +53,6 @@ std::string CsvSamples(const Document& data) {
 // exactly the messages; block errors have none, so both texts are empty.
 TEST(CoachDecoder, FramingChecksAndTheirMessages) {
     const std::string header = "\r\ninvalid Data Header\r\n";
-    const auto changed = [](std::vector<std::uint8_t> bytes, std::size_t at, std::uint8_t value) {
-        bytes[at] = value;
-        return bytes;
-    };
-    const auto cut = [](const std::vector<std::uint8_t>& bytes, std::size_t size) {
-        return std::vector<std::uint8_t>(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(size));
-    };
     const Stream good = BuildCoachStream(Exercise(30));
     CoachValues full = Exercise(120);  // samples in blocks 5 to 14, block 15 empty, laps from 16
     full.laps.assign(6, {{0, 10, 0, 0}, 140, 130, 150, 0});
@@ -75,40 +69,23 @@ TEST(CoachDecoder, FramingChecksAndTheirMessages) {
     Stream announced = good;  // a block announced but never sent
     SetBlockCount(announced, static_cast<int>(good.blockAt.size()) + 1);
 
-    const struct {
-        const char* what;
-        std::vector<std::uint8_t> bytes;
-        bool valid;
-        std::string hrm, csv;
-    } rows[] = {
-        {"20 bytes", cut(good.bytes, 20), false, header, ""},
-        {"preamble", changed(good.bytes, 2, 0xAB), false, header, ""},
-        {"sync byte", changed(good.bytes, 5, 0x56), false, header, ""},
+    ExpectFramingRows({
+        {"20 bytes", FirstBytes(good.bytes, 20), false, header, ""},
+        {"preamble", WithByte(good.bytes, 2, 0xAB), false, header, ""},
+        {"sync byte", WithByte(good.bytes, 5, 0x56), false, header, ""},
         // 21 bytes pass the head; the first block is then cut short.
-        {"21 bytes", cut(good.bytes, 21), false, "", ""},
+        {"21 bytes", FirstBytes(good.bytes, 21), false, "", ""},
         {"20 blocks", twenty.bytes, true, "", ""},
         {"21 blocks", BuildCoachStream(full).bytes, false, "Internal Buffer too small (21 Blocks)!\r\n",
          "Internal Buffer too small (21 Blocks)!\r\n"},
-        {"checksum", changed(changed(good.bytes, at + 15, 0x34), at + 16, 0x12), false, crcMessage, crcMessage},
+        {"checksum", WithByte(WithByte(good.bytes, at + 15, 0x34), at + 16, 0x12), false, crcMessage, crcMessage},
         {"good", good.bytes, true, "", ""},
         {"renumbered", renumbered.bytes, false, "", ""},
-        {"unmarked", changed(good.bytes, good.blockAt[1], 0x56), false, "", ""},
-        {"last byte missing", cut(good.bytes, good.bytes.size() - 1), false, "", ""},
+        {"unmarked", WithByte(good.bytes, good.blockAt[1], 0x56), false, "", ""},
+        {"last byte missing", FirstBytes(good.bytes, good.bytes.size() - 1), false, "", ""},
         {"block announced", announced.bytes, false, "", ""},
-    };
+    }, [](Document& data, const std::vector<std::uint8_t>& bytes) { Decode(data, bytes); });
     Document data;
-    for (const auto& row : rows) {
-        data.m_csv = data.m_hrmCompat = "previous";
-        Decode(data, row.bytes);
-        EXPECT_EQ(data.m_valid, row.valid ? 1 : 0) << row.what;
-        EXPECT_EQ(data.m_hrmCompat, "") << row.what;
-        if (row.valid) {
-            EXPECT_EQ(data.m_hrm.rfind("[Params]\r\n", 0), 0u) << row.what;
-        } else {
-            EXPECT_EQ(data.m_hrm, row.hrm) << row.what;
-            EXPECT_EQ(data.m_csv, row.csv) << row.what;
-        }
-    }
     Decode(data, twenty.bytes);
     EXPECT_EQ(data.ValidExercise()->SampleCount(), 120u);
 }

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "document/document.h"
+#include "support/framing_rows.h"
 #include "support/golden.h"
 #include "support/s410_stream_builder.h"
 
@@ -56,13 +57,6 @@ TEST(S410Decoder, FramingChecksAndTheirMessages) {
     const std::string header = "\r\ninvalid Data Header\r\n";
     const std::string length = "Length Check failed!\r\n";
     const std::string tooMany = "Internal Buffer too small (21 Blocks)!\r\n";
-    const auto changed = [](std::vector<std::uint8_t> bytes, std::size_t at, std::uint8_t value) {
-        bytes[at] = value;
-        return bytes;
-    };
-    const auto cut = [](const std::vector<std::uint8_t>& bytes, std::size_t size) {
-        return std::vector<std::uint8_t>(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(size));
-    };
     const Stream one = FrameS410Blocks({{1, 2, 3}}, kS410);  // a whole transfer of 21 bytes
     ASSERT_EQ(one.bytes.size(), 21u);
     const Stream good = BuildS410Stream(SimpleS410(8));
@@ -84,16 +78,11 @@ TEST(S410Decoder, FramingChecksAndTheirMessages) {
     none.resize(21, 0);
     const std::vector<std::uint8_t> emptyTwo = FrameS410Blocks({{}, {}}, kS410).bytes;
 
-    const struct {
-        const char* what;
-        std::vector<std::uint8_t> bytes;
-        bool valid;
-        std::string hrm, csv;
-    } rows[] = {
-        {"20 bytes", cut(one.bytes, 20), false, header, ""},
+    ExpectFramingRows({
+        {"20 bytes", FirstBytes(one.bytes, 20), false, header, ""},
         {"21 bytes", one.bytes, true, "", ""},
-        {"preamble", changed(one.bytes, 3, 0xAB), false, header, ""},
-        {"sync byte", changed(one.bytes, 5, 0x54), false, header, ""},
+        {"preamble", WithByte(one.bytes, 3, 0xAB), false, header, ""},
+        {"sync byte", WithByte(one.bytes, 5, 0x54), false, header, ""},
         {"20 blocks", FrameS410Blocks(Blocks(20, {7}), kS410).bytes, true, "", ""},
         {"21 blocks", FrameS410Blocks(Blocks(21, {7}), kS410).bytes, false, tooMany + length, tooMany + length},
         // With a stored total of 0 the length check has nothing to object to.
@@ -101,11 +90,11 @@ TEST(S410Decoder, FramingChecksAndTheirMessages) {
         // Misplaced blocks fail the length check without a message of their own.
         {"renumbered", renumbered.bytes, false, length, length},
         {"gap", gap, false, length, length},
-        {"unmarked", changed(good.bytes, good.blockAt[2], 0x54), false, length, length},
-        {"last byte missing", cut(good.bytes, good.bytes.size() - 1), false, length, length},
+        {"unmarked", WithByte(good.bytes, good.blockAt[2], 0x54), false, length, length},
+        {"last byte missing", FirstBytes(good.bytes, good.bytes.size() - 1), false, length, length},
         {"bytes after the last block", trailing, true, "", ""},
         {"good", good.bytes, true, "", ""},
-        {"cut block, total 0", cut(emptyTwo, emptyTwo.size() - 1), false, "", ""},
+        {"cut block, total 0", FirstBytes(emptyTwo, emptyTwo.size() - 1), false, "", ""},
         {"checksum", crc.bytes, false, "CRC Error Block 2: BlockCRC: 1234, expected: 3AE4\r\n" + length,
          "CRC Error Block 2: BlockCRC: 1234, expected: 3AE4\r\n" + length},
         {"small checksum", lowCrc.bytes, false, "CRC Error Block 2: BlockCRC: 00AB, expected: 3AE4\r\n" + length,
@@ -113,24 +102,12 @@ TEST(S410Decoder, FramingChecksAndTheirMessages) {
         // When the stored total is 0 only the checksum is reported.
         {"empty blocks' checksum", emptyCrc.bytes, false, "CRC Error Block 4: BlockCRC: 0000, expected: 9C07\r\n",
          "CRC Error Block 4: BlockCRC: 0000, expected: 9C07\r\n"},
-        {"stored total", changed(good.bytes, 9, good.bytes[9] ^ 0x01), false, length, length},
+        {"stored total", WithByte(good.bytes, 9, good.bytes[9] ^ 0x01), false, length, length},
         // No blocks at all pass only with a stored total of 0.
         {"no blocks", none, true, "", ""},
-        {"no blocks, total 5", changed(none, 9, 5), false, length, length},
-    };
+        {"no blocks, total 5", WithByte(none, 9, 5), false, length, length},
+    }, [](Document& data, const std::vector<std::uint8_t>& bytes) { Decode(data, bytes); });
     Document data;
-    for (const auto& row : rows) {
-        data.m_csv = data.m_hrmCompat = "previous";
-        Decode(data, row.bytes);
-        EXPECT_EQ(data.m_valid, row.valid ? 1 : 0) << row.what;
-        EXPECT_EQ(data.m_hrmCompat, "") << row.what;
-        if (row.valid) {
-            EXPECT_EQ(data.m_hrm.rfind("[Params]\r\n", 0), 0u) << row.what;
-        } else {
-            EXPECT_EQ(data.m_hrm, row.hrm) << row.what;
-            EXPECT_EQ(data.m_csv, row.csv) << row.what;
-        }
-    }
     // Blocks that are not there read as zeros.
     Decode(data, none);
     EXPECT_EQ(LineStartingWith(data.m_hrm, "Monitor="), "Monitor=9\r\n");
