@@ -204,21 +204,19 @@ std::string LiveDecoder::BrokenBlockAdvice() const {
     return zendrik::ReceptionAdvice(report);
 }
 
-bool LiveDecoder::ArrivedTransferFails() const {
+bool LiveDecoder::ArrivedTransferFails(const zendrik::TransferCheck& check) {
     // Blocks still arriving pass the live check, and a damaged length byte can make one seem to
     // reach past the announced end; with every byte in, each block has to be whole and good.
     // An RS200/CS200 transfer's blocks carry no checksum, but its head does, and its blocks
     // are framed.
     // A head the pass found by its layout but that names no family was misread: the report would
     // not be valid either.
-    const zendrik::TransferCheck check = zendrik::CheckTransfer(m_bytes, m_known);
     if (check.watchModel == 0) return true;
     return check.checksumCovered ? !check.complete
                                  : !check.headGood || check.blocksGood < check.blocksArrived;
 }
 
-bool LiveDecoder::ChecklessTransferSettled(std::ptrdiff_t expected) {
-    const zendrik::TransferCheck check = zendrik::CheckTransfer(m_bytes, m_known);
+bool LiveDecoder::ChecklessTransferSettled(const zendrik::TransferCheck& check, std::ptrdiff_t expected) {
     if (check.watchModel == 0 || check.checksumCovered) return true;
     // A byte the exact pass misreads (its timing is fixed, the watch's clock is not) would pass
     // every check of such a transfer, so the second receiver reads the sound too, once it holds
@@ -246,9 +244,12 @@ bool LiveDecoder::DemodulationPass() {
     std::ptrdiff_t expected = 0;
     if (!FindStreamHead(m_bytes, m_expected.layout, &expected)) return false;
     const bool allIn = m_bytes.GetSize() >= expected;
+    // With every byte in, the whole transfer is checked once for both questions below.
+    std::optional<zendrik::TransferCheck> arrived;
+    if (allIn) arrived = zendrik::CheckTransfer(m_bytes, m_known);
     // The blocks are checked whether or not anyone is watching: a reading whose dialog has gone
     // (or that never had one) must not take broken bytes for a complete transfer.
-    if (!BlockCheckPasses(m_bytes, m_expected.layout) || (allIn && ArrivedTransferFails())) {
+    if (!BlockCheckPasses(m_bytes, m_expected.layout) || (arrived && ArrivedTransferFails(*arrived))) {
         // A broken block: collect anew. Even when it was the last block, the transfer is
         // not taken as complete: reception starts over like after any other broken block,
         // and the second receiver reads the transfer once the rest of it has come.
@@ -272,7 +273,7 @@ bool LiveDecoder::DemodulationPass() {
         m_exactCount = m_bytes.GetSize();
         m_exactChangedAt = m_heard;
     }
-    if (allIn && ChecklessTransferSettled(expected) && !m_complete) {
+    if (arrived && ChecklessTransferSettled(*arrived, expected) && !m_complete) {
         m_complete = true;
         if (DialogAlive()) m_dialog->ReadState(kReadingComplete);
     }

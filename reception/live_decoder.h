@@ -13,6 +13,7 @@
 #include "reception/received_bytes.h"
 #include "reception/second_receiver.h"
 #include "reception/stream_format.h"
+#include "reception/transfer_acceptance.h"
 
 namespace zendrik {
 
@@ -109,11 +110,11 @@ private:
     bool DemodulationPass();
     // Whether the bytes, all the head announces being in, hold a block that is not whole and
     // good.
-    bool ArrivedTransferFails() const;
+    static bool ArrivedTransferFails(const zendrik::TransferCheck& check);
     // With the `expected` bytes of a transfer in: true when the transfer may be taken. One that no
     // checksum covers waits for the rest of its sound, then the second receiver's bytes replace
     // the exact pass's where it is sure of others (the reading is then complete already).
-    bool ChecklessTransferSettled(std::ptrdiff_t expected);
+    bool ChecklessTransferSettled(const zendrik::TransferCheck& check, std::ptrdiff_t expected);
     std::string BrokenBlockAdvice() const;
     void KeepRecent(const std::int16_t* samples, std::ptrdiff_t count);
     void SecondReceiverPass();
