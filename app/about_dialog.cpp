@@ -11,6 +11,8 @@
 #include "app/link_static.h"
 #include "zendrik_version.h"
 
+namespace zendrik {
+
 namespace {
 
 QLabel* AddLabel(QWidget* parent, const DialogUnits& du, const QString& text, QRect rect) {
@@ -141,3 +143,5 @@ int AboutDialog::DoModal() {
     OnInitDialog();
     return exec();
 }
+
+}  // namespace zendrik

@@ -4,6 +4,8 @@
 #include <QDialog>
 #include <QHash>
 
+namespace zendrik {
+
 class LinkStatic;
 
 class AboutDialog : public QDialog {
@@ -34,3 +36,5 @@ private:
 inline constexpr const char* kMakerMail = "zendrik@example.org";
 // The maker's web page.
 inline constexpr const char* kMakerWebPage = "https://example.org/zendrik/";
+
+}  // namespace zendrik

@@ -4,6 +4,8 @@
 #include <QFontDatabase>
 #include <QFontMetrics>
 
+namespace zendrik {
+
 DialogUnits::DialogUnits(const QFont& font) {
     const QFontMetrics metrics(font);
     // The average over the letters, as dialog units have always been measured, and not
@@ -17,3 +19,5 @@ QFont TemplateFont() {
     if (QFontDatabase::hasFamily(QStringLiteral("MS Sans Serif"))) return QFont(QStringLiteral("MS Sans Serif"), 8);
     return QApplication::font("QDialog");
 }
+
+}  // namespace zendrik

@@ -5,6 +5,8 @@
 #include <QFont>
 #include <QRect>
 
+namespace zendrik {
+
 // A quarter of the dialog font's average character width across, an eighth of its height down.
 class DialogUnits {
 public:
@@ -23,3 +25,5 @@ private:
 // The font the dialog layouts were made for (MS Sans Serif 8), or the application's own dialog
 // font where that face is missing.
 QFont TemplateFont();
+
+}  // namespace zendrik

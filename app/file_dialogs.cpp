@@ -17,6 +17,8 @@
 #include "document/document.h"
 #include "reception/input_file.h"
 
+namespace zendrik {
+
 namespace {
 
 enum OpenFilter { kOpenSupported = 1, kOpenDump = 2, kOpenWave = 3, kOpenRecording = 4, kOpenAll = 5 };
@@ -216,3 +218,5 @@ int SaveFileDialog(Document& data, int displayMode, int hrmFormat, char separato
     data.m_path = LocalPath(choice->path);
     return kReportSaved;
 }
+
+}  // namespace zendrik

@@ -5,8 +5,11 @@
 #include <cstddef>
 #include <string>
 
-class Document;
 class QWidget;
+
+namespace zendrik {
+
+class Document;
 
 // The path as the core's file functions take it (the file system's encoding).
 std::string LocalPath(const QString& path);
@@ -39,3 +42,5 @@ int SaveFileDialog(Document& data, int displayMode, int hrmFormat, char separato
 // transfer `shown` again afterwards. The number of transfers saved.
 int SaveAllDialog(Document& data, int displayMode, int hrmFormat, char separator,
                   std::size_t shown, QWidget* owner);
+
+}  // namespace zendrik

@@ -4,6 +4,8 @@
 #include <QPixmap>
 #include <QSvgRenderer>
 
+namespace zendrik {
+
 namespace {
 
 QPixmap Render(const QString& resource, QSize size, qreal scale) {
@@ -42,3 +44,5 @@ bool ToolbarImagesAvailable() {
 QIcon ToolbarIcon(const QString& name) {
     return RenderIcon(QStringLiteral(":/icons/%1.svg").arg(name), {QSize(16, 17)});
 }
+
+}  // namespace zendrik

@@ -4,6 +4,8 @@
 #include <QIcon>
 #include <QString>
 
+namespace zendrik {
+
 // The application icon, at every size the desktop asks for.
 QIcon AppIcon();
 
@@ -12,3 +14,5 @@ QIcon ToolbarIcon(const QString& name);
 
 // Whether all toolbar images can be loaded (they are compiled into the program).
 bool ToolbarImagesAvailable();
+
+}  // namespace zendrik

@@ -8,6 +8,8 @@
 #include "app/wait_cursor.h"
 #include "document/document.h"
 
+namespace zendrik {
+
 namespace {
 
 // A document that decodes as `data` does (watch model, value format, clock), with nothing
@@ -74,3 +76,5 @@ int ReadInputFile(Document& data, const QString& path, zendrik::InputKind fallba
                        UnreadableFileText(path, reason));
     return 0;
 }
+
+}  // namespace zendrik

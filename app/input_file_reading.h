@@ -6,8 +6,11 @@
 
 #include "reception/input_file.h"
 
-class Document;
 class QWidget;
+
+namespace zendrik {
+
+class Document;
 
 // Reads `path` as what it is (a sound file signature, else its extension; `fallback` where the
 // file names neither, such as the open dialog's filter entry) and decodes it with the watch model
@@ -18,3 +21,5 @@ int ReadInputFile(Document& data, const QString& path, zendrik::InputKind fallba
 
 // The message for a file that could not be read: its name and the reason in words.
 QString UnreadableFileText(const QString& path, const std::string& reason);
+
+}  // namespace zendrik

@@ -6,6 +6,8 @@
 #include <QPalette>
 #include <QUrl>
 
+namespace zendrik {
+
 namespace {
 
 LinkOpener& InstalledOpener() {
@@ -94,3 +96,5 @@ void LinkStatic::ApplyColors() {
     setPalette(colors);
     repaint();
 }
+
+}  // namespace zendrik

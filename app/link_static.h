@@ -11,6 +11,8 @@
 
 class QUrl;
 
+namespace zendrik {
+
 class LinkStatic : public QLabel {
     Q_OBJECT
 public:
@@ -54,3 +56,5 @@ using LinkOpener = std::function<void(const QUrl&)>;
 
 // Installs what clicked links are handed to; an empty function goes back to the desktop.
 void SetLinkOpener(LinkOpener opener);
+
+}  // namespace zendrik

@@ -13,6 +13,8 @@
 #include "app/report_view.h"
 #include "app/window_source.h"
 
+namespace zendrik {
+
 QSize FirstRunWindowSize(QSize available) {
     return QSize(std::min(1000, available.width() * 2 / 3), std::min(700, available.height() * 5 / 6));
 }
@@ -126,3 +128,5 @@ void MainFrame::focusInEvent(QFocusEvent* event) {
     // The view takes the focus; the text control only when the user clicks into it.
     if (m_reportView) m_reportView->setFocus();
 }
+
+}  // namespace zendrik

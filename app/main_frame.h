@@ -3,13 +3,15 @@
 
 #include <QMainWindow>
 
-class ReportView;
 class QAction;
 class QToolBar;
-struct Settings;
+
 namespace zendrik {
+
+class ReportView;
+
+struct Settings;
 class ExerciseViews;
-}
 
 // The window's size at the first start, on a screen with that much room: enough for the chart and
 // the report to be read (1000 x 700), within two thirds of the screen's width and five sixths of
@@ -59,3 +61,5 @@ enum CommandId {
     ID_APP_ABOUT = 57664,
     ID_EDIT_COPY = 57634,
 };
+
+}  // namespace zendrik

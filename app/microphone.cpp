@@ -5,6 +5,8 @@
 #include "document/document.h"
 #include "reception/live/capture_thread.h"
 
+namespace zendrik {
+
 int ReadFromMicrophone(Document& data, zendrik::CaptureThread* capture, QWidget* owner) {
     zendrik::ReadingDialog dialog(owner);
     dialog.SetCapture(capture);
@@ -14,3 +16,5 @@ int ReadFromMicrophone(Document& data, zendrik::CaptureThread* capture, QWidget*
     // Without a capture there is no transfer: the hand-over only releases the samples.
     return HandOverLiveBytes(data, dialog.TakeTransfer());
 }
+
+}  // namespace zendrik

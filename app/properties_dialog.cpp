@@ -17,6 +17,8 @@
 #include "app/user_prompts.h"
 #include "decoders/families.h"
 
+namespace zendrik {
+
 namespace {
 
 QString ModelNameForCode(int code) {
@@ -272,3 +274,5 @@ void EditProperties(Settings& settings, QWidget* mainWindow) {
         QCoreApplication::sendEvent(child, &update);
     }
 }
+
+}  // namespace zendrik

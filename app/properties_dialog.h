@@ -10,6 +10,9 @@ class QButtonGroup;
 class QCheckBox;
 class QComboBox;
 class QLineEdit;
+
+namespace zendrik {
+
 struct Settings;
 
 class PropertiesDialog : public QDialog {
@@ -80,3 +83,5 @@ private:
 // the result on OK and, when the shown report depends on what changed, has every window inside
 // `mainWindow` show it again before returning.
 void EditProperties(Settings& settings, QWidget* mainWindow);
+
+}  // namespace zendrik

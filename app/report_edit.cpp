@@ -2,6 +2,8 @@
 
 #include <QKeyEvent>
 
+namespace zendrik {
+
 ReportEdit::ReportEdit(QWidget* parent) : QPlainTextEdit(parent) {
     // The text starts 3 pixels in from the left edge and right at the top.
     document()->setDocumentMargin(0);
@@ -18,3 +20,5 @@ bool ReportEdit::event(QEvent* event) {
     }
     return QPlainTextEdit::event(event);
 }
+
+}  // namespace zendrik

@@ -4,6 +4,8 @@
 
 #include <QPlainTextEdit>
 
+namespace zendrik {
+
 class ReportEdit : public QPlainTextEdit {
     Q_OBJECT
 public:
@@ -15,3 +17,5 @@ public:
 protected:
     bool event(QEvent* event) override;
 };
+
+}  // namespace zendrik

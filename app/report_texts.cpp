@@ -5,6 +5,8 @@
 #include "decoders/csv_text.h"
 #include "document/document.h"
 
+namespace zendrik {
+
 const std::string& HrmTextFor(const Document& data, int hrmFormat) {
     // The RS200/CS200 decoder writes both forms; the others leave the compatible one empty.
     if (hrmFormat != 0 && !data.m_hrmCompat.empty()) return data.m_hrmCompat;
@@ -34,3 +36,5 @@ std::string WrappedSentence(const std::string& sentence, std::size_t columns) {
     }
     return wrapped;
 }
+
+}  // namespace zendrik

@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <string>
 
+namespace zendrik {
+
 class Document;
 
 // The HRM text of the form `hrmFormat` chooses (0 Enhanced, any other value Polar Compatible).
@@ -20,3 +22,5 @@ std::string CsvTextFor(const Document& data, char separator);
 // spaces into CR LF lines of at most `columns` characters: the view does not wrap its text, so
 // that report lines stay as they are, and a long sentence would run out of the window.
 std::string WrappedSentence(const std::string& sentence, std::size_t columns = 52);
+
+}  // namespace zendrik

@@ -21,6 +21,8 @@
 #include "platform/regional_format.h"
 #include "reception/live/capture_thread.h"
 
+namespace zendrik {
+
 namespace {
 
 constexpr int kTabStopDialogUnits = 48;
@@ -268,3 +270,5 @@ void ReportView::OnDropFiles(const QList<QUrl>& urls) {
     if (!SaveModified()) return;
     OpenDataFile(urls.first().toLocalFile());
 }
+
+}  // namespace zendrik

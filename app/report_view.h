@@ -10,8 +10,8 @@
 #include "document/document.h"
 
 namespace zendrik {
+
 class CaptureThread;
-}
 class ReportEdit;
 class TransferPicker;
 struct Settings;
@@ -84,3 +84,5 @@ private:
     // hands over to is gone.
     std::unique_ptr<zendrik::CaptureThread> m_capture;
 };
+
+}  // namespace zendrik

@@ -2,6 +2,8 @@
 
 #include <QSettings>
 
+namespace zendrik {
+
 namespace {
 
 // The fields in the order they are stored.
@@ -49,3 +51,5 @@ char CsvSeparatorChar(const Settings& settings) {
             return ';';
     }
 }
+
+}  // namespace zendrik

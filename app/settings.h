@@ -5,6 +5,8 @@
 
 class QSettings;
 
+namespace zendrik {
+
 struct Settings {
     std::int32_t WatchModel = 1;
     std::int32_t ComPort = 0;
@@ -30,3 +32,5 @@ void SaveSettings(QSettings& store, const Settings& settings);
 
 // The character the save command puts between CSV fields.
 char CsvSeparatorChar(const Settings& settings);
+
+}  // namespace zendrik

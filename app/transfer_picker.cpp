@@ -9,6 +9,8 @@
 #include "decoders/families.h"
 #include "document/document.h"
 
+namespace zendrik {
+
 namespace {
 
 // Rows shown before the list scrolls: enough for the usual few transfers, little of the report.
@@ -85,3 +87,5 @@ int TransferPicker::PreferredHeight() const {
     const int row = m_list->fontMetrics().height() + 6;
     return m_list->header()->sizeHint().height() + kRowsShown * row + m_saveAll->sizeHint().height() + 18;
 }
+
+}  // namespace zendrik

@@ -5,9 +5,12 @@
 
 #include <QWidget>
 
-class Document;
 class QPushButton;
 class QTreeWidget;
+
+namespace zendrik {
+
+class Document;
 
 class TransferPicker : public QWidget {
     Q_OBJECT
@@ -33,3 +36,5 @@ private:
     QTreeWidget* m_list = nullptr;
     QPushButton* m_saveAll = nullptr;
 };
+
+}  // namespace zendrik

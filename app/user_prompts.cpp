@@ -3,6 +3,8 @@
 #include <QComboBox>
 #include <QFileDialog>
 
+namespace zendrik {
+
 void ConfigureFileDialog(QFileDialog& dialog, const FileRequest& request) {
     // Qt's own dialog matches the patterns without regard to case, so "*.wav" also lists
     // recordings named .WAV on file systems that tell the two apart.
@@ -81,3 +83,5 @@ UserPrompts& Prompts() {
 }
 
 void SetUserPrompts(UserPrompts* prompts) { g_installed = prompts; }
+
+}  // namespace zendrik

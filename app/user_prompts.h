@@ -9,6 +9,8 @@
 class QFileDialog;
 class QWidget;
 
+namespace zendrik {
+
 // A file the user confirmed, with the filter entry left selected (counting from 1).
 struct FileChoice {
     QString path;
@@ -49,3 +51,5 @@ UserPrompts& Prompts();
 
 // Installs prompts (not owned); nullptr goes back to Qt's dialogs.
 void SetUserPrompts(UserPrompts* prompts);
+
+}  // namespace zendrik

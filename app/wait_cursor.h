@@ -3,6 +3,8 @@
 
 #include <QGuiApplication>
 
+namespace zendrik {
+
 class WaitCursor {
 public:
     WaitCursor() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
@@ -10,3 +12,5 @@ public:
     WaitCursor(const WaitCursor&) = delete;
     WaitCursor& operator=(const WaitCursor&) = delete;
 };
+
+}  // namespace zendrik

@@ -6,13 +6,14 @@
 #include <QObject>
 #include <QStringList>
 
-class ReportView;
 class QAction;
 class QMainWindow;
 class QMenu;
 class QToolBar;
 
 namespace zendrik {
+
+class ReportView;
 
 // How many recent files the menu keeps.
 inline constexpr int kRecentFileCount = 8;

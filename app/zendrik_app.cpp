@@ -9,6 +9,8 @@
 #include "app/report_view.h"
 #include "zendrik_version.h"
 
+namespace zendrik {
+
 ZendrikApp::ZendrikApp(int& argc, char** argv) : QApplication(argc, argv) {
     setOrganizationName(QStringLiteral("qlx"));
     setApplicationName(QString::fromLatin1(kProductTitle));
@@ -50,12 +52,12 @@ int ZendrikApp::ExitInstance(int loopResult) {
 
 void ZendrikApp::LoadSettings() {
     QSettings store(QStringLiteral("qlx"), QString::fromLatin1(kProductTitle));
-    ::LoadSettings(store, m_settings);
+    zendrik::LoadSettings(store, m_settings);
 }
 
 void ZendrikApp::SaveSettings() {
     QSettings store(QStringLiteral("qlx"), QString::fromLatin1(kProductTitle));
-    ::SaveSettings(store, m_settings);
+    zendrik::SaveSettings(store, m_settings);
 }
 
 void ZendrikApp::OnAppAbout() {
@@ -68,3 +70,5 @@ void ZendrikApp::OnProperties() {
     if (!m_mainWindow) return;
     EditProperties(m_settings, m_mainWindow.get());
 }
+
+}  // namespace zendrik

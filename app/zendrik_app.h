@@ -6,6 +6,8 @@
 
 #include "app/settings.h"
 
+namespace zendrik {
+
 class MainFrame;
 
 class ZendrikApp : public QApplication {
@@ -36,3 +38,5 @@ private:
 
 // The file a command line asks to open: a single file name and no switches.
 QString CommandLineFile(const QStringList& arguments);
+
+}  // namespace zendrik

@@ -6,6 +6,8 @@
 #include "reception/modulator.h"
 #include "support/s410_stream_builder.h"
 
+namespace zendrik {
+
 namespace bench_inputs {
 
 namespace {
@@ -99,3 +101,5 @@ std::vector<std::int16_t> QuietRecording(std::size_t samples) {
 }
 
 }  // namespace bench_inputs
+
+}  // namespace zendrik

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <vector>
 
+namespace zendrik {
+
 namespace bench_inputs {
 
 inline constexpr int kSampleRate = 44100;
@@ -22,3 +24,5 @@ std::vector<std::int16_t> RepeatedTransferRecording(std::size_t samples,
 std::vector<std::int16_t> QuietRecording(std::size_t samples);
 
 }  // namespace bench_inputs
+
+}  // namespace zendrik

@@ -9,6 +9,8 @@
 
 #include "app/exercise_views.h"
 
+using namespace zendrik;
+
 namespace {
 
 zendrik::Exercise FullS510Ride() {

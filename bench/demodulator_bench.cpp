@@ -10,6 +10,8 @@
 #include "reception/demodulator.h"
 #include "reception/received_bytes.h"
 
+using namespace zendrik;
+
 namespace {
 
 constexpr std::size_t kFileSamples = 60 * bench_inputs::kSampleRate;

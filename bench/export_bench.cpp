@@ -14,6 +14,8 @@
 #include "document/document.h"
 #include "support/s410_stream_builder.h"
 
+using namespace zendrik;
+
 namespace {
 
 const zendrik::TimeZone& Berlin() {

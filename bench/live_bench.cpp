@@ -16,6 +16,8 @@
 #include "reception/stream_check.h"
 #include "support/rs200_stream_builder.h"
 
+using namespace zendrik;
+
 namespace {
 
 const std::vector<std::int16_t>& LongestTransferSound() {

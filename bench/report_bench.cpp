@@ -11,6 +11,8 @@
 #include "document/document.h"
 #include "support/s410_stream_builder.h"
 
+using namespace zendrik;
+
 namespace {
 
 const ReceivedBytes& LargeS510Bytes() {

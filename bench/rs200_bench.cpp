@@ -7,6 +7,8 @@
 #include "document/document.h"
 #include "support/rs200_stream_builder.h"
 
+using namespace zendrik;
+
 namespace {
 
 // Thirty laps fill the lap area into the third block, so the gathering across blocks is timed.

@@ -13,6 +13,8 @@
 #include "reception/modulator.h"
 #include "reception/second_receiver.h"
 
+using namespace zendrik;
+
 namespace {
 
 constexpr int kRate = 48000;

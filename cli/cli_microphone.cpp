@@ -20,6 +20,8 @@
 #include "reception/live/reading_channel.h"
 #include "document/document.h"
 
+namespace zendrik {
+
 namespace {
 
 // Whether standard error is a terminal, where the reading's progress is one line kept in place.
@@ -135,3 +137,5 @@ int RunMicrophone(const CliOptions& o, std::ostream& out, std::ostream& err) {
     }
     return WriteReport(o, data, {}, out, err);
 }
+
+}  // namespace zendrik

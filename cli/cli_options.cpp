@@ -8,6 +8,8 @@
 #include "decoders/families.h"
 #include "decoders/report_name.h"
 
+namespace zendrik {
+
 const char* const kCliUsage =
     "zendrik-cli [OPTIONS] INPUT\n"
     "zendrik-cli [OPTIONS] -o DIR/ INPUT...\n"
@@ -345,3 +347,5 @@ ParseResult ParseCliOptions(const std::vector<std::string>& args) {
     result.ok = true;
     return result;
 }
+
+}  // namespace zendrik

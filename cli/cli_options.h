@@ -7,6 +7,8 @@
 
 #include "decoders/report_name.h"
 
+namespace zendrik {
+
 enum class OutputFormat { Hrm, HrmCompat, Csv, Sld, Fit, Tcx, Json };
 enum class ValueFormatChoice { Hrm, Custom, Regional };
 
@@ -61,3 +63,5 @@ ParseResult ParseCliOptions(const std::vector<std::string>& args);
 
 // The --help text.
 extern const char* const kCliUsage;
+
+}  // namespace zendrik

@@ -11,6 +11,9 @@
 #include <QFile>
 
 #include "app/exercise_chart.h"
+
+namespace zendrik {
+
 #endif
 
 int PlotExercise(const CliOptions& o, const Document& data, const std::string& inputName,
@@ -45,3 +48,5 @@ int PlotExercise(const CliOptions& o, const Document& data, const std::string& i
     return kExitInput;
 #endif
 }
+
+}  // namespace zendrik

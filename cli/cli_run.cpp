@@ -29,6 +29,8 @@
 #include "reception/stream_check.h"
 #include "reception/wave_writer.h"
 
+namespace zendrik {
+
 namespace {
 
 using zendrik::InputKind;
@@ -448,3 +450,5 @@ int WriteReport(const CliOptions& o, Document& data, const std::string& inputNam
     }
     return kExitOk;
 }
+
+}  // namespace zendrik

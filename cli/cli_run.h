@@ -6,6 +6,8 @@
 
 #include "cli/cli_options.h"
 
+namespace zendrik {
+
 enum CliExit {
     kExitOk = 0,
     kExitInput = 1,     // the input cannot be read or is rejected, the output cannot be written,
@@ -45,3 +47,5 @@ int WriteStandardOutput(std::string_view bytes, std::ostream& out, std::ostream&
 int PlotExercise(const CliOptions& options, const Document& data, const std::string& inputName,
                  std::ostream& err);
 int RunMicrophone(const CliOptions& options, std::ostream& out, std::ostream& err);
+
+}  // namespace zendrik

@@ -15,6 +15,9 @@
 #include <io.h>
 #else
 #include <unistd.h>
+
+namespace zendrik {
+
 #endif
 
 namespace {
@@ -41,6 +44,10 @@ int Run(int argc, char** argv) {
 }
 
 }  // namespace
+
+}  // namespace zendrik
+
+using namespace zendrik;
 
 int main(int argc, char** argv) {
 #ifdef _WIN32

@@ -2,6 +2,8 @@
 
 #include "reception/live_decoder.h"
 
+namespace zendrik {
+
 namespace {
 
 constexpr const char* kPrefix = "zendrik-cli: ";
@@ -62,3 +64,5 @@ void ReadingProgress::ShowInPlace() {
     m_err << "\r" << line << std::string(blanks, ' ') << std::flush;
     m_shown = line;
 }
+
+}  // namespace zendrik

@@ -7,6 +7,8 @@
 #include <ostream>
 #include <string>
 
+namespace zendrik {
+
 class ReadingProgress {
 public:
     ReadingProgress(std::ostream& err, bool terminal) : m_err(err), m_terminal(terminal) {}
@@ -34,3 +36,5 @@ private:
     int m_tenthShown = -1;            // of this transfer's bytes, the last tenth given a line
     std::string m_shown;              // the line in place; empty when none is open
 };
+
+}  // namespace zendrik

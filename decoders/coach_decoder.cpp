@@ -31,7 +31,6 @@ int CoachInterval(int samples, int lengthSeconds) {
 
 }  // namespace
 
-
 Transfer ReadCoachTransfer(const ReceivedBytes& b, const DecodeContext& context) {
     Transfer transfer;
     transfer.layout = StreamLayout::CoachBlocks;

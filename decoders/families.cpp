@@ -119,8 +119,6 @@ Transfer Decode(const ReceivedBytes& bytes, int code, const DecodeContext& conte
     return transfer;
 }
 
-}  // namespace zendrik
-
 const char* WatchModelName(int code) {
     const zendrik::Family* family = zendrik::FindFamily(code);
     return family ? family->displayName : "";
@@ -134,3 +132,5 @@ int DetectWatchModel(const ReceivedBytes& bytes) {
 BitTiming BitTimingFor(int code, int sampleRate) {
     return zendrik::FamilyOrFirst(code).stream.TimingAt(sampleRate);
 }
+
+}  // namespace zendrik

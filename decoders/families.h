@@ -12,6 +12,8 @@
 #include "reception/received_bytes.h"
 #include "reception/stream_format.h"
 
+namespace zendrik {
+
 // Model codes as stored in the settings, in Document and in the reception threads: the
 // families of the table below. The families that share a block layout share its decoder too
 // (StreamLayout); which watch an exercise came from, S410 or S510, RS200 or CS200, only its data
@@ -22,8 +24,6 @@ enum WatchModelCode : int {
     kModelS410S510 = 3,
     kModelRS200 = 4,
 };
-
-namespace zendrik {
 
 struct Family {
     int code;
@@ -73,8 +73,6 @@ std::string FamilyCodesText();
 // gives an invalid transfer without any message, which the shells explain.
 Transfer Decode(const ReceivedBytes& bytes, int code, const DecodeContext& context);
 
-}  // namespace zendrik
-
 // Display name of a model code: "" for a code outside the table.
 const char* WatchModelName(int code);
 
@@ -84,3 +82,5 @@ int DetectWatchModel(const ReceivedBytes& bytes);
 // Bit timing of a model code at a capture rate (44100, or 22050 after a device fallback);
 // codes outside the table use the S410 timing.
 BitTiming BitTimingFor(int code, int sampleRate);
+
+}  // namespace zendrik

@@ -2,6 +2,8 @@
 
 #include "decoders/text_append.h"
 
+namespace zendrik {
+
 bool AppendWatchCharacter(std::string& name, int code) {
     if (code < kWatchCharsetEnd) {
         name.push_back(WatchCharset[static_cast<std::size_t>(code)]);
@@ -81,3 +83,5 @@ std::vector<zendrik::Zone> SampledZones(const int (&lower)[3], const int (&upper
     }
     return zones;
 }
+
+}  // namespace zendrik

@@ -10,6 +10,8 @@
 #include "decoders/exercise.h"
 #include "zendrik_version.h"
 
+namespace zendrik {
+
 // The field separator of the CSV text while it is held and shown; saving replaces it.
 inline constexpr std::string_view CsvFieldTab = "\t";
 
@@ -73,3 +75,5 @@ int MinHrInRange(const std::int32_t* hr, int count, int from, int to, int interv
 // in and above (>= upper) each, every sample standing for `interval` seconds.
 std::vector<zendrik::Zone> SampledZones(const int (&lower)[3], const int (&upper)[3],
                                         const std::vector<int>& hr, int interval);
+
+}  // namespace zendrik

@@ -197,7 +197,6 @@ RsKind KindOf(const ReceivedBytes& b) {
 
 }  // namespace
 
-
 Transfer ReadRs200Transfer(const ReceivedBytes& b, const DecodeContext&) {
     Transfer transfer;
     transfer.layout = StreamLayout::RS200Blocks;

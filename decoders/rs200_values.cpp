@@ -2,6 +2,8 @@
 
 #include "decoders/text_append.h"
 
+namespace zendrik {
+
 namespace {
 
 constexpr int kMaxNameLength = 15;
@@ -55,3 +57,5 @@ char HexDigit(int nibble) {
 std::string BcdDigits(int byte) {
     return {HexDigit(byte >> 4), HexDigit(byte)};
 }
+
+}  // namespace zendrik

@@ -6,6 +6,8 @@
 #include "decoders/report_conventions.h"
 #include "decoders/stream_values.h"
 
+namespace zendrik {
+
 // Packed lap times of this family keep an automatic-lap mark in bit 7 of the hours byte.
 inline constexpr int kRsHourMask = 0x7F;
 
@@ -37,3 +39,5 @@ std::string BcdDigits(int byte);
 
 // One lower-case hexadecimal digit of the low nibble, as "%x" shows 0-15.
 char HexDigit(int nibble);
+
+}  // namespace zendrik

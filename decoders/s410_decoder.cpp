@@ -69,7 +69,6 @@ int ReadSeries(const BlockTable& blocks, int block, int samples, int scale, std:
 
 }  // namespace
 
-
 Transfer ReadS410Transfer(const ReceivedBytes& b, const DecodeContext&) {
     Transfer transfer;
     transfer.layout = StreamLayout::S410Blocks;

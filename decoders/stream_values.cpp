@@ -1,5 +1,7 @@
 #include "decoders/stream_values.h"
 
+namespace zendrik {
+
 long long BcdNumber(const ByteView& at, int k) {
     long long value = 0;
     long long scale = 1;
@@ -32,3 +34,5 @@ zendrik::WatchTime PackedLapTime(int e0, int e1, int e2, int hourMask) {
     t.tenths = ((e0 >> 6) & 3) + ((e1 >> 4) & 0x0C);
     return t;
 }
+
+}  // namespace zendrik

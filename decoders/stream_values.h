@@ -7,6 +7,8 @@
 #include "decoders/report_conventions.h"
 #include "reception/received_bytes.h"
 
+namespace zendrik {
+
 // A window onto the stream from a base position; a window onto a block that is not in the
 // stream reads as all zeros, as do positions past the received bytes and, when the window has
 // an end, positions from that end on.
@@ -45,3 +47,5 @@ zendrik::WatchTime BcdDuration(const ByteView& at, int hourMask);
 // Three bytes e0, e1, e2: seconds and minutes in the low six bits, the tenths split over the two
 // top bits of each, and the hours a plain number in e2 & hourMask.
 zendrik::WatchTime PackedLapTime(int e0, int e1, int e2, int hourMask);
+
+}  // namespace zendrik

@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+namespace zendrik {
+
 // An integer written with a minimum width, padded like "%02d" (with '0') or "%4d" (with ' ').
 struct Padded {
     long long value;
@@ -63,3 +65,5 @@ inline std::string Hex4(unsigned value) {
     for (int i = 3; i >= 0; --i, value >>= 4) out[static_cast<std::size_t>(i)] = kDigits[value & 0xF];
     return out;
 }
+
+}  // namespace zendrik

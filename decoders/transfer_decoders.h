@@ -7,10 +7,10 @@
 #include "decoders/transfer.h"
 #include "reception/received_bytes.h"
 
+namespace zendrik {
+
 // Most samples a series holds; longer sample counts in a stream are cut to it.
 inline constexpr int kMaxSeriesSamples = 120;
-
-namespace zendrik {
 
 // What a decoder takes from outside the stream.
 struct DecodeContext {

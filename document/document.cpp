@@ -16,6 +16,8 @@
 #include "reception/stream_check.h"
 #include "reception/transfer_acceptance.h"
 
+namespace zendrik {
+
 DateValue SystemUtcDate() {
     using namespace std::chrono;
     // Calendar arithmetic on the clock reading: no time-zone database and no shared state.
@@ -493,3 +495,5 @@ int HandOverLiveBytes(Document& data, const std::optional<zendrik::LiveTransfer>
     data.DecodeExercises();
     return 1;
 }
+
+}  // namespace zendrik

@@ -27,8 +27,8 @@
 #include "reception/wave_reader.h"
 
 namespace zendrik {
+
 struct LiveTransfer;
-}
 
 // Today's date by the computer's clock, in UTC.
 DateValue SystemUtcDate();
@@ -247,3 +247,5 @@ private:
 // receiver read them.
 // 1 when bytes were handed over and decoded.
 int HandOverLiveBytes(Document& data, const std::optional<zendrik::LiveTransfer>& transfer);
+
+}  // namespace zendrik

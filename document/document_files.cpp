@@ -7,6 +7,8 @@
 #include "reception/input_file.h"
 #include "reception/wave_reader.h"
 
+namespace zendrik {
+
 int Document::ReadWaveFile(const std::string& path) {
     return ReadNamedFile(path, [this](std::istream& in) { return ReadWaveData(in); });
 }
@@ -45,3 +47,5 @@ int Document::ReadDumpData(std::istream& in) {
 }
 
 std::string Document::DumpText() const { return FormatDump(m_bytes); }
+
+}  // namespace zendrik

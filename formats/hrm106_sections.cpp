@@ -2,6 +2,8 @@
 
 #include "formats/family_reports.h"
 
+namespace zendrik {
+
 namespace {
 
 constexpr const char* kTab = "\t";
@@ -78,3 +80,5 @@ void WriteZoneSummaries(ReportPair& r, int interval, int samples,
     for (int i = 0; i < 11; ++i) r.He("0\r\n");
     r.He("\r\n[SwapTimes]\r\n\r\n");
 }
+
+}  // namespace zendrik

@@ -9,6 +9,8 @@
 #include "decoders/report_conventions.h"
 #include "formats/report_pair.h"
 
+namespace zendrik {
+
 // The Date, StartTime, Length and Interval lines of [Params] in both texts.
 void WriteStartAndLength(ReportPair& r, const zendrik::Exercise& x, const zendrik::WatchTime& length,
                          const ValueFormat& format);
@@ -42,3 +44,5 @@ const zendrik::Zone& ZoneAt(const std::vector<zendrik::Zone>& zones, std::size_t
 
 // Element i of a series of values the report lists, or 0 past its end.
 int ValueAt(const zendrik::Series* series, std::size_t i);
+
+}  // namespace zendrik

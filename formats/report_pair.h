@@ -6,6 +6,8 @@
 #include "decoders/report_conventions.h"
 #include "decoders/text_append.h"
 
+namespace zendrik {
+
 struct ReportPair {
     std::string& he;
     std::string& csv;
@@ -26,3 +28,5 @@ struct ReportPair {
         Append(csv, parts...);
     }
 };
+
+}  // namespace zendrik

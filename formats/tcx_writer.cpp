@@ -103,7 +103,6 @@ const char* SportAttribute(Sport sport) {
     return "Other";
 }
 
-
 class TcxBuilder {
 public:
     TcxBuilder(const Exercise& x, const Timeline& t) : x_(x), t_(t) {

@@ -6,6 +6,8 @@
 #include "fuzz_support.h"
 #include "reception/audio_file.h"
 
+using namespace zendrik;
+
 // libsndfile 1.2.0 leaks libvorbis's stream info (about 6 KB) when a damaged Ogg Vorbis header
 // makes it give up; a fault of the library, bounded per file read, not of this program.
 extern "C" const char* __lsan_default_suppressions() { return "leak:vorbis_info_init\n"; }

@@ -8,6 +8,8 @@
 #include "cli/cli_options.h"
 #include "fuzz_support.h"
 
+using namespace zendrik;
+
 namespace {
 
 bool SameOptions(const CliOptions& a, const CliOptions& b) {

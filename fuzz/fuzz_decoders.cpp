@@ -15,6 +15,8 @@
 #include "reception/stream_check.h"
 #include "stream_framing.h"
 
+using namespace zendrik;
+
 namespace {
 
 // The largest report a stream can make is a few tens of kilobytes (255 laps); a text beyond

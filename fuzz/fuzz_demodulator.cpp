@@ -12,6 +12,8 @@
 #include "document/document.h"
 #include "reception/stream_check.h"
 
+using namespace zendrik;
+
 namespace {
 
 // Block sizes and choices from a seed, so a short input still drives many passes.

@@ -8,6 +8,8 @@
 #include "reception/dump_file.h"
 #include "document/document.h"
 
+using namespace zendrik;
+
 namespace {
 
 // The dump rules spelt out with whole lines kept in memory: a UTF-8 byte-order mark at the start

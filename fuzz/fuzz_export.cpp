@@ -28,6 +28,8 @@
 #include "decoders/families.h"
 #include "stream_framing.h"
 
+using namespace zendrik;
+
 namespace {
 
 using fuzzing::Require;

@@ -6,6 +6,8 @@
 #include "fuzz_support.h"
 #include "reception/phone_audio.h"
 
+using namespace zendrik;
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     // A limit small enough for the fuzzer's memory: a few bytes of a forged sample table can
     // stand for minutes of sound.

@@ -11,6 +11,8 @@
 #include "reception/second_receiver.h"
 #include "reception/transfer_acceptance.h"
 
+using namespace zendrik;
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     fuzzing::FuzzInput input(data, size);
     // Rates from 4000 to about 200000, so both ends of the range and beyond them are tried.

@@ -9,6 +9,8 @@
 #include <string>
 #include <string_view>
 
+namespace zendrik {
+
 namespace fuzzing {
 
 // Reads control values from the front of the input; what is left is the payload.
@@ -65,3 +67,5 @@ inline std::size_t CountLines(std::string_view text) {
 }
 
 }  // namespace fuzzing
+
+}  // namespace zendrik

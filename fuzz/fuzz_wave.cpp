@@ -14,6 +14,8 @@
 #include "document/document.h"
 #include "reception/wave_reader.h"
 
+using namespace zendrik;
+
 namespace {
 
 std::uint32_t Le32(const std::uint8_t* p) {

@@ -26,6 +26,8 @@
 #include "support/s410_stream_builder.h"
 #include "support/wave_file_maker.h"
 
+using namespace zendrik;
+
 namespace fs = std::filesystem;
 using namespace testing_streams;
 using testing_wave::WaveFileMaker;

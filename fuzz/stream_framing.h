@@ -10,6 +10,8 @@
 #include "reception/stream_check.h"
 #include "reception/stream_format.h"
 
+namespace zendrik {
+
 namespace fuzzing {
 
 inline void PutCrc(std::vector<std::uint8_t>& b, std::size_t at, std::uint16_t crc, bool highFirst) {
@@ -66,3 +68,5 @@ inline void FrameBlocks(std::vector<std::uint8_t>& b, StreamLayout layout) {
 }
 
 }  // namespace fuzzing
+
+}  // namespace zendrik

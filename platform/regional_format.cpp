@@ -4,6 +4,8 @@
 #include <QLocale>
 #include <QTime>
 
+namespace zendrik {
+
 namespace {
 
 // The report texts are 8-bit; a separator they cannot hold keeps the default.
@@ -45,3 +47,5 @@ RegionalSeparators SystemSeparators() {
     separators.date = ToReportChar(LastNonDigit(date, u'.'), '.');
     return separators;
 }
+
+}  // namespace zendrik

@@ -4,6 +4,8 @@
 
 #include <QString>
 
+namespace zendrik {
+
 // Scans from the last character towards the first and returns the first non-digit, or
 // `fallback` when there is none.
 QChar LastNonDigit(const QString& text, QChar fallback);
@@ -17,3 +19,5 @@ struct RegionalSeparators {
 // The separators of QLocale::system(); a character outside the 8-bit range of the report texts
 // keeps its default.
 RegionalSeparators SystemSeparators();
+
+}  // namespace zendrik

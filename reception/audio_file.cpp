@@ -11,6 +11,7 @@
 #include "reception/stream_source.h"
 
 namespace zendrik {
+
 namespace {
 
 // libsndfile reads the stream through these.

@@ -5,6 +5,8 @@
 
 #include "reception/demodulator_steps.h"
 
+namespace zendrik {
+
 namespace demod {
 
 namespace {
@@ -142,3 +144,5 @@ void DemodulateSamples(const std::int16_t* samples, std::ptrdiff_t count, DemodV
                           if (frameStarts) frameStarts->push_back(at);
                       });
 }
+
+}  // namespace zendrik

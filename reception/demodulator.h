@@ -9,6 +9,8 @@
 #include "reception/received_bytes.h"
 #include "reception/stream_format.h"
 
+namespace zendrik {
+
 // The two rectifiers: a recording read from a file is differentiated first, live capture is
 // taken by its absolute value; they also differ in their start threshold.
 enum class DemodVariant { File, Live };
@@ -21,3 +23,5 @@ enum class DemodVariant { File, Live };
 void DemodulateSamples(const std::int16_t* samples, std::ptrdiff_t count, DemodVariant variant,
                        BitTiming timing, ReceivedBytes& out, std::int16_t* work = nullptr,
                        std::vector<std::ptrdiff_t>* frameStarts = nullptr);
+
+}  // namespace zendrik

@@ -8,6 +8,8 @@
 
 #include "reception/stream_format.h"
 
+namespace zendrik {
+
 namespace demod {
 
 inline constexpr int kFrameBits = 10;
@@ -98,3 +100,5 @@ void ScanFrames(const std::int16_t* e, std::ptrdiff_t count, std::ptrdiff_t from
 }
 
 }  // namespace demod
+
+}  // namespace zendrik

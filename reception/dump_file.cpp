@@ -7,6 +7,8 @@
 
 #include "reception/input_file.h"
 
+namespace zendrik {
+
 namespace {
 
 // The digit value of an upper-cased character as dumps have always been read: digits count from
@@ -64,3 +66,5 @@ std::string FormatDump(const ReceivedBytes& bytes) {
     }
     return text;
 }
+
+}  // namespace zendrik

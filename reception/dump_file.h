@@ -6,6 +6,8 @@
 
 #include "reception/received_bytes.h"
 
+namespace zendrik {
+
 // Appends the bytes of the dump lines in `in` to out. A line ends at LF and a CR stands for the
 // character after it; lines of exactly two characters are read as hexadecimal (either case),
 // every other line, and a last line without its LF, is skipped. A UTF-8 byte-order mark at the
@@ -14,3 +16,5 @@ void ParseDump(std::istream& in, ReceivedBytes& out);
 
 // The dump text of the bytes, 4 characters per byte.
 std::string FormatDump(const ReceivedBytes& bytes);
+
+}  // namespace zendrik

@@ -9,10 +9,10 @@
 #include <string>
 #include <string_view>
 
+namespace zendrik {
+
 // What a reader or the document says when memory ran out.
 inline constexpr const char* kOutOfMemoryReason = "not enough memory to decode it";
-
-namespace zendrik {
 
 enum class InputKind { Recording, Dump, Unknown };
 

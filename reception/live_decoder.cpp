@@ -5,6 +5,8 @@
 #include "reception/stream_check.h"
 #include "reception/transfer_acceptance.h"
 
+namespace zendrik {
+
 const char* ReadingStateText(int state) {
     switch (state) {
         case kReadingWaiting:
@@ -302,3 +304,5 @@ std::optional<zendrik::LiveTransfer> LiveDecoder::Transfer() const {
     reception.blocksTotal = check.blocksTotal;
     return transfer;
 }
+
+}  // namespace zendrik

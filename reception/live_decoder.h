@@ -24,8 +24,6 @@ struct LiveTransfer {
     ReceptionReport reception;
 };
 
-}  // namespace zendrik
-
 // Reading states shown by the reading dialog.
 enum ReadingState : int {
     kReadingWaiting = 1,    // "waiting for data..."
@@ -156,3 +154,5 @@ private:
     bool m_bySecond = false;
     zendrik::ReceptionReport m_secondReport;
 };
+
+}  // namespace zendrik

@@ -4,6 +4,8 @@
 
 #include "reception/demodulator_steps.h"
 
+namespace zendrik {
+
 namespace {
 
 constexpr int kLiveThresholdPercent = 25;
@@ -98,3 +100,5 @@ void LiveDemodulator::Demodulate(BitTiming timing, ReceivedBytes& out) {
     // The envelope's final value is 0 only for this pass; the next one starts from here.
     m_changedFrom = static_cast<std::ptrdiff_t>(m_envelope.size());
 }
+
+}  // namespace zendrik

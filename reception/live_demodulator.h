@@ -11,6 +11,8 @@
 #include "reception/received_bytes.h"
 #include "reception/stream_format.h"
 
+namespace zendrik {
+
 class LiveDemodulator {
 public:
     // Forgets every sample; the next pass starts from nothing.
@@ -63,3 +65,5 @@ private:
     BitTiming m_timing{0, 0};
     std::int32_t m_threshold = -1;
 };
+
+}  // namespace zendrik

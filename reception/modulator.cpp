@@ -4,6 +4,8 @@
 #include <cmath>
 #include <numbers>
 
+namespace zendrik {
+
 namespace {
 
 // A small, fast generator for the hiss; the same seed gives the same recording on any machine.
@@ -103,3 +105,5 @@ std::vector<std::int16_t> ModulateBytes(const std::vector<std::uint8_t>& bytes,
     quiet(settings.leadOut);
     return out;
 }
+
+}  // namespace zendrik

@@ -7,6 +7,8 @@
 
 #include "reception/stream_format.h"
 
+namespace zendrik {
+
 // The wave a burst is made of.
 enum class BurstShape {
     Sine,    // a pure tone
@@ -39,3 +41,5 @@ ModulatorSettings ModulatorSettingsFor(BitTiming at44100);
 // A mono recording of the bytes.
 std::vector<std::int16_t> ModulateBytes(const std::vector<std::uint8_t>& bytes,
                                         const ModulatorSettings& settings);
+
+}  // namespace zendrik

@@ -25,6 +25,7 @@ extern "C" {
 #include "reception/stream_source.h"
 
 namespace zendrik {
+
 namespace {
 
 // FFmpeg reads the stream through these, so no demuxer can open anything but the stream.

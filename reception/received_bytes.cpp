@@ -1,5 +1,7 @@
 #include "reception/received_bytes.h"
 
+namespace zendrik {
+
 void ReceivedBytes::SetSize(std::ptrdiff_t count) {
     if (count <= 0) {
         // Give the memory back, not just the elements: a new reception starts from nothing.
@@ -8,3 +10,5 @@ void ReceivedBytes::SetSize(std::ptrdiff_t count) {
     }
     m_elements.resize(static_cast<std::size_t>(count), 0);
 }
+
+}  // namespace zendrik

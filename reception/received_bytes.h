@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <vector>
 
+namespace zendrik {
+
 class ReceivedBytes {
 public:
     // Appends one byte value and returns its index.
@@ -37,3 +39,5 @@ public:
 private:
     std::vector<std::int32_t> m_elements;
 };
+
+}  // namespace zendrik

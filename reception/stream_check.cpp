@@ -4,6 +4,8 @@
 
 #include "reception/block_scan.h"
 
+namespace zendrik {
+
 namespace {
 
 constexpr std::array<std::uint16_t, 256> MakeCrcTable() {
@@ -94,3 +96,5 @@ bool BlockCheckPasses(const ReceivedBytes& bytes, StreamLayout layout) {
     }
     return true;
 }
+
+}  // namespace zendrik

@@ -8,6 +8,8 @@
 #include "reception/received_bytes.h"
 #include "reception/stream_format.h"
 
+namespace zendrik {
+
 // CRC-16 (polynomial 0x8005, initial value 0, MSB first, no reflection, no final XOR) over a
 // run of bytes; "123456789" gives 0xFEE8 and no bytes give 0.
 std::uint16_t BlockCrc16(const std::uint8_t* bytes, std::size_t count);
@@ -30,3 +32,5 @@ bool HasPreamble(const ReceivedBytes& bytes);
 // What every decoder asks of a transfer before anything else: more than 20 bytes, the
 // preamble and the 0x55 start mark.
 bool HasStreamHead(const ReceivedBytes& bytes);
+
+}  // namespace zendrik

@@ -10,6 +10,8 @@
 
 #include "reception/received_bytes.h"
 
+namespace zendrik {
+
 // How the blocks of a transfer are framed; decides the expected length and the live block check.
 // The families that share a layout share its decoder and its report form too, so a transfer says
 // by its layout which texts it makes.
@@ -24,8 +26,6 @@ struct BitTiming {
     int period;
     int window;
 };
-
-namespace zendrik {
 
 struct BlockScan;
 

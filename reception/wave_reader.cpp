@@ -13,6 +13,8 @@
 #include "reception/input_file.h"
 #include "reception/tone_band_meter.h"
 
+namespace zendrik {
+
 namespace {
 
 std::uint32_t Le32(const unsigned char* p) {
@@ -174,3 +176,5 @@ bool ReadWaveStream(std::istream& in, WaveSamples& out, std::string* why, WaveCh
     out.sampleRate = rate;
     return true;
 }
+
+}  // namespace zendrik

@@ -6,6 +6,8 @@
 #include <memory>
 #include <string>
 
+namespace zendrik {
+
 // One channel of a recording, one 16-bit value per sample frame.
 struct WaveSamples {
     std::unique_ptr<std::int16_t[]> samples;
@@ -31,3 +33,5 @@ enum class WaveChannel {
 // instead.
 bool ReadWaveStream(std::istream& in, WaveSamples& out, std::string* why = nullptr,
                     WaveChannel channel = WaveChannel::Second);
+
+}  // namespace zendrik

@@ -2,6 +2,8 @@
 
 #include <string>
 
+namespace zendrik {
+
 namespace {
 
 void Put16(std::string& out, unsigned value) {
@@ -37,3 +39,5 @@ bool WriteWaveStream(std::ostream& out, const std::vector<std::int16_t>& samples
     out.write(body.data(), static_cast<std::streamsize>(body.size()));
     return static_cast<bool>(out);
 }
+
+}  // namespace zendrik

@@ -20,6 +20,8 @@
 #include "support/s410_stream_builder.h"
 #include "support/wave_file_maker.h"
 
+using namespace zendrik;
+
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;

@@ -10,6 +10,8 @@
 #include "support/cli_support.h"
 #include "support/golden.h"
 
+using namespace zendrik;
+
 using namespace testing_streams;
 using golden::LineStartingWith;
 

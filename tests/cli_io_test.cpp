@@ -13,6 +13,8 @@
 #include "support/cli_support.h"
 #include "support/s410_stream_builder.h"
 
+using namespace zendrik;
+
 using namespace testing_streams;
 namespace fs = std::filesystem;
 

@@ -16,6 +16,8 @@
 #include "support/golden.h"
 #include "support/s410_stream_builder.h"
 
+using namespace zendrik;
+
 using namespace testing_streams;
 
 namespace {

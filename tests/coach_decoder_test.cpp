@@ -12,6 +12,8 @@
 #include "support/framing_rows.h"
 #include "support/golden.h"
 
+using namespace zendrik;
+
 namespace {
 
 using golden::LineStartingWith;
@@ -35,7 +37,7 @@ void ExpectRejected(const Document& data, const std::string& messages) {
     EXPECT_EQ(data.m_valid, 0);
 }
 
-CoachValues Exercise(int samples) {
+CoachValues CoachExercise(int samples) {
     CoachValues v;
     for (int i = 0; i < samples; ++i) v.hr.push_back(100 + i);
     v.laps = {{{0, 30, 0, 0}, 150, 130, 160, 0}};
@@ -53,8 +55,8 @@ std::string CsvSamples(const Document& data) {
 // exactly the messages; block errors have none, so both texts are empty.
 TEST(CoachDecoder, FramingChecksAndTheirMessages) {
     const std::string header = "\r\ninvalid Data Header\r\n";
-    const Stream good = BuildCoachStream(Exercise(30));
-    CoachValues full = Exercise(120);  // samples in blocks 5 to 14, block 15 empty, laps from 16
+    const Stream good = BuildCoachStream(CoachExercise(30));
+    CoachValues full = CoachExercise(120);  // samples in blocks 5 to 14, block 15 empty, laps from 16
     full.laps.assign(6, {{0, 10, 0, 0}, 140, 130, 150, 0});
     const Stream twenty = BuildCoachStream(full);
     ASSERT_EQ(twenty.bytes[8], 20);
@@ -94,7 +96,7 @@ TEST(CoachDecoder, LengthByteBelowFiveIsABlockErrorWithoutMessage) {
     // No such block can hold its mark, number, length and checksum; it must neither produce a
     // checksum message nor be stepped over.
     for (int length : {0, 1, 2, 3, 4}) {
-        Stream stream = BuildCoachStream(Exercise(30));
+        Stream stream = BuildCoachStream(CoachExercise(30));
         SetCoachBlockLength(stream, 2, length);
         Document data;
         Decode(data, stream.bytes);
@@ -103,7 +105,7 @@ TEST(CoachDecoder, LengthByteBelowFiveIsABlockErrorWithoutMessage) {
 }
 
 TEST(CoachDecoder, BlocksOfOtherLengthsPassWhenTheirChecksumsAreRight) {
-    const CoachValues values = Exercise(30);
+    const CoachValues values = CoachExercise(30);
     Blocks blocks = BuildCoachBlocks(values);
     const Stream plain = FrameCoachBlocks(blocks);
 
@@ -122,7 +124,7 @@ TEST(CoachDecoder, BlocksOfOtherLengthsPassWhenTheirChecksumsAreRight) {
 }
 
 TEST(CoachDecoder, YearFollowsTheUtcClockAndGoesBackForAMonthStillAhead) {
-    CoachValues v = Exercise(5);
+    CoachValues v = CoachExercise(5);
     v.month = 12;
     v.day = 31;
     Document data;
@@ -143,7 +145,7 @@ TEST(CoachDecoder, YearFollowsTheUtcClockAndGoesBackForAMonthStillAhead) {
 }
 
 TEST(CoachDecoder, DateStartAndCoachValuesComeFromTheFirstBlock) {
-    CoachValues v = Exercise(5);
+    CoachValues v = CoachExercise(5);
     v.month = 10;
     v.day = 29;
     v.start = {23, 59, 58, 0};
@@ -174,7 +176,7 @@ TEST(CoachDecoder, IntervalRoundsTheShareOfEachSampleUpToARecordingRate) {
          {Case{0, {1, 0, 0, 0}, 30}, Case{1, {1, 0, 0, 0}, 30}, Case{2, {0, 1, 0, 0}, 30},
           Case{2, {0, 1, 1, 9}, 30}, Case{2, {0, 1, 2, 0}, 60}, Case{10, {0, 40, 0, 0}, 240},
           Case{10, {1, 20, 0, 0}, 480}, Case{10, {1, 20, 10, 0}, 481}}) {
-        CoachValues v = Exercise(c.samples);
+        CoachValues v = CoachExercise(c.samples);
         v.laps.back().time = c.length;
         Document data;
         Decode(data, BuildCoachStream(v).bytes);
@@ -185,7 +187,7 @@ TEST(CoachDecoder, IntervalRoundsTheShareOfEachSampleUpToARecordingRate) {
 }
 
 TEST(CoachDecoder, WithoutLapsTheLengthIsZero) {
-    CoachValues v = Exercise(20);
+    CoachValues v = CoachExercise(20);
     v.laps.clear();
     Document data;
     Decode(data, BuildCoachStream(v).bytes);
@@ -198,7 +200,7 @@ TEST(CoachDecoder, WithoutLapsTheLengthIsZero) {
 
 TEST(CoachDecoder, SamplesRunTwelveToABlockFromBlockFive) {
     for (int samples : {0, 1, 11, 12, 13, 24, 25, 119, 120}) {
-        CoachValues v = Exercise(samples);
+        CoachValues v = CoachExercise(samples);
         v.laps = {{{0, 59, 0, 0}, 150, 140, 160, 0}, {{1, 59, 0, 0}, 151, 141, 161, 0}};
         Document data;
         Decode(data, BuildCoachStream(v).bytes);
@@ -217,7 +219,7 @@ TEST(CoachDecoder, SamplesRunTwelveToABlockFromBlockFive) {
 
 TEST(CoachDecoder, LapAreaSkipsTheBlockAfterAFullSampleBlock) {
     // With 12 samples block index 6 holds nothing the receiver reads.
-    CoachValues v = Exercise(12);
+    CoachValues v = CoachExercise(12);
     v.laps = {{{0, 10, 0, 0}, 150, 140, 160, 0}};
     Blocks blocks = BuildCoachBlocks(v);
     ASSERT_EQ(blocks.size(), 8u);
@@ -228,7 +230,7 @@ TEST(CoachDecoder, LapAreaSkipsTheBlockAfterAFullSampleBlock) {
 }
 
 TEST(CoachDecoder, LapCountIsTheSumOfTwoBcdCounts) {
-    CoachValues v = Exercise(0);
+    CoachValues v = CoachExercise(0);
     v.laps.clear();
     for (int j = 1; j <= 5; ++j)
         v.laps.push_back({{0, 10 * j, 0, 0}, 140 + j, 130 + j, 150 + j, 0});
@@ -257,7 +259,7 @@ TEST(CoachDecoder, LapMinimumCoversBothEndSamplesAndIgnoresTheEndHeartRate) {
 }
 
 TEST(CoachDecoder, ZoneLimitsComeFromTheFirstTwoBlocks) {
-    CoachValues v = Exercise(10);  // 100 to 109
+    CoachValues v = CoachExercise(10);  // 100 to 109
     v.lower[0] = 90, v.upper[0] = 103;
     v.lower[1] = 103, v.upper[1] = 108;
     v.lower[2] = 201, v.upper[2] = 202;
@@ -277,7 +279,7 @@ TEST(CoachDecoder, ZoneLimitsComeFromTheFirstTwoBlocks) {
 }
 
 TEST(CoachDecoder, SampleCountIsCutToTheSeries) {
-    CoachValues v = Exercise(120);
+    CoachValues v = CoachExercise(120);
     v.laps.clear();
     v.sampleCount = 200;
     Document data;
@@ -301,7 +303,7 @@ TEST(CoachDecoder, BlocksMissingFromTheStreamReadAsZeros) {
     EXPECT_EQ(LineStartingWith(data.m_hrm, "Upper1="), "Upper1=0\r\n");
 
     // Samples and laps announced, but their blocks were never sent.
-    CoachValues v = Exercise(30);
+    CoachValues v = CoachExercise(30);
     v.laps.assign(3, {{0, 10, 0, 0}, 140, 130, 150, 0});
     Blocks blocks = BuildCoachBlocks(v);
     blocks.resize(6);
@@ -315,7 +317,7 @@ TEST(CoachDecoder, BlocksMissingFromTheStreamReadAsZeros) {
 }
 
 TEST(CoachDecoder, ModelByteIsNotRead) {
-    const Blocks blocks = BuildCoachBlocks(Exercise(15));
+    const Blocks blocks = BuildCoachBlocks(CoachExercise(15));
     Document coach;
     Decode(coach, FrameCoachBlocks(blocks, 10).bytes);
     Document other;

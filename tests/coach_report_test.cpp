@@ -9,6 +9,8 @@
 #include "support/coach_stream_builder.h"
 #include "support/golden.h"
 
+using namespace zendrik;
+
 namespace {
 
 using golden::LineStartingWith;

@@ -15,6 +15,8 @@
 #include "reception/modulator.h"
 #include "document/document.h"
 
+using namespace zendrik;
+
 namespace {
 
 constexpr BitTiming kFast{90, 9};

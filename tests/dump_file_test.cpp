@@ -9,6 +9,8 @@
 #include "document/document.h"
 #include "support/s410_stream_builder.h"
 
+using namespace zendrik;
+
 namespace {
 
 std::vector<int> Parse(const std::string& text) {

@@ -18,6 +18,8 @@
 #include "support/rs200_stream_builder.h"
 #include "support/sample_exercises.h"
 
+using namespace zendrik;
+
 namespace {
 
 using zendrik::Exercise;

@@ -13,6 +13,8 @@
 #include "reception/second_receiver.h"
 #include "support/s410_stream_builder.h"
 
+using namespace zendrik;
+
 namespace {
 
 using testing_streams::ToReceived;

@@ -7,6 +7,8 @@
 #include "support/coach_stream_builder.h"
 #include "support/s410_stream_builder.h"
 
+using namespace zendrik;
+
 using namespace testing_streams;
 
 namespace {

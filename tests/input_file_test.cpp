@@ -14,6 +14,8 @@
 #include "support/s410_stream_builder.h"
 #include "support/wave_file_maker.h"
 
+using namespace zendrik;
+
 using zendrik::InputKind;
 
 namespace {

@@ -15,6 +15,8 @@
 #include "support/rs200_stream_builder.h"
 #include "support/s410_stream_builder.h"
 
+using namespace zendrik;
+
 using namespace testing_streams;
 
 namespace {
@@ -36,7 +38,7 @@ public:
     std::vector<std::string> advices;
 };
 
-std::vector<std::uint8_t> Transfer() {
+std::vector<std::uint8_t> TransferBytes() {
     S410Values v;
     for (int i = 0; i < 20; ++i) v.hr.push_back(110 + i);
     v.laps = {{{0, 5, 0, 0}, 130, 120, 140, 0}};
@@ -91,7 +93,7 @@ TEST(LiveDecoder, ReceivesATransferWhateverMomentItStarts) {
     CoachValues coach;
     coach.hr.assign(14, 120);
     const std::pair<int, std::vector<std::uint8_t>> transfers[] = {
-        {kModelS410, Transfer()},
+        {kModelS410, TransferBytes()},
         {kModelCoach, BuildCoachStream(coach).bytes},
         {kModelS410S510, BuildS410Stream(s510).bytes},
         {kModelRS200, BuildRs200Stream(RunValues{})},
@@ -138,7 +140,7 @@ TEST(LiveDecoder, ReceivesATransferWhateverMomentItStarts) {
 }
 
 TEST(LiveDecoder, ReportsProgressUntilCompleteThenIgnoresSamples) {
-    const std::vector<std::uint8_t> bytes = Transfer();
+    const std::vector<std::uint8_t> bytes = TransferBytes();
     const std::vector<std::int16_t> sound = ModulateBytes(bytes, ModulatorSettings{});
     LiveDecoder decoder;
     RecordedReports reports;
@@ -186,7 +188,7 @@ TEST(LiveDecoder, BrokenBlockStartsOverWithAdviceAndAGoodTransferStillCompletes)
         if (row.snrDb > 0) settings.noise = 0;
         std::vector<std::int16_t> sound = ModulateBytes(broken.bytes, settings);
         if (row.snrDb > 0) AddWhiteNoise(sound, settings.amplitude, row.snrDb, 5);
-        const std::vector<std::int16_t> good = ModulateBytes(Transfer(), ModulatorSettings{});
+        const std::vector<std::int16_t> good = ModulateBytes(TransferBytes(), ModulatorSettings{});
         sound.insert(sound.end(), good.begin(), good.end());
 
         LiveDecoder decoder;
@@ -199,7 +201,7 @@ TEST(LiveDecoder, BrokenBlockStartsOverWithAdviceAndAGoodTransferStillCompletes)
         ASSERT_EQ(reports.advices.size(), 1u) << row.name;
         EXPECT_NE(reports.advices[0].find(row.advice), std::string::npos) << row.name << ": " << reports.advices[0];
         EXPECT_TRUE(decoder.IsComplete()) << row.name;
-        EXPECT_EQ(decoder.Bytes().Elements(), ToReceived(Transfer()).Elements()) << row.name;
+        EXPECT_EQ(decoder.Bytes().Elements(), ToReceived(TransferBytes()).Elements()) << row.name;
     }
 }
 
@@ -258,7 +260,7 @@ TEST(LiveDecoder, ChecklessTransfersNeedTheirHeadAndTheSecondReceiversWord) {
 }
 
 TEST(LiveDecoder, HalfRateCaptureUsesItsOwnBitTiming) {
-    const std::vector<std::uint8_t> bytes = Transfer();
+    const std::vector<std::uint8_t> bytes = TransferBytes();
     ModulatorSettings settings;
     settings.sampleRate = 22050;
     settings.toneHz = 2205;
@@ -273,7 +275,7 @@ TEST(LiveDecoder, HalfRateCaptureUsesItsOwnBitTiming) {
 }
 
 TEST(LiveDecoder, HandOverNeedsACompleteTransfer) {
-    const std::vector<std::uint8_t> bytes = Transfer();
+    const std::vector<std::uint8_t> bytes = TransferBytes();
     const std::vector<std::int16_t> sound = ModulateBytes(bytes, ModulatorSettings{});
     Document data;
     data.m_bytes = ToReceived({1, 2, 3});
@@ -297,7 +299,7 @@ TEST(LiveDecoder, HandOverNeedsACompleteTransfer) {
 
 TEST(LiveDecoder, TheSecondReceiverCompletesANoisySlowTransferTheExactPassCannotRead) {
     // 3 % slow with white noise at 10 dB SNR, quiet hiss before and more than one pass after.
-    const std::vector<std::uint8_t> bytes = Transfer();
+    const std::vector<std::uint8_t> bytes = TransferBytes();
     ModulatorSettings settings;
     settings.bitPeriod = 93;
     settings.noise = 0;
@@ -346,7 +348,7 @@ TEST(LiveDecoder, AStalledTransferGoesToTheSecondReceiver) {
         {"last frames too faint for the exact pass", 1.0, 0.15, true},
         {"cut off in its last block", 0.97, 1.0, false},
     };
-    const std::vector<std::uint8_t> bytes = Transfer();
+    const std::vector<std::uint8_t> bytes = TransferBytes();
     for (const Row& row : rows) {
         ModulatorSettings settings;
         settings.leadOut = 0;

@@ -11,6 +11,8 @@
 #include "reception/demodulator.h"
 #include "reception/modulator.h"
 
+using namespace zendrik;
+
 namespace {
 
 constexpr std::ptrdiff_t kBlock = 10000;

@@ -17,6 +17,8 @@
 #include "reception/wave_writer.h"
 #include "support/s410_stream_builder.h"
 
+using namespace zendrik;
+
 namespace {
 
 struct Channel {

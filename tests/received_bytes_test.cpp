@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace zendrik;
+
 TEST(ReceivedBytes, BoundedAccessReadsZeroOutsideTheStream) {
     ReceivedBytes bytes;
     EXPECT_EQ(bytes.Add(0xAA), 0);

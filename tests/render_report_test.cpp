@@ -14,6 +14,8 @@
 #include "support/rs200_stream_builder.h"
 #include "support/s410_stream_builder.h"
 
+using namespace zendrik;
+
 namespace {
 
 using namespace testing_streams;

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace zendrik;
+
 TEST(ReportConventions, BcdToIntTakesTheLowByteAndDoesNotRejectBadNibbles) {
     EXPECT_EQ(BcdToInt(0x59), 59);
     EXPECT_EQ(BcdToInt(0x00), 0);

@@ -3,6 +3,8 @@
 
 #include "decoders/report_name.h"
 
+using namespace zendrik;
+
 using zendrik::ReportFileType;
 
 TEST(ReportName, TheExerciseDateWithTheExtensionOfTheType) {

@@ -25,6 +25,8 @@
 #include "support/s410_stream_builder.h"
 #include "support/wave_file_maker.h"
 
+using namespace zendrik;
+
 using namespace testing_streams;
 using testing_wave::WaveFileMaker;
 using testing_wave::FormatFields;
@@ -254,8 +256,8 @@ DecodeCost MeasureDecode(const std::vector<std::uint8_t>& bytes, int model) {
     return cost;
 }
 
-std::vector<Lap> Laps(int count) {
-    std::vector<Lap> laps;
+std::vector<testing_streams::Lap> Laps(int count) {
+    std::vector<testing_streams::Lap> laps;
     for (int i = 0; i < count; ++i) {
         laps.push_back({{i / 60, i % 60, 30, i % 10}, 120 + i % 50, 110 + i % 40, 150 + i % 30, 10 + i});
     }

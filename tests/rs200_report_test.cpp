@@ -11,6 +11,8 @@
 #include "support/golden.h"
 #include "support/rs200_stream_builder.h"
 
+using namespace zendrik;
+
 using namespace testing_streams;
 
 namespace {

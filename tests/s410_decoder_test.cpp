@@ -11,6 +11,8 @@
 #include "support/golden.h"
 #include "support/s410_stream_builder.h"
 
+using namespace zendrik;
+
 namespace {
 
 using golden::LineStartingWith;
@@ -253,7 +255,7 @@ TEST(S410Decoder, RecordingInterval) {
 }
 
 TEST(S410Decoder, LongSeriesMoveTheLapArea) {
-    const Lap lap{{0, 12, 34, 5}, 141, 133, 155, 42};
+    const testing_streams::Lap lap{{0, 12, 34, 5}, 141, 133, 155, 42};
     Document data;
 
     S410Values s410 = SimpleS410(61);
@@ -301,7 +303,7 @@ TEST(S410Decoder, LapRecordSizesAndCounts) {
     EXPECT_EQ(LineStartingWith(data.m_csv, "1\t"), "1\t00:00:30.0\t110\t100\t105\t115\r\n");
     EXPECT_EQ(LineStartingWith(data.m_csv, "2\t"), "2\t01:02:03.15\t120\t102\t112\t130\r\n");
 
-    // Lap count 0x12 is twelve laps; their 72 bytes fill one block of 60 and part of the next.
+    // testing_streams::Lap count 0x12 is twelve laps; their 72 bytes fill one block of 60 and part of the next.
     S410Values twelve = SimpleS410(8);
     for (int j = 1; j <= 12; ++j)
         twelve.laps.push_back({{0, j, 0, 0}, 100 + j, 90 + j, 150 + j, 0});

@@ -9,6 +9,8 @@
 #include "support/golden.h"
 #include "support/s410_stream_builder.h"
 
+using namespace zendrik;
+
 namespace {
 
 using golden::LineStartingWith;

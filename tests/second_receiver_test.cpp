@@ -36,6 +36,8 @@
 #include "support/s410_stream_builder.h"
 #include "support/wave_file_maker.h"
 
+using namespace zendrik;
+
 namespace {
 
 using zendrik::AudioClip;

@@ -18,6 +18,8 @@
 #include "support/rs200_stream_builder.h"
 #include "support/s410_stream_builder.h"
 
+using namespace zendrik;
+
 using testing_streams::ToReceived;
 
 namespace {

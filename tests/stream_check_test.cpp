@@ -11,6 +11,8 @@
 #include "support/rs200_stream_builder.h"
 #include "support/s410_stream_builder.h"
 
+using namespace zendrik;
+
 using testing_streams::FrameS410Blocks;
 using testing_streams::ToReceived;
 

@@ -11,6 +11,8 @@
 #include "support/s410_stream_builder.h"
 #include "support/wave_file_maker.h"
 
+using namespace zendrik;
+
 using testing_wave::WaveFileMaker;
 using testing_wave::FormatFields;
 using testing_wave::Pcm16;

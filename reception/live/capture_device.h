@@ -8,6 +8,8 @@
 #include <memory>
 #include <vector>
 
+namespace zendrik {
+
 // The result of a device step: 0, or an error code with the system's wording.
 struct DeviceResult {
     int code = 0;
@@ -50,3 +52,5 @@ std::unique_ptr<CaptureDevice> MakeQtCaptureDevice();
 CaptureDeviceFactory CurrentCaptureDeviceFactory();
 // Installs a factory; an empty one goes back to Qt's.
 void SetCaptureDeviceFactory(CaptureDeviceFactory factory);
+
+}  // namespace zendrik

@@ -1,5 +1,7 @@
 #include "reception/live/device_errors.h"
 
+namespace zendrik {
+
 namespace {
 
 QString StepInWords(DeviceStep step) {
@@ -31,3 +33,5 @@ QString DeviceErrorText(DeviceStep step, const DeviceResult& result) {
     if (last != u'.' && last != u'!' && last != u'?') text += QLatin1Char('.');
     return text;
 }
+
+}  // namespace zendrik

@@ -6,6 +6,8 @@
 
 #include "reception/live/capture_device.h"
 
+namespace zendrik {
+
 // The device steps of a reading whose failure is reported.
 enum class DeviceStep {
     Open,     // opening the input at the capture format
@@ -20,3 +22,5 @@ enum class DeviceStep {
 // available." The system's wording is cut to 256 characters; without one the line ends after
 // the code.
 QString DeviceErrorText(DeviceStep step, const DeviceResult& result);
+
+}  // namespace zendrik

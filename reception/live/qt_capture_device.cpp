@@ -7,6 +7,8 @@
 
 #include "reception/live/capture_device.h"
 
+namespace zendrik {
+
 namespace {
 
 // Codes reported when a step fails (the wording comes with them).
@@ -141,3 +143,5 @@ CaptureDeviceFactory CurrentCaptureDeviceFactory() {
 }
 
 void SetCaptureDeviceFactory(CaptureDeviceFactory factory) { InstalledFactory() = std::move(factory); }
+
+}  // namespace zendrik

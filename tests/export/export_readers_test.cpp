@@ -22,6 +22,8 @@
 #include "support/run_process.h"
 #include "support/sample_exercises.h"
 
+using namespace zendrik;
+
 namespace {
 
 using nlohmann::json;

@@ -11,13 +11,14 @@
 
 #include <memory>
 
-
 #include "app/about_dialog.h"
 #include "app/link_static.h"
 #include "app/main_frame.h"
 #include "app/zendrik_app.h"
 #include "gui_test_registry.h"
 #include "window_grab.h"
+
+using namespace zendrik;
 
 namespace {
 

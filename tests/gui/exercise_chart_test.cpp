@@ -37,6 +37,8 @@
 #include "scripted_prompts.h"
 #include "window_grab.h"
 
+using namespace zendrik;
+
 using zendrik::Exercise;
 using zendrik::SeriesKind;
 

@@ -18,6 +18,8 @@
 #include "support/run_process.h"
 #include "support/s410_stream_builder.h"
 
+using namespace zendrik;
+
 using namespace testing_streams;
 
 namespace {

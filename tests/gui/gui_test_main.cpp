@@ -6,6 +6,8 @@
 #include "app/zendrik_app.h"
 #include "gui_test_registry.h"
 
+using namespace zendrik;
+
 std::vector<TestFactory>& GuiTests() {
     static std::vector<TestFactory> tests;
     return tests;

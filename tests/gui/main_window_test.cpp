@@ -43,6 +43,8 @@
 #include "support/wave_file_maker.h"
 #include "window_grab.h"
 
+using namespace zendrik;
+
 using namespace testing_streams;
 
 namespace {

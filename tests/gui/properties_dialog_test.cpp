@@ -22,6 +22,8 @@
 #include "scripted_prompts.h"
 #include "window_grab.h"
 
+using namespace zendrik;
+
 namespace {
 
 using D = PropertiesDialog;

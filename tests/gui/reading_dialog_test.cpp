@@ -22,11 +22,13 @@
 #include "window_grab.h"
 #include "support/s410_stream_builder.h"
 
+using namespace zendrik;
+
 using namespace testing_streams;
 
 namespace {
 
-std::vector<std::uint8_t> Transfer() {
+std::vector<std::uint8_t> TransferBytes() {
     S410Values v;
     for (int i = 0; i < 15; ++i) v.hr.push_back(120 + i);
     v.laps = {{{0, 3, 0, 0}, 130, 125, 140, 0}};
@@ -108,7 +110,7 @@ private slots:
 
     void microphoneCommandShowsTheTransferWhenItCompletes() {
         ScriptedInput input;
-        const std::vector<std::uint8_t> bytes = Transfer();
+        const std::vector<std::uint8_t> bytes = TransferBytes();
         input.script->blocks = InBlocks(ModulateBytes(bytes, ModulatorSettings{}));
         input.script->intervalMs = 2;
         Settings settings;
@@ -134,7 +136,7 @@ private slots:
         BreakChecksum(broken, 1);
         std::vector<std::int16_t> sound = ModulateBytes(broken.bytes, ModulatorSettings{});
         sound.resize(sound.size() + 3 * 44100);  // the user starting the transfer again
-        const std::vector<std::int16_t> again = ModulateBytes(Transfer(), ModulatorSettings{});
+        const std::vector<std::int16_t> again = ModulateBytes(TransferBytes(), ModulatorSettings{});
         sound.insert(sound.end(), again.begin(), again.end());
         input.script->blocks = InBlocks(sound);
         input.script->intervalMs = 10;
@@ -165,7 +167,7 @@ private slots:
                  qPrintable(state));
         QVERIFY2(advice.contains("blocks fail their check: "), qPrintable(advice));
         QVERIFY(fits);
-        QCOMPARE(frame.View()->Data().m_bytes.Elements(), ToReceived(Transfer()).Elements());
+        QCOMPARE(frame.View()->Data().m_bytes.Elements(), ToReceived(TransferBytes()).Elements());
     }
 
     void abortedReadingChangesNothing() {
@@ -199,7 +201,7 @@ private slots:
         for (int round = 0; round < 2; ++round) {
             ScriptedInput input;
             // Half a transfer, then quiet: the reading is under way when the window closes.
-            std::vector<std::int16_t> sound = ModulateBytes(Transfer(), ModulatorSettings{});
+            std::vector<std::int16_t> sound = ModulateBytes(TransferBytes(), ModulatorSettings{});
             sound.resize(sound.size() / 2);
             input.script->blocks = InBlocks(sound);
             input.script->intervalMs = 2;

@@ -6,6 +6,8 @@
 
 #include "app/user_prompts.h"
 
+namespace zendrik {
+
 class ScriptedPrompts : public UserPrompts {
 public:
     ScriptedPrompts() { SetUserPrompts(this); }
@@ -62,3 +64,5 @@ private:
         return next;
     }
 };
+
+}  // namespace zendrik

@@ -10,6 +10,8 @@
 #include <cmath>
 #include <map>
 
+namespace zendrik {
+
 bool SaveWindowPng(QWidget* window, const QString& path) {
     QDir().mkpath(QFileInfo(path).absolutePath());
     return window->grab().save(path, "PNG");
@@ -48,3 +50,5 @@ QPalette DarkPalette() {
     }
     return dark;
 }
+
+}  // namespace zendrik

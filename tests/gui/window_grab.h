@@ -9,6 +9,8 @@ class QImage;
 class QRect;
 class QWidget;
 
+namespace zendrik {
+
 // Renders the widget (offscreen works) and writes it to `path`; false when that failed.
 bool SaveWindowPng(QWidget* window, const QString& path);
 
@@ -23,3 +25,5 @@ QColor CommonColour(const QImage& image, const QRect& area);
 
 // A dark palette as dark desktop themes set it.
 QPalette DarkPalette();
+
+}  // namespace zendrik

@@ -15,6 +15,8 @@
 #include "scripted_capture_device.h"
 #include "support/s410_stream_builder.h"
 
+using namespace zendrik;
+
 using namespace testing_streams;
 
 namespace {
@@ -48,7 +50,7 @@ public:
     bool ok = false;
 };
 
-std::vector<std::uint8_t> Transfer() {
+std::vector<std::uint8_t> TransferBytes() {
     S410Values v;
     for (int i = 0; i < 12; ++i) v.hr.push_back(100 + i);
     return BuildS410Stream(v).bytes;
@@ -84,7 +86,7 @@ struct Reception {
 
 TEST(CaptureThread, CompleteTransferEndsTheReadingWithOk) {
     Reception r;
-    const std::vector<std::uint8_t> bytes = Transfer();
+    const std::vector<std::uint8_t> bytes = TransferBytes();
     r.script->blocks = InBlocks(ModulateBytes(bytes, ModulatorSettings{}));
     r.Begin();
     ASSERT_TRUE(RunUntil([&] { return r.target.ok; }));
@@ -136,7 +138,7 @@ TEST(CaptureThread, ABrokenBlockHandsTheTransferToTheSecondReceiver) {
 
 TEST(CaptureThread, RefusedFormatFallsBackToHalfRateWithItsTiming) {
     Reception r;
-    const std::vector<std::uint8_t> bytes = Transfer();
+    const std::vector<std::uint8_t> bytes = TransferBytes();
     ModulatorSettings settings;
     settings.sampleRate = 22050;
     settings.toneHz = 2205;
@@ -218,7 +220,7 @@ TEST(CaptureThread, EndingMidReadingNeverHangs) {
     // The reading goes away while blocks keep arriving and reports are on their way.
     for (int round = 0; round < 3; ++round) {
         Reception r;
-        r.script->blocks = InBlocks(ModulateBytes(Transfer(), ModulatorSettings{}));
+        r.script->blocks = InBlocks(ModulateBytes(TransferBytes(), ModulatorSettings{}));
         r.script->intervalMs = 1;
         r.Begin();
         ASSERT_TRUE(RunUntil([&] { return !r.target.levels.empty(); }));

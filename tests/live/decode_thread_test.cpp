@@ -11,6 +11,8 @@
 #include "reception/modulator.h"
 #include "support/s410_stream_builder.h"
 
+using namespace zendrik;
+
 using namespace testing_streams;
 
 namespace {

@@ -16,6 +16,8 @@
 
 #include "reception/wave_reader.h"
 
+using namespace zendrik;
+
 int main(int argc, char** argv) {
     const long quietMs = argc == 4 ? std::strtol(argv[3], nullptr, 10) : 0;
     if ((argc != 3 && argc != 4) || quietMs < 0 || quietMs > 60000) {

@@ -4,6 +4,8 @@
 #include <QTimer>
 #include <algorithm>
 
+namespace zendrik {
+
 std::vector<std::string> DeviceScript::Steps() const {
     std::lock_guard<std::mutex> hold(m_lock);
     return m_steps;
@@ -100,3 +102,5 @@ std::vector<std::vector<std::int16_t>> InBlocks(const std::vector<std::int16_t>&
     }
     return blocks;
 }
+
+}  // namespace zendrik

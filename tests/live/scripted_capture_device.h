@@ -9,6 +9,8 @@
 
 #include "reception/live/capture_device.h"
 
+namespace zendrik {
+
 struct DeviceScript {
     // Answers to Open, in turn; once used up every Open succeeds.
     std::vector<DeviceResult> openResults;
@@ -42,3 +44,5 @@ CaptureDeviceFactory ScriptedDevices(std::shared_ptr<DeviceScript> script);
 
 // Samples cut into blocks of kBlockFrames (the last one shorter).
 std::vector<std::vector<std::int16_t>> InBlocks(const std::vector<std::int16_t>& samples);
+
+}  // namespace zendrik

@@ -3,6 +3,8 @@
 #include "document/document.h"
 #include "support/s410_stream_builder.h"
 
+namespace zendrik {
+
 namespace testing_streams {
 
 Texts Decoded(const std::vector<std::uint8_t>& bytes) {
@@ -13,3 +15,5 @@ Texts Decoded(const std::vector<std::uint8_t>& bytes) {
 }
 
 }  // namespace testing_streams
+
+}  // namespace zendrik

@@ -8,6 +8,8 @@
 
 #include "support/run_process.h"
 
+namespace zendrik {
+
 namespace testing_streams {
 
 // The three report texts of a transfer, decoded in-process with the model its head names.
@@ -32,3 +34,5 @@ inline testing_streams::ProcessResult CliWith(const testing_streams::ProcessStre
     return testing_streams::RunProcess(ZENDRIK_CLI_PATH, args, {}, streams);
 }
 #endif
+
+}  // namespace zendrik

@@ -4,6 +4,8 @@
 
 #include "reception/stream_check.h"
 
+namespace zendrik {
+
 namespace testing_streams {
 
 namespace {
@@ -132,3 +134,5 @@ std::size_t CoachDataAt(const Stream& stream, std::size_t block, std::size_t off
 }
 
 }  // namespace testing_streams
+
+}  // namespace zendrik

@@ -6,6 +6,8 @@
 
 #include "support/s410_stream_builder.h"
 
+namespace zendrik {
+
 namespace testing_streams {
 
 struct CoachValues {
@@ -45,3 +47,5 @@ void FixCoachChecksum(Stream& stream, std::size_t block);
 std::size_t CoachDataAt(const Stream& stream, std::size_t block, std::size_t offset);
 
 }  // namespace testing_streams
+
+}  // namespace zendrik

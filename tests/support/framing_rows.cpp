@@ -6,6 +6,8 @@
 
 #include "document/document.h"
 
+namespace zendrik {
+
 namespace testing_streams {
 
 void ExpectFramingRows(const std::vector<FramingRow>& rows,
@@ -35,3 +37,5 @@ std::vector<std::uint8_t> FirstBytes(const std::vector<std::uint8_t>& bytes, std
 }
 
 }  // namespace testing_streams
+
+}  // namespace zendrik

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+namespace zendrik {
+
 class Document;
 
 namespace testing_streams {
@@ -30,3 +32,5 @@ std::vector<std::uint8_t> WithByte(std::vector<std::uint8_t> bytes, std::size_t 
 std::vector<std::uint8_t> FirstBytes(const std::vector<std::uint8_t>& bytes, std::size_t size);
 
 }  // namespace testing_streams
+
+}  // namespace zendrik

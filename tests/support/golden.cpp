@@ -7,6 +7,8 @@
 #include <iterator>
 #include <vector>
 
+namespace zendrik {
+
 namespace golden {
 
 namespace {
@@ -121,3 +123,5 @@ std::string LineStartingWith(std::string_view text, std::string_view prefix) {
 }
 
 }  // namespace golden
+
+}  // namespace zendrik

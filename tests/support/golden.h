@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+namespace zendrik {
+
 namespace golden {
 
 // A line with CR, LF, TAB and other control bytes written as escapes.
@@ -31,3 +33,5 @@ std::string LineStartingWith(std::string_view text, std::string_view prefix);
 
 #define EXPECT_SAME_TEXT(expected, actual) EXPECT_PRED_FORMAT2(::golden::SameText, expected, actual)
 #define EXPECT_GOLDEN(name, actual) EXPECT_PRED_FORMAT2(::golden::MatchesGolden, name, actual)
+
+}  // namespace zendrik

@@ -5,6 +5,8 @@
 
 #include "reception/stream_check.h"
 
+namespace zendrik {
+
 namespace testing_streams {
 
 namespace {
@@ -216,3 +218,5 @@ void SetRsBlockFrame(std::vector<std::uint8_t>& bytes, std::size_t block, int ma
 }
 
 }  // namespace testing_streams
+
+}  // namespace zendrik

@@ -9,6 +9,8 @@
 
 #include "support/s410_stream_builder.h"
 
+namespace zendrik {
+
 namespace testing_streams {
 
 struct RsUser {
@@ -109,3 +111,5 @@ void SetRsStoredCrc(std::vector<std::uint8_t>& bytes, std::uint16_t stored);
 void SetRsBlockFrame(std::vector<std::uint8_t>& bytes, std::size_t block, int mark, int number);
 
 }  // namespace testing_streams
+
+}  // namespace zendrik

@@ -13,6 +13,8 @@
 
 extern char** environ;
 
+namespace zendrik {
+
 namespace testing_streams {
 
 std::string ReadFile(const std::string& path) {
@@ -71,3 +73,5 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
 }
 
 }  // namespace testing_streams
+
+}  // namespace zendrik

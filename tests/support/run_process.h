@@ -5,6 +5,8 @@
 #include <utility>
 #include <vector>
 
+namespace zendrik {
+
 namespace testing_streams {
 
 struct ProcessResult {
@@ -30,3 +32,5 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
 std::string ReadFile(const std::string& path);
 
 }  // namespace testing_streams
+
+}  // namespace zendrik

@@ -10,6 +10,8 @@
 #include "reception/dump_file.h"
 #include "reception/stream_check.h"
 
+namespace zendrik {
+
 namespace testing_streams {
 
 std::uint8_t BcdByte(int value) {
@@ -258,3 +260,5 @@ std::string WriteDump(const std::vector<std::uint8_t>& bytes, const std::string&
 }
 
 }  // namespace testing_streams
+
+}  // namespace zendrik

@@ -8,6 +8,8 @@
 
 #include "reception/received_bytes.h"
 
+namespace zendrik {
+
 namespace testing_streams {
 
 struct Time {
@@ -118,3 +120,5 @@ std::string WriteDump(const std::vector<std::uint8_t>& bytes, const std::string&
 std::string TempPath(const std::string& name);
 
 }  // namespace testing_streams
+
+}  // namespace zendrik

@@ -1,5 +1,7 @@
 #include "support/sample_exercises.h"
 
+namespace zendrik {
+
 namespace testing_streams {
 
 using namespace zendrik;
@@ -202,3 +204,5 @@ Exercise Cs200Ride() {
 }
 
 }  // namespace testing_streams
+
+}  // namespace zendrik

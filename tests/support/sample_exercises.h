@@ -4,6 +4,8 @@
 
 #include "decoders/exercise.h"
 
+namespace zendrik {
+
 namespace testing_streams {
 
 // An S510 ride of 40 samples (heart rate with lost contacts, speed, cadence) and three laps.
@@ -20,3 +22,5 @@ zendrik::Exercise Rs200Run();
 zendrik::Exercise Cs200Ride();
 
 }  // namespace testing_streams
+
+}  // namespace zendrik

@@ -6,6 +6,8 @@
 
 #include "support/s410_stream_builder.h"
 
+namespace zendrik {
+
 namespace testing_wave {
 
 namespace {
@@ -107,3 +109,5 @@ std::string Transcoded(const std::string& input, const std::string& codec, const
 }
 
 }  // namespace testing_wave
+
+}  // namespace zendrik

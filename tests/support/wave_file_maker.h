@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+namespace zendrik {
+
 namespace testing_wave {
 
 struct FormatFields {
@@ -57,3 +59,5 @@ bool HaveFfmpeg();
 std::string Transcoded(const std::string& input, const std::string& codec, const std::string& name);
 
 }  // namespace testing_wave
+
+}  // namespace zendrik

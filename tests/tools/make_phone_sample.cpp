@@ -16,6 +16,8 @@
 #include "reception/modulator.h"
 #include "support/s410_stream_builder.h"
 
+using namespace zendrik;
+
 using namespace testing_streams;
 
 int main(int argc, char** argv) {
