@@ -157,7 +157,7 @@ std::ptrdiff_t WaveSource::Read(std::int16_t* out, std::ptrdiff_t most) {
     const std::int64_t n = std::min<std::int64_t>(most, frames_ - position_);
     const std::int64_t inFile = fileEnded_ ? 0 : std::clamp<std::int64_t>(framesInFile_ - position_, 0, n);
     std::int64_t done = 0;
-    if (inFile > 0 && frameSize_ == 2 && std::endian::native == std::endian::little) {
+    if (inFile > 0 && frameSize_ == 2 && bytesPerSample_ == 2 && std::endian::native == std::endian::little) {
         // Mono 16-bit samples are already what the caller's buffer holds: read straight into it.
         in_->clear();
         in_->seekg(dataStart_ + position_ * 2);
