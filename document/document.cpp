@@ -15,6 +15,7 @@
 #include "reception/phone_audio.h"
 #include "reception/stream_check.h"
 #include "reception/transfer_acceptance.h"
+#include "reception/wave_reader.h"
 
 namespace zendrik {
 
@@ -47,28 +48,32 @@ int Document::DecodeWaveFile(const std::string& path) {
 
 int Document::DecodeRecording(std::istream& in, std::string_view name) {
     return Guarded([&] {
-        if (ReadWaveData(in)) {
-            if (m_sampleCount <= 0) {
+        WaveSource wave;
+        if (wave.Open(in, &m_readError)) {
+            m_readError.clear();
+            m_samples.reset();
+            m_sampleCount = 0;
+            m_sampleRate = wave.SampleRate();
+            if (wave.Count() <= 0) {
                 m_readError.assign("the recording holds no sound");
                 return 0;
             }
             // The exact receiver runs on every WAV file it reads as it always has, whatever its
-            // rate, so what it decoded before it decodes the same. Its envelope takes the
-            // samples' place, which spares a long recording a second buffer as large; only
-            // when its bytes do not check out are the samples read again for the second one,
-            // from the channel that holds the most of the tone's band, as for any other file.
+            // rate, so what it decoded before it decodes the same. It reads the file a block at a
+            // time, so a long recording costs it no memory; only when its bytes do not check out
+            // are the samples read whole for the second one, from the channel that holds the most
+            // of the tone's band, as for any other file.
             m_reception = zendrik::ReceptionReport{};
             m_reception.sampleRate = m_sampleRate;
             m_recorded.clear();
             std::vector<std::ptrdiff_t> starts;
-            DemodulateSamples(m_samples.get(), m_sampleCount, DemodVariant::File,
-                              BitTimingFor(m_watchModel, 44100), m_bytes, m_samples.get(), &starts);
+            DemodulateSource(wave, DemodVariant::File, BitTimingFor(m_watchModel, 44100), m_bytes, &starts);
             // The samples are read again for the second receiver: to confirm the exact
             // receiver's bytes where no checksum covers them, to look for more transfers after
             // the ones it read, or to read the sound when its bytes do not check out.
             // The exact receiver's channel is read again to confirm its bytes or find more after
             // them; where its bytes do not check out, the channel with the most tone in it.
-            bool sound = false;  // whether the buffer holds the samples again, not the envelope
+            bool sound = false;  // whether the buffer holds the samples
             bool readFailed = false;
             auto readAgain = [&](WaveChannel channel) {
                 if (sound || readFailed) return sound;

@@ -107,6 +107,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // Every frame takes ten bit periods and one sample more before the next can start.
     fuzzing::Require(otherBytes.GetSize() * (10 * otherTiming.period + 1) <= wave.count,
                      "no more bytes than frames fit in the samples");
+    // The open command's exact pass reads the file a block at a time, twice: the same bytes.
+    std::istringstream blocks(std::string(reinterpret_cast<const char*>(data), size));
+    WaveSource source;
+    ReceivedBytes streamed;
+    fuzzing::Require(source.Open(blocks) && source.Count() == wave.count &&
+                         DemodulateSource(source, DemodVariant::File, otherTiming, streamed) &&
+                         streamed == otherBytes,
+                     "read a block at a time, the bytes of the samples read whole");
 
     Document sonic;
     sonic.m_watchModel = model;

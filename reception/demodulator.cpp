@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <utility>
 
 #include "reception/demodulator_steps.h"
 
@@ -42,6 +43,174 @@ inline bool LevelStaysFlat(const std::int16_t* e) {
     }
     return lowest == highest;
 }
+
+// BackFillPeaks over an envelope handed over a level at a time, which passes each level on to
+// `emit(level, times)` once it is final. A level is final once a falling step follows it: what
+// the next fill may still overwrite runs from the last falling step, and rises all the way (it
+// holds no falling step), so it is held as runs of equal levels, at most one per level.
+template <typename Emit>
+class StreamedBackFill {
+public:
+    explicit StreamedBackFill(Emit emit) : emit_(std::move(emit)) {}
+
+    // The next `times` levels before the fill, all `level`: silence passes a run at a time.
+    void Add(std::int16_t level, std::ptrdiff_t times = 1) {
+        if (times <= 0) return;
+        if (count_ > 0) Step(level);
+        previous_ = current_;
+        current_ = level;
+        ++count_;
+        if (times == 1) return;
+        // Each step within the run sees its next level equal to its own: it holds it.
+        Hold(level, times - 1);
+        previous_ = level;
+        count_ += times - 1;
+    }
+
+    // After the last level, which the whole-buffer run sets to 0 once the fill is done.
+    void Finish() {
+        if (count_ == 0) return;
+        EmitHeld();
+        emit_(std::int16_t{0}, std::ptrdiff_t{1});
+    }
+
+private:
+    struct Run {
+        std::int16_t level;
+        std::ptrdiff_t times;
+    };
+
+    // Step i = count_ - 1, which looks at e[i - 1], e[i] and e[i + 1] = next.
+    void Step(std::int16_t next) {
+        const std::ptrdiff_t i = count_ - 1;
+        if (current_ <= next) {
+            Hold(current_);
+            return;
+        }
+        if (anchor_ == 0) {
+            // The first falling step; at 0 it stands for none, as in the whole-buffer run.
+            anchor_ = i;
+            anchorLevel_ = current_;
+            if (i == 0) emit_(current_, std::ptrdiff_t{1});
+            return;
+        }
+        if (current_ > previous_) {
+            emit_(current_, i - anchor_);
+            held_.clear();
+        } else {
+            EmitHeld();
+        }
+        anchor_ = i;
+        anchorLevel_ = current_;
+    }
+
+    void Hold(std::int16_t level, std::ptrdiff_t times = 1) {
+        if (anchor_ == 0) {
+            emit_(level, times);  // no fill reaches back before the first falling step
+        } else if (!held_.empty() && held_.back().level == level) {
+            held_.back().times += times;
+        } else {
+            held_.push_back({level, times});
+        }
+    }
+
+    // The levels since the last falling step, as they were.
+    void EmitHeld() {
+        if (anchor_ != 0) emit_(anchorLevel_, std::ptrdiff_t{1});
+        for (const Run& run : held_) emit_(run.level, run.times);
+        held_.clear();
+    }
+
+    Emit emit_;
+    std::ptrdiff_t count_ = 0;
+    std::int16_t previous_ = 0;
+    std::int16_t current_ = 0;
+    std::ptrdiff_t anchor_ = 0;
+    std::int16_t anchorLevel_ = 0;
+    std::vector<Run> held_;
+};
+
+// One pass over the source's envelope: every final level goes to `emit(level, times)`. The
+// number of samples read, or -1 when the source could not be rewound.
+template <typename Emit>
+std::ptrdiff_t PassOverEnvelope(zendrik::SampleSource& source, DemodVariant variant, Emit emit) {
+    if (!source.Rewind()) return -1;
+    StreamedBackFill<Emit> fill(std::move(emit));
+    constexpr std::ptrdiff_t kBlock = std::ptrdiff_t{1} << 16;
+    // The block's samples after the last sample of the block before, and their levels.
+    std::vector<std::int16_t> block(static_cast<std::size_t>(kBlock) + 1);
+    std::vector<std::int16_t> levels(static_cast<std::size_t>(kBlock));
+    std::ptrdiff_t count = 0;
+    for (;;) {
+        const std::ptrdiff_t got = source.Read(block.data() + 1, kBlock);
+        if (got <= 0) break;
+        const std::int16_t* s = block.data() + 1;
+        std::int16_t* e = levels.data();
+        std::ptrdiff_t n = got;
+        if (variant == DemodVariant::Live) {
+            for (std::ptrdiff_t k = 0; k < got; ++k) e[k] = LiveLevel(s[k]);
+        } else {
+            // Each sample gives the level of the one before it; the first sample gives none.
+            const std::ptrdiff_t skip = count == 0 ? 1 : 0;
+            for (std::ptrdiff_t k = skip; k < got; ++k) e[k - skip] = FileLevel(s[k - 1], s[k]);
+            n -= skip;
+        }
+        for (std::ptrdiff_t k = 0; k < n;) {
+            std::ptrdiff_t same = k + 1;
+            while (same < n && e[same] == e[k]) ++same;
+            fill.Add(e[k], same - k);
+            k = same;
+        }
+        block[0] = s[got - 1];
+        count += got;
+    }
+    // The file rectifier's last level has no sample after it; it is 0, as the fill leaves it.
+    if (variant == DemodVariant::File && count > 0) fill.Add(0);
+    fill.Finish();
+    return count;
+}
+
+// Frames read from final envelope levels as they come, holding a block of them and the frame
+// and start window that may begin before the block's end.
+template <typename Found>
+class StreamedScan {
+public:
+    StreamedScan(BitTiming timing, std::int32_t threshold, Found found)
+        : timing_(timing), threshold_(threshold), found_(std::move(found)),
+          capacity_((std::ptrdiff_t{1} << 16) + kFrameBits * std::ptrdiff_t{timing.period} + timing.window) {
+        levels_.reserve(static_cast<std::size_t>(capacity_));
+    }
+
+    void Put(std::int16_t level, std::ptrdiff_t times) {
+        while (times > 0) {
+            const std::ptrdiff_t room = capacity_ - static_cast<std::ptrdiff_t>(levels_.size());
+            const std::ptrdiff_t n = std::min(times, room);
+            levels_.insert(levels_.end(), static_cast<std::size_t>(n), level);
+            times -= n;
+            if (n == room) Scan();
+        }
+    }
+
+    // Scans what is held; after the last level, that reads to the envelope's end.
+    void Scan() {
+        const std::ptrdiff_t stop = ScanFrames(
+            levels_.data(), static_cast<std::ptrdiff_t>(levels_.size()), next_ - base_, timing_, threshold_,
+            [&](std::ptrdiff_t at, std::uint8_t value) { found_(base_ + at, value); });
+        const std::ptrdiff_t drop = std::min(stop, static_cast<std::ptrdiff_t>(levels_.size()));
+        levels_.erase(levels_.begin(), levels_.begin() + drop);
+        next_ = base_ + stop;
+        base_ += drop;
+    }
+
+private:
+    BitTiming timing_;
+    std::int32_t threshold_;
+    Found found_;
+    std::ptrdiff_t capacity_;
+    std::vector<std::int16_t> levels_;
+    std::ptrdiff_t base_ = 0;  // the envelope index of levels_[0]
+    std::ptrdiff_t next_ = 1;  // where the scan goes on, as the whole-buffer run starts it
+};
 
 }  // namespace
 
@@ -143,6 +312,31 @@ void DemodulateSamples(const std::int16_t* samples, std::ptrdiff_t count, DemodV
                           out.Add(value);
                           if (frameStarts) frameStarts->push_back(at);
                       });
+}
+
+bool DemodulateSource(zendrik::SampleSource& source, DemodVariant variant, BitTiming timing,
+                      ReceivedBytes& out, std::vector<std::ptrdiff_t>* frameStarts) {
+    std::int16_t hi = 0;
+    const std::ptrdiff_t count = demod::PassOverEnvelope(
+        source, variant, [&hi](std::int16_t level, std::ptrdiff_t) { hi = std::max(hi, level); });
+    if (count < 0) return false;
+    if (count == 0) return true;  // nothing to work on: the bytes stay as they were
+    ReceivedBytes found;
+    std::vector<std::ptrdiff_t> starts;
+    if (timing.period > 0 && timing.window > 0) {
+        const int percent = variant == DemodVariant::File ? 33 : 25;
+        auto add = [&](std::ptrdiff_t at, std::uint8_t value) {
+            found.Add(value);
+            if (frameStarts) starts.push_back(at);
+        };
+        demod::StreamedScan<decltype(add)> scan(timing, demod::StartThreshold(0, hi, percent), add);
+        auto put = [&scan](std::int16_t level, std::ptrdiff_t times) { scan.Put(level, times); };
+        if (demod::PassOverEnvelope(source, variant, put) < 0) return false;
+        scan.Scan();
+    }
+    out = std::move(found);
+    if (frameStarts) *frameStarts = std::move(starts);
+    return true;
 }
 
 }  // namespace zendrik

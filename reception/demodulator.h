@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "reception/received_bytes.h"
+#include "reception/sample_source.h"
 #include "reception/stream_format.h"
 
 namespace zendrik {
@@ -23,5 +24,13 @@ enum class DemodVariant { File, Live };
 void DemodulateSamples(const std::int16_t* samples, std::ptrdiff_t count, DemodVariant variant,
                        BitTiming timing, ReceivedBytes& out, std::int16_t* work = nullptr,
                        std::vector<std::ptrdiff_t>* frameStarts = nullptr);
+
+// The same bytes and frame starts from sound read a block at a time, in two passes over it: the
+// start threshold is a share of the whole envelope's highest level, so a first pass finds that
+// level and a second reads the frames. It holds a block of samples, a few frames of envelope and,
+// of the back-fill still open, one entry per level it rises through; nothing grows with the
+// recording but the bytes found. False (`out` as it was) when the source cannot be read again.
+bool DemodulateSource(zendrik::SampleSource& source, DemodVariant variant, BitTiming timing,
+                      ReceivedBytes& out, std::vector<std::ptrdiff_t>* frameStarts = nullptr);
 
 }  // namespace zendrik

@@ -42,19 +42,20 @@ inline bool LevelsAtMost(const std::int16_t* e, std::int32_t threshold) {
 }
 
 // Scans e[0..count) for frames from position `from` and calls found(start, byte) for each.
+// Returns where the scan stopped: a scan of more levels than `count` carries on from there.
 template <typename Found>
-void ScanFrames(const std::int16_t* e, std::ptrdiff_t count, std::ptrdiff_t from, BitTiming timing,
+std::ptrdiff_t ScanFrames(const std::int16_t* e, std::ptrdiff_t count, std::ptrdiff_t from, BitTiming timing,
                 std::int32_t threshold, Found found);
 
 // The byte of the frame starting at e[0].
 std::uint8_t ReadFrame(const std::int16_t* e, int period);
 
 template <typename Found>
-void ScanFrames(const std::int16_t* e, std::ptrdiff_t count, std::ptrdiff_t from, BitTiming timing,
-                std::int32_t threshold, Found found) {
+std::ptrdiff_t ScanFrames(const std::int16_t* e, std::ptrdiff_t count, std::ptrdiff_t from,
+                          BitTiming timing, std::int32_t threshold, Found found) {
     // The timing comes from the family table; one without a period or window reads nothing
     // rather than a frame at every sample.
-    if (timing.period <= 0 || timing.window <= 0) return;
+    if (timing.period <= 0 || timing.window <= 0) return count;
     const std::ptrdiff_t frame = static_cast<std::ptrdiff_t>(kFrameBits) * timing.period;
     const std::ptrdiff_t end = count - frame - timing.window;
     const int window = timing.window;
@@ -97,6 +98,7 @@ void ScanFrames(const std::int16_t* e, std::ptrdiff_t count, std::ptrdiff_t from
         i += frame + 1;
         sumValid = false;
     }
+    return i;
 }
 
 }  // namespace demod

@@ -52,9 +52,12 @@ bool FindChunk(std::istream& in, std::int64_t position, std::int64_t end, const 
     return false;
 }
 
+// Frames read from the file at a time where they are not read straight into the caller's buffer.
+constexpr std::int64_t kBatchFrames = 8192;
+
 }  // namespace
 
-bool ReadWaveStream(std::istream& in, WaveSamples& out, std::string* why, WaveChannel channel) {
+bool WaveSource::Open(std::istream& in, std::string* why, WaveChannel channel) {
     auto reject = [why](std::string_view reason) {
         if (why) why->assign(reason);
         return false;
@@ -96,84 +99,109 @@ bool ReadWaveStream(std::istream& in, WaveSamples& out, std::string* why, WaveCh
     const std::int64_t afterFmt = fmt.dataStart + fmt.size + (fmt.size & 1);
     if (!FindChunk(in, afterFmt, outerEnd, "data", data)) return reject("a WAV file without sound data");
 
-    const int bytesPerSample = bits / 8;
-    const int frameSize = bytesPerSample * channels;
-    std::int64_t frames = data.size / frameSize;
+    in_ = &in;
+    dataStart_ = data.dataStart;
+    bytesPerSample_ = bits / 8;
+    frameSize_ = bytesPerSample_ * channels;
+    std::int64_t frames = data.size / frameSize_;
     // A size field can claim far more than the file holds; pad with at most a second of silence.
-    const std::int64_t framesInFile = std::max<std::int64_t>(0, fileSize - data.dataStart) / frameSize;
+    const std::int64_t framesInFile = std::max<std::int64_t>(0, fileSize - data.dataStart) / frameSize_;
     frames = std::min(frames, framesInFile + kMaxMissingFrames);
-    frames = std::min<std::int64_t>(frames, std::numeric_limits<std::int32_t>::max());
-
-    // Not zeroed here: every sample is either read or, past what the file holds, zeroed below.
-    std::unique_ptr<std::int16_t[]> samples(new (std::nothrow)
-                                                std::int16_t[static_cast<std::size_t>(frames)]);
-    if (!samples && frames > 0) return reject(kOutOfMemoryReason);
-
-    const std::int64_t framesToRead = std::min(frames, framesInFile);
-    const std::int32_t rate =
-        static_cast<std::int32_t>(std::min<std::uint32_t>(Le32(format + 4), 0x7FFFFFFF));
-    auto sampleAt = [bytesPerSample](const unsigned char* p) {
-        return bytesPerSample == 1 ? static_cast<std::int16_t>(p[0] - 128)
-                                   : static_cast<std::int16_t>(Le16(p));
-    };
-    // Walks the frames the file holds in batches from the start of the data, handing each batch
-    // to `use`; returns the frames read, fewer than asked when the file ends early.
-    std::vector<unsigned char> buffer;
-    auto forEachBatch = [&](std::int64_t from, auto use) {
-        in.clear();
-        in.seekg(data.dataStart + from * frameSize);
-        buffer.resize(static_cast<std::size_t>(frameSize) * 8192);
-        std::int64_t done = from;
-        while (done < framesToRead) {
-            const std::int64_t batch = std::min<std::int64_t>(framesToRead - done, 8192);
-            in.read(reinterpret_cast<char*>(buffer.data()), batch * frameSize);
-            const std::int64_t got = in.gcount() / frameSize;
-            use(done, got);
-            done += got;
-            if (got < batch) break;  // the file ended early: the rest is 0
-        }
-        return done;
-    };
-
-    std::int64_t keep = (channels == 2) ? bytesPerSample : 0;  // offset of the second channel
+    frames_ = std::min<std::int64_t>(frames, std::numeric_limits<std::int32_t>::max());
+    framesInFile_ = std::min(frames_, framesInFile);
+    rate_ = static_cast<std::int32_t>(std::min<std::uint32_t>(Le32(format + 4), 0x7FFFFFFF));
+    keep_ = (channels == 2) ? bytesPerSample_ : 0;  // the second channel
+    Rewind();
     if (channels == 2 && channel == WaveChannel::ToneBandLoudest) {
         // A pass of its own over the data, so that only the channel kept is ever held.
-        zendrik::ToneBandMeter meter(channels, rate);
-        forEachBatch(0, [&](std::int64_t, std::int64_t got) {
+        zendrik::ToneBandMeter meter(channels, rate_);
+        while (position_ < framesInFile_) {
+            const std::int64_t batch = std::min<std::int64_t>(framesInFile_ - position_, kBatchFrames);
+            const std::int64_t got = ReadFrames(batch);
             std::array<float, 512> pairs;  // 256 frames at a time, on the stack
             for (std::int64_t f = 0; f < got; f += 256) {
                 const std::int64_t n = std::min<std::int64_t>(got - f, 256);
                 for (std::int64_t v = 0; v < 2 * n; ++v) {
                     pairs[static_cast<std::size_t>(v)] =
-                        sampleAt(buffer.data() + (2 * f + v) * bytesPerSample);
+                        SampleAt(buffer_.data() + (2 * f + v) * bytesPerSample_);
                 }
                 meter.Add(pairs.data(), n);
             }
-        });
-        keep = meter.Loudest() * bytesPerSample;
+            position_ += got;
+            if (got < batch) break;  // the file ended early
+        }
+        keep_ = meter.Loudest() * bytesPerSample_;
+        Rewind();
     }
+    return true;
+}
 
+bool WaveSource::Rewind() {
+    position_ = 0;
+    fileEnded_ = false;
+    return in_ != nullptr;
+}
+
+std::int16_t WaveSource::SampleAt(const unsigned char* p) const {
+    return bytesPerSample_ == 1 ? static_cast<std::int16_t>(p[0] - 128) : static_cast<std::int16_t>(Le16(p));
+}
+
+std::int64_t WaveSource::ReadFrames(std::int64_t frames) {
+    buffer_.resize(static_cast<std::size_t>(frameSize_) * kBatchFrames);
+    in_->clear();
+    in_->seekg(dataStart_ + position_ * frameSize_);
+    in_->read(reinterpret_cast<char*>(buffer_.data()), frames * frameSize_);
+    return std::max<std::streamsize>(in_->gcount(), 0) / frameSize_;
+}
+
+std::ptrdiff_t WaveSource::Read(std::int16_t* out, std::ptrdiff_t most) {
+    if (!in_ || most <= 0 || position_ >= frames_) return 0;
+    const std::int64_t n = std::min<std::int64_t>(most, frames_ - position_);
+    const std::int64_t inFile = fileEnded_ ? 0 : std::clamp<std::int64_t>(framesInFile_ - position_, 0, n);
     std::int64_t done = 0;
-    if (bytesPerSample == 2 && channels == 1 && std::endian::native == std::endian::little) {
-        // Mono 16-bit samples are already what the buffer holds: read straight into it.
-        in.clear();
-        in.seekg(data.dataStart);
-        in.read(reinterpret_cast<char*>(samples.get()), framesToRead * 2);
-        done = std::max<std::streamsize>(in.gcount(), 0) / 2;
+    if (inFile > 0 && frameSize_ == 2 && bytesPerSample_ == 2 && std::endian::native == std::endian::little) {
+        // Mono 16-bit samples are already what the caller's buffer holds: read straight into it.
+        in_->clear();
+        in_->seekg(dataStart_ + position_ * 2);
+        in_->read(reinterpret_cast<char*>(out), inFile * 2);
+        done = std::max<std::streamsize>(in_->gcount(), 0) / 2;
+    } else {
+        while (done < inFile) {
+            const std::int64_t batch = std::min<std::int64_t>(inFile - done, kBatchFrames);
+            const std::int64_t got = ReadFrames(batch);
+            for (std::int64_t f = 0; f < got; ++f) out[done + f] = SampleAt(buffer_.data() + f * frameSize_ + keep_);
+            done += got;
+            position_ += got;
+            if (got < batch) break;
+        }
+        position_ -= done;
     }
-    if (done < framesToRead) {
-        done = forEachBatch(done, [&](std::int64_t at, std::int64_t got) {
-            for (std::int64_t f = 0; f < got; ++f) {
-                samples[static_cast<std::size_t>(at + f)] =
-                    sampleAt(buffer.data() + f * frameSize + keep);
-            }
-        });
-    }
-    std::fill(samples.get() + done, samples.get() + frames, std::int16_t{0});
+    if (done < inFile) fileEnded_ = true;  // the rest is 0
+    std::fill(out + done, out + n, std::int16_t{0});
+    position_ += n;
+    return static_cast<std::ptrdiff_t>(n);
+}
 
+bool ReadWaveStream(std::istream& in, WaveSamples& out, std::string* why, WaveChannel channel) {
+    WaveSource source;
+    if (!source.Open(in, why, channel)) return false;
+    const std::int64_t frames = source.Count();
+    // Not zeroed here: the source hands out every sample, the silence past the file's end too.
+    std::unique_ptr<std::int16_t[]> samples(new (std::nothrow)
+                                                std::int16_t[static_cast<std::size_t>(frames)]);
+    if (!samples && frames > 0) {
+        if (why) why->assign(kOutOfMemoryReason);
+        return false;
+    }
+    std::int64_t done = 0;
+    while (done < frames) {
+        const std::ptrdiff_t got = source.Read(samples.get() + done, static_cast<std::ptrdiff_t>(frames - done));
+        if (got <= 0) break;
+        done += got;
+    }
     out.samples = std::move(samples);
     out.count = static_cast<std::int32_t>(frames);
-    out.sampleRate = rate;
+    out.sampleRate = source.SampleRate();
     return true;
 }
 

@@ -282,6 +282,47 @@ std::vector<int> PlainDemod(const std::vector<std::int16_t>& s, DemodVariant var
     return bytes;
 }
 
+// Sound handed over in blocks of a given size, so their edges fall anywhere in the envelope.
+class BlockSource : public zendrik::SampleSource {
+public:
+    BlockSource(const std::vector<std::int16_t>& samples, std::size_t block)
+        : samples_(samples), block_(block) {}
+    int SampleRate() const override { return 44100; }
+    bool Rewind() override {
+        at_ = 0;
+        return true;
+    }
+    std::ptrdiff_t Read(std::int16_t* out, std::ptrdiff_t most) override {
+        const std::size_t n = std::min({block_, static_cast<std::size_t>(most), samples_.size() - at_});
+        std::copy_n(samples_.begin() + static_cast<std::ptrdiff_t>(at_), n, out);
+        at_ += n;
+        return static_cast<std::ptrdiff_t>(n);
+    }
+
+private:
+    const std::vector<std::int16_t>& samples_;
+    std::size_t block_;
+    std::size_t at_ = 0;
+};
+
+// Whether the demodulator reading `s` a block at a time finds the bytes and frame starts the
+// one reading it whole does.
+void ExpectStreamedAsWhole(const std::vector<std::int16_t>& s, DemodVariant variant, BitTiming timing,
+                           std::size_t block) {
+    ReceivedBytes whole;
+    whole.Add(7);  // left as it is when there are no samples
+    std::vector<std::ptrdiff_t> wholeStarts;
+    DemodulateSamples(s.data(), static_cast<std::ptrdiff_t>(s.size()), variant, timing, whole, nullptr,
+                      &wholeStarts);
+    ReceivedBytes streamed;
+    streamed.Add(7);
+    std::vector<std::ptrdiff_t> streamedStarts;
+    BlockSource source(s, block);
+    ASSERT_TRUE(DemodulateSource(source, variant, timing, streamed, &streamedStarts));
+    ASSERT_EQ(streamed.Elements(), whole.Elements()) << s.size() << " samples in blocks of " << block;
+    ASSERT_EQ(streamedStarts, wholeStarts);
+}
+
 }  // namespace
 
 TEST(Demodulator, BlockShortcutsChangeNothing) {
@@ -320,8 +361,14 @@ TEST(Demodulator, BlockShortcutsChangeNothing) {
                                   variant, timing, out, inPlace.data());
                 ASSERT_EQ(out.Elements(), expected) << "run " << run;
                 ASSERT_EQ(inPlace, expectedEnvelope) << "run " << run;
+                // Read a block at a time, its edges anywhere, by the exact file pass.
+                ExpectStreamedAsWhole(s, variant, timing, 1 + (static_cast<std::size_t>(run) * 7919u) % 20000u);
             }
         }
+    }
+    // Too short for any frame, or for a step of the fill.
+    for (std::size_t n = 0; n < 4; ++n) {
+        ExpectStreamedAsWhole(std::vector<std::int16_t>(n, 9), DemodVariant::File, kFast, 1);
     }
 }
 

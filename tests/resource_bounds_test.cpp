@@ -112,6 +112,30 @@ TEST(ResourceBounds, OpeningAForgedRecordingStaysWithinItsSamples) {
                              256u * 1024u);
 }
 
+TEST(ResourceBounds, ALongRecordingCostsTheExactReceiverNoMoreThanAShortOne) {
+    // A transfer, then minutes of silence: the exact receiver reads it a block at a time, so
+    // what it holds does not follow the recording's length (here 13 MB of samples).
+    const std::vector<std::int16_t> transfer = ModulateBytes(
+        BuildS410Stream(S410Values{}).bytes, ModulatorSettingsFor(BitTimingFor(kModelS410, 44100)));
+    const std::size_t silence = std::size_t{150} * 44100;
+    const std::uint32_t dataBytes = static_cast<std::uint32_t>(2 * (transfer.size() + silence));
+    std::string file = WaveFileMaker()
+                           .Format({})
+                           .ChunkDeclaring("data", dataBytes,
+                                           Pcm16(std::vector<int>(transfer.begin(), transfer.end())))
+                           .OuterSize(dataBytes + 36)
+                           .Bytes();
+    file.append(2 * silence, '\0');
+    std::istringstream in(std::move(file));
+    Document sonic;
+    AllocationCounter counter;
+    ASSERT_EQ(sonic.DecodeRecording(in, "long.wav"), 1) << sonic.m_readError;
+    const AllocationTotals heap = counter.Totals();
+    EXPECT_FALSE(sonic.m_hrm.empty());
+    // Its blocks of samples and envelope, the report texts; nothing near the samples' size.
+    EXPECT_LE(heap.peak, std::size_t{2} << 20);
+}
+
 // --- Dumps of millions of lines ------------------------------------------------------------
 
 // Makes a dump on the fly from a cycle of lines, as a file of that size would be read, and

@@ -451,8 +451,9 @@ private slots:
         const QString before = Shown(f.View());
         const QString recording = Recording("memory.wav");
         {
-            // The recording's samples do not fit; nothing the window itself needs is that large.
-            AllocationLimit limit(256 * 1024);
+            // The exact receiver's blocks of samples do not fit (it reads the recording a block
+            // at a time); nothing the window itself needs is that large.
+            AllocationLimit limit(64 * 1024);
             QCOMPARE(f.View()->OpenDataFile(recording), 0);
         }
         QCOMPARE(prompts.messages.size(), std::size_t{1});
