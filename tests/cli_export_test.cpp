@@ -79,8 +79,7 @@ std::vector<Family> Families() {
 }
 
 Document& DecodedIn(Document& data, const std::vector<std::uint8_t>& bytes) {
-    data.m_bytes = ToReceived(bytes);
-    data.DetectModelAndDecode();
+    data.DecodeBytes(ToReceived(bytes), ModelBy::StreamHead);
     return data;
 }
 
