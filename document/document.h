@@ -62,7 +62,7 @@ ValueFormat MakeValueFormat(bool noTenths, char decimal, char time, char date);
 // read into a clip. What it is follows its first bytes, then its name's extension, then
 // `fallback`.
 struct DocumentInput {
-    std::string path = {};  // the file to open, or for a stream or clip the name messages use
+    std::string_view path = {};  // the file to open, or for a stream or clip the name messages use
     std::istream* stream = nullptr;
     const zendrik::AudioClip* clip = nullptr;
     zendrik::InputKind fallback = zendrik::InputKind::Unknown;
@@ -185,7 +185,7 @@ private:
         }
     }
     // Reads an opened input as `kind` says; the outcome, with the reason in m_readError.
-    OpenOutcome ReadOpened(std::istream& in, const std::string& name, zendrik::InputKind kind);
+    OpenOutcome ReadOpened(std::istream& in, std::string_view name, zendrik::InputKind kind);
     // Reads a recording already open (standard input, say); the stream must be seekable.
     // A WAV file the exact reader takes is read by it as always; anything else it refuses goes
     // through the audio file reader (the phone reader for the containers it knows by their first

@@ -55,19 +55,19 @@ Opened Document::Open(const DocumentInput& input, const DecodeSettings& settings
         std::ifstream file;
         std::istream* in = input.stream;
         if (!in) {
-            m_readError.assign(zendrik::OpenInputFile(input.path, file));
+            m_readError.assign(zendrik::OpenInputFile(std::string(input.path), file));
             if (!m_readError.empty()) return;
             in = &file;
         }
         result.kind = KindOf(*in, input);
         result.outcome = ReadOpened(*in, input.path, result.kind);
-        if (result.outcome == OpenOutcome::Opened && !input.stream) m_path = input.path;
+        if (result.outcome == OpenOutcome::Opened && !input.stream) m_path.assign(input.path);
     });
     if (result.outcome != OpenOutcome::Opened && m_readError.empty()) m_readError.assign("it cannot be read");
     return result;
 }
 
-OpenOutcome Document::ReadOpened(std::istream& in, const std::string& name, zendrik::InputKind kind) {
+OpenOutcome Document::ReadOpened(std::istream& in, std::string_view name, zendrik::InputKind kind) {
     switch (kind) {
         case zendrik::InputKind::Recording:
             // The exact receiver, then the second one where the exact bytes do not check out;

@@ -241,9 +241,10 @@ struct DecodeCost {
 DecodeCost MeasureDecode(const std::vector<std::uint8_t>& bytes, int model) {
     Document sonic(testing_streams::OnDay({2024, 6, 15}, model));
     DecodeCost cost;
+    ReceivedBytes received = ToReceived(bytes);
     {
         AllocationCounter counter;
-        sonic.DecodeBytes(ToReceived(bytes));
+        sonic.DecodeBytes(std::move(received));
         cost.heap = counter.Totals();
     }
     EXPECT_EQ(sonic.Valid(), 1);

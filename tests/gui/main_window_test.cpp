@@ -389,7 +389,9 @@ private slots:
             {QString::fromStdString(WriteDump({}, "empty.sld")), "the dump holds no bytes"},
             {QString::fromStdString(WriteDump({0xAA, 0xAA, 0xAA, 0xAA, 0xAA, 0x42, 0x42}, "nameless.sld")),
              "the stream head names no known watch model"},
-            {Dump("notes.txt"), "neither a WAV recording nor a SonicLink dump"},
+            // As zendrik-cli says it.
+            {Dump("notes.txt"), "not a recording (.wav, .wave, .flac, .ogg, .oga, .opus, .mp3, .m4a, "
+                                ".mp4, .aac, .3gp, .amr, .webm, .caf) or a dump (.sld)"},
         };
         const QString shownDump = Dump("shown.sld");
         for (const Case& c : cases) {

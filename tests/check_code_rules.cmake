@@ -1,0 +1,30 @@
+# Rules on the product's code that a grep can check. One naming scheme: no type with a C prefix
+# and no member named by its type (m_strName, m_nCount, ...). The core (reception, decoders,
+# formats, document, without the Qt-based reception/live) builds in the browser too, whose C++
+# library lacks ranges, std::format, std::bit_cast, <source_location> and std::jthread. Fails
+# naming every line that breaks a rule.
+cmake_minimum_required(VERSION 3.20)
+set(product app cli decoders document formats platform reception)
+set(core decoders document formats reception)
+set(offending "")
+foreach(folder ${product})
+  file(GLOB_RECURSE files ${SOURCE}/${folder}/*.h ${SOURCE}/${folder}/*.cpp)
+  foreach(file ${files})
+    file(RELATIVE_PATH name ${SOURCE} ${file})
+    file(STRINGS ${file} lines REGEX "(class|struct)[ \t]+C[A-Z]|m_(str|n|b|p|sz|dw)[A-Z]")
+    foreach(line ${lines})
+      list(APPEND offending "${name} (naming): ${line}")
+    endforeach()
+    if(folder IN_LIST core AND NOT name MATCHES "^reception/live/")
+      file(STRINGS ${file} lines
+           REGEX "std::ranges|std::views|<ranges>|std::format[^_a-zA-Z]|<format>|std::bit_cast|<source_location>|std::jthread")
+      foreach(line ${lines})
+        list(APPEND offending "${name} (not in the browser's C++ library): ${line}")
+      endforeach()
+    endif()
+  endforeach()
+endforeach()
+if(offending)
+  list(JOIN offending "\n  " text)
+  message(FATAL_ERROR "code rules broken:\n  ${text}")
+endif()
