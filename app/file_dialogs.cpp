@@ -9,13 +9,10 @@
 #include "app/input_file_reading.h"
 #include "app/report_texts.h"
 #include "app/user_prompts.h"
-#include "decoders/report_name.h"
-#include "formats/fit_writer.h"
-#include "formats/json_writer.h"
-#include "formats/tcx_writer.h"
+#include "zendrik/writers.h"
 #include "platform/whole_file.h"
 #include "document/document.h"
-#include "reception/input_file.h"
+#include "zendrik/reception.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include <QString>
 
-#include "reception/input_file.h"
+#include "zendrik/reception.h"
 
 class Document;
 class QWidget;

@@ -2,7 +2,7 @@
 
 #include <string_view>
 
-#include "decoders/csv_text.h"
+#include "zendrik/writers.h"
 #include "document/document.h"
 
 const std::string& HrmTextFor(const Document& data, int hrmFormat) {

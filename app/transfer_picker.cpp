@@ -6,7 +6,7 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
-#include "decoders/families.h"
+#include "zendrik/families.h"
 #include "document/document.h"
 
 namespace {

@@ -12,7 +12,7 @@
 
 #include "app/commands.h"
 #include "app/report_view.h"
-#include "reception/input_file.h"
+#include "zendrik/reception.h"
 
 namespace zendrik {
 

@@ -15,7 +15,7 @@
 
 #include "cli/cli_run.h"
 #include "cli/reading_progress.h"
-#include "decoders/families.h"
+#include "zendrik/families.h"
 #include "reception/live/capture_thread.h"
 #include "reception/live/reading_channel.h"
 #include "document/document.h"

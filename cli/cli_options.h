@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "decoders/report_name.h"
+#include "zendrik/writers.h"
 
 enum class OutputFormat { Hrm, HrmCompat, Csv, Sld, Fit, Tcx, Json };
 enum class ValueFormatChoice { Hrm, Custom, Regional };

@@ -14,20 +14,12 @@
 #include <system_error>
 #include <vector>
 
-#include "decoders/csv_text.h"
-#include "decoders/families.h"
-#include "decoders/report_name.h"
-#include "formats/fit_writer.h"
-#include "formats/json_writer.h"
-#include "formats/tcx_writer.h"
-#include "formats/time_zone.h"
+#include "zendrik/writers.h"
+#include "zendrik/families.h"
 #include "platform/regional_format.h"
 #include "platform/whole_file.h"
-#include "reception/input_file.h"
-#include "reception/modulator.h"
+#include "zendrik/reception.h"
 #include "document/document.h"
-#include "reception/stream_check.h"
-#include "reception/wave_writer.h"
 
 namespace {
 
