@@ -19,17 +19,10 @@
 #include "support/rs200_stream_builder.h"
 #include "support/s410_stream_builder.h"
 
+using testing_streams::Head;
 using testing_streams::ToReceived;
 
 namespace {
-
-// A transfer head of `size` bytes: preamble, start mark, model byte, then zeros.
-std::vector<std::uint8_t> Head(int modelByte, std::size_t size) {
-    std::vector<std::uint8_t> bytes{
-        0xAA, 0xAA, 0xAA, 0xAA, 0xAA, 0x55, static_cast<std::uint8_t>(modelByte)};
-    bytes.resize(size, 0);
-    return bytes;
-}
 
 // A Coach head: the S410's model byte, one block, and the mark, number and size of that block.
 std::vector<std::uint8_t> CoachHead(std::size_t size) {

@@ -257,4 +257,11 @@ std::string WriteDump(const std::vector<std::uint8_t>& bytes, const std::string&
     return path;
 }
 
+std::vector<std::uint8_t> Head(int modelByte, std::size_t size) {
+    std::vector<std::uint8_t> bytes{
+        0xAA, 0xAA, 0xAA, 0xAA, 0xAA, 0x55, static_cast<std::uint8_t>(modelByte)};
+    bytes.resize(size, 0);
+    return bytes;
+}
+
 }  // namespace testing_streams
