@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <limits>
 
-#include "decoders/report_conventions.h"
+#include "decoders/watch_values.h"
 #include "reception/received_bytes.h"
 
 // A window onto the stream from a base position; a window onto a block that is not in the

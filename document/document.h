@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "decoders/exercise.h"
-#include "decoders/report_conventions.h"
+#include "formats/report_conventions.h"
 #include "decoders/transfer.h"
 #include "decoders/transfer_decoders.h"
 #include "reception/audio_clip.h"

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "decoders/rs200_values.h"
+#include "formats/rs200_text.h"
 #include "decoders/text_append.h"
 #include "document/document.h"
 #include "support/golden.h"

@@ -6,7 +6,7 @@
 #include <fstream>
 #include <stdexcept>
 
-#include "decoders/report_conventions.h"
+#include "formats/report_conventions.h"
 #include "reception/dump_file.h"
 #include "reception/stream_check.h"
 
