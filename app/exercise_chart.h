@@ -8,7 +8,7 @@
 #include <memory>
 #include <optional>
 
-#include "decoders/exercise.h"
+#include "zendrik/families.h"
 
 namespace zendrik {
 

@@ -5,7 +5,7 @@
 #include <QSplitter>
 #include <optional>
 
-#include "decoders/exercise.h"
+#include "zendrik/families.h"
 
 class QTabWidget;
 

@@ -9,13 +9,10 @@
 #include "app/input_file_reading.h"
 #include "app/report_texts.h"
 #include "app/user_prompts.h"
-#include "decoders/report_name.h"
-#include "formats/fit_writer.h"
-#include "formats/json_writer.h"
-#include "formats/tcx_writer.h"
+#include "zendrik/writers.h"
 #include "platform/whole_file.h"
 #include "document/document.h"
-#include "reception/input_file.h"
+#include "zendrik/reception.h"
 
 namespace zendrik {
 
@@ -144,12 +141,12 @@ int SaveAllDialog(Document& data, int displayMode, int hrmFormat, char separator
     const zendrik::ReportFileType type = csv ? zendrik::ReportFileType::Csv : zendrik::ReportFileType::Hrm;
     int saved = 0;
     QString failure;
-    for (std::size_t i = 0; i < data.m_recorded.size() && failure.isEmpty(); ++i) {
+    for (std::size_t i = 0; i < data.Recorded().size() && failure.isEmpty(); ++i) {
         data.ShowRecordedTransfer(i);
-        if (!data.m_valid) continue;
+        if (!data.Valid()) continue;
         const std::string content = csv ? CsvTextFor(data, separator) : HrmTextFor(data, hrmFormat);
         const zendrik::NewFile written = zendrik::WriteNewFileIn(
-            LocalPath(folder) + "/", zendrik::ProposedReportName(data.m_date, type), content);
+            LocalPath(folder) + "/", zendrik::ProposedReportName(data.Date(), type), content);
         if (!written.error.empty()) {
             failure = QString::fromStdString(written.error);
         } else {
@@ -171,9 +168,9 @@ int SaveAllDialog(Document& data, int displayMode, int hrmFormat, char separator
 
 int SaveFileDialog(Document& data, int displayMode, int hrmFormat, char separator,
                    QString& inputFile, QWidget* owner) {
-    if (!data.m_valid) return kNothingSaved;
+    if (!data.Valid()) return kNothingSaved;
     const int filter = displayMode == 1 ? kSaveCsv : kSaveHrm;
-    const std::string name = zendrik::ProposedReportName(data.m_date, SaveType(filter));
+    const std::string name = zendrik::ProposedReportName(data.Date(), SaveType(filter));
     const std::optional<FileChoice> choice = Prompts().ChooseSaveFile(
         owner, FileRequest{kSaveFilters, filter,
                             Latin1(zendrik::ReportFileExtension(SaveType(filter))),
@@ -215,7 +212,7 @@ int SaveFileDialog(Document& data, int displayMode, int hrmFormat, char separato
     // Once written over, the input file no longer holds what the report was read from.
     if (overInput) inputFile.clear();
     if (IsExport(format)) return kExerciseExported;
-    data.m_path = LocalPath(choice->path);
+    data.SetPath(LocalPath(choice->path));
     return kReportSaved;
 }
 

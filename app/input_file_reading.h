@@ -4,7 +4,7 @@
 
 #include <QString>
 
-#include "reception/input_file.h"
+#include "zendrik/reception.h"
 
 class QWidget;
 
@@ -14,7 +14,7 @@ class Document;
 
 // Reads `path` as what it is (a sound file signature, else its extension; `fallback` where the
 // file names neither, such as the open dialog's filter entry) and decodes it with the watch model
-// `data` holds. On success the reception object holds the new report and m_path is the path.
+// `data` holds. On success the document holds the new report and its path is `path`.
 // Otherwise `data` is left exactly as it was and a message box owned by `owner` gives the reason.
 // 1 when the file was read and decoded.
 int ReadInputFile(Document& data, const QString& path, zendrik::InputKind fallback, QWidget* owner);

@@ -5,7 +5,7 @@
 #include <QTableWidget>
 #include <optional>
 
-#include "decoders/exercise.h"
+#include "zendrik/families.h"
 
 namespace zendrik {
 

@@ -106,7 +106,7 @@ QAction* MainFrame::Action(int id) const {
 
 void MainFrame::UpdateSaveCommand() {
     // Save is offered exactly while the report may be saved.
-    if (QAction* save = Action(ID_FILE_SAVE)) save->setEnabled(m_reportView->Data().m_valid != 0);
+    if (QAction* save = Action(ID_FILE_SAVE)) save->setEnabled(m_reportView->Data().Valid());
 }
 
 void MainFrame::closeEvent(QCloseEvent* event) {

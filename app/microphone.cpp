@@ -10,11 +10,11 @@ namespace zendrik {
 int ReadFromMicrophone(Document& data, zendrik::CaptureThread* capture, QWidget* owner) {
     zendrik::ReadingDialog dialog(owner);
     dialog.SetCapture(capture);
-    dialog.SetWatchModel(data.m_watchModel);
+    dialog.SetWatchModel(data.Settings().watchModel);
     if (dialog.DoModal() != QDialog::Accepted) return 0;
     WaitCursor wait;
     // Without a capture there is no transfer: the hand-over only releases the samples.
-    return HandOverLiveBytes(data, dialog.TakeTransfer());
+    return data.TakeLiveTransfer(dialog.TakeTransfer());
 }
 
 }  // namespace zendrik

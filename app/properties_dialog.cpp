@@ -15,7 +15,7 @@
 #include "app/dialog_units.h"
 #include "app/settings.h"
 #include "app/user_prompts.h"
-#include "decoders/families.h"
+#include "zendrik/families.h"
 
 namespace zendrik {
 

@@ -9,7 +9,7 @@
 
 #include "app/dialog_units.h"
 #include "app/user_prompts.h"
-#include "decoders/families.h"
+#include "zendrik/families.h"
 #include "reception/live/capture_thread.h"
 
 namespace zendrik {

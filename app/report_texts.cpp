@@ -2,19 +2,19 @@
 
 #include <string_view>
 
-#include "decoders/csv_text.h"
+#include "zendrik/writers.h"
 #include "document/document.h"
 
 namespace zendrik {
 
 const std::string& HrmTextFor(const Document& data, int hrmFormat) {
     // The RS200/CS200 decoder writes both forms; the others leave the compatible one empty.
-    if (hrmFormat != 0 && !data.m_hrmCompat.empty()) return data.m_hrmCompat;
-    return data.m_hrm;
+    if (hrmFormat != 0 && !data.HrmCompat().empty()) return data.HrmCompat();
+    return data.Hrm();
 }
 
 std::string CsvTextFor(const Document& data, char separator) {
-    return zendrik::CsvForSeparator(data.m_csv, separator);
+    return zendrik::CsvForSeparator(data.Csv(), separator);
 }
 
 std::string WrappedSentence(const std::string& sentence, std::size_t columns) {

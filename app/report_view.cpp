@@ -121,13 +121,13 @@ void ReportView::ShowReport() {
     // A decoder that found nothing to write (a transfer of another watch family, no stream
     // head) would leave the window blank: say instead what was received.
     std::string explanation;
-    if (text->empty() && !m_data.m_valid && m_data.DecodedTransfer().model != 0) {
+    if (text->empty() && !m_data.Valid() && m_data.DecodedTransfer().model != 0) {
         explanation = WrappedSentence(m_data.ExplainInvalid());
         text = &explanation;
     }
     // A recording that did not decode: what to do about it first, in the command line's words,
     // then the error lines. The reception report is that of the input shown (a dump has none).
-    const std::string advice = m_data.m_valid ? std::string() : zendrik::ReceptionAdvice(m_data.m_reception);
+    const std::string advice = m_data.Valid() ? std::string() : zendrik::ReceptionAdvice(m_data.Reception());
     if (!advice.empty()) {
         std::string hinted = WrappedSentence(advice) + "\r\n";
         if (!text->empty()) hinted += "\r\n" + *text;
@@ -142,8 +142,8 @@ void ReportView::ShowReport() {
 void ReportView::TellIfOutOfMemory() {
     // Rendering the report anew (another value format) or decoding a reading can run out of
     // memory; the report is then empty, and the user learns why.
-    if (m_data.m_readError != kOutOfMemoryReason) return;
-    m_data.m_readError.clear();
+    if (m_data.ReadError() != kOutOfMemoryReason) return;
+    m_data.ForgetReadError();
     Prompts().Tell(window(), QMessageBox::Warning, QString::fromLatin1(kProductTitle),
                        QStringLiteral("The report cannot be shown: %1.").arg(QString::fromLatin1(kOutOfMemoryReason)));
 }
@@ -163,18 +163,17 @@ void ReportView::UpdateValueFormat() {
         time = regional.time;
         date = regional.date;
     }
-    m_data.ApplyValueFormat(noTenths, decimal, time, date);
+    m_data.SetValueFormat(MakeValueFormat(noTenths != 0, decimal, time, date));
 }
 
 void ReportView::SetModified(bool modified) {
-    const std::uint8_t flag = modified ? 1 : 0;
-    if (flag == m_data.m_modified) return;
-    m_data.m_modified = flag;
+    if (modified == m_data.Modified()) return;
+    m_data.SetModified(modified);
     emit modifiedChanged();  // the window's title follows
 }
 
 bool ReportView::SaveModified() {
-    if (!m_data.m_modified) return true;
+    if (!m_data.Modified()) return true;
     const QMessageBox::StandardButton answer = Prompts().Ask(
         this, QString::fromLatin1(kProductTitle),
         QStringLiteral("Current Data not saved!\nDo you want to save the current data?"),
@@ -182,7 +181,7 @@ bool ReportView::SaveModified() {
     switch (answer) {
         case QMessageBox::Yes:
             OnFileSave();
-            return !m_data.m_modified;
+            return !m_data.Modified();
         case QMessageBox::No:
             // The reading stays marked until something replaces it: a reading the user then
             // aborts, or an open dialog cancelled, leaves it as unsaved as it was.
@@ -195,13 +194,13 @@ bool ReportView::SaveModified() {
 int ReportView::OpenDataFile(const QString& path) {
     if (path.isEmpty()) return 0;
     // Whichever way a file arrives (drop, command line), it is decoded as Open would decode it.
-    m_data.m_watchModel = m_settings.WatchModel;
+    m_data.SetWatchModel(m_settings.WatchModel);
     if (!ReadInputFile(m_data, path, zendrik::InputKind::Unknown, window())) {
         emit reportShown();  // the report on screen stays; whether it may be saved can change
         return 0;
     }
     m_inputFile = path;
-    m_data.m_path = LocalPath(path);  // what the title and the recent files name
+    m_data.SetPath(LocalPath(path));  // what the title and the recent files name
     ShowFileRead();
     return 1;
 }
@@ -215,9 +214,9 @@ void ReportView::ShowFileRead() {
 
 void ReportView::OnFileOpen() {
     if (!SaveModified()) return;
-    m_data.m_watchModel = m_settings.WatchModel;
+    m_data.SetWatchModel(m_settings.WatchModel);
     if (!OpenFileDialog(m_data, window())) return;  // the report on screen stays
-    m_inputFile = QFile::decodeName(m_data.m_path.c_str());
+    m_inputFile = QFile::decodeName(m_data.Path().c_str());
     ShowFileRead();
 }
 
@@ -232,7 +231,7 @@ void ReportView::OnFileSave() {
 
 void ReportView::OnReadMicrophone() {
     if (!SaveModified()) return;
-    m_data.m_watchModel = m_settings.WatchModel;
+    m_data.SetWatchModel(m_settings.WatchModel);
     if (ReadFromMicrophone(m_data, m_capture.get(), window()) == 1) {
         m_inputFile.clear();
         SetModified(true);

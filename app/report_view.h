@@ -44,7 +44,7 @@ public:
     void OnReadMicrophone();
     void OnEditCopy();
 
-    bool IsModified() const { return m_data.m_modified != 0; }
+    bool IsModified() const { return m_data.Modified(); }
     Document& Data() { return m_data; }
     ReportEdit* Edit() const { return m_edit; }
     TransferPicker* Picker() const { return m_picker; }

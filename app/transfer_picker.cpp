@@ -6,7 +6,7 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
-#include "decoders/families.h"
+#include "zendrik/families.h"
 #include "document/document.h"
 
 namespace zendrik {
@@ -50,12 +50,12 @@ TransferPicker::TransferPicker(QWidget* parent) : QWidget(parent) {
 void TransferPicker::Fill(const Document& data) {
     const QSignalBlocker quiet(m_list);
     m_list->clear();
-    if (data.m_recorded.size() < 2) {
+    if (data.Recorded().size() < 2) {
         hide();
         return;
     }
-    for (std::size_t i = 0; i < data.m_recorded.size(); ++i) {
-        const RecordedTransfer& recorded = data.m_recorded[i];
+    for (std::size_t i = 0; i < data.Recorded().size(); ++i) {
+        const RecordedTransfer& recorded = data.Recorded()[i];
         const zendrik::Transfer transfer = data.DecodeRecordedTransfer(i);
         const zendrik::Family* family = zendrik::FamilyOfStream(recorded.bytes);
         QStringList columns{QString::number(i + 1),

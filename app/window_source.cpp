@@ -12,7 +12,7 @@
 
 #include "app/commands.h"
 #include "app/report_view.h"
-#include "reception/input_file.h"
+#include "zendrik/reception.h"
 
 namespace zendrik {
 
@@ -66,9 +66,9 @@ QStringList WindowSource::recentFiles() const {
 void WindowSource::update() {
     const Document& data = m_view->Data();
     // A path that failed to read names nothing on screen: the earlier report stays.
-    const QString path = data.m_readError.empty() ? QFile::decodeName(data.m_path.c_str()) : QString();
+    const QString path = data.ReadError().empty() ? QFile::decodeName(data.Path().c_str()) : QString();
     if (m_view->IsModified()) {
-        m_source = (QStringLiteral("microphone ") + ReadableDate(data.m_date)).trimmed();
+        m_source = (QStringLiteral("microphone ") + ReadableDate(data.Date())).trimmed();
     } else if (!path.isEmpty()) {
         m_source = QFileInfo(path).fileName();
         if (path != m_lastPath && Openable(path)) remember(QFileInfo(path).absoluteFilePath());

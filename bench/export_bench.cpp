@@ -30,8 +30,7 @@ void StreamToFile(benchmark::State& state, Writer write) {
     const ReceivedBytes bytes = testing_streams::ToReceived(bench_inputs::LargeS510Stream());
     std::size_t fileSize = 0;
     for (auto _ : state) {
-        data.m_bytes = bytes;
-        data.DetectModelAndDecode();
+        data.DecodeBytes(bytes, ModelBy::StreamHead);
         if (!data.ValidExercise()) break;
         const zendrik::ExportResult file = write(*data.ValidExercise(), Berlin());
         fileSize = file.data.size();
@@ -49,8 +48,7 @@ void StreamToFile(benchmark::State& state, Writer write) {
 template <typename Writer>
 void ExerciseToFile(benchmark::State& state, Writer write) {
     Document data;
-    data.m_bytes = testing_streams::ToReceived(bench_inputs::LargeS510Stream());
-    data.DetectModelAndDecode();
+    data.DecodeBytes(testing_streams::ToReceived(bench_inputs::LargeS510Stream()), ModelBy::StreamHead);
     if (!data.ValidExercise()) {
         state.SkipWithError("the S510 stream does not decode");
         return;

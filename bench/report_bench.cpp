@@ -22,18 +22,17 @@ const ReceivedBytes& LargeS510Bytes() {
 
 // One decode outside the timing, so a broken stream fails loudly instead of timing an error path.
 bool DecodesCleanly(Document& data) {
-    data.m_bytes = LargeS510Bytes();
-    return data.DetectModelAndDecode() == 1 && data.m_valid == 1 && !data.m_csv.empty() &&
-           data.m_hrm.find("[HRData]") != std::string::npos;
+    return data.DecodeBytes(LargeS510Bytes(), ModelBy::StreamHead) == 1 && data.Valid() == 1 && !data.Csv().empty() &&
+           data.Hrm().find("[HRData]") != std::string::npos;
 }
 
 void ReportCounters(benchmark::State& state, const Document& data) {
     state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()));
     state.counters["reports_per_s"] =
         benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
-    state.counters["hrm_chars"] = static_cast<double>(data.m_hrm.size());
-    state.counters["csv_chars"] = static_cast<double>(data.m_csv.size());
-    state.counters["stream_bytes"] = static_cast<double>(data.m_bytes.GetSize());
+    state.counters["hrm_chars"] = static_cast<double>(data.Hrm().size());
+    state.counters["csv_chars"] = static_cast<double>(data.Csv().size());
+    state.counters["stream_bytes"] = static_cast<double>(data.Bytes().GetSize());
 }
 
 // The received bytes handed over, then the model found from the head and both reports written.
@@ -45,10 +44,9 @@ void BM_DecodeS510Stream(benchmark::State& state) {
     }
     const ReceivedBytes& bytes = LargeS510Bytes();
     for (auto _ : state) {
-        data.m_bytes = bytes;
-        benchmark::DoNotOptimize(data.DetectModelAndDecode());
-        benchmark::DoNotOptimize(data.m_hrm.data());
-        benchmark::DoNotOptimize(data.m_csv.data());
+        benchmark::DoNotOptimize(data.DecodeBytes(bytes, ModelBy::StreamHead));
+        benchmark::DoNotOptimize(data.Hrm().data());
+        benchmark::DoNotOptimize(data.Csv().data());
     }
     ReportCounters(state, data);
 }
@@ -64,13 +62,13 @@ void BM_ParseDumpAndDecodeS510(benchmark::State& state) {
     const std::string text = FormatDump(LargeS510Bytes());
     for (auto _ : state) {
         std::istringstream in(text);
-        data.m_bytes.SetSize(0);
-        ParseDump(in, data.m_bytes);
-        benchmark::DoNotOptimize(data.DetectModelAndDecode());
-        benchmark::DoNotOptimize(data.m_hrm.data());
-        benchmark::DoNotOptimize(data.m_csv.data());
+        ReceivedBytes bytes;
+        ParseDump(in, bytes);
+        benchmark::DoNotOptimize(data.DecodeBytes(std::move(bytes), ModelBy::StreamHead));
+        benchmark::DoNotOptimize(data.Hrm().data());
+        benchmark::DoNotOptimize(data.Csv().data());
     }
-    if (!(data.m_bytes == LargeS510Bytes())) {
+    if (!(data.Bytes() == LargeS510Bytes())) {
         state.SkipWithError("the dump does not read back to the stream");
         return;
     }

@@ -27,28 +27,26 @@ const ReceivedBytes& LongRunBytes() {
 // The received bytes handed over, then the model found from the head and all three texts written.
 void BM_DecodeRs200Stream(benchmark::State& state) {
     Document data;
-    data.m_bytes = LongRunBytes();
     // One decode outside the timing, so a broken stream fails loudly instead of timing the head.
-    if (data.DetectModelAndDecode() != 1 || data.m_valid != 1 ||
-        data.m_hrm.find("[Lap30]") == std::string::npos || data.m_hrmCompat.empty()) {
+    if (data.DecodeBytes(LongRunBytes(), ModelBy::StreamHead) != 1 || data.Valid() != 1 ||
+        data.Hrm().find("[Lap30]") == std::string::npos || data.HrmCompat().empty()) {
         state.SkipWithError("the RS200 stream does not decode");
         return;
     }
     const ReceivedBytes& bytes = LongRunBytes();
     for (auto _ : state) {
-        data.m_bytes = bytes;
-        benchmark::DoNotOptimize(data.DetectModelAndDecode());
-        benchmark::DoNotOptimize(data.m_hrm.data());
-        benchmark::DoNotOptimize(data.m_hrmCompat.data());
-        benchmark::DoNotOptimize(data.m_csv.data());
+        benchmark::DoNotOptimize(data.DecodeBytes(bytes, ModelBy::StreamHead));
+        benchmark::DoNotOptimize(data.Hrm().data());
+        benchmark::DoNotOptimize(data.HrmCompat().data());
+        benchmark::DoNotOptimize(data.Csv().data());
     }
     state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()));
     state.counters["reports_per_s"] =
         benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
-    state.counters["hrm_chars"] = static_cast<double>(data.m_hrm.size());
-    state.counters["compat_chars"] = static_cast<double>(data.m_hrmCompat.size());
-    state.counters["csv_chars"] = static_cast<double>(data.m_csv.size());
-    state.counters["stream_bytes"] = static_cast<double>(data.m_bytes.GetSize());
+    state.counters["hrm_chars"] = static_cast<double>(data.Hrm().size());
+    state.counters["compat_chars"] = static_cast<double>(data.HrmCompat().size());
+    state.counters["csv_chars"] = static_cast<double>(data.Csv().size());
+    state.counters["stream_bytes"] = static_cast<double>(data.Bytes().GetSize());
 }
 BENCHMARK(BM_DecodeRs200Stream);
 

@@ -15,7 +15,7 @@
 
 #include "cli/cli_run.h"
 #include "cli/reading_progress.h"
-#include "decoders/families.h"
+#include "zendrik/families.h"
 #include "reception/live/capture_thread.h"
 #include "reception/live/reading_channel.h"
 #include "document/document.h"
@@ -103,9 +103,7 @@ int RunMicrophone(const CliOptions& o, std::ostream& out, std::ostream& err) {
     static char* argv[] = {name, nullptr};
     QCoreApplication app(argc, argv);
 
-    Document data;
-    data.m_watchModel = o.watchModel;
-    SetValueFormat(o, data);
+    Document data(SettingsFor(o));
     int handedOver = 0;
     HeadlessReading::Outcome outcome;
     ReadingProgress progress(err, ErrorIsTerminal());
@@ -122,14 +120,14 @@ int RunMicrophone(const CliOptions& o, std::ostream& out, std::ostream& err) {
         outcome = reading.Result();
         reading.Stop();
         progress.End();
-        if (outcome == HeadlessReading::Outcome::Complete) handedOver = HandOverLiveBytes(data, reading.TakeTransfer());
+        if (outcome == HeadlessReading::Outcome::Complete) handedOver = data.TakeLiveTransfer(reading.TakeTransfer());
         // The capture thread and its sound input end here, before the application object.
     }
     QCoreApplication::processEvents();
 
     if (outcome == HeadlessReading::Outcome::DeviceError) return kExitInput;
     if (o.verbose && handedOver) {
-        err << "zendrik-cli: reception:\n" << zendrik::FormatReceptionReport(data.m_reception);
+        err << "zendrik-cli: reception:\n" << zendrik::FormatReceptionReport(data.Reception());
     }
     if (!handedOver) {
         err << "zendrik-cli: no complete transfer arrived within " << o.seconds << " seconds\n";

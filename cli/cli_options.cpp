@@ -5,8 +5,8 @@
 #include <iterator>
 #include <utility>
 
-#include "decoders/families.h"
-#include "decoders/report_name.h"
+#include "zendrik/families.h"
+#include "zendrik/writers.h"
 
 namespace zendrik {
 

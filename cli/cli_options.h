@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "decoders/report_name.h"
+#include "zendrik/writers.h"
 
 namespace zendrik {
 

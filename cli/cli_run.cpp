@@ -14,20 +14,12 @@
 #include <system_error>
 #include <vector>
 
-#include "decoders/csv_text.h"
-#include "decoders/families.h"
-#include "decoders/report_name.h"
-#include "formats/fit_writer.h"
-#include "formats/json_writer.h"
-#include "formats/tcx_writer.h"
-#include "formats/time_zone.h"
+#include "zendrik/writers.h"
+#include "zendrik/families.h"
 #include "platform/regional_format.h"
 #include "platform/whole_file.h"
-#include "reception/input_file.h"
-#include "reception/modulator.h"
+#include "zendrik/reception.h"
 #include "document/document.h"
-#include "reception/stream_check.h"
-#include "reception/wave_writer.h"
 
 namespace zendrik {
 
@@ -40,27 +32,24 @@ using zendrik::InputKind;
 // second, where the longest transfer lasts about a minute and a half.
 constexpr std::size_t kMaxPipedRecordingBytes = std::size_t{1} << 30;
 
-// Bytes enough to tell a sound file by its signature.
-constexpr std::size_t kSignatureBytes = 16;
+std::string Prefix(const std::string& name) {
+    return name.empty() ? "zendrik-cli: " : "zendrik-cli: " + name + ": ";
+}
 
-// An input opened for reading: a named file, or what standard input held.
-struct OpenedInput {
-    std::string name;  // for messages: the path, or "standard input"
+// Standard input read whole (the readers seek), within the limit of what its first bytes say
+// it is: a sound file says so in them, anything else can only be a dump.
+struct HeldInput {
+    std::istringstream stream;
     InputKind kind = InputKind::Unknown;
-    std::ifstream file;
-    std::istringstream held;
-    std::istream* stream = nullptr;
 };
 
-// Reads standard input whole, within the limit of what its first bytes say it is.
-std::string OpenStandardInput(OpenedInput& in) {
-    in.name = "standard input";
-    std::string head(kSignatureBytes, '\0');
+// "" or why standard input cannot be had.
+std::string HoldStandardInput(HeldInput& held) {
+    std::string head(16, '\0');
     std::cin.read(head.data(), static_cast<std::streamsize>(head.size()));
     head.resize(static_cast<std::size_t>(std::max<std::streamsize>(std::cin.gcount(), 0)));
-    // A sound file says so in its first bytes; anything else can only be a dump.
     const bool recording = zendrik::InputKindByContent(head) == InputKind::Recording;
-    in.kind = recording ? InputKind::Recording : InputKind::Dump;
+    held.kind = recording ? InputKind::Recording : InputKind::Dump;
     const std::size_t limit = recording ? kMaxPipedRecordingBytes : zendrik::kMaxDumpFileBytes;
     std::string rest;
     if (!zendrik::ReadAtMost(std::cin, limit - head.size(), rest)) {
@@ -70,51 +59,30 @@ std::string OpenStandardInput(OpenedInput& in) {
     if (std::cin.bad()) return "standard input cannot be read";
     // Into the room the rest already has, so a large recording is not held twice.
     rest.insert(0, head);
-    in.held = std::istringstream(std::move(rest));
-    in.stream = &in.held;
+    held.stream = std::istringstream(std::move(rest));
     return {};
 }
 
-// Opens an INPUT and decides what it is; "" or the reason it cannot be read.
-std::string OpenInput(const std::string& path, OpenedInput& in) {
-    if (path == kStandardStream) return OpenStandardInput(in);
-    in.name = path;
-    std::string reason = zendrik::OpenInputFile(path, in.file);
-    if (!reason.empty()) return reason;
-    std::string head(kSignatureBytes, '\0');
-    in.file.read(head.data(), static_cast<std::streamsize>(head.size()));
-    head.resize(static_cast<std::size_t>(std::max<std::streamsize>(in.file.gcount(), 0)));
-    in.file.clear();
-    in.file.seekg(0);
-    in.kind = zendrik::InputKindOf(path, head);
-    if (in.kind == InputKind::Unknown) {
-        std::string known;
-        for (std::string_view extension : zendrik::kRecordingExtensions) {
-            known += (known.empty() ? "." : ", .") + std::string(extension);
+// An INPUT opened into `data` and decoded as the options say, with its name for messages; when it
+// failed, says why on `err`.
+Opened OpenInput(const CliOptions& o, const std::string& path, Document& data, std::string& name,
+                 std::ostream& err) {
+    Opened opened;
+    if (path != kStandardStream) {
+        name = path;
+        opened = data.Open({.path = path}, SettingsFor(o));
+    } else {
+        name = "standard input";
+        HeldInput held;
+        const std::string why = HoldStandardInput(held);
+        if (!why.empty()) {
+            err << Prefix(name) << why << "\n";
+            return opened;
         }
-        return "not a recording (" + known + ") or a dump (.sld)";
+        opened = data.Open({.path = name, .stream = &held.stream, .fallback = held.kind}, SettingsFor(o));
     }
-    in.stream = &in.file;
-    return {};
-}
-
-// The bytes of the input: received from a recording (and decoded on the way), or read from a
-// dump. "" or the reason they cannot be had.
-std::string ReceiveBytes(const CliOptions& o, OpenedInput& in, Document& data) {
-    if (in.kind == InputKind::Recording) {
-        data.m_watchModel = o.watchModel;
-        // The exact receiver, then the second one where the exact bytes do not check out; sound
-        // files the WAV reader refuses go to the second receiver through libsndfile, or FFmpeg
-        // for phones' M4A, 3GP, AMR and WebM.
-        data.DecodeRecording(*in.stream, in.name);
-        return data.m_readError;
-    }
-    if (!data.ReadDumpData(*in.stream)) return data.m_readError;
-    return {};
-}
-
-std::string Prefix(const std::string& name) {
-    return name.empty() ? "zendrik-cli: " : "zendrik-cli: " + name + ": ";
+    if (opened.outcome != OpenOutcome::Opened) err << Prefix(name) << data.ReadError() << "\n";
+    return opened;
 }
 
 // Whether two paths name the same file, through links and other spellings of the path.
@@ -212,25 +180,25 @@ int EmitExport(const CliOptions& o, const Document& data, const std::string& inp
         return kExitInput;
     }
     return Emit(o.outputPath, file.data,
-                fit ? zendrik::ReportFileType::Fit : zendrik::ReportFileType::Tcx, data.m_date,
+                fit ? zendrik::ReportFileType::Fit : zendrik::ReportFileType::Tcx, data.Date(),
                 out, err);
 }
 
 int Synthesize(const CliOptions& o, std::ostream& out, std::ostream& err) {
-    const std::string& input = o.inputs.front();
+    std::string name;
     Document data;
-    OpenedInput in;
-    std::string why = OpenInput(input, in);
-    if (why.empty()) why = ReceiveBytes(o, in, data);
-    if (!why.empty()) {
-        err << Prefix(in.name) << why << "\n";
+    // A dump is sent again whatever its head names: only why an input cannot be read is told.
+    std::ostringstream why;
+    const Opened opened = OpenInput(o, o.inputs.front(), data, name, why);
+    if (opened.outcome == OpenOutcome::Unreadable) {
+        err << why.str();
         return kExitInput;
     }
     // A transfer names its family, and with it the bit timing to send at.
-    const zendrik::Family* named = zendrik::FamilyOfStream(data.m_bytes);
+    const zendrik::Family* named = zendrik::FamilyOfStream(data.Bytes());
     const zendrik::Family& family = named ? *named : zendrik::FamilyOrFirst(o.watchModel);
     std::vector<std::uint8_t> bytes;
-    for (std::int32_t value : data.m_bytes.Elements()) bytes.push_back(static_cast<std::uint8_t>(value));
+    for (std::int32_t value : data.Bytes().Elements()) bytes.push_back(static_cast<std::uint8_t>(value));
     const ModulatorSettings settings = ModulatorSettingsFor(family.stream.at44100);
     std::ostringstream wave;
     if (!WriteWaveStream(wave, ModulateBytes(bytes, settings), settings.sampleRate)) {
@@ -254,7 +222,7 @@ void ListTransfers(const Document& data, const std::vector<zendrik::Transfer>& d
                    const std::string& inputName, std::ostream& err) {
     err << Prefix(inputName) << decoded.size() << " transfers in the recording:\n";
     for (std::size_t i = 0; i < decoded.size(); ++i) {
-        const RecordedTransfer& recorded = data.m_recorded[i];
+        const RecordedTransfer& recorded = data.Recorded()[i];
         const zendrik::Family* family = zendrik::FamilyOfStream(recorded.bytes);
         char length[32];
         std::snprintf(length, sizeof length, "%.1f s", recorded.seconds);
@@ -277,7 +245,7 @@ void ListTransfers(const Document& data, const std::vector<zendrik::Transfer>& d
 int WriteTransfers(const CliOptions& o, Document& data, const std::string& inputName,
                    std::ostream& out, std::ostream& err) {
     std::vector<zendrik::Transfer> decoded;
-    for (std::size_t i = 0; i < data.m_recorded.size(); ++i) decoded.push_back(data.DecodeRecordedTransfer(i));
+    for (std::size_t i = 0; i < data.Recorded().size(); ++i) decoded.push_back(data.DecodeRecordedTransfer(i));
     if (o.verbose) ListTransfers(data, decoded, inputName, err);
     std::vector<std::size_t> valid;
     for (std::size_t i = 0; i < decoded.size(); ++i) {
@@ -304,46 +272,29 @@ int WriteTransfers(const CliOptions& o, Document& data, const std::string& input
 
 int DecodeInput(const CliOptions& o, const std::string& input, std::ostream& out,
                 std::ostream& err) {
+    std::string name;
     Document data;
-    SetValueFormat(o, data);
-    OpenedInput in;
-    std::string why = OpenInput(input, in);
-    if (why.empty()) why = ReceiveBytes(o, in, data);
-    if (!why.empty()) {
-        err << Prefix(in.name) << why << "\n";
-        return kExitInput;
+    const Opened opened = OpenInput(o, input, data, name, err);
+    if (opened.outcome != OpenOutcome::Opened) {
+        return opened.outcome == OpenOutcome::NoModel ? kExitNoModel : kExitInput;
     }
-    if (o.verbose && in.kind == InputKind::Recording) {
-        err << Prefix(in.name) << "reception:\n" << zendrik::FormatReceptionReport(data.m_reception);
+    const bool recording = opened.kind == InputKind::Recording;
+    if (o.verbose && recording) {
+        err << Prefix(name) << "reception:\n" << zendrik::FormatReceptionReport(data.Reception());
     }
-    if (in.kind == InputKind::Dump) {
-        if (!data.DetectModelAndDecode() && data.m_readError.empty()) {
-            err << Prefix(in.name)
-                << (data.m_bytes.GetSize() == 0 ? "the dump holds no bytes"
-                                                : "the stream head names no known watch model")
-                << "\n";
-            return kExitNoModel;
-        }
-    }
-    if (!data.m_readError.empty()) {
-        err << Prefix(in.name) << data.m_readError << "\n";
-        return kExitInput;
-    }
-    if (in.kind == InputKind::Recording && data.m_recorded.size() > 1) {
-        return WriteTransfers(o, data, in.name, out, err);
-    }
+    if (recording && data.Recorded().size() > 1) return WriteTransfers(o, data, name, out, err);
     // A recording that did not decode says first what to do about it, even without --verbose,
     // which has already said it with the rest of the reception report; the error lines follow.
-    if (!data.m_valid && !o.verbose && in.kind == InputKind::Recording) {
-        const std::string advice = zendrik::ReceptionAdvice(data.m_reception);
-        if (!advice.empty()) err << Prefix(in.name) << advice << "\n";
+    if (!data.Valid() && !o.verbose && recording) {
+        const std::string advice = zendrik::ReceptionAdvice(data.Reception());
+        if (!advice.empty()) err << Prefix(name) << advice << "\n";
     }
-    return WriteReport(o, data, in.name, out, err);
+    return WriteReport(o, data, name, out, err);
 }
 
 }  // namespace
 
-void SetValueFormat(const CliOptions& o, Document& data) {
+DecodeSettings SettingsFor(const CliOptions& o) {
     char decimal = '.';
     char time = ':';
     char date = '.';
@@ -357,8 +308,8 @@ void SetValueFormat(const CliOptions& o, Document& data) {
         time = regional.time;
         date = regional.date;
     }
-    // Nothing is decoded yet, so this only stores the separators the decoder will use.
-    data.ApplyValueFormat(o.noTenths ? 1 : 0, decimal, time, date);
+    return DecodeSettings{.watchModel = o.watchModel,
+                          .values = MakeValueFormat(o.noTenths, decimal, time, date)};
 }
 
 bool RefuseBinaryToTerminal(const CliOptions& o, bool outputIsTerminal, std::ostream& err) {
@@ -406,10 +357,10 @@ int RunCli(const CliOptions& o, std::ostream& out, std::ostream& err) {
 
 int WriteReport(const CliOptions& o, Document& data, const std::string& inputName,
                 std::ostream& out, std::ostream& err) {
-    if (!data.m_valid) {
+    if (!data.Valid()) {
         // The error lines are carried by the Enhanced text, and copied into the CSV text.
-        const std::string& shown = o.format == OutputFormat::Csv ? data.m_csv : data.m_hrm;
-        const std::string& report = shown.empty() ? data.m_hrm : shown;
+        const std::string& shown = o.format == OutputFormat::Csv ? data.Csv() : data.Hrm();
+        const std::string& report = shown.empty() ? data.Hrm() : shown;
         if (report.empty()) {
             // Never a failure without a word: say what was received instead.
             err << Prefix(inputName) << data.ExplainInvalid() << "\n";
@@ -424,7 +375,7 @@ int WriteReport(const CliOptions& o, Document& data, const std::string& inputNam
     using zendrik::ReportFileType;
     switch (o.format) {
         case OutputFormat::Hrm:
-            return Emit(o.outputPath, data.m_hrm, ReportFileType::Hrm, data.m_date, out, err);
+            return Emit(o.outputPath, data.Hrm(), ReportFileType::Hrm, data.Date(), out, err);
         case OutputFormat::HrmCompat:
             if (const zendrik::Family* family = zendrik::FindFamily(data.DecodedTransfer().model);
                 !family || !family->compatibleText) {
@@ -433,20 +384,20 @@ int WriteReport(const CliOptions& o, Document& data, const std::string& inputNam
                     << " one (try --format hrm)\n";
                 return kExitUsage;
             }
-            return Emit(o.outputPath, data.m_hrmCompat, ReportFileType::Hrm, data.m_date,
+            return Emit(o.outputPath, data.HrmCompat(), ReportFileType::Hrm, data.Date(),
                         out, err);
         case OutputFormat::Sld:
-            return Emit(o.outputPath, data.DumpText(), ReportFileType::Dump, data.m_date, out,
+            return Emit(o.outputPath, data.DumpText(), ReportFileType::Dump, data.Date(), out,
                         err);
         case OutputFormat::Csv:
-            return Emit(o.outputPath, zendrik::CsvForSeparator(data.m_csv, o.csvSeparator),
-                        ReportFileType::Csv, data.m_date, out, err);
+            return Emit(o.outputPath, zendrik::CsvForSeparator(data.Csv(), o.csvSeparator),
+                        ReportFileType::Csv, data.Date(), out, err);
         case OutputFormat::Fit:
         case OutputFormat::Tcx:
             return EmitExport(o, data, inputName, out, err);
         case OutputFormat::Json:
             return Emit(o.outputPath, zendrik::WriteJson(data.DecodedTransfer()),
-                        ReportFileType::Json, data.m_date, out, err);
+                        ReportFileType::Json, data.Date(), out, err);
     }
     return kExitOk;
 }

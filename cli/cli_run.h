@@ -19,14 +19,15 @@ enum CliExit {
 };
 
 class Document;
+struct DecodeSettings;
 
 // Decodes (or synthesizes) as the options say, each INPUT in turn; reports go to `out` unless -o
 // names a file or a folder. With several INPUTs the result is the highest status of theirs.
 int RunCli(const CliOptions& options, std::ostream& out, std::ostream& err);
 
-// Gives `data` the CSV value separators and tenths rule of the options; done before decoding,
-// so that each input is decoded once.
-void SetValueFormat(const CliOptions& options, Document& data);
+// What the options say to decode and render under: the watch model, the CSV value separators
+// and the tenths rule.
+DecodeSettings SettingsFor(const CliOptions& options);
 
 // Writes the decoded report as the options ask (separators, format, -o), or tells on `err` why
 // there is none. `inputName` names the input in messages ("" when there is no file to name).

@@ -1,6 +1,6 @@
 #include "cli/reading_progress.h"
 
-#include "reception/live_decoder.h"
+#include "zendrik/reception.h"
 
 namespace zendrik {
 

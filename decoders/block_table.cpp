@@ -1,8 +1,25 @@
 #include "decoders/block_table.h"
 
 #include "decoders/text_append.h"
+#include "reception/stream_check.h"
 
 namespace zendrik {
+
+bool ScanCheckedTransfer(const ReceivedBytes& bytes, StreamLayout layout, Transfer& transfer,
+                         BlockScan& scan) {
+    transfer.layout = layout;
+    if (!HasStreamHead(bytes)) {
+        transfer.checkMessages = {"invalid Data Header"};
+        return false;
+    }
+    transfer.streamHead = true;
+    scan = ScanBlocks(bytes, layout);
+    if (scan.failed) {
+        transfer.checkMessages = FaultLines(scan);
+        return false;
+    }
+    return true;
+}
 
 std::vector<std::string> FaultLines(const BlockScan& scan) {
     std::vector<std::string> lines;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "decoders/stream_values.h"
+#include "decoders/transfer.h"
 #include "reception/block_scan.h"
 #include "reception/received_bytes.h"
 
@@ -34,6 +35,12 @@ private:
     const ReceivedBytes* bytes_;
     const BlockScan* scan_;
 };
+
+// What every checked block layout's decoder does first: a transfer of `layout`, its stream head
+// checked ("invalid Data Header" without one) and its blocks scanned into `scan`. False, with
+// the fault lines in `transfer`, when the head or a block's check fails.
+bool ScanCheckedTransfer(const ReceivedBytes& bytes, StreamLayout layout, Transfer& transfer,
+                         BlockScan& scan);
 
 // The lines of the scan's faults, in order: "Internal Buffer too small (%d Blocks)!", "CRC Error
 // Block %d: BlockCRC: %04X, expected: %04X", "Length Check failed!".

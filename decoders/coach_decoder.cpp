@@ -33,17 +33,8 @@ int CoachInterval(int samples, int lengthSeconds) {
 
 Transfer ReadCoachTransfer(const ReceivedBytes& b, const DecodeContext& context) {
     Transfer transfer;
-    transfer.layout = StreamLayout::CoachBlocks;
-    if (!HasStreamHead(b)) {
-        transfer.checkMessages = {"invalid Data Header"};
-        return transfer;
-    }
-    transfer.streamHead = true;
-    const BlockScan scan = ScanBlocks(b, StreamLayout::CoachBlocks);
-    if (scan.failed) {
-        transfer.checkMessages = FaultLines(scan);
-        return transfer;
-    }
+    BlockScan scan;
+    if (!ScanCheckedTransfer(b, StreamLayout::CoachBlocks, transfer, scan)) return transfer;
     const BlockTable blocks(b, scan);
 
     Exercise x;

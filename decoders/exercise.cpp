@@ -1,23 +1,16 @@
 #include "decoders/exercise.h"
 
 #include <algorithm>
+#include <cstddef>
+#include <iterator>
 
 namespace zendrik {
 
 const char* FamilyName(WatchFamily family) {
-    switch (family) {
-        case WatchFamily::S410:
-            return "S410";
-        case WatchFamily::S510:
-            return "S510";
-        case WatchFamily::Coach:
-            return "Coach";
-        case WatchFamily::Rs200:
-            return "RS200";
-        case WatchFamily::Cs200:
-            return "CS200";
-    }
-    return "";
+    // In the order of the enum.
+    constexpr const char* kNames[] = {"S410", "S510", "Coach", "RS200", "CS200"};
+    const auto index = static_cast<std::size_t>(family);
+    return index < std::size(kNames) ? kNames[index] : "";
 }
 
 const char* SportName(Sport sport) {

@@ -71,17 +71,8 @@ int ReadSeries(const BlockTable& blocks, int block, int samples, int scale, std:
 
 Transfer ReadS410Transfer(const ReceivedBytes& b, const DecodeContext&) {
     Transfer transfer;
-    transfer.layout = StreamLayout::S410Blocks;
-    if (!HasStreamHead(b)) {
-        transfer.checkMessages = {"invalid Data Header"};
-        return transfer;
-    }
-    transfer.streamHead = true;
-    const BlockScan scan = ScanBlocks(b, StreamLayout::S410Blocks);
-    if (scan.failed) {
-        transfer.checkMessages = FaultLines(scan);
-        return transfer;
-    }
+    BlockScan scan;
+    if (!ScanCheckedTransfer(b, StreamLayout::S410Blocks, transfer, scan)) return transfer;
     const BlockTable blocks(b, scan);
     const int nb = scan.announced;
 

@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <limits>
 
-#include "decoders/report_conventions.h"
+#include "decoders/watch_values.h"
 #include "reception/received_bytes.h"
 
 namespace zendrik {

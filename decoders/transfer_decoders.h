@@ -3,7 +3,7 @@
 // decoding the same bytes in the same context always gives the same Transfer.
 #pragma once
 
-#include "decoders/report_conventions.h"
+#include "decoders/watch_values.h"
 #include "decoders/transfer.h"
 #include "reception/received_bytes.h"
 

@@ -27,7 +27,12 @@ DateValue SystemUtcDate() {
             static_cast<int>(static_cast<unsigned>(today.day()))};
 }
 
-Document::Document() {
+ValueFormat MakeValueFormat(bool noTenths, char decimal, char time, char date) {
+    auto asText = [](char c) { return c ? std::string(1, c) : std::string(); };
+    return ValueFormat{asText(decimal), asText(time), asText(date), noTenths};
+}
+
+Document::Document(DecodeSettings settings) : m_settings(std::move(settings)) {
     // Room for any reason, so that saying "out of memory" needs no memory.
     m_readError.reserve(256);
 }
@@ -40,10 +45,6 @@ void Document::OnOutOfMemory() {
     m_valid = 0;
     ClearReports();
     m_readError.assign(kOutOfMemoryReason);
-}
-
-int Document::DecodeWaveFile(const std::string& path) {
-    return ReadNamedFile(path, [&](std::istream& in) { return DecodeRecording(in, path); });
 }
 
 int Document::DecodeRecording(std::istream& in, std::string_view name) {
@@ -67,7 +68,7 @@ int Document::DecodeRecording(std::istream& in, std::string_view name) {
             m_reception.sampleRate = m_sampleRate;
             m_recorded.clear();
             std::vector<std::ptrdiff_t> starts;
-            DemodulateSource(wave, DemodVariant::File, BitTimingFor(m_watchModel, 44100), m_bytes, &starts);
+            DemodulateSource(wave, DemodVariant::File, BitTimingFor(m_settings.watchModel, 44100), m_bytes, &starts);
             // The samples are read again for the second receiver: to confirm the exact
             // receiver's bytes where no checksum covers them, to look for more transfers after
             // the ones it read, or to read the sound when its bytes do not check out.
@@ -177,7 +178,7 @@ void Document::DecodeReception(bool exactFirst, const zendrik::AudioClip* clip) 
         std::vector<std::ptrdiff_t> starts;
         Guarded([&] {
             DemodulateSamples(m_samples.get(), m_sampleCount, DemodVariant::File,
-                              BitTimingFor(m_watchModel, 44100), m_bytes, nullptr, &starts);
+                              BitTimingFor(m_settings.watchModel, 44100), m_bytes, nullptr, &starts);
         });
         if (AcceptExact([&] { return ReceiveBySecond(clip); }, second)) {
             const std::ptrdiff_t after = CollectExactTransfers(starts);
@@ -191,7 +192,7 @@ void Document::DecodeReception(bool exactFirst, const zendrik::AudioClip* clip) 
 
 std::ptrdiff_t Document::CollectExactTransfers(const std::vector<std::ptrdiff_t>& frameStarts) {
     const zendrik::StreamFormats formats = zendrik::FamilyStreamFormats();
-    const BitTiming timing = BitTimingFor(m_watchModel, 44100);
+    const BitTiming timing = BitTimingFor(m_settings.watchModel, 44100);
     const std::ptrdiff_t frame = 10 * static_cast<std::ptrdiff_t>(timing.period);
     const std::vector<std::int32_t>& all = m_bytes.Elements();
     const auto total = static_cast<std::ptrdiff_t>(all.size());
@@ -272,7 +273,7 @@ bool Document::AcceptExact(const std::function<zendrik::SecondReception()>& bySe
         for (std::ptrdiff_t i = 0; same && i < length; ++i) same = m_bytes[i] == second->bytes[static_cast<std::size_t>(i)];
         if (second->accepted && !same) return false;
     }
-    const BitTiming timing = BitTimingFor(m_watchModel, 44100);
+    const BitTiming timing = BitTimingFor(m_settings.watchModel, 44100);
     m_reception.receiver = zendrik::ReceiverUsed::Exact;
     m_reception.bitPeriodSamples = timing.period;
     m_reception.bitsPerSecond = zendrik::BitsPerSecond(timing, 44100);
@@ -338,29 +339,7 @@ void Document::ShowRecordedTransfer(std::size_t index) {
 
 zendrik::Transfer Document::DecodeRecordedTransfer(std::size_t index) const {
     if (index >= m_recorded.size()) return {};
-    return zendrik::Decode(m_recorded[index].bytes, m_watchModel, Context());
-}
-
-int Document::LoadDumpFile(const std::string& path) {
-    return Guarded([&] {
-        if (!ReadDumpFile(path)) return 0;
-        const int named = DetectModelAndDecode();
-        if (m_bytes.GetSize() == 0) {
-            m_readError.assign("the dump holds no bytes");
-        } else if (!named && m_readError.empty()) {
-            m_readError.assign("the stream head names no known watch model");
-        }
-        return named;
-    });
-}
-
-int Document::Demodulate() {
-    return Guarded([&] {
-        if (m_sampleCount <= 0) return 0;
-        DemodulateSamples(m_samples.get(), m_sampleCount, DemodVariant::File,
-                          BitTimingFor(m_watchModel, 44100), m_bytes);
-        return 1;
-    });
+    return zendrik::Decode(m_recorded[index].bytes, m_settings.watchModel, Context());
 }
 
 void Document::ClearReception() {
@@ -381,11 +360,11 @@ void Document::ClearReports() {
 }
 
 zendrik::DecodeContext Document::Context() const {
-    return {m_utcToday ? m_utcToday() : SystemUtcDate()};
+    return {m_settings.utcToday ? m_settings.utcToday() : SystemUtcDate()};
 }
 
 void Document::RenderTransfer() {
-    zendrik::ReportTexts texts = zendrik::RenderReport(m_transfer, CsvValueFormat());
+    zendrik::ReportTexts texts = zendrik::RenderReport(m_transfer, m_settings.values);
     m_hrm = std::move(texts.hrm);
     m_hrmCompat = std::move(texts.hrmCompat);
     m_csv = std::move(texts.csv);
@@ -405,29 +384,17 @@ const zendrik::Exercise* Document::ValidExercise() const {
     return &*m_transfer.exercise;
 }
 
-void Document::DecodeS410() {
-    ShowTransfer(zendrik::ReadS410Transfer(m_bytes, Context()));
-}
-
-void Document::DecodeCoach() {
-    ShowTransfer(zendrik::ReadCoachTransfer(m_bytes, Context()));
-}
-
-void Document::DecodeRS200() {
-    ShowTransfer(zendrik::ReadRs200Transfer(m_bytes, Context()));
-}
-
 void Document::DecodeExercises() {
     Guarded([&] {
         m_readError.clear();
         // A code outside the table gives a message, not a report: nothing may be saved as an
         // exercise.
-        ShowTransfer(zendrik::Decode(m_bytes, m_watchModel, Context()));
+        ShowTransfer(zendrik::Decode(m_bytes, m_settings.watchModel, Context()));
     });
 }
 
 int Document::DetectModelAndDecode() {
-    const std::int32_t userModel = m_watchModel;
+    const std::int32_t userModel = m_settings.watchModel;
     const int detected = DetectWatchModel(m_bytes);
     if (detected == 0) {
         ClearReports();
@@ -435,26 +402,19 @@ int Document::DetectModelAndDecode() {
         m_valid = 0;
         return 0;
     }
-    m_watchModel = detected;
+    m_settings.watchModel = detected;
     DecodeExercises();
-    m_watchModel = userModel;
+    m_settings.watchModel = userModel;
     return m_readError.empty() ? 1 : 0;
 }
 
-void Document::ApplyValueFormat(std::uint8_t noTenths, char decimalSep, char timeSep,
-                                      char dateSep) {
-    auto asText = [](char c) { return c ? std::string(1, c) : std::string(); };
-    const std::string decimal = asText(decimalSep);
-    const std::string time = asText(timeSep);
-    const std::string date = asText(dateSep);
-    if (noTenths == m_noTenths && decimal == m_decimalSep && time == m_timeSep &&
-        date == m_dateSep) {
+void Document::SetValueFormat(const ValueFormat& values) {
+    const ValueFormat& now = m_settings.values;
+    if (values.noTenths == now.noTenths && values.decimalSep == now.decimalSep &&
+        values.timeSep == now.timeSep && values.dateSep == now.dateSep) {
         return;
     }
-    m_noTenths = noTenths;
-    m_decimalSep = decimal;
-    m_timeSep = time;
-    m_dateSep = date;
+    m_settings.values = values;
     if (m_transfer.model == 0) {
         DetectModelAndDecode();
         return;
@@ -483,21 +443,28 @@ std::string Document::ExplainInvalid() const {
                   "decoded: its blocks are missing or damaged.");
 }
 
-ValueFormat Document::CsvValueFormat() const {
-    return ValueFormat{m_decimalSep, m_timeSep, m_dateSep, m_noTenths != 0};
+int Document::DecodeBytes(ReceivedBytes bytes, ModelBy rule) {
+    return Guarded([&] {
+        ClearReception();
+        m_reception = zendrik::ReceptionReport{};
+        m_bytes = std::move(bytes);
+        if (rule == ModelBy::StreamHead) return DetectModelAndDecode();
+        DecodeExercises();
+        return m_readError.empty() ? 1 : 0;
+    });
 }
 
-int HandOverLiveBytes(Document& data, const std::optional<zendrik::LiveTransfer>& transfer) {
-    data.m_samples.reset();
-    data.m_sampleCount = 0;
+int Document::TakeLiveTransfer(const std::optional<zendrik::LiveTransfer>& transfer) {
+    m_samples.reset();
+    m_sampleCount = 0;
     if (!transfer) return 0;
-    data.m_recorded.clear();
-    data.m_bytes.SetSize(0);
+    m_recorded.clear();
+    m_bytes.SetSize(0);
     if (!HasPreamble(transfer->bytes)) return 0;
-    data.m_bytes = transfer->bytes;
+    m_bytes = transfer->bytes;
     // Whichever pass read them, the bytes are decoded as the watch model setting says.
-    data.m_reception = transfer->reception;
-    data.DecodeExercises();
+    m_reception = transfer->reception;
+    DecodeExercises();
     return 1;
 }
 

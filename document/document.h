@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "decoders/exercise.h"
-#include "decoders/report_conventions.h"
+#include "formats/report_conventions.h"
 #include "decoders/transfer.h"
 #include "decoders/transfer_decoders.h"
 #include "reception/audio_clip.h"
@@ -46,9 +46,43 @@ struct RecordedTransfer {
 // on the work a recording of nothing but tone bursts can cause.
 inline constexpr int kMostTransfersInARecording = 64;
 
+// What a document decodes and renders under: the watch model the user set (how a recording's or
+// a reading's bytes are decoded; a dump's head names its own), the CSV value format, and the
+// clock that gives today's date (the Coach sends no year).
+struct DecodeSettings {
+    std::int32_t watchModel = 1;
+    ValueFormat values = {};
+    std::function<DateValue()> utcToday = SystemUtcDate;
+};
+
+// The value format of the user's separators, where a separator of 0 stands for none.
+ValueFormat MakeValueFormat(bool noTenths, char decimal, char time, char date);
+
+// What to open: a named file, a seekable stream already open (standard input), or sound already
+// read into a clip. What it is follows its first bytes, then its name's extension, then
+// `fallback`.
+struct DocumentInput {
+    std::string_view path = {};  // the file to open, or for a stream or clip the name messages use
+    std::istream* stream = nullptr;
+    const zendrik::AudioClip* clip = nullptr;
+    zendrik::InputKind fallback = zendrik::InputKind::Unknown;
+};
+
+// How opening went: what the input was taken for, and whether it opened. A dump whose head
+// names no watch model is read, but has nothing decoded.
+enum class OpenOutcome { Unreadable, Opened, NoModel };
+struct Opened {
+    OpenOutcome outcome = OpenOutcome::Unreadable;
+    zendrik::InputKind kind = zendrik::InputKind::Unknown;
+};
+
+// Which model decodes bytes: the user's setting (recordings, readings) or the one the stream
+// head names (dumps, which say what they hold).
+enum class ModelBy { Setting, StreamHead };
+
 class Document {
 public:
-    Document();
+    explicit Document(DecodeSettings settings = {});
     virtual ~Document();
     Document(const Document&) = delete;
     Document& operator=(const Document&) = delete;
@@ -57,16 +91,102 @@ public:
     Document(Document&&) = default;
     Document& operator=(Document&&) = default;
 
-    // None of the operations below lets an exception out: when memory runs out they return 0 (or
-    // leave an empty, invalid report) with the reason in m_readError.
+    // None of the operations below lets an exception out: when memory runs out they fail (or
+    // leave an empty, invalid report) with the reason in ReadError().
 
-    // Reads a recording (a WAV file, any sound file libsndfile reads, or a phone's M4A, 3GP, AMR
-    // or WebM through FFmpeg), demodulates it and decodes with the current watch model; 1 when a
-    // decoder ran, 0 when the file gave no samples, or nothing was received from sound at a rate
-    // too low for the watch's tone (the report texts then stay as they were, m_readError says
-    // why).
-    int DecodeWaveFile(const std::string& path);
-    // The same for a recording already open (standard input, say); the stream must be seekable.
+    // Reads `input` and decodes it under `settings`: a recording (WAV, any sound file libsndfile
+    // reads, a phone's M4A, 3GP, AMR or WebM through FFmpeg) with the watch model setting, a dump
+    // with the model its head names. What the document held goes, all but its unsaved mark, so
+    // the shells open into a new document and keep it when it opened; when it did not,
+    // ReadError() says why.
+    Opened Open(const DocumentInput& input, const DecodeSettings& settings);
+
+    // Decodes bytes handed in (a reading's, a test's) with the model `rule` says; 1 when a
+    // decoder ran (by the head: when the head named a model; else the texts are emptied).
+    int DecodeBytes(ReceivedBytes bytes, ModelBy rule = ModelBy::Setting);
+    // The end of a microphone reading: releases the recording's samples and, when the reading
+    // handed over a complete transfer whose bytes start with a stream head, takes them and how
+    // they were received and decodes them with the watch model setting, whichever receiver
+    // read them. 1 when bytes were handed over and decoded.
+    int TakeLiveTransfer(const std::optional<zendrik::LiveTransfer>& transfer);
+
+    // Shows transfer `index` of Recorded(): its bytes, reception and report, decoded with the
+    // current watch model. Nothing happens for an index beyond them.
+    void ShowRecordedTransfer(std::size_t index);
+    // Transfer `index` of Recorded() decoded with the current watch model, without showing it.
+    zendrik::Transfer DecodeRecordedTransfer(std::size_t index) const;
+    // Keeps a decoding run's transfer, renders its texts and sets the validity and the
+    // exercise's date from it.
+    void ShowTransfer(zendrik::Transfer transfer);
+
+    const DecodeSettings& Settings() const { return m_settings; }
+    // The watch model setting, for what is decoded next (what is shown stays as it is).
+    void SetWatchModel(std::int32_t model) { m_settings.watchModel = model; }
+    // The CSV value format. When it changed, the decoded transfer is rendered anew (the bytes
+    // are not read again); when nothing was decoded yet, the bytes are decoded with the model
+    // the stream head names.
+    void SetValueFormat(const ValueFormat& values);
+
+    // What was received: the bytes and how the recording was received (for --verbose and the
+    // desktop program's hints).
+    const ReceivedBytes& Bytes() const { return m_bytes; }
+    const zendrik::ReceptionReport& Reception() const { return m_reception; }
+    // Every transfer the last recording held that a receiver accepted, in the order they sound;
+    // the report shows the first of them until ShowRecordedTransfer picks another. Empty after
+    // a dump, a live reading, or a recording nothing was accepted from.
+    const std::vector<RecordedTransfer>& Recorded() const { return m_recorded; }
+    // Why the last read or decoding step failed, in words for the user ("not found", "not a PCM
+    // WAV: 24-bit, format tag 1 ...", "the dump holds no bytes"); "" after a success.
+    const std::string& ReadError() const { return m_readError; }
+    void ForgetReadError() { m_readError.clear(); }
+
+    // What the last decoding found, which the report texts are rendered from: the model, the
+    // decoder, validity, the checks' messages (a block's CRC error, a failed length check, ...)
+    // and the exercise.
+    const zendrik::Transfer& DecodedTransfer() const { return m_transfer; }
+    // The report: the Enhanced and Polar Compatible HRM texts and the CSV text rendered from the
+    // decoded transfer under the value format, whether it may be saved, and the exercise's date
+    // for the proposed file name.
+    const std::string& Hrm() const { return m_hrm; }
+    const std::string& HrmCompat() const { return m_hrmCompat; }
+    const std::string& Csv() const { return m_csv; }
+    bool Valid() const { return m_valid != 0; }
+    const std::string& Date() const { return m_date; }
+    // The exercise of a valid report, for the chart and the FIT, TCX and JSON writers; none when
+    // the report is not valid or its transfer holds no exercise.
+    const zendrik::Exercise* ValidExercise() const;
+    // The dump text of the bytes: each byte as "%02X\r\n".
+    std::string DumpText() const;
+    // For a report that is not valid and has no text of its own: one line saying what was
+    // received instead ("" otherwise), e.g. that the stream is of another watch family than the
+    // model setting.
+    std::string ExplainInvalid() const;
+
+    // The file last opened or saved, and whether the report comes from a microphone reading
+    // that has not been saved.
+    const std::string& Path() const { return m_path; }
+    void SetPath(std::string path) { m_path = std::move(path); }
+    bool Modified() const { return m_modified != 0; }
+    void SetModified(bool modified) { m_modified = modified ? 1 : 0; }
+
+private:
+    // Runs a step, turning an allocation failure into a failed, invalid result with its reason.
+    template <class Step>
+    auto Guarded(Step step) -> decltype(step()) {
+        try {
+            return step();
+        } catch (const std::bad_alloc&) {
+            OnOutOfMemory();
+            if constexpr (std::is_void_v<decltype(step())>) {
+                return;
+            } else {
+                return decltype(step()){};  // 0, or the first of an outcome: the failure
+            }
+        }
+    }
+    // Reads an opened input as `kind` says; the outcome, with the reason in m_readError.
+    OpenOutcome ReadOpened(std::istream& in, std::string_view name, zendrik::InputKind kind);
+    // Reads a recording already open (standard input, say); the stream must be seekable.
     // A WAV file the exact reader takes is read by it as always; anything else it refuses goes
     // through the audio file reader (the phone reader for the containers it knows by their first
     // bytes) to DecodeClip. When neither reads it, the exact reader's reason is kept, unless the
@@ -86,127 +206,18 @@ public:
     // `exactFirst` false skips the exact receiver (a rate it cannot read); `clip`, when given,
     // is what the second receiver reads instead of the 16-bit buffer.
     void DecodeReception(bool exactFirst, const zendrik::AudioClip* clip = nullptr);
-    // Reads a dump and decodes it with the model its bytes name; 1 when a model was found, else
-    // 0 with the reason in m_readError.
-    int LoadDumpFile(const std::string& path);
-    // Reads the samples of a RIFF WAVE file into the sample buffer; 0 leaves the buffer as it was
-    // and puts the reason in m_readError.
-    int ReadWaveFile(const std::string& path);
-    // The same for a recording already open (standard input, say); of two channels the one
-    // `channel` says.
+    // Reads the samples of a RIFF WAVE stream into the sample buffer, of two channels the one
+    // `channel` says; 0 leaves the buffer as it was and puts the reason in m_readError.
     int ReadWaveData(std::istream& in, WaveChannel channel = WaveChannel::Second);
-    // Demodulates the sample buffer into m_bytes; 0 (bytes untouched) when there are no samples.
-    int Demodulate();
-    // Reads a dump into m_bytes; 0 (with the reason in m_readError) when the file cannot be
-    // opened or is larger than any dump.
-    int ReadDumpFile(const std::string& path);
-    // The same for a dump already open; reads at most kMaxDumpFileBytes.
+    // Reads a dump into m_bytes, at most kMaxDumpFileBytes; 0 with the reason in m_readError.
     int ReadDumpData(std::istream& in);
     // Forgets the samples, the bytes and the valid flag.
     void ClearReception();
-    // Runs the decoder of m_watchModel, or writes "Watch model unknown (%d)".
+    // Runs the decoder of the watch model setting, or writes "Watch model unknown (%d)".
     void DecodeExercises();
     // Decodes with the model the stream head names, keeping the user's model; 1 when one was
     // named, else the texts are emptied.
     int DetectModelAndDecode();
-    // Shows transfer `index` of m_recorded: its bytes, reception and report, decoded with the
-    // current watch model. Nothing happens for an index beyond them.
-    void ShowRecordedTransfer(std::size_t index);
-    // Transfer `index` of m_recorded decoded with the current watch model, without showing it.
-    zendrik::Transfer DecodeRecordedTransfer(std::size_t index) const;
-    // Stores the CSV value separators and, when any of them changed, renders the decoded transfer
-    // anew (the bytes are not read again); when nothing was decoded yet, decodes with the model
-    // the stream head names.
-    void ApplyValueFormat(std::uint8_t noTenths, char decimalSep, char timeSep, char dateSep);
-    // For a report that is not valid and has no text of its own: one line saying what was
-    // received instead ("" otherwise), e.g. that the stream is of another watch family than the
-    // model setting.
-    std::string ExplainInvalid() const;
-
-    // What the last decoding found, which the report texts are rendered from: the model, the
-    // decoder, validity, the checks' messages (a block's CRC error, a failed length check, ...)
-    // and the exercise.
-    const zendrik::Transfer& DecodedTransfer() const { return m_transfer; }
-    // Keeps a decoding run's transfer, renders its texts and sets the validity and the
-    // exercise's date from it.
-    void ShowTransfer(zendrik::Transfer transfer);
-    // The exercise of a valid report, for the chart and the FIT, TCX and JSON writers; none when
-    // the report is not valid or its transfer holds no exercise.
-    const zendrik::Exercise* ValidExercise() const;
-
-    // The dump text of m_bytes: each byte as "%02X\r\n".
-    std::string DumpText() const;
-    // The separators the decoders render CSV values with.
-    ValueFormat CsvValueFormat() const;
-
-    // Model decoders: each decodes m_bytes with its family's decoder and shows the transfer.
-    void DecodeS410();
-    void DecodeCoach();
-    void DecodeRS200();
-
-    // What was received: the samples of the last recording (a WAV file the exact receiver
-    // decodes leaves none), the bytes, and how the recording was received (for --verbose and the
-    // desktop program's hints).
-    std::unique_ptr<std::int16_t[]> m_samples;
-    std::int32_t m_sampleCount = 0;
-    std::int32_t m_sampleRate = 44100;  // of the sample buffer, as recorded
-    ReceivedBytes m_bytes;
-    zendrik::ReceptionReport m_reception;
-    // Every transfer the last recording held that a receiver accepted, in the order they sound;
-    // the report shows the first of them until ShowRecordedTransfer picks another. Empty after
-    // a dump, a live reading, or a recording nothing was accepted from.
-    std::vector<RecordedTransfer> m_recorded;
-    // Why the last read or decoding step failed, in words for the user ("not found", "not a PCM
-    // WAV: 24-bit, format tag 1 ...", "the dump holds no bytes"); "" after a success.
-    std::string m_readError;
-
-    // The report: the texts rendered from the decoded transfer under the value format, whether
-    // it may be saved, and the exercise's date for the proposed file name.
-    std::string m_hrm;
-    std::string m_hrmCompat;
-    std::string m_csv;
-    std::int32_t m_valid = 0;
-    std::string m_date;
-
-    // The file last opened or saved, and whether the report comes from a microphone reading
-    // that has not been saved (1).
-    std::string m_path;
-    std::uint8_t m_modified = 0;
-
-    // What it decodes and renders under: the watch model the user set, the CSV value format.
-    std::int32_t m_watchModel = 1;
-    std::string m_decimalSep = ".";
-    std::string m_timeSep = ":";
-    std::string m_dateSep = ".";
-    std::uint8_t m_noTenths = 0;
-    std::function<DateValue()> m_utcToday = SystemUtcDate;
-
-private:
-    // Runs a step, turning an allocation failure into a failed, invalid result with its reason.
-    template <class Step>
-    auto Guarded(Step step) -> decltype(step()) {
-        try {
-            return step();
-        } catch (const std::bad_alloc&) {
-            OnOutOfMemory();
-            if constexpr (std::is_void_v<decltype(step())>) {
-                return;
-            } else {
-                return 0;
-            }
-        }
-    }
-    // Opens a named file and hands it to `read`, one of the members that read from a stream; 0
-    // with the reason in m_readError when it cannot be opened.
-    template <class Read>
-    int ReadNamedFile(const std::string& path, Read read) {
-        return Guarded([&] {
-            std::ifstream file;
-            m_readError.assign(zendrik::OpenInputFile(path, file));
-            if (!m_readError.empty()) return 0;
-            return read(file);
-        });
-    }
     // Gives back what a failed step may have held, and leaves nothing that could be saved.
     void OnOutOfMemory();
     // When the exact receiver's bytes in m_bytes form a whole transfer that checks out (and,
@@ -237,15 +248,29 @@ private:
     // What the decoders take from outside the stream: today's date.
     zendrik::DecodeContext Context() const;
 
+    DecodeSettings m_settings;
+
+    // The samples of the recording being received (a WAV file the exact receiver decodes leaves
+    // none once it is done), at their rate.
+    std::unique_ptr<std::int16_t[]> m_samples;
+    std::int32_t m_sampleCount = 0;
+    std::int32_t m_sampleRate = 44100;
+    ReceivedBytes m_bytes;
+    zendrik::ReceptionReport m_reception;
+    std::vector<RecordedTransfer> m_recorded;
+    std::string m_readError;
+
+    std::string m_hrm;
+    std::string m_hrmCompat;
+    std::string m_csv;
+    std::int32_t m_valid = 0;
+    std::string m_date;
+
+    std::string m_path;
+    std::uint8_t m_modified = 0;
+
     // The last decoding's result, which the report texts are rendered from.
     zendrik::Transfer m_transfer;
 };
-
-// The end of a microphone reading, on the user-interface thread: releases the recording's
-// samples and, when the reading handed over a complete transfer whose bytes start with a stream
-// head, copies them into the reception object and decodes them with its watch model, whichever
-// receiver read them.
-// 1 when bytes were handed over and decoded.
-int HandOverLiveBytes(Document& data, const std::optional<zendrik::LiveTransfer>& transfer);
 
 }  // namespace zendrik

@@ -1,5 +1,6 @@
-// Reading a recording's samples and a dump into the document, with the reason of a failure kept
-// for the user.
+// Opening what a shell names into a document: a recording's samples or a dump, told apart by
+// their first bytes, with the reason of a failure kept for the user.
+#include <algorithm>
 #include <sstream>
 
 #include "document/document.h"
@@ -9,8 +10,87 @@
 
 namespace zendrik {
 
-int Document::ReadWaveFile(const std::string& path) {
-    return ReadNamedFile(path, [this](std::istream& in) { return ReadWaveData(in); });
+namespace {
+
+// Bytes enough to tell a sound file by its signature.
+constexpr std::size_t kSignatureBytes = 16;
+
+// What an input is by its first bytes, then its name, then what the caller expects; the stream
+// is left at its start.
+zendrik::InputKind KindOf(std::istream& in, const DocumentInput& input) {
+    std::string head(kSignatureBytes, '\0');
+    in.read(head.data(), static_cast<std::streamsize>(head.size()));
+    head.resize(static_cast<std::size_t>(std::max<std::streamsize>(in.gcount(), 0)));
+    in.clear();
+    in.seekg(0);
+    const zendrik::InputKind kind = zendrik::InputKindOf(input.path, head);
+    return kind == zendrik::InputKind::Unknown ? input.fallback : kind;
+}
+
+// Why a file is neither: the kinds of file the programs read.
+std::string NeitherRecordingNorDump() {
+    std::string known;
+    for (std::string_view extension : zendrik::kRecordingExtensions) {
+        known += (known.empty() ? "." : ", .") + std::string(extension);
+    }
+    return "not a recording (" + known + ") or a dump (.sld)";
+}
+
+}  // namespace
+
+Opened Document::Open(const DocumentInput& input, const DecodeSettings& settings) {
+    Opened result;
+    Guarded([&] {
+        m_settings = settings;
+        ClearReception();
+        ClearReports();
+        m_reception = zendrik::ReceptionReport{};
+        m_valid = 0;
+        m_date.clear();
+        m_path.clear();
+        m_readError.clear();
+        if (input.clip) {
+            result.kind = zendrik::InputKind::Recording;
+            if (DecodeClip(*input.clip)) result.outcome = OpenOutcome::Opened;
+            return;
+        }
+        std::ifstream file;
+        std::istream* in = input.stream;
+        if (!in) {
+            m_readError.assign(zendrik::OpenInputFile(std::string(input.path), file));
+            if (!m_readError.empty()) return;
+            in = &file;
+        }
+        result.kind = KindOf(*in, input);
+        result.outcome = ReadOpened(*in, input.path, result.kind);
+        if (result.outcome == OpenOutcome::Opened && !input.stream) m_path.assign(input.path);
+    });
+    if (result.outcome != OpenOutcome::Opened && m_readError.empty()) m_readError.assign("it cannot be read");
+    return result;
+}
+
+OpenOutcome Document::ReadOpened(std::istream& in, std::string_view name, zendrik::InputKind kind) {
+    switch (kind) {
+        case zendrik::InputKind::Recording:
+            // The exact receiver, then the second one where the exact bytes do not check out;
+            // sound files the WAV reader refuses go to the second receiver through libsndfile,
+            // or FFmpeg for phones' M4A, 3GP, AMR and WebM.
+            return DecodeRecording(in, name) ? OpenOutcome::Opened : OpenOutcome::Unreadable;
+        case zendrik::InputKind::Dump:
+            return Guarded([&] {
+                if (!ReadDumpData(in)) return OpenOutcome::Unreadable;
+                // A dump says what it holds: the model its head names decodes it.
+                if (DetectModelAndDecode()) return OpenOutcome::Opened;
+                if (!m_readError.empty()) return OpenOutcome::Unreadable;
+                m_readError.assign(m_bytes.GetSize() == 0 ? "the dump holds no bytes"
+                                                          : "the stream head names no known watch model");
+                return OpenOutcome::NoModel;
+            });
+        case zendrik::InputKind::Unknown:
+            break;
+    }
+    m_readError.assign(NeitherRecordingNorDump());
+    return OpenOutcome::Unreadable;
 }
 
 int Document::ReadWaveData(std::istream& in, WaveChannel channel) {
@@ -23,10 +103,6 @@ int Document::ReadWaveData(std::istream& in, WaveChannel channel) {
         m_sampleRate = wave.sampleRate;
         return 1;
     });
-}
-
-int Document::ReadDumpFile(const std::string& path) {
-    return ReadNamedFile(path, [this](std::istream& in) { return ReadDumpData(in); });
 }
 
 int Document::ReadDumpData(std::istream& in) {

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "decoders/exercise.h"
-#include "decoders/report_conventions.h"
+#include "formats/report_conventions.h"
 
 namespace zendrik {
 

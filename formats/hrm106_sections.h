@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "decoders/exercise.h"
-#include "decoders/report_conventions.h"
+#include "formats/report_conventions.h"
 #include "formats/report_pair.h"
 
 namespace zendrik {

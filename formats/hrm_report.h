@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "decoders/report_conventions.h"
+#include "formats/report_conventions.h"
 #include "decoders/transfer.h"
 
 namespace zendrik {

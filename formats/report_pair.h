@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "decoders/report_conventions.h"
+#include "formats/report_conventions.h"
 #include "decoders/text_append.h"
 
 namespace zendrik {

@@ -1,6 +1,7 @@
 // The three texts of an RS200/CS200 transfer, written side by side: HRM Enhanced (every value
 // read), HRM Polar Compatible (the keys other HRM readers know, with fillers) and CSV.
 #include "decoders/rs200_values.h"
+#include "formats/rs200_text.h"
 #include "decoders/text_append.h"
 #include "formats/family_reports.h"
 

@@ -36,7 +36,7 @@ ReceivedBytes Received(const std::vector<std::uint8_t>& stream) {
 }
 
 struct Run {
-    int result = -1;  // DetectModelAndDecode's, when it ran
+    int result = -1;  // decoding by the stream head's, when it ran
     std::string hrm, compat, csv, date;
     int valid = 0;
     int series = 0;
@@ -44,21 +44,20 @@ struct Run {
 
 // Decodes the stream in `sonic` with the model code (0 for detection from the head).
 Run Decode(Document& sonic, const ReceivedBytes& bytes, int model) {
-    sonic.m_bytes = bytes;
     Run run;
     if (model == 0) {
-        const int user = sonic.m_watchModel;
-        run.result = sonic.DetectModelAndDecode();
-        fuzzing::Require(sonic.m_watchModel == user, "detection keeps the user's model");
+        const int user = sonic.Settings().watchModel;
+        run.result = sonic.DecodeBytes(bytes, ModelBy::StreamHead);
+        fuzzing::Require(sonic.Settings().watchModel == user, "detection keeps the user's model");
     } else {
-        sonic.m_watchModel = model;
-        sonic.DecodeExercises();
+        sonic.SetWatchModel(model);
+        sonic.DecodeBytes(bytes);
     }
-    run.hrm = sonic.m_hrm;
-    run.compat = sonic.m_hrmCompat;
-    run.csv = sonic.m_csv;
-    run.date = sonic.m_date;
-    run.valid = sonic.m_valid;
+    run.hrm = sonic.Hrm();
+    run.compat = sonic.HrmCompat();
+    run.csv = sonic.Csv();
+    run.date = sonic.Date();
+    run.valid = sonic.Valid();
     const zendrik::Transfer& transfer = sonic.DecodedTransfer();
     run.series = transfer.exercise ? static_cast<int>(transfer.exercise->SampleCount()) : 0;
     return run;
@@ -66,8 +65,9 @@ Run Decode(Document& sonic, const ReceivedBytes& bytes, int model) {
 
 constexpr DateValue kToday{2024, 6, 15};
 
-void UseFixedClock(Document& sonic) {
-    sonic.m_utcToday = [] { return kToday; };
+// Decoding on the day the tests take for today.
+DecodeSettings FixedClock() {
+    return {1, {}, [] { return kToday; }};
 }
 
 // The core's decoding of a stream as a model code, without the document.
@@ -100,10 +100,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         bytes = Received(stream);
     }
 
-    Document sonic;
-    UseFixedClock(sonic);
-    sonic.m_watchModel = 1;
-    sonic.ApplyValueFormat(noTenths, decimal, time, date);
+    DecodeSettings settings = FixedClock();
+    settings.values = MakeValueFormat(noTenths, decimal, time, date);
+    Document sonic(settings);
     const Run run = Decode(sonic, bytes, model);
 
     const zendrik::Family* family =
@@ -152,8 +151,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     // The HRM texts never depend on the separators or the tenths flag, and the CSV text keeps
     // its lines under any of them.
-    Document plain;
-    UseFixedClock(plain);
+    Document plain(FixedClock());
     const Run reference = Decode(plain, bytes, model);
     fuzzing::Require(run.hrm == reference.hrm && run.compat == reference.compat,
                      "HRM texts do not depend on the value format");
@@ -169,13 +167,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                          "the free decoder's validity is the report's");
         fuzzing::Require(!transfer.exercise || transfer.valid,
                          "only a valid transfer has an exercise");
-        fuzzing::Require(SameTexts(zendrik::RenderReport(transfer, sonic.CsvValueFormat()), run),
+        fuzzing::Require(SameTexts(zendrik::RenderReport(transfer, sonic.Settings().values), run),
                          "the rendered transfer is the report");
         fuzzing::Require(SameTexts(zendrik::RenderReport(transfer, ValueFormat{}), reference),
                          "the rendered transfer is the report under the plain value format");
-        sonic.ApplyValueFormat(0, '.', ':', '.');
-        const bool same = sonic.m_hrm == reference.hrm &&
-                          sonic.m_hrmCompat == reference.compat && sonic.m_csv == reference.csv;
+        sonic.SetValueFormat(MakeValueFormat(0, '.', ':', '.'));
+        const bool same = sonic.Hrm() == reference.hrm &&
+                          sonic.HrmCompat() == reference.compat && sonic.Csv() == reference.csv;
         fuzzing::Require(same, "rendering again is decoding afresh");
     }
 
@@ -184,8 +182,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (reference.valid && known && !unchecked) {
         ReceivedBytes followed = bytes;
         for (int i = 0; i < 64; ++i) followed.Add((mode + 37 * i) & 0xFF);
-        Document other;
-        UseFixedClock(other);
+        Document other(FixedClock());
         const Run noisy = Decode(other, followed, model);
         fuzzing::Require(noisy.hrm == reference.hrm && noisy.csv == reference.csv,
                          "bytes after the last block do not change the report");

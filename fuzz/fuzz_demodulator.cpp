@@ -145,12 +145,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
     }
     Document sonic;
-    sonic.m_watchModel = model;
-    const int handed = HandOverLiveBytes(sonic, decoder.Transfer());
+    sonic.SetWatchModel(model);
+    const int handed = sonic.TakeLiveTransfer(decoder.Transfer());
     fuzzing::Require(handed == 0 || decoder.IsComplete(), "only a complete transfer is handed over");
     decoder.OnQuit();
     fuzzing::Require(decoder.SampleCount() == 0, "the end drops the collection");
-    fuzzing::Require(fuzzing::IsWholeCrLfLines(sonic.m_hrm) && fuzzing::IsWholeCrLfLines(sonic.m_csv),
+    fuzzing::Require(fuzzing::IsWholeCrLfLines(sonic.Hrm()) && fuzzing::IsWholeCrLfLines(sonic.Csv()),
                      "report texts are whole CR LF lines");
     return 0;
 }

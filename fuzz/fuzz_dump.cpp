@@ -66,19 +66,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fuzzing::Require(again == bytes, "a written dump reads back the same");
 
     Document sonic;
-    sonic.m_watchModel = 3;
-    sonic.m_bytes = bytes;
-    const int recognised = sonic.DetectModelAndDecode();
-    fuzzing::Require(sonic.m_watchModel == 3, "the user's model survives a dump");
+    sonic.SetWatchModel(3);
+    const int recognised = sonic.DecodeBytes(bytes, ModelBy::StreamHead);
+    fuzzing::Require(sonic.Settings().watchModel == 3, "the user's model survives a dump");
     if (!recognised) {
-        fuzzing::Require(sonic.m_hrm.empty() && sonic.m_hrmCompat.empty() &&
-                             sonic.m_csv.empty() && sonic.m_valid == 0,
+        fuzzing::Require(sonic.Hrm().empty() && sonic.HrmCompat().empty() &&
+                             sonic.Csv().empty() && sonic.Valid() == 0,
                          "an unrecognised dump leaves nothing to show or save");
     }
-    fuzzing::Require(fuzzing::IsWholeCrLfLines(sonic.m_hrm) &&
-                         fuzzing::IsWholeCrLfLines(sonic.m_hrmCompat) &&
-                         fuzzing::IsWholeCrLfLines(sonic.m_csv),
+    fuzzing::Require(fuzzing::IsWholeCrLfLines(sonic.Hrm()) &&
+                         fuzzing::IsWholeCrLfLines(sonic.HrmCompat()) &&
+                         fuzzing::IsWholeCrLfLines(sonic.Csv()),
                      "report texts are whole CR LF lines");
-    if (sonic.m_valid) fuzzing::Require(!sonic.m_hrm.empty(), "a savable report has text");
+    if (sonic.Valid()) fuzzing::Require(!sonic.Hrm().empty(), "a savable report has text");
     return 0;
 }

@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "decoders/exercise.h"
-#include "decoders/report_conventions.h"
+#include "formats/report_conventions.h"
 #include "decoders/families.h"
 #include "formats/fit_encoder.h"
 #include "decoders/transfer_decoders.h"

@@ -116,19 +116,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                          streamed == otherBytes,
                      "read a block at a time, the bytes of the samples read whole");
 
-    Document sonic;
-    sonic.m_watchModel = model;
-    sonic.m_samples = std::move(wave.samples);
-    sonic.m_sampleCount = wave.count;
-    if (!sonic.Demodulate()) {
-        fuzzing::Require(sonic.m_sampleCount == 0, "only an empty recording demodulates to nothing");
-        return 0;
-    }
+    ReceivedBytes received;
     const BitTiming timing = BitTimingFor(model, 44100);
-    fuzzing::Require(sonic.m_bytes.GetSize() * (10 * timing.period + 1) <= sonic.m_sampleCount,
+    DemodulateSamples(wave.samples.get(), wave.count, DemodVariant::File, timing, received);
+    fuzzing::Require(received.GetSize() * (10 * timing.period + 1) <= wave.count,
                      "no more bytes than frames fit in the samples");
-    sonic.DecodeExercises();
-    fuzzing::Require(fuzzing::IsWholeCrLfLines(sonic.m_hrm) && fuzzing::IsWholeCrLfLines(sonic.m_csv),
+    Document sonic({.watchModel = model});
+    sonic.DecodeBytes(std::move(received));
+    fuzzing::Require(fuzzing::IsWholeCrLfLines(sonic.Hrm()) && fuzzing::IsWholeCrLfLines(sonic.Csv()),
                      "report texts are whole CR LF lines");
     return 0;
 }

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "document/document.h"
+#include "support/open_document.h"
 #include "reception/modulator.h"
 #include "reception/second_receiver.h"
 #include "reception/wave_reader.h"
@@ -74,7 +75,7 @@ std::string Written(const std::string& name, int format, int rate, int channels,
 
 Bytes Received(const Document& data) {
     Bytes bytes;
-    for (std::int32_t b : data.m_bytes.Elements()) bytes.push_back(static_cast<std::uint8_t>(b));
+    for (std::int32_t b : data.Bytes().Elements()) bytes.push_back(static_cast<std::uint8_t>(b));
     return bytes;
 }
 
@@ -104,14 +105,14 @@ TEST(AudioFile, EachKindOfSoundFileDecodesByteExactFromItsLouderChannel) {
             SCOPED_TRACE(std::string(kind.name) + " channel " + std::to_string(loud));
             const std::string path = Written(kind.name, kind.format, kind.rate, 2, loud);
             Document data;
-            ASSERT_EQ(data.DecodeWaveFile(path), 1) << data.m_readError;
-            EXPECT_EQ(data.m_valid, 1);
+            ASSERT_EQ(testing_streams::OpenInto(data, path), 1) << data.ReadError();
+            EXPECT_EQ(data.Valid(), 1);
             EXPECT_EQ(Received(data), S410Bytes());
             // At 44100 the exact receiver reads first, and may well read this.
             if (kind.rate != 44100) {
-                EXPECT_EQ(data.m_reception.receiver, zendrik::ReceiverUsed::Second);
+                EXPECT_EQ(data.Reception().receiver, zendrik::ReceiverUsed::Second);
             }
-            EXPECT_EQ(data.m_reception.sampleRate, kind.rate);
+            EXPECT_EQ(data.Reception().sampleRate, kind.rate);
         }
     }
 }
@@ -157,8 +158,8 @@ TEST(AudioFile, DamagedFilesGiveAReasonOrAnInvalidReportNeverACrash) {
         const std::string whole = testing_streams::ReadFile(Written(kind.name, kind.format, kind.rate, 1, 0));
         // Cut inside the header: nothing can be read, and the reason says so.
         Document data;
-        EXPECT_EQ(data.DecodeWaveFile(testing_wave::WriteWaveBytes(whole.substr(0, 30), kind.name)), 0);
-        EXPECT_FALSE(data.m_readError.empty());
+        EXPECT_EQ(testing_streams::OpenInto(data, testing_wave::WriteWaveBytes(whole.substr(0, 30), kind.name)), 0);
+        EXPECT_FALSE(data.ReadError().empty());
         // Cut in half, or with bytes overwritten: whatever is read, no bytes that fail their
         // checks become a valid report.
         std::string damaged = whole;
@@ -166,9 +167,9 @@ TEST(AudioFile, DamagedFilesGiveAReasonOrAnInvalidReportNeverACrash) {
         for (int i = 0; i < 40; ++i) damaged[64 + rng() % (damaged.size() - 64)] = static_cast<char>(rng());
         for (const std::string& file : {whole.substr(0, whole.size() / 2), damaged}) {
             Document broken;
-            const int decoded = broken.DecodeWaveFile(testing_wave::WriteWaveBytes(file, kind.name));
-            EXPECT_TRUE(decoded == 0 ? !broken.m_readError.empty()
-                                     : !broken.m_valid || Received(broken) == S410Bytes());
+            const int decoded = testing_streams::OpenInto(broken, testing_wave::WriteWaveBytes(file, kind.name));
+            EXPECT_TRUE(decoded == 0 ? !broken.ReadError().empty()
+                                     : !broken.Valid() || Received(broken) == S410Bytes());
         }
     }
 }
@@ -182,8 +183,8 @@ TEST(AudioFile, TheReasonSaysWhatTheFileIs) {
          {Case{"AA\r\nAA\r\n", "not a RIFF WAVE file"},
           Case{"fLaC" + std::string(60, '\x7f'), "not a sound file that can be read: "}}) {
         Document data;
-        EXPECT_EQ(data.DecodeWaveFile(testing_wave::WriteWaveBytes(c.bytes, "what.wav")), 0);
-        EXPECT_EQ(data.m_readError.substr(0, c.reason.size()), c.reason);
+        EXPECT_EQ(testing_streams::OpenInto(data, testing_wave::WriteWaveBytes(c.bytes, "what.wav")), 0);
+        EXPECT_EQ(data.ReadError().substr(0, c.reason.size()), c.reason);
     }
 }
 
@@ -221,11 +222,11 @@ TEST(AudioFile, AFileThatIsNoSoundIsNotTheRecordingItsNameSays) {
         SCOPED_TRACE(c.name);
         const std::string path = testing_wave::WriteWaveBytes(c.bytes, c.name);
         Document data;
-        EXPECT_EQ(data.DecodeWaveFile(path), 0);
-        EXPECT_EQ(data.m_readError.substr(0, c.reason.size()), c.reason);
+        EXPECT_EQ(testing_streams::OpenInto(data, path), 0);
+        EXPECT_EQ(data.ReadError().substr(0, c.reason.size()), c.reason);
         const testing_streams::ProcessResult cli = Cli({path});
         EXPECT_EQ(cli.exitCode, 1);
-        EXPECT_EQ(cli.err, "zendrik-cli: " + path + ": " + data.m_readError + "\n");
+        EXPECT_EQ(cli.err, "zendrik-cli: " + path + ": " + data.ReadError() + "\n");
     }
 }
 

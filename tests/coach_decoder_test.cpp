@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "document/document.h"
+#include "support/open_document.h"
 #include "reception/stream_check.h"
 #include "support/coach_stream_builder.h"
 #include "support/framing_rows.h"
@@ -25,16 +26,14 @@ constexpr DateValue kMidJune2024{2024, 6, 15};
 
 void Decode(Document& data, const std::vector<std::uint8_t>& bytes,
             DateValue today = kMidJune2024) {
-    data.m_utcToday = [today] { return today; };
-    data.m_bytes = ToReceived(bytes);
-    data.DecodeCoach();
+    data.ShowTransfer(zendrik::ReadCoachTransfer(ToReceived(bytes), {today}));
 }
 
 void ExpectRejected(const Document& data, const std::string& messages) {
-    EXPECT_EQ(data.m_hrm, messages);
-    EXPECT_EQ(data.m_csv, messages);
-    EXPECT_EQ(data.m_hrmCompat, "");
-    EXPECT_EQ(data.m_valid, 0);
+    EXPECT_EQ(data.Hrm(), messages);
+    EXPECT_EQ(data.Csv(), messages);
+    EXPECT_EQ(data.HrmCompat(), "");
+    EXPECT_EQ(data.Valid(), 0);
 }
 
 CoachValues CoachExercise(int samples) {
@@ -46,7 +45,7 @@ CoachValues CoachExercise(int samples) {
 
 // The [HRData] line of the CSV text.
 std::string CsvSamples(const Document& data) {
-    return LineStartingWith(data.m_csv, "[HRData]");
+    return LineStartingWith(data.Csv(), "[HRData]");
 }
 
 }  // namespace
@@ -118,9 +117,9 @@ TEST(CoachDecoder, BlocksOfOtherLengthsPassWhenTheirChecksumsAreRight) {
     Decode(expected, plain.bytes);
     Document data;
     Decode(data, longer);
-    EXPECT_EQ(data.m_valid, 1);
-    EXPECT_EQ(data.m_hrm, expected.m_hrm);
-    EXPECT_EQ(data.m_csv, expected.m_csv);
+    EXPECT_EQ(data.Valid(), 1);
+    EXPECT_EQ(data.Hrm(), expected.Hrm());
+    EXPECT_EQ(data.Csv(), expected.Csv());
 }
 
 TEST(CoachDecoder, YearFollowsTheUtcClockAndGoesBackForAMonthStillAhead) {
@@ -129,19 +128,19 @@ TEST(CoachDecoder, YearFollowsTheUtcClockAndGoesBackForAMonthStillAhead) {
     v.day = 31;
     Document data;
     Decode(data, BuildCoachStream(v).bytes, {2025, 1, 2});
-    EXPECT_EQ(data.m_date, "20241231");
-    EXPECT_EQ(LineStartingWith(data.m_hrm, "Date="), "Date=20241231\r\n");
-    EXPECT_EQ(LineStartingWith(data.m_csv, "Date"), "Date\t31.12.2024\r\n");
+    EXPECT_EQ(data.Date(), "20241231");
+    EXPECT_EQ(LineStartingWith(data.Hrm(), "Date="), "Date=20241231\r\n");
+    EXPECT_EQ(LineStartingWith(data.Csv(), "Date"), "Date\t31.12.2024\r\n");
 
     Decode(data, BuildCoachStream(v).bytes, {2024, 12, 31});
-    EXPECT_EQ(data.m_date, "20241231");
+    EXPECT_EQ(data.Date(), "20241231");
 
     v.month = 1;
     v.day = 2;
     Decode(data, BuildCoachStream(v).bytes, {2025, 1, 2});
-    EXPECT_EQ(data.m_date, "20250102");
+    EXPECT_EQ(data.Date(), "20250102");
     Decode(data, BuildCoachStream(v).bytes, {2024, 12, 31});
-    EXPECT_EQ(data.m_date, "20240102");
+    EXPECT_EQ(data.Date(), "20240102");
 }
 
 TEST(CoachDecoder, DateStartAndCoachValuesComeFromTheFirstBlock) {
@@ -160,10 +159,10 @@ TEST(CoachDecoder, DateStartAndCoachValuesComeFromTheFirstBlock) {
 
     Document data;
     Decode(data, stream.bytes);
-    ASSERT_EQ(data.m_valid, 1);
-    EXPECT_EQ(data.m_date, "20231029");
-    EXPECT_EQ(LineStartingWith(data.m_hrm, "StartTime="), "StartTime=23:59:58.0\r\n");
-    EXPECT_NE(data.m_hrm.find("0\t0\t0\r\n255\t0\r\n\r\n[Note]"), std::string::npos);
+    ASSERT_EQ(data.Valid(), 1);
+    EXPECT_EQ(data.Date(), "20231029");
+    EXPECT_EQ(LineStartingWith(data.Hrm(), "StartTime="), "StartTime=23:59:58.0\r\n");
+    EXPECT_NE(data.Hrm().find("0\t0\t0\r\n255\t0\r\n\r\n[Note]"), std::string::npos);
 }
 
 TEST(CoachDecoder, IntervalRoundsTheShareOfEachSampleUpToARecordingRate) {
@@ -180,7 +179,7 @@ TEST(CoachDecoder, IntervalRoundsTheShareOfEachSampleUpToARecordingRate) {
         v.laps.back().time = c.length;
         Document data;
         Decode(data, BuildCoachStream(v).bytes);
-        EXPECT_EQ(LineStartingWith(data.m_hrm, "Interval="),
+        EXPECT_EQ(LineStartingWith(data.Hrm(), "Interval="),
                   "Interval=" + std::to_string(c.interval) + "\r\n")
             << c.samples << " samples";
     }
@@ -191,11 +190,11 @@ TEST(CoachDecoder, WithoutLapsTheLengthIsZero) {
     v.laps.clear();
     Document data;
     Decode(data, BuildCoachStream(v).bytes);
-    ASSERT_EQ(data.m_valid, 1);
-    EXPECT_EQ(LineStartingWith(data.m_hrm, "Length="), "Length=00:00:00.0\r\n");
-    EXPECT_EQ(LineStartingWith(data.m_hrm, "Interval="), "Interval=30\r\n");
-    EXPECT_NE(data.m_hrm.find("[IntTimes]\r\n\r\n[IntNotes]"), std::string::npos);
-    EXPECT_NE(data.m_csv.find("\tMaxHR\r\n\r\n[HRData]"), std::string::npos);
+    ASSERT_EQ(data.Valid(), 1);
+    EXPECT_EQ(LineStartingWith(data.Hrm(), "Length="), "Length=00:00:00.0\r\n");
+    EXPECT_EQ(LineStartingWith(data.Hrm(), "Interval="), "Interval=30\r\n");
+    EXPECT_NE(data.Hrm().find("[IntTimes]\r\n\r\n[IntNotes]"), std::string::npos);
+    EXPECT_NE(data.Csv().find("\tMaxHR\r\n\r\n[HRData]"), std::string::npos);
 }
 
 TEST(CoachDecoder, SamplesRunTwelveToABlockFromBlockFive) {
@@ -204,13 +203,13 @@ TEST(CoachDecoder, SamplesRunTwelveToABlockFromBlockFive) {
         v.laps = {{{0, 59, 0, 0}, 150, 140, 160, 0}, {{1, 59, 0, 0}, 151, 141, 161, 0}};
         Document data;
         Decode(data, BuildCoachStream(v).bytes);
-        ASSERT_EQ(data.m_valid, 1);
+        ASSERT_EQ(data.Valid(), 1);
         EXPECT_EQ(data.ValidExercise()->SampleCount(), static_cast<std::size_t>(samples));
         std::string expected = "[HRData]";
         for (int i = 0; i < samples; ++i) expected += "\t" + std::to_string(100 + i);
         EXPECT_EQ(CsvSamples(data), expected + "\r\n");
         // The lap area follows the samples wherever they end.
-        const std::string lap = LineStartingWith(data.m_csv, "2\t");
+        const std::string lap = LineStartingWith(data.Csv(), "2\t");
         ASSERT_GT(lap.size(), 17u) << samples << " samples";
         EXPECT_EQ(lap.substr(0, 17), "2\t01:59:00.0\t151\t") << samples << " samples";
         EXPECT_EQ(lap.substr(lap.size() - 10), "\t141\t161\r\n") << samples << " samples";
@@ -226,7 +225,7 @@ TEST(CoachDecoder, LapAreaSkipsTheBlockAfterAFullSampleBlock) {
     blocks[6].assign(12, 0x77);
     Document data;
     Decode(data, FrameCoachBlocks(blocks).bytes);
-    EXPECT_EQ(LineStartingWith(data.m_csv, "1\t"), "1\t00:10:00.0\t150\t100\t140\t160\r\n");
+    EXPECT_EQ(LineStartingWith(data.Csv(), "1\t"), "1\t00:10:00.0\t150\t100\t140\t160\r\n");
 }
 
 TEST(CoachDecoder, LapCountIsTheSumOfTwoBcdCounts) {
@@ -237,11 +236,11 @@ TEST(CoachDecoder, LapCountIsTheSumOfTwoBcdCounts) {
     v.secondLapCount = 2;
     Document data;
     Decode(data, BuildCoachStream(v).bytes);
-    ASSERT_EQ(data.m_valid, 1);
+    ASSERT_EQ(data.Valid(), 1);
     // Without samples every minimum is 0.
-    EXPECT_EQ(LineStartingWith(data.m_csv, "5\t"), "5\t00:50:00.0\t145\t0\t135\t155\r\n");
-    EXPECT_EQ(LineStartingWith(data.m_csv, "6\t"), "");
-    EXPECT_EQ(LineStartingWith(data.m_hrm, "00:30:00.0\t"), "00:30:00.0\t143\t0\t133\t153\r\n");
+    EXPECT_EQ(LineStartingWith(data.Csv(), "5\t"), "5\t00:50:00.0\t145\t0\t135\t155\r\n");
+    EXPECT_EQ(LineStartingWith(data.Csv(), "6\t"), "");
+    EXPECT_EQ(LineStartingWith(data.Hrm(), "00:30:00.0\t"), "00:30:00.0\t143\t0\t133\t153\r\n");
 }
 
 TEST(CoachDecoder, LapMinimumCoversBothEndSamplesAndIgnoresTheEndHeartRate) {
@@ -252,10 +251,10 @@ TEST(CoachDecoder, LapMinimumCoversBothEndSamplesAndIgnoresTheEndHeartRate) {
               {{0, 3, 30, 0}, 100, 150, 160, 0}};     // samples 6-7
     Document data;
     Decode(data, BuildCoachStream(v).bytes);
-    ASSERT_EQ(LineStartingWith(data.m_hrm, "Interval="), "Interval=30\r\n");
-    EXPECT_EQ(LineStartingWith(data.m_csv, "1\t"), "1\t00:01:30.0\t100\t120\t145\t150\r\n");
-    EXPECT_EQ(LineStartingWith(data.m_csv, "2\t"), "2\t00:03:00.0\t100\t120\t150\t160\r\n");
-    EXPECT_EQ(LineStartingWith(data.m_csv, "3\t"), "3\t00:03:30.0\t100\t130\t150\t160\r\n");
+    ASSERT_EQ(LineStartingWith(data.Hrm(), "Interval="), "Interval=30\r\n");
+    EXPECT_EQ(LineStartingWith(data.Csv(), "1\t"), "1\t00:01:30.0\t100\t120\t145\t150\r\n");
+    EXPECT_EQ(LineStartingWith(data.Csv(), "2\t"), "2\t00:03:00.0\t100\t120\t150\t160\r\n");
+    EXPECT_EQ(LineStartingWith(data.Csv(), "3\t"), "3\t00:03:30.0\t100\t130\t150\t160\r\n");
 }
 
 TEST(CoachDecoder, ZoneLimitsComeFromTheFirstTwoBlocks) {
@@ -266,16 +265,16 @@ TEST(CoachDecoder, ZoneLimitsComeFromTheFirstTwoBlocks) {
     Document data;
     Decode(data, BuildCoachStream(v).bytes);
     // 30 minutes over 10 samples is 180 s a sample, recorded at 240 s.
-    EXPECT_NE(data.m_hrm.find("Upper1=103\r\nLower1=90\r\nUpper2=108\r\nLower2=103\r\n"
+    EXPECT_NE(data.Hrm().find("Upper1=103\r\nLower1=90\r\nUpper2=108\r\nLower2=103\r\n"
                                  "Upper3=202\r\nLower3=201\r\n"),
               std::string::npos);
-    EXPECT_NE(data.m_hrm.find("[Summary-123]\r\n"
+    EXPECT_NE(data.Hrm().find("[Summary-123]\r\n"
                                  "2400\t0\t1680\t720\t0\t0\r\n0\t0\t0\t0\r\n"
                                  "2400\t0\t480\t1200\t720\t0\r\n0\t0\t0\t0\r\n"
                                  "2400\t0\t0\t0\t2400\t0\r\n0\t0\t0\t0\r\n"
                                  "0\t10\r\n"),
               std::string::npos)
-        << data.m_hrm;
+        << data.Hrm();
 }
 
 TEST(CoachDecoder, SampleCountIsCutToTheSeries) {
@@ -284,9 +283,9 @@ TEST(CoachDecoder, SampleCountIsCutToTheSeries) {
     v.sampleCount = 200;
     Document data;
     Decode(data, BuildCoachStream(v).bytes);
-    ASSERT_EQ(data.m_valid, 1);
+    ASSERT_EQ(data.Valid(), 1);
     EXPECT_EQ(data.ValidExercise()->SampleCount(), 120u);
-    EXPECT_NE(data.m_hrm.find("\r\n0\t120\r\n"), std::string::npos);
+    EXPECT_NE(data.Hrm().find("\r\n0\t120\r\n"), std::string::npos);
     EXPECT_EQ(CsvSamples(data).substr(0, 13), "[HRData]\t100\t");
 }
 
@@ -296,11 +295,11 @@ TEST(CoachDecoder, BlocksMissingFromTheStreamReadAsZeros) {
     std::vector<std::uint8_t> headOnly = FrameCoachBlocks({}).bytes;
     headOnly.resize(21, 0x11);
     Decode(data, headOnly);
-    ASSERT_EQ(data.m_valid, 1);
-    EXPECT_EQ(data.m_date, "20240000");
-    EXPECT_NE(data.m_hrm.find("0\t0\t0\r\n0\t0\r\n\r\n[Note]"), std::string::npos);
-    EXPECT_EQ(LineStartingWith(data.m_hrm, "StartTime="), "StartTime=00:00:00.0\r\n");
-    EXPECT_EQ(LineStartingWith(data.m_hrm, "Upper1="), "Upper1=0\r\n");
+    ASSERT_EQ(data.Valid(), 1);
+    EXPECT_EQ(data.Date(), "20240000");
+    EXPECT_NE(data.Hrm().find("0\t0\t0\r\n0\t0\r\n\r\n[Note]"), std::string::npos);
+    EXPECT_EQ(LineStartingWith(data.Hrm(), "StartTime="), "StartTime=00:00:00.0\r\n");
+    EXPECT_EQ(LineStartingWith(data.Hrm(), "Upper1="), "Upper1=0\r\n");
 
     // Samples and laps announced, but their blocks were never sent.
     CoachValues v = CoachExercise(30);
@@ -308,12 +307,12 @@ TEST(CoachDecoder, BlocksMissingFromTheStreamReadAsZeros) {
     Blocks blocks = BuildCoachBlocks(v);
     blocks.resize(6);
     Decode(data, FrameCoachBlocks(blocks).bytes);
-    ASSERT_EQ(data.m_valid, 1);
+    ASSERT_EQ(data.Valid(), 1);
     std::string samples = "[HRData]";
     for (int i = 0; i < 30; ++i) samples += "\t" + std::to_string(i < 12 ? 100 + i : 0);
     EXPECT_EQ(CsvSamples(data), samples + "\r\n");
     // Every lap ends at 0 s, so each takes its minimum from the first sample.
-    EXPECT_EQ(LineStartingWith(data.m_csv, "3\t"), "3\t00:00:00.0\t0\t100\t0\t0\r\n");
+    EXPECT_EQ(LineStartingWith(data.Csv(), "3\t"), "3\t00:00:00.0\t0\t100\t0\t0\r\n");
 }
 
 TEST(CoachDecoder, ModelByteIsNotRead) {
@@ -322,7 +321,7 @@ TEST(CoachDecoder, ModelByteIsNotRead) {
     Decode(coach, FrameCoachBlocks(blocks, 10).bytes);
     Document other;
     Decode(other, FrameCoachBlocks(blocks, 0x51).bytes);
-    EXPECT_EQ(other.m_valid, 1);
-    EXPECT_EQ(other.m_hrm, coach.m_hrm);
-    EXPECT_EQ(other.m_csv, coach.m_csv);
+    EXPECT_EQ(other.Valid(), 1);
+    EXPECT_EQ(other.Hrm(), coach.Hrm());
+    EXPECT_EQ(other.Csv(), coach.Csv());
 }

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "document/document.h"
+#include "support/open_document.h"
 #include "support/coach_stream_builder.h"
 #include "support/golden.h"
 
@@ -31,11 +32,9 @@ CoachValues Intervals() {
 }
 
 struct Decoded {
-    Document data;
+    Document data{testing_streams::OnDay({2024, 6, 15}, 2)};
     explicit Decoded(const CoachValues& values) {
-        data.m_utcToday = [] { return DateValue{2024, 6, 15}; };
-        data.m_bytes = ToReceived(BuildCoachStream(values).bytes);
-        data.DecodeCoach();
+        data.DecodeBytes(ToReceived(BuildCoachStream(values).bytes));
     }
 };
 
@@ -43,18 +42,18 @@ struct Decoded {
 
 TEST(CoachReport, HrmAndCsvTextsWithHrmFormatting) {
     Decoded run(Intervals());
-    EXPECT_EQ(run.data.m_valid, 1);
-    EXPECT_EQ(run.data.m_date, "20240305");
-    EXPECT_GOLDEN("coach-intervals.hrm", run.data.m_hrm);
-    EXPECT_GOLDEN("coach-intervals.csv", run.data.m_csv);
-    EXPECT_EQ(run.data.m_hrmCompat, "");
+    EXPECT_EQ(run.data.Valid(), 1);
+    EXPECT_EQ(run.data.Date(), "20240305");
+    EXPECT_GOLDEN("coach-intervals.hrm", run.data.Hrm());
+    EXPECT_GOLDEN("coach-intervals.csv", run.data.Csv());
+    EXPECT_EQ(run.data.HrmCompat(), "");
 }
 
 TEST(CoachReport, CustomSeparatorsChangeOnlyTheCsvValues) {
     Decoded run(Intervals());
-    run.data.ApplyValueFormat(0, ',', '-', '/');
-    EXPECT_GOLDEN("coach-intervals-custom.csv", run.data.m_csv);
-    EXPECT_GOLDEN("coach-intervals.hrm", run.data.m_hrm);
+    run.data.SetValueFormat(MakeValueFormat(0, ',', '-', '/'));
+    EXPECT_GOLDEN("coach-intervals-custom.csv", run.data.Csv());
+    EXPECT_GOLDEN("coach-intervals.hrm", run.data.Hrm());
 }
 
 TEST(CoachReport, NoTenthsDropsThemFromEveryCsvTime) {
@@ -70,13 +69,13 @@ TEST(CoachReport, NoTenthsDropsThemFromEveryCsvTime) {
                          "1\t00.03.00\t128\t110\t117\t131", "2\t00.06.30\t130\t135\t146\t159"}},
     };
     for (const auto& c : cases) {
-        run.data.ApplyValueFormat(1, c.decimal, c.time, c.date);
+        run.data.SetValueFormat(MakeValueFormat(1, c.decimal, c.time, c.date));
         for (const std::string& line : c.lines) {
             const std::string field = line.substr(0, line.find('\t') + 1);
-            EXPECT_EQ(LineStartingWith(run.data.m_csv, field), line + "\r\n");
+            EXPECT_EQ(LineStartingWith(run.data.Csv(), field), line + "\r\n");
         }
     }
-    EXPECT_GOLDEN("coach-intervals.hrm", run.data.m_hrm);
+    EXPECT_GOLDEN("coach-intervals.hrm", run.data.Hrm());
 }
 
 TEST(CoachReport, EmptyExerciseKeepsEverySection) {
@@ -84,15 +83,15 @@ TEST(CoachReport, EmptyExerciseKeepsEverySection) {
     v.coach[0] = 0;
     v.coach[1] = 7;
     Decoded run(v);
-    EXPECT_EQ(run.data.m_valid, 1);
-    const std::string& hrm = run.data.m_hrm;
+    EXPECT_EQ(run.data.Valid(), 1);
+    const std::string& hrm = run.data.Hrm();
     EXPECT_NE(hrm.find("Length=00:00:00.0\r\nInterval=30\r\n"), std::string::npos);
     EXPECT_NE(hrm.find("0\t0\t0\r\n0\t7\r\n\r\n[Note]\r\n"), std::string::npos);
     EXPECT_NE(hrm.find("[IntTimes]\r\n\r\n[IntNotes]\r\n"), std::string::npos);
     EXPECT_NE(hrm.find("[Summary-123]\r\n0\t0\t0\t0\t0\t0\r\n0\t0\t0\t0\r\n"), std::string::npos);
     // The text ends with an empty [HRData] section and its closing empty line.
     EXPECT_TRUE(hrm.ends_with("[SwapTimes]\r\n\r\n[HRData]\r\n\r\n")) << hrm;
-    const std::string& csv = run.data.m_csv;
+    const std::string& csv = run.data.Csv();
     EXPECT_TRUE(csv.ends_with("[Laps]\tTime\tEndHR\tMinHR\tAvgHR\tMaxHR\r\n\r\n[HRData]\r\n\r\n"))
         << csv;
 }

@@ -61,10 +61,7 @@ std::vector<std::int16_t> Alternating(int amplitude, std::size_t count) {
 }  // namespace
 
 TEST(Demodulator, FindsNothingInEmptyShortOrSilentBuffers) {
-    Document data;
-    data.m_bytes.Add(0x12);
-    EXPECT_EQ(data.Demodulate(), 0);
-    EXPECT_EQ(data.m_bytes.Elements(), std::vector<int>{0x12});
+    EXPECT_TRUE(Demod({}, DemodVariant::File, kFast).empty());
 
     // A steady tone is one frame of equal periods; the scan needs more than 10 periods plus the
     // start window plus one sample.
@@ -235,16 +232,9 @@ TEST(Demodulator, BitTimingFollowsTheModelAndTheCaptureRate) {
     EXPECT_EQ(Demod(coach, DemodVariant::File, kCoach), expected);
     EXPECT_NE(Demod(coach, DemodVariant::File, kFast), expected);
 
-    Document data;
-    data.m_sampleCount = static_cast<std::int32_t>(coach.size());
-    data.m_samples = std::make_unique<std::int16_t[]>(coach.size());
-    std::copy(coach.begin(), coach.end(), data.m_samples.get());
-    data.m_watchModel = 2;
-    ASSERT_EQ(data.Demodulate(), 1);
-    EXPECT_EQ(data.m_bytes.Elements(), expected);
-    data.m_watchModel = 1;
-    ASSERT_EQ(data.Demodulate(), 1);
-    EXPECT_NE(data.m_bytes.Elements(), expected);
+    // The watch model setting picks the timing.
+    EXPECT_EQ(Demod(coach, DemodVariant::File, BitTimingFor(2, 44100)), expected);
+    EXPECT_NE(Demod(coach, DemodVariant::File, BitTimingFor(1, 44100)), expected);
 }
 
 namespace {

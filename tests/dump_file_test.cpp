@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "document/document.h"
+#include "support/open_document.h"
 #include "support/s410_stream_builder.h"
 
 using namespace zendrik;
@@ -64,11 +65,11 @@ TEST(DumpFile, AByteOrderMarkAtTheStartIsNoPartOfTheFirstLine) {
     const std::vector<std::uint8_t> stream =
         testing_streams::BuildS410Stream(testing_streams::S410Values{}).bytes;
     Document data;
-    ASSERT_EQ(data.LoadDumpFile(WriteText(bom + FormatDump(testing_streams::ToReceived(stream)),
+    ASSERT_EQ(testing_streams::OpenInto(data, WriteText(bom + FormatDump(testing_streams::ToReceived(stream)),
                                           "bom.sld")),
               1);
-    EXPECT_EQ(data.m_bytes.Elements(), V(stream.begin(), stream.end()));
-    EXPECT_EQ(data.m_valid, 1);
+    EXPECT_EQ(data.Bytes().Elements(), V(stream.begin(), stream.end()));
+    EXPECT_EQ(data.Valid(), 1);
 }
 
 TEST(DumpFile, AVeryLongLineDoesNotDisturbTheNextOnes) {
@@ -80,41 +81,35 @@ TEST(DumpFile, AVeryLongLineDoesNotDisturbTheNextOnes) {
 
 TEST(DumpFile, WritesFourCharactersPerByteAndReadsThemBack) {
     Document data;
-    for (int b : {0x00, 0x0F, 0xFF}) data.m_bytes.Add(b);
+    data.DecodeBytes(testing_streams::ToReceived({0x00, 0x0F, 0xFF}));
     const std::string text = data.DumpText();
     EXPECT_EQ(text, "00\r\n0F\r\nFF\r\n");
     EXPECT_EQ(FormatDump(ReceivedBytes()), "");
 
     const std::string path = WriteText(text, "three.sld");
     Document reader;
-    reader.m_bytes.Add(0x42);
-    ASSERT_EQ(reader.ReadDumpFile(path), 1);
-    EXPECT_EQ(reader.m_bytes.Elements(), (V{0x00, 0x0F, 0xFF}));
+    testing_streams::OpenInto(reader, path);
+    ASSERT_EQ(reader.ReadError(), "the stream head names no known watch model");
+    EXPECT_EQ(reader.Bytes().Elements(), (V{0x00, 0x0F, 0xFF}));
 
     std::vector<std::uint8_t> all(256);
     for (int i = 0; i < 256; ++i) all[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(i);
-    ASSERT_EQ(reader.ReadDumpFile(testing_streams::WriteDump(all, "all.sld")), 1);
-    EXPECT_EQ(reader.m_bytes.Elements(), V(all.begin(), all.end()));
+    testing_streams::OpenInto(reader, testing_streams::WriteDump(all, "all.sld"));
+    EXPECT_EQ(reader.Bytes().Elements(), V(all.begin(), all.end()));
 }
 
 TEST(DumpFile, ReadingStartsANewReception) {
+    const std::vector<std::uint8_t> stream =
+        testing_streams::BuildS410Stream(testing_streams::S410Values{}).bytes;
     Document data;
-    data.m_bytes.Add(0x42);
-    data.m_valid = 1;
-    data.m_sampleCount = 2;
-    data.m_samples = std::make_unique<std::int16_t[]>(2);
-
-    // A dump that cannot be opened changes nothing.
-    EXPECT_EQ(data.ReadDumpFile(testing_streams::TempPath("never-written.sld")), 0);
-    EXPECT_EQ(data.LoadDumpFile(testing_streams::TempPath("never-written.sld")), 0);
-    EXPECT_EQ(data.m_bytes.Elements(), V{0x42});
-    EXPECT_EQ(data.m_valid, 1);
-    EXPECT_EQ(data.m_sampleCount, 2);
+    ASSERT_EQ(testing_streams::OpenInto(data, testing_streams::WriteDump(stream, "valid.sld")), 1);
+    ASSERT_EQ(data.Valid(), 1);
 
     // One that opens replaces the reception, even when no line in it is usable.
-    EXPECT_EQ(data.ReadDumpFile(WriteText("no bytes here\r\n", "text.sld")), 1);
-    EXPECT_EQ(data.m_bytes.GetSize(), 0);
-    EXPECT_EQ(data.m_valid, 0);
-    EXPECT_EQ(data.m_sampleCount, 0);
-    EXPECT_EQ(data.m_samples, nullptr);
+    EXPECT_EQ(data.Open({.path = WriteText("no bytes here\r\n", "text.sld")}, {}).outcome,
+              OpenOutcome::NoModel);
+    EXPECT_EQ(data.Bytes().GetSize(), 0);
+    EXPECT_EQ(data.Valid(), 0);
+    EXPECT_EQ(data.Hrm(), "");
+    EXPECT_EQ(data.ReadError(), "the dump holds no bytes");
 }

@@ -4,6 +4,7 @@
 
 #include "decoders/families.h"
 #include "document/document.h"
+#include "support/open_document.h"
 #include "support/coach_stream_builder.h"
 #include "support/s410_stream_builder.h"
 
@@ -19,12 +20,9 @@ struct Texts {
 };
 
 Texts Decode(const std::vector<std::uint8_t>& bytes, int model) {
-    Document sonic;
-    sonic.m_utcToday = [] { return DateValue{2024, 6, 15}; };
-    sonic.m_bytes = ToReceived(bytes);
-    sonic.m_watchModel = model;
-    sonic.DecodeExercises();
-    return {sonic.m_hrm, sonic.m_csv, sonic.m_valid};
+    Document sonic(testing_streams::OnDay({2024, 6, 15}, model));
+    sonic.DecodeBytes(ToReceived(bytes));
+    return {sonic.Hrm(), sonic.Csv(), sonic.Valid()};
 }
 
 std::vector<std::uint8_t> Followed(std::vector<std::uint8_t> bytes, std::size_t count, std::uint8_t value) {

@@ -11,6 +11,7 @@
 
 #include "decoders/csv_text.h"
 #include "document/document.h"
+#include "support/open_document.h"
 #include "support/s410_stream_builder.h"
 #include "support/wave_file_maker.h"
 
@@ -81,29 +82,23 @@ TEST(InputFile, SaysWhyAFileCannotBeReadAndNeverReadsWithoutEnd) {
         std::ifstream file;
         EXPECT_EQ(zendrik::OpenInputFile(c.path, file), c.reason) << c.path;
         Document data;
-        EXPECT_EQ(data.LoadDumpFile(c.path), 0);
-        EXPECT_EQ(data.m_readError, c.reason);
-        EXPECT_EQ(data.DecodeWaveFile(c.path), 0);
-        EXPECT_EQ(data.m_readError, c.reason);
+        EXPECT_EQ(testing_streams::OpenInto(data, c.path), 0);
+        EXPECT_EQ(data.ReadError(), c.reason);
+        EXPECT_EQ(testing_streams::OpenInto(data, c.path), 0);
+        EXPECT_EQ(data.ReadError(), c.reason);
     }
 }
 
-TEST(InputFile, ADumpLargerThanAnyTransferIsRefusedAndTheLastOneKept) {
+TEST(InputFile, ADumpLargerThanAnyTransferOrNamingNoModelIsRefused) {
     Document data;
-    ASSERT_EQ(data.LoadDumpFile(testing_streams::WriteDump(
-                  testing_streams::BuildS410Stream(testing_streams::S410Values{}).bytes, "kept.sld")),
-              1);
-    const std::string report = data.m_hrm;
     const std::string huge = Written("huge.sld", std::string(zendrik::kMaxDumpFileBytes + 1, '\n'));
-    EXPECT_EQ(data.LoadDumpFile(huge), 0);
-    EXPECT_EQ(data.m_readError, "larger than any dump (more than 16 MB)");
-    EXPECT_EQ(data.m_hrm, report);
-    EXPECT_EQ(data.m_valid, 1);
+    EXPECT_EQ(testing_streams::OpenInto(data, huge), 0);
+    EXPECT_EQ(data.ReadError(), "larger than any dump (more than 16 MB)");
 
-    EXPECT_EQ(data.LoadDumpFile(Written("empty.sld", "")), 0);
-    EXPECT_EQ(data.m_readError, "the dump holds no bytes");
-    EXPECT_EQ(data.LoadDumpFile(Written("nohead.sld", "12\r\n34\r\n")), 0);
-    EXPECT_EQ(data.m_readError, "the stream head names no known watch model");
+    EXPECT_EQ(testing_streams::OpenInto(data, Written("empty.sld", "")), 0);
+    EXPECT_EQ(data.ReadError(), "the dump holds no bytes");
+    EXPECT_EQ(testing_streams::OpenInto(data, Written("nohead.sld", "12\r\n34\r\n")), 0);
+    EXPECT_EQ(data.ReadError(), "the stream head names no known watch model");
 }
 
 TEST(InputFile, ARejectedRecordingSaysWhatItIs) {
@@ -127,17 +122,17 @@ TEST(InputFile, ARejectedRecordingSaysWhatItIs) {
                "not a PCM WAV: 32-bit, format tag 4660 (8- or 16-bit integer PCM is read)"},
           Case{WaveFileMaker().Format({}).Bytes(), "a WAV file without sound data"}}) {
         Document data;
-        EXPECT_EQ(data.DecodeWaveFile(Written("rejected.wav", c.file)), 0);
-        EXPECT_EQ(data.m_readError, c.reason);
+        EXPECT_EQ(testing_streams::OpenInto(data, Written("rejected.wav", c.file)), 0);
+        EXPECT_EQ(data.ReadError(), c.reason);
     }
     // Float and 24-bit files the exact reader refuses are read through libsndfile: a sample of
     // silence is read, and nothing in it is valid.
     for (const std::string& file : {WaveFileMaker().Format(floating).Data({0, 0, 0, 0}).Bytes(),
                                     WaveFileMaker().Format(wide).Data({0, 0, 0}).Bytes()}) {
         Document data;
-        EXPECT_EQ(data.DecodeWaveFile(Written("read.wav", file)), 1);
-        EXPECT_EQ(data.m_readError, "");
-        EXPECT_EQ(data.m_valid, 0);
+        EXPECT_EQ(testing_streams::OpenInto(data, Written("read.wav", file)), 1);
+        EXPECT_EQ(data.ReadError(), "");
+        EXPECT_EQ(data.Valid(), 0);
     }
 }
 

@@ -9,6 +9,7 @@
 #include <random>
 
 #include "decoders/families.h"
+#include "reception/demodulator.h"
 #include "reception/modulator.h"
 #include "document/document.h"
 #include "support/coach_stream_builder.h"
@@ -103,10 +104,9 @@ TEST(LiveDecoder, ReceivesATransferWhateverMomentItStarts) {
     constexpr int kStep = 300;
     for (const auto& [model, bytes] : transfers) {
         Document whole;
-        whole.m_bytes = ToReceived(bytes);
-        whole.m_watchModel = model;
-        whole.DecodeExercises();
-        ASSERT_EQ(whole.m_valid, 1) << model;
+        whole.SetWatchModel(model);
+        whole.DecodeBytes(ToReceived(bytes));
+        ASSERT_EQ(whole.Valid(), 1) << model;
         for (int rate : {44100, 22050}) {
             ModulatorSettings settings = ModulatorSettingsFor(BitTimingFor(model, 44100));
             settings.sampleRate = rate;
@@ -125,10 +125,10 @@ TEST(LiveDecoder, ReceivesATransferWhateverMomentItStarts) {
                 // take the whole transfer.
                 const std::vector<int> got = decoder.Bytes().Elements();
                 Document data;
-                data.m_watchModel = model;
-                const bool received = HandOverLiveBytes(data, decoder.Transfer()) == 1 && got.size() <= bytes.size() &&
+                data.SetWatchModel(model);
+                const bool received = data.TakeLiveTransfer(decoder.Transfer()) == 1 && got.size() <= bytes.size() &&
                                       std::equal(got.begin(), got.end(), bytes.begin()) &&
-                                      data.m_valid == 1 && data.m_hrm == whole.m_hrm;
+                                      data.Valid() == 1 && data.Hrm() == whole.Hrm();
                 if (!received && ++missed <= 3) {
                     ADD_FAILURE() << "model " << model << " at " << rate << ": missed after " << start
                                   << " quiet samples, " << got.size() << " bytes";
@@ -278,23 +278,20 @@ TEST(LiveDecoder, HandOverNeedsACompleteTransfer) {
     const std::vector<std::uint8_t> bytes = TransferBytes();
     const std::vector<std::int16_t> sound = ModulateBytes(bytes, ModulatorSettings{});
     Document data;
-    data.m_bytes = ToReceived({1, 2, 3});
-    data.m_sampleCount = 5;
-    data.m_samples.reset(new std::int16_t[5]());
+    data.DecodeBytes(ToReceived({1, 2, 3}));
 
     LiveDecoder decoder;
     decoder.OnStart(zendrik::FamilyOrFirst(1).stream, zendrik::FamilyStreamFormats(), nullptr);
     const std::size_t half = sound.size() / 2 / 10000 * 10000;
     Feed(decoder, sound, 0, half);
-    EXPECT_EQ(HandOverLiveBytes(data, decoder.Transfer()), 0);
-    EXPECT_EQ(data.m_sampleCount, 0);
-    EXPECT_EQ(data.m_bytes.GetSize(), 3);  // an incomplete reading hands nothing over
+    EXPECT_EQ(data.TakeLiveTransfer(decoder.Transfer()), 0);
+    EXPECT_EQ(data.Bytes().GetSize(), 3);  // an incomplete reading hands nothing over
 
     Feed(decoder, sound, half);
     ASSERT_TRUE(decoder.IsComplete());
-    EXPECT_EQ(HandOverLiveBytes(data, decoder.Transfer()), 1);
-    EXPECT_EQ(data.m_bytes.Elements(), ToReceived(bytes).Elements());
-    EXPECT_EQ(data.m_valid, 1);
+    EXPECT_EQ(data.TakeLiveTransfer(decoder.Transfer()), 1);
+    EXPECT_EQ(data.Bytes().Elements(), ToReceived(bytes).Elements());
+    EXPECT_EQ(data.Valid(), 1);
 }
 
 TEST(LiveDecoder, TheSecondReceiverCompletesANoisySlowTransferTheExactPassCannotRead) {
@@ -309,13 +306,11 @@ TEST(LiveDecoder, TheSecondReceiverCompletesANoisySlowTransferTheExactPassCannot
     std::vector<std::int16_t> sound = ModulateBytes(bytes, settings);
     AddWhiteNoise(sound, settings.amplitude, 10, 4);
 
-    Document exact;
-    exact.m_samples = std::make_unique<std::int16_t[]>(sound.size());
-    std::copy(sound.begin(), sound.end(), exact.m_samples.get());
-    exact.m_sampleCount = static_cast<std::int32_t>(sound.size());
-    exact.Demodulate();
-    ASSERT_FALSE(exact.m_bytes.GetSize() >= static_cast<std::ptrdiff_t>(bytes.size()) &&
-                 std::equal(bytes.begin(), bytes.end(), exact.m_bytes.Elements().begin()))
+    ReceivedBytes exact;
+    DemodulateSamples(sound.data(), static_cast<std::ptrdiff_t>(sound.size()), DemodVariant::File,
+                      BitTimingFor(1, 44100), exact);
+    ASSERT_FALSE(exact.GetSize() >= static_cast<std::ptrdiff_t>(bytes.size()) &&
+                 std::equal(bytes.begin(), bytes.end(), exact.Elements().begin()))
         << "the exact receiver reads this one: the test needs a harder recording";
 
     LiveDecoder decoder;
@@ -326,10 +321,10 @@ TEST(LiveDecoder, TheSecondReceiverCompletesANoisySlowTransferTheExactPassCannot
     EXPECT_TRUE(decoder.ReceivedBySecond());
     EXPECT_EQ(reports.states.back(), kReadingComplete);
     Document data;
-    ASSERT_EQ(HandOverLiveBytes(data, decoder.Transfer()), 1);
-    EXPECT_EQ(data.m_valid, 1);
-    EXPECT_EQ(data.m_reception.receiver, zendrik::ReceiverUsed::Second);
-    EXPECT_EQ(std::vector<std::int32_t>(data.m_bytes.Elements().begin(), data.m_bytes.Elements().end()),
+    ASSERT_EQ(data.TakeLiveTransfer(decoder.Transfer()), 1);
+    EXPECT_EQ(data.Valid(), 1);
+    EXPECT_EQ(data.Reception().receiver, zendrik::ReceiverUsed::Second);
+    EXPECT_EQ(std::vector<std::int32_t>(data.Bytes().Elements().begin(), data.Bytes().Elements().end()),
               std::vector<std::int32_t>(bytes.begin(), bytes.end()));
 }
 

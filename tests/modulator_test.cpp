@@ -14,6 +14,8 @@
 #include "decoders/families.h"
 #include "reception/demodulator.h"
 #include "document/document.h"
+#include "support/open_document.h"
+#include "reception/wave_reader.h"
 #include "reception/wave_writer.h"
 #include "support/s410_stream_builder.h"
 
@@ -108,11 +110,13 @@ TEST(ModulatorRoundTrip, RecordingsReadFromWaveFiles) {
                 file, ModulateBytes(bytes, ModulatorSettingsFor(BitTimingFor(model, 44100))),
                 44100));
         }
-        Document data;
-        data.m_watchModel = model;
-        ASSERT_EQ(data.ReadWaveFile(path), 1);
-        ASSERT_EQ(data.Demodulate(), 1);
-        EXPECT_EQ(data.m_bytes.Elements(), AsReceived(bytes)) << "model " << model;
+        std::ifstream file(path, std::ios::binary);
+        WaveSamples wave;
+        ASSERT_TRUE(ReadWaveStream(file, wave));
+        ReceivedBytes received;
+        DemodulateSamples(wave.samples.get(), wave.count, DemodVariant::File, BitTimingFor(model, 44100),
+                          received);
+        EXPECT_EQ(received.Elements(), AsReceived(bytes)) << "model " << model;
     }
 
     // A whole S410 transfer, from sound to a report that may be saved.
@@ -126,10 +130,10 @@ TEST(ModulatorRoundTrip, RecordingsReadFromWaveFiles) {
             file, ModulateBytes(stream, ModulatorSettingsFor(BitTimingFor(1, 44100))), 44100));
     }
     Document data;
-    ASSERT_EQ(data.DecodeWaveFile(path), 1);
-    EXPECT_EQ(data.m_bytes.Elements(), AsReceived(stream));
-    EXPECT_EQ(data.m_valid, 1);
-    EXPECT_NE(data.m_hrm.find("[HRData]"), std::string::npos);
+    ASSERT_EQ(testing_streams::OpenInto(data, path), 1);
+    EXPECT_EQ(data.Bytes().Elements(), AsReceived(stream));
+    EXPECT_EQ(data.Valid(), 1);
+    EXPECT_NE(data.Hrm().find("[HRData]"), std::string::npos);
 }
 
 // What a watch may do otherwise than the default keyed sine: each option changes the bursts as it

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "document/document.h"
+#include "support/open_document.h"
 #include "reception/input_file.h"
 #include "reception/modulator.h"
 #include "support/cli_support.h"
@@ -53,7 +54,7 @@ std::string Encoded(const Bytes& bytes, int bitsPerSecond, const std::string& co
 
 Bytes Received(const Document& data) {
     Bytes bytes;
-    for (std::int32_t b : data.m_bytes.Elements()) bytes.push_back(static_cast<std::uint8_t>(b));
+    for (std::int32_t b : data.Bytes().Elements()) bytes.push_back(static_cast<std::uint8_t>(b));
     return bytes;
 }
 
@@ -90,10 +91,10 @@ TEST(PhoneAudio, PhoneRecordingsDecodeByteExactThroughTheDocumentAndTheCli) {
                 continue;
             }
             Document data;
-            data.m_watchModel = family.model;
-            ASSERT_EQ(data.DecodeWaveFile(path), 1) << data.m_readError;
+            data.SetWatchModel(family.model);
+            ASSERT_EQ(testing_streams::OpenInto(data, path), 1) << data.ReadError();
             EXPECT_EQ(Received(data), family.bytes);
-            EXPECT_EQ(data.m_reception.sampleRate, 48000);
+            EXPECT_EQ(data.Reception().sampleRate, 48000);
             const std::string model = std::to_string(family.model);
             const testing_streams::ProcessResult cli = Cli({"--model", model, path});
             EXPECT_EQ(cli.exitCode, 0) << cli.err;
@@ -149,8 +150,8 @@ TEST(PhoneAudio, UnreadableOrToneLessFilesSayWhyAndExitOne) {
         SCOPED_TRACE(c.name);
         const std::string path = testing_wave::WriteWaveBytes(c.bytes, c.name);
         Document data;
-        EXPECT_EQ(data.DecodeWaveFile(path), 0);
-        EXPECT_EQ(data.m_readError.substr(0, std::string(c.reason).size()), c.reason) << data.m_readError;
+        EXPECT_EQ(testing_streams::OpenInto(data, path), 0);
+        EXPECT_EQ(data.ReadError().substr(0, std::string(c.reason).size()), c.reason) << data.ReadError();
         const testing_streams::ProcessResult cli = Cli({path});
         EXPECT_EQ(cli.exitCode, 1);
         EXPECT_NE(cli.err.find(c.reason), std::string::npos) << cli.err;
@@ -215,7 +216,7 @@ TEST(PhoneAudio, TheLouderChannelIsKeptWithinTheSampleLimit) {
     ASSERT_TRUE(read.ok) << read.reason;
     EXPECT_EQ(read.clip.sampleRate, 48000);
     Document data;
-    ASSERT_EQ(data.DecodeClip(read.clip), 1) << data.m_readError;
+    ASSERT_EQ(testing_streams::OpenInto(data, DocumentInput{.clip = &read.clip}), 1) << data.ReadError();
     EXPECT_EQ(Received(data), s410);
 }
 
@@ -263,9 +264,9 @@ TEST(PhoneAudio, TheHintNamesWhatWentWrongBeforeTheErrorLines) {
         ASSERT_FALSE(path.empty()) << "ffmpeg could not write it";
 
         Document data;
-        data.DecodeWaveFile(path);
-        ASSERT_EQ(data.m_valid, 0);
-        const std::string errorLines = data.m_hrm.empty() ? data.ExplainInvalid() + "\n" : data.m_hrm;
+        testing_streams::OpenInto(data, path);
+        ASSERT_EQ(data.Valid(), 0);
+        const std::string errorLines = data.Hrm().empty() ? data.ExplainInvalid() + "\n" : data.Hrm();
         for (bool verbose : {false, true}) {
             const testing_streams::ProcessResult cli =
                 verbose ? Cli({"--verbose", path}) : Cli({path});

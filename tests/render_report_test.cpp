@@ -9,6 +9,7 @@
 #include "decoders/transfer_decoders.h"
 #include "formats/hrm_report.h"
 #include "document/document.h"
+#include "support/open_document.h"
 #include "support/coach_stream_builder.h"
 #include "support/golden.h"
 #include "support/rs200_stream_builder.h"
@@ -87,27 +88,18 @@ const ValueFormat kFormats[] = {
     {"", "", "", false},
 };
 
-void Use(Document& data, const ValueFormat& f) {
-    auto first = [](const std::string& s) { return s.empty() ? '\0' : s[0]; };
-    data.ApplyValueFormat(f.noTenths ? 1 : 0, first(f.decimalSep), first(f.timeSep),
-                          first(f.dateSep));
-}
-
 std::string Texts(const zendrik::ReportTexts& t) {
     return t.hrm + "|" + t.hrmCompat + "|" + t.csv;
 }
 
 std::string Texts(const Document& data) {
-    return data.m_hrm + "|" + data.m_hrmCompat + "|" + data.m_csv;
+    return data.Hrm() + "|" + data.HrmCompat() + "|" + data.Csv();
 }
 
 // A document that decoded the case's bytes under the format.
 void DecodeUnder(Document& data, const Case& c, const ValueFormat& format) {
-    data.m_utcToday = [] { return kToday; };
-    Use(data, format);
-    data.m_watchModel = c.model;
-    data.m_bytes = ToReceived(c.bytes);
-    data.DecodeExercises();
+    data = Document(testing_streams::OnDay(kToday, c.model, format));
+    data.DecodeBytes(ToReceived(c.bytes));
 }
 
 std::string DecodedUnder(const Case& c, const ValueFormat& format) {
@@ -127,11 +119,10 @@ TEST(RenderReport, TheDocumentShowsTheRenderedTransferUnderEveryValueFormat) {
                 const zendrik::Transfer transfer = data.DecodedTransfer();
                 EXPECT_EQ(Texts(data), Texts(zendrik::RenderReport(transfer, format))) << c.name;
                 EXPECT_EQ(transfer.valid, c.valid) << c.name;
-                EXPECT_EQ(data.m_valid != 0, transfer.valid) << c.name;
+                EXPECT_EQ(data.Valid() != 0, transfer.valid) << c.name;
 
-                // Another value format renders the same transfer, even with the bytes gone.
-                data.m_bytes.SetSize(0);
-                Use(data, next);
+                // Another value format renders the same transfer.
+                data.SetValueFormat(next);
                 EXPECT_EQ(Texts(data), DecodedUnder(c, next)) << c.name;
                 EXPECT_EQ(Texts(data), Texts(zendrik::RenderReport(transfer, next))) << c.name;
             }

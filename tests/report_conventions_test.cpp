@@ -1,4 +1,4 @@
-#include "decoders/report_conventions.h"
+#include "formats/report_conventions.h"
 
 #include <cstdint>
 #include <string>

@@ -17,6 +17,7 @@
 #include "reception/live_decoder.h"
 #include "reception/modulator.h"
 #include "document/document.h"
+#include "support/open_document.h"
 #include "reception/stream_check.h"
 #include "reception/wave_reader.h"
 #include "reception/wave_writer.h"
@@ -101,14 +102,14 @@ TEST(ResourceBounds, OpeningAForgedRecordingStaysWithinItsSamples) {
         "forged.wav");
     Document sonic;
     AllocationCounter counter;
-    ASSERT_EQ(sonic.DecodeWaveFile(path), 1);
+    ASSERT_EQ(testing_streams::OpenInto(sonic, path), 1);
     const AllocationTotals heap = counter.Totals();
-    ASSERT_EQ(sonic.m_sampleCount, 4 + kMaxMissingFrames);
+    const std::size_t samples = 4 + kMaxMissingFrames;
     // The samples and the demodulator's envelope of them, the file buffers and the report; and
     // since the exact receiver finds no transfer, the second receiver's float copy of the
     // samples and its working arrays, a few bytes per sample; and the tone search's tables,
     // which do not grow with the recording (a transform's tables and a stretch of spectra).
-    EXPECT_LE(heap.peak, (2u * sizeof(std::int16_t) + 6u) * static_cast<std::size_t>(sonic.m_sampleCount) +
+    EXPECT_LE(heap.peak, (2u * sizeof(std::int16_t) + 6u) * samples +
                              256u * 1024u);
 }
 
@@ -129,9 +130,10 @@ TEST(ResourceBounds, ALongRecordingCostsTheExactReceiverNoMoreThanAShortOne) {
     std::istringstream in(std::move(file));
     Document sonic;
     AllocationCounter counter;
-    ASSERT_EQ(sonic.DecodeRecording(in, "long.wav"), 1) << sonic.m_readError;
+    ASSERT_EQ(testing_streams::OpenInto(sonic, DocumentInput{.path = "long.wav", .stream = &in}), 1)
+        << sonic.ReadError();
     const AllocationTotals heap = counter.Totals();
-    EXPECT_FALSE(sonic.m_hrm.empty());
+    EXPECT_FALSE(sonic.Hrm().empty());
     // Its blocks of samples and envelope, the report texts; nothing near the samples' size.
     EXPECT_LE(heap.peak, std::size_t{2} << 20);
 }
@@ -264,19 +266,17 @@ struct DecodeCost {
 };
 
 DecodeCost MeasureDecode(const std::vector<std::uint8_t>& bytes, int model) {
-    Document sonic;
-    sonic.m_utcToday = [] { return DateValue{2024, 6, 15}; };
-    sonic.m_bytes = ToReceived(bytes);
-    sonic.m_watchModel = model;
+    Document sonic(testing_streams::OnDay({2024, 6, 15}, model));
     DecodeCost cost;
+    ReceivedBytes received = ToReceived(bytes);
     {
         AllocationCounter counter;
-        sonic.DecodeExercises();
+        sonic.DecodeBytes(std::move(received));
         cost.heap = counter.Totals();
     }
-    EXPECT_EQ(sonic.m_valid, 1);
-    cost.output = sonic.m_hrm.size() + sonic.m_hrmCompat.size() + sonic.m_csv.size();
-    cost.hrm = sonic.m_hrm;
+    EXPECT_EQ(sonic.Valid(), 1);
+    cost.output = sonic.Hrm().size() + sonic.HrmCompat().size() + sonic.Csv().size();
+    cost.hrm = sonic.Hrm();
     return cost;
 }
 
@@ -456,11 +456,11 @@ TEST(ResourceBounds, RunningOutOfMemoryEndsInAReasonNotAnException) {
         int result = 1;
         {
             AllocationLimit limit(largest);
-            result = data.DecodeWaveFile(recording);
+            result = testing_streams::OpenInto(data, recording);
         }
         EXPECT_EQ(result, 0);
-        EXPECT_EQ(data.m_readError, "not enough memory to decode it");
-        EXPECT_EQ(data.m_valid, 0);
+        EXPECT_EQ(data.ReadError(), "not enough memory to decode it");
+        EXPECT_EQ(data.Valid(), 0);
     }
 }
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "decoders/rs200_values.h"
+#include "formats/rs200_text.h"
 #include "decoders/text_append.h"
 #include "document/document.h"
 #include "support/golden.h"
@@ -22,12 +23,14 @@ struct Decoded {
     std::string date;
 };
 
-Decoded Decode(const std::vector<std::uint8_t>& bytes, const std::string& earlierDate = "") {
+// `afterARun`: decoded after the default run of 2007-03-15, whose date a report without an
+// exercise keeps.
+Decoded Decode(const std::vector<std::uint8_t>& bytes, bool afterARun = false) {
     Document data;
-    data.m_date = earlierDate;
-    data.m_bytes = ToReceived(bytes);
-    data.DecodeRS200();
-    return {data.m_hrm, data.m_hrmCompat, data.m_csv, data.m_valid, data.m_date};
+    const zendrik::DecodeContext context{{2024, 6, 15}};
+    if (afterARun) data.ShowTransfer(zendrik::ReadRs200Transfer(ToReceived(BuildRs200Stream(RunValues{})), context));
+    data.ShowTransfer(zendrik::ReadRs200Transfer(ToReceived(bytes), context));
+    return {data.Hrm(), data.HrmCompat(), data.Csv(), data.Valid(), data.Date()};
 }
 
 std::string Line(const std::string& text, const std::string& prefix) {
@@ -108,12 +111,12 @@ TEST(Rs200Decoder, HeadChecksDecideBetweenNothingAndTheTextHead) {
     EXPECT_EQ(twenty.he + twenty.hp + twenty.csv, "");
     EXPECT_EQ(twenty.valid, 0);
 
-    const Decoded head = Decode(HeadOnly(21), "20010101");
+    const Decoded head = Decode(HeadOnly(21), true);
     EXPECT_EQ(head.valid, 1);
     EXPECT_SAME_TEXT(std::string(kHead) + "[Params]\r\nVersion=107\r\n", head.he);
     EXPECT_SAME_TEXT(std::string(kHead) + "[Params]\r\nVersion\t107\r\n", head.csv);
     EXPECT_SAME_TEXT("[Params]\r\nVersion=107\r\n", head.hp);
-    EXPECT_EQ(head.date, "20010101");  // no exercise, so the earlier date stays
+    EXPECT_EQ(head.date, "20070315");  // no exercise, so the earlier date stays
 
     for (std::size_t at : {0u, 4u, 5u, 6u}) {
         std::vector<std::uint8_t> bytes = BuildRs200Stream(RunValues{});
@@ -151,9 +154,9 @@ TEST(Rs200Decoder, HeadMessagesStandAboveTheEnhancedAndCsvTextsOnly) {
 TEST(Rs200Decoder, KindByteAndLengthChooseTheExercise) {
     std::vector<std::uint8_t> unknown = BuildRs200Stream(RunValues{});
     unknown[kRsKindAt] = 3;
-    const Decoded none = Decode(unknown, "19990101");
+    const Decoded none = Decode(unknown, true);
     EXPECT_EQ(none.he, std::string(kHead) + "[Params]\r\nVersion=107\r\n");
-    EXPECT_EQ(none.date, "19990101");
+    EXPECT_EQ(none.date, "20070315");
     EXPECT_EQ(none.valid, 1);
 
     std::vector<std::uint8_t> ride = BuildCs200Stream(RideValues{});
@@ -161,7 +164,7 @@ TEST(Rs200Decoder, KindByteAndLengthChooseTheExercise) {
     EXPECT_EQ(Decode(ride).he, none.he);
     ride = BuildCs200Stream(RideValues{});
     ride.resize(130);
-    const Decoded cut = Decode(ride, "19990101");
+    const Decoded cut = Decode(ride, true);
     EXPECT_EQ(Line(cut.he, "Monitor="), "Monitor=CS200\r\n");
     EXPECT_EQ(Line(cut.csv, "Monitor"), "Monitor\tCS200\r\n");
     // What lies beyond the received bytes reads as zeros, among it the date.

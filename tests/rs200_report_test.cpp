@@ -34,9 +34,8 @@ RideValues TwoLapRide() {
 // Decoded as a dump is: the model comes from the stream head.
 struct Report {
     explicit Report(const std::vector<std::uint8_t>& bytes) {
-        data.m_bytes = ToReceived(bytes);
-        EXPECT_EQ(data.DetectModelAndDecode(), 1);
-        EXPECT_EQ(data.m_valid, 1);
+        EXPECT_EQ(data.DecodeBytes(ToReceived(bytes), ModelBy::StreamHead), 1);
+        EXPECT_EQ(data.Valid(), 1);
     }
     Document data;
 };
@@ -45,26 +44,26 @@ struct Report {
 
 TEST(Rs200Report, RunInAllThreeTexts) {
     Report r(BuildRs200Stream(TwoLapRun()));
-    EXPECT_GOLDEN("rs200-run.hrm", r.data.m_hrm);
+    EXPECT_GOLDEN("rs200-run.hrm", r.data.Hrm());
     // Two empty lines close the parameters: one after the heart rate, one for the user data
     // that the compatible text leaves out.
-    EXPECT_GOLDEN("rs200-run-compat.hrm", r.data.m_hrmCompat);
-    EXPECT_GOLDEN("rs200-run.csv", r.data.m_csv);
-    EXPECT_EQ(r.data.m_date, "20070315");
+    EXPECT_GOLDEN("rs200-run-compat.hrm", r.data.HrmCompat());
+    EXPECT_GOLDEN("rs200-run.csv", r.data.Csv());
+    EXPECT_EQ(r.data.Date(), "20070315");
 }
 
 TEST(Rs200Report, CustomSeparatorsAndNoTenthsChangeOnlyTheCsvText) {
     Report r(BuildRs200Stream(TwoLapRun()));
-    const std::string he = r.data.m_hrm;
-    const std::string hp = r.data.m_hrmCompat;
-    r.data.ApplyValueFormat(1, ',', '-', '/');
-    EXPECT_GOLDEN("rs200-run-custom.csv", r.data.m_csv);
-    EXPECT_EQ(r.data.m_hrm, he);
-    EXPECT_EQ(r.data.m_hrmCompat, hp);
+    const std::string he = r.data.Hrm();
+    const std::string hp = r.data.HrmCompat();
+    r.data.SetValueFormat(MakeValueFormat(1, ',', '-', '/'));
+    EXPECT_GOLDEN("rs200-run-custom.csv", r.data.Csv());
+    EXPECT_EQ(r.data.Hrm(), he);
+    EXPECT_EQ(r.data.HrmCompat(), hp);
 
     Report ride(BuildCs200Stream(TwoLapRide()));
-    ride.data.ApplyValueFormat(1, ',', '-', '/');
-    const std::string& text = ride.data.m_csv;
+    ride.data.SetValueFormat(MakeValueFormat(1, ',', '-', '/'));
+    const std::string& text = ride.data.Csv();
     EXPECT_NE(text.find("Date\t15/09/2007\r\nStartTime\t09-41-07\r\nLength\t01-12-45\r\n"),
               std::string::npos);
     EXPECT_NE(text.find("Time1\t00-10-05\r\n"), std::string::npos);
@@ -80,41 +79,41 @@ TEST(Rs200Report, RideInAllThreeTexts) {
     Report r(BuildCs200Stream(TwoLapRide()));
     // The best lap time of a ride is read where a run keeps it: here from the maximum cadence
     // and the first two bytes of the ride time.
-    EXPECT_GOLDEN("cs200-ride.hrm", r.data.m_hrm);
-    EXPECT_GOLDEN("cs200-ride-compat.hrm", r.data.m_hrmCompat);
-    EXPECT_GOLDEN("cs200-ride.csv", r.data.m_csv);
-    EXPECT_EQ(r.data.m_date, "20070915");
+    EXPECT_GOLDEN("cs200-ride.hrm", r.data.Hrm());
+    EXPECT_GOLDEN("cs200-ride-compat.hrm", r.data.HrmCompat());
+    EXPECT_GOLDEN("cs200-ride.csv", r.data.Csv());
+    EXPECT_EQ(r.data.Date(), "20070915");
 }
 
 TEST(Rs200Report, WithoutLapsOrDistanceTheTextsEndEarly) {
     RunValues run;
     run.maxPace = 0;
     Report r(BuildRs200Stream(run));
-    EXPECT_NE(r.data.m_hrm.find("Calories=612\r\n\r\n[TargetZones]"), std::string::npos);
-    EXPECT_NE(r.data.m_csv.find("Calories\t612\r\n\r\n[TargetZones]"), std::string::npos);
-    EXPECT_TRUE(r.data.m_hrm.ends_with("\r\n\r\n[Laps]\r\nNumLaps=0\r\n"));
-    EXPECT_TRUE(r.data.m_csv.ends_with(".org\r\n\r\nNumLaps\t0\r\n"));
-    EXPECT_TRUE(r.data.m_hrmCompat.ends_with("[IntTimes]\r\n[HRData]\r\n\r\n"));
+    EXPECT_NE(r.data.Hrm().find("Calories=612\r\n\r\n[TargetZones]"), std::string::npos);
+    EXPECT_NE(r.data.Csv().find("Calories\t612\r\n\r\n[TargetZones]"), std::string::npos);
+    EXPECT_TRUE(r.data.Hrm().ends_with("\r\n\r\n[Laps]\r\nNumLaps=0\r\n"));
+    EXPECT_TRUE(r.data.Csv().ends_with(".org\r\n\r\nNumLaps\t0\r\n"));
+    EXPECT_TRUE(r.data.HrmCompat().ends_with("[IntTimes]\r\n[HRData]\r\n\r\n"));
 
     // Laps without distance data: no pace lines either.
     run.laps = {{{0, 4, 31, 2}, false, 160, 150, 165, 0, 0, 0}};
     Report noPace(BuildRs200Stream(run));
-    EXPECT_NE(noPace.data.m_hrm.find("BestLapTime=00:04:31.2\r\n\r\n[Lap01]"),
+    EXPECT_NE(noPace.data.Hrm().find("BestLapTime=00:04:31.2\r\n\r\n[Lap01]"),
               std::string::npos);
-    EXPECT_EQ(noPace.data.m_csv.find("MaxPace"), std::string::npos);
-    EXPECT_EQ(noPace.data.m_csv.find("\r\nAvgPace"), std::string::npos);
+    EXPECT_EQ(noPace.data.Csv().find("MaxPace"), std::string::npos);
+    EXPECT_EQ(noPace.data.Csv().find("\r\nAvgPace"), std::string::npos);
 
     // A maximum pace of 25.6 seconds is enough to count as distance data.
     run.maxPace = 256;
     Report slow(BuildRs200Stream(run));
-    EXPECT_NE(slow.data.m_hrm.find("Distance=8.12\r\n"), std::string::npos);
-    EXPECT_NE(slow.data.m_hrm.find("MaxPace=00:25.6\r\nAvgPace=05:12.5\r\n\r\n"),
+    EXPECT_NE(slow.data.Hrm().find("Distance=8.12\r\n"), std::string::npos);
+    EXPECT_NE(slow.data.Hrm().find("MaxPace=00:25.6\r\nAvgPace=05:12.5\r\n\r\n"),
               std::string::npos);
 
     Report ride(BuildCs200Stream(RideValues{}));
-    EXPECT_TRUE(ride.data.m_hrm.ends_with("[Laps]\r\nNumLaps=0\r\n"));
-    EXPECT_EQ(ride.data.m_csv.find("[Laps]"), std::string::npos);
-    EXPECT_NE(ride.data.m_hrmCompat.find("[IntTimes]\r\n[Trip]\r\n312\r\n0\r\n4203\r\n"),
+    EXPECT_TRUE(ride.data.Hrm().ends_with("[Laps]\r\nNumLaps=0\r\n"));
+    EXPECT_EQ(ride.data.Csv().find("[Laps]"), std::string::npos);
+    EXPECT_NE(ride.data.HrmCompat().find("[IntTimes]\r\n[Trip]\r\n312\r\n0\r\n4203\r\n"),
               std::string::npos);
 }
 
@@ -125,10 +124,10 @@ TEST(Rs200Report, BcdDigitsShowAsTheyStandWherePrintedDigitForDigit) {
     bytes[RsDataAt(0, 114 - 16)] = 0xC0;  // length tenths
     bytes[RsDataAt(0, 117 - 16)] = 0x1A;  // length hours
     Report r(bytes);
-    EXPECT_EQ(golden::LineStartingWith(r.data.m_hrm, "StartTime="), "StartTime=09:41:5a\r\n");
-    EXPECT_EQ(golden::LineStartingWith(r.data.m_hrmCompat, "Length="),
+    EXPECT_EQ(golden::LineStartingWith(r.data.Hrm(), "StartTime="), "StartTime=09:41:5a\r\n");
+    EXPECT_EQ(golden::LineStartingWith(r.data.HrmCompat(), "Length="),
               "Length=1a:12:45.c\r\n");
-    EXPECT_EQ(golden::LineStartingWith(r.data.m_csv, "Length"), "Length\t20:12:45.12\r\n");
+    EXPECT_EQ(golden::LineStartingWith(r.data.Csv(), "Length"), "Length\t20:12:45.12\r\n");
 }
 
 TEST(Rs200Report, NumbersIgnoreTheCLocale) {
@@ -154,6 +153,6 @@ TEST(Rs200Report, NumbersIgnoreTheCLocale) {
     Report ride(BuildCs200Stream(TwoLapRide()));
     Report run(BuildRs200Stream(TwoLapRun()));
     std::setlocale(LC_ALL, previous.c_str());
-    EXPECT_NE(ride.data.m_hrm.find("Distance=12.30\r\n"), std::string::npos) << comma;
-    EXPECT_NE(run.data.m_hrm.find("Distance=8.12\r\n"), std::string::npos);
+    EXPECT_NE(ride.data.Hrm().find("Distance=12.30\r\n"), std::string::npos) << comma;
+    EXPECT_NE(run.data.Hrm().find("Distance=8.12\r\n"), std::string::npos);
 }

@@ -24,8 +24,7 @@ constexpr int kS410 = 10;
 constexpr int kS510 = 0x51;
 
 void Decode(Document& data, const std::vector<std::uint8_t>& bytes) {
-    data.m_bytes = ToReceived(bytes);
-    data.DecodeS410();
+    data.ShowTransfer(zendrik::ReadS410Transfer(ToReceived(bytes), {{2024, 6, 15}}));
 }
 
 // The samples of one series of the decoded exercise (none when it has no such series).
@@ -112,8 +111,8 @@ TEST(S410Decoder, FramingChecksAndTheirMessages) {
     Document data;
     // Blocks that are not there read as zeros.
     Decode(data, none);
-    EXPECT_EQ(LineStartingWith(data.m_hrm, "Monitor="), "Monitor=9\r\n");
-    EXPECT_EQ(LineStartingWith(data.m_hrm, "Interval="), "Interval=15\r\n");
+    EXPECT_EQ(LineStartingWith(data.Hrm(), "Monitor="), "Monitor=9\r\n");
+    EXPECT_EQ(LineStartingWith(data.Hrm(), "Interval="), "Interval=15\r\n");
 }
 
 TEST(S410Decoder, EachRunReplacesTheReportAndTheValidFlag) {
@@ -121,22 +120,21 @@ TEST(S410Decoder, EachRunReplacesTheReportAndTheValidFlag) {
     v.current.date = {2007, 11, 30};
     const Stream good = BuildS410Stream(v);
     Document data;
-    data.m_hrmCompat = "left over";
     Decode(data, good.bytes);
-    const std::string first = data.m_hrm;
-    EXPECT_EQ(data.m_valid, 1);
-    EXPECT_EQ(data.m_date, "20071130");
-    EXPECT_EQ(data.m_hrmCompat, "");
-    EXPECT_EQ(LineStartingWith(data.m_hrm, "Date="), "Date=20071130\r\n");
+    const std::string first = data.Hrm();
+    EXPECT_EQ(data.Valid(), 1);
+    EXPECT_EQ(data.Date(), "20071130");
+    EXPECT_EQ(data.HrmCompat(), "");
+    EXPECT_EQ(LineStartingWith(data.Hrm(), "Date="), "Date=20071130\r\n");
 
     Decode(data, good.bytes);
-    EXPECT_EQ(data.m_hrm, first);
+    EXPECT_EQ(data.Hrm(), first);
 
     Stream bad = good;
     BreakChecksum(bad, 0);
     Decode(data, bad.bytes);
-    EXPECT_EQ(data.m_valid, 0);
-    EXPECT_EQ(data.m_csv, data.m_hrm);
+    EXPECT_EQ(data.Valid(), 0);
+    EXPECT_EQ(data.Csv(), data.Hrm());
 }
 
 TEST(S410Decoder, S510FlagsChooseTheSeries) {
@@ -150,29 +148,29 @@ TEST(S410Decoder, S510FlagsChooseTheSeries) {
     // Speed and cadence announced, but no cycling data: nothing besides the heart rate.
     v.flags = 0x05;
     Decode(data, BuildS410Stream(v).bytes);
-    EXPECT_EQ(LineStartingWith(data.m_hrm, "SMode="), "SMode=110000000\r\n");
-    EXPECT_EQ(LineStartingWith(data.m_csv, "SMode"), "SMode\t110000000\r\n");
-    EXPECT_EQ(Section(data.m_hrm, "[HRData]", "[File1]"),
+    EXPECT_EQ(LineStartingWith(data.Hrm(), "SMode="), "SMode=110000000\r\n");
+    EXPECT_EQ(LineStartingWith(data.Csv(), "SMode"), "SMode\t110000000\r\n");
+    EXPECT_EQ(Section(data.Hrm(), "[HRData]", "[File1]"),
               "[HRData]\r\n100\r\n101\r\n102\r\n\r\n");
-    EXPECT_EQ(data.m_csv.find("[Speed]"), std::string::npos);
-    EXPECT_EQ(data.m_csv.find("[Cadence]"), std::string::npos);
+    EXPECT_EQ(data.Csv().find("[Speed]"), std::string::npos);
+    EXPECT_EQ(data.Csv().find("[Cadence]"), std::string::npos);
 
     // Cadence alone, on the block right after the heart rate.
     v.flags = 0x14;
     Decode(data, BuildS410Stream(v).bytes);
-    EXPECT_EQ(LineStartingWith(data.m_hrm, "SMode="), "SMode=010000100\r\n");
-    EXPECT_EQ(Section(data.m_hrm, "[HRData]", "[File1]"),
+    EXPECT_EQ(LineStartingWith(data.Hrm(), "SMode="), "SMode=010000100\r\n");
+    EXPECT_EQ(Section(data.Hrm(), "[HRData]", "[File1]"),
               "[HRData]\r\n100\t80\r\n101\t81\r\n102\t82\r\n\r\n");
-    EXPECT_EQ(data.m_csv.find("[Speed]"), std::string::npos);
-    EXPECT_EQ(LineStartingWith(data.m_csv, "[Cadence]"), "[Cadence]\t80\t81\t82\r\n");
+    EXPECT_EQ(data.Csv().find("[Speed]"), std::string::npos);
+    EXPECT_EQ(LineStartingWith(data.Csv(), "[Cadence]"), "[Cadence]\t80\t81\t82\r\n");
 
     // Speed alone, bit 5 for cycling.
     v.flags = 0x21;
     Decode(data, BuildS410Stream(v).bytes);
-    EXPECT_EQ(LineStartingWith(data.m_hrm, "SMode="), "SMode=100000100\r\n");
-    EXPECT_EQ(Section(data.m_hrm, "[HRData]", "[File1]"),
+    EXPECT_EQ(LineStartingWith(data.Hrm(), "SMode="), "SMode=100000100\r\n");
+    EXPECT_EQ(Section(data.Hrm(), "[HRData]", "[File1]"),
               "[HRData]\r\n100\t50\r\n101\t55\r\n102\t60\r\n\r\n");
-    EXPECT_EQ(LineStartingWith(data.m_csv, "[Speed]"), "[Speed]\t50\t55\t60\r\n");
+    EXPECT_EQ(LineStartingWith(data.Csv(), "[Speed]"), "[Speed]\t50\t55\t60\r\n");
 }
 
 TEST(S410Decoder, SeriesFollowTheLengthsOfTheirBlocks) {
@@ -189,7 +187,7 @@ TEST(S410Decoder, SeriesFollowTheLengthsOfTheirBlocks) {
 
     Document data;
     Decode(data, FrameS410Blocks(blocks, kS510).bytes);
-    ASSERT_EQ(data.m_valid, 1);
+    ASSERT_EQ(data.Valid(), 1);
     const std::vector<int> rates = SeriesOf(data, zendrik::SeriesKind::HeartRate);
     const std::vector<int> speed = SeriesOf(data, zendrik::SeriesKind::Speed);
     ASSERT_EQ(rates.size(), 50u);
@@ -206,8 +204,8 @@ TEST(S410Decoder, NoSamplesAndNoLaps) {
     v.intervalCode = 2;
     Document data;
     Decode(data, BuildS410Stream(v).bytes);
-    ASSERT_EQ(data.m_valid, 1);
-    const std::string& he = data.m_hrm;
+    ASSERT_EQ(data.Valid(), 1);
+    const std::string& he = data.Hrm();
     EXPECT_EQ(LineStartingWith(he, "Interval="), "Interval=60\r\n");
     EXPECT_NE(he.find("[IntTimes]\r\n\r\n[IntNotes]"), std::string::npos);
     EXPECT_NE(
@@ -216,16 +214,16 @@ TEST(S410Decoder, NoSamplesAndNoLaps) {
         std::string::npos);
     EXPECT_NE(he.find("[HRData]\r\n\r\n[File6]"), std::string::npos);
     EXPECT_NE(
-        data.m_csv.find("\r\n[Laps]\tTime\tEndHR\tMinHR\tAvgHR\tMaxHR\r\n\r\n[HRData]\r\n\r\n"),
+        data.Csv().find("\r\n[Laps]\tTime\tEndHR\tMinHR\tAvgHR\tMaxHR\r\n\r\n[HRData]\r\n\r\n"),
         std::string::npos);
-    EXPECT_TRUE(data.m_csv.ends_with("\r\n[HRData]\r\n\r\n"));
+    EXPECT_TRUE(data.Csv().ends_with("\r\n[HRData]\r\n\r\n"));
 }
 
 TEST(S410Decoder, RecordingInterval) {
     Document data;
     auto interval = [&data](const S410Values& v) {
         Decode(data, BuildS410Stream(v).bytes);
-        return LineStartingWith(data.m_hrm, "Interval=");
+        return LineStartingWith(data.Hrm(), "Interval=");
     };
     S410Values none;
     none.intervalCode = 9;
@@ -251,7 +249,7 @@ TEST(S410Decoder, RecordingInterval) {
     sixty.current.length = {0, 0, 30, 0};
     sixty.laps = {{{0, 0, 30, 0}, 100, 0, 0, 0}};
     EXPECT_EQ(interval(sixty), "Interval=0\r\n");
-    EXPECT_EQ(LineStartingWith(data.m_hrm, "00:00:30.0"), "00:00:30.0\t100\t0\t0\t0\r\n");
+    EXPECT_EQ(LineStartingWith(data.Hrm(), "00:00:30.0"), "00:00:30.0\t100\t0\t0\t0\r\n");
 }
 
 TEST(S410Decoder, LongSeriesMoveTheLapArea) {
@@ -263,7 +261,7 @@ TEST(S410Decoder, LongSeriesMoveTheLapArea) {
     const Stream s410Stream = BuildS410Stream(s410);
     ASSERT_EQ(s410Stream.blockAt.size(), 5u);  // heart rate in blocks 2 and 3, laps in 4
     Decode(data, s410Stream.bytes);
-    EXPECT_EQ(LineStartingWith(data.m_csv, "1\t"), "1\t00:12:34.5\t141\t100\t133\t155\r\n");
+    EXPECT_EQ(LineStartingWith(data.Csv(), "1\t"), "1\t00:12:34.5\t141\t100\t133\t155\r\n");
     const std::vector<int> hr = SeriesOf(data, zendrik::SeriesKind::HeartRate);
     ASSERT_EQ(hr.size(), 61u);
     EXPECT_EQ(hr[59], 109);
@@ -279,7 +277,7 @@ TEST(S410Decoder, LongSeriesMoveTheLapArea) {
     const Stream s510Stream = BuildS410Stream(s510);
     ASSERT_EQ(s510Stream.blockAt.size(), 9u);  // laps in block 8
     Decode(data, s510Stream.bytes);
-    EXPECT_EQ(LineStartingWith(data.m_csv, "1\t"),
+    EXPECT_EQ(LineStartingWith(data.Csv(), "1\t"),
               "1\t00:12:34.5\t141\t100\t133\t155\t4200\r\n");
     ASSERT_EQ(SeriesOf(data, zendrik::SeriesKind::Speed).size(), 61u);
     EXPECT_EQ(SeriesOf(data, zendrik::SeriesKind::Speed)[60], 20);
@@ -288,7 +286,7 @@ TEST(S410Decoder, LongSeriesMoveTheLapArea) {
     // Without cycling data the S510 laps still come from block 8 (the blocks between are empty).
     s510.flags = 0x00;
     Decode(data, BuildS410Stream(s510).bytes);
-    EXPECT_EQ(LineStartingWith(data.m_csv, "1\t"),
+    EXPECT_EQ(LineStartingWith(data.Csv(), "1\t"),
               "1\t00:12:34.5\t141\t100\t133\t155\t4200\r\n");
 }
 
@@ -300,8 +298,8 @@ TEST(S410Decoder, LapRecordSizesAndCounts) {
     // A second lap count that differs from the first: 10 bytes per record.
     v.longLapRecords = true;
     Decode(data, BuildS410Stream(v).bytes);
-    EXPECT_EQ(LineStartingWith(data.m_csv, "1\t"), "1\t00:00:30.0\t110\t100\t105\t115\r\n");
-    EXPECT_EQ(LineStartingWith(data.m_csv, "2\t"), "2\t01:02:03.15\t120\t102\t112\t130\r\n");
+    EXPECT_EQ(LineStartingWith(data.Csv(), "1\t"), "1\t00:00:30.0\t110\t100\t105\t115\r\n");
+    EXPECT_EQ(LineStartingWith(data.Csv(), "2\t"), "2\t01:02:03.15\t120\t102\t112\t130\r\n");
 
     // testing_streams::Lap count 0x12 is twelve laps; their 72 bytes fill one block of 60 and part of the next.
     S410Values twelve = SimpleS410(8);
@@ -310,17 +308,17 @@ TEST(S410Decoder, LapRecordSizesAndCounts) {
     const Stream stream = BuildS410Stream(twelve);
     ASSERT_EQ(stream.bytes[DataAt(stream, 0, 21)], 0x12);
     Decode(data, stream.bytes);
-    const std::string laps = Section(data.m_csv, "[Laps]", "[HRData]");
+    const std::string laps = Section(data.Csv(), "[Laps]", "[HRData]");
     EXPECT_EQ(std::count(laps.begin(), laps.end(), '\n'), 14);  // title, 12 laps, empty line
-    EXPECT_EQ(LineStartingWith(data.m_csv, "10\t"), "10\t00:10:00.0\t110\t0\t100\t160\r\n");
-    EXPECT_EQ(LineStartingWith(data.m_csv, "12\t"), "12\t00:12:00.0\t112\t0\t102\t162\r\n");
+    EXPECT_EQ(LineStartingWith(data.Csv(), "10\t"), "10\t00:10:00.0\t110\t0\t100\t160\r\n");
+    EXPECT_EQ(LineStartingWith(data.Csv(), "12\t"), "12\t00:12:00.0\t112\t0\t102\t162\r\n");
 
     // S510 records are 11 bytes, whatever the second count says.
     S410Values s510 = twelve;
     s510.s510 = true;
     s510.laps[11].distance = 0x0102;
     Decode(data, BuildS410Stream(s510).bytes);
-    EXPECT_EQ(LineStartingWith(data.m_csv, "12\t"),
+    EXPECT_EQ(LineStartingWith(data.Csv(), "12\t"),
               "12\t00:12:00.0\t112\t0\t102\t162\t25800\r\n");
 }
 
@@ -334,11 +332,11 @@ TEST(S410Decoder, LapMinimumHeartRate) {
               {{0, 20, 0, 0}, 70, 0, 0, 0}};  // past the samples: nothing to compare with
     Document data;
     Decode(data, BuildS410Stream(v).bytes);
-    ASSERT_EQ(LineStartingWith(data.m_hrm, "Interval="), "Interval=60\r\n");
-    EXPECT_EQ(LineStartingWith(data.m_hrm, "00:03:00.0"), "00:03:00.0\t100\t100\t0\t0\r\n");
-    EXPECT_EQ(LineStartingWith(data.m_hrm, "00:05:00.0"), "00:05:00.0\t150\t90\t0\t0\r\n");
-    EXPECT_EQ(LineStartingWith(data.m_hrm, "00:10:00.0"), "00:10:00.0\t95\t90\t0\t0\r\n");
-    EXPECT_EQ(LineStartingWith(data.m_hrm, "00:20:00.0"), "00:20:00.0\t70\t0\t0\t0\r\n");
+    ASSERT_EQ(LineStartingWith(data.Hrm(), "Interval="), "Interval=60\r\n");
+    EXPECT_EQ(LineStartingWith(data.Hrm(), "00:03:00.0"), "00:03:00.0\t100\t100\t0\t0\r\n");
+    EXPECT_EQ(LineStartingWith(data.Hrm(), "00:05:00.0"), "00:05:00.0\t150\t90\t0\t0\r\n");
+    EXPECT_EQ(LineStartingWith(data.Hrm(), "00:10:00.0"), "00:10:00.0\t95\t90\t0\t0\r\n");
+    EXPECT_EQ(LineStartingWith(data.Hrm(), "00:20:00.0"), "00:20:00.0\t70\t0\t0\t0\r\n");
 }
 
 TEST(S410Decoder, ExerciseValuesFromTheSecondBlock) {
@@ -352,17 +350,17 @@ TEST(S410Decoder, ExerciseValuesFromTheSecondBlock) {
     const Stream stream = BuildS410Stream(v);
     EXPECT_EQ(stream.bytes[DataAt(stream, 1, 8)], 0x45);
     EXPECT_EQ(stream.bytes[DataAt(stream, 1, 14)], 0x12);
-    EXPECT_EQ(LineStartingWith(data.m_hrm, "Calories="), "Calories=1234.5\r\n");
-    EXPECT_EQ(LineStartingWith(data.m_hrm, "TotalCalories="), "TotalCalories=7\r\n");
-    EXPECT_EQ(LineStartingWith(data.m_hrm, "TotalTime="), "TotalTime=12:34:00\r\n");
-    EXPECT_EQ(data.m_hrm.find("Distance="), std::string::npos);
-    EXPECT_EQ(LineStartingWith(data.m_csv, "[Laps]"),
+    EXPECT_EQ(LineStartingWith(data.Hrm(), "Calories="), "Calories=1234.5\r\n");
+    EXPECT_EQ(LineStartingWith(data.Hrm(), "TotalCalories="), "TotalCalories=7\r\n");
+    EXPECT_EQ(LineStartingWith(data.Hrm(), "TotalTime="), "TotalTime=12:34:00\r\n");
+    EXPECT_EQ(data.Hrm().find("Distance="), std::string::npos);
+    EXPECT_EQ(LineStartingWith(data.Csv(), "[Laps]"),
               "[Laps]\tTime\tEndHR\tMinHR\tAvgHR\tMaxHR\r\n");
 
     v.totalHours = 100;
     v.totalMinutes = 0;
     Decode(data, BuildS410Stream(v).bytes);
-    EXPECT_EQ(LineStartingWith(data.m_hrm, "TotalTime="), "TotalTime=100:00:00\r\n");
+    EXPECT_EQ(LineStartingWith(data.Hrm(), "TotalTime="), "TotalTime=100:00:00\r\n");
 }
 
 TEST(S410Decoder, EarlierExercisesComeFromTheLastTwoBlocks) {
@@ -371,8 +369,8 @@ TEST(S410Decoder, EarlierExercisesComeFromTheLastTwoBlocks) {
     const Stream threeBlocks = BuildS410Stream(three);
     ASSERT_EQ(threeBlocks.blockAt.size(), 3u);
     Decode(data, threeBlocks.bytes);
-    EXPECT_EQ(data.m_hrm.find("[File1]"), std::string::npos);
-    EXPECT_NE(data.m_hrm.find("\r\n\r\n[File6]\r\n"), std::string::npos);
+    EXPECT_EQ(data.Hrm().find("[File1]"), std::string::npos);
+    EXPECT_NE(data.Hrm().find("\r\n\r\n[File6]\r\n"), std::string::npos);
 
     // Four blocks: first, second, then the two blocks of earlier exercises.
     S410Values four;
@@ -386,9 +384,9 @@ TEST(S410Decoder, EarlierExercisesComeFromTheLastTwoBlocks) {
     ASSERT_EQ(blocks.size(), 5u);
     blocks.erase(blocks.begin() + 2);  // the empty heart-rate block
     Decode(data, FrameS410Blocks(blocks, kS410).bytes);
-    ASSERT_EQ(data.m_valid, 1);
+    ASSERT_EQ(data.Valid(), 1);
     for (int f = 1; f <= 5; ++f) {
-        const std::string section = Section(data.m_hrm, "[File" + std::to_string(f) + "]",
+        const std::string section = Section(data.Hrm(), "[File" + std::to_string(f) + "]",
                                             "[File" + std::to_string(f + 1) + "]");
         EXPECT_NE(section.find("AvgHR=" + std::to_string(100 + f) + "\r\n"), std::string::npos)
             << section;
@@ -405,14 +403,14 @@ TEST(S410Decoder, OversizedSampleCountIsCutToTheSeriesSize) {
     ASSERT_EQ(stream.bytes[DataAt(stream, 0, 0)], 200);
     Document data;
     Decode(data, stream.bytes);
-    ASSERT_EQ(data.m_valid, 1);
+    ASSERT_EQ(data.Valid(), 1);
     EXPECT_EQ(data.ValidExercise()->SampleCount(), 120u);
-    EXPECT_EQ(LineStartingWith(data.m_hrm, "Interval="), "Interval=30\r\n");  // 3000 s / 120
-    EXPECT_NE(data.m_hrm.find("\r\n0\t120\r\n"), std::string::npos);
-    const std::string samples = Section(data.m_hrm, "[HRData]", "[File1]");
+    EXPECT_EQ(LineStartingWith(data.Hrm(), "Interval="), "Interval=30\r\n");  // 3000 s / 120
+    EXPECT_NE(data.Hrm().find("\r\n0\t120\r\n"), std::string::npos);
+    const std::string samples = Section(data.Hrm(), "[HRData]", "[File1]");
     EXPECT_EQ(std::count(samples.begin(), samples.end(), '\n'), 122);  // title, samples, gap
     EXPECT_EQ(SeriesOf(data, zendrik::SeriesKind::HeartRate).at(119), 60 + 119 % 100);
-    const std::string csv = LineStartingWith(data.m_csv, "[HRData]");
+    const std::string csv = LineStartingWith(data.Csv(), "[HRData]");
     EXPECT_EQ(std::count(csv.begin(), csv.end(), '\t'), 120);
 }
 
@@ -425,8 +423,8 @@ TEST(S410Decoder, MissingBlocksReadAsZeros) {
     Blocks blocks = BuildS410Blocks(laps);
     blocks.resize(3);
     Decode(data, FrameS410Blocks(blocks, kS410).bytes);
-    ASSERT_EQ(data.m_valid, 1);
-    EXPECT_EQ(Section(data.m_csv, "[Laps]", "[HRData]"),
+    ASSERT_EQ(data.Valid(), 1);
+    EXPECT_EQ(Section(data.Csv(), "[Laps]", "[HRData]"),
               "[Laps]\tTime\tEndHR\tMinHR\tAvgHR\tMaxHR\r\n"
               "1\t00:00:00.0\t0\t0\t0\t0\r\n"
               "2\t00:00:00.0\t0\t0\t0\t0\r\n\r\n");
@@ -434,16 +432,16 @@ TEST(S410Decoder, MissingBlocksReadAsZeros) {
     // Samples announced, but no series block: zero heart rates, all below every zone.
     blocks.resize(2);
     Decode(data, FrameS410Blocks(blocks, kS410).bytes);
-    ASSERT_EQ(data.m_valid, 1);
-    EXPECT_EQ(LineStartingWith(data.m_csv, "[HRData]"), "[HRData]\t0\t0\t0\t0\r\n");
-    EXPECT_NE(data.m_hrm.find("[Summary-123]\r\n60\t0\t0\t0\t60\t0\r\n"), std::string::npos);
+    ASSERT_EQ(data.Valid(), 1);
+    EXPECT_EQ(LineStartingWith(data.Csv(), "[HRData]"), "[HRData]\t0\t0\t0\t0\r\n");
+    EXPECT_NE(data.Hrm().find("[Summary-123]\r\n60\t0\t0\t0\t60\t0\r\n"), std::string::npos);
 
     // The largest lap count the byte can state, in 10-byte records far past the last block.
     blocks = BuildS410Blocks(SimpleS410(4));
     blocks[0][21] = 0xFF;
     Decode(data, FrameS410Blocks(blocks, kS410).bytes);
-    ASSERT_EQ(data.m_valid, 1);
-    const std::string rows = Section(data.m_csv, "[Laps]", "[HRData]");
+    ASSERT_EQ(data.Valid(), 1);
+    const std::string rows = Section(data.Csv(), "[Laps]", "[HRData]");
     EXPECT_EQ(std::count(rows.begin(), rows.end(), '\n'), 167);
-    EXPECT_EQ(LineStartingWith(data.m_csv, "165\t"), "165\t00:00:00.0\t0\t0\t0\t0\r\n");
+    EXPECT_EQ(LineStartingWith(data.Csv(), "165\t"), "165\t00:00:00.0\t0\t0\t0\t0\r\n");
 }

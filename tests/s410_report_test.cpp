@@ -74,57 +74,51 @@ S410Values RideOnS510() {
     return v;
 }
 
-void Receive(Document& data, const S410Values& values) {
-    data.m_bytes = ToReceived(BuildS410Stream(values).bytes);
+// The stream of `values` decoded with watch model `model`.
+void Receive(Document& data, const S410Values& values, int model = 1) {
+    data.SetWatchModel(model);
+    data.DecodeBytes(ToReceived(BuildS410Stream(values).bytes));
 }
 
 }  // namespace
 
 TEST(S410Report, S410TransferWithLapsAndEarlierExercises) {
     Document data;
-    Receive(data, RunOnS410());
-    data.m_watchModel = 1;
-    data.DecodeExercises();
-    ASSERT_EQ(data.m_valid, 1) << data.m_hrm;
-    EXPECT_GOLDEN("s410-run.hrm", data.m_hrm);
-    EXPECT_GOLDEN("s410-run.csv", data.m_csv);
-    EXPECT_EQ(data.m_hrmCompat, "");
-    EXPECT_EQ(data.m_date, "20060305");
+    Receive(data, RunOnS410(), 1);
+    ASSERT_EQ(data.Valid(), 1) << data.Hrm();
+    EXPECT_GOLDEN("s410-run.hrm", data.Hrm());
+    EXPECT_GOLDEN("s410-run.csv", data.Csv());
+    EXPECT_EQ(data.HrmCompat(), "");
+    EXPECT_EQ(data.Date(), "20060305");
 }
 
 TEST(S410Report, S510TransferWithSpeedCadenceAndCycling) {
     Document data;
-    Receive(data, RideOnS510());
-    data.m_watchModel = 3;
-    data.DecodeExercises();
-    ASSERT_EQ(data.m_valid, 1) << data.m_hrm;
-    EXPECT_GOLDEN("s510-ride.hrm", data.m_hrm);
-    EXPECT_GOLDEN("s510-ride.csv", data.m_csv);
+    Receive(data, RideOnS510(), 3);
+    ASSERT_EQ(data.Valid(), 1) << data.Hrm();
+    EXPECT_GOLDEN("s510-ride.hrm", data.Hrm());
+    EXPECT_GOLDEN("s510-ride.csv", data.Csv());
 }
 
 TEST(S410Report, TheStreamNotTheChosenModelSelectsTheS510Report) {
     Document data;
-    Receive(data, RideOnS510());
-    data.m_watchModel = 1;
-    data.DecodeExercises();
-    EXPECT_GOLDEN("s510-ride.hrm", data.m_hrm);
+    Receive(data, RideOnS510(), 1);
+    EXPECT_GOLDEN("s510-ride.hrm", data.Hrm());
 }
 
 TEST(S410Report, CsvFollowsTheValueFormatWhileTheHrmTextStaysFixed) {
     Document data;
-    Receive(data, RideOnS510());
-    data.m_watchModel = 1;  // the user's choice; re-rendering takes the model from the stream
-    data.DecodeExercises();
+    Receive(data, RideOnS510(), 1);  // the user's choice; re-rendering takes the model from the stream
 
-    data.ApplyValueFormat(0, ',', '-', '/');
-    EXPECT_GOLDEN("s510-ride-custom.csv", data.m_csv);
-    EXPECT_GOLDEN("s510-ride.hrm", data.m_hrm);
-    EXPECT_EQ(data.m_watchModel, 1);
-    EXPECT_EQ(data.m_date, "20060714");
+    data.SetValueFormat(MakeValueFormat(0, ',', '-', '/'));
+    EXPECT_GOLDEN("s510-ride-custom.csv", data.Csv());
+    EXPECT_GOLDEN("s510-ride.hrm", data.Hrm());
+    EXPECT_EQ(data.Settings().watchModel, 1);
+    EXPECT_EQ(data.Date(), "20060714");
 
     // Without tenths every CSV time loses them; decimal values keep theirs.
-    data.ApplyValueFormat(1, ',', '-', '/');
-    const std::string& csv = data.m_csv;
+    data.SetValueFormat(MakeValueFormat(1, ',', '-', '/'));
+    const std::string& csv = data.Csv();
     EXPECT_EQ(LineStartingWith(csv, "StartTime"), "StartTime\t09-00-00\r\n");
     EXPECT_EQ(LineStartingWith(csv, "Length"), "Length\t00-03-00\r\n");
     EXPECT_EQ(LineStartingWith(csv, "TotalTime"), "TotalTime\t07-05-00\r\n");
@@ -132,33 +126,33 @@ TEST(S410Report, CsvFollowsTheValueFormatWhileTheHrmTextStaysFixed) {
     EXPECT_EQ(LineStartingWith(csv, "2\t"), "2\t00-03-00\t160\t129\t145\t171\t30000\r\n");
     EXPECT_EQ(LineStartingWith(csv, "Calories"), "Calories\t0,9\r\n");
     EXPECT_EQ(LineStartingWith(csv, "Distance"), "Distance\t25,6\r\n");
-    EXPECT_GOLDEN("s510-ride.hrm", data.m_hrm);
+    EXPECT_GOLDEN("s510-ride.hrm", data.Hrm());
 
     // Back to the HRM separators gives the first rendering again.
-    data.ApplyValueFormat(0, '.', ':', '.');
-    EXPECT_GOLDEN("s510-ride.csv", data.m_csv);
+    data.SetValueFormat(MakeValueFormat(0, '.', ':', '.'));
+    EXPECT_GOLDEN("s510-ride.csv", data.Csv());
 }
 
 TEST(S410Report, SameValueFormatTwiceRendersOnce) {
     Document data;
     Receive(data, RunOnS410());
-    data.ApplyValueFormat(0, ',', '-', '/');
-    EXPECT_EQ(LineStartingWith(data.m_csv, "Date"), "Date\t05/03/2006\r\n");
+    data.SetValueFormat(MakeValueFormat(0, ',', '-', '/'));
+    EXPECT_EQ(LineStartingWith(data.Csv(), "Date"), "Date\t05/03/2006\r\n");
 
-    // A second call with the same choices must leave the texts alone.
-    data.m_csv = "marker";
-    data.ApplyValueFormat(0, ',', '-', '/');
-    EXPECT_EQ(data.m_csv, "marker");
+    // A second call with the same choices must leave the texts alone: not even rendered anew.
+    const char* const rendered = data.Csv().data();
+    data.SetValueFormat(MakeValueFormat(0, ',', '-', '/'));
+    EXPECT_EQ(data.Csv().data(), rendered);
 }
 
 TEST(S410Report, S410CsvWithoutTenths) {
     Document data;
     Receive(data, RunOnS410());
-    data.ApplyValueFormat(1, '.', ':', '.');
-    const std::string& csv = data.m_csv;
+    data.SetValueFormat(MakeValueFormat(1, '.', ':', '.'));
+    const std::string& csv = data.Csv();
     EXPECT_EQ(LineStartingWith(csv, "StartTime"), "StartTime\t07:30:15\r\n");
     EXPECT_EQ(LineStartingWith(csv, "Length"), "Length\t00:01:58\r\n");  // .7 dropped, not rounded
     EXPECT_EQ(LineStartingWith(csv, "1\t"), "1\t00:00:45\t118\t95\t110\t125\r\n");
     EXPECT_EQ(LineStartingWith(csv, "Calories"), "Calories\t1234.5\r\n");
-    EXPECT_GOLDEN("s410-run.hrm", data.m_hrm);
+    EXPECT_GOLDEN("s410-run.hrm", data.Hrm());
 }

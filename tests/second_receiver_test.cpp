@@ -27,6 +27,7 @@
 #include "reception/input_file.h"
 #include "reception/phone_audio.h"
 #include "document/document.h"
+#include "support/open_document.h"
 #include "reception/stream_check.h"
 #include "reception/tone_energy.h"
 #include "reception/transfer_acceptance.h"
@@ -1130,9 +1131,8 @@ TEST(TransferAcceptance, AChangedByteFailsItsOwnBlockWhereverItIs) {
 TEST(SecondReceiver, FilePathFallsBackToTheSecondReceiver) {
     const Family& s410 = Families().front();
     Document fromDump;
-    for (std::uint8_t b : s410.bytes) fromDump.m_bytes.Add(b);
-    ASSERT_EQ(fromDump.DetectModelAndDecode(), 1);
-    ASSERT_EQ(fromDump.m_valid, 1);
+    ASSERT_EQ(fromDump.DecodeBytes(testing_streams::ToReceived(s410.bytes), ModelBy::StreamHead), 1);
+    ASSERT_EQ(fromDump.Valid(), 1);
 
     struct Row {
         int rate;
@@ -1156,16 +1156,16 @@ TEST(SecondReceiver, FilePathFallsBackToTheSecondReceiver) {
         }
         for (bool asClip : {false, true}) {
             Document data;
-            data.m_watchModel = 1;
-            ASSERT_EQ(asClip ? data.DecodeClip(clip) : data.DecodeWaveFile(path), 1);
+            data.SetWatchModel(1);
+            ASSERT_EQ(asClip ? testing_streams::OpenInto(data, DocumentInput{.clip = &clip}) : testing_streams::OpenInto(data, path), 1);
             // A clip at another rate than the exact receiver's skips it.
             const zendrik::ReceiverUsed expected =
                 asClip && row.rate != 44100 ? zendrik::ReceiverUsed::Second : row.receiver;
-            EXPECT_EQ(data.m_reception.receiver, expected) << row.rate;
-            EXPECT_EQ(data.m_valid, 1) << row.rate;
-            EXPECT_EQ(data.m_hrm, fromDump.m_hrm) << row.rate;
-            EXPECT_EQ(data.m_reception.sampleRate, row.rate);
-            const std::string told = zendrik::FormatReceptionReport(data.m_reception);
+            EXPECT_EQ(data.Reception().receiver, expected) << row.rate;
+            EXPECT_EQ(data.Valid(), 1) << row.rate;
+            EXPECT_EQ(data.Hrm(), fromDump.Hrm()) << row.rate;
+            EXPECT_EQ(data.Reception().sampleRate, row.rate);
+            const std::string told = zendrik::FormatReceptionReport(data.Reception());
             EXPECT_NE(told.find(std::to_string(row.rate) + " Hz"), std::string::npos) << told;
             EXPECT_NE(told.find("Blocks good: 3 of 3"), std::string::npos) << told;
         }
@@ -1183,10 +1183,10 @@ TEST(SecondReceiver, FilePathFallsBackToTheSecondReceiver) {
     const std::string path = testing_wave::WriteWaveBytes(
         testing_wave::WaveFileMaker().Format({1, 1, 48000, 8}).Data(pcm8).Bytes(), "eight-bit.wav");
     Document eightBit;
-    ASSERT_EQ(eightBit.DecodeWaveFile(path), 1);
-    EXPECT_EQ(eightBit.m_reception.receiver, zendrik::ReceiverUsed::Second);
-    EXPECT_EQ(eightBit.m_valid, 1);
-    EXPECT_EQ(eightBit.m_hrm, fromDump.m_hrm);
+    ASSERT_EQ(testing_streams::OpenInto(eightBit, path), 1);
+    EXPECT_EQ(eightBit.Reception().receiver, zendrik::ReceiverUsed::Second);
+    EXPECT_EQ(eightBit.Valid(), 1);
+    EXPECT_EQ(eightBit.Hrm(), fromDump.Hrm());
 
     // An RS200 watch 3 % slow at 44100 Hz: the exact receiver's fixed timing misreads data bytes,
     // and nothing checks them. Where the second receiver is sure of other bytes, they are taken.
@@ -1203,10 +1203,10 @@ TEST(SecondReceiver, FilePathFallsBackToTheSecondReceiver) {
     }
     for (bool asClip : {false, true}) {
         Document data;
-        data.m_watchModel = 4;
-        ASSERT_EQ(asClip ? data.DecodeClip(slowClip) : data.DecodeWaveFile(slowPath), 1);
-        EXPECT_EQ(data.m_reception.receiver, zendrik::ReceiverUsed::Second) << asClip;
-        EXPECT_EQ(data.m_bytes, testing_streams::ToReceived(rs200.bytes)) << asClip;
+        data.SetWatchModel(4);
+        ASSERT_EQ(asClip ? testing_streams::OpenInto(data, DocumentInput{.clip = &slowClip}) : testing_streams::OpenInto(data, slowPath), 1);
+        EXPECT_EQ(data.Reception().receiver, zendrik::ReceiverUsed::Second) << asClip;
+        EXPECT_EQ(data.Bytes(), testing_streams::ToReceived(rs200.bytes)) << asClip;
     }
 }
 

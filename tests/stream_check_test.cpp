@@ -14,17 +14,10 @@
 using namespace zendrik;
 
 using testing_streams::FrameS410Blocks;
+using testing_streams::Head;
 using testing_streams::ToReceived;
 
 namespace {
-
-// A transfer head of `size` bytes: preamble, start mark, model byte, then zeros.
-std::vector<std::uint8_t> Head(int modelByte, std::size_t size) {
-    std::vector<std::uint8_t> bytes{
-        0xAA, 0xAA, 0xAA, 0xAA, 0xAA, 0x55, static_cast<std::uint8_t>(modelByte)};
-    bytes.resize(size, 0);
-    return bytes;
-}
 
 std::ptrdiff_t Expected(const std::vector<std::uint8_t>& bytes, int model) {
     std::ptrdiff_t expected = -1;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "document/document.h"
+#include "support/open_document.h"
 #include "reception/wave_writer.h"
 #include "support/s410_stream_builder.h"
 #include "support/wave_file_maker.h"
@@ -142,27 +143,22 @@ TEST(WaveReader, ReadsBackWhatTheWriterWrote) {
 }
 
 TEST(WaveReader, KeepsThePreviousSamplesWhenAFileIsRejected) {
-    Document data;
-    EXPECT_EQ(data.ReadWaveFile(testing_streams::TempPath("never-written.wav")), 0);
-    const std::string good = testing_wave::WriteWaveBytes(
-        WaveFileMaker().Format({}).Data(Pcm16({11, 22, 33})).Bytes(), "good.wav");
-    ASSERT_EQ(data.ReadWaveFile(good), 1);
-    ASSERT_EQ(data.m_sampleCount, 3);
+    WaveSamples wave;
+    std::istringstream good(WaveFileMaker().Format({}).Data(Pcm16({11, 22, 33})).Bytes());
+    ASSERT_TRUE(ReadWaveStream(good, wave));
+    ASSERT_EQ(wave.count, 3);
 
     FormatFields floating;
     floating.formatTag = 3;
-    const std::string bad = testing_wave::WriteWaveBytes(
-        WaveFileMaker().Format(floating).Data(Pcm16({1, 2, 3, 4})).Bytes(), "float.wav");
-    EXPECT_EQ(data.ReadWaveFile(bad), 0);
-    ASSERT_EQ(data.m_sampleCount, 3);
-    EXPECT_EQ(data.m_samples[2], 33);
+    std::istringstream bad(WaveFileMaker().Format(floating).Data(Pcm16({1, 2, 3, 4})).Bytes());
+    EXPECT_FALSE(ReadWaveStream(bad, wave));
+    ASSERT_EQ(wave.count, 3);
+    EXPECT_EQ(wave.samples[2], 33);
 
-    // An empty data chunk is a readable file, but there is nothing to demodulate: the report
-    // stays as it was.
-    data.m_hrm = "earlier report";
+    // An empty data chunk is a readable file, but there is nothing to demodulate.
     const std::string silent =
         testing_wave::WriteWaveBytes(WaveFileMaker().Format({}).Data({}).Bytes(), "empty.wav");
-    EXPECT_EQ(data.DecodeWaveFile(silent), 0);
-    EXPECT_EQ(data.m_sampleCount, 0);
-    EXPECT_EQ(data.m_hrm, "earlier report");
+    Document data;
+    EXPECT_EQ(testing_streams::OpenInto(data, silent), 0);
+    EXPECT_EQ(data.ReadError(), "the recording holds no sound");
 }

@@ -48,8 +48,7 @@ using namespace testing_streams;
 
 Exercise DecodedExercise(const std::vector<std::uint8_t>& stream) {
     Document data;
-    data.m_bytes = ToReceived(stream);
-    data.DetectModelAndDecode();
+    data.DecodeBytes(ToReceived(stream), ModelBy::StreamHead);
     return data.ValidExercise() ? *data.ValidExercise() : Exercise{};
 }
 

@@ -99,7 +99,7 @@ private slots:
         QFile::remove(path);
         // A reading not yet saved otherwise.
         f.frame.View()->SetModified(true);
-        const std::string pathBefore = f.Data().m_path;
+        const std::string pathBefore = f.Data().Path();
         WithTz("America/New_York", [&] {
             prompts.saveAnswers.push_back(FileChoice{path, filter});
             f.Save();
@@ -131,7 +131,7 @@ private slots:
         }
         // An export keeps part of the reading only: it stays marked unsaved, under its old name.
         QVERIFY(f.frame.View()->IsModified());
-        QCOMPARE(f.Data().m_path, pathBefore);
+        QCOMPARE(f.Data().Path(), pathBefore);
     }
 
     void anExerciseTheWriterRefusesIsToldAndNothingIsWritten() {
@@ -168,7 +168,7 @@ private slots:
         Frame f(RideDump());
         ScriptedPrompts prompts;
         for (const auto& [name, expected] :
-             {std::pair{"no-entry.csv", CsvTextFor(f.Data(), ';')}, std::pair{"no-entry.txt", f.Data().m_hrm}}) {
+             {std::pair{"no-entry.csv", CsvTextFor(f.Data(), ';')}, std::pair{"no-entry.txt", f.Data().Hrm()}}) {
             const QString path = QString::fromStdString(TempPath(name));
             prompts.saveAnswers.push_back(FileChoice{path, 0});
             f.Save();

@@ -30,6 +30,7 @@
 #include "app/report_edit.h"
 #include "app/report_view.h"
 #include "app/user_prompts.h"
+#include "support/open_document.h"
 #include "app/settings.h"
 #include "app/transfer_picker.h"
 #include "app/zendrik_app.h"
@@ -80,8 +81,8 @@ QString Recording(const std::string& name) {
 // The HRM report of a dump as the reception object renders it.
 std::string DecodedHrm(const QString& dump) {
     Document data;
-    data.LoadDumpFile(dump.toStdString());
-    return data.m_hrm;
+    testing_streams::OpenInto(data, dump.toStdString());
+    return data.Hrm();
 }
 
 QString Shown(ReportView* view) { return view->Edit()->toPlainText(); }
@@ -235,7 +236,7 @@ private slots:
         Frame f(Dump("range.sld"));
         f.settings.DisplayMode = 5;
         f.View()->ShowReport();
-        QCOMPARE(Shown(f.View()), AsShown(f.View()->Data().m_hrm));
+        QCOMPARE(Shown(f.View()), AsShown(f.View()->Data().Hrm()));
         f.settings.DisplayMode = 1;
         f.settings.ValueFormat = 7;
         f.View()->ShowReport();
@@ -309,27 +310,27 @@ private slots:
         QCOMPARE(prompts.openRequests.at(0).selectedFilter, 1);
         QCOMPARE(prompts.openRequests.at(0).defaultSuffix, QStringLiteral("sld"));
         QCOMPARE(Shown(f.View()), AsShown(DecodedHrm(dump)));
-        QCOMPARE(f.View()->Data().m_watchModel, 3);  // copied from the settings
+        QCOMPARE(f.View()->Data().Settings().watchModel, 3);  // copied from the settings
 
         // The type follows the file, whatever entry is selected: a recording picked under the
         // dump entry, by its extension or its RIFF signature.
         for (const char* name : {"typed.wav", "open.bin"}) {
-            f.View()->Data().m_bytes.SetSize(0);
+            f.View()->Data().DecodeBytes({});
             prompts.openAnswers.push_back(FileChoice{Recording(name), 2});
             f.frame.Action(ID_FILE_OPEN)->trigger();
             QVERIFY2(Shown(f.View()).startsWith("[Params]\nVersion=106\nMonitor=10"), name);
-            QCOMPARE(f.View()->Data().m_bytes.GetSize(), BuildS410Stream(Ride()).bytes.size());
+            QCOMPARE(f.View()->Data().Bytes().GetSize(), BuildS410Stream(Ride()).bytes.size());
         }
         QVERIFY(prompts.messages.empty());
 
         // A recording that cannot be read leaves the report as it was; stale samples are not
         // decoded again.
+        f.View()->Data().DecodeBytes({});
         const QString shown = Shown(f.View());
-        f.View()->Data().m_bytes.SetSize(0);
         prompts.openAnswers.push_back(FileChoice{Dump("not-a-recording.wav"), 3});
         f.frame.Action(ID_FILE_OPEN)->trigger();
         QCOMPARE(Shown(f.View()), shown);
-        QCOMPARE(f.View()->Data().m_bytes.GetSize(), 0);
+        QCOMPARE(f.View()->Data().Bytes().GetSize(), 0);
         QCOMPARE(prompts.messages.size(), std::size_t{1});
 
         // A transfer the chosen watch model cannot decode leaves no blank window behind.
@@ -356,12 +357,12 @@ private slots:
             WriteWaveStream(file, ModulateBytes(broken.bytes, ModulatorSettings{}), 44100);
         }
         Document alone;
-        alone.DecodeWaveFile(path);
-        const std::string advice = zendrik::ReceptionAdvice(alone.m_reception);
+        testing_streams::OpenInto(alone, path);
+        const std::string advice = zendrik::ReceptionAdvice(alone.Reception());
         QVERIFY(advice.find("blocks fail their check") != std::string::npos);
         QCOMPARE(f.View()->OpenDataFile(QString::fromStdString(path)), 1);
-        QVERIFY(Shown(f.View()).endsWith(AsShown(alone.m_hrm)));
-        QCOMPARE(Shown(f.View()).simplified(), AsShown(advice + " " + alone.m_hrm).simplified());
+        QVERIFY(Shown(f.View()).endsWith(AsShown(alone.Hrm())));
+        QCOMPARE(Shown(f.View()).simplified(), AsShown(advice + " " + alone.Hrm()).simplified());
 
         const QString dump = QString::fromStdString(WriteDump(broken.bytes, "broken.sld"));
         QCOMPARE(f.View()->OpenDataFile(dump), 1);
@@ -390,7 +391,9 @@ private slots:
             {QString::fromStdString(WriteDump({}, "empty.sld")), "the dump holds no bytes"},
             {QString::fromStdString(WriteDump({0xAA, 0xAA, 0xAA, 0xAA, 0xAA, 0x42, 0x42}, "nameless.sld")),
              "the stream head names no known watch model"},
-            {Dump("notes.txt"), "neither a WAV recording nor a SonicLink dump"},
+            // As zendrik-cli says it.
+            {Dump("notes.txt"), "not a recording (.wav, .wave, .flac, .ogg, .oga, .opus, .mp3, .m4a, "
+                                ".mp4, .aac, .3gp, .amr, .webm, .caf) or a dump (.sld)"},
         };
         const QString shownDump = Dump("shown.sld");
         for (const Case& c : cases) {
@@ -442,7 +445,7 @@ private slots:
         prompts.answers = {QMessageBox::Yes};
         prompts.saveAnswers.push_back(FileChoice{recording, 1});
         f.frame.Action(ID_FILE_SAVE)->trigger();
-        QCOMPARE(ReadFile(recording.toStdString()), f.View()->Data().m_hrm);
+        QCOMPARE(ReadFile(recording.toStdString()), f.View()->Data().Hrm());
     }
 
     void runningOutOfMemoryWhileReadingIsToldAndTheProgramGoesOn() {
@@ -487,12 +490,12 @@ private slots:
         QCOMPARE(prompts.saveRequests.at(0).selectedFilter, 1);
         QCOMPARE(prompts.saveRequests.at(0).defaultSuffix, QStringLiteral("hrm"));
         QCOMPARE(prompts.saveRequests.at(0).proposedName, QStringLiteral("20060305.hrm"));
-        QCOMPARE(ReadFile(hrm.toStdString()), data.m_hrm);
+        QCOMPARE(ReadFile(hrm.toStdString()), data.Hrm());
         // A name typed with a known extension is that kind of file, whatever entry is selected.
         const QString typed = QString::fromStdString(TempPath("typed.CSV"));
         prompts.saveAnswers.push_back(FileChoice{typed, 1});
         f.frame.Action(ID_FILE_SAVE)->trigger();
-        QCOMPARE(CsvFields(ReadFile(typed.toStdString()), ';'), CsvFields(data.m_csv, '\t'));
+        QCOMPARE(CsvFields(ReadFile(typed.toStdString()), ';'), CsvFields(data.Csv(), '\t'));
 
         // CSV: every separator choice gives the report's fields to a CSV reader, also the note
         // whose text holds commas.
@@ -505,14 +508,14 @@ private slots:
             QCOMPARE(prompts.saveRequests.back().selectedFilter, 2);
             QCOMPARE(prompts.saveRequests.back().defaultSuffix, QStringLiteral("csv"));
             QCOMPARE(CsvFields(ReadFile(csv.toStdString()), CsvSeparatorChar(f.settings)),
-                     CsvFields(data.m_csv, '\t'));
+                     CsvFields(data.Csv(), '\t'));
         }
-        QVERIFY(data.m_csv.find(", version") != std::string::npos);  // a field with a comma
+        QVERIFY(data.Csv().find(", version") != std::string::npos);  // a field with a comma
 
         const QString dump = QString::fromStdString(TempPath("saved3.sld"));
         prompts.saveAnswers.push_back(FileChoice{dump, 3});
         f.frame.Action(ID_FILE_SAVE)->trigger();
-        QCOMPARE(ReadFile(dump.toStdString()).size(), static_cast<std::size_t>(4 * data.m_bytes.GetSize()));
+        QCOMPARE(ReadFile(dump.toStdString()).size(), static_cast<std::size_t>(4 * data.Bytes().GetSize()));
 
         const QString nowhere = QString::fromStdString(TempPath("no-such-folder/x.hrm"));
         prompts.saveAnswers.push_back(FileChoice{nowhere, 1});
@@ -548,17 +551,17 @@ private slots:
         Frame f(Dump("switch.sld"));
         f.settings.DisplayMode = 1;
         SendUpdateDisplay(&f.frame);
-        QCOMPARE(Shown(f.View()), AsShown(f.View()->Data().m_csv));
+        QCOMPARE(Shown(f.View()), AsShown(f.View()->Data().Csv()));
         // The S410/S510 has no Polar Compatible form: its Enhanced text is shown and saved.
         f.settings.DisplayMode = 0;
         f.settings.HrmFormat = 1;
         SendUpdateDisplay(&f.frame);
-        QCOMPARE(Shown(f.View()), AsShown(f.View()->Data().m_hrm));
+        QCOMPARE(Shown(f.View()), AsShown(f.View()->Data().Hrm()));
         ScriptedPrompts prompts;
         const QString saved = QString::fromStdString(TempPath("compatible.hrm"));
         prompts.saveAnswers.push_back(FileChoice{saved, 1});
         f.frame.Action(ID_FILE_SAVE)->trigger();
-        QCOMPARE(ReadFile(saved.toStdString()), f.View()->Data().m_hrm);
+        QCOMPARE(ReadFile(saved.toStdString()), f.View()->Data().Hrm());
         // Custom separators, and an empty field standing for the default one.
         f.settings.DisplayMode = 1;
         f.settings.ValueFormat = 2;
@@ -661,7 +664,9 @@ private slots:
         Frame f;
         std::string text;
         while (text.size() < 200000) text += "0123456789\t0123456789\r\n";
-        f.View()->Data().m_hrm = text;
+        zendrik::Transfer lines;
+        lines.checkMessages = {text};
+        f.View()->Data().ShowTransfer(lines);
         f.View()->ShowReport();
         f.View()->OnEditCopy();
         QCOMPARE(QApplication::clipboard()->text().size(), Shown(f.View()).size());

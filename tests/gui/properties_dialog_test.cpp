@@ -11,6 +11,7 @@
 #include <functional>
 
 #include "app/about_dialog.h"
+#include "support/open_document.h"
 #include "app/commands.h"
 #include "app/main_frame.h"
 #include "app/properties_dialog.h"
@@ -322,7 +323,7 @@ private slots:
             Click(d, 1);
         }));
         QCOMPARE(f.settings.WatchModel, 2);
-        QCOMPARE(f.frame.View()->Data().m_watchModel, 1);
+        QCOMPARE(f.frame.View()->Data().Settings().watchModel, 1);
     }
 
     void switchingToCsvShowsItInTheCurrentValueFormat() {
@@ -332,17 +333,17 @@ private slots:
         f.settings.TimeSeparator = '.';
         f.settings.DateSeparator = '/';
         Document expected;
-        QVERIFY(expected.LoadDumpFile(kSample.toStdString()));
-        const std::string plain = expected.m_csv;
-        expected.ApplyValueFormat(0, ',', '.', '/');
-        QVERIFY(expected.m_csv != plain);
+        QVERIFY(testing_streams::OpenInto(expected, kSample.toStdString()));
+        const std::string plain = expected.Csv();
+        expected.SetValueFormat(MakeValueFormat(0, ',', '.', '/'));
+        QVERIFY(expected.Csv() != plain);
 
         QVERIFY(RunProperties(f, [](D& d) {
             Click(d, D::IDC_DISPLAY_CSV);
             Click(d, 1);
         }));
         QCOMPARE(f.updates.count, 1);
-        QCOMPARE(f.Shown(), AsShown(expected.m_csv));
+        QCOMPARE(f.Shown(), AsShown(expected.Csv()));
     }
 
     void polarCompatibleSaysWhichWatchesHaveIt() {

@@ -120,7 +120,7 @@ private slots:
         // The dialog runs modally and closes by itself once all bytes are in.
         frame.Action(ID_READ_MICROPHONE)->trigger();
         Document& data = frame.View()->Data();
-        QCOMPARE(data.m_bytes.Elements(), ToReceived(bytes).Elements());
+        QCOMPARE(data.Bytes().Elements(), ToReceived(bytes).Elements());
         QVERIFY(frame.View()->Edit()->toPlainText().startsWith("[Params]\nVersion=106\nMonitor=9"));
         QVERIFY(frame.windowTitle().startsWith("microphone 20"));
         QVERIFY(frame.windowTitle().endsWith(" * — Zendrik"));
@@ -167,7 +167,7 @@ private slots:
                  qPrintable(state));
         QVERIFY2(advice.contains("blocks fail their check: "), qPrintable(advice));
         QVERIFY(fits);
-        QCOMPARE(frame.View()->Data().m_bytes.Elements(), ToReceived(TransferBytes()).Elements());
+        QCOMPARE(frame.View()->Data().Bytes().Elements(), ToReceived(TransferBytes()).Elements());
     }
 
     void abortedReadingChangesNothing() {
@@ -193,7 +193,7 @@ private slots:
             QCOMPARE(frame.windowTitle(), unsaved ? QStringLiteral("microphone * — Zendrik") : QStringLiteral("Zendrik"));
             QCOMPARE(frame.windowTitle(), title);
             QCOMPARE(frame.View()->IsModified(), unsaved);
-            QCOMPARE(frame.View()->Data().m_bytes.GetSize(), 0);
+            QCOMPARE(frame.View()->Data().Bytes().GetSize(), 0);
         }
     }
 
@@ -268,7 +268,7 @@ private slots:
         });
         frame->Action(ID_READ_MICROPHONE)->trigger();
         feeder.waitForFinished(10000);
-        const std::string& hrm = frame->View()->Data().m_hrm;
+        const std::string& hrm = frame->View()->Data().Hrm();
         QCOMPARE(QByteArray(hrm.data(), static_cast<qsizetype>(hrm.size())), expected);
         QVERIFY(frame->windowTitle().startsWith("microphone 20"));
         QVERIFY(frame->windowTitle().endsWith(" * — Zendrik"));

@@ -9,9 +9,8 @@ namespace testing_streams {
 
 Texts Decoded(const std::vector<std::uint8_t>& bytes) {
     Document data;
-    data.m_bytes = ToReceived(bytes);
-    data.DetectModelAndDecode();
-    return {data.m_hrm, data.m_hrmCompat, data.m_csv};
+    data.DecodeBytes(ToReceived(bytes), ModelBy::StreamHead);
+    return {data.Hrm(), data.HrmCompat(), data.Csv()};
 }
 
 }  // namespace testing_streams

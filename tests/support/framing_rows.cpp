@@ -14,15 +14,14 @@ void ExpectFramingRows(const std::vector<FramingRow>& rows,
                        const std::function<void(Document&, const std::vector<std::uint8_t>&)>& decode) {
     Document data;
     for (const FramingRow& row : rows) {
-        data.m_csv = data.m_hrmCompat = "previous";
         decode(data, row.bytes);
-        EXPECT_EQ(data.m_valid, row.valid ? 1 : 0) << row.what;
-        EXPECT_EQ(data.m_hrmCompat, "") << row.what;
+        EXPECT_EQ(data.Valid(), row.valid ? 1 : 0) << row.what;
+        EXPECT_EQ(data.HrmCompat(), "") << row.what;
         if (row.valid) {
-            EXPECT_EQ(data.m_hrm.rfind("[Params]\r\n", 0), 0u) << row.what;
+            EXPECT_EQ(data.Hrm().rfind("[Params]\r\n", 0), 0u) << row.what;
         } else {
-            EXPECT_EQ(data.m_hrm, row.hrm) << row.what;
-            EXPECT_EQ(data.m_csv, row.csv) << row.what;
+            EXPECT_EQ(data.Hrm(), row.hrm) << row.what;
+            EXPECT_EQ(data.Csv(), row.csv) << row.what;
         }
     }
 }

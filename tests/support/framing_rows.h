@@ -21,8 +21,8 @@ struct FramingRow {
     std::string hrm, csv;
 };
 
-// Decodes the rows in turn into one document, each over the texts the one before left (set to
-// "previous" first, so a failed run must replace them), and checks each outcome.
+// Decodes the rows in turn into one document, each over the texts the one before left (so a
+// failed run after a valid one must replace them), and checks each outcome.
 void ExpectFramingRows(const std::vector<FramingRow>& rows,
                        const std::function<void(Document&, const std::vector<std::uint8_t>&)>& decode);
 

@@ -6,7 +6,7 @@
 #include <fstream>
 #include <stdexcept>
 
-#include "decoders/report_conventions.h"
+#include "formats/report_conventions.h"
 #include "reception/dump_file.h"
 #include "reception/stream_check.h"
 
@@ -257,6 +257,13 @@ std::string WriteDump(const std::vector<std::uint8_t>& bytes, const std::string&
     const std::string text = FormatDump(ToReceived(bytes));
     file.write(text.data(), static_cast<std::streamsize>(text.size()));
     return path;
+}
+
+std::vector<std::uint8_t> Head(int modelByte, std::size_t size) {
+    std::vector<std::uint8_t> bytes{
+        0xAA, 0xAA, 0xAA, 0xAA, 0xAA, 0x55, static_cast<std::uint8_t>(modelByte)};
+    bytes.resize(size, 0);
+    return bytes;
 }
 
 }  // namespace testing_streams

@@ -95,6 +95,9 @@ std::vector<std::vector<std::uint8_t>> BuildS410Blocks(const S410Values& values)
 // Frames blocks of data into a transfer with the given model byte (10 S410, 0x51 S510).
 Stream FrameS410Blocks(const std::vector<std::vector<std::uint8_t>>& blocks, int modelByte);
 
+// A transfer head of `size` bytes: preamble, start mark, model byte, then zeros.
+std::vector<std::uint8_t> Head(int modelByte, std::size_t size);
+
 // Corruptions of a built stream.
 void BreakChecksum(Stream& stream, std::size_t block);
 void SetBlockNumber(Stream& stream, std::size_t block, int number);

@@ -5,32 +5,26 @@
 #include <algorithm>
 #include <fstream>
 #include <functional>
-#include <memory>
 #include <string>
 #include <vector>
 
 #include "decoders/families.h"
+#include "reception/dump_file.h"
 #include "reception/live_decoder.h"
 #include "reception/modulator.h"
 #include "reception/stream_check.h"
 #include "reception/wave_writer.h"
 #include "support/coach_stream_builder.h"
+#include "support/open_document.h"
 #include "support/rs200_stream_builder.h"
 #include "support/s410_stream_builder.h"
 
 using namespace zendrik;
 
+using testing_streams::Head;
 using testing_streams::ToReceived;
 
 namespace {
-
-// A transfer head of `size` bytes: preamble, start mark, model byte, then zeros.
-std::vector<std::uint8_t> Head(int modelByte, std::size_t size) {
-    std::vector<std::uint8_t> bytes{
-        0xAA, 0xAA, 0xAA, 0xAA, 0xAA, 0x55, static_cast<std::uint8_t>(modelByte)};
-    bytes.resize(size, 0);
-    return bytes;
-}
 
 // A Coach head: the S410's model byte, one block, and the mark, number and size of that block.
 std::vector<std::uint8_t> CoachHead(std::size_t size) {
@@ -43,28 +37,27 @@ std::vector<std::uint8_t> CoachHead(std::size_t size) {
     return bytes;
 }
 
-void FillReports(Document& data) {
-    data.m_hrm = "hrm";
-    data.m_hrmCompat = "compatible";
-    data.m_csv = "csv";
-}
-
 // What the decoder of the model writes for these bytes.
-std::string ReportOf(int model, const std::vector<std::uint8_t>& bytes) {
-    Document reference;
-    reference.m_watchModel = model;
-    reference.m_bytes = ToReceived(bytes);
-    reference.DecodeExercises();
-    return reference.m_hrm + "|" + reference.m_hrmCompat + "|" + reference.m_csv;
+std::string ReportOf(const Document& data) {
+    return data.Hrm() + "|" + data.HrmCompat() + "|" + data.Csv();
+}
+std::string ReportOf(int model, const std::vector<std::uint8_t>& bytes, const ValueFormat& values = {}) {
+    Document reference({.watchModel = model, .values = values});
+    reference.DecodeBytes(ToReceived(bytes));
+    return ReportOf(reference);
 }
 
-std::string ReportOf(const Document& data) {
-    return data.m_hrm + "|" + data.m_hrmCompat + "|" + data.m_csv;
+// A document that shows a valid RS200 report, all three texts filled.
+Document ShowingARun(int model = 4) {
+    Document data({.watchModel = model});
+    data.DecodeBytes(ToReceived(testing_streams::BuildRs200Stream({})), ModelBy::StreamHead);
+    EXPECT_TRUE(data.Valid() && !data.HrmCompat().empty() && !data.Csv().empty());
+    return data;
 }
 
 }  // namespace
 
-TEST(SonicLinkData, RecognisesTheModelTheStreamHeadNames) {
+TEST(Document, RecognisesTheModelTheStreamHeadNames) {
     EXPECT_EQ(DetectWatchModel(ToReceived(Head(10, 12))), 1);
     EXPECT_EQ(DetectWatchModel(ToReceived(Head(0x51, 12))), 3);
     EXPECT_EQ(DetectWatchModel(ToReceived(Head(1, 12))), 4);
@@ -85,118 +78,116 @@ TEST(SonicLinkData, RecognisesTheModelTheStreamHeadNames) {
     EXPECT_EQ(DetectWatchModel(ToReceived(noMark)), 0);
 }
 
-TEST(SonicLinkData, DecodesADumpWithTheDetectedModelAndKeepsTheUsers) {
+TEST(Document, DecodesADumpWithTheDetectedModelAndKeepsTheUsers) {
     // The three heads must give three different reports for the test to tell them apart.
     ASSERT_NE(ReportOf(2, CoachHead(40)), ReportOf(1, CoachHead(40)));
     ASSERT_NE(ReportOf(1, Head(10, 30)), ReportOf(2, Head(10, 30)));
     ASSERT_NE(ReportOf(4, Head(1, 30)), ReportOf(2, Head(1, 30)));
 
-    Document data;
-    data.m_watchModel = 1;
-    data.m_bytes = ToReceived(CoachHead(40));
-    EXPECT_EQ(data.DetectModelAndDecode(), 1);
-    EXPECT_EQ(ReportOf(data), ReportOf(2, CoachHead(40)));
-    EXPECT_EQ(data.m_watchModel, 1);
-
-    data.m_watchModel = 2;
-    data.m_bytes = ToReceived(Head(10, 30));
-    EXPECT_EQ(data.DetectModelAndDecode(), 1);
-    EXPECT_EQ(ReportOf(data), ReportOf(1, Head(10, 30)));
-    EXPECT_EQ(data.m_watchModel, 2);
-
-    data.m_bytes = ToReceived(Head(1, 30));
-    EXPECT_EQ(data.DetectModelAndDecode(), 1);
-    EXPECT_EQ(ReportOf(data), ReportOf(4, Head(1, 30)));
-    EXPECT_EQ(data.m_watchModel, 2);
+    const struct {
+        int setting;
+        std::vector<std::uint8_t> bytes;
+        int named;
+    } cases[] = {{1, CoachHead(40), 2}, {2, Head(10, 30), 1}, {2, Head(1, 30), 4}};
+    for (const auto& c : cases) {
+        Document data({.watchModel = c.setting});
+        EXPECT_EQ(data.DecodeBytes(ToReceived(c.bytes), ModelBy::StreamHead), 1);
+        EXPECT_EQ(ReportOf(data), ReportOf(c.named, c.bytes));
+        EXPECT_EQ(data.Settings().watchModel, c.setting);
+    }
 
     // A whole S510 transfer from a dump file, whatever model the user selected.
     testing_streams::S410Values values;
     values.s510 = true;
     values.hr = {101, 102, 103};
-    data.m_watchModel = 4;
+    Document data;
     const std::string path =
         testing_streams::WriteDump(testing_streams::BuildS410Stream(values).bytes, "s510.sld");
-    EXPECT_EQ(data.LoadDumpFile(path), 1);
-    EXPECT_EQ(data.m_valid, 1);
-    EXPECT_EQ(data.m_watchModel, 4);
-    EXPECT_NE(data.m_hrm.find("[HRData]"), std::string::npos);
+    const Opened opened = data.Open({.path = path}, {.watchModel = 4});
+    EXPECT_EQ(opened.outcome, OpenOutcome::Opened);
+    EXPECT_EQ(opened.kind, zendrik::InputKind::Dump);
+    EXPECT_EQ(data.Valid(), 1);
+    EXPECT_EQ(data.Settings().watchModel, 4);
+    EXPECT_EQ(data.Path(), path);
+    EXPECT_NE(data.Hrm().find("[HRData]"), std::string::npos);
 }
 
-TEST(SonicLinkData, AnUnrecognisedStreamEmptiesTheReports) {
+TEST(Document, OpenTellsAnInputByItsBytesThenItsNameThenTheCallersGuess) {
+    const std::string known = "not a recording (.wav, .wave, .flac, .ogg, .oga, .opus, .mp3, .m4a, .mp4, .aac, "
+                              ".3gp, .amr, .webm, .caf) or a dump (.sld)";
+    const std::string text = testing_streams::WriteDump(Head(10, 30), "dump.txt");
+    const struct {
+        std::string path;
+        zendrik::InputKind fallback;
+        OpenOutcome outcome;
+        std::string reason;
+    } cases[] = {
+        // Both programs say the same of a file that is neither.
+        {text, zendrik::InputKind::Unknown, OpenOutcome::Unreadable, known},
+        {text, zendrik::InputKind::Dump, OpenOutcome::Opened, ""},
+        {text, zendrik::InputKind::Recording, OpenOutcome::Unreadable, "not a RIFF WAVE file"},
+        {testing_streams::TempPath("never-written.sld"), zendrik::InputKind::Dump, OpenOutcome::Unreadable,
+         "not found"},
+    };
+    for (const auto& c : cases) {
+        Document data = ShowingARun();
+        EXPECT_EQ(data.Open({.path = c.path, .fallback = c.fallback}, {}).outcome, c.outcome) << c.reason;
+        EXPECT_EQ(data.ReadError(), c.reason);
+        // What it held before is gone either way: the shells open into a new document.
+        EXPECT_EQ(data.Valid(), c.outcome == OpenOutcome::Opened);
+        if (c.outcome != OpenOutcome::Opened) {
+            EXPECT_EQ(ReportOf(data), "||");
+        }
+    }
+}
+
+TEST(Document, AnUnrecognisedStreamEmptiesTheReports) {
     for (const std::vector<std::uint8_t>& bytes : {Head(10, 10), Head(2, 12), Head(0x52, 40)}) {
-        Document data;
-        data.m_watchModel = 3;
-        data.m_bytes = ToReceived(bytes);
-        FillReports(data);
-        data.m_valid = 1;
-        EXPECT_EQ(data.DetectModelAndDecode(), 0);
-        EXPECT_EQ(data.m_hrm, "");
-        EXPECT_EQ(data.m_hrmCompat, "");
-        EXPECT_EQ(data.m_csv, "");
-        EXPECT_EQ(data.m_valid, 0);
-        EXPECT_EQ(data.m_watchModel, 3);
+        Document data = ShowingARun(3);
+        EXPECT_EQ(data.DecodeBytes(ToReceived(bytes), ModelBy::StreamHead), 0);
+        EXPECT_EQ(ReportOf(data), "||");
+        EXPECT_EQ(data.Valid(), 0);
+        EXPECT_EQ(data.Settings().watchModel, 3);
     }
 }
 
-TEST(SonicLinkData, UnknownModelCodesAreReportedInTheReport) {
+TEST(Document, UnknownModelCodesAreReportedInTheReport) {
     for (int model : {0, 5, -1, 0x51}) {
-        Document data;
-        data.m_bytes = ToReceived(Head(10, 40));
-        FillReports(data);
-        data.m_valid = 1;
-        data.m_watchModel = model;
-        data.DecodeExercises();
+        Document data = ShowingARun();
+        data.SetWatchModel(model);
+        data.DecodeBytes(ToReceived(Head(10, 40)));
         const std::string text = "Watch model unknown (" + std::to_string(model) + ")\r\n";
-        EXPECT_EQ(data.m_hrm, text);
-        EXPECT_EQ(data.m_csv, text);
         // Every text is the message's: none of an earlier report stays beside it.
-        EXPECT_EQ(data.m_hrmCompat, "");
-        EXPECT_EQ(data.m_valid, 0);  // a message is never saved as a report
+        EXPECT_EQ(ReportOf(data), text + "||" + text);
+        EXPECT_EQ(data.Valid(), 0);  // a message is never saved as a report
     }
 }
 
-TEST(SonicLinkData, ValueFormatChangesDecodeAnew) {
-    const std::vector<std::uint8_t> rs200 = Head(1, 12);
-    const std::vector<std::uint8_t> s410 = Head(10, 12);
-    ASSERT_NE(ReportOf(4, rs200), ReportOf(1, s410));
-    Document data;
-    data.m_bytes = ToReceived(rs200);
-    // The defaults are what the report was rendered with: nothing to do.
-    data.ApplyValueFormat(0, '.', ':', '.');
-    EXPECT_EQ(ReportOf(data), "||");
+TEST(Document, AValueFormatRendersTheDecodedTransferAnew) {
+    const std::vector<std::uint8_t> rs200 = testing_streams::BuildRs200Stream({});
+    const ValueFormat custom = MakeValueFormat(true, ',', '.', '/');
+    ASSERT_NE(ReportOf(4, rs200), ReportOf(4, rs200, custom));
+    Document data({.watchModel = 4});
+    data.DecodeBytes(ToReceived(rs200));
+    data.SetValueFormat(custom);
+    EXPECT_EQ(ReportOf(data), ReportOf(4, rs200, custom));
+    EXPECT_EQ(data.Settings().values.decimalSep, ",");
+    EXPECT_EQ(data.Settings().values.dateSep, "/");
+    EXPECT_EQ(data.Settings().watchModel, 4);
+    // A separator of 0 stands for none.
+    EXPECT_EQ(MakeValueFormat(false, 0, ':', 0).decimalSep, "");
 
-    data.ApplyValueFormat(1, ',', '.', '/');
-    EXPECT_EQ(ReportOf(data), ReportOf(4, rs200));
-    EXPECT_EQ(data.m_noTenths, 1);
-    EXPECT_EQ(data.m_decimalSep, ",");
-    EXPECT_EQ(data.m_timeSep, ".");
-    EXPECT_EQ(data.m_dateSep, "/");
-
-    // Once a transfer is decoded, a new value format renders it again and never reads the bytes:
-    // bytes put in since (not decoded) change nothing, the same separators render nothing.
-    data.m_bytes = ToReceived(s410);
-    data.ApplyValueFormat(1, ',', '.', '/');
-    EXPECT_EQ(ReportOf(data), ReportOf(4, rs200));
-    data.ApplyValueFormat(1, ',', '.', '-');
-    EXPECT_EQ(ReportOf(data), ReportOf(4, rs200));
-    EXPECT_EQ(data.m_watchModel, 1);
-}
-
-TEST(SonicLinkData, AValueFormatNeverChangesTheFamilyAReportIsReadAs) {
     // An S410 transfer read with the RS200/CS200 setting stays unreadable under any value format,
-    // as it is for the HRM text.
-    Document data;
-    data.m_watchModel = 4;
-    data.m_bytes = ToReceived(Head(10, 40));
-    data.DecodeExercises();
-    const std::string report = ReportOf(data);
-    data.ApplyValueFormat(1, ',', '.', '/');
-    EXPECT_EQ(ReportOf(data), report);
-    EXPECT_EQ(data.m_valid, 0);
-    EXPECT_EQ(data.m_watchModel, 4);
+    // as it is for the HRM text: the format never changes the family a report is read as.
+    Document other({.watchModel = 4});
+    other.DecodeBytes(ToReceived(Head(10, 40)));
+    const std::string report = ReportOf(other);
+    other.SetValueFormat(custom);
+    EXPECT_EQ(ReportOf(other), report);
+    EXPECT_EQ(other.Valid(), 0);
 }
 
-TEST(SonicLinkData, AnInvalidReportWithoutTextSaysWhatWasReceived) {
+TEST(Document, AnInvalidReportWithoutTextSaysWhatWasReceived) {
     struct Case {
         int model;
         std::vector<std::uint8_t> bytes;
@@ -217,43 +208,35 @@ TEST(SonicLinkData, AnInvalidReportWithoutTextSaysWhatWasReceived) {
                             "blocks are missing or damaged."},
     };
     for (const Case& c : cases) {
-        Document data;
-        data.m_watchModel = c.model;
-        data.m_bytes = ToReceived(c.bytes);
-        data.DecodeExercises();
+        Document data({.watchModel = c.model});
+        data.DecodeBytes(ToReceived(c.bytes));
         EXPECT_EQ(data.ExplainInvalid(), c.explanation) << c.model;
     }
-    Document valid;
-    ASSERT_EQ(valid.LoadDumpFile(testing_streams::WriteDump(
-                  testing_streams::BuildS410Stream(testing_streams::S410Values{}).bytes, "ok.sld")), 1);
-    EXPECT_EQ(valid.ExplainInvalid(), "");
+    EXPECT_EQ(ShowingARun().ExplainInvalid(), "");
 }
 
-TEST(SonicLinkData, TheModelSettingDecidesHowARecordingIsDecodedWhicheverReceiverReadsIt) {
+TEST(Document, TheModelSettingDecidesHowARecordingIsDecodedWhicheverReceiverReadsIt) {
     using zendrik::ReceiverUsed;
-    // An input, and how a document reads it: DecodeWaveFile, LoadDumpFile, or a live reading
-    // whose exact pass expects the model set, handed over when complete.
+    // An input, and how a document reads it: opened as a file, or a live reading whose exact
+    // pass expects the model set, handed over when complete.
     struct Input {
         std::string name;
         std::vector<std::uint8_t> transfer;  // what it holds
         std::function<int(Document&)> read;
     };
-    auto recording = [](std::string path) {
-        return [path](Document& data) { return data.DecodeWaveFile(path); };
-    };
-    auto dump = [](std::string path) {
-        return [path](Document& data) { return data.LoadDumpFile(path); };
+    auto file = [](std::string path) {
+        return [path](Document& data) { return testing_streams::OpenInto(data, path); };
     };
     auto live = [](std::vector<std::int16_t> sound) {
         return [sound](Document& data) {
             LiveDecoder decoder;
-            decoder.OnStart(zendrik::FamilyOrFirst(data.m_watchModel).stream,
+            decoder.OnStart(zendrik::FamilyOrFirst(data.Settings().watchModel).stream,
                             zendrik::FamilyStreamFormats(), nullptr);
             for (std::size_t at = 0; at < sound.size(); at += 10000) {
                 decoder.OnSamples(sound.data() + at,
                                   static_cast<std::ptrdiff_t>(std::min<std::size_t>(10000, sound.size() - at)));
             }
-            return HandOverLiveBytes(data, decoder.Transfer());
+            return data.TakeLiveTransfer(decoder.Transfer());
         };
     };
     // The watch's sound at its family's timing, 44100 Hz, with quiet after it long enough for
@@ -270,9 +253,10 @@ TEST(SonicLinkData, TheModelSettingDecidesHowARecordingIsDecodedWhicheverReceive
         return path;
     };
     auto dumped = [](const std::string& path) {
-        Document data;
-        data.ReadDumpFile(path);
-        const std::vector<std::int32_t> bytes = data.m_bytes.Elements();
+        std::ifstream in(path, std::ios::binary);
+        ReceivedBytes received;
+        ParseDump(in, received);
+        const std::vector<std::int32_t> bytes = received.Elements();
         return std::vector<std::uint8_t>(bytes.begin(), bytes.end());
     };
     const std::string samples = ZENDRIK_SAMPLES_DIR;
@@ -281,15 +265,15 @@ TEST(SonicLinkData, TheModelSettingDecidesHowARecordingIsDecodedWhicheverReceive
     const std::vector<std::uint8_t> coach =
         testing_streams::BuildCoachStream(testing_streams::CoachValues{}).bytes;
     const std::vector<std::uint8_t> rs200 = testing_streams::BuildRs200Stream({});
-    const Input ride{"s510-ride.wav", s510, recording(samples + "/s510-ride.wav")};
-    const Input phone{"s410-phone.flac", s410, recording(samples + "/s410-phone.flac")};
-    const Input coachWav{"coach.wav", coach, recording(wave(sound(coach, 2), "coach.wav"))};
-    const Input rs200Wav{"rs200.wav", rs200, recording(wave(sound(rs200, 4), "rs200.wav"))};
+    const Input ride{"s510-ride.wav", s510, file(samples + "/s510-ride.wav")};
+    const Input phone{"s410-phone.flac", s410, file(samples + "/s410-phone.flac")};
+    const Input coachWav{"coach.wav", coach, file(wave(sound(coach, 2), "coach.wav"))};
+    const Input rs200Wav{"rs200.wav", rs200, file(wave(sound(rs200, 4), "rs200.wav"))};
     const Input s410Live{"s410 live", s410, live(sound(s410, 1))};
     const Input coachLive{"coach live", coach, live(sound(coach, 2))};
-    const Input rideDump{"s510-ride.sld", s510, dump(samples + "/s510-ride.sld")};
-    const Input coachDump{"coach.sld", coach, dump(testing_streams::WriteDump(coach, "coach.sld"))};
-    const Input rs200Dump{"rs200.sld", rs200, dump(testing_streams::WriteDump(rs200, "rs200.sld"))};
+    const Input rideDump{"s510-ride.sld", s510, file(samples + "/s510-ride.sld")};
+    const Input coachDump{"coach.sld", coach, file(testing_streams::WriteDump(coach, "coach.sld"))};
+    const Input rs200Dump{"rs200.sld", rs200, file(testing_streams::WriteDump(rs200, "rs200.sld"))};
 
     constexpr const char* kReport = nullptr;  // the report of the transfer's own bytes
     const struct {
@@ -324,48 +308,30 @@ TEST(SonicLinkData, TheModelSettingDecidesHowARecordingIsDecodedWhicheverReceive
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.input.name + " with model " + std::to_string(c.model));
-        Document data;
-        data.m_watchModel = c.model;
-        ASSERT_EQ(c.input.read(data), 1) << data.m_readError;
-        EXPECT_EQ(data.m_reception.receiver, c.receiver);
-        EXPECT_EQ(data.m_bytes.Elements(), ToReceived(c.input.transfer).Elements());
+        Document data({.watchModel = c.model});
+        ASSERT_EQ(c.input.read(data), 1) << data.ReadError();
+        EXPECT_EQ(data.Reception().receiver, c.receiver);
+        EXPECT_EQ(data.Bytes().Elements(), ToReceived(c.input.transfer).Elements());
         if (c.holds == kReport) {
             Document byHead;
-            byHead.m_bytes = ToReceived(c.input.transfer);
-            byHead.DetectModelAndDecode();
-            EXPECT_EQ(data.m_valid, 1);
-            EXPECT_EQ(data.m_hrm, byHead.m_hrm);
+            byHead.DecodeBytes(ToReceived(c.input.transfer), ModelBy::StreamHead);
+            EXPECT_EQ(data.Valid(), 1);
+            EXPECT_EQ(data.Hrm(), byHead.Hrm());
         } else {
-            EXPECT_EQ(data.m_valid, 0);
-            EXPECT_EQ(data.m_hrm, "");
+            EXPECT_EQ(data.Valid(), 0);
+            EXPECT_EQ(data.Hrm(), "");
             EXPECT_EQ(data.ExplainInvalid(), "The recording holds " + std::string(c.holds) + ".");
         }
-        EXPECT_EQ(data.m_watchModel, c.model);
+        EXPECT_EQ(data.Settings().watchModel, c.model);
     }
 }
 
-TEST(SonicLinkData, ClearReceptionForgetsSamplesBytesAndTheValidFlag) {
-    Document data;
-    data.m_sampleCount = 3;
-    data.m_samples = std::make_unique<std::int16_t[]>(3);
-    data.m_bytes = ToReceived(Head(10, 12));
-    data.m_valid = 1;
-    FillReports(data);
-    data.ClearReception();
-    EXPECT_EQ(data.m_samples, nullptr);
-    EXPECT_EQ(data.m_sampleCount, 0);
-    EXPECT_EQ(data.m_bytes.GetSize(), 0);
-    EXPECT_EQ(data.m_valid, 0);
-    EXPECT_EQ(data.m_hrm, "hrm");  // the report stays until the next decoding
-}
-
-TEST(SonicLinkData, OnlyAValidReportKeepsAnExerciseAndEveryDecodingStartsWithout) {
+TEST(Document, OnlyAValidReportKeepsAnExerciseAndEveryDecodingStartsWithout) {
     testing_streams::S410Values values;
     values.hr = {100, 120, 140};
     testing_streams::Stream stream = testing_streams::BuildS410Stream(values);
     Document data;
-    data.m_bytes = ToReceived(stream.bytes);
-    ASSERT_TRUE(data.DetectModelAndDecode());
+    ASSERT_TRUE(data.DecodeBytes(ToReceived(stream.bytes), ModelBy::StreamHead));
     ASSERT_TRUE(data.ValidExercise());
     EXPECT_EQ(data.ValidExercise()->SampleCount(), 3u);
     EXPECT_TRUE(data.DecodedTransfer().checkMessages.empty());
@@ -373,18 +339,16 @@ TEST(SonicLinkData, OnlyAValidReportKeepsAnExerciseAndEveryDecodingStartsWithout
     // The same object, then a stream that fails its checks: nothing of the last exercise stays,
     // and the checks' lines are kept as they stand in the report.
     testing_streams::BreakChecksum(stream, 1);
-    data.m_bytes = ToReceived(stream.bytes);
-    data.DetectModelAndDecode();
-    EXPECT_FALSE(data.m_valid);
+    data.DecodeBytes(ToReceived(stream.bytes), ModelBy::StreamHead);
+    EXPECT_FALSE(data.Valid());
     EXPECT_FALSE(data.ValidExercise());
     ASSERT_FALSE(data.DecodedTransfer().checkMessages.empty());
     std::string lines;
     for (const std::string& line : data.DecodedTransfer().checkMessages) lines += line + "\r\n";
-    EXPECT_EQ(data.m_hrm, lines);
+    EXPECT_EQ(data.Hrm(), lines);
     EXPECT_FALSE(data.DecodedTransfer().exercise.has_value());
 
     // A stream naming no model empties everything.
-    data.m_bytes = ToReceived(Head(0x77, 40));
-    data.DetectModelAndDecode();
+    data.DecodeBytes(ToReceived(Head(0x77, 40)), ModelBy::StreamHead);
     EXPECT_TRUE(data.DecodedTransfer().checkMessages.empty());
 }
