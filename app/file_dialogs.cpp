@@ -9,6 +9,7 @@
 #include "app/input_file_reading.h"
 #include "app/report_texts.h"
 #include "app/user_prompts.h"
+#include "platform/zone_database.h"
 #include "zendrik/writers.h"
 #include "platform/whole_file.h"
 #include "document/document.h"
@@ -84,7 +85,7 @@ std::optional<std::string> ExportedExercise(const Document& data, int format, QW
     const QString name = format == kSaveFit ? QStringLiteral("FIT") : QStringLiteral("TCX");
     QString reason;
     if (const zendrik::Exercise* exercise = data.ValidExercise()) {
-        const zendrik::TimeZone zone = zendrik::TimeZone::System();
+        const zendrik::TimeZone zone = SystemZone();
         zendrik::ExportResult file =
             format == kSaveFit ? zendrik::WriteFit(*exercise, zone) : zendrik::WriteTcx(*exercise, zone);
         if (file.Ok()) return std::move(file.data);

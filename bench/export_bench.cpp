@@ -12,6 +12,7 @@
 #include "formats/json_writer.h"
 #include "formats/tcx_writer.h"
 #include "document/document.h"
+#include "platform/zone_database.h"
 #include "support/s410_stream_builder.h"
 
 using namespace zendrik;
@@ -20,7 +21,7 @@ namespace {
 
 const zendrik::TimeZone& Berlin() {
     static const zendrik::TimeZone zone =
-        zendrik::TimeZone::Named("Europe/Berlin").value_or(zendrik::TimeZone::Utc());
+        ZoneNamed("Europe/Berlin").value_or(zendrik::TimeZone::Utc());
     return zone;
 }
 

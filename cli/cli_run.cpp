@@ -14,6 +14,7 @@
 #include <system_error>
 #include <vector>
 
+#include "platform/zone_database.h"
 #include "zendrik/writers.h"
 #include "zendrik/families.h"
 #include "platform/regional_format.h"
@@ -145,17 +146,17 @@ bool UsesTimeZone(const CliOptions& o) {
 // The zone --timezone names (checked by RunCli before anything is read), else the computer's.
 zendrik::TimeZone ExportZone(const CliOptions& o) {
     if (o.timeZone) {
-        if (std::optional<zendrik::TimeZone> named = zendrik::TimeZone::Named(*o.timeZone)) {
+        if (std::optional<zendrik::TimeZone> named = ZoneNamed(*o.timeZone)) {
             return *named;
         }
     }
-    return zendrik::TimeZone::System();
+    return SystemZone();
 }
 
 // A zone the database does not know is a mistake in the command, found before any input is
 // read or a recording started.
 bool TimeZoneIsUnknown(const CliOptions& o, std::ostream& err) {
-    if (!o.timeZone || !UsesTimeZone(o) || zendrik::TimeZone::Named(*o.timeZone)) return false;
+    if (!o.timeZone || !UsesTimeZone(o) || ZoneNamed(*o.timeZone)) return false;
     err << "zendrik-cli: unknown time zone '" << *o.timeZone
         << "'; give an IANA name such as Europe/Berlin or UTC (try 'zendrik-cli --help')\n";
     return true;

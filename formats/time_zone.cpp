@@ -1,11 +1,9 @@
 #include "formats/time_zone.h"
 
-#include <date/tz.h>
+#include <date/date.h>
 
 #include <algorithm>
 #include <chrono>
-#include <cstdlib>
-#include <exception>
 
 namespace zendrik {
 
@@ -13,14 +11,30 @@ namespace {
 
 using Seconds = std::chrono::seconds;
 
-const date::time_zone* Locate(std::string_view name) {
-    // The zone database throws for names it does not know and when it cannot be read at all.
-    try {
-        return date::locate_zone(name);
-    } catch (const std::exception&) {
-        return nullptr;
+// Offsets from a list of changes; the search is over a handful of entries a year.
+class ChangeRules final : public ZoneRules {
+public:
+    explicit ChangeRules(std::vector<ZoneChange> changes) : changes_(std::move(changes)) {}
+
+    std::int64_t OffsetAt(std::int64_t utcSeconds) const override {
+        auto after = std::upper_bound(changes_.begin(), changes_.end(), utcSeconds,
+                                      [](std::int64_t t, const ZoneChange& c) { return t < c.fromUtc; });
+        return after == changes_.begin() ? changes_.front().offset : std::prev(after)->offset;
     }
-}
+    std::int64_t OffsetOfLocal(std::int64_t localSeconds) const override {
+        // The earliest offset under which the local time names an instant that offset is in force
+        // at; none in a gap, where the offset before the change is taken.
+        const std::int64_t before = OffsetAt(localSeconds - kMostOffset);
+        for (std::int64_t offset : {before, OffsetAt(localSeconds + kMostOffset)}) {
+            if (OffsetAt(localSeconds - offset) == offset) return offset;
+        }
+        return before;
+    }
+
+private:
+    static constexpr std::int64_t kMostOffset = 26 * 3600;  // wider than any zone's
+    std::vector<ZoneChange> changes_;
+};
 
 bool IsTimeOfDay(const LocalDateTime& t) {
     return t.hour >= 0 && t.hour < 24 && t.minute >= 0 && t.minute < 60 && t.second >= 0 &&
@@ -44,31 +58,15 @@ char* PutDigits(char* at, long long value, int width) {
 
 }  // namespace
 
-std::optional<TimeZone> TimeZone::Named(std::string_view name) {
-    if (name == "UTC") return Utc();
-    const date::time_zone* zone = Locate(name);
-    if (!zone) return std::nullopt;
-    return TimeZone(zone, std::string(name));
-}
-
-TimeZone TimeZone::System() {
-    // TZ is what the user set for this program; the system's setting comes after it.
-    if (const char* tz = std::getenv("TZ"); tz && *tz) {
-        std::string_view name(tz);
-        if (name.front() == ':') name.remove_prefix(1);
-        if (std::optional<TimeZone> zone = Named(name)) return *zone;
-    }
-    try {
-        if (const date::time_zone* zone = date::current_zone()) {
-            return TimeZone(zone, std::string(zone->name()));
-        }
-    } catch (const std::exception&) {
-    }
-    return Utc();
+TimeZone TimeZone::FromChanges(std::string name, std::vector<ZoneChange> changes) {
+    std::stable_sort(changes.begin(), changes.end(),
+                     [](const ZoneChange& a, const ZoneChange& b) { return a.fromUtc < b.fromUtc; });
+    if (changes.empty()) return TimeZone(std::move(name), nullptr);
+    return TimeZone(std::move(name), std::make_shared<ChangeRules>(std::move(changes)));
 }
 
 TimeZone TimeZone::Utc() {
-    return TimeZone(nullptr, "UTC");
+    return TimeZone("UTC", nullptr);
 }
 
 bool IsDateAndTime(const LocalDateTime& t) {
@@ -85,16 +83,13 @@ std::optional<std::int64_t> TimeZone::ToUtc(const LocalDateTime& t) const {
     const date::year_month_day ymd = YearMonthDay(t);
     const auto local = date::local_days{ymd} + std::chrono::hours{t.hour} +
                        std::chrono::minutes{t.minute} + Seconds{t.second};
-    if (!zone_) return local.time_since_epoch().count();
-    const date::local_info info = zone_->get_info(local);
-    // Nonexistent: `first` is the offset before the gap. Ambiguous: `first` is the earlier one.
-    return (local.time_since_epoch() - info.first.offset).count();
+    const std::int64_t localSeconds = local.time_since_epoch().count();
+    if (!rules_) return localSeconds;
+    return localSeconds - rules_->OffsetOfLocal(localSeconds);
 }
 
 std::int64_t TimeZone::OffsetAt(std::int64_t utcSeconds) const {
-    if (!zone_) return 0;
-    const date::sys_seconds instant{Seconds{utcSeconds}};
-    return zone_->get_info(instant).offset.count();
+    return rules_ ? rules_->OffsetAt(utcSeconds) : 0;
 }
 
 void AppendUtc(std::string& out, std::int64_t utcSeconds) {

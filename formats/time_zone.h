@@ -4,24 +4,44 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "decoders/exercise.h"
 
-namespace date {
-class time_zone;
-}
-
 namespace zendrik {
+
+// The offsets of a zone from UTC over time, from wherever the program takes them: the system's
+// zone database (platform/zone_database), or offsets handed in (the browser computes them).
+class ZoneRules {
+public:
+    virtual ~ZoneRules() = default;
+    // Seconds to add to UTC for the local time at that instant (daylight saving included).
+    virtual std::int64_t OffsetAt(std::int64_t utcSeconds) const = 0;
+    // The offset a local time (its fields counted as seconds since 1970-01-01T00:00:00, as if
+    // it were UTC) is read with: in the hour skipped when clocks go forward, the offset before
+    // the change; in the hour that occurs twice when they go back, the earlier one.
+    virtual std::int64_t OffsetOfLocal(std::int64_t localSeconds) const = 0;
+};
+
+// A zone's offsets as a list of changes: from each instant (seconds since the epoch, UTC) on,
+// the offset it names; before the first, the first's. Enough for the years an exercise can
+// fall in, and what a caller without a zone database can build.
+struct ZoneChange {
+    std::int64_t fromUtc = 0;
+    std::int64_t offset = 0;
+};
 
 class TimeZone {
 public:
-    // The zone of an IANA name ("Europe/Berlin"); nothing when the zone database does not know it.
-    static std::optional<TimeZone> Named(std::string_view name);
-    // The computer's zone: the one TZ names, else the system's setting; UTC when neither is found.
-    static TimeZone System();
+    // A zone under the rules given; UTC where there are none.
+    TimeZone(std::string name, std::shared_ptr<const ZoneRules> rules)
+        : rules_(std::move(rules)), name_(std::move(name)) {}
+    // A zone from its changes, in order of time; UTC without any.
+    static TimeZone FromChanges(std::string name, std::vector<ZoneChange> changes);
     static TimeZone Utc();
 
     const std::string& Name() const { return name_; }
@@ -36,9 +56,7 @@ public:
     std::int64_t OffsetAt(std::int64_t utcSeconds) const;
 
 private:
-    TimeZone(const date::time_zone* zone, std::string name) : zone_(zone), name_(std::move(name)) {}
-
-    const date::time_zone* zone_ = nullptr;  // null: UTC
+    std::shared_ptr<const ZoneRules> rules_;  // null: UTC
     std::string name_;
 };
 

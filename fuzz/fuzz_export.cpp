@@ -26,6 +26,7 @@
 #include "formats/time_zone.h"
 #include "fuzz_support.h"
 #include "decoders/families.h"
+#include "platform/zone_database.h"
 #include "stream_framing.h"
 
 using namespace zendrik;
@@ -278,7 +279,7 @@ const zendrik::TimeZone& Zone(int choice) {
         std::vector<zendrik::TimeZone> z{zendrik::TimeZone::Utc()};
         for (const char* name : {"Europe/Berlin", "America/New_York", "Australia/Lord_Howe",
                                  "Asia/Kathmandu", "Pacific/Apia"}) {
-            if (auto zone = zendrik::TimeZone::Named(name)) z.push_back(*zone);
+            if (auto zone = ZoneNamed(name)) z.push_back(*zone);
         }
         return z;
     }();

@@ -18,6 +18,7 @@
 #include "formats/fit_writer.h"
 #include "formats/tcx_writer.h"
 #include "document/document.h"
+#include "platform/zone_database.h"
 #include "support/rs200_stream_builder.h"
 #include "support/run_process.h"
 #include "support/sample_exercises.h"
@@ -177,7 +178,7 @@ protected:
         std::filesystem::remove_all(dir);
         std::filesystem::create_directories(dir);
         for (const Case& c : Cases()) {
-            const auto zone = zendrik::TimeZone::Named(c.zone);
+            const auto zone = ZoneNamed(c.zone);
             if (!zone) {
                 setUpError_ = std::string("the zone database lacks ") + c.zone;
                 return;

@@ -14,6 +14,7 @@
 #include "formats/fit_writer.h"
 #include "formats/tcx_writer.h"
 #include "gui_test_registry.h"
+#include "platform/zone_database.h"
 #include "scripted_prompts.h"
 #include "support/run_process.h"
 #include "support/s410_stream_builder.h"
@@ -111,7 +112,7 @@ private slots:
         QVERIFY(prompts.messages.empty());
 
         // What the writer makes of the decoded exercise in the zone the computer is set to.
-        const auto zone = zendrik::TimeZone::Named("America/New_York");
+        const auto zone = ZoneNamed("America/New_York");
         const zendrik::Exercise* exercise = f.Data().ValidExercise();
         QVERIFY(zone && exercise);
         const zendrik::ExportResult expected =
