@@ -1,5 +1,6 @@
 // The decode thread's rules, driven block by block without threads.
 #include "reception/live_decoder.h"
+#include "reception/live_receiver.h"
 
 #include <gtest/gtest.h>
 
@@ -83,6 +84,31 @@ TEST(LiveDecoder, KeepsOnlyTheLastSecondWhileNoHeadIsFound) {
     EXPECT_TRUE(std::equal(decoder.CollectedSamples().begin(), decoder.CollectedSamples().end(),
                            hiss.begin() + 25000));
     EXPECT_TRUE(reports.states.empty());
+}
+
+// The value interface a caller without a dialog uses: the progress it would show, then the
+// transfer, fed in the blocks of 128 samples an audio worklet delivers.
+TEST(LiveReceiver, ShowsProgressThenHandsOverTheTransfer) {
+    const std::vector<std::uint8_t> bytes = TransferBytes();
+    ModulatorSettings settings = ModulatorSettingsFor(BitTimingFor(kModelS410, 44100));
+    settings.leadIn = 30000;
+    const std::vector<std::int16_t> sound = ModulateBytes(bytes, settings);
+    LiveReceiver receiver(FamilyOrFirst(kModelS410).stream, FamilyStreamFormats(), 44100);
+    EXPECT_EQ(receiver.Progress().state, kReadingWaiting);
+    std::vector<LiveProgress> seen;
+    for (std::size_t at = 0; at < sound.size(); at += 128) {
+        receiver.Feed(sound.data() + at, static_cast<std::ptrdiff_t>(std::min<std::size_t>(128, sound.size() - at)));
+        if (at % 12800 == 0) seen.push_back(receiver.Progress());
+    }
+    ASSERT_TRUE(receiver.Complete());
+    EXPECT_TRUE(std::any_of(seen.begin(), seen.end(), [&](const LiveProgress& p) {
+        return p.state == kReadingReceiving && p.received > 0 && p.received < p.expected && p.peak > 1000;
+    }));
+    EXPECT_EQ(receiver.Progress().state, kReadingComplete);
+    EXPECT_EQ(receiver.Progress().received, static_cast<std::ptrdiff_t>(bytes.size()));
+    const std::optional<LiveTransfer> transfer = receiver.Take();
+    ASSERT_TRUE(transfer);
+    EXPECT_EQ(transfer->bytes.Elements(), std::vector<int>(bytes.begin(), bytes.end()));
 }
 
 TEST(LiveDecoder, ReceivesATransferWhateverMomentItStarts) {
