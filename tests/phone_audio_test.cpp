@@ -121,6 +121,14 @@ std::string AmrNb() {
     return amr;
 }
 
+// An M4A file's head and nothing a demuxer can read after it.
+std::string DamagedM4a() { return std::string("\0\0\0\x18" "ftypM4A ", 12) + std::string(300, '\x5A'); }
+
+bool CliHasFfmpegModule() {
+    return std::filesystem::exists(std::filesystem::path(ZENDRIK_CLI_PATH).parent_path() /
+                                   "zendrik-ffmpeg.so");
+}
+
 TEST(PhoneAudio, UnreadableOrToneLessFilesSayWhyAndExitOne) {
     struct Case {
         std::string name;
@@ -129,7 +137,7 @@ TEST(PhoneAudio, UnreadableOrToneLessFilesSayWhyAndExitOne) {
     };
     std::vector<Case> cases = {
         {"voice.amr", AmrNb(), "recorded at 8000 Hz, too low a rate to hold the watch's tone"},
-        {"garbage.m4a", std::string("\0\0\0\x18" "ftypM4A ", 12) + std::string(300, '\x5A'),
+        {"garbage.m4a", DamagedM4a(),
          "the M4A file is damaged: "},
         {"tiny.3gp", std::string("\0\0\0\x18" "ftyp3gp4", 12), "the 3GP file is damaged: "},
         {"garbage.webm", "\x1A\x45\xDF\xA3" + std::string(200, '\x01'), "the WebM file is damaged: "},
@@ -156,6 +164,34 @@ TEST(PhoneAudio, UnreadableOrToneLessFilesSayWhyAndExitOne) {
         EXPECT_EQ(cli.exitCode, 1);
         EXPECT_NE(cli.err.find(c.reason), std::string::npos) << cli.err;
     }
+}
+
+// zendrik-cli maps FFmpeg's libraries (loading its module) for phone recordings alone: they would
+// more than double what every run on a WAV file or a dump takes to start.
+TEST(PhoneAudio, TheCliMapsFfmpegOnlyForPhoneRecordings) {
+    if (!CliHasFfmpegModule()) GTEST_SKIP() << "built without FFmpeg's module";
+    const std::string m4a = testing_wave::WriteWaveBytes(DamagedM4a(), "mapped.m4a");
+    const std::string samples = ZENDRIK_SAMPLES_DIR;
+    for (const std::string& input : {samples + "/s510-ride.wav", samples + "/s510-ride.sld", m4a}) {
+        SCOPED_TRACE(input);
+        const testing_streams::ProcessResult run = Cli({input}, {"LD_DEBUG=libs"});
+        EXPECT_EQ(run.err.find("libavcodec") != std::string::npos, input == m4a);
+    }
+}
+
+// Without its module, a phone recording is refused with what to install, as any unreadable file.
+TEST(PhoneAudio, TheCliWithoutItsFfmpegModuleSaysWhatToInstall) {
+    if (!CliHasFfmpegModule()) GTEST_SKIP() << "built without FFmpeg's module";
+    const std::filesystem::path alone = testing_streams::TempPath("cli-alone");
+    std::filesystem::create_directories(alone);
+    std::filesystem::copy_file(ZENDRIK_CLI_PATH, alone / "zendrik-cli",
+                               std::filesystem::copy_options::overwrite_existing);
+    const std::string m4a = testing_wave::WriteWaveBytes(DamagedM4a(), "alone.m4a");
+    const testing_streams::ProcessResult run =
+        testing_streams::RunProcess((alone / "zendrik-cli").string(), {m4a});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.err.find("zendrik-ffmpeg.so is not installed: install zendrik-cli's FFmpeg module"),
+              std::string::npos) << run.err;
 }
 
 // A recording at 8000 Hz is tried by the receivers like any other, whatever its container (the
