@@ -3,12 +3,17 @@
 #include <sndfile.h>
 
 #include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <iterator>
+#include <optional>
 #include <memory>
 #include <new>
 #include <vector>
 
 #include "reception/input_file.h"
 #include "reception/stream_source.h"
+#include "reception/tone_band_meter.h"
 
 namespace zendrik {
 
@@ -45,37 +50,60 @@ const char* LossyCodecName(int format) {
     }
 }
 
-AudioFileResult ReadOpened(SNDFILE* file, const SF_INFO& info, std::int64_t fileBytes,
-                           std::int64_t maxSamples) {
-    const int channels = info.channels;
-    const int rate = info.samplerate;
-    if (channels <= 0 || rate <= 0) return Refused("a sound file without channels or sample rate");
-    ChannelCollector sound(channels, rate, maxSamples);
-    // The frame count in a header can lie in both directions: it only refuses early, and memory
-    // grows with what is really read.
-    if (!sound.Fits(info.frames)) return Refused(kTooLongReason);
-    sound.Reserve(info.frames);
-    constexpr sf_count_t kChunkFrames = 16384;
-    std::vector<float> chunk(static_cast<std::size_t>(kChunkFrames) * static_cast<std::size_t>(channels));
-    for (;;) {
-        const sf_count_t got = sf_readf_float(file, chunk.data(), kChunkFrames);
-        if (got <= 0) break;
-        if (!sound.Append(chunk.data(), got)) return Refused(kTooLongReason);
+class SndfileDecoder : public InterleavedDecoder {
+public:
+    SndfileDecoder(std::istream& in, std::int64_t maxSamples) : in_(in), maxSamples_(maxSamples) {}
+
+    std::string Restart() override {
+        file_.reset();
+        if (!attached_) {
+            if (!source_.Attach(in_)) return "the sound file cannot be read";
+            attached_ = true;
+        } else if (source_.Seek(0, SEEK_SET) != 0) {
+            return "the sound file cannot be read";
+        }
+        info_ = SF_INFO{};
+        file_.reset(sf_open_virtual(&io_, SFM_READ, &info_, &source_));
+        if (!file_) return std::string("not a sound file that can be read: ") + sf_strerror(nullptr);
+        if (info_.channels <= 0 || info_.samplerate <= 0) return "a sound file without channels or sample rate";
+        // The frame count in a header can lie in both directions: it only refuses early, and
+        // what is really read is held to the limits as it comes.
+        if (info_.frames > MaxAudioFrames(info_.channels, info_.samplerate, maxSamples_)) return kTooLongReason;
+        return {};
     }
-    if (sf_error(file) != SF_ERR_NO_ERROR) {
-        return Refused(std::string("the sound file is damaged: ") + sf_strerror(file));
+
+    std::int64_t Next(std::vector<float>& out, std::string& why) override {
+        constexpr sf_count_t kChunkFrames = 16384;
+        out.resize(static_cast<std::size_t>(kChunkFrames) * static_cast<std::size_t>(info_.channels));
+        const sf_count_t got = sf_readf_float(file_.get(), out.data(), kChunkFrames);
+        if (got > 0) return got;
+        if (sf_error(file_.get()) != SF_ERR_NO_ERROR) {
+            why = std::string("the sound file is damaged: ") + sf_strerror(file_.get());
+            return -1;
+        }
+        return 0;
     }
-    AudioFileResult result;
-    result.ok = true;
-    const std::int64_t frames = sound.Frames();
-    result.clip = std::move(sound).LoudestChannel();
-    result.clip.coding.lossyCodec = LossyCodecName(info.format);
-    if (!result.clip.coding.lossyCodec.empty()) {
+
+    int Channels() const override { return info_.channels; }
+    int Rate() const override { return info_.samplerate; }
+
+    SoundCoding CodingFor(std::int64_t frames) const override {
+        SoundCoding coding;
+        coding.lossyCodec = LossyCodecName(info_.format);
         // libsndfile does not tell a codec's bit rate; the file's size over its length does.
-        result.clip.coding.bitsPerSecond = AverageBitRate(fileBytes, frames, rate);
+        if (!coding.lossyCodec.empty()) coding.bitsPerSecond = AverageBitRate(source_.Size(), frames, info_.samplerate);
+        return coding;
     }
-    return result;
-}
+
+private:
+    std::istream& in_;
+    std::int64_t maxSamples_;
+    bool attached_ = false;
+    StreamSource source_;
+    SF_VIRTUAL_IO io_{SourceLength, SourceSeek, SourceRead, SourceWrite, SourceTell};
+    SF_INFO info_{};
+    std::unique_ptr<SNDFILE, SndfileCloser> file_;
+};
 
 }  // namespace
 
@@ -85,55 +113,113 @@ int AverageBitRate(std::int64_t bytes, std::int64_t frames, int rate) {
     return bits < 2e9 ? static_cast<int>(bits) : 0;
 }
 
-ChannelCollector::ChannelCollector(int channels, int rate, std::int64_t maxSamples)
-    : channels_(channels),
-      rate_(rate),
-      maxFrames_(std::min<std::int64_t>(kMaxAudioSeconds * rate,
-                                        std::max<std::int64_t>(maxSamples, 0) / channels)),
-      toneBand_(channels, rate) {}
-
-void ChannelCollector::Reserve(std::int64_t frames) {
-    // A lying header costs at most 64 MB.
-    all_.reserve(static_cast<std::size_t>(
-        std::min<std::int64_t>(std::max<std::int64_t>(frames, 0) * channels_, std::int64_t{16} << 20)));
+std::int64_t MaxAudioFrames(int channels, int rate, std::int64_t maxSamples) {
+    if (channels <= 0 || rate <= 0) return 0;
+    return std::min<std::int64_t>(kMaxAudioSeconds * rate, std::max<std::int64_t>(maxSamples, 0) / channels);
 }
 
-bool ChannelCollector::Append(const float* interleaved, std::int64_t frames) {
-    if (frames <= 0) return true;
-    if (frames_ + frames > maxFrames_) return false;
-    const std::size_t values = static_cast<std::size_t>(frames) * static_cast<std::size_t>(channels_);
-    // One channel is the one kept whatever its energy.
-    if (channels_ > 1) toneBand_.Add(interleaved, frames);
-    all_.insert(all_.end(), interleaved, interleaved + values);
-    frames_ += frames;
-    return true;
-}
+DecodedSound::DecodedSound(std::unique_ptr<InterleavedDecoder> decoder, std::int64_t maxSamples)
+    : decoder_(std::move(decoder)), maxSamples_(maxSamples) {}
 
-AudioClip ChannelCollector::LoudestChannel() && {
-    const std::size_t keep = static_cast<std::size_t>(toneBand_.Loudest());
-    const std::size_t channels = static_cast<std::size_t>(channels_);
-    for (std::int64_t f = 0; f < frames_; ++f) {
-        all_[static_cast<std::size_t>(f)] = all_[static_cast<std::size_t>(f) * channels + keep];
-    }
-    all_.resize(static_cast<std::size_t>(frames_));
-    AudioClip clip;
-    clip.samples = std::move(all_);
-    clip.sampleRate = rate_;
+std::string DecodedSound::Open() {
+    std::string why = decoder_->Restart();
+    if (!why.empty()) return why;
+    std::optional<ToneBandMeter> toneBand;
+    std::int64_t maxFrames = 0;
     frames_ = 0;
-    return clip;
+    for (;;) {
+        const std::int64_t got = decoder_->Next(block_, why);
+        if (got < 0) return why;
+        if (got == 0) break;
+        if (!toneBand) {
+            toneBand.emplace(decoder_->Channels(), decoder_->Rate());
+            maxFrames = MaxAudioFrames(decoder_->Channels(), decoder_->Rate(), maxSamples_);
+        }
+        if (frames_ + got > maxFrames) return kTooLongReason;
+        // One channel is the one kept whatever its energy.
+        if (decoder_->Channels() > 1) toneBand->Add(block_.data(), got);
+        frames_ += got;
+    }
+    if (frames_ == 0) {
+        why = decoder_->EmptyReason();
+        if (!why.empty()) return why;
+    }
+    keep_ = toneBand ? toneBand->Loudest() : 0;
+    channels_ = decoder_->Channels();
+    rate_ = decoder_->Rate();
+    coding_ = decoder_->CodingFor(frames_);
+    return Rewind() ? std::string() : std::string("the sound file cannot be read");
+}
+
+bool DecodedSound::Rewind() {
+    position_ = 0;
+    blockAt_ = 0;
+    blockFrames_ = 0;
+    return decoder_->Restart().empty();
+}
+
+std::ptrdiff_t DecodedSound::ReadFloats(float* out, std::ptrdiff_t most) {
+    std::ptrdiff_t done = 0;
+    // No more than the first pass found: a later pass hands over the same sound or less.
+    while (done < most && position_ < frames_) {
+        if (static_cast<std::int64_t>(blockAt_) >= blockFrames_) {
+            std::string why;
+            blockFrames_ = decoder_->Next(block_, why);
+            blockAt_ = 0;
+            if (blockFrames_ <= 0 || decoder_->Channels() != channels_) break;
+        }
+        const std::int64_t take =
+            std::min({static_cast<std::int64_t>(most - done), blockFrames_ - static_cast<std::int64_t>(blockAt_),
+                      frames_ - position_});
+        const std::size_t channels = static_cast<std::size_t>(channels_);
+        for (std::int64_t i = 0; i < take; ++i) {
+            out[done + i] = block_[(blockAt_ + static_cast<std::size_t>(i)) * channels + static_cast<std::size_t>(keep_)];
+        }
+        blockAt_ += static_cast<std::size_t>(take);
+        position_ += take;
+        done += static_cast<std::ptrdiff_t>(take);
+    }
+    return done;
+}
+
+std::ptrdiff_t DecodedSound::Read(std::int16_t* out, std::ptrdiff_t most) {
+    float block[4096];
+    const std::ptrdiff_t got = ReadFloats(block, std::min<std::ptrdiff_t>(most, std::ssize(block)));
+    for (std::ptrdiff_t i = 0; i < got; ++i) {
+        const float x = std::isnan(block[i]) ? 0.0f : std::clamp(block[i] * 32768.0f, -32768.0f, 32767.0f);
+        out[i] = static_cast<std::int16_t>(std::lrint(x));
+    }
+    return got;
+}
+
+AudioFileResult ReadWhole(DecodedSound& sound) {
+    AudioFileResult result;
+    result.clip.sampleRate = sound.SampleRate();
+    result.clip.coding = sound.Coding();
+    result.clip.samples.resize(static_cast<std::size_t>(sound.Frames()));
+    std::ptrdiff_t done = 0;
+    for (std::ptrdiff_t got; done < sound.Frames() &&
+                             (got = sound.ReadFloats(result.clip.samples.data() + done, sound.Frames() - done)) > 0;) {
+        done += got;
+    }
+    // A file that decodes differently the second time is not read on a guess.
+    if (done < sound.Frames()) return Refused("the sound file cannot be read");
+    result.ok = true;
+    return result;
+}
+
+std::unique_ptr<DecodedSound> OpenAudioStream(std::istream& in, std::string& why, std::int64_t maxSamples) {
+    auto sound = std::make_unique<DecodedSound>(std::make_unique<SndfileDecoder>(in, maxSamples), maxSamples);
+    why = sound->Open();
+    if (!why.empty()) sound.reset();
+    return sound;
 }
 
 AudioFileResult ReadAudioStream(std::istream& in, std::int64_t maxSamples) {
     try {
-        StreamSource source;
-        if (!source.Attach(in)) return Refused("the sound file cannot be read");
-        SF_VIRTUAL_IO io{SourceLength, SourceSeek, SourceRead, SourceWrite, SourceTell};
-        SF_INFO info{};
-        std::unique_ptr<SNDFILE, SndfileCloser> file(sf_open_virtual(&io, SFM_READ, &info, &source));
-        if (!file) {
-            return Refused(std::string("not a sound file that can be read: ") + sf_strerror(nullptr));
-        }
-        return ReadOpened(file.get(), info, source.Size(), maxSamples);
+        std::string why;
+        const std::unique_ptr<DecodedSound> sound = OpenAudioStream(in, why, maxSamples);
+        return sound ? ReadWhole(*sound) : Refused(why);
     } catch (const std::bad_alloc&) {
         return Refused(kOutOfMemoryReason);
     }
