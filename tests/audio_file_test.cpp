@@ -7,16 +7,19 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <random>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "decoders/families.h"
 #include "document/document.h"
 #include "reception/modulator.h"
 #include "reception/second_receiver.h"
 #include "reception/wave_reader.h"
 #include "support/cli_support.h"
+#include "support/reception_summary.h"
 #include "support/s410_stream_builder.h"
 #include "support/wave_file_maker.h"
 
@@ -112,6 +115,16 @@ TEST(AudioFile, EachKindOfSoundFileDecodesByteExactFromItsLouderChannel) {
                 EXPECT_EQ(data.m_reception.receiver, zendrik::ReceiverUsed::Second);
             }
             EXPECT_EQ(data.m_reception.sampleRate, kind.rate);
+            // Read in passes, the file gives the second receiver what it gives read whole.
+            std::ifstream whole(path, std::ios::binary);
+            const zendrik::AudioFileResult read = zendrik::ReadAudioStream(whole);
+            ASSERT_TRUE(read.ok) << read.reason;
+            std::ifstream passes(path, std::ios::binary);
+            std::string why;
+            const std::unique_ptr<zendrik::DecodedSound> sound = zendrik::OpenAudioStream(passes, why);
+            ASSERT_TRUE(sound) << why;
+            EXPECT_EQ(testing_streams::ReceptionSummary(zendrik::ReceiveSource(*sound, zendrik::FamilyStreamFormats())),
+                      testing_streams::ReceptionSummary(zendrik::ReceiveClip(read.clip, zendrik::FamilyStreamFormats())));
         }
     }
 }

@@ -7,17 +7,21 @@
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <random>
 #include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "decoders/families.h"
 #include "document/document.h"
 #include "reception/input_file.h"
 #include "reception/modulator.h"
+#include "reception/second_receiver.h"
 #include "support/cli_support.h"
 #include "support/coach_stream_builder.h"
+#include "support/reception_summary.h"
 #include "support/s410_stream_builder.h"
 #include "support/wave_file_maker.h"
 
@@ -98,6 +102,16 @@ TEST(PhoneAudio, PhoneRecordingsDecodeByteExactThroughTheDocumentAndTheCli) {
             const testing_streams::ProcessResult cli = Cli({"--model", model, path});
             EXPECT_EQ(cli.exitCode, 0) << cli.err;
             EXPECT_EQ(cli.out, expected);
+            // Read in passes, the file gives the second receiver what it gives read whole.
+            std::ifstream whole(path, std::ios::binary);
+            const zendrik::AudioFileResult read = zendrik::ReadPhoneAudioStream(whole);
+            ASSERT_TRUE(read.ok) << read.reason;
+            std::ifstream passes(path, std::ios::binary);
+            std::string why;
+            const std::unique_ptr<zendrik::DecodedSound> sound = zendrik::OpenPhoneAudioStream(passes, why);
+            ASSERT_TRUE(sound) << why;
+            EXPECT_EQ(testing_streams::ReceptionSummary(zendrik::ReceiveSource(*sound, zendrik::FamilyStreamFormats())),
+                      testing_streams::ReceptionSummary(zendrik::ReceiveClip(read.clip, zendrik::FamilyStreamFormats())));
         }
         // Standard input is told a recording by its first bytes alone.
         testing_streams::ProcessStreams streams;
