@@ -11,6 +11,13 @@ constexpr double kClickRatio = 12.0;  // a sine peaks at 1.6 times its mean leve
 constexpr float kAudible = 1e-4f;    // nothing quieter counts as a click
 constexpr std::ptrdiff_t kMostClicksPer = 1000;  // more than one in this many: not clicks
 
+// The least power of two that holds `values`: a ring of it wraps with a mask.
+std::size_t RingFor(std::ptrdiff_t values) {
+    std::size_t ring = 1;
+    while (ring < static_cast<std::size_t>(values)) ring <<= 1;
+    return ring;
+}
+
 }  // namespace
 
 bool FewEnoughClicks(std::size_t clicks, std::ptrdiff_t count) {
@@ -19,8 +26,8 @@ bool FewEnoughClicks(std::size_t clicks, std::ptrdiff_t count) {
 
 ClickFinder::ClickFinder(int sampleRate)
     : half_(std::max<std::ptrdiff_t>(4, sampleRate / 500)),
-      ring_(2 * half_ + 2),
-      levels_(static_cast<std::size_t>(ring_), 0.0f) {}
+      ring_(RingFor(2 * half_ + 2)),
+      levels_(ring_, 0.0f) {}
 
 // The window [lo, hi) around sample i runs from i - half to i + half, cut at the ends; its sum
 // slides with the sample, in double so it does not drift, adding before it takes away.
@@ -36,7 +43,7 @@ bool ClickFinder::JudgeNext() {
 
 bool ClickFinder::Add(float sample) {
     const float level = std::fabs(sample);
-    levels_[static_cast<std::size_t>(added_ % ring_)] = level;
+    levels_[static_cast<std::size_t>(added_) & (ring_ - 1)] = level;
     ++added_;
     sum_ += level;
     return added_ > half_ && JudgeNext();

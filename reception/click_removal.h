@@ -45,10 +45,10 @@ public:
 
 private:
     bool JudgeNext();
-    float Level(std::ptrdiff_t at) const { return levels_[static_cast<std::size_t>(at % ring_)]; }
+    float Level(std::ptrdiff_t at) const { return levels_[static_cast<std::size_t>(at) & (ring_ - 1)]; }
 
     std::ptrdiff_t half_;
-    std::ptrdiff_t ring_;
+    std::size_t ring_;           // a power of two, room for a window and one more
     std::vector<float> levels_;  // |sample| of the last `ring_` samples
     double sum_ = 0;
     std::ptrdiff_t added_ = 0;
