@@ -13,7 +13,6 @@
 #include <string>
 #include <vector>
 
-#include "decoders/families.h"
 #include "document/document.h"
 #include "reception/modulator.h"
 #include "reception/second_receiver.h"
@@ -116,15 +115,9 @@ TEST(AudioFile, EachKindOfSoundFileDecodesByteExactFromItsLouderChannel) {
             }
             EXPECT_EQ(data.m_reception.sampleRate, kind.rate);
             // Read in passes, the file gives the second receiver what it gives read whole.
-            std::ifstream whole(path, std::ios::binary);
-            const zendrik::AudioFileResult read = zendrik::ReadAudioStream(whole);
-            ASSERT_TRUE(read.ok) << read.reason;
-            std::ifstream passes(path, std::ios::binary);
-            std::string why;
-            const std::unique_ptr<zendrik::DecodedSound> sound = zendrik::OpenAudioStream(passes, why);
-            ASSERT_TRUE(sound) << why;
-            EXPECT_EQ(testing_streams::ReceptionSummary(zendrik::ReceiveSource(*sound, zendrik::FamilyStreamFormats())),
-                      testing_streams::ReceptionSummary(zendrik::ReceiveClip(read.clip, zendrik::FamilyStreamFormats())));
+            const testing_streams::WholeAndStreamed both =
+                testing_streams::ReceiveBothWays(path, zendrik::ReadAudioStream, zendrik::OpenAudioStream);
+            EXPECT_EQ(both.streamed, both.whole);
         }
     }
 }

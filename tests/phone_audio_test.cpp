@@ -14,7 +14,6 @@
 #include <utility>
 #include <vector>
 
-#include "decoders/families.h"
 #include "document/document.h"
 #include "reception/input_file.h"
 #include "reception/modulator.h"
@@ -103,15 +102,9 @@ TEST(PhoneAudio, PhoneRecordingsDecodeByteExactThroughTheDocumentAndTheCli) {
             EXPECT_EQ(cli.exitCode, 0) << cli.err;
             EXPECT_EQ(cli.out, expected);
             // Read in passes, the file gives the second receiver what it gives read whole.
-            std::ifstream whole(path, std::ios::binary);
-            const zendrik::AudioFileResult read = zendrik::ReadPhoneAudioStream(whole);
-            ASSERT_TRUE(read.ok) << read.reason;
-            std::ifstream passes(path, std::ios::binary);
-            std::string why;
-            const std::unique_ptr<zendrik::DecodedSound> sound = zendrik::OpenPhoneAudioStream(passes, why);
-            ASSERT_TRUE(sound) << why;
-            EXPECT_EQ(testing_streams::ReceptionSummary(zendrik::ReceiveSource(*sound, zendrik::FamilyStreamFormats())),
-                      testing_streams::ReceptionSummary(zendrik::ReceiveClip(read.clip, zendrik::FamilyStreamFormats())));
+            const testing_streams::WholeAndStreamed both =
+                testing_streams::ReceiveBothWays(path, zendrik::ReadPhoneAudioStream, zendrik::OpenPhoneAudioStream);
+            EXPECT_EQ(both.streamed, both.whole);
         }
         // Standard input is told a recording by its first bytes alone.
         testing_streams::ProcessStreams streams;

@@ -1,6 +1,9 @@
 #include "support/reception_summary.h"
 
 #include <cstdio>
+#include <fstream>
+
+#include "decoders/families.h"
 
 namespace zendrik::testing_streams {
 
@@ -26,6 +29,20 @@ std::string ReceptionSummary(const zendrik::SecondReception& reception) {
                 ": " + Hex(transfer.bytes) + "\n" + zendrik::FormatReceptionReport(transfer.report);
     }
     return text;
+}
+
+WholeAndStreamed ReceiveBothWays(const std::string& path,
+                                 AudioFileResult (*read)(std::istream&, std::int64_t),
+                                 std::unique_ptr<DecodedSound> (*open)(std::istream&, std::string&, std::int64_t)) {
+    WholeAndStreamed both;
+    std::ifstream whole(path, std::ios::binary);
+    const AudioFileResult clip = read(whole, kMaxAudioSamples);
+    both.whole = clip.ok ? ReceptionSummary(ReceiveClip(clip.clip, FamilyStreamFormats())) : clip.reason;
+    std::ifstream passes(path, std::ios::binary);
+    std::string why;
+    const std::unique_ptr<DecodedSound> sound = open(passes, why, kMaxAudioSamples);
+    both.streamed = sound ? ReceptionSummary(ReceiveSource(*sound, FamilyStreamFormats())) : why;
+    return both;
 }
 
 }  // namespace zendrik::testing_streams
