@@ -30,6 +30,7 @@
 #include "reception/stream_check.h"
 #include "reception/tone_energy.h"
 #include "reception/transfer_acceptance.h"
+#include "reception/wave_reader.h"
 #include "reception/wave_writer.h"
 #include "support/coach_stream_builder.h"
 #include "support/reception_summary.h"
@@ -997,6 +998,20 @@ TEST(SecondReceiver, StreamedReceptionIsTheWholeClips) {
         const zendrik::SecondReception streamed = zendrik::ReceiveSource(source, zendrik::FamilyStreamFormats(), 4);
         EXPECT_EQ(whole.transfers.size(), row.cutAt > 0 ? 0 : row.sent.size()) << row.name;
         EXPECT_EQ(testing_streams::ReceptionSummary(streamed), testing_streams::ReceptionSummary(whole)) << row.name;
+        // A WAV file read a block at a time gives what its 16-bit samples give held whole.
+        if (row.sent.size() == 1) continue;
+        std::vector<std::int16_t> pcm(clip.samples.size());
+        for (std::size_t i = 0; i < pcm.size(); ++i) {
+            pcm[i] = static_cast<std::int16_t>(std::lround(std::clamp(clip.samples[i] * 32768.0f, -32768.0f, 32767.0f)));
+        }
+        std::stringstream file;
+        ASSERT_TRUE(zendrik::WriteWaveStream(file, pcm, take.rate));
+        zendrik::WaveSource wave;
+        ASSERT_TRUE(wave.Open(file, nullptr, zendrik::WaveChannel::ToneBandLoudest));
+        EXPECT_EQ(testing_streams::ReceptionSummary(zendrik::ReceiveSource(wave, zendrik::FamilyStreamFormats(), 4)),
+                  testing_streams::ReceptionSummary(zendrik::ReceiveSamples(
+                      pcm.data(), std::ssize(pcm), take.rate, zendrik::FamilyStreamFormats(), 4)))
+            << row.name;
     }
 }
 
