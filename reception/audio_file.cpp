@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <functional>
 #include <iterator>
 #include <optional>
 #include <memory>
@@ -192,6 +193,20 @@ std::ptrdiff_t DecodedSound::Read(std::int16_t* out, std::ptrdiff_t most) {
     return got;
 }
 
+std::unique_ptr<DecodedSound> OpenDecoded(const std::function<std::unique_ptr<InterleavedDecoder>()>& decoder,
+                                          std::int64_t maxSamples, std::string& why) {
+    // Running out of memory while opening is a reason like the others; later, while reading,
+    // it is thrown as std::bad_alloc for the receiver to catch.
+    try {
+        auto sound = std::make_unique<DecodedSound>(decoder(), maxSamples);
+        why = sound->Open();
+        if (why.empty()) return sound;
+    } catch (const std::bad_alloc&) {
+        why = kOutOfMemoryReason;
+    }
+    return nullptr;
+}
+
 AudioFileResult ReadWhole(DecodedSound& sound) {
     AudioFileResult result;
     result.clip.sampleRate = sound.SampleRate();
@@ -209,10 +224,7 @@ AudioFileResult ReadWhole(DecodedSound& sound) {
 }
 
 std::unique_ptr<DecodedSound> OpenAudioStream(std::istream& in, std::string& why, std::int64_t maxSamples) {
-    auto sound = std::make_unique<DecodedSound>(std::make_unique<SndfileDecoder>(in, maxSamples), maxSamples);
-    why = sound->Open();
-    if (!why.empty()) sound.reset();
-    return sound;
+    return OpenDecoded([&] { return std::make_unique<SndfileDecoder>(in, maxSamples); }, maxSamples, why);
 }
 
 AudioFileResult ReadAudioStream(std::istream& in, std::int64_t maxSamples) {

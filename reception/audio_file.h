@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <istream>
 #include <memory>
 #include <string>
@@ -88,6 +89,11 @@ private:
     std::int64_t blockFrames_ = 0;
 };
 
+// The sound of the decoder `decoder` makes, opened as a source; null, with the reason in `why`,
+// when it cannot be read, for want of memory too.
+std::unique_ptr<DecodedSound> OpenDecoded(const std::function<std::unique_ptr<InterleavedDecoder>()>& decoder,
+                                          std::int64_t maxSamples, std::string& why);
+
 // The whole of a source, as a clip.
 AudioFileResult ReadWhole(DecodedSound& sound);
 
@@ -104,7 +110,8 @@ inline AudioFileResult Refused(std::string reason) {
 AudioFileResult ReadAudioStream(std::istream& in, std::int64_t maxSamples = kMaxAudioSamples);
 
 // The same sound as a source, read again from the file on each pass: `in` must outlive it.
-// Null, with the reason ReadAudioStream gives in `why`, when the file cannot be read.
+// Null, with the reason ReadAudioStream gives in `why`, when the file cannot be read. Running out
+// of memory while it is read later throws std::bad_alloc, which ReceiveSource catches.
 std::unique_ptr<DecodedSound> OpenAudioStream(std::istream& in, std::string& why,
                                               std::int64_t maxSamples = kMaxAudioSamples);
 

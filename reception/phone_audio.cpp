@@ -396,10 +396,7 @@ private:
 
 std::unique_ptr<DecodedSound> OpenPhoneAudioStream(std::istream& in, std::string& why, std::int64_t maxSamples) {
     QuietLibraries();
-    auto sound = std::make_unique<DecodedSound>(std::make_unique<PhoneDecoder>(in, maxSamples), maxSamples);
-    why = sound->Open();
-    if (!why.empty()) sound.reset();
-    return sound;
+    return OpenDecoded([&] { return std::make_unique<PhoneDecoder>(in, maxSamples); }, maxSamples, why);
 }
 
 AudioFileResult ReadPhoneAudioStream(std::istream& in, std::int64_t maxSamples) {

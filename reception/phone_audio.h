@@ -22,7 +22,7 @@ AudioFileResult ReadPhoneAudioStream(std::istream& in, std::int64_t maxSamples =
 
 // The same sound as a source, decoded again from the file on each pass: `in` must outlive it.
 // Null, with the reason ReadPhoneAudioStream gives in `why`, when the file cannot be read. Running
-// out of memory throws std::bad_alloc, here or while reading.
+// out of memory while it is read later throws std::bad_alloc, which ReceiveSource catches.
 std::unique_ptr<DecodedSound> OpenPhoneAudioStream(std::istream& in, std::string& why,
                                                    std::int64_t maxSamples = kMaxAudioSamples);
 
