@@ -1,4 +1,4 @@
-// Any sound at any rate through the second receiver: it must not crash or run away, and
+// Any sound at any rate through the second receiver, streamed and whole: it must not crash or run away, and
 // whatever it accepts must be a whole transfer whose head and blocks all check out, taken from
 // no more frames than the sound can hold.
 #include <cmath>
@@ -36,8 +36,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
     }
 
-    const zendrik::SecondReception got = zendrik::ReceiveClip(clip, zendrik::FamilyStreamFormats());
+    // Read in passes from a source, as a file is, and read whole: the same transfers, places
+    // and report.
+    zendrik::ClipSource source(clip);
+    const zendrik::SecondReception got = zendrik::ReceiveSource(source, zendrik::FamilyStreamFormats(), 2);
+    const zendrik::SecondReception whole = zendrik::ReceiveClip(clip, zendrik::FamilyStreamFormats(), 2);
     const std::string text = zendrik::FormatReceptionReport(got.report);
+    fuzzing::Require(got.accepted == whole.accepted && got.bytes == whole.bytes &&
+                         text == zendrik::FormatReceptionReport(whole.report) &&
+                         got.transfers.size() == whole.transfers.size(),
+                     "streamed reception is the whole clip's");
+    for (std::size_t i = 0; i < got.transfers.size(); ++i) {
+        fuzzing::Require(got.transfers[i].bytes == whole.transfers[i].bytes &&
+                             got.transfers[i].firstSample == whole.transfers[i].firstSample &&
+                             got.transfers[i].endSample == whole.transfers[i].endSample,
+                         "streamed transfers are the whole clip's");
+    }
     fuzzing::Require(!text.empty() && text.back() == '\n', "the report is whole lines");
     if (!got.accepted) {
         fuzzing::Require(got.report.failure != zendrik::ReceptionFailure::None,

@@ -3,12 +3,18 @@
 #include <sndfile.h>
 
 #include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <functional>
+#include <iterator>
+#include <optional>
 #include <memory>
 #include <new>
 #include <vector>
 
 #include "reception/input_file.h"
 #include "reception/stream_source.h"
+#include "reception/tone_band_meter.h"
 
 namespace zendrik {
 
@@ -45,51 +51,72 @@ const char* LossyCodecName(int format) {
     }
 }
 
-AudioFileResult ReadOpened(SNDFILE* file, const SF_INFO& info, std::int64_t fileBytes,
-                           std::int64_t maxSamples) {
-    const int channels = info.channels;
-    const int rate = info.samplerate;
-    if (channels <= 0 || rate <= 0) return Refused("a sound file without channels or sample rate");
-    ChannelCollector sound(channels, rate, maxSamples);
-    // The frame count in a header can lie in both directions: it only refuses early, and memory
-    // grows with what is really read.
-    if (!sound.Fits(info.frames)) return Refused(kTooLongReason);
-    sound.Reserve(info.frames);
-    constexpr sf_count_t kChunkFrames = 16384;
-    std::vector<float> chunk(static_cast<std::size_t>(kChunkFrames) * static_cast<std::size_t>(channels));
-    for (;;) {
-        const sf_count_t got = sf_readf_float(file, chunk.data(), kChunkFrames);
-        if (got <= 0) break;
-        if (!sound.Append(chunk.data(), got)) return Refused(kTooLongReason);
+class SndfileDecoder : public InterleavedDecoder {
+public:
+    SndfileDecoder(std::istream& in, std::int64_t maxSamples) : in_(in), maxSamples_(maxSamples) {}
+
+    std::string Restart() override {
+        file_.reset();
+        if (!attached_) {
+            if (!source_.Attach(in_)) return "the sound file cannot be read";
+            attached_ = true;
+        } else if (source_.Seek(0, SEEK_SET) != 0) {
+            return "the sound file cannot be read";
+        }
+        info_ = SF_INFO{};
+        file_.reset(sf_open_virtual(&io_, SFM_READ, &info_, &source_));
+        if (!file_) return std::string("not a sound file that can be read: ") + sf_strerror(nullptr);
+        if (info_.channels <= 0 || info_.samplerate <= 0) return "a sound file without channels or sample rate";
+        // The frame count in a header can lie in both directions: it only refuses early, and
+        // what is really read is held to the limits as it comes.
+        if (info_.frames > MaxAudioFrames(info_.channels, info_.samplerate, maxSamples_)) return kTooLongReason;
+        return {};
     }
-    if (sf_error(file) != SF_ERR_NO_ERROR) {
-        return Refused(std::string("the sound file is damaged: ") + sf_strerror(file));
+
+    std::int64_t Next(std::vector<float>& out, std::string& why) override {
+        constexpr sf_count_t kChunkFrames = 16384;
+        out.resize(static_cast<std::size_t>(kChunkFrames) * static_cast<std::size_t>(info_.channels));
+        const sf_count_t got = sf_readf_float(file_.get(), out.data(), kChunkFrames);
+        if (got > 0) return got;
+        if (sf_error(file_.get()) != SF_ERR_NO_ERROR) {
+            why = std::string("the sound file is damaged: ") + sf_strerror(file_.get());
+            return -1;
+        }
+        return 0;
     }
-    AudioFileResult result;
-    result.ok = true;
-    const std::int64_t frames = sound.Frames();
-    result.clip = std::move(sound).LoudestChannel();
-    result.clip.coding.lossyCodec = LossyCodecName(info.format);
-    if (!result.clip.coding.lossyCodec.empty()) {
+
+    int Channels() const override { return info_.channels; }
+    int Rate() const override { return info_.samplerate; }
+
+    SoundCoding CodingFor(std::int64_t frames) const override {
+        SoundCoding coding;
+        coding.lossyCodec = LossyCodecName(info_.format);
         // libsndfile does not tell a codec's bit rate; the file's size over its length does.
-        result.clip.coding.bitsPerSecond = AverageBitRate(fileBytes, frames, rate);
+        if (!coding.lossyCodec.empty()) coding.bitsPerSecond = AverageBitRate(source_.Size(), frames, info_.samplerate);
+        return coding;
     }
-    return result;
-}
+
+private:
+    std::istream& in_;
+    std::int64_t maxSamples_;
+    bool attached_ = false;
+    StreamSource source_;
+    SF_VIRTUAL_IO io_{SourceLength, SourceSeek, SourceRead, SourceWrite, SourceTell};
+    SF_INFO info_{};
+    std::unique_ptr<SNDFILE, SndfileCloser> file_;
+};
 
 }  // namespace
 
+std::unique_ptr<DecodedSound> OpenAudioStream(std::istream& in, std::string& why, std::int64_t maxSamples) {
+    return OpenDecoded([&] { return std::make_unique<SndfileDecoder>(in, maxSamples); }, maxSamples, why);
+}
+
 AudioFileResult ReadAudioStream(std::istream& in, std::int64_t maxSamples) {
     try {
-        StreamSource source;
-        if (!source.Attach(in)) return Refused("the sound file cannot be read");
-        SF_VIRTUAL_IO io{SourceLength, SourceSeek, SourceRead, SourceWrite, SourceTell};
-        SF_INFO info{};
-        std::unique_ptr<SNDFILE, SndfileCloser> file(sf_open_virtual(&io, SFM_READ, &info, &source));
-        if (!file) {
-            return Refused(std::string("not a sound file that can be read: ") + sf_strerror(nullptr));
-        }
-        return ReadOpened(file.get(), info, source.Size(), maxSamples);
+        std::string why;
+        const std::unique_ptr<DecodedSound> sound = OpenAudioStream(in, why, maxSamples);
+        return sound ? ReadWhole(*sound) : Refused(why);
     } catch (const std::bad_alloc&) {
         return Refused(kOutOfMemoryReason);
     }

@@ -4,13 +4,15 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <istream>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "reception/audio_clip.h"
-#include "reception/tone_band_meter.h"
+#include "reception/sample_source.h"
 
 namespace zendrik {
 
@@ -30,34 +32,70 @@ struct AudioFileResult {
 inline constexpr const char* kTooLongReason =
     "longer than any recording read (more than 4 hours of sound or 2 GiB of samples)";
 
-// A reader's sound, all channels interleaved as decoded and kept whole until their energies in
-// the tone's band are known; then the loudest there is kept: a mono microphone on a stereo
-// input, or a phone whose second microphone faces away, leaves one channel nearly silent, and
-// one channel may hold hum louder than the watch.
-class ChannelCollector {
-public:
-    // For sound of `channels` channels at `rate` (both positive), within kMaxAudioSeconds and
-    // `maxSamples` samples of all channels.
-    ChannelCollector(int channels, int rate, std::int64_t maxSamples);
+// The most frames of `channels` channels at `rate` that a recording may hold.
+std::int64_t MaxAudioFrames(int channels, int rate, std::int64_t maxSamples);
 
-    // Whether that many frames in all stay within the limits.
-    bool Fits(std::int64_t frames) const { return frames <= maxFrames_; }
-    // Room for `frames` frames to come, within reason: a header's count can lie.
-    void Reserve(std::int64_t frames);
-    // Adds `frames` interleaved frames; false (nothing added) when they pass the limits.
-    bool Append(const float* interleaved, std::int64_t frames);
+// A reader's decoding of a file, pulled a block at a time with all channels interleaved.
+class InterleavedDecoder {
+public:
+    virtual ~InterleavedDecoder() = default;
+
+    // To the first frame, the first time too: "" or why the file cannot be read. Each start
+    // decodes the file afresh, so every pass hands over the same sound.
+    virtual std::string Restart() = 0;
+    // The next frames into `out` (Channels() values each); how many, 0 at the end, -1 when the
+    // file cannot be read on, with the reason in `why`.
+    virtual std::int64_t Next(std::vector<float>& out, std::string& why) = 0;
+    // Known once a frame has come; the same for every frame.
+    virtual int Channels() const = 0;
+    virtual int Rate() const = 0;
+    // How the file stored its sound, given the frames it held.
+    virtual SoundCoding CodingFor(std::int64_t frames) const = 0;
+    // Why a file that holds no frame is refused; "" when it is read as empty sound.
+    virtual std::string EmptyReason() const { return {}; }
+};
+
+// A decoded file as a source of one channel: the one loudest in the tone's band, which a first
+// pass over the whole file finds (a mono microphone on a stereo input, or a phone whose second
+// microphone faces away, leaves one channel nearly silent, and one channel may hold hum louder
+// than the watch). That pass also holds the file to kMaxAudioSeconds and `maxSamples` samples of
+// all channels, and gives the reasons a reading is refused with; only a block of frames is
+// held at a time.
+class DecodedSound : public SampleSource {
+public:
+    DecodedSound(std::unique_ptr<InterleavedDecoder> decoder, std::int64_t maxSamples);
+
+    // The first pass: "" when the sound can be read, else why not.
+    std::string Open();
     std::int64_t Frames() const { return frames_; }
-    // The channel loudest in the tone's band, at the sound's rate; the collector is left empty.
-    AudioClip LoudestChannel() &&;
+
+    int SampleRate() const override { return rate_; }
+    bool Rewind() override;
+    std::ptrdiff_t Read(std::int16_t* out, std::ptrdiff_t most) override;
+    std::ptrdiff_t ReadFloats(float* out, std::ptrdiff_t most) override;
+    SoundCoding Coding() const override { return coding_; }
 
 private:
-    int channels_;
-    int rate_;
-    std::int64_t maxFrames_;
-    std::int64_t frames_ = 0;
-    std::vector<float> all_;
-    ToneBandMeter toneBand_;
+    std::unique_ptr<InterleavedDecoder> decoder_;
+    std::int64_t maxSamples_;
+    std::int64_t frames_ = 0;    // in the file, as the first pass found
+    std::int64_t position_ = 0;  // frames handed over in this pass
+    int keep_ = 0;               // the channel handed over
+    int channels_ = 0;           // as the first pass found them
+    int rate_ = 0;
+    SoundCoding coding_;
+    std::vector<float> block_;   // decoded, not yet handed over from `blockAt_` on
+    std::size_t blockAt_ = 0;
+    std::int64_t blockFrames_ = 0;
 };
+
+// The sound of the decoder `decoder` makes, opened as a source; null, with the reason in `why`,
+// when it cannot be read, for want of memory too.
+std::unique_ptr<DecodedSound> OpenDecoded(const std::function<std::unique_ptr<InterleavedDecoder>()>& decoder,
+                                          std::int64_t maxSamples, std::string& why);
+
+// The whole of a source, as a clip.
+AudioFileResult ReadWhole(DecodedSound& sound);
 
 // A failed reading, with its reason.
 inline AudioFileResult Refused(std::string reason) {
@@ -70,5 +108,11 @@ inline AudioFileResult Refused(std::string reason) {
 // channels the one with the most energy in the tone's band is kept. A file longer than
 // kMaxAudioSeconds or with more than `maxSamples` samples is refused with a reason.
 AudioFileResult ReadAudioStream(std::istream& in, std::int64_t maxSamples = kMaxAudioSamples);
+
+// The same sound as a source, read again from the file on each pass: `in` must outlive it.
+// Null, with the reason ReadAudioStream gives in `why`, when the file cannot be read. Running out
+// of memory while it is read later throws std::bad_alloc, which ReceiveSource catches.
+std::unique_ptr<DecodedSound> OpenAudioStream(std::istream& in, std::string& why,
+                                              std::int64_t maxSamples = kMaxAudioSamples);
 
 }  // namespace zendrik

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <complex>
 #include <cstdint>
+#include <memory>
 #include <numbers>
 
 namespace zendrik {
@@ -221,15 +222,77 @@ void ScoreStretch(const std::vector<float>& rows, std::size_t spectra, const Ban
 
 }  // namespace
 
-CarrierSearch SearchCarriers(const float* samples, std::ptrdiff_t count, int sampleRate, int most) {
-    CarrierSearch found;
-    if (!samples || count <= 0 || sampleRate <= 0 || most <= 0) return found;
+struct CarrierSearcher::State {
+    std::ptrdiff_t count = 0;
+    int most = 0;
+    std::size_t n = 0;
+    std::ptrdiff_t window = 0;
+    std::ptrdiff_t windows = 0;
+    std::ptrdiff_t stretches = 0;
+    Bands bands;
+    PowerSpectrum spectrum;
+    std::vector<float> power;
+    std::vector<float> rows;
+    StretchScore stretch;
+    // Each band keeps its best stretch: its score there, and where its peak lies between bins.
+    std::vector<double> bestScore;
+    std::vector<double> bestProminence;
+    std::vector<float> bestOffset;
+    // Which bands stand out in each stretch (a few kilobytes per stretch), to tell afterwards
+    // where the chosen tones sound.
+    std::vector<std::vector<std::uint32_t>> standing;
+    std::ptrdiff_t next = 0;        // the stretch to score next
+    std::ptrdiff_t position = 0;    // samples handed over so far
+    std::vector<float> held;        // of the stretch `next`, when it came in pieces
+
+    State(std::size_t size) : n(size), spectrum(size) {}
+
+    std::ptrdiff_t FirstWindowOf(std::ptrdiff_t s) const { return s * windows / stretches; }
+    std::ptrdiff_t FirstSampleOf(std::ptrdiff_t s) const { return FirstWindowOf(s) * window; }
+    // Scores stretch `next`, whose samples start at `samples`.
+    void Score(const float* samples);
+};
+
+void CarrierSearcher::State::Score(const float* samples) {
+    const std::ptrdiff_t s = next++;
+    const std::size_t bins = bands.bins;
+    const std::size_t spectra = static_cast<std::size_t>(FirstWindowOf(s + 1) - FirstWindowOf(s));
+    rows.resize(spectra * bins);
+    for (std::size_t w = 0; w < spectra; ++w) {
+        spectrum.Of(samples + static_cast<std::ptrdiff_t>(w) * window, power.data());
+        // Bins far below the spectrum's total hold only rounding noise; a floor 90 dB down
+        // keeps their random ups and downs from passing for a tone.
+        double total = 0;
+        for (float p : power) total += p;
+        const float floor = static_cast<float>(total * 1e-9 + 1e-24);
+        float* row = rows.data() + w * bins;
+        for (std::size_t k = 0; k < bins; ++k) row[k] = 10.0f * std::log10(power[k] + floor);
+    }
+    ScoreStretch(rows, spectra, bands, stretch);
+    for (std::size_t k = bands.first; k < bands.last; ++k) {
+        if (stretch.score[k] <= 0.0) continue;
+        standing[static_cast<std::size_t>(s)].push_back(static_cast<std::uint32_t>(k));
+        if (stretch.score[k] <= bestScore[k]) continue;
+        bestScore[k] = stretch.score[k];
+        bestProminence[k] = stretch.prominence[k];
+        // The peak of the Hann-windowed tone is close to a parabola in the log domain.
+        const double a = stretch.logPower[k - 1];
+        const double b = stretch.logPower[k];
+        const double c = stretch.logPower[k + 1];
+        const double denominator = a - 2.0 * b + c;
+        const double offset = denominator < 0 ? 0.5 * (a - c) / denominator : 0.0;
+        bestOffset[k] = static_cast<float>(std::clamp(offset, -0.5, 0.5));
+    }
+}
+
+CarrierSearcher::CarrierSearcher(std::ptrdiff_t count, int sampleRate, int most) {
+    if (count <= 0 || sampleRate <= 0 || most <= 0) return;
     // Bins of about 20 Hz or finer: narrow enough to tell the tone from broadband sound.
     std::size_t n = 256;
     while (static_cast<double>(n) < sampleRate / 20.0) n <<= 1;
     const std::ptrdiff_t window = static_cast<std::ptrdiff_t>(n);
     const std::ptrdiff_t windows = count / window;
-    if (windows < 1) return found;
+    if (windows < 1) return;
 
     Bands bands;
     bands.bins = n / 2;
@@ -238,59 +301,74 @@ CarrierSearch SearchCarriers(const float* samples, std::ptrdiff_t count, int sam
     bands.reach = static_cast<std::size_t>(kNeighbourhoodHz / bands.binHz) + 1;
     bands.first = std::max<std::size_t>(2, static_cast<std::size_t>(kLowestToneHz / bands.binHz));
     bands.last = bands.bins - 2;
-    if (bands.first >= bands.last) return found;
-    const std::size_t bins = bands.bins;
+    if (bands.first >= bands.last) return;
 
+    state_ = std::make_unique<State>(n);
+    State& st = *state_;
+    st.count = count;
+    st.most = most;
+    st.window = window;
+    st.windows = windows;
+    st.bands = bands;
     // The spectra follow one another without overlap, a stretch at a time; a short last
     // stretch joins the one before, so every stretch has enough spectra to judge by.
-    const std::ptrdiff_t stretches = std::max<std::ptrdiff_t>(1, windows / kStretchSpectra);
-    auto firstWindowOf = [&](std::ptrdiff_t s) { return s * windows / stretches; };
-    PowerSpectrum spectrum(n);
-    std::vector<float> power(bins);
-    std::vector<float> rows;
-    StretchScore stretch;
-    // Each band keeps its best stretch: its score there, and where its peak lies between bins.
-    std::vector<double> bestScore(bins, 0.0);
-    std::vector<double> bestProminence(bins, 0.0);
-    std::vector<float> bestOffset(bins, 0.0f);
-    // Which bands stand out in each stretch (a few kilobytes per stretch), to tell afterwards
-    // where the chosen tones sound.
-    std::vector<std::vector<std::uint32_t>> standing(static_cast<std::size_t>(stretches));
-    for (std::ptrdiff_t s = 0; s < stretches; ++s) {
-        const std::ptrdiff_t begin = firstWindowOf(s);
-        const std::ptrdiff_t end = firstWindowOf(s + 1);
-        const std::size_t spectra = static_cast<std::size_t>(end - begin);
-        rows.resize(spectra * bins);
-        for (std::size_t w = 0; w < spectra; ++w) {
-            spectrum.Of(samples + (begin + static_cast<std::ptrdiff_t>(w)) * window, power.data());
-            // Bins far below the spectrum's total hold only rounding noise; a floor 90 dB down
-            // keeps their random ups and downs from passing for a tone.
-            double total = 0;
-            for (float p : power) total += p;
-            const float floor = static_cast<float>(total * 1e-9 + 1e-24);
-            float* row = rows.data() + w * bins;
-            for (std::size_t k = 0; k < bins; ++k) row[k] = 10.0f * std::log10(power[k] + floor);
+    st.stretches = std::max<std::ptrdiff_t>(1, windows / kStretchSpectra);
+    st.power.resize(bands.bins);
+    st.bestScore.assign(bands.bins, 0.0);
+    st.bestProminence.assign(bands.bins, 0.0);
+    st.bestOffset.assign(bands.bins, 0.0f);
+    st.standing.resize(static_cast<std::size_t>(st.stretches));
+}
+
+CarrierSearcher::~CarrierSearcher() = default;
+
+void CarrierSearcher::Add(const float* samples, std::ptrdiff_t n) {
+    if (!state_ || !samples) return;
+    State& st = *state_;
+    while (n > 0 && st.next < st.stretches) {
+        const std::ptrdiff_t begin = st.FirstSampleOf(st.next);
+        const std::ptrdiff_t end = st.FirstSampleOf(st.next + 1);
+        // Samples before the stretch (none but between its spectra and the end) are passed by.
+        if (st.position < begin) {
+            const std::ptrdiff_t skip = std::min(n, begin - st.position);
+            st.position += skip;
+            samples += skip;
+            n -= skip;
+            continue;
         }
-        ScoreStretch(rows, spectra, bands, stretch);
-        for (std::size_t k = bands.first; k < bands.last; ++k) {
-            if (stretch.score[k] <= 0.0) continue;
-            standing[static_cast<std::size_t>(s)].push_back(static_cast<std::uint32_t>(k));
-            if (stretch.score[k] <= bestScore[k]) continue;
-            bestScore[k] = stretch.score[k];
-            bestProminence[k] = stretch.prominence[k];
-            // The peak of the Hann-windowed tone is close to a parabola in the log domain.
-            const double a = stretch.logPower[k - 1];
-            const double b = stretch.logPower[k];
-            const double c = stretch.logPower[k + 1];
-            const double denominator = a - 2.0 * b + c;
-            const double offset = denominator < 0 ? 0.5 * (a - c) / denominator : 0.0;
-            bestOffset[k] = static_cast<float>(std::clamp(offset, -0.5, 0.5));
+        const std::ptrdiff_t wanted = end - st.position;
+        // A whole stretch handed over at once is scored where it lies.
+        if (st.held.empty() && n >= wanted) {
+            st.Score(samples);
+        } else {
+            const std::ptrdiff_t take = std::min(n, wanted);
+            st.held.insert(st.held.end(), samples, samples + take);
+            if (take == wanted) {
+                st.Score(st.held.data());
+                st.held.clear();
+            }
         }
+        const std::ptrdiff_t took = std::min(n, wanted);
+        st.position += took;
+        samples += took;
+        n -= took;
     }
+}
+
+CarrierSearch CarrierSearcher::Finish() {
+    CarrierSearch found;
+    // Sound that ended before the count it was announced with leaves stretches unscored: they
+    // count as holding no tone.
+    if (!state_) return found;
+    State& st = *state_;
+    const Bands& bands = st.bands;
+    const std::size_t bins = bands.bins;
+    std::vector<double>& bestScore = st.bestScore;
+    const std::ptrdiff_t stretches = st.stretches;
 
     std::vector<std::size_t> chosen;
     double firstScore = 0;
-    for (int pick = 0; pick < most; ++pick) {
+    for (int pick = 0; pick < st.most; ++pick) {
         std::size_t best = 0;
         for (std::size_t k = bands.first; k < bands.last; ++k) {
             if (bestScore[k] > bestScore[best]) best = k;
@@ -301,8 +379,8 @@ CarrierSearch SearchCarriers(const float* samples, std::ptrdiff_t count, int sam
             break;
         }
         if (found.carriers.empty()) firstScore = bestScore[best];
-        found.carriers.push_back({(static_cast<double>(best) + bestOffset[best]) * bands.binHz,
-                                  bestProminence[best]});
+        found.carriers.push_back({(static_cast<double>(best) + st.bestOffset[best]) * bands.binHz,
+                                  st.bestProminence[best]});
         chosen.push_back(best);
         // The next candidate lies clear of this one and of its sidebands.
         const std::size_t clear = static_cast<std::size_t>(kCandidateSpacingHz / bands.binHz) + 1;
@@ -315,7 +393,7 @@ CarrierSearch SearchCarriers(const float* samples, std::ptrdiff_t count, int sam
     const std::size_t near = static_cast<std::size_t>(kSameToneHz / bands.binHz) + 1;
     std::vector<bool> sounds(static_cast<std::size_t>(stretches), false);
     for (std::ptrdiff_t s = 0; s < stretches; ++s) {
-        for (std::uint32_t k : standing[static_cast<std::size_t>(s)]) {
+        for (std::uint32_t k : st.standing[static_cast<std::size_t>(s)]) {
             for (std::size_t c : chosen) {
                 if (k + near >= c && k <= c + near) sounds[static_cast<std::size_t>(s)] = true;
             }
@@ -325,9 +403,9 @@ CarrierSearch SearchCarriers(const float* samples, std::ptrdiff_t count, int sam
         if (!sounds[static_cast<std::size_t>(s)]) continue;
         const std::ptrdiff_t from = std::max<std::ptrdiff_t>(0, s - kMarginStretches);
         const std::ptrdiff_t to = std::min(stretches, s + kMarginStretches + 1);
-        const std::ptrdiff_t begin = firstWindowOf(from) * window;
+        const std::ptrdiff_t begin = st.FirstSampleOf(from);
         // The last stretch reaches to the end, with the samples no whole spectrum took.
-        const std::ptrdiff_t end = to == stretches ? count : firstWindowOf(to) * window;
+        const std::ptrdiff_t end = to == stretches ? st.count : st.FirstSampleOf(to);
         if (!found.spans.empty() && begin <= found.spans.back().end) {
             found.spans.back().end = std::max(found.spans.back().end, end);
         } else {
@@ -335,6 +413,13 @@ CarrierSearch SearchCarriers(const float* samples, std::ptrdiff_t count, int sam
         }
     }
     return found;
+}
+
+CarrierSearch SearchCarriers(const float* samples, std::ptrdiff_t count, int sampleRate, int most) {
+    if (!samples) return {};
+    CarrierSearcher searcher(count, sampleRate, most);
+    searcher.Add(samples, count);
+    return searcher.Finish();
 }
 
 std::vector<CarrierCandidate> FindCarriers(const float* samples, std::ptrdiff_t count,

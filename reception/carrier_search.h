@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
 #include <vector>
 
 namespace zendrik {
@@ -31,6 +32,26 @@ struct CarrierSearch {
 // recording of any length is found; the work grows with the length, the memory kept by a few
 // kilobytes per stretch.
 CarrierSearch SearchCarriers(const float* samples, std::ptrdiff_t count, int sampleRate, int most);
+
+// The same over sound handed over in blocks, for a recording whose length is known beforehand:
+// only the stretch being looked at is held, whatever the recording's length.
+class CarrierSearcher {
+public:
+    // For `count` samples at `sampleRate`, up to `most` tones.
+    CarrierSearcher(std::ptrdiff_t count, int sampleRate, int most);
+    ~CarrierSearcher();
+    CarrierSearcher(const CarrierSearcher&) = delete;
+    CarrierSearcher& operator=(const CarrierSearcher&) = delete;
+
+    // The next `n` samples, in order.
+    void Add(const float* samples, std::ptrdiff_t n);
+    // After the last of them: what SearchCarriers finds in them all.
+    CarrierSearch Finish();
+
+private:
+    struct State;
+    std::unique_ptr<State> state_;
+};
 
 // The candidate tones alone.
 std::vector<CarrierCandidate> FindCarriers(const float* samples, std::ptrdiff_t count,

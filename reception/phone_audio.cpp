@@ -111,7 +111,8 @@ struct ResamplerFree {
     void operator()(SwrContext* swr) const { swr_free(&swr); }
 };
 
-struct OutOfMemory {};
+// What FFmpeg running out of memory is thrown as, caught where a bad_alloc is.
+struct OutOfMemory : std::bad_alloc {};
 
 std::string ErrorText(int error) {
     char text[AV_ERROR_MAX_STRING_SIZE] = {};
@@ -121,28 +122,30 @@ std::string ErrorText(int error) {
     return words;
 }
 
-// The decoded sound, each frame converted to interleaved float and collected whole.
-class Collector {
+// Each decoded frame converted to interleaved float, held to the limits as it comes.
+class Converter {
 public:
     // `damaged` begins the reason for a frame that cannot be converted ("the M4A file is damaged: ").
-    Collector(std::int64_t maxSamples, std::string damaged)
+    Converter(std::int64_t maxSamples, std::string damaged)
         : maxSamples_(maxSamples), damaged_(std::move(damaged)) {}
 
-    // Adds a decoded frame; "" or why the recording is refused.
-    std::string Add(const AVFrame& frame) {
+    // Converts a decoded frame into `out`, setting how many frames it gave; "" or why the
+    // recording is refused.
+    std::string Add(const AVFrame& frame, std::vector<float>& out, std::int64_t& frames) {
+        frames = 0;
         const int channels = frame.ch_layout.nb_channels;
         if (frame.nb_samples <= 0) return {};
-        if (!sound_) {
+        if (channels_ == 0) {
             if (channels <= 0 || frame.sample_rate <= 0) return "a sound file without channels or sample rate";
             channels_ = channels;
             rate_ = frame.sample_rate;
-            sound_.emplace(channels_, rate_, maxSamples_);
+            maxFrames_ = MaxAudioFrames(channels_, rate_, maxSamples_);
         } else if (channels != channels_ || frame.sample_rate != rate_) {
-            // Channels kept whole until the end cannot change their number, and bits timed at
+            // A source hands over one channel of the file, at one rate throughout: bits timed at
             // one rate cannot be read at another.
             return "the sound changes its rate or channels partway";
         }
-        if (!sound_->Fits(sound_->Frames() + frame.nb_samples)) return kTooLongReason;
+        if (frames_ + frame.nb_samples > maxFrames_) return kTooLongReason;
         if (!resampler_ || frame.format != format_) {
             // Only the sample format changes: the channels and the rate stay the file's own.
             format_ = frame.format;
@@ -162,18 +165,18 @@ public:
             if (ready == AVERROR(ENOMEM)) throw OutOfMemory{};
             if (ready < 0) return damaged_ + ErrorText(ready);
         }
-        converted_.resize(static_cast<std::size_t>(frame.nb_samples) * static_cast<std::size_t>(channels_));
-        std::uint8_t* out = reinterpret_cast<std::uint8_t*>(converted_.data());
-        const int got = swr_convert(resampler_.get(), &out, frame.nb_samples,
+        out.resize(static_cast<std::size_t>(frame.nb_samples) * static_cast<std::size_t>(channels_));
+        std::uint8_t* converted = reinterpret_cast<std::uint8_t*>(out.data());
+        const int got = swr_convert(resampler_.get(), &converted, frame.nb_samples,
                                     const_cast<const std::uint8_t**>(frame.extended_data), frame.nb_samples);
         if (got < 0) return damaged_ + ErrorText(got);
-        sound_->Append(converted_.data(), got);
+        frames = got;
+        frames_ += got;
         return {};
     }
 
-    std::int64_t Frames() const { return sound_ ? sound_->Frames() : 0; }
-
-    AudioClip Clip() && { return sound_ ? std::move(*sound_).LoudestChannel() : AudioClip{}; }
+    int Channels() const { return channels_; }
+    int Rate() const { return rate_; }
 
 private:
     std::int64_t maxSamples_;
@@ -181,8 +184,8 @@ private:
     int channels_ = 0;
     int rate_ = 0;
     int format_ = -1;
-    std::optional<ChannelCollector> sound_;
-    std::vector<float> converted_;  // the last frame as interleaved float
+    std::int64_t maxFrames_ = 0;
+    std::int64_t frames_ = 0;
     std::unique_ptr<SwrContext, ResamplerFree> resampler_;
 };
 
@@ -216,138 +219,192 @@ void QuietLibraries() {
     std::call_once(once, [] { av_log_set_level(AV_LOG_QUIET); });
 }
 
-AudioFileResult ReadPhoneAudio(StreamSource& source, PhoneContainer container, std::int64_t maxSamples) {
-    const std::string file = "the " + std::string(PhoneContainerName(container)) + " file";
-    const std::string damaged = file + " is damaged: ";
-    const AVInputFormat* demuxer = av_find_input_format(DemuxerFor(container));
-    if (!demuxer) return Refused("this build cannot read " + std::string(PhoneContainerName(container)) + " files");
+// A phone's recording decoded a frame at a time; each start opens the file afresh.
+class PhoneDecoder : public InterleavedDecoder {
+public:
+    PhoneDecoder(std::istream& in, std::int64_t maxSamples) : in_(in), maxSamples_(maxSamples) {}
 
-    constexpr int kBufferBytes = 64 * 1024;
-    auto* buffer = static_cast<std::uint8_t*>(av_malloc(kBufferBytes));
-    if (!buffer) throw OutOfMemory{};
-    std::unique_ptr<AVIOContext, IoContextFree> io(
-        avio_alloc_context(buffer, kBufferBytes, 0, &source, SourceRead, nullptr, SourceSeek));
-    if (!io) {
-        av_free(buffer);
-        throw OutOfMemory{};
-    }
-    std::unique_ptr<AVFormatContext, FormatContextClose> format(avformat_alloc_context());
-    if (!format) throw OutOfMemory{};
-    format->pb = io.get();
-    format->flags |= AVFMT_FLAG_CUSTOM_IO;
-    format->io_open = RefuseOpen;
-    format->format_whitelist = av_strdup(kDemuxers);
-    format->protocol_whitelist = av_strdup("none");
-    if (!format->format_whitelist || !format->protocol_whitelist) throw OutOfMemory{};
-    AVFormatContext* opened = format.release();
-    const int open = avformat_open_input(&opened, "", demuxer, nullptr);
-    format.reset(opened);  // freed by FFmpeg (and null) when it failed
-    if (open == AVERROR(ENOMEM)) throw OutOfMemory{};
-    if (open < 0) {
-        const bool mp4 = container == PhoneContainer::Mp4 || container == PhoneContainer::ThreeGp;
-        if (mp4 && !HasMp4Index(source)) {
-            return Refused(damaged + "its index (the moov box) is missing, as when the recording was "
-                                     "cut off before the phone finished the file");
+    std::string Restart() override {
+        decoder_.reset();
+        format_.reset();
+        io_.reset();
+        converter_.reset();
+        reading_ = true;
+        draining_ = false;
+        silentPackets_ = 0;
+        readError_ = 0;
+        if (container_ == PhoneContainer::None) {
+            if (!source_.Attach(in_)) return "the sound file cannot be read";
+            std::string head(16, '\0');
+            head.resize(static_cast<std::size_t>(source_.Read(head.data(), std::ssize(head))));
+            container_ = PhoneContainerByContent(head);
+            if (container_ == PhoneContainer::None) {
+                return "not a sound file that can be read: no M4A, 3GP, AAC, AMR or WebM signature";
+            }
         }
-        return Refused(damaged + ErrorText(open));
+        if (source_.Seek(0, SEEK_SET) != 0) return "the sound file cannot be read";
+        return Open();
     }
 
-    // The first audio stream, chosen from the header alone: an ADTS stream's rate is known only
-    // once a frame is decoded, and probing every stream would decode a video track too.
-    int index = -1;
-    for (unsigned i = 0; i < format->nb_streams && index < 0; ++i) {
-        if (format->streams[i]->codecpar->codec_type == AVMEDIA_TYPE_AUDIO) index = static_cast<int>(i);
-    }
-    if (index < 0) return Refused(file + " holds no sound");
-    const AVCodec* codec = avcodec_find_decoder(format->streams[index]->codecpar->codec_id);
-    if (!codec) return Refused(file + " holds sound in a form this program cannot decode");
-    for (unsigned i = 0; i < format->nb_streams; ++i) {
-        if (static_cast<int>(i) != index) format->streams[i]->discard = AVDISCARD_ALL;
-    }
-    const AVCodecParameters& parameters = *format->streams[index]->codecpar;
-
-    std::unique_ptr<AVCodecContext, CodecContextFree> decoder(avcodec_alloc_context3(codec));
-    if (!decoder) throw OutOfMemory{};
-    if (avcodec_parameters_to_context(decoder.get(), &parameters) < 0) throw OutOfMemory{};
-    decoder->thread_count = 1;  // a recording decodes in seconds; no threads of FFmpeg's own
-    const int ready = avcodec_open2(decoder.get(), codec, nullptr);
-    if (ready == AVERROR(ENOMEM)) throw OutOfMemory{};
-    if (ready < 0) return Refused(damaged + ErrorText(ready));
-
-    std::unique_ptr<AVPacket, PacketFree> packet(av_packet_alloc());
-    std::unique_ptr<AVFrame, FrameFree> frame(av_frame_alloc());
-    if (!packet || !frame) throw OutOfMemory{};
-    Collector sound(maxSamples, damaged);
-    // Frames waiting in the decoder go to the collector; "" or why the recording is refused.
-    auto drain = [&]() -> std::string {
+    std::int64_t Next(std::vector<float>& out, std::string& why) override {
         for (;;) {
-            const int got = avcodec_receive_frame(decoder.get(), frame.get());
-            if (got == AVERROR(EAGAIN) || got == AVERROR_EOF) return {};
-            if (got == AVERROR(ENOMEM)) throw OutOfMemory{};
-            if (got < 0) return {};  // a damaged packet: its sound is missing, the rest is read
-            std::string refused = sound.Add(*frame);
-            av_frame_unref(frame.get());
-            if (!refused.empty()) return refused;
+            if (draining_) {
+                // The frames waiting in the decoder for the last packet sent.
+                const int got = avcodec_receive_frame(decoder_.get(), frame_.get());
+                if (got == AVERROR(ENOMEM)) throw OutOfMemory{};
+                if (got == 0) {
+                    std::int64_t frames = 0;
+                    why = converter_->Add(*frame_, out, frames);
+                    av_frame_unref(frame_.get());
+                    if (!why.empty()) return -1;
+                    if (frames == 0) continue;
+                    gaveSound_ = true;
+                    return frames;
+                }
+                // Drained, or a damaged packet: its sound is missing, the rest is read.
+                draining_ = false;
+                if (!reading_) return 0;
+                // A forged sample table can repeat one damaged packet endlessly: so many in a
+                // row that give no sound end the reading as the end of the file would.
+                constexpr int kMostSilentPackets = 4096;
+                silentPackets_ = gaveSound_ ? 0 : silentPackets_ + 1;
+                if (silentPackets_ > kMostSilentPackets) Flush();
+                continue;
+            }
+            if (!reading_) return 0;
+            const int read = av_read_frame(format_.get(), packet_.get());
+            if (read == AVERROR(ENOMEM)) throw OutOfMemory{};
+            if (read < 0) {
+                // A recording cut short reads as far as it goes, as a short WAV file does.
+                if (read != AVERROR_EOF) readError_ = read;
+                Flush();
+                continue;
+            }
+            if (packet_->stream_index != index_) {
+                av_packet_unref(packet_.get());
+                continue;
+            }
+            const int sent = avcodec_send_packet(decoder_.get(), packet_.get());
+            av_packet_unref(packet_.get());
+            if (sent == AVERROR(ENOMEM)) throw OutOfMemory{};
+            draining_ = true;
+            gaveSound_ = false;
         }
-    };
-    // A forged sample table can repeat one damaged packet endlessly: so many in a row that give
-    // no sound end the reading as the end of the file would.
-    constexpr int kMostSilentPackets = 4096;
-    int silentPackets = 0;
-    int readError = 0;
-    for (;;) {
-        const int read = av_read_frame(format.get(), packet.get());
-        if (read == AVERROR(ENOMEM)) throw OutOfMemory{};
-        if (read < 0) {
-            // A recording cut short reads as far as it goes, as a short WAV file does.
-            if (read != AVERROR_EOF) readError = read;
-            break;
-        }
-        if (packet->stream_index != index) {
-            av_packet_unref(packet.get());
-            continue;
-        }
-        const int sent = avcodec_send_packet(decoder.get(), packet.get());
-        av_packet_unref(packet.get());
-        if (sent == AVERROR(ENOMEM)) throw OutOfMemory{};
-        const std::int64_t before = sound.Frames();
-        std::string refused = drain();
-        if (!refused.empty()) return Refused(std::move(refused));
-        silentPackets = sound.Frames() == before ? silentPackets + 1 : 0;
-        if (silentPackets > kMostSilentPackets) break;
     }
-    avcodec_send_packet(decoder.get(), nullptr);
-    std::string refused = drain();
-    if (!refused.empty()) return Refused(std::move(refused));
-    if (sound.Frames() == 0) {
-        return Refused(readError ? damaged + ErrorText(readError) : std::string("the recording holds no sound"));
+
+    int Channels() const override { return converter_ ? converter_->Channels() : 0; }
+    int Rate() const override { return converter_ ? converter_->Rate() : 0; }
+
+    SoundCoding CodingFor(std::int64_t frames) const override {
+        return CodingOf(*format_->streams[index_]->codecpar, source_.Size(), frames, Rate());
     }
-    AudioFileResult result;
-    result.ok = true;
-    const std::int64_t frames = sound.Frames();
-    result.clip = std::move(sound).Clip();
-    result.clip.coding = CodingOf(parameters, source.Size(), frames, result.clip.sampleRate);
-    return result;
-}
+
+    std::string EmptyReason() const override {
+        return readError_ ? Damaged() + ErrorText(readError_) : std::string("the recording holds no sound");
+    }
+
+private:
+    std::string File() const { return "the " + std::string(PhoneContainerName(container_)) + " file"; }
+    std::string Damaged() const { return File() + " is damaged: "; }
+
+    // The end of the packets: what the decoder still holds is drained, then the sound ends.
+    void Flush() {
+        avcodec_send_packet(decoder_.get(), nullptr);
+        reading_ = false;
+        draining_ = true;
+    }
+
+    std::string Open() {
+        const AVInputFormat* demuxer = av_find_input_format(DemuxerFor(container_));
+        if (!demuxer) return "this build cannot read " + std::string(PhoneContainerName(container_)) + " files";
+
+        constexpr int kBufferBytes = 64 * 1024;
+        auto* buffer = static_cast<std::uint8_t*>(av_malloc(kBufferBytes));
+        if (!buffer) throw OutOfMemory{};
+        io_.reset(avio_alloc_context(buffer, kBufferBytes, 0, &source_, SourceRead, nullptr, SourceSeek));
+        if (!io_) {
+            av_free(buffer);
+            throw OutOfMemory{};
+        }
+        format_.reset(avformat_alloc_context());
+        if (!format_) throw OutOfMemory{};
+        format_->pb = io_.get();
+        format_->flags |= AVFMT_FLAG_CUSTOM_IO;
+        format_->io_open = RefuseOpen;
+        format_->format_whitelist = av_strdup(kDemuxers);
+        format_->protocol_whitelist = av_strdup("none");
+        if (!format_->format_whitelist || !format_->protocol_whitelist) throw OutOfMemory{};
+        AVFormatContext* opened = format_.release();
+        const int open = avformat_open_input(&opened, "", demuxer, nullptr);
+        format_.reset(opened);  // freed by FFmpeg (and null) when it failed
+        if (open == AVERROR(ENOMEM)) throw OutOfMemory{};
+        if (open < 0) {
+            const bool mp4 = container_ == PhoneContainer::Mp4 || container_ == PhoneContainer::ThreeGp;
+            if (mp4 && !HasMp4Index(source_)) {
+                return Damaged() + "its index (the moov box) is missing, as when the recording was "
+                                   "cut off before the phone finished the file";
+            }
+            return Damaged() + ErrorText(open);
+        }
+
+        // The first audio stream, chosen from the header alone: an ADTS stream's rate is known
+        // only once a frame is decoded, and probing every stream would decode a video track too.
+        index_ = -1;
+        for (unsigned i = 0; i < format_->nb_streams && index_ < 0; ++i) {
+            if (format_->streams[i]->codecpar->codec_type == AVMEDIA_TYPE_AUDIO) index_ = static_cast<int>(i);
+        }
+        if (index_ < 0) return File() + " holds no sound";
+        const AVCodec* codec = avcodec_find_decoder(format_->streams[index_]->codecpar->codec_id);
+        if (!codec) return File() + " holds sound in a form this program cannot decode";
+        for (unsigned i = 0; i < format_->nb_streams; ++i) {
+            if (static_cast<int>(i) != index_) format_->streams[i]->discard = AVDISCARD_ALL;
+        }
+        decoder_.reset(avcodec_alloc_context3(codec));
+        if (!decoder_) throw OutOfMemory{};
+        if (avcodec_parameters_to_context(decoder_.get(), format_->streams[index_]->codecpar) < 0) throw OutOfMemory{};
+        decoder_->thread_count = 1;  // a recording decodes in seconds; no threads of FFmpeg's own
+        const int ready = avcodec_open2(decoder_.get(), codec, nullptr);
+        if (ready == AVERROR(ENOMEM)) throw OutOfMemory{};
+        if (ready < 0) return Damaged() + ErrorText(ready);
+
+        if (!packet_) packet_.reset(av_packet_alloc());
+        if (!frame_) frame_.reset(av_frame_alloc());
+        if (!packet_ || !frame_) throw OutOfMemory{};
+        converter_.emplace(maxSamples_, Damaged());
+        return {};
+    }
+
+    std::istream& in_;
+    std::int64_t maxSamples_;
+    StreamSource source_;
+    PhoneContainer container_ = PhoneContainer::None;
+    std::unique_ptr<AVIOContext, IoContextFree> io_;
+    std::unique_ptr<AVFormatContext, FormatContextClose> format_;
+    std::unique_ptr<AVCodecContext, CodecContextFree> decoder_;
+    std::unique_ptr<AVPacket, PacketFree> packet_;
+    std::unique_ptr<AVFrame, FrameFree> frame_;
+    std::optional<Converter> converter_;
+    int index_ = -1;
+    bool reading_ = true;    // packets are still read
+    bool draining_ = false;  // frames are taken from the decoder
+    bool gaveSound_ = false; // the packet being drained gave frames
+    int silentPackets_ = 0;
+    int readError_ = 0;
+};
 
 }  // namespace
 
+std::unique_ptr<DecodedSound> OpenPhoneAudioStream(std::istream& in, std::string& why, std::int64_t maxSamples) {
+    QuietLibraries();
+    return OpenDecoded([&] { return std::make_unique<PhoneDecoder>(in, maxSamples); }, maxSamples, why);
+}
+
 AudioFileResult ReadPhoneAudioStream(std::istream& in, std::int64_t maxSamples) {
     try {
-        QuietLibraries();
-        StreamSource source;
-        if (!source.Attach(in)) return Refused("the sound file cannot be read");
-        std::string head(16, '\0');
-        head.resize(static_cast<std::size_t>(source.Read(head.data(), std::ssize(head))));
-        source.Seek(0, SEEK_SET);
-        const PhoneContainer container = PhoneContainerByContent(head);
-        if (container == PhoneContainer::None) {
-            return Refused("not a sound file that can be read: no M4A, 3GP, AAC, AMR or WebM signature");
-        }
-        return ReadPhoneAudio(source, container, maxSamples);
+        std::string why;
+        const std::unique_ptr<DecodedSound> sound = OpenPhoneAudioStream(in, why, maxSamples);
+        return sound ? ReadWhole(*sound) : Refused(why);
     } catch (const std::bad_alloc&) {
-        return Refused(kOutOfMemoryReason);
-    } catch (const OutOfMemory&) {
         return Refused(kOutOfMemoryReason);
     }
 }

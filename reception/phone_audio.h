@@ -5,6 +5,8 @@
 
 #include <cstdint>
 #include <istream>
+#include <memory>
+#include <string>
 
 #include "reception/audio_file.h"
 
@@ -17,5 +19,11 @@ namespace zendrik {
 // a reason. Any rate is read, AMR-NB's 8000 too: whether the tone is in the sound is the receivers'
 // to find.
 AudioFileResult ReadPhoneAudioStream(std::istream& in, std::int64_t maxSamples = kMaxAudioSamples);
+
+// The same sound as a source, decoded again from the file on each pass: `in` must outlive it.
+// Null, with the reason ReadPhoneAudioStream gives in `why`, when the file cannot be read. Running
+// out of memory while it is read later throws std::bad_alloc, which ReceiveSource catches.
+std::unique_ptr<DecodedSound> OpenPhoneAudioStream(std::istream& in, std::string& why,
+                                                   std::int64_t maxSamples = kMaxAudioSamples);
 
 }  // namespace zendrik

@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <deque>
+#include <functional>
+#include <iterator>
 #include <new>
 #include <optional>
 
@@ -136,37 +139,32 @@ std::optional<Accepted> ReceiveRange(const float* samples, std::ptrdiff_t count,
     return std::nullopt;
 }
 
-SecondReception Receive(const AudioClip& clip, StreamFormats formats, int most) {
-    SecondReception result;
-    ReceptionReport& report = result.report;
-    report.sampleRate = clip.sampleRate;
-    report.coding = clip.coding;
-    report.failure = ReceptionFailure::NoSound;
-    const std::vector<int> bitRates = BitRatesOf(formats);
-    if (bitRates.empty() || clip.samples.empty() || clip.sampleRate < kMinSampleRate ||
-        clip.sampleRate > kMaxSampleRate) {
-        return result;
-    }
-    // Samples that are not numbers, or beyond full scale, are clipped as a converter would;
-    // clicks are silenced. Either needs a copy; a clean recording is read where it is.
-    const float* samples = clip.samples.data();
-    const std::ptrdiff_t count = static_cast<std::ptrdiff_t>(clip.samples.size());
-    std::vector<float> repaired;
-    if (std::any_of(clip.samples.begin(), clip.samples.end(),
-                    [](float x) { return !(std::fabs(x) <= 1.0f); })) {
-        repaired.reserve(clip.samples.size());
-        for (float x : clip.samples) repaired.push_back(std::isnan(x) ? 0.0f : std::clamp(x, -1.0f, 1.0f));
-        samples = repaired.data();
-    }
-    const std::vector<std::ptrdiff_t> clicks = FindClicks(samples, count, clip.sampleRate);
-    if (!clicks.empty()) {
-        if (repaired.empty()) repaired = clip.samples;
-        SilenceClicks(repaired, clicks);
-        samples = repaired.data();
-    }
+// Samples that are not numbers, or beyond full scale, are clipped as a converter would.
+float Repaired(float x) { return std::isnan(x) ? 0.0f : std::clamp(x, -1.0f, 1.0f); }
 
-    // The tone is looked for in the whole recording, and read only where it sounds.
-    const CarrierSearch search = SearchCarriers(samples, count, clip.sampleRate, kCarriersTried);
+SecondReception NoSoundIn(int sampleRate, const SoundCoding& coding) {
+    SecondReception result;
+    result.report.sampleRate = sampleRate;
+    result.report.coding = coding;
+    result.report.failure = ReceptionFailure::NoSound;
+    return result;
+}
+
+bool CanRead(std::ptrdiff_t count, int sampleRate, const std::vector<int>& bitRates) {
+    return !bitRates.empty() && count > 0 && sampleRate >= kMinSampleRate && sampleRate <= kMaxSampleRate;
+}
+
+// The repaired samples of a stretch of the recording, valid until the next call; nullptr when
+// they cannot be had.
+using SpanReader = std::function<const float*(const ToneSpan&)>;
+
+// Reads the stretches where the carrier search heard a tone, each as `read` gives it, until
+// `most` transfers are accepted; their places are the recording's.
+SecondReception ReceiveSpans(int sampleRate, const SoundCoding& coding, const CarrierSearch& search,
+                             const std::vector<int>& bitRates, StreamFormats formats, int most,
+                             const SpanReader& read) {
+    SecondReception result = NoSoundIn(sampleRate, coding);
+    ReceptionReport& report = result.report;
     const std::vector<CarrierCandidate>& carriers = search.carriers;
     report.failure = ReceptionFailure::NoTone;
     if (carriers.empty() || search.spans.empty()) return result;
@@ -179,21 +177,22 @@ SecondReception Receive(const AudioClip& clip, StreamFormats formats, int most) 
     // sound before and after it is read again for others: a reading accepts the first complete
     // transfer among its bytes, which another family's bit rate may not have read.
     std::vector<ToneSpan> pending(search.spans.rbegin(), search.spans.rend());
-    const auto shortest = static_cast<std::ptrdiff_t>(kShortestTransferSeconds * clip.sampleRate);
+    const auto shortest = static_cast<std::ptrdiff_t>(kShortestTransferSeconds * sampleRate);
     while (!pending.empty() && static_cast<int>(result.transfers.size()) < most) {
         const ToneSpan span = pending.back();
         pending.pop_back();
         if (span.end - span.begin < shortest) continue;
+        const float* samples = read(span);
+        if (!samples) continue;
         const std::optional<Accepted> accepted =
-            ReceiveRange(samples + span.begin, span.end - span.begin, clip.sampleRate, carriers,
-                         bitRates, formats, findings);
+            ReceiveRange(samples, span.end - span.begin, sampleRate, carriers, bitRates, formats, findings);
         if (!accepted) continue;
         const Attempt& attempt = accepted->attempt;
         ReceivedTransfer transfer;
         transfer.bytes = attempt.bytes;
         ReceptionReport& own = transfer.report;
-        own.sampleRate = clip.sampleRate;
-        own.coding = clip.coding;
+        own.sampleRate = sampleRate;
+        own.coding = coding;
         own.receiver = ReceiverUsed::Second;
         // The spectrum's strongest line is the tone only when a bit holds a whole number of its
         // cycles: a watch that starts each burst at the same phase sends lines a bit rate apart,
@@ -201,8 +200,7 @@ SecondReception Receive(const AudioClip& clip, StreamFormats formats, int most) 
         // bursts' own phase turn gives the tone itself.
         std::vector<std::pair<double, double>> bursts = Bursts(attempt);
         if (bursts.size() > kMostTuningBursts) bursts.resize(kMostTuningBursts);
-        own.toneHz = RefineTone(samples + span.begin, span.end - span.begin, clip.sampleRate,
-                                accepted->toneHz, bursts);
+        own.toneHz = RefineTone(samples, span.end - span.begin, sampleRate, accepted->toneHz, bursts);
         own.bitsPerSecond = accepted->bitRate;
         DescribeSignal(attempt, own);
         // From the start bit of its first frame to the end of its last one's stop bit.
@@ -250,15 +248,172 @@ SecondReception Receive(const AudioClip& clip, StreamFormats formats, int most) 
         report.failure = ReceptionFailure::NoStreamHead;
         // How clear the tone is where it sounds first.
         const ToneSpan& span = search.spans.front();
-        const int chunk = std::max(1, static_cast<int>(static_cast<double>(clip.sampleRate) /
+        const int chunk = std::max(1, static_cast<int>(static_cast<double>(sampleRate) /
                                                        *std::max_element(bitRates.begin(), bitRates.end()) /
                                                        kChunksPerFastBit));
-        const ToneLevels clearest = ClearestToneWithoutHead(
-            MixDown(samples + span.begin, span.end - span.begin, clip.sampleRate, carriers.front().hz, chunk),
-            clip.sampleRate, bitRates);
-        report.levelDbfs = clearest.levelDbfs;
-        report.snrDb = clearest.snrDb;
+        if (const float* samples = read(span)) {
+            const ToneLevels clearest = ClearestToneWithoutHead(
+                MixDown(samples, span.end - span.begin, sampleRate, carriers.front().hz, chunk), sampleRate,
+                bitRates);
+            report.levelDbfs = clearest.levelDbfs;
+            report.snrDb = clearest.snrDb;
+        }
     }
+    return result;
+}
+
+SecondReception Receive(const AudioClip& clip, StreamFormats formats, int most) {
+    const std::vector<int> bitRates = BitRatesOf(formats);
+    const std::ptrdiff_t count = static_cast<std::ptrdiff_t>(clip.samples.size());
+    if (!CanRead(count, clip.sampleRate, bitRates)) return NoSoundIn(clip.sampleRate, clip.coding);
+    // Clicks are silenced. Either that or repairs needs a copy; a clean recording is read where
+    // it is.
+    const float* samples = clip.samples.data();
+    std::vector<float> repaired;
+    if (std::any_of(clip.samples.begin(), clip.samples.end(),
+                    [](float x) { return !(std::fabs(x) <= 1.0f); })) {
+        repaired.reserve(clip.samples.size());
+        for (float x : clip.samples) repaired.push_back(Repaired(x));
+        samples = repaired.data();
+    }
+    const std::vector<std::ptrdiff_t> clicks = FindClicks(samples, count, clip.sampleRate);
+    if (!clicks.empty()) {
+        if (repaired.empty()) repaired = clip.samples;
+        SilenceClicks(repaired, clicks);
+        samples = repaired.data();
+    }
+    // The tone is looked for in the whole recording, and read only where it sounds.
+    const CarrierSearch search = SearchCarriers(samples, count, clip.sampleRate, kCarriersTried);
+    return ReceiveSpans(clip.sampleRate, clip.coding, search, bitRates, formats, most,
+                        [samples](const ToneSpan& span) { return samples + span.begin; });
+}
+
+// A source's samples as the whole-clip path reads them: repaired, and with its clicks silenced
+// when the recording has few enough of them to be clicks. A sample is handed over once every
+// click near it has been judged, so no more than a few milliseconds are held.
+class CleanSamples {
+public:
+    CleanSamples(SampleSource& source, bool silenceClicks)
+        : source_(source), silence_(silenceClicks), clicks_(source.SampleRate()) {}
+
+    // Up to `most` of the next samples into `out`; how many, 0 at the end.
+    std::ptrdiff_t Read(float* out, std::ptrdiff_t most) {
+        while (Ready() == 0 && !ended_) Fill();
+        const std::ptrdiff_t got = std::min(most, Ready());
+        std::copy_n(held_.begin(), got, out);
+        held_.erase(held_.begin(), held_.begin() + got);
+        heldStart_ += got;
+        return got;
+    }
+
+private:
+    // Samples no click still to be judged can reach.
+    std::ptrdiff_t Ready() const {
+        const std::ptrdiff_t heldEnd = heldStart_ + static_cast<std::ptrdiff_t>(held_.size());
+        const std::ptrdiff_t safe = ended_ ? heldEnd : clicks_.Judged() - kClickNeighbours;
+        return std::max<std::ptrdiff_t>(0, safe - heldStart_);
+    }
+
+    void Silence(std::ptrdiff_t at) {
+        if (!silence_) return;
+        const std::ptrdiff_t heldEnd = heldStart_ + static_cast<std::ptrdiff_t>(held_.size());
+        for (std::ptrdiff_t j = std::max(heldStart_, at - kClickNeighbours);
+             j < std::min(heldEnd, at + kClickNeighbours + 1); ++j) {
+            held_[static_cast<std::size_t>(j - heldStart_)] = 0.0f;
+        }
+    }
+
+    void Fill() {
+        const std::ptrdiff_t got = source_.ReadFloats(block_, std::size(block_));
+        if (got <= 0) {
+            ended_ = true;
+            clicks_.Finish([this](std::ptrdiff_t at) { Silence(at); });
+            return;
+        }
+        for (std::ptrdiff_t i = 0; i < got; ++i) {
+            held_.push_back(Repaired(block_[i]));
+            if (clicks_.Add(held_.back())) Silence(clicks_.Judged() - 1);
+        }
+    }
+
+    SampleSource& source_;
+    bool silence_;
+    ClickFinder clicks_;
+    std::deque<float> held_;          // samples from heldStart_ on, not yet handed over
+    std::ptrdiff_t heldStart_ = 0;
+    bool ended_ = false;
+    float block_[4096];
+};
+
+SecondReception ReceiveStreamed(SampleSource& source, StreamFormats formats, int most) {
+    const int rate = source.SampleRate();
+    const SoundCoding coding = source.Coding();
+    const std::vector<int> bitRates = BitRatesOf(formats);
+    if (!CanRead(1, rate, bitRates) || !source.Rewind()) return NoSoundIn(rate, coding);
+    // A first pass counts the samples and the clicks among them, which the carrier search's
+    // stretches and the choice to silence clicks depend on.
+    std::ptrdiff_t count = 0;
+    std::size_t clicks = 0;
+    {
+        ClickFinder finder(rate);
+        float block[4096];
+        for (std::ptrdiff_t got; (got = source.ReadFloats(block, std::size(block))) > 0;) {
+            for (std::ptrdiff_t i = 0; i < got; ++i) clicks += finder.Add(Repaired(block[i])) ? 1 : 0;
+            count += got;
+        }
+        finder.Finish([&](std::ptrdiff_t) { ++clicks; });
+    }
+    if (!CanRead(count, rate, bitRates)) return NoSoundIn(rate, coding);
+    const bool silenceClicks = clicks > 0 && FewEnoughClicks(clicks, count);
+
+    // The second finds the tone and where it sounds, holding one stretch of a few seconds.
+    if (!source.Rewind()) return NoSoundIn(rate, coding);
+    CarrierSearcher searcher(count, rate, kCarriersTried);
+    {
+        CleanSamples clean(source, silenceClicks);
+        float block[4096];
+        for (std::ptrdiff_t got; (got = clean.Read(block, std::size(block))) > 0;) searcher.Add(block, got);
+    }
+    const CarrierSearch search = searcher.Finish();
+
+    // Then each stretch where it sounds is read on its own; the stretches a reading asks for
+    // after accepting a transfer lie within the one it read, which is kept until another is
+    // needed.
+    std::vector<float> held;
+    ToneSpan heldSpan;
+    const auto read = [&](const ToneSpan& span) -> const float* {
+        if (!held.empty() && span.begin >= heldSpan.begin && span.end <= heldSpan.end) {
+            return held.data() + (span.begin - heldSpan.begin);
+        }
+        held.clear();
+        held.shrink_to_fit();
+        if (!source.Rewind()) return nullptr;
+        CleanSamples clean(source, silenceClicks);
+        held.resize(static_cast<std::size_t>(span.end - span.begin));
+        float block[4096];
+        std::ptrdiff_t at = 0;
+        while (at < span.end) {
+            const std::ptrdiff_t got = clean.Read(block, std::min<std::ptrdiff_t>(std::size(block), span.end - at));
+            if (got <= 0) break;
+            const std::ptrdiff_t from = std::max(at, span.begin);
+            if (from < at + got) std::copy(block + (from - at), block + got, held.begin() + (from - span.begin));
+            at += got;
+        }
+        // A source that holds less on a later pass than it did on the first cannot be read.
+        if (at < span.end) {
+            held.clear();
+            return nullptr;
+        }
+        heldSpan = span;
+        return held.data();
+    };
+    return ReceiveSpans(rate, coding, search, bitRates, formats, most, read);
+}
+
+SecondReception NoMemoryFor(int sampleRate) {
+    SecondReception result;
+    result.report.sampleRate = sampleRate;
+    result.report.failure = ReceptionFailure::NoMemory;
     return result;
 }
 
@@ -270,10 +425,15 @@ SecondReception ReceiveClip(const AudioClip& clip, StreamFormats formats, int mo
     try {
         return Receive(clip, formats, std::max(1, most));
     } catch (const std::bad_alloc&) {
-        SecondReception result;
-        result.report.sampleRate = clip.sampleRate;
-        result.report.failure = ReceptionFailure::NoMemory;
-        return result;
+        return NoMemoryFor(clip.sampleRate);
+    }
+}
+
+SecondReception ReceiveSource(SampleSource& source, StreamFormats formats, int most) {
+    try {
+        return ReceiveStreamed(source, formats, std::max(1, most));
+    } catch (const std::bad_alloc&) {
+        return NoMemoryFor(source.SampleRate());
     }
 }
 
@@ -285,10 +445,7 @@ SecondReception ReceiveSamples(const std::int16_t* samples, std::ptrdiff_t count
         try {
             clip.samples.resize(static_cast<std::size_t>(count));
         } catch (const std::bad_alloc&) {
-            SecondReception result;
-            result.report.sampleRate = sampleRate;
-            result.report.failure = ReceptionFailure::NoMemory;
-            return result;
+            return NoMemoryFor(sampleRate);
         }
         for (std::ptrdiff_t i = 0; i < count; ++i) {
             clip.samples[static_cast<std::size_t>(i)] = static_cast<float>(samples[i]) / 32768.0f;

@@ -12,6 +12,7 @@
 
 #include "reception/audio_clip.h"
 #include "reception/reception_report.h"
+#include "reception/sample_source.h"
 #include "reception/stream_format.h"
 
 namespace zendrik {
@@ -57,6 +58,15 @@ inline std::string RateTooLowReason(int rate) {
 // `accepted` is false and the report says why. Work and memory are linear in the number of
 // samples. Up to `most` transfers are looked for, one after another anywhere in the recording.
 SecondReception ReceiveClip(const AudioClip& clip, StreamFormats formats, int most = 1);
+
+// The same for the sound of `source`, read in passes from its start, so that a recording of any
+// length costs no more memory than its longest stretch of tone: one counts the samples and
+// clicks, one finds the tone and where it sounds, holding a few seconds at a time, and then each
+// stretch where the tone sounds (with a few seconds either side) is read again and held while it
+// is searched for transfers. The transfers, their places, bytes and reports are those ReceiveClip
+// gives for the same samples, as long as the source hands over the same samples on every pass;
+// one that cannot rewind, or holds fewer samples on a later pass, leaves its stretches unread.
+SecondReception ReceiveSource(SampleSource& source, StreamFormats formats, int most = 1);
 
 // The same for 16-bit samples at a rate, as the WAV reader and live capture collect them.
 SecondReception ReceiveSamples(const std::int16_t* samples, std::ptrdiff_t count, int sampleRate,

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <random>
 #include <sstream>
 #include <string>
@@ -18,6 +19,7 @@
 #include "reception/second_receiver.h"
 #include "reception/wave_reader.h"
 #include "support/cli_support.h"
+#include "support/reception_summary.h"
 #include "support/s410_stream_builder.h"
 #include "support/wave_file_maker.h"
 
@@ -113,6 +115,10 @@ TEST(AudioFile, EachKindOfSoundFileDecodesByteExactFromItsLouderChannel) {
                 EXPECT_EQ(data.Reception().receiver, zendrik::ReceiverUsed::Second);
             }
             EXPECT_EQ(data.Reception().sampleRate, kind.rate);
+            // Read in passes, the file gives the second receiver what it gives read whole.
+            const testing_streams::WholeAndStreamed both =
+                testing_streams::ReceiveBothWays(path, zendrik::ReadAudioStream, zendrik::OpenAudioStream);
+            EXPECT_EQ(both.streamed, both.whole);
         }
     }
 }

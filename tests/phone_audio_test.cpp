@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <random>
 #include <sstream>
 #include <string>
@@ -17,8 +18,10 @@
 #include "support/open_document.h"
 #include "reception/input_file.h"
 #include "reception/modulator.h"
+#include "reception/second_receiver.h"
 #include "support/cli_support.h"
 #include "support/coach_stream_builder.h"
+#include "support/reception_summary.h"
 #include "support/s410_stream_builder.h"
 #include "support/wave_file_maker.h"
 
@@ -99,6 +102,10 @@ TEST(PhoneAudio, PhoneRecordingsDecodeByteExactThroughTheDocumentAndTheCli) {
             const testing_streams::ProcessResult cli = Cli({"--model", model, path});
             EXPECT_EQ(cli.exitCode, 0) << cli.err;
             EXPECT_EQ(cli.out, expected);
+            // Read in passes, the file gives the second receiver what it gives read whole.
+            const testing_streams::WholeAndStreamed both =
+                testing_streams::ReceiveBothWays(path, zendrik::ReadPhoneAudioStream, zendrik::OpenPhoneAudioStream);
+            EXPECT_EQ(both.streamed, both.whole);
         }
         // Standard input is told a recording by its first bytes alone.
         testing_streams::ProcessStreams streams;

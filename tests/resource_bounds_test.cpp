@@ -16,6 +16,7 @@
 #include "reception/dump_file.h"
 #include "reception/live_decoder.h"
 #include "reception/modulator.h"
+#include "reception/second_receiver.h"
 #include "document/document.h"
 #include "support/open_document.h"
 #include "reception/stream_check.h"
@@ -136,6 +137,50 @@ TEST(ResourceBounds, ALongRecordingCostsTheExactReceiverNoMoreThanAShortOne) {
     EXPECT_FALSE(sonic.Hrm().empty());
     // Its blocks of samples and envelope, the report texts; nothing near the samples' size.
     EXPECT_LE(heap.peak, std::size_t{2} << 20);
+}
+
+// Minutes of faint hiss with one transfer at the end, made as it is read: the sound itself
+// costs nothing, so what the second receiver holds is all the counter sees.
+class HissThenTransfer : public SampleSource {
+public:
+    HissThenTransfer(std::vector<std::int16_t> transfer, std::int64_t hiss)
+        : transfer_(std::move(transfer)), hiss_(hiss) {}
+    int SampleRate() const override { return 44100; }
+    bool Rewind() override {
+        at_ = 0;
+        noise_.seed(5);
+        return true;
+    }
+    std::ptrdiff_t Read(std::int16_t* out, std::ptrdiff_t most) override {
+        const std::int64_t total = hiss_ + static_cast<std::int64_t>(transfer_.size());
+        const std::ptrdiff_t got = static_cast<std::ptrdiff_t>(std::min<std::int64_t>(most, total - at_));
+        for (std::ptrdiff_t i = 0; i < got; ++i, ++at_) {
+            const int hiss = static_cast<int>(noise_() % 41) - 20;
+            out[i] = static_cast<std::int16_t>(
+                at_ < hiss_ ? hiss : transfer_[static_cast<std::size_t>(at_ - hiss_)] / 4 + hiss);
+        }
+        return got;
+    }
+
+private:
+    std::vector<std::int16_t> transfer_;
+    std::int64_t hiss_;
+    std::int64_t at_ = 0;
+    std::minstd_rand noise_{5};
+};
+
+TEST(ResourceBounds, ALongRecordingCostsTheSecondReceiverOnlyTheSoundAroundItsTransfer) {
+    // Six minutes (106 MB as the floats the second receiver reads) of which it holds the
+    // stretch where the tone sounds and the working arrays for reading it.
+    const std::vector<std::uint8_t> bytes = BuildS410Stream(S410Values{}).bytes;
+    HissThenTransfer source(ModulateBytes(bytes, ModulatorSettingsFor(BitTimingFor(kModelS410, 44100))),
+                            std::int64_t{360} * 44100);
+    AllocationCounter counter;
+    const SecondReception got = ReceiveSource(source, FamilyStreamFormats());
+    const AllocationTotals heap = counter.Totals();
+    ASSERT_TRUE(got.accepted) << FormatReceptionReport(got.report);
+    EXPECT_EQ(got.bytes, bytes);
+    EXPECT_LE(heap.peak, std::size_t{16} << 20);
 }
 
 // --- Dumps of millions of lines ------------------------------------------------------------

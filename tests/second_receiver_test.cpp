@@ -31,8 +31,10 @@
 #include "reception/stream_check.h"
 #include "reception/tone_energy.h"
 #include "reception/transfer_acceptance.h"
+#include "reception/wave_reader.h"
 #include "reception/wave_writer.h"
 #include "support/coach_stream_builder.h"
+#include "support/reception_summary.h"
 #include "support/rs200_stream_builder.h"
 #include "support/s410_stream_builder.h"
 #include "support/wave_file_maker.h"
@@ -954,6 +956,64 @@ TEST(SecondReceiver, ReadsEveryTransferOfARecordingInOrder) {
     EXPECT_EQ(got.bytes, sent.front()->bytes);
     // Asked for one, it reads the first only.
     EXPECT_EQ(ReceiveClip(clip).transfers.size(), 1u);
+}
+
+TEST(SecondReceiver, StreamedReceptionIsTheWholeClips) {
+    // Read in passes from a source, a recording gives the transfers, places, bytes and report
+    // lines it gives read whole: wherever its transfers are, however many, with clicks and
+    // samples past full scale to repair, and when none is accepted.
+    struct Row {
+        const char* name;
+        double seconds;
+        std::vector<std::pair<const Family*, double>> sent;  // what starts where (s)
+        double cutAt;  // the recording ends this far into the last transfer (share); 0: not
+        bool clicks;
+    };
+    const Family* s410 = &Families()[0];
+    const Family* coach = &Families()[2];
+    const Row rows[] = {
+        {"at the start", 30, {{s410, 0}}, 0, false},
+        {"in the middle", 40, {{coach, 17}}, 0, true},
+        {"at the end", 35, {{s410, 31}}, 0, false},
+        {"two of them", 45, {{s410, 3}, {coach, 30}}, 0, true},
+        {"cut off by the end", 30, {{s410, 27}}, 0.6, false},
+        {"none", 20, {}, 0, true},
+    };
+    for (const Row& row : rows) {
+        const Take take{48000, 1.0, 3700, 0.2, nullptr};
+        AudioClip clip{std::vector<float>(static_cast<std::size_t>(row.seconds * take.rate), 0.0f), take.rate};
+        for (const auto& [family, at] : row.sent) {
+            std::vector<float> sound = Sound(family->bytes, family->bitRate, take);
+            const std::size_t from = static_cast<std::size_t>(at * take.rate);
+            if (row.cutAt > 0) sound.resize(static_cast<std::size_t>(row.cutAt * static_cast<double>(sound.size())));
+            sound.resize(std::min(sound.size(), clip.samples.size() - from));
+            std::copy(sound.begin(), sound.end(), clip.samples.begin() + static_cast<std::ptrdiff_t>(from));
+        }
+        AddNoise(clip.samples, take.level, 18, true, 9);
+        if (row.clicks) {
+            Clicks(clip.samples, {0.1, 0.42, 0.77}, 0.9f);
+            clip.samples[clip.samples.size() / 3] = 3.0f;
+        }
+        const zendrik::SecondReception whole = zendrik::ReceiveClip(clip, zendrik::FamilyStreamFormats(), 4);
+        ClipSource source(clip);
+        const zendrik::SecondReception streamed = zendrik::ReceiveSource(source, zendrik::FamilyStreamFormats(), 4);
+        EXPECT_EQ(whole.transfers.size(), row.cutAt > 0 ? 0 : row.sent.size()) << row.name;
+        EXPECT_EQ(testing_streams::ReceptionSummary(streamed), testing_streams::ReceptionSummary(whole)) << row.name;
+        // A WAV file read a block at a time gives what its 16-bit samples give held whole.
+        if (row.sent.size() == 1) continue;
+        std::vector<std::int16_t> pcm(clip.samples.size());
+        for (std::size_t i = 0; i < pcm.size(); ++i) {
+            pcm[i] = static_cast<std::int16_t>(std::lround(std::clamp(clip.samples[i] * 32768.0f, -32768.0f, 32767.0f)));
+        }
+        std::stringstream file;
+        ASSERT_TRUE(zendrik::WriteWaveStream(file, pcm, take.rate));
+        zendrik::WaveSource wave;
+        ASSERT_TRUE(wave.Open(file, nullptr, zendrik::WaveChannel::ToneBandLoudest));
+        EXPECT_EQ(testing_streams::ReceptionSummary(zendrik::ReceiveSource(wave, zendrik::FamilyStreamFormats(), 4)),
+                  testing_streams::ReceptionSummary(zendrik::ReceiveSamples(
+                      pcm.data(), std::ssize(pcm), take.rate, zendrik::FamilyStreamFormats(), 4)))
+            << row.name;
+    }
 }
 
 TEST(SecondReceiver, MeasuresTheBitPeriodAndFollowsLevelSteps) {

@@ -8,4 +8,9 @@ AudioFileResult ReadAudioStream(std::istream&, std::int64_t) {
     return Refused("not a sound file this build reads: it reads WAV recordings and dumps only");
 }
 
+std::unique_ptr<DecodedSound> OpenAudioStream(std::istream&, std::string& why, std::int64_t) {
+    why = "not a sound file this build reads: it reads WAV recordings and dumps only";
+    return nullptr;
+}
+
 }  // namespace zendrik

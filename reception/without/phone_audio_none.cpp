@@ -8,4 +8,9 @@ AudioFileResult ReadPhoneAudioStream(std::istream&, std::int64_t) {
     return Refused("not a sound file this build reads: phones' compressed recordings need FFmpeg");
 }
 
+std::unique_ptr<DecodedSound> OpenPhoneAudioStream(std::istream&, std::string& why, std::int64_t) {
+    why = "not a sound file this build reads: phones' compressed recordings need FFmpeg";
+    return nullptr;
+}
+
 }  // namespace zendrik
