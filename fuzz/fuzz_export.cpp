@@ -273,7 +273,7 @@ zendrik::Exercise Ride(Values& v) {
     return x;
 }
 
-const zendrik::TimeZone& Zone(int choice) {
+const zendrik::TimeZone& ZoneChoice(int choice) {
     // Whole-hour and odd offsets, both hemispheres, and a zone that skipped a whole day.
     static const std::vector<zendrik::TimeZone> zones = [] {
         std::vector<zendrik::TimeZone> z{zendrik::TimeZone::Utc()};
@@ -344,7 +344,7 @@ void CheckJson(const std::string& text) {
 
 // A fuzzed stream through model detection or a model's decoder, then to every writer.
 void ThroughTheDecoders(fuzzing::FuzzInput& in, int mode) {
-    const zendrik::TimeZone& zone = Zone(in.Byte());
+    const zendrik::TimeZone& zone = ZoneChoice(in.Byte());
     const int model = mode & 7;  // 0: the model the head names; 5-7: codes no decoder has
     std::vector<std::uint8_t> stream(in.Rest(), in.Rest() + in.RestSize());
     ReceivedBytes bytes;
@@ -382,7 +382,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     const int family = choice % 5;
     const bool plausible = (in.Byte() & 1) == 0;
-    const zendrik::TimeZone& zone = Zone(in.Byte());
+    const zendrik::TimeZone& zone = ZoneChoice(in.Byte());
     Values v(in, plausible);
     zendrik::Exercise e;
     switch (family) {
