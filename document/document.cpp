@@ -117,11 +117,7 @@ int Document::DecodeRecording(std::istream& in, std::string_view name) {
         }
         if (m_readError == kOutOfMemoryReason) return 0;
         const std::string exactReason = m_readError;
-        std::string head(16, '\0');
-        in.clear();
-        in.seekg(0);
-        in.read(head.data(), static_cast<std::streamsize>(head.size()));
-        head.resize(static_cast<std::size_t>(std::max<std::streamsize>(in.gcount(), 0)));
+        const std::string head = zendrik::FirstBytesOf(in);
         // libsndfile reads none of the M4A, 3GP, AMR and WebM recordings phones make: they go to
         // FFmpeg's decoders.
         zendrik::AudioFileResult audio =

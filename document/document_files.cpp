@@ -12,18 +12,10 @@ namespace zendrik {
 
 namespace {
 
-// Bytes enough to tell a sound file by its signature.
-constexpr std::size_t kSignatureBytes = 16;
-
 // What an input is by its first bytes, then its name, then what the caller expects; the stream
 // is left at its start.
 zendrik::InputKind KindOf(std::istream& in, const DocumentInput& input) {
-    std::string head(kSignatureBytes, '\0');
-    in.read(head.data(), static_cast<std::streamsize>(head.size()));
-    head.resize(static_cast<std::size_t>(std::max<std::streamsize>(in.gcount(), 0)));
-    in.clear();
-    in.seekg(0);
-    const zendrik::InputKind kind = zendrik::InputKindOf(input.path, head);
+    const zendrik::InputKind kind = zendrik::InputKindOf(input.path, zendrik::FirstBytesOf(in));
     return kind == zendrik::InputKind::Unknown ? input.fallback : kind;
 }
 

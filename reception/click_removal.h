@@ -40,8 +40,6 @@ public:
     }
     // How many samples have been judged, from the first.
     std::ptrdiff_t Judged() const { return judged_; }
-    // How far judging runs behind the samples added.
-    std::ptrdiff_t Delay() const { return half_; }
 
 private:
     bool JudgeNext();

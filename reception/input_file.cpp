@@ -130,9 +130,17 @@ std::string OpenInputFile(const std::string& path, std::ifstream& file) {
 std::string FirstBytesOf(const std::string& path, std::size_t count) {
     std::ifstream file;
     if (!OpenInputFile(path, file).empty()) return {};
+    return FirstBytesOf(file, count);
+}
+
+std::string FirstBytesOf(std::istream& in, std::size_t count) {
     std::string bytes(count, '\0');
-    file.read(bytes.data(), static_cast<std::streamsize>(count));
-    bytes.resize(static_cast<std::size_t>(std::max<std::streamsize>(file.gcount(), 0)));
+    in.clear();
+    in.seekg(0);
+    in.read(bytes.data(), static_cast<std::streamsize>(count));
+    bytes.resize(static_cast<std::size_t>(std::max<std::streamsize>(in.gcount(), 0)));
+    in.clear();
+    in.seekg(0);
     return bytes;
 }
 

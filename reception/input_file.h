@@ -69,6 +69,8 @@ std::string OpenInputFile(const std::string& path, std::ifstream& file);
 
 // Up to `count` bytes from the start of the file, for InputKindOf; "" when it cannot be read.
 std::string FirstBytesOf(const std::string& path, std::size_t count = 16);
+// The same of a stream, read from its start; the stream is left at its start.
+std::string FirstBytesOf(std::istream& in, std::size_t count = 16);
 
 // Reads all of `in` into `out` when it holds at most `limit` bytes; false (out emptied) when it
 // holds more.
