@@ -40,8 +40,6 @@ Document::Document(DecodeSettings settings) : m_settings(std::move(settings)) {
 Document::~Document() = default;
 
 void Document::OnOutOfMemory() {
-    m_samples.reset();
-    m_sampleCount = 0;
     m_valid = 0;
     ClearReports();
     m_readError.assign(kOutOfMemoryReason);
@@ -52,67 +50,21 @@ int Document::DecodeRecording(std::istream& in, std::string_view name) {
         WaveSource wave;
         if (wave.Open(in, &m_readError)) {
             m_readError.clear();
-            m_samples.reset();
-            m_sampleCount = 0;
+            ClearReception();
             m_sampleRate = wave.SampleRate();
             if (wave.Count() <= 0) {
                 m_readError.assign("the recording holds no sound");
                 return 0;
             }
             // The exact receiver runs on every WAV file it reads as it always has, whatever its
-            // rate, so what it decoded before it decodes the same. It reads the file a block at a
-            // time, so a long recording costs it no memory; only when its bytes do not check out
-            // are the samples read whole for the second one, from the channel that holds the most
-            // of the tone's band, as for any other file.
-            m_reception = zendrik::ReceptionReport{};
-            m_reception.sampleRate = m_sampleRate;
-            m_recorded.clear();
-            std::vector<std::ptrdiff_t> starts;
-            DemodulateSource(wave, DemodVariant::File, BitTimingFor(m_settings.watchModel, 44100), m_bytes, &starts);
-            // The samples are read again for the second receiver: to confirm the exact
-            // receiver's bytes where no checksum covers them, to look for more transfers after
-            // the ones it read, or to read the sound when its bytes do not check out.
-            // The exact receiver's channel is read again to confirm its bytes or find more after
-            // them; where its bytes do not check out, the channel with the most tone in it.
-            bool sound = false;  // whether the buffer holds the samples
-            bool readFailed = false;
-            auto readAgain = [&](WaveChannel channel) {
-                if (sound || readFailed) return sound;
-                m_samples.reset();
-                m_sampleCount = 0;
-                in.clear();
-                in.seekg(0);
-                sound = ReadWaveData(in, channel) && m_sampleCount > 0;
-                readFailed = !sound;
-                return sound;
-            };
-            auto bySecond = [&](WaveChannel channel) {
-                return readAgain(channel) ? ReceiveBySecond(nullptr) : zendrik::SecondReception{};
-            };
-            std::optional<zendrik::SecondReception> second;
-            if (AcceptExact([&] { return bySecond(WaveChannel::Second); }, second)) {
-                const std::ptrdiff_t after = CollectExactTransfers(starts);
-                if (after >= 0 && m_readError.empty()) {
-                    // Sound after the transfers it read: the second receiver looks for more there.
-                    const bool reread = readAgain(WaveChannel::Second);
-                    if (reread && m_sampleCount > after) CollectSecondTransfers(nullptr, after);
-                    // Not reading them again loses only the chance of more: the first stays.
-                    m_readError.clear();
-                    if (!reread) ShowRecordedTransfer(0);
-                }
-                m_samples.reset();
-                m_sampleCount = 0;
-                return m_readError.empty() ? 1 : 0;
-            }
-            if (!second) second = bySecond(WaveChannel::ToneBandLoudest);
-            if (readFailed) {
-                m_samples.reset();
-                m_sampleCount = 0;
-                if (m_readError == kOutOfMemoryReason) return 0;
-                DecodeUnvouched();
-                return m_readError.empty() ? 1 : 0;
-            }
-            DecodeBySecond(std::move(*second));
+            // rate, so what it decoded before it decodes the same. The file is read a block at a
+            // time, by both receivers, so a long recording costs no memory: the exact receiver's
+            // channel to confirm its bytes or find more after them; where its bytes do not check
+            // out, the channel with the most tone in it, as for any other file.
+            WaveSource loudest;
+            DecodeReception(true, wave, [&]() -> SampleSource* {
+                return loudest.Open(in, nullptr, WaveChannel::ToneBandLoudest) ? &loudest : nullptr;
+            });
             return m_readError.empty() ? 1 : 0;
         }
         if (m_readError == kOutOfMemoryReason) return 0;
@@ -120,70 +72,73 @@ int Document::DecodeRecording(std::istream& in, std::string_view name) {
         const std::string head = zendrik::FirstBytesOf(in);
         // libsndfile reads none of the M4A, 3GP, AMR and WebM recordings phones make: they go to
         // FFmpeg's decoders.
-        zendrik::AudioFileResult audio =
+        std::string why;
+        const std::unique_ptr<DecodedSound> sound =
             zendrik::PhoneContainerByContent(head) != zendrik::PhoneContainer::None
-                ? zendrik::ReadPhoneAudioStream(in)
-                : zendrik::ReadAudioStream(in);
-        if (!audio.ok) {
+                ? zendrik::OpenPhoneAudioStream(in, why)
+                : zendrik::OpenAudioStream(in, why);
+        if (!sound) {
             // "not a RIFF WAVE file" says nothing useful about a damaged FLAC, MP3 or M4A file,
             // nor about a file that only its name calls an M4A recording.
             const bool otherSoundFile =
                 zendrik::InputKindByContent(head) == zendrik::InputKind::Recording &&
                 head.compare(0, 4, "RIFF") != 0;
-            const bool ownReason = otherSoundFile || audio.reason == kOutOfMemoryReason;
+            const bool ownReason = otherSoundFile || why == kOutOfMemoryReason;
             const std::string named = zendrik::NotTheRecordingItsNameSays(name, head);
-            m_readError.assign(ownReason ? audio.reason : !named.empty() ? named : exactReason);
+            m_readError.assign(ownReason ? why : !named.empty() ? named : exactReason);
             return 0;
         }
-        return DecodeClip(audio.clip);
+        return DecodeSound(*sound, sound->Frames());
     });
 }
 
 int Document::DecodeClip(const zendrik::AudioClip& clip) {
+    ClipSource source(clip);
+    return DecodeSound(source, static_cast<std::int64_t>(clip.samples.size()));
+}
+
+int Document::DecodeSound(SampleSource& sound, std::int64_t frames) {
     return Guarded([&] {
-        if (clip.samples.empty()) {
+        if (frames <= 0) {
             m_readError.assign("the recording holds no sound");
             return 0;
         }
-        const std::size_t count = std::min<std::size_t>(clip.samples.size(), 0x7FFFFFFF);
-        std::unique_ptr<std::int16_t[]> samples(new (std::nothrow) std::int16_t[count]);
-        if (!samples) {
-            m_readError.assign(kOutOfMemoryReason);
-            return 0;
-        }
-        for (std::size_t i = 0; i < count; ++i) {
-            const float x = clip.samples[i];
-            const float scaled = x == x ? std::clamp(x * 32768.0f, -32768.0f, 32767.0f) : 0.0f;
-            samples[i] = static_cast<std::int16_t>(std::lround(scaled));
-        }
         ClearReception();
-        m_samples = std::move(samples);
-        m_sampleCount = static_cast<std::int32_t>(count);
-        m_sampleRate = clip.sampleRate;
-        DecodeReception(clip.sampleRate == 44100, &clip);
+        m_sampleRate = sound.SampleRate();
+        DecodeReception(sound.SampleRate() == 44100, sound, nullptr);
         return m_readError.empty() ? 1 : 0;
     });
 }
 
-void Document::DecodeReception(bool exactFirst, const zendrik::AudioClip* clip) {
+void Document::DecodeReception(bool exactFirst, SampleSource& sound,
+                               const std::function<SampleSource*()>& unchecked) {
     m_reception = zendrik::ReceptionReport{};
     m_reception.sampleRate = m_sampleRate;
     m_recorded.clear();
     std::optional<zendrik::SecondReception> second;
-    if (exactFirst && m_sampleCount > 0) {
+    if (exactFirst) {
         std::vector<std::ptrdiff_t> starts;
         Guarded([&] {
-            DemodulateSamples(m_samples.get(), m_sampleCount, DemodVariant::File,
-                              BitTimingFor(m_settings.watchModel, 44100), m_bytes, nullptr, &starts);
+            DemodulateSource(sound, DemodVariant::File, BitTimingFor(m_settings.watchModel, 44100), m_bytes, &starts);
         });
-        if (AcceptExact([&] { return ReceiveBySecond(clip); }, second)) {
+        if (AcceptExact([&] { return ReceiveBySecond(sound); }, second)) {
             const std::ptrdiff_t after = CollectExactTransfers(starts);
-            if (after >= 0 && m_readError.empty()) CollectSecondTransfers(clip, after);
+            // Sound after the transfers it read: the second receiver looks for more there.
+            if (after >= 0 && m_readError.empty()) CollectSecondTransfers(sound, after);
             return;
         }
+    } else {
+        m_bytes.SetSize(0);
     }
-    if (!exactFirst) m_bytes.SetSize(0);
-    DecodeBySecond(second ? std::move(*second) : ReceiveBySecond(clip));
+    if (!second) {
+        SampleSource* other = unchecked ? unchecked() : &sound;
+        if (!other) {
+            DecodeUnvouched();
+            return;
+        }
+        second = ReceiveBySecond(*other);
+    }
+    DecodeBySecond(std::move(*second));
 }
 
 std::ptrdiff_t Document::CollectExactTransfers(const std::vector<std::ptrdiff_t>& frameStarts) {
@@ -223,20 +178,11 @@ std::ptrdiff_t Document::CollectExactTransfers(const std::vector<std::ptrdiff_t>
     return -1;
 }
 
-void Document::CollectSecondTransfers(const zendrik::AudioClip* clip, std::ptrdiff_t from) {
+void Document::CollectSecondTransfers(SampleSource& sound, std::ptrdiff_t from) {
     const int most = kMostTransfersInARecording - static_cast<int>(m_recorded.size());
     if (most <= 0) return;
-    if (clip) {
-        if (from >= static_cast<std::ptrdiff_t>(clip->samples.size())) return;
-        zendrik::AudioClip rest(std::vector<float>(clip->samples.begin() + from, clip->samples.end()),
-                                clip->sampleRate);
-        rest.coding = clip->coding;
-        KeepSecondTransfers(zendrik::ReceiveClip(rest, zendrik::FamilyStreamFormats(), most), from);
-    } else if (from < m_sampleCount) {
-        KeepSecondTransfers(zendrik::ReceiveSamples(m_samples.get() + from, m_sampleCount - from,
-                                                    m_sampleRate, zendrik::FamilyStreamFormats(), most),
-                            from);
-    }
+    SourceFrom rest(sound, from);
+    KeepSecondTransfers(zendrik::ReceiveSource(rest, zendrik::FamilyStreamFormats(), most), from);
 }
 
 void Document::KeepSecondTransfers(const zendrik::SecondReception& second, std::ptrdiff_t from) {
@@ -279,11 +225,8 @@ bool Document::AcceptExact(const std::function<zendrik::SecondReception()>& bySe
     return true;
 }
 
-zendrik::SecondReception Document::ReceiveBySecond(const zendrik::AudioClip* clip) const {
-    // A clip goes in as it is, so a quiet recording of more than 16 bits keeps its resolution.
-    return clip ? zendrik::ReceiveClip(*clip, zendrik::FamilyStreamFormats(), kMostTransfersInARecording)
-                : zendrik::ReceiveSamples(m_samples.get(), m_sampleCount, m_sampleRate,
-                                          zendrik::FamilyStreamFormats(), kMostTransfersInARecording);
+zendrik::SecondReception Document::ReceiveBySecond(SampleSource& sound) const {
+    return zendrik::ReceiveSource(sound, zendrik::FamilyStreamFormats(), kMostTransfersInARecording);
 }
 
 void Document::DecodeBySecond(zendrik::SecondReception second) {
@@ -339,8 +282,6 @@ zendrik::Transfer Document::DecodeRecordedTransfer(std::size_t index) const {
 }
 
 void Document::ClearReception() {
-    m_samples.reset();
-    m_sampleCount = 0;
     m_bytes.SetSize(0);
     m_recorded.clear();
     m_valid = 0;
@@ -451,8 +392,6 @@ int Document::DecodeBytes(ReceivedBytes bytes, ModelBy rule) {
 }
 
 int Document::TakeLiveTransfer(const std::optional<zendrik::LiveTransfer>& transfer) {
-    m_samples.reset();
-    m_sampleCount = 0;
     if (!transfer) return 0;
     m_recorded.clear();
     m_bytes.SetSize(0);

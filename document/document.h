@@ -189,26 +189,27 @@ private:
     // Reads a recording already open (standard input, say); the stream must be seekable.
     // A WAV file the exact reader takes is read by it as always; anything else it refuses goes
     // through the audio file reader (the phone reader for the containers it knows by their first
-    // bytes) to DecodeClip. When neither reads it, the exact reader's reason is kept, unless the
+    // bytes) to DecodeSound. When neither reads it, the exact reader's reason is kept, unless the
     // input starts as another kind of sound file, or as none while its `name` (a path, or "")
     // names another kind of recording ("not an M4A recording: ...").
     int DecodeRecording(std::istream& in, std::string_view name = {});
-    // Decodes a recording read from any audio file: the exact receiver first where the clip is
-    // at the rate it assumes, then the second receiver; 1 when a decoder ran, 0 for no samples
-    // (or no memory for them; the document then stays as it was) or for a rate too low for the
-    // tone that neither receiver read anything from.
+    // Decodes a recording given whole (a live reading's sound, a test's clip).
     int DecodeClip(const zendrik::AudioClip& clip);
-    // Decodes what the sample buffer holds at m_sampleRate with the current watch model: the
-    // exact receiver's bytes when they form a whole transfer that checks out, else the second
-    // receiver's when it accepts them (it tries every family's bit timing), else the exact bytes
-    // as they are, or nothing below kLowestRateForTone (m_readError then says so). A stream
-    // head of another family than the model's gives no report (ExplainInvalid says which).
-    // `exactFirst` false skips the exact receiver (a rate it cannot read); `clip`, when given,
-    // is what the second receiver reads instead of the 16-bit buffer.
-    void DecodeReception(bool exactFirst, const zendrik::AudioClip* clip = nullptr);
-    // Reads the samples of a RIFF WAVE stream into the sample buffer, of two channels the one
-    // `channel` says; 0 leaves the buffer as it was and puts the reason in m_readError.
-    int ReadWaveData(std::istream& in, WaveChannel channel = WaveChannel::Second);
+    // Decodes a recording read from any audio file, of `frames` samples: the exact receiver
+    // first where the sound is at the rate it assumes, then the second receiver; 1 when a
+    // decoder ran, 0 for no samples (or no memory for them; the document then stays as it was)
+    // or for a rate too low for the tone that neither receiver read anything from.
+    int DecodeSound(SampleSource& sound, std::int64_t frames);
+    // Decodes `sound` at m_sampleRate with the current watch model: the exact receiver's bytes
+    // when they form a whole transfer that checks out, else the second receiver's when it
+    // accepts them (it tries every family's bit timing), else the exact bytes as they are, or
+    // nothing below kLowestRateForTone (m_readError then says so). A stream head of another
+    // family than the model's gives no report (ExplainInvalid says which). `exactFirst` false
+    // skips the exact receiver (a rate it cannot read). `unchecked`, when given, gives the
+    // sound the second receiver reads when the exact receiver's bytes do not check out (null
+    // when it cannot be read: those bytes are then decoded as they are); else it reads `sound`.
+    void DecodeReception(bool exactFirst, SampleSource& sound,
+                         const std::function<SampleSource*()>& unchecked);
     // Reads a dump into m_bytes, at most kMaxDumpFileBytes; 0 with the reason in m_readError.
     int ReadDumpData(std::istream& in);
     // Forgets the samples, the bytes and the valid flag.
@@ -226,8 +227,8 @@ private:
     // `bySecond` gives that reading; `second` keeps it.
     bool AcceptExact(const std::function<zendrik::SecondReception()>& bySecond,
                      std::optional<zendrik::SecondReception>& second);
-    // The second receiver over the clip (or the sample buffer), every transfer it holds.
-    zendrik::SecondReception ReceiveBySecond(const zendrik::AudioClip* clip) const;
+    // The second receiver over the sound, every transfer it holds.
+    zendrik::SecondReception ReceiveBySecond(SampleSource& sound) const;
     // Takes the second receiver's reading and its transfers; when it accepted nothing, the bytes
     // in m_bytes are decoded as they are.
     void DecodeBySecond(zendrik::SecondReception second);
@@ -238,9 +239,9 @@ private:
     // (whose frames begin at `frameStarts`) into m_recorded. Gives the sample after the last of
     // them when sound was heard after it, which may hold transfers it could not read; else -1.
     std::ptrdiff_t CollectExactTransfers(const std::vector<std::ptrdiff_t>& frameStarts);
-    // The second receiver's transfers in the sound from sample `from` on (of the clip, or the
-    // sample buffer), added to m_recorded; the report stays as it is.
-    void CollectSecondTransfers(const zendrik::AudioClip* clip, std::ptrdiff_t from);
+    // The second receiver's transfers in the sound from sample `from` on, added to m_recorded;
+    // the report stays as it is.
+    void CollectSecondTransfers(SampleSource& sound, std::ptrdiff_t from);
     void KeepSecondTransfers(const zendrik::SecondReception& second, std::ptrdiff_t from);
     void ClearReports();
     // The texts of the kept transfer under the current value format.
@@ -250,10 +251,7 @@ private:
 
     DecodeSettings m_settings;
 
-    // The samples of the recording being received (a WAV file the exact receiver decodes leaves
-    // none once it is done), at their rate.
-    std::unique_ptr<std::int16_t[]> m_samples;
-    std::int32_t m_sampleCount = 0;
+    // The rate of the recording being received.
     std::int32_t m_sampleRate = 44100;
     ReceivedBytes m_bytes;
     zendrik::ReceptionReport m_reception;

@@ -85,18 +85,6 @@ OpenOutcome Document::ReadOpened(std::istream& in, std::string_view name, zendri
     return OpenOutcome::Unreadable;
 }
 
-int Document::ReadWaveData(std::istream& in, WaveChannel channel) {
-    return Guarded([&] {
-        WaveSamples wave;
-        if (!ReadWaveStream(in, wave, &m_readError, channel)) return 0;
-        m_readError.clear();
-        m_samples = std::move(wave.samples);
-        m_sampleCount = wave.count;
-        m_sampleRate = wave.sampleRate;
-        return 1;
-    });
-}
-
 int Document::ReadDumpData(std::istream& in) {
     return Guarded([&] {
         std::string text;

@@ -15,7 +15,7 @@ namespace zendrik {
 namespace {
 
 struct LoadedReader {
-    PhoneAudioReader read = nullptr;
+    PhoneAudioOpener open = nullptr;
     std::string reason;  // when none was loaded: why
 };
 
@@ -37,7 +37,7 @@ LoadedReader Load() {
             failure = why != nullptr ? why : path.string();
             break;
         }
-        using Entry = PhoneAudioReader (*)();
+        using Entry = PhoneAudioOpener (*)();
         const auto entry = reinterpret_cast<Entry>(dlsym(module, kPhoneAudioModuleEntry));
         if (entry != nullptr) return {entry(), {}};
         failure = path.string() + " has no reader in it";
@@ -52,10 +52,19 @@ LoadedReader Load() {
 
 }  // namespace
 
-AudioFileResult ReadPhoneAudioStream(std::istream& in, std::int64_t maxSamples) {
+std::unique_ptr<DecodedSound> OpenPhoneAudioStream(std::istream& in, std::string& why, std::int64_t maxSamples) {
     static const LoadedReader reader = Load();
-    if (reader.read == nullptr) return Refused(reader.reason);
-    return reader.read(in, maxSamples);
+    if (reader.open == nullptr) {
+        why = reader.reason;
+        return nullptr;
+    }
+    return reader.open(in, why, maxSamples);
+}
+
+AudioFileResult ReadPhoneAudioStream(std::istream& in, std::int64_t maxSamples) {
+    std::string why;
+    const std::unique_ptr<DecodedSound> sound = OpenPhoneAudioStream(in, why, maxSamples);
+    return ReadWhole(sound, why);
 }
 
 }  // namespace zendrik

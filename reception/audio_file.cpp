@@ -113,13 +113,9 @@ std::unique_ptr<DecodedSound> OpenAudioStream(std::istream& in, std::string& why
 }
 
 AudioFileResult ReadAudioStream(std::istream& in, std::int64_t maxSamples) {
-    try {
-        std::string why;
-        const std::unique_ptr<DecodedSound> sound = OpenAudioStream(in, why, maxSamples);
-        return sound ? ReadWhole(*sound) : Refused(why);
-    } catch (const std::bad_alloc&) {
-        return Refused(kOutOfMemoryReason);
-    }
+    std::string why;
+    const std::unique_ptr<DecodedSound> sound = OpenAudioStream(in, why, maxSamples);
+    return ReadWhole(sound, why);
 }
 
 }  // namespace zendrik

@@ -94,8 +94,8 @@ private:
 std::unique_ptr<DecodedSound> OpenDecoded(const std::function<std::unique_ptr<InterleavedDecoder>()>& decoder,
                                           std::int64_t maxSamples, std::string& why);
 
-// The whole of a source, as a clip.
-AudioFileResult ReadWhole(DecodedSound& sound);
+// The whole of a sound a reader opened, as a clip; refused for `why` when it opened none.
+AudioFileResult ReadWhole(const std::unique_ptr<DecodedSound>& sound, const std::string& why);
 
 // A failed reading, with its reason.
 inline AudioFileResult Refused(std::string reason) {

@@ -92,10 +92,7 @@ std::ptrdiff_t DecodedSound::ReadFloats(float* out, std::ptrdiff_t most) {
 std::ptrdiff_t DecodedSound::Read(std::int16_t* out, std::ptrdiff_t most) {
     float block[4096];
     const std::ptrdiff_t got = ReadFloats(block, std::min<std::ptrdiff_t>(most, std::ssize(block)));
-    for (std::ptrdiff_t i = 0; i < got; ++i) {
-        const float x = std::isnan(block[i]) ? 0.0f : std::clamp(block[i] * 32768.0f, -32768.0f, 32767.0f);
-        out[i] = static_cast<std::int16_t>(std::lrint(x));
-    }
+    std::transform(block, block + got, out, SampleOf);
     return got;
 }
 
@@ -113,20 +110,25 @@ std::unique_ptr<DecodedSound> OpenDecoded(const std::function<std::unique_ptr<In
     return nullptr;
 }
 
-AudioFileResult ReadWhole(DecodedSound& sound) {
-    AudioFileResult result;
-    result.clip.sampleRate = sound.SampleRate();
-    result.clip.coding = sound.Coding();
-    result.clip.samples.resize(static_cast<std::size_t>(sound.Frames()));
-    std::ptrdiff_t done = 0;
-    for (std::ptrdiff_t got; done < sound.Frames() &&
-                             (got = sound.ReadFloats(result.clip.samples.data() + done, sound.Frames() - done)) > 0;) {
-        done += got;
+AudioFileResult ReadWhole(const std::unique_ptr<DecodedSound>& sound, const std::string& why) {
+    if (!sound) return Refused(why);
+    try {
+        AudioFileResult result;
+        result.clip.sampleRate = sound->SampleRate();
+        result.clip.coding = sound->Coding();
+        result.clip.samples.resize(static_cast<std::size_t>(sound->Frames()));
+        std::ptrdiff_t done = 0;
+        for (std::ptrdiff_t got; done < sound->Frames() &&
+                                 (got = sound->ReadFloats(result.clip.samples.data() + done, sound->Frames() - done)) > 0;) {
+            done += got;
+        }
+        // A file that decodes differently the second time is not read on a guess.
+        if (done < sound->Frames()) return Refused("the sound file cannot be read");
+        result.ok = true;
+        return result;
+    } catch (const std::bad_alloc&) {
+        return Refused(kOutOfMemoryReason);
     }
-    // A file that decodes differently the second time is not read on a guess.
-    if (done < sound.Frames()) return Refused("the sound file cannot be read");
-    result.ok = true;
-    return result;
 }
 
 }  // namespace zendrik

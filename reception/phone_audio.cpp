@@ -400,13 +400,9 @@ std::unique_ptr<DecodedSound> OpenPhoneAudioStream(std::istream& in, std::string
 }
 
 AudioFileResult ReadPhoneAudioStream(std::istream& in, std::int64_t maxSamples) {
-    try {
-        std::string why;
-        const std::unique_ptr<DecodedSound> sound = OpenPhoneAudioStream(in, why, maxSamples);
-        return sound ? ReadWhole(*sound) : Refused(why);
-    } catch (const std::bad_alloc&) {
-        return Refused(kOutOfMemoryReason);
-    }
+    std::string why;
+    const std::unique_ptr<DecodedSound> sound = OpenPhoneAudioStream(in, why, maxSamples);
+    return ReadWhole(sound, why);
 }
 
 }  // namespace zendrik

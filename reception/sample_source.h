@@ -3,12 +3,20 @@
 #pragma once
 
 #include <algorithm>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <iterator>
 
 #include "reception/audio_clip.h"
 
 namespace zendrik {
+
+// A sample of full scale +-1.0 as a 16-bit one, rounded half away from zero; not a number is
+// silence.
+inline std::int16_t SampleOf(float x) {
+    return static_cast<std::int16_t>(std::lround(x == x ? std::clamp(x * 32768.0f, -32768.0f, 32767.0f) : 0.0f));
+}
 
 class SampleSource {
 public:
@@ -45,10 +53,7 @@ public:
     }
     std::ptrdiff_t Read(std::int16_t* out, std::ptrdiff_t most) override {
         const std::ptrdiff_t got = Take(most);
-        for (std::ptrdiff_t i = 0; i < got; ++i) {
-            const float x = clip_.samples[static_cast<std::size_t>(position_ + i)] * 32768.0f;
-            out[i] = static_cast<std::int16_t>(std::clamp(x == x ? x : 0.0f, -32768.0f, 32767.0f));
-        }
+        std::transform(clip_.samples.data() + position_, clip_.samples.data() + position_ + got, out, SampleOf);
         position_ += got;
         return got;
     }
@@ -68,6 +73,31 @@ private:
 
     const AudioClip& clip_;
     std::ptrdiff_t position_ = 0;
+};
+
+// The sound of another source from its sample `from` on: where a receiver looks for more after
+// what it has read. The source must outlive this.
+class SourceFrom : public SampleSource {
+public:
+    SourceFrom(SampleSource& source, std::ptrdiff_t from) : source_(source), from_(from) {}
+
+    int SampleRate() const override { return source_.SampleRate(); }
+    bool Rewind() override {
+        if (!source_.Rewind()) return false;
+        float skipped[4096];
+        for (std::ptrdiff_t left = from_, got; left > 0; left -= got) {
+            got = source_.ReadFloats(skipped, std::min<std::ptrdiff_t>(left, std::size(skipped)));
+            if (got <= 0) break;
+        }
+        return true;
+    }
+    std::ptrdiff_t Read(std::int16_t* out, std::ptrdiff_t most) override { return source_.Read(out, most); }
+    std::ptrdiff_t ReadFloats(float* out, std::ptrdiff_t most) override { return source_.ReadFloats(out, most); }
+    SoundCoding Coding() const override { return source_.Coding(); }
+
+private:
+    SampleSource& source_;
+    std::ptrdiff_t from_;
 };
 
 }  // namespace zendrik

@@ -3,7 +3,7 @@
 
 #include "reception/phone_audio.h"
 
-extern "C" __attribute__((visibility("default"))) zendrik::PhoneAudioReader
+extern "C" __attribute__((visibility("default"))) zendrik::PhoneAudioOpener
 zendrik_phone_audio_reader() {
-    return &zendrik::ReadPhoneAudioStream;
+    return &zendrik::OpenPhoneAudioStream;
 }

@@ -456,7 +456,7 @@ private slots:
         {
             // The exact receiver's blocks of samples do not fit (it reads the recording a block
             // at a time); nothing the window itself needs is that large.
-            AllocationLimit limit(64 * 1024);
+            AllocationLimit limit(4 * 1024);
             QCOMPARE(f.View()->OpenDataFile(recording), 0);
         }
         QCOMPARE(prompts.messages.size(), std::size_t{1});
