@@ -298,6 +298,12 @@ public:
 
     // Up to `most` of the next samples into `out`; how many, 0 at the end.
     std::ptrdiff_t Read(float* out, std::ptrdiff_t most) {
+        if (!silence_) {
+            // No click is silenced: nothing to judge and nothing to hold.
+            const std::ptrdiff_t got = source_.ReadFloats(out, most);
+            std::transform(out, out + std::max<std::ptrdiff_t>(got, 0), out, Repaired);
+            return got;
+        }
         while (Ready() == 0 && !ended_) Fill();
         const std::ptrdiff_t got = std::min(most, Ready());
         std::copy_n(held_.begin(), got, out);
