@@ -165,24 +165,14 @@ bool TimeZoneIsUnknown(const CliOptions& o, std::ostream& err) {
 // The exercise as a FIT or TCX file in the zone of the options.
 int EmitExport(const CliOptions& o, const Document& data, const std::string& inputName,
                std::ostream& out, std::ostream& err) {
-    const bool fit = o.format == OutputFormat::Fit;
-    const char* name = fit ? "FIT" : "TCX";
-    const zendrik::Exercise* exercise = data.ValidExercise();
-    if (!exercise) {
-        // A valid RS200/CS200 head whose stream names neither a run nor a ride.
-        err << Prefix(inputName) << "the transfer holds no exercise to write as " << name << "\n";
-        return kExitInput;
-    }
-    const zendrik::TimeZone zone = ExportZone(o);
-    const zendrik::ExportResult file =
-        fit ? zendrik::WriteFit(*exercise, zone) : zendrik::WriteTcx(*exercise, zone);
+    const zendrik::ReportFileType type =
+        o.format == OutputFormat::Fit ? zendrik::ReportFileType::Fit : zendrik::ReportFileType::Tcx;
+    const zendrik::ExportResult file = ExerciseFile(data, type, ExportZone(o));
     if (!file.Ok()) {
-        err << Prefix(inputName) << "cannot be written as " << name << ": " << file.error << "\n";
+        err << Prefix(inputName) << file.error << "\n";
         return kExitInput;
     }
-    return Emit(o.outputPath, file.data,
-                fit ? zendrik::ReportFileType::Fit : zendrik::ReportFileType::Tcx, data.Date(),
-                out, err);
+    return Emit(o.outputPath, file.data, type, data.Date(), out, err);
 }
 
 int Synthesize(const CliOptions& o, std::ostream& out, std::ostream& err) {
@@ -378,11 +368,8 @@ int WriteReport(const CliOptions& o, Document& data, const std::string& inputNam
         case OutputFormat::Hrm:
             return Emit(o.outputPath, data.Hrm(), ReportFileType::Hrm, data.Date(), out, err);
         case OutputFormat::HrmCompat:
-            if (const zendrik::Family* family = zendrik::FindFamily(data.DecodedTransfer().model);
-                !family || !family->compatibleText) {
-                err << Prefix(inputName) << "the Polar Compatible HRM form exists for RS200/CS200 "
-                    << "reports only, not for this " << WatchModelName(data.DecodedTransfer().model)
-                    << " one (try --format hrm)\n";
+            if (const zendrik::ExportResult file = CompatibleHrmFile(data); !file.Ok()) {
+                err << Prefix(inputName) << file.error << " (try --format hrm)\n";
                 return kExitUsage;
             }
             return Emit(o.outputPath, data.HrmCompat(), ReportFileType::Hrm, data.Date(),

@@ -17,7 +17,10 @@
 #include <vector>
 
 #include "decoders/exercise.h"
+#include "decoders/report_name.h"
+#include "formats/export_timeline.h"
 #include "formats/report_conventions.h"
+#include "formats/time_zone.h"
 #include "decoders/transfer.h"
 #include "decoders/transfer_decoders.h"
 #include "reception/audio_clip.h"
@@ -270,5 +273,15 @@ private:
     // The last decoding's result, which the report texts are rendered from.
     zendrik::Transfer m_transfer;
 };
+
+// The files of a valid report that a writer may refuse, as every shell writes them: the data,
+// or why there is none in the words the programs say it with.
+// The Polar Compatible HRM text, which only the families whose decoder writes it have ("the Polar
+// Compatible HRM form exists for RS200/CS200 reports only, not for this Polar S410 one").
+ExportResult CompatibleHrmFile(const Document& document);
+// The exercise as a FIT or TCX file (`type`) in `zone`: "the transfer holds no exercise to write
+// as FIT" for a valid head that names no exercise, "cannot be written as FIT: ..." when the
+// writer refuses it.
+ExportResult ExerciseFile(const Document& document, ReportFileType type, const TimeZone& zone);
 
 }  // namespace zendrik

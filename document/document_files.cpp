@@ -4,6 +4,9 @@
 #include <sstream>
 
 #include "document/document.h"
+#include "decoders/families.h"
+#include "formats/fit_writer.h"
+#include "formats/tcx_writer.h"
 #include "reception/dump_file.h"
 #include "reception/input_file.h"
 #include "reception/wave_reader.h"
@@ -103,5 +106,25 @@ int Document::ReadDumpData(std::istream& in) {
 }
 
 std::string Document::DumpText() const { return FormatDump(m_bytes); }
+
+ExportResult CompatibleHrmFile(const Document& document) {
+    const int model = document.DecodedTransfer().model;
+    if (const zendrik::Family* family = zendrik::FindFamily(model); !family || !family->compatibleText) {
+        return {.data = {}, .error = std::string("the Polar Compatible HRM form exists for RS200/CS200 reports only, "
+                                                 "not for this ") + WatchModelName(model) + " one"};
+    }
+    return {.data = document.HrmCompat(), .error = {}};
+}
+
+ExportResult ExerciseFile(const Document& document, ReportFileType type, const TimeZone& zone) {
+    const bool fit = type == ReportFileType::Fit;
+    const std::string name = fit ? "FIT" : "TCX";
+    const zendrik::Exercise* exercise = document.ValidExercise();
+    // A valid RS200/CS200 head whose stream names neither a run nor a ride.
+    if (!exercise) return {.data = {}, .error = "the transfer holds no exercise to write as " + name};
+    ExportResult file = fit ? zendrik::WriteFit(*exercise, zone) : zendrik::WriteTcx(*exercise, zone);
+    if (!file.Ok()) file.error = "cannot be written as " + name + ": " + file.error;
+    return file;
+}
 
 }  // namespace zendrik
