@@ -101,10 +101,18 @@ const char* KindName(InputKind kind) {
     return "unknown";
 }
 
-// Lines without the line end after the last, as the page shows them.
-std::string Lines(std::string text) {
-    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
-    return text;
+// The lines of a message or a report's error lines as the page shows them: the report's CR LF
+// line ends as '\n', without its blank lines, nothing after the last.
+std::string Lines(std::string_view text) {
+    std::string lines;
+    while (!text.empty()) {
+        const std::size_t end = std::min(text.find('\n'), text.size());
+        std::string_view line = text.substr(0, end);
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        if (!line.empty()) lines.append(lines.empty() ? "" : "\n").append(line);
+        text.remove_prefix(std::min(end + 1, text.size()));
+    }
+    return lines;
 }
 
 val Failed(InputKind kind, const std::string& reason) {
