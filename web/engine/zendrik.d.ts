@@ -6,8 +6,13 @@
 // recording without a transfer, sound at any rate): a failure comes back as a Result whose
 // state is 'failed' and whose reason says why, in the words zendrik-cli uses for the same input.
 // Objects embind hands out that own memory in the module (a LiveReading) must be delete()d.
-
-export default function createZendrik(options?: object): Promise<Zendrik>;
+//
+// In a browser: `const zendrik = await createZendrik()` finds zendrik.wasm beside zendrik.js.
+// Under node (the tests), emscripten 3.1.6's ES module looks for the globals `require` and
+// `__dirname`, and its fetch of the wasm fails on a file path: set globalThis.require (from
+// node:module's createRequire) and globalThis.__dirname before importing it, and hand the wasm
+// in as { wasmBinary: bytes }.
+export default function createZendrik(options?: { wasmBinary?: ArrayBuffer | Uint8Array } & object): Promise<Zendrik>;
 
 export interface Zendrik {
   // The choices of the watch model setting, in the order the desktop program lists them:
@@ -88,11 +93,13 @@ export interface Result {
   state: 'decoded' | 'failed';
   // What the input was taken for, by its first bytes and then its name.
   kind: 'recording' | 'dump' | 'unknown';
-  // When failed: why, in zendrik-cli's words for the same input without its 'zendrik-cli: NAME: '
-  // prefix, one line or several joined by '\n' (no '\n' at the end): for a recording that held no
-  // transfer, the reception hint first, then the report's error lines or what was received
-  // instead; for a file that cannot be read, why not ('not-read-here': see openFile). '' when
-  // decoded.
+  // When failed: why, in zendrik-cli's words for the same input: the lines it writes on standard
+  // error without their 'zendrik-cli: NAME: ' prefix, joined by '\n', without blank lines and
+  // with no '\n' after the last. For a recording that held no transfer, the reception hint first
+  // ("No watch tone found in the recording: hold the watch close to ..."), then the report's
+  // error lines ("invalid Data Header") or what was received instead; for a file that cannot be
+  // read, why not ('not-read-here': see openFile); after a live reading stopped before its
+  // transfer was whole, 'no complete transfer arrived'. '' when decoded.
   reason: string;
   // A valid report (zendrik-cli's exit status 0): state === 'decoded'.
   valid: boolean;
@@ -103,7 +110,9 @@ export interface Result {
   // --format fit, tcx, hrm, hrm-compat, csv (its default ';' separator and value format), json
   // and sld. 'hrm-compat' only for RS200/CS200 reports. Empty when failed.
   files: Partial<Record<FileFormat, Uint8Array>>;
-  // The formats a valid report has no file in, each with the reason zendrik-cli gives (an
-  // exercise whose times are no date, a report form the family does not have, ...).
+  // The formats a valid report has no file in, each with the reason zendrik-cli gives, without
+  // its prefix and its '(try --format hrm)': "the Polar Compatible HRM form exists for RS200/CS200
+  // reports only, not for this Polar S410/S510 one", "the transfer holds no exercise to write as
+  // FIT", "cannot be written as FIT: The exercise's start is not a valid date and time.".
   refused: Partial<Record<'fit' | 'tcx' | 'json' | 'hrm-compat', string>>;
 }
