@@ -7,7 +7,11 @@
 // state is 'failed' and whose reason says why, in the words zendrik-cli uses for the same input.
 // Objects embind hands out that own memory in the module (a LiveReading) must be delete()d.
 //
-// In a browser: `const zendrik = await createZendrik()` finds zendrik.wasm beside zendrik.js.
+// In a browser: `const zendrik = await createZendrik()` finds zendrik.wasm beside zendrik.js
+// (new URL('zendrik.wasm', import.meta.url)) and compiles it as it streams in, which needs the
+// server to send it as application/wasm (python3 -m http.server does). In a module worker, where
+// there is no importScripts, emscripten 3.1.6 has no way back when that fails: a page that
+// cannot count on the type fetches the bytes itself and hands them in as { wasmBinary }.
 // Under node (the tests), emscripten 3.1.6's ES module looks for the globals `require` and
 // `__dirname`, and its fetch of the wasm fails on a file path: set globalThis.require (from
 // node:module's createRequire) and globalThis.__dirname before importing it, and hand the wasm
