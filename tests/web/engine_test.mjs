@@ -197,3 +197,28 @@ test('a reading stopped before a transfer completed says so', () => {
   assert.deepEqual([result.state, result.reason], ['failed', 'no complete transfer arrived']);
   reading.delete();
 });
+
+// What a page may hand in wrongly: a failure with a reason, never a throw out of the module.
+test('malformed arguments fail with a reason', () => {
+  const calls = [
+    () => engine.openSound([], 44100, {}),
+    () => engine.openSound([new Float32Array(100)], 0, null),
+    () => engine.openSound([[0, 1]], 44100, {}),
+    () => engine.openSound([new Float32Array(100)], 44100, { today: 7, zone: { changes: [null, { at: 'x' }] } }),
+    () => engine.openFile(new Uint8Array(0), undefined, undefined),
+    () => engine.openFile(null, 'x.sld', {}),
+    () => {
+      const reading = engine.listen(NaN, null);
+      reading.feed(null);
+      reading.feed(new Float32Array(64).fill(NaN));
+      const result = reading.finish(undefined);
+      reading.delete();
+      return result;
+    },
+  ];
+  for (const call of calls) {
+    const result = call();
+    assert.equal(result.state, 'failed', call.toString());
+    assert.notEqual(result.reason, '', call.toString());
+  }
+});

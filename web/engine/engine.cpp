@@ -29,6 +29,13 @@ using emscripten::val;
 // What a file that the core reads no recording from is handed back with: the page decodes it.
 constexpr const char* kNotReadHere = "not-read-here";
 
+// A property of what the page handed in; undefined where there is none, null and undefined
+// included (reading theirs would throw in JavaScript, through the module).
+template <class Key>
+val Get(const val& object, Key key) {
+    return object.isNull() || object.isUndefined() ? val::undefined() : object[key];
+}
+
 // A number the page handed in, or `fallback` where it gave none.
 double NumberOr(const val& value, double fallback) {
     return value.isNumber() && std::isfinite(value.as<double>()) ? value.as<double>() : fallback;
@@ -37,16 +44,17 @@ double NumberOr(const val& value, double fallback) {
 // A JavaScript typed array's elements copied into the module's memory.
 template <class Element>
 void CopyFromJs(const val& array, Element* into, std::size_t count) {
+    if (count == 0) return;
     val(emscripten::typed_memory_view(count, into)).call<void>("set", array);
 }
 
 std::size_t LengthOf(const val& array) {
-    return static_cast<std::size_t>(std::max(NumberOr(array["length"], 0), 0.0));
+    return static_cast<std::size_t>(std::max(NumberOr(Get(array, "length"), 0), 0.0));
 }
 
 // "YYYY-MM-DD"; the computer's date where the page gave none.
 DateValue TodayOf(const val& settings) {
-    const val today = settings["today"];
+    const val today = Get(settings, "today");
     DateValue date;
     char end = 0;
     if (today.isString() &&
@@ -58,7 +66,7 @@ DateValue TodayOf(const val& settings) {
 
 DecodeSettings SettingsOf(const val& settings) {
     DecodeSettings decode;
-    decode.watchModel = static_cast<std::int32_t>(std::clamp(NumberOr(settings["model"], 1), -1e9, 1e9));
+    decode.watchModel = static_cast<std::int32_t>(std::clamp(NumberOr(Get(settings, "model"), 1), -1e9, 1e9));
     const DateValue today = TodayOf(settings);
     decode.utcToday = [today] { return today; };
     return decode;
@@ -66,16 +74,15 @@ DecodeSettings SettingsOf(const val& settings) {
 
 // The zone's changes as the page computed them; UTC without any.
 TimeZone ZoneOf(const val& settings) {
-    const val zone = settings["zone"];
-    if (zone.isUndefined() || zone.isNull()) return TimeZone::Utc();
-    const val name = zone["name"];
-    const val changes = zone["changes"];
+    const val zone = Get(settings, "zone");
+    const val name = Get(zone, "name");
+    const val changes = Get(zone, "changes");
     std::vector<ZoneChange> list;
-    const std::size_t count = changes.isUndefined() || changes.isNull() ? 0 : LengthOf(changes);
+    const std::size_t count = LengthOf(changes);
     for (std::size_t i = 0; i < count; ++i) {
-        const val change = changes[i];
-        const double at = NumberOr(change["at"], NAN);
-        const double offset = NumberOr(change["offset"], NAN);
+        const val change = Get(changes, i);
+        const double at = NumberOr(Get(change, "at"), NAN);
+        const double offset = NumberOr(Get(change, "offset"), NAN);
         // Far beyond any date an exercise has, and any offset a zone has had.
         if (std::isnan(at) || std::isnan(offset) || std::fabs(at) > 1e13 || std::fabs(offset) > 86400) continue;
         list.push_back({static_cast<std::int64_t>(at), static_cast<std::int64_t>(offset)});
@@ -203,10 +210,12 @@ val Models() {
     return models;
 }
 
-val OpenFile(const val& bytes, const std::string& name, const val& settings) {
+val OpenFile(const val& bytes, const val& name, const val& settings) {
     return Guarded(InputKind::Unknown, [&] {
-        std::string data(LengthOf(bytes), '\0');
-        CopyFromJs(bytes, reinterpret_cast<std::uint8_t*>(data.data()), data.size());
+        // A File's arrayBuffer() as it is, or a view of it.
+        const val view = bytes.instanceof(val::global("ArrayBuffer")) ? val::global("Uint8Array").new_(bytes) : bytes;
+        std::string data(LengthOf(view), '\0');
+        CopyFromJs(view, reinterpret_cast<std::uint8_t*>(data.data()), data.size());
         std::istringstream in(std::move(data));
         // A sound file the core's WAV reader does not take is the browser's to decode.
         if (InputKindByContent(FirstBytesOf(in)) == InputKind::Recording) {
@@ -217,7 +226,8 @@ val OpenFile(const val& bytes, const std::string& name, const val& settings) {
             if (!read) return Failed(InputKind::Recording, kNotReadHere);
         }
         Document document;
-        const Opened opened = document.Open({.path = name, .stream = &in}, SettingsOf(settings));
+        const Opened opened = document.Open({.path = name.isString() ? name.as<std::string>() : std::string(), .stream = &in},
+                                            SettingsOf(settings));
         return ResultOf(document, opened, ZoneOf(settings), true);
     });
 }
@@ -228,7 +238,7 @@ class DecodedChannels final : public InterleavedDecoder {
 public:
     DecodedChannels(const val& channels, int rate) : m_rate(rate) {
         const std::size_t count = LengthOf(channels);
-        for (std::size_t i = 0; i < count; ++i) m_channels.push_back(channels[i]);
+        for (std::size_t i = 0; i < count; ++i) m_channels.push_back(Get(channels, i));
         for (const val& channel : m_channels) m_frames = std::min<std::int64_t>(m_frames, LengthOf(channel));
         if (m_channels.empty()) m_frames = 0;
     }
@@ -264,10 +274,19 @@ private:
     std::vector<float> m_block;
 };
 
-int RateOf(double rate) { return static_cast<int>(std::clamp(std::isfinite(rate) ? rate : 0.0, 0.0, 1e6)); }
+// A sample rate the page handed in, 0 for none.
+int RateOf(const val& rate) { return static_cast<int>(std::clamp(NumberOr(rate, 0), 0.0, 1e6)); }
 
-val OpenSound(const val& channels, double sampleRate, const val& settings) {
+val OpenSound(const val& channels, const val& sampleRate, const val& settings) {
     return Guarded(InputKind::Recording, [&] {
+        // What the browser decodes: an AudioBuffer's channels and rate.
+        const val floats = val::global("Float32Array");
+        for (std::size_t c = 0; c < LengthOf(channels); ++c) {
+            if (!Get(channels, c).instanceof(floats)) {
+                return Failed(InputKind::Recording, "the sound's channels are not Float32Arrays");
+            }
+        }
+        if (RateOf(sampleRate) < 1) return Failed(InputKind::Recording, "the sound has no sample rate");
         std::string why;
         const AudioFileResult sound = ReadWhole(
             OpenDecoded([&] { return std::make_unique<DecodedChannels>(channels, RateOf(sampleRate)); },
@@ -330,7 +349,7 @@ private:
     std::vector<std::int16_t> m_samples;
 };
 
-std::shared_ptr<LiveReading> Listen(double sampleRate, const val& settings) {
+std::shared_ptr<LiveReading> Listen(const val& sampleRate, const val& settings) {
     // A rate no sound card runs at is taken as the nearest one that could be.
     return std::make_shared<LiveReading>(std::clamp(RateOf(sampleRate), 8000, 384000), settings);
 }

@@ -28,15 +28,18 @@ export interface Zendrik {
   // where the first bytes do not say what the file is). WAV recordings and dumps (.sld) are read
   // by the core's own readers, exactly as zendrik-cli reads them (the exact receiver first, at
   // the timing of the model setting, then the second receiver). Any other recording (M4A, MP3,
-  // Ogg, WebM, FLAC, 3GP, a WAV of float or 24-bit samples, ...) gives state 'failed' with
-  // reason 'not-read-here': the page decodes it with decodeAudioData and calls openSound.
-  openFile(bytes: Uint8Array, name: string, settings: Settings): Result;
+  // Ogg, WebM, FLAC, 3GP, a WAV of float or 24-bit samples, a WAV whose header is damaged, ...)
+  // gives state 'failed' with reason 'not-read-here': the page decodes it with decodeAudioData
+  // and calls openSound (and says what is wrong where the browser cannot decode it either).
+  openFile(bytes: Uint8Array | ArrayBuffer, name: string, settings: Settings): Result;
 
   // A recording the browser decoded: each channel as the browser gave it (full scale +-1.0), at
   // its rate (any rate). The channel with the most energy in the watch tone's band is read, as
   // the core's file readers choose it; sound at 44100 Hz goes to the exact receiver first, at
   // any other rate to the second receiver alone, as zendrik-cli does with a recording FFmpeg
   // decoded. At most 4 hours of sound.
+  // Channels of other types, or no rate, fail ("the sound's channels are not Float32Arrays",
+  // "the sound has no sample rate").
   openSound(channels: Float32Array[], sampleRate: number, settings: Settings): Result;
 
   // A microphone reading at the AudioContext's rate. At 44100 or 22050 Hz, the rates the exact
