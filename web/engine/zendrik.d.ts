@@ -37,7 +37,9 @@ export interface Zendrik {
   // its rate (any rate). The channel with the most energy in the watch tone's band is read, as
   // the core's file readers choose it; sound at 44100 Hz goes to the exact receiver first, at
   // any other rate to the second receiver alone, as zendrik-cli does with a recording FFmpeg
-  // decoded. At most 4 hours of sound.
+  // decoded. At most 4 hours of sound; the module holds the channel it reads (4 bytes a sample,
+  // 106 MB for 10 minutes at 44100 Hz) and grows to 2 GB at most: a recording beyond that fails
+  // with "not enough memory to decode it", and the engine goes on working.
   // Channels of other types, or no rate, fail ("the sound's channels are not Float32Arrays",
   // "the sound has no sample rate").
   openSound(channels: Float32Array[], sampleRate: number, settings: Settings): Result;
