@@ -243,7 +243,7 @@ int WriteTransfers(const CliOptions& o, Document& data, const std::string& input
         if (decoded[i].valid) valid.push_back(i);
     }
     if (valid.empty()) {
-        data.ShowRecordedTransfer(0);
+        data.ShowRecordedTransfer(TransferToWrite(decoded));
         return WriteReport(o, data, inputName, out, err);
     }
     if (o.outputPath && NamesFolder(*o.outputPath) && !o.plotPath) {
@@ -257,7 +257,7 @@ int WriteTransfers(const CliOptions& o, Document& data, const std::string& input
     const std::size_t more = decoded.size() - 1;
     err << Prefix(inputName) << "the recording holds " << more << " more transfer"
         << (more == 1 ? "" : "s") << " after the one written; use -o DIR/ to write each into a folder\n";
-    data.ShowRecordedTransfer(valid.front());
+    data.ShowRecordedTransfer(TransferToWrite(decoded));
     return WriteReport(o, data, inputName, out, err);
 }
 
@@ -277,7 +277,7 @@ int DecodeInput(const CliOptions& o, const std::string& input, std::ostream& out
     // A recording that did not decode says first what to do about it, even without --verbose,
     // which has already said it with the rest of the reception report; the error lines follow.
     if (!data.Valid() && !o.verbose && recording) {
-        const std::string advice = zendrik::ReceptionAdvice(data.Reception());
+        const std::string advice = WhyNotValid(data, recording).hint;
         if (!advice.empty()) err << Prefix(name) << advice << "\n";
     }
     return WriteReport(o, data, name, out, err);
@@ -349,12 +349,11 @@ int RunCli(const CliOptions& o, std::ostream& out, std::ostream& err) {
 int WriteReport(const CliOptions& o, Document& data, const std::string& inputName,
                 std::ostream& out, std::ostream& err) {
     if (!data.Valid()) {
-        // The error lines are carried by the Enhanced text, and copied into the CSV text.
-        const std::string& shown = o.format == OutputFormat::Csv ? data.Csv() : data.Hrm();
-        const std::string& report = shown.empty() ? data.Hrm() : shown;
+        const NotValid why = WhyNotValid(data, false, o.format == OutputFormat::Csv);
+        const std::string& report = why.report;
         if (report.empty()) {
             // Never a failure without a word: say what was received instead.
-            err << Prefix(inputName) << data.ExplainInvalid() << "\n";
+            err << Prefix(inputName) << why.instead << "\n";
         } else {
             // With several inputs the error lines need to say whose they are.
             if (o.inputs.size() > 1) err << Prefix(inputName) << "the report is not valid:\n";

@@ -9,6 +9,7 @@
 #include "formats/tcx_writer.h"
 #include "reception/dump_file.h"
 #include "reception/input_file.h"
+#include "reception/reception_report.h"
 #include "reception/wave_reader.h"
 
 namespace zendrik {
@@ -106,6 +107,21 @@ int Document::ReadDumpData(std::istream& in) {
 }
 
 std::string Document::DumpText() const { return FormatDump(m_bytes); }
+
+NotValid WhyNotValid(const Document& document, bool recording, bool csv) {
+    NotValid why;
+    if (recording) why.hint = zendrik::ReceptionAdvice(document.Reception());
+    // The error lines are carried by the Enhanced text, and copied into the CSV text.
+    const std::string& shown = csv ? document.Csv() : document.Hrm();
+    why.report = shown.empty() ? document.Hrm() : shown;
+    if (why.report.empty()) why.instead = document.ExplainInvalid();
+    return why;
+}
+
+std::size_t TransferToWrite(const std::vector<zendrik::Transfer>& decoded) {
+    const auto valid = std::find_if(decoded.begin(), decoded.end(), [](const zendrik::Transfer& t) { return t.valid; });
+    return valid == decoded.end() ? 0 : static_cast<std::size_t>(valid - decoded.begin());
+}
 
 ExportResult CompatibleHrmFile(const Document& document) {
     const int model = document.DecodedTransfer().model;

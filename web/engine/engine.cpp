@@ -135,15 +135,11 @@ val Failed(InputKind kind, const std::string& reason) {
 }
 
 // Of several transfers in one recording, the one zendrik-cli writes without a folder to write
-// each into: the first valid one, else the first.
+// each into.
 void ShowWrittenTransfer(Document& document) {
-    for (std::size_t i = 0; i < document.Recorded().size(); ++i) {
-        if (document.DecodeRecordedTransfer(i).valid) {
-            document.ShowRecordedTransfer(i);
-            return;
-        }
-    }
-    document.ShowRecordedTransfer(0);
+    std::vector<Transfer> decoded;
+    for (std::size_t i = 0; i < document.Recorded().size(); ++i) decoded.push_back(document.DecodeRecordedTransfer(i));
+    document.ShowRecordedTransfer(TransferToWrite(decoded));
 }
 
 // What an opened document gives, as zendrik-cli writes it for each --format. `hint` adds the
@@ -153,10 +149,8 @@ val ResultOf(Document& document, const Opened& opened, const TimeZone& zone, boo
     const bool recording = opened.kind == InputKind::Recording;
     if (recording && document.Recorded().size() > 1) ShowWrittenTransfer(document);
     if (!document.Valid()) {
-        std::string reason = hint ? ReceptionAdvice(document.Reception()) : std::string();
-        if (!reason.empty()) reason += "\n";
-        reason += document.Hrm().empty() ? document.ExplainInvalid() : document.Hrm();
-        return Failed(opened.kind, reason);
+        const NotValid why = WhyNotValid(document, hint && recording);
+        return Failed(opened.kind, why.hint + "\n" + (why.report.empty() ? why.instead : why.report));
     }
     val files = val::object();
     val refused = val::object();
