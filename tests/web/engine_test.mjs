@@ -207,6 +207,7 @@ test('malformed arguments fail with a reason', () => {
     () => engine.openSound([new Float32Array(100)], 44100, { today: 7, zone: { changes: [null, { at: 'x' }] } }),
     () => engine.openFile(new Uint8Array(0), undefined, undefined),
     () => engine.openFile(null, 'x.sld', {}),
+    () => engine.openFile({ length: 1e9 }, 'x.sld', {}),
     () => {
       const reading = engine.listen(NaN, null);
       reading.feed(null);

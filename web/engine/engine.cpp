@@ -207,7 +207,11 @@ val Models() {
 val OpenFile(const val& bytes, const val& name, const val& settings) {
     return Guarded(InputKind::Unknown, [&] {
         // A File's arrayBuffer() as it is, or a view of it.
-        const val view = bytes.instanceof(val::global("ArrayBuffer")) ? val::global("Uint8Array").new_(bytes) : bytes;
+        const bool buffer = bytes.instanceof(val::global("ArrayBuffer"));
+        if (!buffer && !bytes.instanceof(val::global("Uint8Array"))) {
+            return Failed(InputKind::Unknown, "the file's bytes are not a Uint8Array");
+        }
+        const val view = buffer ? val::global("Uint8Array").new_(bytes) : bytes;
         std::string data(LengthOf(view), '\0');
         CopyFromJs(view, reinterpret_cast<std::uint8_t*>(data.data()), data.size());
         std::istringstream in(std::move(data));
@@ -305,6 +309,7 @@ public:
     LiveReading(int rate, const val& settings) : m_receiver(ExactPassAt(rate, settings), FamilyStreamFormats(), rate) {}
 
     void Feed(const val& samples) {
+        if (!samples.instanceof(val::global("Float32Array"))) return;
         m_floats.resize(LengthOf(samples));
         CopyFromJs(samples, m_floats.data(), m_floats.size());
         m_samples.resize(m_floats.size());

@@ -75,7 +75,7 @@ export interface Settings {
 export interface LiveReading {
   // The next block of microphone sound: mono, full scale +-1.0 (clipped beyond it), at the rate
   // given to listen(), any block size (an AudioWorklet's 128 frames will do). Ignored once the
-  // transfer is complete.
+  // transfer is complete, and anything but a Float32Array.
   feed(samples: Float32Array): void;
   // What the desktop reading dialog shows: the state (1 waiting, 2 receiving, 3 complete,
   // 4 CRC error, 5 second receiver reading) and its text ("waiting for data...", ...), the
