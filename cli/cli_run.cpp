@@ -165,24 +165,14 @@ bool TimeZoneIsUnknown(const CliOptions& o, std::ostream& err) {
 // The exercise as a FIT or TCX file in the zone of the options.
 int EmitExport(const CliOptions& o, const Document& data, const std::string& inputName,
                std::ostream& out, std::ostream& err) {
-    const bool fit = o.format == OutputFormat::Fit;
-    const char* name = fit ? "FIT" : "TCX";
-    const zendrik::Exercise* exercise = data.ValidExercise();
-    if (!exercise) {
-        // A valid RS200/CS200 head whose stream names neither a run nor a ride.
-        err << Prefix(inputName) << "the transfer holds no exercise to write as " << name << "\n";
-        return kExitInput;
-    }
-    const zendrik::TimeZone zone = ExportZone(o);
-    const zendrik::ExportResult file =
-        fit ? zendrik::WriteFit(*exercise, zone) : zendrik::WriteTcx(*exercise, zone);
+    const zendrik::ReportFileType type =
+        o.format == OutputFormat::Fit ? zendrik::ReportFileType::Fit : zendrik::ReportFileType::Tcx;
+    const zendrik::ExportResult file = ExerciseFile(data, type, ExportZone(o));
     if (!file.Ok()) {
-        err << Prefix(inputName) << "cannot be written as " << name << ": " << file.error << "\n";
+        err << Prefix(inputName) << file.error << "\n";
         return kExitInput;
     }
-    return Emit(o.outputPath, file.data,
-                fit ? zendrik::ReportFileType::Fit : zendrik::ReportFileType::Tcx, data.Date(),
-                out, err);
+    return Emit(o.outputPath, file.data, type, data.Date(), out, err);
 }
 
 int Synthesize(const CliOptions& o, std::ostream& out, std::ostream& err) {
@@ -253,7 +243,7 @@ int WriteTransfers(const CliOptions& o, Document& data, const std::string& input
         if (decoded[i].valid) valid.push_back(i);
     }
     if (valid.empty()) {
-        data.ShowRecordedTransfer(0);
+        data.ShowRecordedTransfer(TransferToWrite(decoded));
         return WriteReport(o, data, inputName, out, err);
     }
     if (o.outputPath && NamesFolder(*o.outputPath) && !o.plotPath) {
@@ -267,7 +257,7 @@ int WriteTransfers(const CliOptions& o, Document& data, const std::string& input
     const std::size_t more = decoded.size() - 1;
     err << Prefix(inputName) << "the recording holds " << more << " more transfer"
         << (more == 1 ? "" : "s") << " after the one written; use -o DIR/ to write each into a folder\n";
-    data.ShowRecordedTransfer(valid.front());
+    data.ShowRecordedTransfer(TransferToWrite(decoded));
     return WriteReport(o, data, inputName, out, err);
 }
 
@@ -287,7 +277,7 @@ int DecodeInput(const CliOptions& o, const std::string& input, std::ostream& out
     // A recording that did not decode says first what to do about it, even without --verbose,
     // which has already said it with the rest of the reception report; the error lines follow.
     if (!data.Valid() && !o.verbose && recording) {
-        const std::string advice = zendrik::ReceptionAdvice(data.Reception());
+        const std::string advice = WhyNotValid(data, recording).hint;
         if (!advice.empty()) err << Prefix(name) << advice << "\n";
     }
     return WriteReport(o, data, name, out, err);
@@ -359,12 +349,11 @@ int RunCli(const CliOptions& o, std::ostream& out, std::ostream& err) {
 int WriteReport(const CliOptions& o, Document& data, const std::string& inputName,
                 std::ostream& out, std::ostream& err) {
     if (!data.Valid()) {
-        // The error lines are carried by the Enhanced text, and copied into the CSV text.
-        const std::string& shown = o.format == OutputFormat::Csv ? data.Csv() : data.Hrm();
-        const std::string& report = shown.empty() ? data.Hrm() : shown;
+        const NotValid why = WhyNotValid(data, false, o.format == OutputFormat::Csv);
+        const std::string& report = why.report;
         if (report.empty()) {
             // Never a failure without a word: say what was received instead.
-            err << Prefix(inputName) << data.ExplainInvalid() << "\n";
+            err << Prefix(inputName) << why.instead << "\n";
         } else {
             // With several inputs the error lines need to say whose they are.
             if (o.inputs.size() > 1) err << Prefix(inputName) << "the report is not valid:\n";
@@ -378,11 +367,8 @@ int WriteReport(const CliOptions& o, Document& data, const std::string& inputNam
         case OutputFormat::Hrm:
             return Emit(o.outputPath, data.Hrm(), ReportFileType::Hrm, data.Date(), out, err);
         case OutputFormat::HrmCompat:
-            if (const zendrik::Family* family = zendrik::FindFamily(data.DecodedTransfer().model);
-                !family || !family->compatibleText) {
-                err << Prefix(inputName) << "the Polar Compatible HRM form exists for RS200/CS200 "
-                    << "reports only, not for this " << WatchModelName(data.DecodedTransfer().model)
-                    << " one (try --format hrm)\n";
+            if (const zendrik::ExportResult file = CompatibleHrmFile(data); !file.Ok()) {
+                err << Prefix(inputName) << file.error << " (try --format hrm)\n";
                 return kExitUsage;
             }
             return Emit(o.outputPath, data.HrmCompat(), ReportFileType::Hrm, data.Date(),

@@ -17,7 +17,10 @@
 #include <vector>
 
 #include "decoders/exercise.h"
+#include "decoders/report_name.h"
+#include "formats/export_timeline.h"
 #include "formats/report_conventions.h"
+#include "formats/time_zone.h"
 #include "decoders/transfer.h"
 #include "decoders/transfer_decoders.h"
 #include "reception/audio_clip.h"
@@ -270,5 +273,31 @@ private:
     // The last decoding's result, which the report texts are rendered from.
     zendrik::Transfer m_transfer;
 };
+
+// Why a report is not valid, in the pieces every shell shows: for a recording that did not
+// decode, the reception hint first ("No watch tone found in the recording: ..."; "" for a dump or
+// a reading, or where there is none); then the report's text with its error lines (the Enhanced
+// text, or for `csv` the CSV text, which carries the same lines), or, where the report has no
+// text, one line saying what was received instead.
+struct NotValid {
+    std::string hint;
+    std::string report;
+    std::string instead;  // when `report` is empty
+};
+NotValid WhyNotValid(const Document& document, bool recording, bool csv = false);
+
+// Of the transfers of a recording decoded in the order of Recorded(), the one a single report is
+// written of: the first valid one, else the first.
+std::size_t TransferToWrite(const std::vector<zendrik::Transfer>& decoded);
+
+// The files of a valid report that a writer may refuse, as every shell writes them: the data,
+// or why there is none in the words the programs say it with.
+// The Polar Compatible HRM text, which only the families whose decoder writes it have ("the Polar
+// Compatible HRM form exists for RS200/CS200 reports only, not for this Polar S410 one").
+ExportResult CompatibleHrmFile(const Document& document);
+// The exercise as a FIT or TCX file (`type`) in `zone`: "the transfer holds no exercise to write
+// as FIT" for a valid head that names no exercise, "cannot be written as FIT: ..." when the
+// writer refuses it.
+ExportResult ExerciseFile(const Document& document, ReportFileType type, const TimeZone& zone);
 
 }  // namespace zendrik

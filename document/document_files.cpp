@@ -4,8 +4,12 @@
 #include <sstream>
 
 #include "document/document.h"
+#include "decoders/families.h"
+#include "formats/fit_writer.h"
+#include "formats/tcx_writer.h"
 #include "reception/dump_file.h"
 #include "reception/input_file.h"
+#include "reception/reception_report.h"
 #include "reception/wave_reader.h"
 
 namespace zendrik {
@@ -103,5 +107,40 @@ int Document::ReadDumpData(std::istream& in) {
 }
 
 std::string Document::DumpText() const { return FormatDump(m_bytes); }
+
+NotValid WhyNotValid(const Document& document, bool recording, bool csv) {
+    NotValid why;
+    if (recording) why.hint = zendrik::ReceptionAdvice(document.Reception());
+    // The error lines are carried by the Enhanced text, and copied into the CSV text.
+    const std::string& shown = csv ? document.Csv() : document.Hrm();
+    why.report = shown.empty() ? document.Hrm() : shown;
+    if (why.report.empty()) why.instead = document.ExplainInvalid();
+    return why;
+}
+
+std::size_t TransferToWrite(const std::vector<zendrik::Transfer>& decoded) {
+    const auto valid = std::find_if(decoded.begin(), decoded.end(), [](const zendrik::Transfer& t) { return t.valid; });
+    return valid == decoded.end() ? 0 : static_cast<std::size_t>(valid - decoded.begin());
+}
+
+ExportResult CompatibleHrmFile(const Document& document) {
+    const int model = document.DecodedTransfer().model;
+    if (const zendrik::Family* family = zendrik::FindFamily(model); !family || !family->compatibleText) {
+        return {.data = {}, .error = std::string("the Polar Compatible HRM form exists for RS200/CS200 reports only, "
+                                                 "not for this ") + WatchModelName(model) + " one"};
+    }
+    return {.data = document.HrmCompat(), .error = {}};
+}
+
+ExportResult ExerciseFile(const Document& document, ReportFileType type, const TimeZone& zone) {
+    const bool fit = type == ReportFileType::Fit;
+    const std::string name = fit ? "FIT" : "TCX";
+    const zendrik::Exercise* exercise = document.ValidExercise();
+    // A valid RS200/CS200 head whose stream names neither a run nor a ride.
+    if (!exercise) return {.data = {}, .error = "the transfer holds no exercise to write as " + name};
+    ExportResult file = fit ? zendrik::WriteFit(*exercise, zone) : zendrik::WriteTcx(*exercise, zone);
+    if (!file.Ok()) file.error = "cannot be written as " + name + ": " + file.error;
+    return file;
+}
 
 }  // namespace zendrik

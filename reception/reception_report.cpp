@@ -1,6 +1,8 @@
 #include "reception/reception_report.h"
 
+#include <algorithm>
 #include <charconv>
+#include <cstdio>
 
 namespace zendrik {
 
@@ -8,9 +10,16 @@ namespace {
 
 void AppendNumber(std::string& text, double value, int decimals) {
     char buffer[64];
+#if defined(__cpp_lib_to_chars)
     const auto result =
         std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, decimals);
     text.append(buffer, result.ptr);
+#else
+    // The browser build's C++ library writes no floating point with to_chars; its printf rounds
+    // the same ("as if by printf" in the "C" locale, the only one that C library has).
+    const int length = std::snprintf(buffer, sizeof buffer, "%.*f", decimals, value);
+    if (length > 0) text.append(buffer, std::min<std::size_t>(static_cast<std::size_t>(length), sizeof buffer - 1));
+#endif
 }
 
 // Below this bit rate a lossy codec blurs the edges of the tone bursts enough to lose bits.

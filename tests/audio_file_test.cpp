@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sndfile.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
@@ -125,6 +126,18 @@ TEST(AudioFile, EachKindOfSoundFileDecodesByteExactFromItsLouderChannel) {
 
 // Of two channels the one kept for the second receiver is the one with more energy in the
 // watch tone's band, not more energy: a channel of loud mains hum loses to a quieter tone.
+// Decoded sound becomes 16-bit samples rounded half away from zero, as lround rounds: just below,
+// at and just above every half step between two sample values, and beyond full scale.
+TEST(AudioFile, DecodedSamplesRoundHalfAwayFromZero) {
+    for (int k = -32769; k <= 32767; ++k) {
+        const float half = (static_cast<float>(k) + 0.5f) / 32768.0f;
+        for (float x : {std::nextafter(half, -2.0f), half, std::nextafter(half, 2.0f)}) {
+            ASSERT_EQ(SampleOf(x), std::lround(std::clamp(x * 32768.0f, -32768.0f, 32767.0f))) << x;
+        }
+    }
+    EXPECT_EQ(SampleOf(std::nanf("")), 0);
+}
+
 TEST(AudioFile, TheChannelKeptIsTheLoudestInTheTonesBand) {
     constexpr int kRate = 48000;
     for (int hum : {0, 1}) {

@@ -3,9 +3,13 @@
 // advice to the user), live reception as values (`LiveReceiver`: feed sound, read its progress,
 // take the transfer), what a live reading hands over (`LiveTransfer`) and the states it shows,
 // and the sound of a transfer as the watch sends it (the modulator and the WAV writer, for
-// zendrik-cli --synthesize). Opening and decoding an input goes through `Document::Open`.
+// zendrik-cli --synthesize). Opening and decoding an input goes through `Document::Open`; sound
+// that a shell decoded itself (the browser) becomes a clip for it through the decoded sound
+// reader (`InterleavedDecoder`, `OpenDecoded`, `ReadWhole`), which keeps the channel with the
+// most tone.
 #pragma once
 
+#include "reception/audio_file.h"
 #include "reception/input_file.h"
 #include "reception/live_decoder.h"
 #include "reception/live_receiver.h"
