@@ -120,33 +120,40 @@ function clearResult() {
 
 function fillDownloads(result) {
   const list = $('downloads');
+  const notes = [];
   for (const d of DOWNLOADS) {
     const bytes = result.files[d.format];
-    const refused = result.refused[d.format];
-    if (!bytes && !refused) continue;
-    const li = document.createElement('li');
-    if (bytes) {
-      const a = document.createElement('a');
-      const url = URL.createObjectURL(new Blob([bytes], { type: d.type }));
-      blobUrls.push(url);
-      a.href = url;
-      a.download = `${result.baseName}.${d.ext}`;
-      a.dataset.format = d.format;
-      a.className = 'button';
-      const label = document.createElement('strong');
-      label.textContent = d.label;
-      const file = document.createElement('span');
-      file.className = 'file';
-      file.textContent = a.download;
-      const note = document.createElement('span');
-      note.className = 'note';
-      note.textContent = d.note;
-      a.append(label, file, note);
-      li.appendChild(a);
-    } else {
-      li.className = 'refused';
-      li.textContent = `${d.label}: not written: ${refused}`;
+    if (!bytes) {
+      // A family without the Compatible form is no news; a FIT or TCX the exercise cannot
+      // become is, with the writer's reason.
+      const refused = result.refused[d.format];
+      if (refused && d.format !== 'hrm-compat') notes.push(`${d.label}: not written: ${refused}`);
+      continue;
     }
+    const li = document.createElement('li');
+    const a = document.createElement('a');
+    const url = URL.createObjectURL(new Blob([bytes], { type: d.type }));
+    blobUrls.push(url);
+    a.href = url;
+    a.download = `${result.baseName}.${d.ext}`;
+    a.dataset.format = d.format;
+    a.className = 'button';
+    const label = document.createElement('strong');
+    label.textContent = d.label;
+    const file = document.createElement('span');
+    file.className = 'file';
+    file.textContent = a.download;
+    const note = document.createElement('span');
+    note.className = 'note';
+    note.textContent = d.note;
+    a.append(label, file, note);
+    li.appendChild(a);
+    list.appendChild(li);
+  }
+  for (const text of notes) {
+    const li = document.createElement('li');
+    li.className = 'refused';
+    li.textContent = text;
     list.appendChild(li);
   }
   $('downloads-section').hidden = !list.children.length;
@@ -184,7 +191,7 @@ function showResult(result) {
   if (transfer && transfer.exercise) showExercise(transfer);
   fillDownloads(result);
   $('result-heading').textContent = decoded ? 'Exercise' : 'Nothing decoded';
-  const status = decoded ? 'Decoded: the exercise is below.' : 'Nothing decoded.';
+  const status = decoded ? 'Decoded: the exercise is shown.' : 'Nothing decoded.';
   setState(decoded ? 'decoded' : 'failed', status);
   $('result').focus();
 }
@@ -346,7 +353,10 @@ function micError(e) {
 }
 
 function showProgress(p) {
-  if ($('status').textContent !== p.stateText) $('status').textContent = p.stateText;
+  // The live region hears the state and each tenth of the transfer, not every block.
+  const tenth = p.expected > 0 ? Math.floor((10 * Math.min(p.received, p.expected)) / p.expected) : -1;
+  const spoken = tenth >= 0 ? `${p.stateText} ${tenth * 10} %` : p.stateText;
+  if ($('status').textContent !== spoken) $('status').textContent = spoken;
   // The loudest sample (0..32767) on a scale of decibels: a watch held at a distance is tens of
   // decibels below full scale, and a linear meter would barely move for it.
   const db = p.peak > 0 ? 20 * Math.log10(p.peak / 32767) : -Infinity;
@@ -372,6 +382,11 @@ async function stopAudio(r) {
   await r.context.close().catch(() => {});
 }
 
+// While listening the model stays as the reading started with it, and no file opens.
+function setControls(enabled) {
+  for (const id of ['listen', 'model', 'zone', 'open']) $(id).disabled = !enabled;
+}
+
 async function listen() {
   if (reading) return;
   reading = { starting: true };
@@ -383,7 +398,7 @@ async function listen() {
     showFailure(micError(null));
     return;
   }
-  $('listen').disabled = true;
+  setControls(false);
   setState('listening', 'Starting the microphone…');
   let stream;
   try {
@@ -394,13 +409,15 @@ async function listen() {
     });
   } catch (e) {
     reading = null;
-    $('listen').disabled = false;
+    setControls(true);
     showFailure(micError(e));
     return;
   }
-  const context = new AudioContext(forcedRate ? { sampleRate: forcedRate } : {});
-  const r = { stream, context };
+  let context = null;
+  const r = { stream };
   try {
+    context = new AudioContext(forcedRate ? { sampleRate: forcedRate } : {});
+    r.context = context;
     await context.audioWorklet.addModule(new URL('./capture-worklet.js', import.meta.url));
     r.source = context.createMediaStreamSource(stream);
     r.node = new AudioWorkletNode(context, 'zendrik-capture', {
@@ -408,9 +425,9 @@ async function listen() {
     });
   } catch (e) {
     for (const t of stream.getTracks()) t.stop();
-    context.close().catch(() => {});
+    if (context) context.close().catch(() => {});
     reading = null;
-    $('listen').disabled = false;
+    setControls(true);
     showFailure(micError(e));
     return;
   }
@@ -438,7 +455,7 @@ async function listen() {
     reading = null;
     $('reading').hidden = true;
     $('stop').hidden = true;
-    $('listen').disabled = false;
+    setControls(true);
   }
 }
 

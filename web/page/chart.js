@@ -58,7 +58,7 @@ function valueAxis(svg, x, top, bottom, range, cls, title, side, format) {
   for (const v of ticks(low, high, 5).values) {
     el('text', { x: x + dx, y: y(v) + 4, 'text-anchor': side === 'left' ? 'end' : 'start' }, g, format(v));
   }
-  el('text', { x: x + (side === 'left' ? -4 : 4), y: top - 8, 'text-anchor': side === 'left' ? 'end' : 'start', class: 'axis-title' }, g, title);
+  el('text', { x: x + (side === 'left' ? -4 : 4), y: top - 22, 'text-anchor': side === 'left' ? 'end' : 'start', class: 'axis-title' }, g, title);
   return { y, g };
 }
 
@@ -108,7 +108,7 @@ function sampleChart(svg, legend, e, width, height, shown, redraw) {
   for (const lap of e.laps) xMax = Math.max(xMax, lap.splitSeconds / 60);
   if (xMax <= 0) xMax = 1;
 
-  const top = 36;
+  const top = 46;
   const bottom = height - 34;
   const left = 44;
   const right = width - 10 - visible.length * 40;
@@ -165,7 +165,7 @@ function sampleChart(svg, legend, e, width, height, shown, redraw) {
       el('line', { x1: x(end), x2: x(end), y1: top, y2: bottom }, laps);
       el('text', { x: x(end), y: top - 4, 'text-anchor': 'middle' }, laps, String(i + 1));
     });
-    el('text', { x: right, y: 12, 'text-anchor': 'end', class: 'axis-title' }, laps, 'Lap');
+    el('text', { x: (left + right) / 2, y: top - 22, 'text-anchor': 'middle', class: 'axis-title' }, laps, 'Lap');
   }
 
   visible.forEach((s, k) => {
@@ -200,7 +200,7 @@ function sampleChart(svg, legend, e, width, height, shown, redraw) {
 function lapChart(svg, legend, e, width, height) {
   const pace = e.laps.some((l) => l.avgPaceSecondsPerKm > 0);
   const speed = !pace && e.laps.some((l) => l.endSpeedKmh !== undefined);
-  const top = 30;
+  const top = 40;
   const bottom = height - 34;
   const left = 44;
   const right = width - (pace || speed ? 48 : 10);
@@ -217,6 +217,7 @@ function lapChart(svg, legend, e, width, height) {
   }
   const slot = (right - left) / e.laps.length;
   const bar = (slot * 0.8) / (otherAxis ? 2 : 1);
+  const labelEvery = [1, 2, 5, 10, 20, 50].find((n) => n * slot >= 20) || 100;
   const base = el('g', { class: 'axis time' }, svg);
   el('line', { x1: left, x2: right, y1: bottom, y2: bottom }, base);
   e.laps.forEach((l, i) => {
@@ -225,7 +226,10 @@ function lapChart(svg, legend, e, width, height) {
     if (otherAxis) {
       el('rect', { class: 'bar speed', x: x0 + bar, width: bar, y: otherAxis.y(otherOf(l)), height: bottom - otherAxis.y(otherOf(l)) }, svg);
     }
-    el('text', { x: left + (i + 0.5) * slot, y: bottom + 16, 'text-anchor': 'middle' }, base, String(i + 1));
+    // Numbers need about 20 px each: with many laps, every second or fifth one is numbered.
+    if ((i + 1) % labelEvery === 0 || labelEvery === 1) {
+      el('text', { x: left + (i + 0.5) * slot, y: bottom + 16, 'text-anchor': 'middle' }, base, String(i + 1));
+    }
   });
   el('text', { x: (left + right) / 2, y: height - 4, 'text-anchor': 'middle', class: 'axis-title' }, base, 'Lap');
   legendItem(legend, 'heartRate', 'Heart rate (average, bpm)');
