@@ -50,15 +50,18 @@ worker.onerror = (event) => {
   pending.clear();
 };
 
+// Sends a request; throws at once when the payload cannot be sent (a buffer that cannot be
+// handed over, say), so the caller may send it another way.
 function call(op, payload = {}, transfer = [], onProgress = null) {
   const id = nextId++;
-  return {
-    id,
-    done: new Promise((resolve, reject) => {
-      pending.set(id, { resolve, reject, onProgress });
-      worker.postMessage({ id, op, ...payload }, transfer);
-    }),
-  };
+  const done = new Promise((resolve, reject) => pending.set(id, { resolve, reject, onProgress }));
+  try {
+    worker.postMessage({ id, op, ...payload }, transfer);
+  } catch (e) {
+    pending.delete(id);
+    throw e;
+  }
+  return { id, done };
 }
 
 // ---- state and settings --------------------------------------------------------------------
@@ -236,7 +239,8 @@ async function decodeInBrowser(bytes, name) {
 async function decodeFile(file) {
   const { bytes, name } = file;
   const t0 = performance.now();
-  const first = await call('openFile', { bytes: bytes.slice().buffer, name, settings: settings() }).done;
+  const copy = bytes.slice().buffer;
+  const first = await call('openFile', { bytes: copy, name, settings: settings() }, [copy]).done;
   if (first.result.reason !== 'not-read-here') {
     stats.openMs = first.ms;
     return first.result;
@@ -244,7 +248,16 @@ async function decodeFile(file) {
   $('status').textContent = `Decoding ${name}…`;
   const sound = await decodeInBrowser(bytes, name);
   if (!sound) return null;
-  const answer = await call('openSound', { ...sound, settings: settings() }, sound.channels.map((c) => c.buffer)).done;
+  const request = { ...sound, settings: settings() };
+  let job;
+  try {
+    // Handed over rather than copied: ten minutes of sound are a hundred megabytes a channel.
+    job = call('openSound', request, sound.channels.map((c) => c.buffer));
+  } catch {
+    // A browser whose decoded channels cannot be handed over: then they are copied.
+    job = call('openSound', request);
+  }
+  const answer = await job.done;
   stats.openMs = answer.ms;
   stats.browserDecodeMs = performance.now() - t0 - answer.ms;
   return answer.result;

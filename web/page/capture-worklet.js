@@ -11,7 +11,8 @@ class CaptureProcessor extends AudioWorkletProcessor {
     this.block = new Float32Array(BLOCK);
     this.filled = 0;
     this.port.onmessage = (event) => {
-      if (event.data && event.data.port) this.out = event.data.port;
+      // The page hands over the worker's port, and takes it back (null) when the reading ends.
+      if (event.data && 'port' in event.data) this.out = event.data.port;
     };
   }
 

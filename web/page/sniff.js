@@ -14,6 +14,19 @@ function indexOf(b, word) {
   return -1;
 }
 
+// The sound sample entries of an MP4/M4A ('mp4a', 'alac', ...): where each entry's type is. Each
+// track's 'stsd' box holds them; a phone's recording has one.
+function sampleEntries(b) {
+  const found = [];
+  for (let from = 0; ;) {
+    const at = indexOf(b.subarray(from), 'stsd');
+    if (at < 0 || from + at + 20 > b.length) return found;
+    // 'stsd', version and flags, the entry count, then the first entry's size and type.
+    found.push({ type: text(b, from + at + 16, 4), at: from + at + 16 });
+    from += at + 4;
+  }
+}
+
 // The top-level boxes of an MP4/M4A: whether each fits in the file, and whether the index
 // ('moov') that a player needs is there.
 function mp4Boxes(b) {
@@ -33,15 +46,15 @@ function mp4Boxes(b) {
 }
 
 const KINDS = [
-  { kind: 'm4a', name: 'M4A (MP4 audio)', test: (b) => b.length >= 8 && text(b, 4, 4) === 'ftyp' },
-  { kind: 'wav', name: 'WAV', test: (b) => text(b, 0, 4) === 'RIFF' || text(b, 0, 4) === 'RF64' },
-  { kind: 'flac', name: 'FLAC', test: (b) => text(b, 0, 4) === 'fLaC' },
-  { kind: 'ogg', name: 'Ogg (Opus or Vorbis)', test: (b) => text(b, 0, 4) === 'OggS' },
-  { kind: 'webm', name: 'WebM', test: (b) => u32(b, 0) === 0x1a45dfa3 },
-  { kind: 'mp3', name: 'MP3', test: (b) => text(b, 0, 3) === 'ID3' || (b[0] === 0xff && (b[1] & 0xe6) === 0xe2) },
-  { kind: 'aac', name: 'AAC', test: (b) => b[0] === 0xff && (b[1] & 0xf6) === 0xf0 },
-  { kind: 'amr', name: 'AMR', test: (b) => text(b, 0, 5) === '#!AMR' },
-  { kind: 'caf', name: 'CAF', test: (b) => text(b, 0, 4) === 'caff' },
+  { kind: 'm4a', name: 'an M4A (MP4 audio)', test: (b) => b.length >= 8 && text(b, 4, 4) === 'ftyp' },
+  { kind: 'wav', name: 'a WAV', test: (b) => text(b, 0, 4) === 'RIFF' || text(b, 0, 4) === 'RF64' },
+  { kind: 'flac', name: 'a FLAC', test: (b) => text(b, 0, 4) === 'fLaC' },
+  { kind: 'ogg', name: 'an Ogg (Opus or Vorbis)', test: (b) => text(b, 0, 4) === 'OggS' },
+  { kind: 'webm', name: 'a WebM', test: (b) => u32(b, 0) === 0x1a45dfa3 },
+  { kind: 'mp3', name: 'an MP3', test: (b) => text(b, 0, 3) === 'ID3' || (b[0] === 0xff && (b[1] & 0xe6) === 0xe2) },
+  { kind: 'aac', name: 'an AAC', test: (b) => b[0] === 0xff && (b[1] & 0xf6) === 0xf0 },
+  { kind: 'amr', name: 'an AMR', test: (b) => text(b, 0, 5) === '#!AMR' },
+  { kind: 'caf', name: 'a CAF', test: (b) => text(b, 0, 4) === 'caff' },
 ];
 
 export function soundKind(bytes) {
@@ -59,11 +72,9 @@ export function soundRate(bytes) {
     return (bytes[18] << 12) | (bytes[19] << 4) | (bytes[20] >> 4);
   }
   if (kind.kind === 'm4a') {
-    for (const entry of ['mp4a', 'alac']) {
-      const at = indexOf(bytes, entry);
-      // A sound sample entry: the rate as 16.16 fixed point 28 bytes after its type.
-      if (at >= 0 && at + 32 <= bytes.length) return (bytes[at + 28] << 8) | bytes[at + 29];
-    }
+    const entry = sampleEntries(bytes).find((e) => e.type === 'mp4a' || e.type === 'alac');
+    // A sound sample entry: the rate as 16.16 fixed point 28 bytes after its type.
+    if (entry && entry.at + 32 <= bytes.length) return (bytes[entry.at + 28] << 8) | bytes[entry.at + 29];
   }
   if (kind.kind === 'ogg' && indexOf(bytes.subarray(0, 256), 'OpusHead') >= 0) return 48000;
   return 0;
@@ -84,12 +95,12 @@ export function unreadableReason(bytes, name) {
       return `${name} is an M4A recording that is cut off (it ends before its index), so it ` +
         'cannot be played: copy the whole file again, or record the transfer again.';
     }
-    if (indexOf(bytes, 'alac') >= 0) {
+    if (sampleEntries(bytes).some((e) => e.type === 'alac')) {
       return `${name} is an Apple Lossless (ALAC) recording, which this browser cannot decode: ` +
         'set the recorder to a compressed (AAC) format, or convert the file to WAV or FLAC.';
     }
   }
-  return `${name} looks like a ${kind.name} recording, but this browser cannot decode it: the ` +
+  return `${name} looks like ${kind.name} recording, but this browser cannot decode it: the ` +
     'file may be cut off or damaged, or in a form the browser does not play. Convert it to WAV, ' +
     'or record the transfer again.';
 }

@@ -79,6 +79,7 @@ function makeInputs() {
   must('ffmpeg', ['-v', 'error', '-y', '-i', f('s510.wav'), '-c:a', 'aac', '-b:a', '96k', f('s510.m4a')]);
   const m4a = readFileSync(f('s510.m4a'));
   writeFileSync(f('cut.m4a'), m4a.subarray(0, Math.floor(m4a.length * 0.6)));
+  must('ffmpeg', ['-v', 'error', '-y', '-i', f('s510.wav'), '-c:a', 'alac', f('lossless.m4a')]);
   must(cli, ['--synthesize', f('rs200.wav'), rs200]);
   // Sound without a transfer: a room and a hum.
   must('sox', ['-R', '-n', '-r', '44100', '-c', '1', '-b', '16', f('room.wav'), 'synth', '3', 'pinknoise', 'vol', '0.05', 'synth', '3', 'sine', 'mix', '150']);
@@ -231,6 +232,20 @@ async function fileCases(base, inputs, serverControl) {
     const models = await page.$$eval('#model option', (o) => o.map((x) => x.value));
     check('the watch model list comes from the engine', models.length >= 3 && models.includes('1') && models.includes('4'), models.join());
     await axe(page, 'ready');
+    const order = [];
+    for (let i = 0; i < 4; ++i) {
+      await page.keyboard.press('Tab');
+      order.push(await page.evaluate(() => document.activeElement.id));
+    }
+    check('the keyboard reaches the settings, Listen and Open in that order', order.join() === 'model,zone,listen,open', order.join());
+    const cdp = await context.newCDPSession(page);
+    // The test's browser profile is a private one, which Chromium never installs from: that one
+    // reason is the profile's, not the page's.
+    const installability = (await cdp.send('Page.getInstallabilityErrors')).installabilityErrors
+      .filter((e) => e.errorId !== 'in-incognito');
+    const manifest = await cdp.send('Page.getAppManifest');
+    check('the page can be installed to a home screen', installability.length === 0 && manifest.errors.length === 0,
+      JSON.stringify([installability, manifest.errors]));
 
     // Stop before a transfer came: nothing decoded, and zendrik-cli's words for no transfer.
     await page.click('#listen');
@@ -303,9 +318,27 @@ async function fileCases(base, inputs, serverControl) {
     check('no downloads for a failed decoding', (await downloads(page)).length === 0);
     await axe(page, 'failed');
 
+    state = await openFile(page, inputs.f('lossless.m4a'));
+    const alac = (await page.textContent('#reason')).trim();
+    check('an Apple Lossless M4A fails, saying so', state === 'failed' && /Apple Lossless/.test(alac), alac);
+
     state = await openFile(page, inputs.f('cut.m4a'));
     const cut = (await page.textContent('#reason')).trim();
     check('a cut-off M4A gets the page\'s reason', state === 'failed' && /cut off/.test(cut) && cut.includes('cut.m4a'), cut);
+
+    // A file dropped on the page opens as one chosen does.
+    const opened = await page.evaluate(() => window.zendrikStats.opened);
+    const dump = readFileSync(inputs.s510).toString('base64');
+    await page.evaluate((b64) => {
+      const bytes = Uint8Array.from(atob(b64), (c) => c.charCodeAt(0));
+      const data = new DataTransfer();
+      data.items.add(new File([bytes], 'dropped.sld'));
+      document.body.dispatchEvent(new DragEvent('dragenter', { dataTransfer: data, bubbles: true }));
+      document.body.dispatchEvent(new DragEvent('drop', { dataTransfer: data, bubbles: true, cancelable: true }));
+    }, dump);
+    await page.waitForFunction((n) => window.zendrikStats.opened > n && !window.zendrikStats.pending, opened, { timeout: 30000 });
+    check('a dump dropped on the page decodes', await page.evaluate(() => document.body.dataset.state === 'decoded' &&
+      !document.body.classList.contains('dragging')));
 
     // The choices stay for the next visit.
     await choose(page, '#zone', 'America/New_York');
