@@ -7,8 +7,15 @@ import { zoneChanges } from './zone.js';
 
 const FORMATS = ['fit', 'tcx', 'hrm', 'hrm-compat', 'csv', 'json', 'sld'];
 
-// Loading starts at once; every request waits for it, so one sent early is not lost.
-const loading = createZendrik();
+// Loading starts at once; every request waits for it, so one sent early is not lost. The page
+// fetches the wasm itself: the engine's own loader in a module worker needs the server to send it
+// as application/wasm, which not every static host does.
+async function load() {
+  const response = await fetch(new URL('./engine/zendrik.wasm', import.meta.url));
+  if (!response.ok) throw new Error(`the decoder's file engine/zendrik.wasm cannot be loaded (${response.status})`);
+  return createZendrik({ wasmBinary: await response.arrayBuffer() });
+}
+const loading = load();
 let engine = null;
 let reading = null;
 
