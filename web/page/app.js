@@ -402,56 +402,54 @@ function setControls(enabled) {
 
 async function listen() {
   if (reading) return;
-  reading = { starting: true };
-  await queue;
-  clearResult();
-  lastFile = null;
   if (!navigator.mediaDevices || !navigator.mediaDevices.getUserMedia) {
-    reading = null;
     showFailure(micError(null));
     return;
   }
-  setControls(false);
-  setState('listening', 'Starting the microphone…');
-  let stream;
+  // Made at once, within the click: phones' browsers let a page start sound only in answer to
+  // the user, and an await before it can lose that.
+  let context;
   try {
-    // The watch's tones must reach the decoder as they are: phones' voice processing would
-    // cancel, gate or level them.
-    stream = await navigator.mediaDevices.getUserMedia({
-      audio: { echoCancellation: false, noiseSuppression: false, autoGainControl: false, channelCount: 1 },
-    });
+    context = new AudioContext(forcedRate ? { sampleRate: forcedRate } : {});
   } catch (e) {
-    reading = null;
-    setControls(true);
     showFailure(micError(e));
     return;
   }
-  let context = null;
-  const r = { stream };
+  const r = { context };
+  reading = r;
+  setControls(false);
+  context.resume().catch(() => {});
+  await queue;  // a file still decoding is shown first, then replaced
+  clearResult();
+  lastFile = null;
+  setState('listening', 'Starting the microphone…');
   try {
-    context = new AudioContext(forcedRate ? { sampleRate: forcedRate } : {});
-    r.context = context;
+    // The watch's tones must reach the decoder as they are: phones' voice processing would
+    // cancel, gate or level them.
+    r.stream = await navigator.mediaDevices.getUserMedia({
+      audio: { echoCancellation: false, noiseSuppression: false, autoGainControl: false, channelCount: 1 },
+    });
     await context.audioWorklet.addModule(new URL('./capture-worklet.js', import.meta.url));
-    r.source = context.createMediaStreamSource(stream);
+    r.source = context.createMediaStreamSource(r.stream);
     r.node = new AudioWorkletNode(context, 'zendrik-capture', {
       numberOfInputs: 1, numberOfOutputs: 0, channelCount: 1, channelCountMode: 'explicit',
     });
   } catch (e) {
-    for (const t of stream.getTracks()) t.stop();
-    if (context) context.close().catch(() => {});
+    if (r.stream) for (const t of r.stream.getTracks()) t.stop();
+    context.close().catch(() => {});
     reading = null;
     setControls(true);
     showFailure(micError(e));
     return;
   }
-  reading = r;
   const channel = new MessageChannel();
   r.node.port.postMessage({ port: channel.port1 }, [channel.port1]);
   const job = call('listen', { port: channel.port2, sampleRate: context.sampleRate, settings: settings() },
     [channel.port2], showProgress);
   r.id = job.id;
   r.source.connect(r.node);
-  if (context.state !== 'running') await context.resume().catch(() => {});
+  // Not waited for: a browser that still holds the sound back keeps this promise pending.
+  if (context.state !== 'running') context.resume().catch(() => {});
   try { r.wakeLock = await navigator.wakeLock?.request('screen'); } catch { /* not offered */ }
   $('reading').hidden = false;
   $('stop').hidden = false;

@@ -10,6 +10,7 @@ class CaptureProcessor extends AudioWorkletProcessor {
     this.out = null;
     this.block = new Float32Array(BLOCK);
     this.filled = 0;
+    this.quiet = new Float32Array(128);
     this.port.onmessage = (event) => {
       // The page hands over the worker's port, and takes it back (null) when the reading ends.
       if (event.data && 'port' in event.data) this.out = event.data.port;
@@ -17,8 +18,10 @@ class CaptureProcessor extends AudioWorkletProcessor {
   }
 
   process(inputs) {
-    const channel = inputs[0] && inputs[0][0];
-    if (!channel || !this.out) return true;
+    if (!this.out) return true;
+    // An input without channels (a microphone that stopped) is silence: the reading goes on in
+    // real time, so a receiver that reads at intervals of sound still gets to read.
+    const channel = (inputs[0] && inputs[0][0]) || this.quiet;
     let i = 0;
     while (i < channel.length) {
       const n = Math.min(channel.length - i, BLOCK - this.filled);

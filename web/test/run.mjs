@@ -48,8 +48,8 @@ function must(command, args) {
 }
 
 // What zendrik-cli writes for the input in that format: its bytes, or its exit status and words.
-function cliOutput(input, format, model = 1) {
-  const r = run(cli, ['--model', String(model), '--format', format, '-o', '-', input]);
+function cliOutput(input, format, model = 1, extra = []) {
+  const r = run(cli, ['--model', String(model), '--format', format, ...extra, '-o', '-', input]);
   return { status: r.status, bytes: r.stdout, err: String(r.stderr) };
 }
 
@@ -207,9 +207,12 @@ async function microphoneCase(base, input, query, label, cliInput) {
     await page.click('#listen');
     await page.waitForFunction(() => document.body.dataset.state === 'listening', null, { timeout: 10000 });
     const sawStop = await page.waitForSelector('#stop', { state: 'visible', timeout: 10000 }).then(() => true, () => false);
-    await page.waitForFunction(() => ['decoded', 'failed'].includes(document.body.dataset.state), null, { timeout: 90000 });
+    const ended = await page.waitForFunction(() => ['decoded', 'failed'].includes(document.body.dataset.state), null,
+      { timeout: 60000 }).then(() => true, () => false);
     const state = await page.evaluate(() => document.body.dataset.state);
-    const reason = await page.textContent('#reason');
+    const reason = ended ? await page.textContent('#reason')
+      : `still listening after a minute: ${await page.textContent('#status')}, ${await page.textContent('#bytes-text')}, ` +
+        `level ${await page.evaluate(() => document.getElementById('level').value)}`;
     check(`${label}: the microphone's transfer decodes by itself`, state === 'decoded' && sawStop, `${state}: ${reason}`);
     if (state === 'decoded') {
       const files = await downloads(page);
@@ -340,8 +343,17 @@ async function fileCases(base, inputs, serverControl) {
     check('a dump dropped on the page decodes', await page.evaluate(() => document.body.dataset.state === 'decoded' &&
       !document.body.classList.contains('dragging')));
 
-    // The choices stay for the next visit.
+    // Another zone: the file shown is decoded again, its FIT and TCX times read in that zone.
     await choose(page, '#zone', 'America/New_York');
+    const zoned = await downloads(page);
+    for (const format of ['fit', 'tcx']) {
+      const want = cliOutput(inputs.s510, format, 1, ['--timezone', 'America/New_York']);
+      const got = zoned.find((d) => d.format === format);
+      check(`another time zone chosen: the ${format} download in it`, got && want.status === 0 && Buffer.compare(got.bytes, want.bytes) === 0,
+        got ? firstDifference(got.bytes, want.bytes) : 'no download');
+    }
+
+    // The choices stay for the next visit.
     await choose(page, '#model', '2');
     await page.goto(`${base}/`);
     await page.waitForFunction(() => document.body.dataset.state === 'ready' && !document.getElementById('model').disabled);
