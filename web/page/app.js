@@ -44,9 +44,12 @@ worker.onmessage = (event) => {
   if (msg.error !== undefined) p.reject(new Error(msg.error));
   else p.resolve(msg);
 };
+// A worker that could not load its scripts is gone for good: what waits on it and what is asked
+// of it later fails at once rather than never answering.
+let workerLost = null;
 worker.onerror = (event) => {
-  const error = new Error(event.message || 'the decoder could not start');
-  for (const p of pending.values()) p.reject(error);
+  workerLost = new Error(event.message || 'the decoder could not start');
+  for (const p of pending.values()) p.reject(workerLost);
   pending.clear();
 };
 
@@ -54,6 +57,7 @@ worker.onerror = (event) => {
 // handed over, say), so the caller may send it another way.
 function call(op, payload = {}, transfer = [], onProgress = null) {
   const id = nextId++;
+  if (workerLost) return { id, done: Promise.reject(workerLost) };
   const done = new Promise((resolve, reject) => pending.set(id, { resolve, reject, onProgress }));
   try {
     worker.postMessage({ id, op, ...payload }, transfer);
@@ -220,7 +224,7 @@ window.addEventListener('resize', () => {
 
 let lastFile = null;  // kept so that a change of model or zone decodes it again
 
-async function decodeInBrowser(bytes, name) {
+async function decodeInBrowser(bytes) {
   const rate = soundRate(bytes);
   // The browser decodes at the rate of the context it is given: the recording's own where its
   // header tells it, else the rate phones record at.
@@ -246,7 +250,7 @@ async function decodeFile(file) {
     return first.result;
   }
   $('status').textContent = `Decoding ${name}…`;
-  const sound = await decodeInBrowser(bytes, name);
+  const sound = await decodeInBrowser(bytes);
   if (!sound) return null;
   const request = { ...sound, settings: settings() };
   let job;

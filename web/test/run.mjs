@@ -5,7 +5,7 @@
 // transfer. Prints one line per case, the figures measured, and 'N passed, N failed' last.
 // ZENDRIK_WEB_LONG=1 adds the 10-minute recording (about a minute more).
 import { spawn, spawnSync } from 'node:child_process';
-import { mkdtempSync, readFileSync, readdirSync, rmSync, statSync, writeFileSync } from 'node:fs';
+import { cpSync, mkdtempSync, readFileSync, readdirSync, rmSync, statSync, writeFileSync } from 'node:fs';
 import { createServer } from 'node:net';
 import { tmpdir } from 'node:os';
 import { dirname, join, resolve } from 'node:path';
@@ -389,6 +389,26 @@ async function fileCases(base, inputs, serverControl) {
   return figures;
 }
 
+// The service worker's cache: every file of the page listed, and a version that changes with any
+// file's contents, so that a new build replaces what browsers keep of the old.
+function checkCacheList() {
+  const listed = (dir) => {
+    const source = readFileSync(join(dir, 'sw.js'), 'utf8');
+    return { version: /const VERSION = "([0-9a-f]+)"/.exec(source)?.[1], files: JSON.parse(/const FILES = (\[.*\]);/.exec(source)?.[1] || '[]') };
+  };
+  const copy = join(work, 'dist-copy');
+  cpSync(dist, copy, { recursive: true });
+  const before = listed(copy);
+  const wanted = ['./', './index.html', './app.js', './worker.js', './capture-worklet.js', './engine/zendrik.js',
+    './engine/zendrik.wasm', './manifest.webmanifest', './icons/icon-192.png'];
+  check('the service worker caches every file of the page', wanted.every((f) => before.files.includes(f)), before.files.join(' '));
+  writeFileSync(join(copy, 'engine', 'zendrik.js'), readFileSync(join(copy, 'engine', 'zendrik.js'), 'utf8') + '\n');
+  must('node', [join(here, '..', 'assemble.mjs'), copy]);
+  const after = listed(copy);
+  check('a changed file gives the cache a new version', before.version && after.version && before.version !== after.version,
+    `${before.version} ${after.version}`);
+}
+
 function gzippedSize(dir) {
   let total = 0;
   const walk = (d) => {
@@ -413,6 +433,7 @@ async function main() {
     }
   }
   const inputs = makeInputs();
+  checkCacheList();
   const port = await freePort();
   const base = `http://127.0.0.1:${port}`;
   let server = await startServer(port);
