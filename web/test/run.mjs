@@ -81,6 +81,7 @@ function makeInputs() {
   writeFileSync(f('cut.m4a'), m4a.subarray(0, Math.floor(m4a.length * 0.6)));
   must('ffmpeg', ['-v', 'error', '-y', '-i', f('s510.wav'), '-c:a', 'alac', f('lossless.m4a')]);
   must(cli, ['--synthesize', f('rs200.wav'), rs200]);
+  must(cli, ['--synthesize', f('coach.wav'), join(here, 'fixtures', 'coach.sld')]);
   // Sound without a transfer: a room and a hum.
   must('sox', ['-R', '-n', '-r', '44100', '-c', '1', '-b', '16', f('room.wav'), 'synth', '3', 'pinknoise', 'vol', '0.05', 'synth', '3', 'sine', 'mix', '150']);
   // The longer run (ZENDRIK_WEB_LONG=1) measures a 10-minute phone recording: the transfer in
@@ -309,6 +310,12 @@ async function fileCases(base, inputs, serverControl) {
       check('RS200: a FIT download', false);
     }
     check('RS200: a bar chart of the laps', await page.evaluate(() => document.querySelectorAll('#chart svg rect.bar').length > 1));
+
+    // The Coach sends no year: the page hands the engine today's date, as the CLI takes its clock's.
+    await choose(page, '#model', '2');
+    state = await openFile(page, inputs.f('coach.wav'));
+    check('Coach recording decodes', state === 'decoded', await page.textContent('#reason'));
+    sameAsCli('Coach', await downloads(page), inputs.f('coach.wav'), ['hrm', 'fit'], 2);
     await choose(page, '#model', '1');
 
     // Nothing to decode: the hint in zendrik-cli's words.
