@@ -240,7 +240,8 @@ function lapChart(svg, legend, e, width, height) {
 // width; call again when that changes.
 export function drawChart(figure, e, shown) {
   const width = Math.max(280, Math.round(figure.clientWidth || 600));
-  const height = Math.round(Math.min(Math.max(width * 0.55, 260), 420));
+  // Taller than wide would squeeze the time; on a wide screen a third of the width is enough.
+  const height = Math.round(Math.min(Math.max(width * (width >= 700 ? 0.36 : 0.55), 260), 420));
   const title = chartTitle(e);
   figure.replaceChildren();
   const caption = document.createElement('figcaption');
