@@ -19,6 +19,9 @@ const root = resolve(here, '..', '..');
 const dist = resolve(process.argv[2] || process.env.WEB_DIST || join(root, 'web', 'dist'));
 const cli = resolve(process.argv[3] || process.env.ZENDRIK_CLI || join(root, 'build', 'zendrik-cli'));
 const browserPath = process.env.CHROMIUM || '/usr/bin/chromium';
+// The README's screenshots are written where ZENDRIK_WEB_SCREENSHOTS names a folder (docs/images to
+// renew them); a test run alone leaves the tree as it was.
+const shots = process.env.ZENDRIK_WEB_SCREENSHOTS ? resolve(process.env.ZENDRIK_WEB_SCREENSHOTS) : null;
 // The zone both the browser and zendrik-cli read the watch's times in: one with daylight saving,
 // so that a wrong change list shows in the FIT and TCX times.
 const ZONE = 'Europe/Berlin';
@@ -281,11 +284,11 @@ async function fileCases(base, inputs, serverControl) {
     await page.evaluate(() => window.dispatchEvent(new Event('resize')));
     await page.waitForTimeout(400);
     await page.evaluate(() => window.scrollTo(0, 0));
-    await page.screenshot({ path: join(root, 'docs', 'images', 'web-desktop.png') });
+    await page.screenshot({ path: join(shots || work, 'web-desktop.png') });
     await page.setViewportSize({ width: 390, height: 844 });
     await page.waitForTimeout(400);
     await page.evaluate(() => document.getElementById('result').scrollIntoView());
-    await page.screenshot({ path: join(root, 'docs', 'images', 'web-phone.png') });
+    await page.screenshot({ path: join(shots || work, 'web-phone.png') });
     await page.emulateMedia({ colorScheme: 'dark' });
     await axe(page, 'decoded, dark, phone-sized');
     await page.screenshot({ path: join(work, 'web-phone-dark.png') });
