@@ -130,6 +130,19 @@ private:
     std::vector<Run> held_;
 };
 
+// The levels e[0..n) to the fill, a run of equal ones at a time. A function of its own, holding
+// nothing to clean up, so that where exceptions are calls of their own (the browser's build) the
+// call for each run is a plain one.
+template <typename Fill>
+__attribute__((noinline)) void AddRuns(Fill& fill, const std::int16_t* e, std::ptrdiff_t n) {
+    for (std::ptrdiff_t k = 0; k < n;) {
+        std::ptrdiff_t same = k + 1;
+        while (same < n && e[same] == e[k]) ++same;
+        fill.Add(e[k], same - k);
+        k = same;
+    }
+}
+
 // One pass over the source's envelope: every final level goes to `emit(level, times)`. The
 // number of samples read, or -1 when the source could not be rewound.
 template <typename Emit>
@@ -155,12 +168,7 @@ std::ptrdiff_t PassOverEnvelope(zendrik::SampleSource& source, DemodVariant vari
             for (std::ptrdiff_t k = skip; k < got; ++k) e[k - skip] = FileLevel(s[k - 1], s[k]);
             n -= skip;
         }
-        for (std::ptrdiff_t k = 0; k < n;) {
-            std::ptrdiff_t same = k + 1;
-            while (same < n && e[same] == e[k]) ++same;
-            fill.Add(e[k], same - k);
-            k = same;
-        }
+        AddRuns(fill, e, n);
         block[0] = s[got - 1];
         count += got;
     }
@@ -177,15 +185,17 @@ class StreamedScan {
 public:
     StreamedScan(BitTiming timing, std::int32_t threshold, Found found)
         : timing_(timing), threshold_(threshold), found_(std::move(found)),
-          capacity_((std::ptrdiff_t{1} << 16) + kFrameBits * std::ptrdiff_t{timing.period} + timing.window) {
-        levels_.reserve(static_cast<std::size_t>(capacity_));
-    }
+          capacity_((std::ptrdiff_t{1} << 16) + kFrameBits * std::ptrdiff_t{timing.period} + timing.window),
+          levels_(static_cast<std::size_t>(capacity_)) {}
 
+    // Called for every run of levels: it calls nothing that can throw until the block is full,
+    // so a build whose exceptions go through calls of their own pays for them once a block.
     void Put(std::int16_t level, std::ptrdiff_t times) {
         while (times > 0) {
-            const std::ptrdiff_t room = capacity_ - static_cast<std::ptrdiff_t>(levels_.size());
+            const std::ptrdiff_t room = capacity_ - held_;
             const std::ptrdiff_t n = std::min(times, room);
-            levels_.insert(levels_.end(), static_cast<std::size_t>(n), level);
+            std::fill_n(levels_.data() + held_, n, level);
+            held_ += n;
             times -= n;
             if (n == room) Scan();
         }
@@ -194,10 +204,11 @@ public:
     // Scans what is held; after the last level, that reads to the envelope's end.
     void Scan() {
         const std::ptrdiff_t stop = ScanFrames(
-            levels_.data(), static_cast<std::ptrdiff_t>(levels_.size()), next_ - base_, timing_, threshold_,
+            levels_.data(), held_, next_ - base_, timing_, threshold_,
             [&](std::ptrdiff_t at, std::uint8_t value) { found_(base_ + at, value); });
-        const std::ptrdiff_t drop = std::min(stop, static_cast<std::ptrdiff_t>(levels_.size()));
-        levels_.erase(levels_.begin(), levels_.begin() + drop);
+        const std::ptrdiff_t drop = std::min(stop, held_);
+        std::copy(levels_.data() + drop, levels_.data() + held_, levels_.data());
+        held_ -= drop;
         next_ = base_ + stop;
         base_ += drop;
     }
@@ -207,7 +218,8 @@ private:
     std::int32_t threshold_;
     Found found_;
     std::ptrdiff_t capacity_;
-    std::vector<std::int16_t> levels_;
+    std::vector<std::int16_t> levels_;  // the first held_ of them
+    std::ptrdiff_t held_ = 0;
     std::ptrdiff_t base_ = 0;  // the envelope index of levels_[0]
     std::ptrdiff_t next_ = 1;  // where the scan goes on, as the whole-buffer run starts it
 };
