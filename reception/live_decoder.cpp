@@ -46,6 +46,12 @@ void LiveDecoder::OnQuit() {
     ForgetRecent();
 }
 
+void LiveDecoder::OnLastRead() {
+    if (IsComplete() || m_recent.size() == m_recentStart) return;
+    const zendrik::SecondReception second = ReadWindow();
+    if (second.accepted) TakeSecond(second, false);
+}
+
 void LiveDecoder::ForgetRecent() {
     m_recent.clear();
     m_recent.shrink_to_fit();

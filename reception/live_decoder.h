@@ -82,6 +82,10 @@ public:
     void OnReset();
     // End: drops the collected samples.
     void OnQuit();
+    // The reading is to end with what has arrived: a transfer not complete yet gets one more
+    // read of the sound heard by the second receiver, which otherwise reads it only every
+    // kSecondPassSeconds, so a transfer that ended just before is not lost.
+    void OnLastRead();
     // A captured block: collected and demodulated with everything before it (ignored once the
     // transfer is complete).
     void OnSamples(const std::int16_t* samples, std::ptrdiff_t count);
@@ -97,6 +101,10 @@ public:
     std::ptrdiff_t SampleCount() const { return m_collected.SampleCount(); }
     const std::vector<std::int16_t>& CollectedSamples() const { return m_collected.Samples(); }
     int SampleRate() const { return m_sampleRate; }
+    // The sound heard, its last kSecondWindowSeconds at most.
+    std::vector<std::int16_t> HeardSound() const {
+        return {m_recent.begin() + static_cast<std::ptrdiff_t>(m_recentStart), m_recent.end()};
+    }
     const zendrik::StreamFormat& Expected() const { return m_expected; }
     zendrik::StreamFormats Known() const { return m_known; }
     // Whether the second receiver gave the bytes (it takes a transfer of any known family, at

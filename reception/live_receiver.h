@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "reception/live_decoder.h"
 
@@ -39,6 +40,11 @@ public:
     bool Complete() const { return m_decoder.IsComplete(); }
     // The complete transfer: its bytes and how they were received; none before Complete().
     std::optional<LiveTransfer> Take() const { return m_decoder.Transfer(); }
+    // The reading ends (the user stopped it): one more read of what was heard, so a transfer
+    // that came whole since the second receiver last read is taken too.
+    void Finish() { m_decoder.OnLastRead(); }
+    // What was heard, its last two minutes at most: for the user to keep when nothing decoded.
+    std::vector<std::int16_t> Heard() const { return m_decoder.HeardSound(); }
 
 private:
     class Reports final : public ReadingReports {

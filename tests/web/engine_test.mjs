@@ -189,13 +189,33 @@ for (const rate of [44100, 48000]) {
   });
 }
 
-test('a reading stopped before a transfer completed says so', () => {
+test('a reading stopped before a transfer completed says so and gives the sound heard', () => {
   const reading = engine.listen(44100, settings(1));
-  reading.feed(new Float32Array(4410));
+  reading.feed(new Float32Array(4410).fill(0.5));
   assert.equal(reading.progress().stateText, 'waiting for data...');
   const result = reading.finish(settings(1));
   assert.deepEqual([result.state, result.reason], ['failed', 'no complete transfer arrived']);
+  const wav = Buffer.from(result.files.wav);
+  assert.deepEqual([wav.toString('latin1', 0, 4), wav.readUInt32LE(24), wav.readUInt32LE(40), wav.readInt16LE(44)],
+    ['RIFF', 44100, 4410 * 2, 16384]);
   reading.delete();
+});
+
+test('a reading stopped just after its transfer ended still takes it', () => {
+  // At 48000 Hz only the second receiver reads, every ten seconds of sound: Stop comes first.
+  const wav = inWork('stop.wav');
+  run(ZENDRIK_CLI, ['--synthesize', wav, join(ZENDRIK_SAMPLES, 's410-phone.sld')]);
+  const input = inWork('stop48000.wav');
+  sox(wav, '-r', '48000', input, 'pad', '0.5', '1');
+  const [sound] = channelsOf('stop48000.wav', 1);
+  const reading = engine.listen(48000, settings(1));
+  try {
+    for (let at = 0; at < sound.length; at += 4800) reading.feed(sound.subarray(at, at + 4800));
+    assert.ok(!reading.complete());
+    assertSameAsCli(reading.finish(settings(1)), input, 1);
+  } finally {
+    reading.delete();
+  }
 });
 
 // What a page may hand in wrongly: a failure with a reason, never a throw out of the module.

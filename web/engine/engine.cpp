@@ -306,7 +306,8 @@ const StreamFormat& ExactPassAt(int rate, const val& settings) {
 
 class LiveReading {
 public:
-    LiveReading(int rate, const val& settings) : m_receiver(ExactPassAt(rate, settings), FamilyStreamFormats(), rate) {}
+    LiveReading(int rate, const val& settings)
+        : m_receiver(ExactPassAt(rate, settings), FamilyStreamFormats(), rate), m_rate(rate) {}
 
     void Feed(const val& samples) {
         if (!samples.instanceof(val::global("Float32Array"))) return;
@@ -332,18 +333,30 @@ public:
 
     bool Complete() const { return m_receiver.Complete(); }
 
-    val Finish(const val& settings) const {
-        return Guarded(InputKind::Recording, [&] {
+    val Finish(const val& settings) {
+        val result = Guarded(InputKind::Recording, [&] {
+            m_receiver.Finish();
             Document document(SettingsOf(settings));
             if (!document.TakeLiveTransfer(m_receiver.Take())) {
                 return Failed(InputKind::Recording, "no complete transfer arrived");
             }
             return ResultOf(document, {OpenOutcome::Opened, InputKind::Recording}, ZoneOf(settings), false);
         });
+        // Nothing decoded: the user keeps what the microphone heard, to open it again or to send
+        // it with a fault report.
+        if (result["state"].as<std::string>() != "decoded") {
+            Guarded(InputKind::Recording, [&] {
+                std::ostringstream wave;
+                if (WriteWaveStream(wave, m_receiver.Heard(), m_rate)) result["files"].set("wav", BytesOf(wave.str()));
+                return result;
+            });
+        }
+        return result;
     }
 
 private:
     LiveReceiver m_receiver;
+    int m_rate;
     std::vector<float> m_floats;
     std::vector<std::int16_t> m_samples;
 };

@@ -87,14 +87,17 @@ export interface LiveReading {
   // The transfer is all in: the page stops listening by itself and calls finish().
   complete(): boolean;
   // Decodes what was received, under `settings` (the model setting decides, as for openFile).
-  // Before the transfer is complete (the user pressed Stop) there is nothing to decode: state
-  // 'failed', kind 'recording', and the reason zendrik-cli gives when no transfer completed.
+  // Before the transfer is complete (the user pressed Stop) the second receiver reads the sound
+  // heard once more and takes a transfer that came whole since it last read. Where none did:
+  // state 'failed', kind 'recording', the reason zendrik-cli gives when no transfer completed,
+  // and files.wav, what was heard (its last two minutes at most) as a 16-bit mono WAV at the
+  // reading's rate.
   finish(settings: Settings): Result;
   // Frees the reading; the object cannot be used after.
   delete(): void;
 }
 
-export type FileFormat = 'fit' | 'tcx' | 'hrm' | 'hrm-compat' | 'csv' | 'json' | 'sld';
+export type FileFormat = 'fit' | 'tcx' | 'hrm' | 'hrm-compat' | 'csv' | 'json' | 'sld' | 'wav';
 
 export interface Result {
   // 'decoded': a valid report, its files below. 'failed': nothing to save (zendrik-cli would
@@ -117,7 +120,8 @@ export interface Result {
   baseName: string;
   // The files, exactly the bytes zendrik-cli writes for the same input and settings with
   // --format fit, tcx, hrm, hrm-compat, csv (its default ';' separator and value format), json
-  // and sld. 'hrm-compat' only for RS200/CS200 reports. Empty when failed.
+  // and sld. 'hrm-compat' only for RS200/CS200 reports. Empty when failed, but for the sound of a
+  // live reading (finish()).
   files: Partial<Record<FileFormat, Uint8Array>>;
   // The formats a valid report has no file in, each with the reason zendrik-cli gives, without
   // its prefix and its '(try --format hrm)': "the Polar Compatible HRM form exists for RS200/CS200

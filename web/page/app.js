@@ -20,7 +20,16 @@ const DOWNLOADS = [
   { format: 'csv', ext: 'csv', label: 'CSV', note: 'spreadsheet', type: 'text/csv' },
   { format: 'json', ext: 'json', label: 'JSON', note: 'the whole transfer', type: 'application/json' },
   { format: 'sld', ext: 'sld', label: 'Dump', note: 'the received bytes', type: 'application/octet-stream' },
+  // Only after a reading from the microphone that decoded nothing.
+  { format: 'wav', ext: 'wav', label: 'Recording', note: 'what the microphone heard', type: 'audio/wav' },
 ];
+
+// A name for what has no exercise date to be named by: the local time it was made.
+function recordingName() {
+  const d = new Date();
+  const two = (n) => String(n).padStart(2, '0');
+  return `recording-${d.getFullYear()}${two(d.getMonth() + 1)}${two(d.getDate())}-${two(d.getHours())}${two(d.getMinutes())}`;
+}
 
 // What tests and the curious can read: the engine's cost for the last decoding.
 const stats = { listen: null, openMs: null, opened: 0, pending: 0 };
@@ -142,7 +151,7 @@ function fillDownloads(result) {
     const url = URL.createObjectURL(new Blob([bytes], { type: d.type }));
     blobUrls.push(url);
     a.href = url;
-    a.download = `${result.baseName}.${d.ext}`;
+    a.download = `${result.baseName || recordingName()}.${d.ext}`;
     a.dataset.format = d.format;
     a.className = 'button';
     const label = document.createElement('strong');

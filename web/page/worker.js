@@ -5,7 +5,7 @@
 import createZendrik from './engine/zendrik.js';
 import { zoneChanges } from './zone.js';
 
-const FORMATS = ['fit', 'tcx', 'hrm', 'hrm-compat', 'csv', 'json', 'sld'];
+const FORMATS = ['fit', 'tcx', 'hrm', 'hrm-compat', 'csv', 'json', 'sld', 'wav'];
 
 // Loading starts at once; every request waits for it, so one sent early is not lost. The page
 // fetches the wasm itself: the engine's own loader in a module worker needs the server to send it

@@ -203,9 +203,10 @@ async function axe(page, name) {
 
 // ---- the cases ------------------------------------------------------------------------------
 
-async function microphoneCase(base, input, query, label, cliInput) {
+async function microphoneCase(base, input, query, label, cliInput, tries = 2) {
   const t0 = Date.now();
   const { browser, context } = await launch(input);
+  let again = false;
   try {
     const { page, errors } = await openPage(context, base, query);
     await page.click('#listen');
@@ -213,21 +214,43 @@ async function microphoneCase(base, input, query, label, cliInput) {
     const sawStop = await page.waitForSelector('#stop', { state: 'visible', timeout: 10000 }).then(() => true, () => false);
     const ended = await page.waitForFunction(() => ['decoded', 'failed'].includes(document.body.dataset.state), null,
       { timeout: 60000 }).then(() => true, () => false);
-    const state = await page.evaluate(() => document.body.dataset.state);
-    const reason = ended ? await page.textContent('#reason')
+    let reason = ended ? await page.textContent('#reason')
       : `still listening after a minute: ${await page.textContent('#status')}, ${await page.textContent('#bytes-text')}, ` +
         `level ${await page.evaluate(() => document.getElementById('level').value)}`;
-    check(`${label}: the microphone's transfer decodes by itself`, state === 'decoded' && sawStop, `${state}: ${reason}`);
-    if (state === 'decoded') {
+    if (!ended && sawStop) {
+      await page.click('#stop');
+      await page.waitForFunction(() => document.body.dataset.state !== 'listening', null, { timeout: 10000 }).catch(() => {});
+    }
+    const state = await page.evaluate(() => document.body.dataset.state);
+    if (state !== 'decoded') {
+      // What the page heard: where zendrik-cli cannot decode it either, the sound was damaged on
+      // its way in (a busy machine makes Chromium's fake microphone skip) and the case runs once
+      // more; where it can, the page failed a transfer it heard whole.
+      const heard = (await downloads(page)).find((d) => d.format === 'wav');
+      if (heard) {
+        const path = join(work, `${label.replace(/\W+/g, '-')}.heard.wav`);
+        writeFileSync(path, heard.bytes);
+        const decodes = cliOutput(path, 'hrm').status === 0;
+        again = !decodes && tries > 1;
+        reason += decodes ? `; zendrik-cli decodes what the page heard (${path})` : `; nor does zendrik-cli decode what the page heard (${path})`;
+      }
+    }
+    if (again) {
+      console.log(`note ${label}: ${reason}; once more`);
+    } else {
+      check(`${label}: the microphone's transfer decodes by itself`, state === 'decoded' && ended && sawStop, `${state}: ${reason}`);
+    }
+    if (state === 'decoded' && ended) {
       const files = await downloads(page);
       sameAsCli(label, files, cliInput, ['hrm', 'fit', 'tcx', 'csv', 'sld']);
     }
     const stats = await page.evaluate(() => window.zendrikStats.listen);
-    check(`${label}: no page errors`, errors.length === 0, errors.join('; '));
-    return { stats, seconds: (Date.now() - t0) / 1000 };
+    if (!again) check(`${label}: no page errors`, errors.length === 0, errors.join('; '));
+    if (!again) return { stats, seconds: (Date.now() - t0) / 1000 };
   } finally {
     await browser.close();
   }
+  return microphoneCase(base, input, query, label, cliInput, tries - 1);
 }
 
 async function fileCases(base, inputs, serverControl) {
@@ -263,6 +286,9 @@ async function fileCases(base, inputs, serverControl) {
     await page.waitForFunction(() => document.body.dataset.state === 'failed', null, { timeout: 10000 });
     check('Stop ends a reading with nothing received: failed, with a reason',
       (await page.textContent('#reason')).trim().length > 10 && await page.isHidden('#stop') && await page.isEnabled('#listen'));
+    const heard = (await downloads(page)).map((d) => `${d.format} ${d.name} ${d.bytes.subarray(0, 4)}`);
+    check('it offers what the microphone heard as a WAV recording', heard.length === 1 &&
+      /^wav recording-\d{8}-\d{4}\.wav RIFF$/.test(heard[0]), heard.join('; '));
 
     // A recording a phone's recorder saves, decoded by the browser, then by the engine.
     let state = await openFile(page, inputs.f('s510.m4a'));
