@@ -76,6 +76,10 @@ public:
     SoundCoding Coding() const override { return coding_; }
 
 private:
+    // Up to `most` samples of the kept channel, each through `convert`.
+    template <typename Sample, typename Convert>
+    std::ptrdiff_t ReadKept(Sample* out, std::ptrdiff_t most, Convert convert);
+
     std::unique_ptr<InterleavedDecoder> decoder_;
     std::int64_t maxSamples_;
     std::int64_t frames_ = 0;    // in the file, as the first pass found

@@ -65,7 +65,8 @@ bool DecodedSound::Rewind() {
     return decoder_->Restart().empty();
 }
 
-std::ptrdiff_t DecodedSound::ReadFloats(float* out, std::ptrdiff_t most) {
+template <typename Sample, typename Convert>
+std::ptrdiff_t DecodedSound::ReadKept(Sample* out, std::ptrdiff_t most, Convert convert) {
     std::ptrdiff_t done = 0;
     // No more than the first pass found: a later pass hands over the same sound or less.
     while (done < most && position_ < frames_) {
@@ -80,7 +81,7 @@ std::ptrdiff_t DecodedSound::ReadFloats(float* out, std::ptrdiff_t most) {
                       frames_ - position_});
         const std::size_t channels = static_cast<std::size_t>(channels_);
         for (std::int64_t i = 0; i < take; ++i) {
-            out[done + i] = block_[(blockAt_ + static_cast<std::size_t>(i)) * channels + static_cast<std::size_t>(keep_)];
+            out[done + i] = convert(block_[(blockAt_ + static_cast<std::size_t>(i)) * channels + static_cast<std::size_t>(keep_)]);
         }
         blockAt_ += static_cast<std::size_t>(take);
         position_ += take;
@@ -89,11 +90,12 @@ std::ptrdiff_t DecodedSound::ReadFloats(float* out, std::ptrdiff_t most) {
     return done;
 }
 
+std::ptrdiff_t DecodedSound::ReadFloats(float* out, std::ptrdiff_t most) {
+    return ReadKept(out, most, [](float x) { return x; });
+}
+
 std::ptrdiff_t DecodedSound::Read(std::int16_t* out, std::ptrdiff_t most) {
-    float block[4096];
-    const std::ptrdiff_t got = ReadFloats(block, std::min<std::ptrdiff_t>(most, std::ssize(block)));
-    std::transform(block, block + got, out, SampleOf);
-    return got;
+    return ReadKept(out, most, SampleOf);
 }
 
 std::unique_ptr<DecodedSound> OpenDecoded(const std::function<std::unique_ptr<InterleavedDecoder>()>& decoder,

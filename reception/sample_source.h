@@ -3,7 +3,6 @@
 #pragma once
 
 #include <algorithm>
-#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <iterator>
@@ -14,12 +13,13 @@ namespace zendrik {
 
 // A sample of full scale +-1.0 as a 16-bit one, rounded half away from zero; not a number is
 // silence. Rounded by hand: the C library's lroundf is a call, and in the browser's build a slow
-// one, on every sample of a recording (x - trunc(x) is exact, so this rounds as lroundf does).
+// one, on every sample of a recording (the part after the point is exact in a float of at most
+// 2^15, so this rounds as lroundf does, for every float).
 inline std::int16_t SampleOf(float x) {
     const float scaled = x == x ? std::clamp(x * 32768.0f, -32768.0f, 32767.0f) : 0.0f;
-    const float whole = std::trunc(scaled);
-    const float away = std::fabs(scaled - whole) >= 0.5f ? std::copysign(1.0f, scaled) : 0.0f;
-    return static_cast<std::int16_t>(whole + away);
+    const int whole = static_cast<int>(scaled);
+    const float rest = scaled - static_cast<float>(whole);
+    return static_cast<std::int16_t>(whole + (rest >= 0.5f) - (rest <= -0.5f));
 }
 
 class SampleSource {
